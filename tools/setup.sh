@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Quillmar needs to build, run, test and benchmark.
+# Skips what is installed; quick when nothing is missing.  Run as root (or with sudo).
+#   tools/setup.sh          build, run and test
+#   tools/setup.sh --bench  also the peers the benchmarks compare against
+set -euo pipefail
+
+pkgs=(
+  build-essential g++ cmake ninja-build pkg-config git ca-certificates
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-webengine-dev qt6-webengine-dev-tools
+  libqscintilla2-qt6-dev qt6-qpa-plugins libgl-dev
+  libsqlite3-dev sqlite3 libpcre2-dev libcurl4-openssl-dev curl
+  libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth fonts-noto-cjk zip unzip python3 iconv-cp932-check-dummy
+)
+# the last entry above is a placeholder that is filtered out below; iconv's CP932 comes with libc-bin
+pkgs=("${pkgs[@]/iconv-cp932-check-dummy/}")
+if [ "${1:-}" = "--bench" ]; then
+  pkgs+=(libreoffice-calc-nogui hyperfine time)
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  [ -z "$p" ] && continue
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
