@@ -1,0 +1,295 @@
+#include "database/acis_build.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+
+#include "database/acis_schema.h"
+#include "database/import_reader.h"
+#include "database/import_rows.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Commits what was done also when the step fails (the clean-up path of every build step).
+class TBuildTransaction {
+ public:
+  explicit TBuildTransaction(TSQLiteDb& db) : db_(db) { db_.BeginTransaction(); }
+  ~TBuildTransaction() {
+    if (!db_.InTransaction()) return;
+    try {
+      db_.Commit();
+    } catch (...) {
+      db_.Rollback();
+    }
+  }
+  void Commit() { db_.Commit(); }
+
+ private:
+  TSQLiteDb& db_;
+};
+
+constexpr int kMaxDetailLines = 50;
+
+}  // namespace
+
+void TAcisDB::CreateBuildTables() {
+  SetMultiStatement(true);
+  for (const std::string& text : acis_schema::BuildTableTexts()) FDb->ExecSQL(text);
+}
+
+void TAcisDB::FillTmKihon() {
+  {
+    TBuildTransaction tr(*FDb);
+    FSQL = acis_schema::kFillTmKihon;
+    FDb->ExecSQL(FSQL);
+    tr.Commit();
+  }
+  Breathe();
+  // Products whose basics rows disagree keep their first row; say which.
+  auto t = FDb->GetTable(acis_schema::kTmKihonConflicts);
+  int shown = 0;
+  for (t->MoveFirst(); !t->Eof(); t->Next()) {
+    if (shown++ < kMaxDetailLines)
+      Log("登録番号 " + t->Fields(0) + ": 基本部の行が " + t->Fields(1) + " 通りあります。最初の行を使います");
+  }
+  if (t->Count() > kMaxDetailLines) Log("基本部の不一致: 計 " + std::to_string(t->Count()) + " 件");
+}
+
+void TAcisDB::BuildMKihon() {
+  FTbl = FDb->GetTable("SELECT bango,shurui FROM tm_kihon");
+  {
+    TBuildTransaction tr(*FDb);
+    TSQLiteStmt update[5];
+    for (int n = 1; n <= 5; ++n) {
+      std::string sql = "UPDATE tm_kihon SET ";
+      for (int i = 1; i <= n; ++i) {
+        if (i > 1) sql += ",";
+        sql += "seibun" + std::to_string(i) + " = ?" + std::to_string(i);
+      }
+      sql += " WHERE bango = ?" + std::to_string(n + 1);
+      update[n - 1] = FDb->Prepare(sql);
+    }
+    std::map<std::string, std::vector<std::string>> cache;  // type name -> ingredients
+    int shown = 0;
+    int64_t skipped = 0;
+    const int count = FTbl->Count();
+    const int step = std::max(1, count / 20);
+    int row = 0;
+    for (FTbl->MoveFirst(); !FTbl->Eof(); FTbl->Next(), ++row) {
+      const int64_t bango = FTbl->FieldAsInteger(0);
+      const std::string shurui = FTbl->FieldAsString(1);
+      auto it = cache.find(shurui);
+      if (it == cache.end()) it = cache.emplace(shurui, IngredientItems(shurui)).first;
+      const std::vector<std::string>& items = it->second;
+      if (items.empty() || items.size() > 5) {
+        if (shown++ < kMaxDetailLines)
+          Log("登録番号 " + std::to_string(bango) + ": 種類名 " + shurui + " の成分が " +
+              std::to_string(items.size()) + " 個" + (items.empty() ? "。成分なし" : "。最初の5成分を使います"));
+        if (items.empty()) {
+          ++skipped;
+          continue;
+        }
+      }
+      const size_t n = std::min<size_t>(items.size(), 5);
+      TSQLiteStmt& st = update[n - 1];
+      st.Reset();
+      for (size_t i = 0; i < n; ++i) st.BindText(static_cast<int>(i + 1), items[i]);
+      st.BindInt(static_cast<int>(n + 1), bango);
+      while (st.Step()) {
+      }
+      if (row % step == 0) Progress(row, count);
+      Breathe();
+    }
+    tr.Commit();
+    if (skipped > 0) Log("成分の分からない製品: " + std::to_string(skipped) + " 件");
+  }
+  // The correlated look-ups of the scripts read spec.bunrui by ingredient.
+  if (TableExists("spec.bunrui")) FDb->ExecSQL("CREATE INDEX IF NOT EXISTS spec.idxBunruiSeibun ON bunrui (seibun);");
+  SetMultiStatement(true);
+  FDb->ExecSQL(acis_schema::MKihonScript1());
+  FDb->ExecSQL(acis_schema::MKihonScript2());
+}
+
+void TAcisDB::CreateSeibunTable() {
+  SetMultiStatement(true);
+  FDb->ExecSQL(acis_schema::kCreateSeibunTable);
+}
+
+void TAcisDB::CreateIndexes() {
+  FDb->ExecSQL(acis_schema::kIndexes[0]);
+  Progress(80, 100);
+  FDb->ExecSQL(acis_schema::kIndexes[1]);
+  Progress(82, 100);
+  Progress(84, 100);
+  FDb->ExecSQL(acis_schema::kIndexes[2]);
+  Progress(86, 100);
+  FDb->ExecSQL(acis_schema::kIndexes[3]);
+  Progress(88, 100);
+  Progress(90, 100);
+}
+
+void TAcisDB::CreateTekiyoViews() {
+  SetMultiStatement(true);
+  FDb->ExecSQL(acis_schema::TekiyoViewScript());
+  Progress(96, 100);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+bool SyncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void SyncDir(const std::string& dir) {
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+void RemoveDbFiles(const std::string& path) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
+}
+
+}  // namespace
+
+TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
+  TAcisBuildResult res;
+  const std::string dir = Request.DBDir.empty() ? "." : Request.DBDir;
+  const std::string target = dir + "/acis.db";
+  const std::string temp = dir + "/acis.db.build-" + std::to_string(::getpid());
+  res.DbFile = target;
+  auto log = [&](const std::string& s) {
+    if (Request.Log) Request.Log(s);
+  };
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  RemoveDbFiles(temp);
+
+  TAcisDBSettings settings = Request.Settings;
+  settings.DBDir = dir;
+  settings.DBDownSite = Request.Source;  // built here: the masters are refreshed
+
+  std::unique_ptr<TAcisDB> db;
+  std::string step = "open";
+  auto t0 = std::chrono::steady_clock::now();
+  auto mark = [&](const std::string& name) {
+    auto now = std::chrono::steady_clock::now();
+    double s = std::chrono::duration<double>(now - t0).count();
+    res.Steps.emplace_back(name, s);
+    t0 = now;
+    if (Request.Aborted && Request.Aborted()) throw std::runtime_error("中止しました");
+  };
+  try {
+    db = std::make_unique<TAcisDB>(temp, settings, Request.Log);
+    db->FProgressBar = Request.Progress;
+    db->FPump = Request.Pump;
+    // The temporary file is thrown away on failure: no need to wait for the disk on every
+    // commit. The file is flushed before it replaces acis.db.
+    db->FDb->ExecSQL("PRAGMA main.synchronous=OFF;");
+    db->FDb->ExecSQL("PRAGMA main.journal_mode=MEMORY;");
+    db->FDb->ExecSQL("PRAGMA cache_size=-65536;");
+    mark("open");
+
+    step = "CreateBuildTables";
+    db->CreateBuildTables();
+    mark(step);
+
+    step = "import kihon";
+    switch (Request.Source) {
+      case 0:
+        res.Kihon = db->ImportAcisKihonCsv(Request.KihonFile);
+        break;
+      case 1:
+        if (!Request.KihonRows) throw std::runtime_error("登録基本部のデータがありません");
+        res.Kihon = db->ImportKihonGrid(*Request.KihonRows);
+        break;
+      case 2:
+        res.Kihon = db->ImportKihonCsv(Request.KihonFile);
+        break;
+      default:
+        throw std::runtime_error("データソース " + std::to_string(Request.Source) + " はありません");
+    }
+    mark(step);
+
+    step = "import tekiyo";
+    auto add = [&](const TImportResult& r) {
+      res.Tekiyo.Rows += r.Rows;
+      res.Tekiyo.Stored += r.Stored;
+      res.Tekiyo.Rejected += r.Rejected;
+      res.Tekiyo.DatesNull += r.DatesNull;
+    };
+    if (Request.Source == 1) {
+      if (Request.TekiyoRows.empty()) throw std::runtime_error("登録適用部のデータがありません");
+      for (TRowSource* rows : Request.TekiyoRows) add(db->ImportTekiyoGrid(*rows));
+    } else {
+      if (Request.TekiyoFiles.empty()) throw std::runtime_error("登録適用部のファイルがありません");
+      for (const std::string& f : Request.TekiyoFiles)
+        add(Request.Source == 0 ? db->ImportAcisTekiyoCsv(f) : db->ImportTekiyoCsv(f));
+    }
+    mark(step);
+    if (res.Kihon.Stored == 0) throw std::runtime_error("登録基本部が 1 件も取り込めませんでした");
+    if (res.Tekiyo.Stored == 0) throw std::runtime_error("登録適用部が 1 件も取り込めませんでした");
+
+    step = "FillTmKihon";
+    db->FillTmKihon();
+    mark(step);
+    step = "BuildMKihon";
+    db->BuildMKihon();
+    mark(step);
+    step = "masters";
+    db->UpdateMSakumotsu();
+    db->UpdateMByochu();
+    if (!db->TableExists("m_sakumotsu") || !db->TableExists("m_byochu"))
+      throw std::runtime_error("作物・病害虫マスタ (m_sakumotsu, m_byochu) を作れませんでした");
+    mark(step);
+    step = "CreateSeibunTable";
+    db->CreateSeibunTable();
+    mark(step);
+    step = "CreateIndexes";
+    db->CreateIndexes();
+    mark(step);
+    step = "CreateTekiyoViews";
+    db->CreateTekiyoViews();
+    mark(step);
+    step = "SetLastUpdate";
+    if (!Request.DataDate.empty()) db->SetLastUpdate(Request.DataDate);
+    mark(step);
+    db.reset();  // closes the file
+  } catch (const std::exception& e) {
+    res.Error = step + ": " + e.what();
+    log("データベース作成失敗: " + res.Error);
+    db.reset();
+    RemoveDbFiles(temp);
+    return res;
+  }
+  if (!SyncFile(temp)) {
+    res.Error = "一時ファイルを書き込めません: " + temp;
+    log(res.Error);
+    RemoveDbFiles(temp);
+    return res;
+  }
+  fs::rename(temp, target, ec);
+  if (ec) {
+    res.Error = "acis.db を置き換えられません: " + ec.message();
+    log(res.Error);
+    RemoveDbFiles(temp);
+    return res;
+  }
+  SyncDir(dir);
+  res.Ok = true;
+  return res;
+}

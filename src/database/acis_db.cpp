@@ -1,0 +1,187 @@
+#include "database/acis_db.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include "database/import_reader.h"
+#include "database/master_refresh.h"
+#include "foundation/global.h"
+#include "foundation/message_sink.h"
+
+std::unique_ptr<TAcisDB> AcisDB;
+
+TAcisDBSettings AcisDBSettingsFromOptions() {
+  TAcisDBSettings s;
+  if (OptionData) {
+    s.DBDir = OptionData->DBDir;
+    s.DownloadDir = OptionData->DownloadDir;
+    s.dirLAN = OptionData->dirLAN;
+    s.UseLAN = OptionData->UseLAN;
+    s.DBDownSite = OptionData->DBDownSite;
+    s.DownSiteVeskDB = OptionData->DownSiteVeskDB;
+  }
+  return s;
+}
+
+std::string SqlErrorMemoText(const ESQLiteException& E) {
+  return std::string("ESQLiteException") + "\n---------\n" + E.what();
+}
+
+void TAcisDB::ShowSqlError(const ESQLiteException& E, const std::string& Title) {
+  ShowMemo("SQL エラー", Title, SqlErrorMemoText(E));
+}
+
+TAcisDB::TAcisDB(const std::string& FileName, TAcisLogFn LogMemo)
+    : TAcisDB(FileName, AcisDBSettingsFromOptions(), std::move(LogMemo)) {}
+
+TAcisDB::TAcisDB(const std::string& FileName, const TAcisDBSettings& Settings, TAcisLogFn LogMemo)
+    : FLog(std::move(LogMemo)), FFileName(FileName), FSettings(Settings) {
+  FLastPump = std::chrono::steady_clock::now();
+  FDb = std::make_unique<TSQLiteDb>(FileName, false);
+  Log("acis.db open");
+  SetMultiStatement(true);
+  ReadLastUpdate();
+  AttachSpec();
+  AttachJpp();
+}
+
+TAcisDB::~TAcisDB() {
+  FLog = nullptr;
+  FDb.reset();
+  FTbl.reset();
+}
+
+void TAcisDB::SetMultiStatement(bool Value) { FDb->ExecAll = Value; }
+
+std::string TAcisDB::SQLiteVersion() const { return TSQLiteDb::Version(); }
+
+void TAcisDB::Log(const std::string& Text) {
+  if (FLog) FLog(Text);
+}
+
+void TAcisDB::Breathe() {
+  if (!FPump) return;
+  auto now = std::chrono::steady_clock::now();
+  if (now - FLastPump >= std::chrono::milliseconds(50)) {
+    FLastPump = now;
+    FPump();
+  }
+}
+
+void TAcisDB::Progress(int64_t Position, int64_t Max) {
+  if (FProgressBar) FProgressBar(Position, Max > 0 ? Max : 1);
+}
+
+namespace {
+// The attach statement with the path bound, so any character in the path is safe.
+bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) {
+  try {
+    db.FDb->ExecBound("ATTACH ?1 AS " + alias + ";", {path});
+    return true;
+  } catch (const ESQLiteException& e) {
+    TAcisDB::ShowSqlError(e, "");
+    return false;
+  }
+}
+}  // namespace
+
+bool TAcisDB::AttachSpec() {
+  AttachFile(*this, FSettings.DBDir + "/spec.db", "spec");
+  Log("spec.db Attach");
+  if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
+  try {
+    UpdateBunrui();
+    UpdateSeizai();
+    UpdateDokusei();
+    UpdateRyutsu();
+    UpdateIdShurui();
+    UpdateIso();
+    UpdateSuisan();
+    UpdateFrac();
+    UpdateIrac();
+    UpdateHrac();
+    UpdateKwlists();
+    UpdateBeppyo1();
+    UpdateFeedrice();
+    UpdateTsushoRuby();
+    UpdateCvo();
+    UpdateRakuyokaju();
+    if (TableExists("m_tekiyo")) {
+      UpdateMSakumotsu();
+      UpdateMByochu();
+    }
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "AcisDB.AttachSpec ");
+    return false;
+  } catch (const std::exception& e) {
+    ShowMessageBox(TMsgKind::Error, "Quillmar", std::string("Exception\n") + e.what());
+    return false;
+  }
+  return true;
+}
+
+void TAcisDB::AttachJpp() {
+  std::string path = FSettings.DBDir + "/jpp.db";
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return;
+  if (AttachFile(*this, path, "jpp")) Log("jpp.db Attach");
+}
+
+bool TAcisDB::TableExists(const std::string& Name) {
+  try {
+    return FDb->TableExists(Name);
+  } catch (const std::exception&) {
+    return false;  // an unknown schema is no table
+  }
+}
+
+void TAcisDB::ReadLastUpdate() {
+  if (!TableExists("info")) {
+    FLastUpdate = "不明";
+    return;
+  }
+  FTbl = FDb->GetTable("SELECT Value FROM info WHERE Item = 'LastUpdate'");
+  std::string v;
+  if (FTbl->Count() > 0) v = FTbl->FieldAsString(FTbl->FieldIndex("Value"));
+  FLastUpdate = v.empty() ? "更新日付不明" : v;
+}
+
+void TAcisDB::SetLastUpdate(const std::string& Text) {
+  FLastUpdate = Text;
+  if (TableExists("info")) FDb->ExecBound("UPDATE info SET Value = ?1 WHERE Item = 'LastUpdate'", {Text});
+}
+
+int TAcisDB::GetVersion() {
+  if (!TableExists("info")) return 0;
+  FTbl = FDb->GetTable("SELECT Value FROM info WHERE Item = 'Version'");
+  if (FTbl->Count() == 0) return 0;
+  std::string v = FTbl->FieldAsString(0);
+  int n = 0;
+  auto r = std::from_chars(v.data(), v.data() + v.size(), n);
+  if (r.ec != std::errc() || r.ptr != v.data() + v.size()) return 0;
+  return n;
+}
+
+bool TAcisDB::ExecSQL(const std::string& SQL) {
+  try {
+    FDb->ExecSQL(SQL);
+    return true;
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "");
+    return false;
+  }
+}
+
+bool TAcisDB::Query(const std::string& SQL, bool ShowNoData) {
+  try {
+    FTbl = FDb->GetTable(SQL);
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "");
+    return false;
+  }
+  if (FTbl->Count() > 0) return true;
+  if (ShowNoData) ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
+  return false;
+}
+
+int64_t TAcisDB::LineCount(const std::string& FileName) { return ::LineCount(FileName); }

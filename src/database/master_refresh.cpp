@@ -1,0 +1,367 @@
+#include "database/master_refresh.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "database/acis_db.h"
+#include "database/import_reader.h"
+#include "database/sql_functions.h"
+#include "foundation/message_sink.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+TMasterDownloader* gDownloader = nullptr;
+
+std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+}  // namespace
+
+void SetMasterDownloader(TMasterDownloader* Downloader) { gDownloader = Downloader; }
+TMasterDownloader* GetMasterDownloader() { return gDownloader; }
+
+bool IsSourceNewer(const std::string& Source, const std::string& Destination, std::string& Msg) {
+  std::error_code ec;
+  if (!fs::exists(Source, ec)) {
+    Msg = "コピー元:" + Source + " なし";
+    return false;
+  }
+  if (!fs::exists(Destination, ec)) {
+    Msg = "コピー先:" + Destination + " なし";
+    return true;
+  }
+  auto ts = fs::last_write_time(Source, ec);
+  auto td = fs::last_write_time(Destination, ec);
+  if (!ec && ts > td) {
+    Msg = Source + " > " + Destination;
+    return true;
+  }
+  Msg = "更新なし";
+  return false;
+}
+
+bool CopyFileKeepTime(const std::string& Source, const std::string& Destination) {
+  std::error_code ec;
+  std::string tmp = Destination + ".part";
+  fs::copy_file(Source, tmp, fs::copy_options::overwrite_existing, ec);
+  if (ec) {
+    RemoveQuietly(tmp);
+    return false;
+  }
+  auto t = fs::last_write_time(Source, ec);
+  if (!ec) fs::last_write_time(tmp, t, ec);
+  fs::rename(tmp, Destination, ec);
+  if (ec) {
+    RemoveQuietly(tmp);
+    return false;
+  }
+  return true;
+}
+
+bool LooksLikeSqlScript(const std::string& FileName, std::string& Why) {
+  std::error_code ec;
+  auto size = fs::file_size(FileName, ec);
+  if (ec || size == 0) {
+    Why = "空のファイル";
+    return false;
+  }
+  std::string head;
+  try {
+    TTextFileReader r(FileName);
+    std::string line;
+    while (head.size() < 4096 && r.ReadLine(line)) head += line + "\n";
+  } catch (const std::exception& e) {
+    Why = e.what();
+    return false;
+  }
+  size_t i = 0;
+  while (i < head.size() && std::isspace(static_cast<unsigned char>(head[i]))) ++i;
+  std::string start;
+  for (size_t k = i; k < head.size() && k < i + 15; ++k)
+    start.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(head[k]))));
+  if (start.starts_with("<!doctype") || start.starts_with("<html") || start.starts_with("<?xml") ||
+      start.starts_with("<head") || start.starts_with("<body")) {
+    Why = "HTML のページ";
+    return false;
+  }
+  return true;
+}
+
+std::string FirstKeyword(const char* Sql, size_t Len) {
+  size_t i = 0;
+  while (i < Len) {
+    unsigned char c = static_cast<unsigned char>(Sql[i]);
+    if (std::isspace(c) || c == ';') {
+      ++i;
+    } else if (c == '-' && i + 1 < Len && Sql[i + 1] == '-') {
+      while (i < Len && Sql[i] != '\n') ++i;
+    } else if (c == '/' && i + 1 < Len && Sql[i + 1] == '*') {
+      i += 2;
+      while (i + 1 < Len && !(Sql[i] == '*' && Sql[i + 1] == '/')) ++i;
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  std::string kw;
+  while (i < Len && std::isalpha(static_cast<unsigned char>(Sql[i])))
+    kw.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(Sql[i++]))));
+  return kw;
+}
+
+int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
+  const std::string text = PreconvSql(Script);
+  sqlite3* h = Db.Handle();
+  Db.BeginTransaction();
+  int count = 0;
+  const char* p = text.c_str();
+  const char* end = p + text.size();
+  try {
+    while (p < end) {
+      sqlite3_stmt* st = nullptr;
+      const char* tail = nullptr;
+      int rc = sqlite3_prepare_v2(h, p, static_cast<int>(end - p), &st, &tail);
+      std::string stmtText(p, tail ? static_cast<size_t>(tail - p) : static_cast<size_t>(end - p));
+      if (rc != SQLITE_OK) {
+        std::string msg = Db.ErrorText("Error executing SQL", stmtText);
+        sqlite3_finalize(st);
+        throw ESQLiteException(msg);
+      }
+      if (!st) break;  // only blanks or comments left
+      p = tail;
+      std::string kw = FirstKeyword(stmtText.data(), stmtText.size());
+      if (kw == "BEGIN" || kw == "COMMIT" || kw == "END" || kw == "ROLLBACK" || kw == "VACUUM") {
+        sqlite3_finalize(st);
+        continue;
+      }
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) {
+        std::string msg = Db.ErrorText("Error executing SQL statement", stmtText);
+        sqlite3_finalize(st);
+        throw ESQLiteException(msg);
+      }
+      sqlite3_finalize(st);
+      ++count;
+    }
+  } catch (...) {
+    Db.Rollback();
+    throw;
+  }
+  Db.Commit();
+  return count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The refresh members.
+
+struct TAcisDB::TMasterScript {
+  const char* File;
+  const char* Table;  // null: run as if the table were missing
+  const char* LogLine;
+  int Encoding;  // 0 code page, 1 UTF-8
+};
+
+TMasterDownloader* TAcisDB::Downloader() {
+  return FSettings.Downloader ? FSettings.Downloader : GetMasterDownloader();
+}
+
+bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& LocalFile) {
+  TMasterDownloader* d = Downloader();
+  std::string url = (d ? d->MirrorSiteUrl(FSettings.DownSiteVeskDB) : std::string()) + FileName;
+  Log(url);
+  if (!d || !d->IsInternetConnected()) {
+    Log("インターネット接続なし。更新確認省略...");
+    return false;
+  }
+  std::string tmp = LocalFile + ".new";
+  RemoveQuietly(tmp);
+  TMasterDownloader::TResult r;
+  try {
+    r = d->Download(url, LocalFile, tmp);
+  } catch (const std::exception& e) {
+    Log(std::string("ダウンロード失敗: ") + e.what());
+    RemoveQuietly(tmp);
+    return false;
+  }
+  Log(std::to_string(r.StatusCode) + " " + r.StatusText);
+  if (!r.Changed) {
+    RemoveQuietly(tmp);
+    return false;
+  }
+  std::string why;
+  if (!LooksLikeSqlScript(tmp, why)) {
+    Log(FileName + " を使いません (" + why + ")");
+    RemoveQuietly(tmp);
+    return false;
+  }
+  FPendingLocal = LocalFile;
+  FPendingNew = tmp;
+  return true;
+}
+
+bool TAcisDB::RunSqlFile(const std::string& FileName, int Encoding) {
+  std::error_code ec;
+  if (!fs::exists(FileName, ec)) return false;
+  std::string text;
+  try {
+    text = ReadTextFile(FileName, Encoding == 1 ? TTextEncoding::Utf8 : TTextEncoding::Auto);
+  } catch (const EImportFileError& e) {
+    Log(e.what());
+    return false;
+  }
+  SetMultiStatement(true);
+  std::string title = FileName;
+  // Shown under the name of the local copy also while the new copy runs.
+  if (FileName == FPendingNew) title = FPendingLocal;
+  return RunScriptText(text, title + " SQL実行");
+}
+
+bool TAcisDB::RunScriptText(const std::string& Text, const std::string& Title) {
+  try {
+    RunScriptInTransaction(*FDb, Text);
+    return true;
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, Title);
+    return false;
+  }
+}
+
+bool TAcisDB::RefreshMaster(const TMasterScript& M) {
+  const std::string local = JoinPath(FSettings.DownloadDir, M.File);
+  FPendingLocal.clear();
+  FPendingNew.clear();
+  bool changed = false;
+  if (FSettings.UseLAN) {
+    const std::string shared = JoinPath(FSettings.dirLAN, M.File);
+    Log("共有フォルダ確認: " + shared);
+    std::string msg;
+    if (IsSourceNewer(shared, local, msg)) {
+      std::string tmp = local + ".new";
+      std::error_code ec;
+      fs::create_directories(FSettings.DownloadDir, ec);
+      changed = CopyFileKeepTime(shared, tmp);
+      if (changed) {
+        FPendingLocal = local;
+        FPendingNew = tmp;
+      }
+    }
+    Log("比較結果: " + msg);
+  } else {
+    changed = DownloadSqlFile(M.File, local);
+  }
+  if (!changed && M.Table && TableExists(M.Table)) return false;
+  const std::string run = changed ? FPendingNew : local;
+  bool ok = RunSqlFile(run, M.Encoding);
+  if (changed) {
+    std::error_code ec;
+    if (ok) {
+      fs::rename(FPendingNew, local, ec);
+      if (ec) Log(local + " を置き換えられません: " + ec.message());
+    } else {
+      RemoveQuietly(FPendingNew);
+    }
+  }
+  FPendingLocal.clear();
+  FPendingNew.clear();
+  if (ok) Log(M.LogLine);
+  return ok;
+}
+
+bool TAcisDB::UpdateBunrui() {
+  bool ok = RefreshMaster({"spec.bunrui.txt", "bunrui", "spec.bunrui 更新", 0});
+  if (TableExists("m_kihon")) UpdateKihonKoka();
+  return ok;
+}
+
+bool TAcisDB::UpdateSeizai() { return RefreshMaster({"spec.seizai.txt", "seizai", "spec.seizai 更新", 0}); }
+
+bool TAcisDB::DokuseiTableName() {
+  // The info table of spec.db may not exist yet: that is no failure worth a dialog.
+  if (!TableExists("spec.info")) return false;
+  return Query("select value from spec.info where item = 'm_dokusei'", false);
+}
+
+bool TAcisDB::UpdateDokusei() {
+  // The table test of this member: both tables and the info item must be there.
+  const char* table = (TableExists("m_dokusei") && TableExists("dokusei") && DokuseiTableName()) ? "m_dokusei"
+                                                                                               : nullptr;
+  return RefreshMaster({"spec.dokusei.txt", table, "spec.m_dokusei 更新", 0});
+}
+
+bool TAcisDB::UpdateRyutsu() { return RefreshMaster({"spec.ryutsu.txt", "ryutsu", "spec.ryutsu 更新", 0}); }
+bool TAcisDB::UpdateIdShurui() {
+  return RefreshMaster({"spec.idshurui.txt", "idshurui", "spec.idshurui 更新", 0});
+}
+bool TAcisDB::UpdateIso() { return RefreshMaster({"spec.iso.txt", "iso", "spec.iso 更新", 0}); }
+bool TAcisDB::UpdateSuisan() { return RefreshMaster({"spec.suisan.txt", "suisan", "spec.suisan 更新", 0}); }
+
+bool TAcisDB::UpdateFrac() {
+  bool ok = RefreshMaster({"spec.frac.txt", "frac_mg", "spec.frac 更新", 0});
+  ExecSQL("drop view if exists vFracbunrui;");
+  for (const char* t : {"frac_code", "frac_codelist", "frac_sayoten", "frac_sayokiko"})
+    if (TableExists(t)) ExecSQL(std::string("drop table if exists ") + t + ";");
+  return ok;
+}
+
+bool TAcisDB::UpdateIrac() { return RefreshMaster({"spec.irac.txt", "irac_mg", "spec.irac 更新", 0}); }
+bool TAcisDB::UpdateHrac() { return RefreshMaster({"spec.hrac.txt", "hrac_mg", "spec.hrac 更新", 0}); }
+bool TAcisDB::UpdateKwlists() { return RefreshMaster({"kwlists.txt", "kwlists", "kwlists 更新", 0}); }
+bool TAcisDB::UpdateBeppyo1() { return RefreshMaster({"spec.beppyo1.txt", "beppyo1", "spec.beppyo1 更新", 0}); }
+bool TAcisDB::UpdateFeedrice() {
+  return RefreshMaster({"spec.feedrice.txt", "feedrice", "spec.feedrice 更新", 0});
+}
+bool TAcisDB::UpdateTsushoRuby() {
+  return RefreshMaster({"tsushoruby.txt", "tsushoruby", "tsushoruby 更新", 0});
+}
+bool TAcisDB::UpdateCvo() { return RefreshMaster({"spec.cvo.utf8.txt", "cvo", "spec.cvo 更新", 1}); }
+bool TAcisDB::UpdateRakuyokaju() {
+  return RefreshMaster({"spec.rakuyokaju.txt", "rakuyokaju", "spec.rakuyokaju 更新", 0});
+}
+bool TAcisDB::UpdateMSakumotsu() {
+  return RefreshMaster({"sakumotsu.txt", "m_sakumotsu", "m_sakumotsu 更新", 0});
+}
+bool TAcisDB::UpdateMByochu() { return RefreshMaster({"byochu.txt", "m_byochu", "m_byochu 更新", 0}); }
+
+void TAcisDB::UpdateKihonKoka() {
+  std::string s =
+      "--/d\n"
+      "-- effect bits of the five ingredients\n"
+      "drop table if exists t_koka;\n"
+      "create temp table t_koka as select bango";
+  for (int n = 1; n <= 5; ++n)
+    s += ", (select kokaid from spec.bunrui where seibun" + std::to_string(n) + " = seibun) as koka" +
+         std::to_string(n);
+  s += " from m_kihon;\n"
+       "alter table t_koka add column idkoka integer;\n"
+       "alter table t_koka add column koka varchar;\n"
+       "update t_koka set idkoka = ifnull(koka1, 0) | ifnull(koka2, 0) | ifnull(koka3, 0) | ifnull(koka4, 0) | "
+       "ifnull(koka5, 0);\n"
+       "update t_koka set idkoka = (select kokaid from spec.koka where koka = '展着') where idkoka = 0;\n"
+       "update t_koka set koka = concat('・', (select koka from spec.koka where kokaid = idkoka & 3)";
+  for (int m = 4; m <= 32768; m *= 2)
+    s += ", (select koka from spec.koka where kokaid = idkoka & " + std::to_string(m) + ")";
+  s += ");\n"
+       "-- effect text into the product table\n"
+       "create index if not exists t_koka_bango on t_koka (bango);\n"
+       "update m_kihon set koka = (select koka from t_koka where bango = m_kihon.bango);\n"
+       "drop table if exists t_koka;\n";
+  try {
+    FDb->ExecAll = true;
+    FDb->ExecSQL(s);
+    Log("m_kihon koka 更新");
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "m_kihon koka 更新 SQL実行");
+  }
+}

@@ -1,0 +1,271 @@
+#pragma once
+// The SQLite access layer: one connection (TSQLiteDb), the whole result of one query held in
+// memory with a current row (TSQLiteTbl), a prepared statement with bound parameters
+// (TSQLiteStmt) and the failure of all of them (ESQLiteException).
+//
+// Every SQL text passes PreconvSql before it is prepared, and every connection carries the
+// program's SQL functions (sql_functions.h).  Text is UTF-8 throughout.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The database failure.  Its text is the operation's message, a blank, the SQL text in double
+// quotes, " : " and SQLite's error message ("No message" when SQLite reports no error code).
+class ESQLiteException : public std::runtime_error {
+ public:
+  explicit ESQLiteException(const std::string& Msg) : std::runtime_error(Msg) {}
+  std::string Message() const { return what(); }
+};
+
+// Column type codes, the numbers of SQLite's fundamental types (0: not decided yet).
+enum TSQLiteColType : int { sctUndecided = 0, sctInteger = 1, sctFloat = 2, sctText = 3, sctBlob = 4 };
+// Storage type of a single value: the codes above plus 5 for SQL NULL.
+constexpr int sctNull = 5;
+
+// One bound parameter value.  Text and blobs are copied, so a parameter may outlive its source.
+class TSQLiteParam {
+ public:
+  enum Kind : unsigned char { kNull, kInteger, kFloat, kText, kBlob };
+  TSQLiteParam() = default;
+  TSQLiteParam(std::nullptr_t) {}
+  template <typename T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  TSQLiteParam(T v) : FKind(kInteger), FInt(static_cast<int64_t>(v)) {}
+  TSQLiteParam(bool v) : FKind(kInteger), FInt(v ? 1 : 0) {}
+  TSQLiteParam(double v) : FKind(kFloat), FFloat(v) {}
+  TSQLiteParam(const char* v) : FKind(v ? kText : kNull), FText(v ? v : "") {}
+  TSQLiteParam(std::string_view v) : FKind(kText), FText(v) {}
+  TSQLiteParam(const std::string& v) : FKind(kText), FText(v) {}
+  TSQLiteParam(std::string&& v) : FKind(kText), FText(std::move(v)) {}
+  static TSQLiteParam Blob(std::string_view bytes) {
+    TSQLiteParam p(bytes);
+    p.FKind = kBlob;
+    return p;
+  }
+  Kind GetKind() const { return FKind; }
+  int64_t AsInteger() const { return FInt; }
+  double AsFloat() const { return FFloat; }
+  const std::string& AsText() const { return FText; }  // text or blob bytes
+
+ private:
+  Kind FKind = kNull;
+  int64_t FInt = 0;
+  double FFloat = 0;
+  std::string FText;
+};
+using TSQLiteParams = std::span<const TSQLiteParam>;
+
+class TSQLiteTbl;
+class TSQLiteStmt;
+
+// One SQLite connection.  A connection and its statements belong to one thread at a time.
+class TSQLiteDb {
+ public:
+  // Opens or creates the file, registers the SQL functions, sets a busy timeout and runs
+  // "PRAGMA SYNCHRONOUS=NORMAL;" and "PRAGMA temp_store = MEMORY;".  Unicode (UTF-16 mode) is
+  // accepted for compatibility; the connection always works in UTF-8.
+  // Raises: Failed to open database "<file>" : <error text or "unknown error">
+  explicit TSQLiteDb(const std::string& FileName, bool Unicode = false);
+  // Rolls back a transaction begun by BeginTransaction and still open, then closes.
+  ~TSQLiteDb();
+  TSQLiteDb(const TSQLiteDb&) = delete;
+  TSQLiteDb& operator=(const TSQLiteDb&) = delete;
+
+  // Multi-statement flag: ExecSQL and GetTable go on past the first statement of a text.
+  bool ExecAll = false;
+
+  // Runs statements that return no rows (rows of a query are stepped over).  With ExecAll only
+  // the first statement runs.  A failure rolls back the open transaction (when SQLite is not
+  // in autocommit) before ESQLiteException reaches the caller.
+  void ExecSQL(const std::string& SQL);
+  // The whole result of a text (with ExecAll: statements run until the first that returns
+  // rows; its rows are the result).  The caller owns the result.
+  std::unique_ptr<TSQLiteTbl> GetTable(const std::string& SQL);
+  // Runs every statement of the text whatever ExecAll says; the result is the rows of the last
+  // statement that returned rows (the console's direct mode in the developer tool).
+  std::unique_ptr<TSQLiteTbl> GetTableScript(const std::string& SQL);
+
+  // Bound-parameter forms: one statement, parameters numbered from 1 (?, ?NNN, :name, @name
+  // and $name all count by position as SQLite numbers them).
+  void ExecBound(const std::string& SQL, std::initializer_list<TSQLiteParam> Params);
+  void ExecBound(const std::string& SQL, TSQLiteParams Params);
+  std::unique_ptr<TSQLiteTbl> GetTableBound(const std::string& SQL, std::initializer_list<TSQLiteParam> Params);
+  std::unique_ptr<TSQLiteTbl> GetTableBound(const std::string& SQL, TSQLiteParams Params);
+  // Prepares the first statement of a text for repeated Bind/Step/Reset.
+  TSQLiteStmt Prepare(const std::string& SQL);
+
+  // "BEGIN TRANSACTION;"; raises "Transaction already open" when one is open.
+  void BeginTransaction();
+  // "COMMIT;" then clears the flag (when COMMIT fails the flag stays and the destructor rolls back).
+  void Commit();
+  // "ROLLBACK;" when SQLite has a transaction open; clears the flag.  Never raises.
+  void Rollback() noexcept;
+  bool InTransaction() const { return FInTransaction; }
+
+  // True when "PRAGMA table_info(...)" returns a row; "schema.name" looks in that schema only,
+  // an unqualified name in every attached database.  The name is quoted, never run as SQL.
+  bool TableExists(const std::string& Name);
+  static std::string Version();
+  // Raises ESQLiteException: Msg "<SQL>" : <connection's error message or "No message">.
+  [[noreturn]] void RaiseError(const std::string& Msg, const std::string& SQL);
+  // The message RaiseError would raise, without raising.
+  std::string ErrorText(const std::string& Msg, const std::string& SQL) const;
+
+  sqlite3* Handle() const { return FHandle; }
+  bool Unicode() const { return FUnicode; }
+  int64_t LastInsertRowId() const;
+  int64_t Changes() const;
+
+ private:
+  friend class TSQLiteTbl;
+  friend class TSQLiteStmt;
+  // Formats the message from the connection's current error, rolls back an open transaction
+  // and raises.
+  [[noreturn]] void Fail(const std::string& Msg, const std::string& SQL);
+  [[noreturn]] void FailWith(const std::string& Msg, const std::string& SQL, const std::string& ErrText);
+  void BindOne(sqlite3_stmt* st, int Index, const TSQLiteParam& Value, const std::string& SQL);
+  void BindParams(sqlite3_stmt* st, TSQLiteParams Params, const std::string& SQL);
+
+  sqlite3* FHandle = nullptr;
+  bool FUnicode = false;
+  bool FInTransaction = false;
+};
+
+// A prepared statement that finalizes itself.  Bind* take 1-based indexes; text and blobs are
+// copied by SQLite.  Step returns true while a row is available and raises on failure.
+class TSQLiteStmt {
+ public:
+  TSQLiteStmt() = default;
+  TSQLiteStmt(TSQLiteDb& Db, const std::string& SQL);
+  ~TSQLiteStmt();
+  TSQLiteStmt(TSQLiteStmt&& o) noexcept;
+  TSQLiteStmt& operator=(TSQLiteStmt&& o) noexcept;
+  TSQLiteStmt(const TSQLiteStmt&) = delete;
+  TSQLiteStmt& operator=(const TSQLiteStmt&) = delete;
+
+  TSQLiteStmt& Bind(int Index, const TSQLiteParam& Value);
+  TSQLiteStmt& BindInt(int Index, int64_t Value);
+  TSQLiteStmt& BindDouble(int Index, double Value);
+  TSQLiteStmt& BindText(int Index, std::string_view Value);
+  TSQLiteStmt& BindBlob(int Index, std::string_view Bytes);
+  TSQLiteStmt& BindNull(int Index);
+  // Binds Params to 1..n (raises when there are more values than parameters).
+  TSQLiteStmt& BindAll(TSQLiteParams Params);
+  TSQLiteStmt& BindAll(std::initializer_list<TSQLiteParam> Params) {
+    return BindAll(TSQLiteParams(Params.begin(), Params.size()));
+  }
+  int ParamCount() const;
+  int ParamIndex(const std::string& Name) const;  // 0 when there is no such parameter
+  void ClearBindings();
+
+  bool Step();
+  // Reset, bind, step to the end: one row of a bulk INSERT.
+  void Exec(TSQLiteParams Params);
+  void Exec(std::initializer_list<TSQLiteParam> Params) { Exec(TSQLiteParams(Params.begin(), Params.size())); }
+  void Reset();  // bindings stay
+
+  int ColumnCount() const;
+  std::string ColumnName(int i) const;
+  int ColumnType(int i) const;  // storage type of the current row's value (sctNull for NULL)
+  int64_t ColumnInt(int i) const;
+  double ColumnDouble(int i) const;
+  std::string_view ColumnText(int i) const;  // valid until the next Step/Reset
+  bool IsNull(int i) const { return ColumnType(i) == sctNull; }
+
+  sqlite3_stmt* Handle() const { return FStmt; }
+  const std::string& SQL() const { return FSQL; }
+  explicit operator bool() const { return FStmt != nullptr; }
+
+ private:
+  TSQLiteDb* FDb = nullptr;
+  sqlite3_stmt* FStmt = nullptr;
+  std::string FSQL;
+};
+
+// The whole result of one query held in memory with a current row.  Values are stored in one
+// arena per result, row-major; each value keeps its own storage type.  Column type codes follow
+// the declared type of the column, or the first non-NULL value's type for columns without one.
+class TSQLiteTbl {
+ public:
+  // Fetches the result (only TSQLiteDb creates results).
+  TSQLiteTbl(TSQLiteDb& Db, const std::string& SQL);
+  ~TSQLiteTbl();
+  TSQLiteTbl(const TSQLiteTbl&) = delete;
+  TSQLiteTbl& operator=(const TSQLiteTbl&) = delete;
+
+  int Count() const { return FRowCount; }
+  // End of file (the name EOF is taken by the C library's macro).
+  bool Eof() const { return FRow >= FRowCount; }
+  void Next() {
+    if (FRow < FRowCount) ++FRow;
+  }
+  bool MoveFirst();
+  // Moves to row r (0-based) when it exists; false (row unchanged) otherwise.
+  bool MoveTo(int r);
+  int Row() const { return FRow; }
+
+  int ColCount() const { return FColCount; }
+  int ColType(int i) const;  // column type code (TSQLiteColType)
+  // Column name: upper case when FColumnNameCase is 1, lower case when 2, else as stored.
+  std::string Columns(int i) const;
+  const std::string& ColumnName(int i) const;  // as stored
+  // Names of the last statement that had result columns, also when it returned no rows.
+  const std::vector<std::string>& StatementColumns() const { return FStmtColNames; }
+  unsigned char FColumnNameCase = 1;
+
+  // Raises "Field not found in dataset: <name>" or "Field <name> Not found. Empty dataset".
+  int FieldIndex(const std::string& Name) const;
+
+  // Every accessor raises "Table is at End of File" at EOF.
+  std::string Fields(int i) const;        // NULL: "0" in integer and float columns, else ""
+  std::string FieldAsString(int i) const; // NULL: ""
+  std::string_view FieldText(int i) const; // text or blob bytes without a copy; "" otherwise
+  int64_t FieldAsInteger(int i) const;    // NULL: 0; raises "Not an integer or numeric field"
+  double FieldAsDouble(int i) const;      // NULL: 0; raises "Not an integer or numeric field"
+  std::string_view FieldAsBlob(int i) const;  // empty for NULL/empty; raises "Not a Blob field"
+  std::string FieldAsBlobText(int i) const;
+  bool FieldIsNull(int i) const;
+  int FieldType(int i) const;  // the value's own storage type (sctNull for NULL)
+
+  // Bytes held by the result (arena, row index and column data).
+  size_t MemoryUsed() const;
+
+ private:
+  friend class TSQLiteDb;
+  TSQLiteTbl() = default;
+  void Fetch(TSQLiteDb& Db, const std::string& SQL, TSQLiteParams Params, bool Bound, bool RunAll);
+  void Clear();
+  void AddRow(sqlite3_stmt* st);
+  char* Reserve(size_t n);
+  const unsigned char* Cell(int i) const;  // checks EOF and the index
+  void DecodeRow() const;
+
+  struct Block {
+    std::unique_ptr<char[]> Data;
+    size_t Size = 0;
+  };
+  std::vector<Block> FBlocks;
+  char* FCur = nullptr;     // write position in the last block
+  char* FEnd = nullptr;     // end of the last block
+  char* FRowStart = nullptr;
+  std::vector<const unsigned char*> FRowStarts;
+
+  int FRowCount = 0;
+  int FColCount = 0;
+  std::vector<int> FColTypes;
+  std::vector<std::string> FColNames;
+  std::vector<std::string> FStmtColNames;
+  int FRow = 0;
+
+  mutable int FDecodedRow = -1;
+  mutable std::vector<const unsigned char*> FCells;
+};

@@ -1,0 +1,274 @@
+// The database object and the whole build: info items, table tests, failures shown as the
+// "SQL エラー" memo, the build from each CSV source into a temporary file, the derived product
+// table and the views.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "database/acis_build.h"
+#include "database/acis_schema.h"
+#include "database/import_reader.h"
+#include "foundation/message_sink.h"
+#include "support_acis_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+const std::string N = "<NULL>";
+
+TAcisBuildRequest PublicRequest(TAcisFixture& fx) {
+  TAcisBuildRequest req;
+  req.DBDir = fx.DBDir;
+  req.Settings = fx.Settings(true);
+  req.Source = 0;
+  req.KihonFile = DataPath("acis/kihon_public.csv");
+  req.TekiyoFiles = {DataPath("acis/tekiyo_public.csv")};
+  req.DataDate = "2026年12月1日反映";
+  req.Log = [&fx](const std::string& s) { fx.LogLines.push_back(s); };
+  return req;
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+}  // namespace
+
+TEST(AcisDB, InfoItemsTablesAndErrors) {
+  TAcisFixture fx;
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  auto db = fx.Open(false);
+  EXPECT_EQ(db->FLastUpdate, "不明");  // no info table yet
+  EXPECT_EQ(db->GetVersion(), 0);
+  EXPECT_TRUE(fx.Logged("acis.db open"));
+  EXPECT_TRUE(fx.Logged("spec.db Attach"));
+  EXPECT_FALSE(fx.Logged("jpp.db Attach"));
+  EXPECT_FALSE(db->TableExists("m_tekiyo"));
+
+  db->CreateBuildTables();
+  EXPECT_EQ(db->GetVersion(), TAcisDB::kVersion);
+  // The value is bound: a text that names a column, or holds a quote, is stored as it is.
+  for (const std::string v : {"Value", "2019年1月7日反映", "it's \"x\""}) {
+    db->SetLastUpdate(v);
+    EXPECT_EQ(Rows(*db->FDb, "SELECT Value FROM info WHERE Item = 'LastUpdate'")[0][0], v);
+    db->ReadLastUpdate();
+    EXPECT_EQ(db->FLastUpdate, v);
+  }
+  db->SetLastUpdate("");
+  db->ReadLastUpdate();
+  EXPECT_EQ(db->FLastUpdate, "更新日付不明");
+  db->FDb->ExecSQL("UPDATE info SET Value = 'abc' WHERE Item = 'Version'");
+  EXPECT_EQ(db->GetVersion(), 0);
+
+  // Table tests never raise: a schema prefix asks that database, an unknown one is no table.
+  EXPECT_TRUE(db->TableExists("kihon"));
+  EXPECT_TRUE(db->TableExists("m_tekiyo"));
+  EXPECT_FALSE(db->TableExists("spec.m_tekiyo"));
+  EXPECT_FALSE(db->TableExists("spec.x"));
+  EXPECT_FALSE(db->TableExists("nosuch.x"));
+  EXPECT_FALSE(db->TableExists("x'); DROP TABLE m_tekiyo; --"));
+  EXPECT_TRUE(db->TableExists("m_tekiyo"));
+
+  // Query: rows, no rows (no message without ShowNoData), failure keeps the cursor.
+  sink.Clear();
+  EXPECT_TRUE(db->Query("SELECT Item FROM info ORDER BY Item", false));
+  EXPECT_EQ(db->FTbl->Count(), 2);
+  EXPECT_FALSE(db->Query("SELECT Item FROM info WHERE 0", false));
+  EXPECT_EQ(db->FTbl->Count(), 0);
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_FALSE(db->Query("SELECT Item FROM info WHERE 0", true));
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Messages()[0].text, "検索条件に一致するデータはありません");
+  EXPECT_TRUE(db->Query("SELECT Item FROM info ORDER BY Item", false));
+  sink.Clear();
+  EXPECT_FALSE(db->Query("SELECT nosuch FROM info", false));
+  EXPECT_EQ(db->FTbl->Count(), 2);  // the earlier result stays
+  ASSERT_EQ(sink.Count(), 1u);
+  TMessage m = sink.Messages()[0];
+  EXPECT_EQ(m.caption, "SQL エラー");
+  EXPECT_EQ(m.title, "");
+  EXPECT_EQ(m.text.rfind("ESQLiteException\n---------\n", 0), 0u) << m.text;
+  EXPECT_NE(m.text.find("nosuch"), std::string::npos);
+
+  sink.Clear();
+  EXPECT_TRUE(db->ExecSQL("CREATE TABLE t1 (a); INSERT INTO t1 VALUES (1);"));
+  EXPECT_FALSE(db->ExecSQL("INSERT INTO nosuch VALUES (1);"));
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+TEST(AcisDB, AttachPathsWithQuotesAndJpp) {
+  TAcisFixture fx;
+  fx.DBDir += "/it's \"here\"";
+  fs::create_directories(fx.DBDir);
+  {
+    TSQLiteDb jpp(fx.DBDir + "/jpp.db");
+    jpp.ExecSQL("CREATE TABLE jpp_seizai (a);");
+  }
+  auto db = fx.Open(false);
+  EXPECT_TRUE(fx.Logged("jpp.db Attach"));
+  EXPECT_TRUE(db->TableExists("jpp.jpp_seizai"));
+  db->FDb->ExecSQL("CREATE TABLE spec.x (a);");
+  EXPECT_TRUE(fs::exists(fx.DBDir + "/spec.db"));
+  EXPECT_TRUE(db->TableExists("spec.x"));
+}
+
+TEST(AcisBuild, PublicCsvBuildsEveryObject) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  TAcisBuildResult res = BuildAcisDatabase(PublicRequest(fx));
+  ASSERT_TRUE(res.Ok) << res.Error;
+  EXPECT_EQ(res.Kihon.Stored, 8);
+  EXPECT_EQ(res.Tekiyo.Stored, 5);
+  // Only acis.db, spec.db (and no left-over temporary file) in the database folder.
+  EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{"acis.db", "spec.db"}));
+
+  auto db = fx.Open(true);
+  EXPECT_EQ(db->GetVersion(), 190107);
+  EXPECT_EQ(db->FLastUpdate, "2026年12月1日反映");
+  for (const char* view : acis_schema::kViews)
+    EXPECT_NO_THROW(db->FDb->GetTable(std::string("SELECT * FROM ") + view + " LIMIT 0")) << view;
+  EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM tekiyo")[0][0], Rows(*db->FDb, "SELECT count(*) FROM m_tekiyo")[0][0]);
+  EXPECT_FALSE(db->TableExists("kihon"));  // a TEMP table of the building connection
+  EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM seibun")[0][0], "8");
+  for (const char* idx : {"idxNoSeibun", "idxTsushoM", "idxNo", "idxTekiyoSakumotsu", "idxBangoM"})
+    EXPECT_EQ(Rows(*db->FDb, std::string("SELECT count(*) FROM sqlite_master WHERE type='index' AND name='") + idx +
+                                 "'")[0][0],
+              "1")
+        << idx;
+
+  const char* q =
+      "SELECT bango,tsusho,koka,seibun1,keito1,seibun2,keito2,seibun3,keito3,seibun4,keito4,seibun5,keito5 "
+      "FROM m_kihon ORDER BY bango";
+  auto k = Rows(*db->FDb, q);
+  ASSERT_EQ(k.size(), 5u);
+  EXPECT_EQ(k[0], (TRowText{"12345", "スミバッサ粉剤", "殺虫", "MEP", "有機リン系", "BPMC", "カーバメート系", N, N, N, N, N, N}));
+  // The spreader: one empty ingredient and the effect 展着.
+  EXPECT_EQ(k[1], (TRowText{"20001", "ニーズ", "展着", "", N, N, N, N, N, N, N, N, N}));
+  // Three ingredients, effects 殺菌 (2) and 殺虫 (1): the effect of kokaid 3 once.
+  EXPECT_EQ(k[3], (TRowText{"20003", "アグロスター水和剤", "殺虫殺菌", "アゾキシストロビン", "ストロビルリン系", "マンゼブ",
+                            "ジチオカーバメート系", "MEP", "有機リン系", N, N, N, N}));
+  // A bare formulation word names no ingredient: the product stays, without ingredients.
+  EXPECT_EQ(k[4][0], "20004");
+  EXPECT_EQ(k[4][3], N);
+  EXPECT_TRUE(fx.Logged("20004"));
+
+  // The search view joins crop and pest codes.
+  auto t = Rows(*db->FDb, "SELECT idsaku, idbyochu, seibun1, koka FROM tekiyo WHERE bango = 12345 ORDER BY idsaku");
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(t[0], (TRowText{"0101000000000000", "1", "MEP", "殺虫"}));
+  EXPECT_EQ(t[1], (TRowText{"0201010000000000", "2", "MEP", "殺虫"}));
+
+  // Re-opening recomputes the effect text from the masters without changing it.
+  auto again = Rows(*db->FDb, "SELECT bango, koka FROM m_kihon ORDER BY bango");
+  db.reset();
+  fx.LogLines.clear();
+  db = fx.Open(true);
+  EXPECT_TRUE(fx.Logged("m_kihon koka 更新"));
+  EXPECT_FALSE(fx.Logged("spec.bunrui 更新"));  // the script did not change
+  EXPECT_EQ(Rows(*db->FDb, "SELECT bango, koka FROM m_kihon ORDER BY bango"), again);
+}
+
+TEST(AcisBuild, MirrorCsvBuild) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  TAcisBuildRequest req = PublicRequest(fx);
+  req.Source = 2;
+  req.KihonFile = DataPath("acis/kihon.csv");
+  req.TekiyoFiles = {DataPath("acis/tekiyo.csv")};
+  TAcisBuildResult res = BuildAcisDatabase(req);
+  ASSERT_TRUE(res.Ok) << res.Error;
+  EXPECT_EQ(res.Kihon.Rejected, 2);
+  auto db = fx.Open(true);
+  EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM tekiyo")[0][0], "3");
+  EXPECT_EQ(Rows(*db->FDb, "SELECT seibun1, seibun2, koka FROM m_kihon WHERE bango = 12345")[0],
+            (TRowText{"MEP", "BPMC", "殺虫"}));
+}
+
+TEST(AcisBuild, FailedBuildLeavesThePreviousDatabase) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  ASSERT_TRUE(BuildAcisDatabase(PublicRequest(fx)).Ok);
+  std::vector<TRowText> before;
+  {
+    auto db = fx.Open(true);
+    before = Rows(*db->FDb, "SELECT * FROM m_tekiyo ORDER BY rowid");
+  }
+  struct Case {
+    const char* what;
+    std::function<void(TAcisBuildRequest&)> change;
+  } cases[] = {
+      {"second use file missing", [](TAcisBuildRequest& r) { r.TekiyoFiles.push_back("/nonexistent/tekiyo2.csv"); }},
+      {"basics without rows", [](TAcisBuildRequest& r) { r.KihonFile = DataPath("acis/kihon_broken.csv"); }},
+      {"crop master missing", [&fx](TAcisBuildRequest& r) {
+         fs::remove(fx.SharedDir + "/sakumotsu.txt");
+         fs::remove(fx.DownloadDir + "/sakumotsu.txt");
+       }},
+      {"aborted", [](TAcisBuildRequest& r) { r.Aborted = [] { return true; }; }},
+  };
+  for (auto& c : cases) {
+    TAcisBuildRequest req = PublicRequest(fx);
+    c.change(req);
+    TAcisBuildResult res = BuildAcisDatabase(req);
+    EXPECT_FALSE(res.Ok) << c.what;
+    EXPECT_FALSE(res.Error.empty()) << c.what;
+    EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{"acis.db", "spec.db"})) << c.what;
+    auto db = fx.Open(true);
+    EXPECT_EQ(db->GetVersion(), 190107) << c.what;
+    EXPECT_EQ(Rows(*db->FDb, "SELECT * FROM m_tekiyo ORDER BY rowid"), before) << c.what;
+    EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM tekiyo")[0][0], "5") << c.what;
+  }
+}
+
+TEST(AcisBuild, StepsSurviveBadProductsAndASecondRun) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  auto db = fx.Open(true);
+  for (int run = 0; run < 2; ++run) {  // the second run on the same file must work too
+    db->CreateBuildTables();
+    TSQLiteStmt ins = db->FDb->Prepare(
+        "INSERT INTO kihon(bango,shurui,meisho,tsusho,ryakusho,kongo,yoto,zaikei,torokubi) VALUES (?,?,?,?,?,?,?,?,?)");
+    // Two rows of one product that disagree: the first one wins, the conflict is logged.
+    ins.Exec({1, "MEP乳剤", "名前1", "名前1", "", 1, "殺虫剤", "乳剤", "2019.01.01"});
+    ins.Exec({1, "MEP乳剤", "名前2", "名前2", "", 1, "殺虫剤", "乳剤", "2019.01.01"});
+    ins.Exec({2, "A・B・C・D・E・F水和剤", "六成分", "六成分", "", 6, "殺菌剤", "水和剤", "2019.01.01"});
+    ins.Exec({3, "水和剤", "成分なし", "成分なし", "", 1, "殺菌剤", "水和剤", "2019.01.01"});
+    ins.Exec({4, "O'Brien・MEP乳剤", "引用符", "引用符", "", 2, "殺虫剤", "乳剤", "2019.01.01"});
+    db->FDb->ExecSQL("INSERT INTO m_tekiyo(bango, sakumotsu) VALUES (1, '稲');");
+    fx.LogLines.clear();
+    ASSERT_NO_THROW(db->FillTmKihon());
+    EXPECT_TRUE(fx.Logged("登録番号 1:"));
+    ASSERT_NO_THROW(db->BuildMKihon());
+    EXPECT_TRUE(fx.Logged("登録番号 2:"));
+    EXPECT_TRUE(fx.Logged("登録番号 3:"));
+    auto k = Rows(*db->FDb, "SELECT bango, meisho, seibun1, seibun5 FROM m_kihon ORDER BY bango");
+    ASSERT_EQ(k.size(), 4u);
+    EXPECT_EQ(k[0], (TRowText{"1", "名前1", "MEP", N}));
+    EXPECT_EQ(k[1], (TRowText{"2", "六成分", "A", "E"}));
+    EXPECT_EQ(k[2], (TRowText{"3", "成分なし", N, N}));
+    EXPECT_EQ(k[3], (TRowText{"4", "引用符", "O'Brien", N}));
+    db->UpdateMSakumotsu();
+    db->UpdateMByochu();
+    ASSERT_NO_THROW(db->CreateSeibunTable());
+    ASSERT_NO_THROW(db->CreateIndexes());
+    ASSERT_NO_THROW(db->CreateTekiyoViews());
+  }
+}
+
+TEST(AcisBuild, ProgressPositionsOfTheLastSteps) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  TAcisBuildRequest req = PublicRequest(fx);
+  std::vector<int64_t> positions;
+  req.Progress = [&](int64_t pos, int64_t max) {
+    if (max == 100) positions.push_back(pos);
+  };
+  int pumps = 0;
+  req.Pump = [&] { ++pumps; };
+  ASSERT_TRUE(BuildAcisDatabase(req).Ok);
+  std::vector<int64_t> tail(positions.end() - 7, positions.end());
+  EXPECT_EQ(tail, (std::vector<int64_t>{80, 82, 84, 86, 88, 90, 96}));
+}

@@ -1,0 +1,214 @@
+// The pieces the importers are made of: the CSV splitter, the value converters, the date
+// conversions, the trade-name rules, the ingredient items of a type name and the streaming
+// CP932/UTF-8 line reader.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "common/test_support.h"
+#include "database/acis_schema.h"
+#include "database/csv_split.h"
+#include "database/date_convert.h"
+#include "database/import_convert.h"
+#include "database/import_reader.h"
+#include "database/make_tsusho.h"
+
+using Fields = std::vector<std::string>;
+
+TEST(CsvSplit, FieldsQuotesAndCommas) {
+  struct Case {
+    const char* line;
+    char quote;
+    Fields want;
+  } cases[] = {
+      {R"("a","b c","d")", '"', {"a", "b c", "d"}},
+      {R"("say ""hi""",x)", '"', {"say \"hi\"", "x"}},          // doubled quote
+      {R"("1,000",2)", '"', {"1,000", "2"}},                     // comma inside quotes
+      {R"(a,,b,)", '"', {"a", "", "b", ""}},                     // empty field, trailing comma
+      {R"("a",)", '"', {"a", ""}},
+      {R"(,)", '"', {"", ""}},
+      {"a,b\r", '"', {"a", "b"}},                               // CR of a CR LF line
+      {R"(1,'it''s','x,y',NULL)", '\'', {"1", "it's", "x,y", "NULL"}},  // single-quote variant
+      {R"(1,"a"b,c)", '"', {"1", "ab", "c"}},                   // text after the closing quote
+      {R"("open,end)", '"', {"open,end"}},                      // unterminated quote runs to the end
+      {R"(a b,c)", '"', {"a b", "c"}},                           // a blank is data
+      {"", '"', {""}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitCsvLine(c.line, c.quote), c.want) << c.line;
+}
+
+TEST(CsvSplit, BlankUnderscoreRoundTrip) {
+  // The importers write blanks as "_" before splitting and turn every "_" back into a blank:
+  // a blank survives, and an underscore of the data becomes a blank too.
+  std::string line = R"("12345","クミアイ ニーズ","日本_農薬")";
+  for (char& ch : line)
+    if (ch == ' ') ch = '_';
+  Fields f = SplitCsvLine(line, '"');
+  ASSERT_EQ(f.size(), 3u);
+  EXPECT_EQ(f[1], "クミアイ_ニーズ");
+  for (auto& v : f) ReplaceUnderscores(v);
+  EXPECT_EQ(f[1], "クミアイ ニーズ");
+  EXPECT_EQ(f[2], "日本 農薬");
+}
+
+TEST(ImportConvert, Converters) {
+  EXPECT_EQ(NodoText(""), "");
+  EXPECT_EQ(NodoText("ｱｲｿ 75%"), "アイソ 75%");
+  EXPECT_FALSE(TextOrNull("").has_value());
+  EXPECT_EQ(*TextOrNull("x"), "x");
+  EXPECT_FALSE(CsvValueOrNull("").has_value());
+  EXPECT_FALSE(CsvValueOrNull("NULL").has_value());
+  EXPECT_EQ(*CsvValueOrNull("ＡＢ_ｃ１"), "AB c1");
+  EXPECT_FALSE(QuoteUnlessNull("NULL").has_value());
+  EXPECT_EQ(*QuoteUnlessNull(""), "");
+  EXPECT_EQ(*QuoteUnlessNull("null"), "null");
+  EXPECT_EQ(SquareMetreText("1m2当り m2"), "1㎡当り ㎡");
+  EXPECT_EQ(ParseWholeNumber(" 12345 "), 12345);
+  EXPECT_EQ(ParseWholeNumber("12345.0"), 12345);
+  EXPECT_FALSE(ParseWholeNumber("12345.5"));
+  EXPECT_FALSE(ParseWholeNumber("x99"));
+  EXPECT_FALSE(ParseWholeNumber(""));
+  EXPECT_FALSE(ParseWholeNumber("1;DROP"));
+}
+
+TEST(DateConvert, SerialAndSlashDates) {
+  EXPECT_EQ(ExcelSerialToDateText("43472"), "2019.01.07");
+  EXPECT_EQ(ExcelSerialToDateText("1"), "1899.12.31");
+  EXPECT_EQ(ExcelSerialToDateText("60"), "1900.02.28");  // the day number counts from 1899-12-30
+  EXPECT_EQ(ExcelSerialToDateText("61"), "1900.03.01");
+  EXPECT_EQ(ExcelSerialToDateText("45351"), "2024.02.29");
+  EXPECT_FALSE(ExcelSerialToDateText("43472.5"));
+  EXPECT_FALSE(ExcelSerialToDateText("2019/01/07"));
+  EXPECT_FALSE(ExcelSerialToDateText(""));
+
+  EXPECT_EQ(DateTextToDotted("2019/01/07"), "2019.01.07");
+  EXPECT_EQ(DateTextToDotted("2020/3/5"), "2020.03.05");
+  EXPECT_EQ(DateTextToDotted("2020/02/29"), "2020.02.29");
+  EXPECT_EQ(DateTextToDotted("2019/01/07 0:00:00"), "2019.01.07");
+  EXPECT_FALSE(DateTextToDotted("2019/02/30"));
+  EXPECT_FALSE(DateTextToDotted("2019/13/01"));
+  EXPECT_FALSE(DateTextToDotted("2019-01-07"));
+  EXPECT_FALSE(DateTextToDotted("2019/01"));
+  EXPECT_FALSE(DateTextToDotted(""));
+}
+
+TEST(MakeTsusho, MakersAndGuards) {
+  EXPECT_EQ(MakeTsushoEntryCount(), 214u);
+  struct Case {
+    const char* name;
+    const char* want;
+  } cases[] = {
+      {"キングダム", "キングダム"},                      // not a listed キング product
+      {"キングマラソン乳剤", "マラソン乳剤"},
+      {"バイエルアージラン", "バイエルアージラン"},      // バイエル kept with アージラン
+      {"バイエル_ベルクート", "ベルクート"},
+      {"バイエルベルクート", "ベルクート"},
+      {"アグロスリン乳剤", "アグロスリン乳剤"},
+      {"アグロスアグロスター乳剤", "アグロスター乳剤"},  // only the maker's mark goes
+      {"アグロスター乳剤", "アグロスター乳剤"},
+      {"アグロスダイアジノン粒剤", "ダイアジノン粒剤"},
+      {"三共の草枯らし", "三共の草枯らし"},
+      {"三共オルトラン", "オルトラン"},
+      {"北海三共ダイアジノン", "ダイアジノン"},
+      {"SGダコグリーン", "ダコグリーン"},
+      {"SGスタークル", "SGスタークル"},  // SG kept without ダコグリーン ("ST" is a maker: not in the name)
+      {"クレハクレバー", "クレハクレバー"},
+      {"トモノール", "トモノール"},
+      {"ヤシマNCS", "ヤシマNCS"},
+      {"ヤシマ_スミチオン", "スミチオン"},
+      {"フマキラー殺虫剤", "家庭園芸用殺虫剤"},
+      {"住友化学スミチオン乳剤", "スミチオン乳剤"},  // 住友化学 before 住友
+      {"「ＪＡ」ＭＥＰ乳剤", "ＭＥＰ乳剤"},
+      {"カダン石灰硫黄合剤", "石灰硫黄合剤"},
+      {"アトミロン印農薬用(ボルドー液用)粉末生石灰", "ボルドー液用粉末生石灰"},
+      {"硫酸銅(粉)", "硫酸銅(粉状)"},
+      {"ALモミゲンキ", "モミゲンキ"},
+      {"ダイアジノン　粒剤", "ダイアジノン粒剤"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MakeTsusho(c.name), c.want) << c.name;
+}
+
+TEST(IngredientItems, TypeNames) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(IngredientItems("MEP・BPMC粉剤"), (V{"MEP", "BPMC"}));
+  EXPECT_EQ(IngredientItems("石灰硫黄合剤"), (V{"石灰硫黄合剤"}));
+  EXPECT_EQ(IngredientItems("全卵粉末"), (V{"全卵粉末"}));
+  EXPECT_EQ(IngredientItems("カスガマイシン粉末"), (V{"カスガマイシン"}));
+  EXPECT_EQ(IngredientItems("展着剤"), (V{""}));
+  EXPECT_EQ(IngredientItems("除虫菊乳剤"), (V{"ピレトリン"}));
+  EXPECT_EQ(IngredientItems("シアン酸塩粒剤"), (V{"シアン酸ナトリウム"}));
+  EXPECT_EQ(IngredientItems("水和硫黄剤"), (V{"硫黄"}));
+  EXPECT_EQ(IngredientItems("なたね油 乳剤"), (V{"なたね油 "}));
+  EXPECT_EQ(IngredientItems("A・"), (V{"A", ""}));
+  EXPECT_EQ(IngredientItems("水和剤"), V{});  // a bare formulation word: no ingredient
+  EXPECT_EQ(IngredientItems("A・B・C・D・E・F水和剤").size(), 6u);
+}
+
+namespace {
+std::string WriteFile(const QTemporaryDir& dir, const std::string& name, const std::string& bytes) {
+  std::string path = dir.path().toStdString() + "/" + name;
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+std::vector<std::string> AllLines(TTextFileReader& r) {
+  std::vector<std::string> out;
+  std::string line;
+  while (r.ReadLine(line)) out.push_back(line);
+  return out;
+}
+}  // namespace
+
+TEST(TextFileReader, Cp932Utf8AndLineEnds) {
+  QTemporaryDir dir;
+  // ㍑ ㍍ ㌢ ㎡ ～ － in CP932, CR LF line ends, no line break at the end.
+  std::string cp932 = "\x87\x70\x87\x71\x87\x6f\x87\x75\x81\x60\x81\x7c\r\nabc\r\n\x82\xa0";
+  TTextFileReader a(WriteFile(dir, "a.csv", cp932));
+  EXPECT_EQ(AllLines(a), (std::vector<std::string>{"㍑㍍㌢㎡～－", "abc", "あ"}));
+  EXPECT_EQ(a.Encoding(), TTextEncoding::Cp932);
+  EXPECT_EQ(a.InvalidBytes(), 0u);
+  EXPECT_EQ(a.Position(), a.FileSize());
+
+  TTextFileReader b(WriteFile(dir, "b.csv", "\xEF\xBB\xBF" "ａ,b\nあ\n"));
+  EXPECT_EQ(AllLines(b), (std::vector<std::string>{"ａ,b", "あ"}));
+  EXPECT_EQ(b.Encoding(), TTextEncoding::Utf8);
+
+  TTextFileReader c(WriteFile(dir, "c.csv", "稲,きゅうり\n"));  // UTF-8 without a mark
+  EXPECT_EQ(AllLines(c), (std::vector<std::string>{"稲,きゅうり"}));
+  EXPECT_EQ(c.Encoding(), TTextEncoding::Utf8);
+
+  // A character cut off at the end of the file becomes U+FFFD; nothing else is lost.
+  TTextFileReader d(WriteFile(dir, "d.csv", "ok\r\n\x82"));
+  EXPECT_EQ(AllLines(d), (std::vector<std::string>{"ok", "\xEF\xBF\xBD"}));
+  EXPECT_EQ(d.InvalidBytes(), 1u);
+
+  EXPECT_THROW(TTextFileReader(dir.path().toStdString() + "/missing.csv"), EImportFileError);
+  EXPECT_EQ(LineCount(dir.path().toStdString() + "/missing.csv"), -1);
+  EXPECT_EQ(LineCount(dir.path().toStdString() + "/a.csv"), 3);
+  EXPECT_EQ(LineCount(dir.path().toStdString() + "/b.csv"), 2);
+}
+
+TEST(TextFileReader, LongFileAcrossBlocks) {
+  // Double-byte characters straddle the block boundaries; every line must come back whole and
+  // the position must rise to the file size.
+  QTemporaryDir dir;
+  std::string bytes, want = "\xe3\x81\x82\xe3\x81\x84";  // あい
+  const int lines = 70000;
+  for (int i = 0; i < lines; ++i) bytes += "\x82\xa0\x82\xa2\r\n";
+  TTextFileReader r(WriteFile(dir, "long.csv", bytes));
+  std::string line;
+  int n = 0;
+  int64_t last = 0;
+  bool monotonic = true;
+  while (r.ReadLine(line)) {
+    if (line != want) break;
+    monotonic = monotonic && r.Position() >= last;
+    last = r.Position();
+    ++n;
+  }
+  EXPECT_EQ(n, lines);
+  EXPECT_TRUE(monotonic);
+  EXPECT_EQ(r.Position(), static_cast<int64_t>(bytes.size()));
+  EXPECT_EQ(r.InvalidBytes(), 0u);
+}

@@ -1,0 +1,225 @@
+// The master-table refresh: mirror downloads through a fake downloader, the shared folder,
+// scripts that fail, error pages, and the members with extra work (frac, dokusei, koka).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "database/acis_db.h"
+#include "database/master_refresh.h"
+#include "foundation/message_sink.h"
+#include "support_acis_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+void WriteAll(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+// Serves files from memory with a modification time; answers 304 when the local copy is at
+// least as new (the conditional request).
+class TFakeDownloader : public TMasterDownloader {
+ public:
+  struct File {
+    std::string Body;
+    fs::file_time_type Time;
+    int Status = 200;
+  };
+  bool Connected = true;
+  std::map<std::string, File> Files;  // by file name
+  std::vector<std::string> Requests;
+
+  void Put(const std::string& name, const std::string& body, int ageSeconds = 0, int status = 200) {
+    Files[name] = {body, fs::file_time_type::clock::now() - std::chrono::seconds(ageSeconds), status};
+  }
+  bool IsInternetConnected() override { return Connected; }
+  std::string MirrorSiteUrl(int Index) override { return "http://127.0.0.1:9/m" + std::to_string(Index) + "/data/"; }
+  TResult Download(const std::string& Url, const std::string& LocalFile, const std::string& TempFile) override {
+    Requests.push_back(Url);
+    std::string name = Url.substr(Url.rfind('/') + 1);
+    auto it = Files.find(name);
+    if (it == Files.end()) return {false, 404, "Not Found"};
+    std::error_code ec;
+    if (it->second.Status == 200 && fs::exists(LocalFile, ec) && fs::last_write_time(LocalFile) >= it->second.Time)
+      return {false, 304, "Not Modified"};
+    WriteAll(TempFile, it->second.Body);
+    fs::last_write_time(TempFile, it->second.Time);
+    return {it->second.Status == 200, it->second.Status, it->second.Status == 200 ? "OK" : "Error"};
+  }
+};
+
+const char kSeizaiV1[] =
+    "DROP TABLE IF EXISTS spec.seizai;\r\nCREATE TABLE spec.seizai (bango INTEGER, name VARCHAR);\r\n"
+    "INSERT INTO spec.seizai VALUES (1,'\x82\xa0');\r\n";  // あ in CP932
+const char kSeizaiV2Broken[] =
+    "DELETE FROM spec.seizai;\r\nINSERT INTO spec.seizai VALUES (2,'new');\r\nINSERT INTO nosuch VALUES (1);\r\n";
+
+class RefreshTest : public ::testing::Test {
+ protected:
+  TAcisFixture fx;
+  TFakeDownloader fake;
+  TLogMessageSink sink;
+  TScopedMessageSink scoped{&sink};
+
+  std::unique_ptr<TAcisDB> OpenMirror() {
+    TAcisDBSettings s = fx.Settings(false);
+    s.Downloader = &fake;
+    s.DownSiteVeskDB = 1;
+    auto* lines = &fx.LogLines;
+    return std::make_unique<TAcisDB>(fx.DBDir + "/acis.db", s, [lines](const std::string& l) { lines->push_back(l); });
+  }
+  std::vector<std::string> LogAfter(const std::string& marker) {
+    std::vector<std::string> out;
+    bool on = false;
+    for (const auto& l : fx.LogLines) {
+      if (on) out.push_back(l);
+      if (l.find(marker) != std::string::npos) on = true;
+    }
+    return out;
+  }
+};
+
+}  // namespace
+
+TEST_F(RefreshTest, MirrorDownloadRunsOnceAndKeepsTheCopy) {
+  fake.Put("spec.seizai.txt", kSeizaiV1, 100);
+  auto db = OpenMirror();
+  EXPECT_TRUE(fx.Logged("http://127.0.0.1:9/m1/data/spec.seizai.txt"));
+  EXPECT_TRUE(fx.Logged("spec.seizai 更新"));
+  EXPECT_EQ(Rows(*db->FDb, "SELECT bango, name FROM spec.seizai")[0], (TRowText{"1", "あ"}));
+  EXPECT_EQ(ReadAll(fx.DownloadDir + "/spec.seizai.txt"), kSeizaiV1);
+  EXPECT_FALSE(fs::exists(fx.DownloadDir + "/spec.seizai.txt.new"));
+  // Scripts the mirror does not have: the table stays missing, nothing is shown.
+  EXPECT_FALSE(db->TableExists("bunrui"));
+  EXPECT_EQ(sink.Count(), 0u);
+
+  // Unchanged (304) with the table present: nothing runs and nothing follows the status line.
+  fx.LogLines.clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  EXPECT_EQ(LogAfter("spec.seizai.txt"), (std::vector<std::string>{"304 Not Modified"}));
+
+  // The table dropped by hand: the local copy runs again.
+  db->FDb->ExecSQL("DROP TABLE spec.seizai;");
+  EXPECT_TRUE(db->UpdateSeizai());
+  EXPECT_TRUE(db->TableExists("spec.seizai"));
+}
+
+TEST_F(RefreshTest, FailingScriptRollsBackAndRetriesNextStart) {
+  fake.Put("spec.seizai.txt", kSeizaiV1, 100);
+  auto db = OpenMirror();
+  ASSERT_TRUE(db->TableExists("spec.seizai"));
+  fake.Put("spec.seizai.txt", kSeizaiV2Broken, 0);  // newer, fails in its third statement
+  sink.Clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_EQ(sink.Messages()[0].caption, "SQL エラー");
+  EXPECT_EQ(sink.Messages()[0].title, fx.DownloadDir + "/spec.seizai.txt SQL実行");
+  // Nothing of the failed script stays; the good local copy stays; the new one is gone.
+  EXPECT_EQ(Rows(*db->FDb, "SELECT bango FROM spec.seizai"), (std::vector<TRowText>{{"1"}}));
+  EXPECT_EQ(ReadAll(fx.DownloadDir + "/spec.seizai.txt"), kSeizaiV1);
+  EXPECT_FALSE(fs::exists(fx.DownloadDir + "/spec.seizai.txt.new"));
+  EXPECT_FALSE(db->FDb->InTransaction());
+  // The next start asks again, gets the (now fixed) script and runs it.
+  fake.Put("spec.seizai.txt", "DELETE FROM spec.seizai;\r\nINSERT INTO spec.seizai VALUES (3,'ok');\r\n", 0);
+  EXPECT_TRUE(db->UpdateSeizai());
+  EXPECT_EQ(Rows(*db->FDb, "SELECT bango FROM spec.seizai"), (std::vector<TRowText>{{"3"}}));
+}
+
+TEST_F(RefreshTest, ErrorPagesAndNoConnectionNeverReplaceACopy) {
+  fake.Put("spec.seizai.txt", kSeizaiV1, 100);
+  auto db = OpenMirror();
+  struct Case {
+    const char* what;
+    std::string body;
+    int status;
+  } cases[] = {
+      {"html page", "<!DOCTYPE html><html><body>maintenance</body></html>", 200},
+      {"empty", "", 200},
+      {"server error", "oops", 500},
+  };
+  for (const auto& c : cases) {
+    fake.Put("spec.seizai.txt", c.body, 0, c.status);
+    EXPECT_FALSE(db->UpdateSeizai()) << c.what;
+    EXPECT_EQ(ReadAll(fx.DownloadDir + "/spec.seizai.txt"), kSeizaiV1) << c.what;
+    EXPECT_EQ(Rows(*db->FDb, "SELECT bango FROM spec.seizai"), (std::vector<TRowText>{{"1"}})) << c.what;
+  }
+  fake.Connected = false;
+  fx.LogLines.clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  EXPECT_TRUE(fx.Logged("インターネット接続なし。更新確認省略..."));
+}
+
+TEST_F(RefreshTest, SharedFolderComparesTimes) {
+  fx.CopyMasters();
+  auto db = fx.Open(true);
+  EXPECT_TRUE(fx.Logged("共有フォルダ確認: " + fx.SharedDir + "/spec.bunrui.txt"));
+  EXPECT_TRUE(fx.Logged("spec.bunrui 更新"));
+  EXPECT_TRUE(fx.Logged("spec.cvo 更新"));
+  // CP932 and UTF-8 scripts keep every character.
+  EXPECT_EQ(Rows(*db->FDb, "SELECT name FROM spec.seizai")[0][0], "１００㍑～２００㍑－");
+  EXPECT_EQ(Rows(*db->FDb, "SELECT label FROM spec.cvo")[0][0], "作物語彙 ㌢ 🌾");
+  // No m_tekiyo yet: the crop and pest masters wait for the build.
+  EXPECT_FALSE(db->TableExists("m_sakumotsu"));
+
+  // A shared copy older than the local one: compared, not run.
+  auto old = fs::last_write_time(fx.DownloadDir + "/spec.seizai.txt") - std::chrono::hours(1);
+  fs::last_write_time(fx.SharedDir + "/spec.seizai.txt", old);
+  fx.LogLines.clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  EXPECT_TRUE(fx.Logged("比較結果: 更新なし"));
+  // A newer shared copy is taken and run; its time is kept on the local copy.
+  WriteAll(fx.SharedDir + "/spec.seizai.txt", "DELETE FROM spec.seizai;");
+  auto newer = fs::last_write_time(fx.DownloadDir + "/spec.seizai.txt") + std::chrono::hours(1);
+  fs::last_write_time(fx.SharedDir + "/spec.seizai.txt", newer);
+  EXPECT_TRUE(db->UpdateSeizai());
+  EXPECT_EQ(fs::last_write_time(fx.DownloadDir + "/spec.seizai.txt"), newer);
+  EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM spec.seizai")[0][0], "0");
+}
+
+TEST_F(RefreshTest, MembersWithExtraWork) {
+  fx.CopyMasters();
+  auto db = fx.Open(true);
+  // frac: the old layout's view and tables are dropped on every start.
+  db->FDb->ExecSQL("CREATE TABLE spec.frac_code (a); CREATE VIEW vFracbunrui AS SELECT 1;");
+  db->UpdateFrac();
+  EXPECT_FALSE(db->TableExists("frac_code"));
+  EXPECT_FALSE(db->TableExists("vFracbunrui"));
+  EXPECT_TRUE(db->TableExists("frac_mg"));
+  // dokusei: without the info item it runs even with its tables present.
+  WriteAll(fx.SharedDir + "/spec.dokusei.txt",
+           "CREATE TABLE IF NOT EXISTS spec.m_dokusei (a); CREATE TABLE IF NOT EXISTS spec.dokusei (a);"
+           "CREATE TABLE IF NOT EXISTS spec.info (item, value);");
+  fs::remove(fx.DownloadDir + "/spec.dokusei.txt");
+  EXPECT_TRUE(db->UpdateDokusei());
+  EXPECT_FALSE(db->DokuseiTableName());
+  EXPECT_TRUE(db->UpdateDokusei());  // still no item: runs again
+  db->FDb->ExecSQL("INSERT INTO spec.info VALUES ('m_dokusei', 'x');");
+  EXPECT_TRUE(db->DokuseiTableName());
+  EXPECT_FALSE(db->UpdateDokusei());
+  // A prebuilt database (sources 3 and 4) refreshes nothing.
+  TAcisDBSettings s = fx.Settings(true);
+  s.DBDownSite = 3;
+  fx.LogLines.clear();
+  db.reset();
+  TAcisDB prebuilt(fx.DBDir + "/acis.db", s, [this](const std::string& l) { fx.LogLines.push_back(l); });
+  EXPECT_TRUE(fx.Logged("spec.db Attach"));
+  EXPECT_FALSE(fx.Logged("共有フォルダ確認"));
+}
+
+TEST(MasterScript, RunnerSkipsTheScriptsOwnTransactions) {
+  TSQLiteDb db(":memory:");
+  EXPECT_EQ(RunScriptInTransaction(db, "BEGIN TRANSACTION;\nCREATE TABLE a (x);\n-- c\nINSERT INTO a VALUES (1);\n"
+                                       "COMMIT;\nEND TRANSACTION;\n/* done */"),
+            2);
+  EXPECT_THROW(RunScriptInTransaction(db, "begin; INSERT INTO a VALUES (2); INSERT INTO b VALUES (1); commit;"),
+               ESQLiteException);
+  EXPECT_EQ(Rows(db, "SELECT count(*) FROM a")[0][0], "1");
+  EXPECT_EQ(FirstKeyword(" -- x\n /* y */ begin", 20), "BEGIN");
+  std::string why;
+  EXPECT_FALSE(LooksLikeSqlScript("/nonexistent", why));
+}

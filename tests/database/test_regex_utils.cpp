@@ -1,0 +1,150 @@
+// Regular-expression helpers of the templates and the crop patterns, comma lists for SQL and
+// HTML escaping.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "database/perl_regex.h"
+#include "database/regex_utils.h"
+#include "foundation/message_sink.h"
+
+using List = std::vector<std::string>;
+
+TEST(RegexUtils, ReplaceAndMatchOnSharedObject) {
+  struct Rep {
+    const char* subject;
+    const char* pattern;
+    const char* flags;
+    const char* replacement;
+    const char* result;
+  };
+  const Rep reps[] = {
+      {"a-b-c", "-", "", "+", "a+b-c"},
+      {"a-b-c", "-", "g", "+", "a+b+c"},
+      {"ABC abc", "b", "ig", "[$0]", "A[B]C a[b]c"},
+      {"x=1;y=2", "(\\w)=(\\d)", "g", "\\2:$1", "1:x;2:y"},
+      {"cost", "o", "", "\\$\\\\", "c$\\st"},
+      {"line1\nline2", "^l", "mg", "L", "Line1\nLine2"},
+      {"a\nb", "a.b", "s", "ok", "ok"},
+      {"nothing", "z", "g", "!", "nothing"},
+      {"[sakumotsu]", "\\[sakumotsu\\]", "ig", "'トマト'", "'トマト'"},
+  };
+  for (const Rep& r : reps)
+    EXPECT_EQ(RegexReplace(r.subject, r.pattern, r.flags, r.replacement), r.result) << r.pattern;
+
+  List groups = {"stale"};
+  EXPECT_TRUE(RegexMatch("<sakumotsu:作物>", "<(\\w+)(:([^>]*))?(x)?>", "i", &groups));
+  EXPECT_EQ(groups, (List{"<sakumotsu:作物>", "sakumotsu", ":作物", "作物", ""}));
+  EXPECT_FALSE(RegexMatch("abc", "X", "", &groups));
+  EXPECT_TRUE(groups.empty());
+  EXPECT_TRUE(RegexMatch("abc", "B", "i"));
+  // A bad pattern is reported and the work goes on: no match, subject unchanged.
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  EXPECT_FALSE(RegexMatch("abc", "(", "", &groups));
+  EXPECT_EQ(RegexReplace("abc", "[b", "g", "x"), "abc");
+  ASSERT_EQ(sink.Count(), 2u);
+  EXPECT_EQ(sink.Messages()[0].kind, TMsgKind::Error);
+  // The shared object is usable again after a bad pattern.
+  EXPECT_EQ(RegexReplace("abc", "b", "", "x"), "axc");
+  EXPECT_EQ(sink.Count(), 2u);
+}
+
+TEST(RegexUtils, FirstItemAndQuotedLists) {
+  struct First {
+    const char* list;
+    const char* first;
+  };
+  const First firsts[] = {
+      {"", ""},
+      {"トマト,なす", "トマト"},
+      {"  トマト (施設栽培) , なす", "トマト (施設栽培)"},  // blanks inside a name stay
+      {"'トマト','なす'", "トマト"},
+      {"'a,b',c", "a"},  // a quoted item holding a comma: its first part
+      {"\"it's\",x", "it's"},
+      {"it's,x", "it's"},  // an apostrophe inside a name is kept
+      {"'unclosed,x", "'unclosed"},
+  };
+  for (const First& f : firsts) EXPECT_EQ(FirstCsvItem(f.list), f.first) << f.list;
+
+  struct Quoted {
+    const char* list;
+    const char* sql;
+  };
+  const Quoted quoted[] = {
+      {"", ""},
+      {"a, b", "'a','b'"},
+      {"it's,x", "'it''s','x'"},
+      {"'a','b'", "'a','b'"},
+      {"'it''s'", "'it''s'"},
+      {"\"a b\", c d", "'a b','c d'"},
+      {"a,,b", "'a','b'"},
+      {"x');DROP TABLE t;--", "'x'');DROP TABLE t;--'"},
+  };
+  for (const Quoted& q : quoted) EXPECT_EQ(QuotedCommaList(q.list), q.sql) << q.list;
+}
+
+TEST(RegexUtils, QuotedListsSelectExactlyTheirItemsInSqlite) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  sqlite3_exec(db, "CREATE TABLE t(v TEXT)", nullptr, nullptr, nullptr);
+  const std::vector<std::string> pieces = {"a", "'", " ", "と", "%", "\"", "(", ")", ";", "-", "　"};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 300; ++round) {
+    std::string list;
+    int n = 1 + static_cast<int>(rng() % 10);
+    for (int i = 0; i < n; ++i) list += rng() % 4 == 0 ? std::string(",") : pieces[rng() % pieces.size()];
+    std::string in = QuotedCommaList(list);
+    if (in.empty()) continue;
+    std::string sql = "SELECT count(*) FROM t WHERE v IN (" + in + ")";
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+}
+
+TEST(RegexUtils, AlternationEscapesEveryPatternCharacter) {
+  EXPECT_EQ(ListToAlternation("'トマト', なす ,\"きゅうり\""), "トマト|なす|きゅうり");
+  EXPECT_EQ(ListToAlternation("a.b,c+d,e(f)"), "a\\.b|c\\+d|e\\(f\\)");
+  EXPECT_EQ(ListToAlternation("トマト（施設栽培）,［葉］｛１｝．＊＋｜＾＄￥？！＝＜＞"),
+            "トマト\\(施設栽培\\)|\\[葉\\]\\{１\\}\\.\\*\\+\\|\\^\\$\\\\\\?\\!\\=\\<\\>");
+  EXPECT_EQ(ListToAlternation("a,,b,"), "a|b");
+  EXPECT_EQ(ListToAlternation(""), "");
+  // "－" stays as it is: key normalisation deletes it from pattern and subject alike.
+  EXPECT_EQ(ListToAlternation("Ａ－Ｂ"), "Ａ－Ｂ");
+
+  // Any name, once escaped, matches itself and nothing longer.
+  const std::vector<std::string> pieces = {"\\", ".", "^", "$", "|", "?", "*", "+", "(", ")", "[",
+                                           "]", "{", "}", "と", "（", "）", "＊", "￥", "a", "-"};
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string name;
+    int n = 1 + static_cast<int>(rng() % 8);
+    for (int i = 0; i < n; ++i) name += pieces[rng() % pieces.size()];
+    std::string alt = ListToAlternation(name);
+    TPerlRegEx re("^(" + alt + ")$");
+    // Full-width look-alikes become ASCII, as the normalised subject has them.
+    std::string subject = name;
+    for (auto [from, to] : {std::pair{"（", "("}, {"）", ")"}, {"＊", "*"}, {"￥", "\\"}})
+      subject = ReplaceAllText(subject, from, to);
+    re.SetSubject(subject);
+    ASSERT_NO_THROW(ASSERT_TRUE(re.Match()) << name << " -> " << alt) << name;
+    re.SetSubject(subject + "と");
+    EXPECT_FALSE(re.Match()) << name;
+  }
+}
+
+TEST(RegexUtils, BracketsAndHtml) {
+  EXPECT_EQ(EscapeBrackets("a(b)[c]"), "a\\(b\\)\\[c\\]");
+  EXPECT_EQ(HalfToFullBrackets("a(b)[c]"), "a（b）［c］");
+  EXPECT_EQ(FullToHalfBrackets("a（b）［c］"), "a(b)[c]");
+  EXPECT_EQ(FullToHalfBrackets(HalfToFullBrackets("x(y)[z]")), "x(y)[z]");
+  EXPECT_EQ(HtmlEscape("a<b & \"c\""), "a&lt;b &amp; &quot;c&quot;");
+  EXPECT_EQ(HtmlEscape("it's <トマト>"), "it's &lt;トマト&gt;");
+  EXPECT_EQ(FullWidthMetaToEscaped("(a)|（b）"), "(a)|\\(b\\)");
+}
