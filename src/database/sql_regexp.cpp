@@ -380,6 +380,11 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
       // A backslash before a non-ASCII character makes it literal: fold the character.
       size_t j = i + 1;
       kana::DecodeUtf8(p.data(), p.size(), j);
+      if (j < p.size()) {  // a half-width voicing mark belongs to the kana before it
+        size_t k = j;
+        char32_t mark = kana::DecodeUtf8(p.data(), p.size(), k);
+        if (mark == 0xFF9E || mark == 0xFF9F) j = k;
+      }
       std::string folded;
       StrConvAppend(p.substr(i + 1, j - (i + 1)), options, folded);
       if (!folded.empty()) {

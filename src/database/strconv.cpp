@@ -32,7 +32,7 @@ inline void Emit(std::string& out, char32_t c, bool fold) {
 // (1) with V remove "－"; (2) with K or V map half width to full width and katakana to
 // hiragana, then with V remove "ー" and fold the hiragana; (3) map with the collected flags
 // (hiragana, half width, lower case); without V turn "ｰ" back into "ー".
-static void StrConvAppendGeneric(std::string_view text, unsigned options, std::string& out) {
+void StrConvAppendReference(std::string_view text, unsigned options, std::string& out) {
   if (!(options & strconv_opt::All)) {
     out.append(text);
     return;
@@ -136,7 +136,7 @@ struct TKeyTables {
   static void Fill(TKeyEntry& e, char32_t c, unsigned o) {
     std::string in, out;
     kana::AppendUtf8(in, c);
-    StrConvAppendGeneric(in, o, out);
+    StrConvAppendReference(in, o, out);
     e.len = static_cast<unsigned char>(out.size());
     for (size_t k = 0; k < out.size() && k < sizeof e.bytes; ++k) e.bytes[k] = out[k];
   }
@@ -199,7 +199,7 @@ void StrConvAppend(std::string_view text, unsigned options, std::string& out) {
         continue;
       }
       // The character and its mark: the generic walk handles both.
-      StrConvAppendGeneric(text.substr(i, 6), options, out);
+      StrConvAppendReference(text.substr(i, 6), options, out);
       i += 6;
       continue;
     }
@@ -207,7 +207,7 @@ void StrConvAppend(std::string_view text, unsigned options, std::string& out) {
     // and everything else are copied); a stray byte is copied as it is.
     size_t j = i;
     char32_t c = kana::DecodeUtf8(text.data(), n, j);
-    if ((c >= 0x0391 && c <= 0x042F) || c == 0x2212) StrConvAppendGeneric(text.substr(i, j - i), options, out);
+    if ((c >= 0x0391 && c <= 0x042F) || c == 0x2212) StrConvAppendReference(text.substr(i, j - i), options, out);
     else out.append(text.data() + i, j - i);
     i = j;
   }

@@ -24,3 +24,7 @@ void StrConvAppend(std::string_view text, unsigned options, std::string& out);
 
 // The key of a UTF-8 text under an option text.
 std::string StrConvText(std::string_view text, std::string_view options = {});
+
+// The same key computed step by step, character by character, without the lookup tables that
+// StrConvAppend uses; the tables are built from it (and tests compare the two).
+void StrConvAppendReference(std::string_view text, unsigned options, std::string& out);

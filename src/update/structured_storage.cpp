@@ -5,6 +5,8 @@
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -36,11 +38,11 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
   data.clear();
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!f) return false;
-  if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
-  long size = std::ftell(f.get());
-  if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
-  data.resize(static_cast<size_t>(size));
-  if (size > 0 && std::fread(data.data(), 1, data.size(), f.get()) != data.size()) {
+  // Only a regular file has a size to read (a folder opens too, with a nonsense size).
+  struct stat st;
+  if (fstat(fileno(f.get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  data.resize(static_cast<size_t>(st.st_size));
+  if (!data.empty() && std::fread(data.data(), 1, data.size(), f.get()) != data.size()) {
     data.clear();
     return false;
   }

@@ -545,7 +545,8 @@ struct TXBiff::Impl {
         case kMulRk:
           if (len >= 6) {
             const int row = U16(r), first = U16(r + 2);
-            const size_t n = (len - 6) / 6;
+            // one cell per 6 bytes, in consecutive columns that stay within 16 bits
+            const size_t n = std::min<size_t>((len - 6) / 6, size_t(0x10000 - first));
             for (size_t i = 0; i < n && !cancel; ++i) {
               const uint8_t* e = r + 4 + 6 * i;
               NumberCell(row, first + int(i), U16(e), RKToDouble(U32(e + 2)));

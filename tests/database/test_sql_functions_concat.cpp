@@ -138,6 +138,11 @@ TEST(SqlConcat, NoLengthOrPieceLimit) {
   std::string dup = d.Value("select concat('|', x, x) from (select concat('|', code) as x from c where g = 1)");
   EXPECT_EQ(dup.size(), 6000u * 17 - 1);
   EXPECT_EQ(d.Value("select length(concat2(',', code)) from c"), std::to_string(12000 * 17 - 1));
+  // A grouped aggregate abandoned after its first row releases every group's state.
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(d.db, "select g, concat(',', code) from c group by g", -1, &st, nullptr), SQLITE_OK);
+  EXPECT_EQ(sqlite3_step(st), SQLITE_ROW);
+  sqlite3_finalize(st);
   // The long list works as a pattern.
   EXPECT_EQ(d.Value("select count(*) from c where code regexp (select '^(' || concat('|', code) || ')$' from c where g = 1)"),
             "6000");

@@ -302,7 +302,7 @@ TEST(XBiffRecords, CellRecordsOfEachVersion) {
     r.bof5(0x0005).eof().bof5(0x0010);
     r.rec(0x0204, TBytes().u16(0).u16(0).u16(15).u16(8).raw("\x93\x6f\x98\x5e\x94\xd4\x8d\x86"));  // 登録番号
     r.rec(0x0204, TBytes().u16(0).u16(1).u16(15).u16(6).raw("\xb7\xad\xb0\xcb\xde\xb5"));  // ｷｭｰﾋﾞｵ
-    r.rec(0x0204, TBytes().u16(0).u16(2).u16(15).u16(3).raw("a\x81z"));  // 0x81 0x7A is "＝"
+    r.rec(0x0204, TBytes().u16(0).u16(2).u16(15).u16(3).raw("a\x81\x81"));  // 0x81 0x81 is "＝"
     r.rec(0x0204, TBytes().u16(0).u16(3).u16(15).u16(2).raw("b\x81"));   // lead byte without trail
     r.rec(0x0204, TBytes().u16(0).u16(4).u16(15).u16(99).raw("short"));  // count beyond the record
     r.rec(0x00D6, TBytes().u16(1).u16(0).u16(16).u16(4).raw("\x8d\xdc\x8c\x60").u8(1).u16(0));  // 剤形 + runs
@@ -430,7 +430,7 @@ TEST(XBiffRecords, SharedStringsAcrossContinueRecords) {
   sst.u16(3).u8(1).utf16(u"一二三");                     // 0: plain 16-bit
   sst.u16(3).u8(8).u16(1).raw("abc").u32(0);             // 1: rich text, one run
   sst.u16(3).u8(4).u32(2).raw("xyz").u16(0);             // 2: extension data
-  sst.u16(5).u8(1).utf16(u"適用");                        // 3: 16-bit, continues...
+  sst.u16(4).u8(1).utf16(u"適用");                        // 3: 16-bit, continues...
   TBytes c1;
   c1.u8(0).raw("AB");                                    // ...as 8-bit characters
   c1.u16(4).u8(0).raw("ab");                             // 4: 8-bit, continues...
