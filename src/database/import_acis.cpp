@@ -71,9 +71,9 @@ class TImportRun {
     if (shown_++ < kMaxDetailLines) db_.Log(name_ + " " + std::to_string(line) + " 行目: " + what);
   }
   void Store() {
-    stmt_.Reset();
     while (stmt_.Step()) {
     }
+    stmt_.Reset();  // ready for the next row's values
     ++res_.Stored;
   }
   void Row() { ++res_.Rows; }

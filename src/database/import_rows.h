@@ -3,8 +3,11 @@
 // sheet over row by row (cells as UTF-8 text, a row may be shorter than the sheet: missing
 // cells are empty).
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TTextFileReader;
 
 class TRowSource {
  public:
@@ -33,4 +36,18 @@ class TStringGridRows : public TRowSource {
  private:
   std::vector<std::vector<std::string>> rows_;
   size_t next_ = 0;
+};
+
+// The rows of a sheet saved as CSV (double quotes, UTF-8 or CP932, a quoted field may hold
+// line breaks): the spreadsheet rows of the developer tool and of the tests.
+class TCsvFileRows : public TRowSource {
+ public:
+  explicit TCsvFileRows(const std::string& FileName);  // raises EImportFileError
+  ~TCsvFileRows() override;
+  bool NextRow(std::vector<std::string>& Row) override;
+  int64_t RowCountHint() const override { return rows_; }
+
+ private:
+  std::unique_ptr<TTextFileReader> in_;
+  int64_t rows_ = -1;
 };

@@ -396,6 +396,27 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
       runStart = i;
       continue;
     }
+    if (c == '(' && i + 2 < p.size() && p[i + 1] == '?') {
+      // Group names are copied as they stand, so definitions and references keep agreeing:
+      // (?<name> (?'name' (?P<name> (?P=name) (?P>name) (?&name).
+      std::string_view rest = p.substr(i + 2);
+      char close = 0;
+      size_t skip = 0;
+      if (rest.size() > 1 && rest[0] == '<' && rest[1] != '=' && rest[1] != '!') close = '>', skip = 1;
+      else if (!rest.empty() && rest[0] == '\'') close = '\'', skip = 1;
+      else if (rest.size() > 1 && rest[0] == 'P' && rest[1] == '<') close = '>', skip = 2;
+      else if (rest.size() > 1 && rest[0] == 'P' && (rest[1] == '=' || rest[1] == '>')) close = ')', skip = 2;
+      else if (!rest.empty() && rest[0] == '&') close = ')', skip = 1;
+      if (close) {
+        flush(i);
+        size_t e = p.find(close, i + 2 + skip);
+        size_t j = e == std::string_view::npos ? p.size() : e + 1;
+        out.append(p.substr(i, j - i));
+        i = j;
+        runStart = i;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(c) == 0xEF && half) {
       // Full-width look-alikes of pattern characters (U+FF01..U+FF5E) stay literal.
       size_t j = i;

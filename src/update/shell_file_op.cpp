@@ -172,7 +172,7 @@ bool TShfOperation::Progress(const std::string& name, bool force) {
 
 int TShfOperation::Execute() {
   if (FromFFList.empty()) throw EShfOperation("ShfOperation:ﾌｧｲﾙが指定されていません.");
-  if (Options.MUILIDESTFILES && ToFiles.empty() && OperationF != TwFunc::foDELETE)
+  if (Options.MUILIDESTFILES && ToFiles.empty())
     throw EShfOperation("ShfOperation:ﾀｰｹﾞｯﾄが指定されていません.");
   aborted_ = false;
   done_ = total_ = 0;
@@ -314,6 +314,7 @@ int TShfOperation::CopyOneFile(const std::string& from, const std::string& to) {
     return code;
   };
   bool useRange = true;
+  bool firstPiece = true;
   std::vector<char> buf;
   for (;;) {
     ssize_t n;
@@ -339,7 +340,9 @@ int TShfOperation::CopyOneFile(const std::string& from, const std::string& to) {
     }
     if (n == 0) break;
     done_ += std::uint64_t(n);
-    if (!Progress(to, false)) return failWith(SHF_DE_OPCANCELLED);
+    // The first piece of each file is always reported, so the name shows up at once.
+    if (!Progress(to, firstPiece)) return failWith(SHF_DE_OPCANCELLED);
+    firstPiece = false;
   }
   ::fchmod(out, st.st_mode & 0777);
   CopyTimes(out, st);

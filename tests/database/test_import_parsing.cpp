@@ -163,7 +163,7 @@ std::vector<std::string> AllLines(TTextFileReader& r) {
 TEST(TextFileReader, Cp932Utf8AndLineEnds) {
   QTemporaryDir dir;
   // ㍑ ㍍ ㌢ ㎡ ～ － in CP932, CR LF line ends, no line break at the end.
-  std::string cp932 = "\x87\x70\x87\x71\x87\x6f\x87\x75\x81\x60\x81\x7c\r\nabc\r\n\x82\xa0";
+  std::string cp932 = "\x87\x67\x87\x62\x87\x61\x87\x75\x81\x60\x81\x7c\r\nabc\r\n\x82\xa0";
   TTextFileReader a(WriteFile(dir, "a.csv", cp932));
   EXPECT_EQ(AllLines(a), (std::vector<std::string>{"㍑㍍㌢㎡～－", "abc", "あ"}));
   EXPECT_EQ(a.Encoding(), TTextEncoding::Cp932);

@@ -232,6 +232,16 @@ TEST(SqlFunctions, RegisteredForEveryArityEvenBesideBuiltIns) {
   EXPECT_EQ(db.Value("select concat(',', 'x', 'x')"), "x");
 }
 
+// A database in UTF-16 runs the same functions with the same results.
+TEST(SqlFunctions, Utf16Database) {
+  FnDb db;
+  db.Exec("pragma encoding = 'UTF-16le'; create table t(x text); insert into t values ('ﾄﾏﾄ'), ('ナス'), (NULL);");
+  EXPECT_EQ(db.Value("select count(*) from t where x regexp 'とまと'"), "1");
+  EXPECT_EQ(db.Value("select concat('、', strconv(x)) from t"), "とまと、なす");
+  EXPECT_EQ(db.Value("select explode('、', concat2('、', x), 2) from t"), "ナス");
+  EXPECT_EQ(db.Value("select if(x, 'y', 'n') from t where x is null"), "n");
+}
+
 TEST(SqlFunctions, ErrorsNeverEscapeAsExceptions) {
   FnDb db;
   db.Exec("create table t(p text, s text); insert into t values ('(', 'a'), ('a', 'a');");

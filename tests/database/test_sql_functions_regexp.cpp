@@ -86,6 +86,7 @@ TEST(SqlRegexp, NormalisedComparisonAndEscapes) {
       {"Ａ", "\\Ａ", "1"},
       {"トマト", "[タ-ト]", "1"},
       {"e", "[Ａ-Ｚ]", "1"},
+      {"トマトトマト", "(?<Crop>トマト)\\k<Crop>", "1"},
   };
   for (auto& c : cases) {
     EXPECT_EQ(d.Value("select ? regexp ?", {c.subject, c.pattern}), c.result) << c.subject << " ~ " << c.pattern;
@@ -111,7 +112,7 @@ TEST(SqlRegexp, PatternNormalisation) {
       {"\\＊", "\\*"},
       {"（）［］｛｝．＊＋？｜＾＄＼", "\\(\\)\\[\\]\\{\\}\\.\\*\\+\\?\\|\\^\\$\\\\"},
       {"\\ー", ""},
-      {"(?<Name>ト)\\k<Name>", "(?<name>と)\\k<Name>"},
+      {"(?<Name>ト)\\k<Name>(?P<X>a)(?P=X)(?&Name)(?<=Ａ)", "(?<Name>と)\\k<Name>(?P<X>a)(?P=X)(?&Name)(?<=a)"},
       {"\\Qトマト\\E.", "\\Qとまと\\E."},
       {"a\\", "a\\"},
   };

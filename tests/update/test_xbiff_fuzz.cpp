@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 
@@ -161,11 +163,15 @@ TEST(XBiffFuzz, MutatedRecordStreams) {
     seeds.push_back(std::move(s));
   }
   seeds.push_back(SyntheticStream());
-  Fuzzer fz(20261207);
+  // QM_FUZZ_SEED and QM_FUZZ_ITERATIONS run other or longer series by hand.
+  const char* seedEnv = std::getenv("QM_FUZZ_SEED");
+  const char* itEnv = std::getenv("QM_FUZZ_ITERATIONS");
+  Fuzzer fz(seedEnv ? uint32_t(std::strtoul(seedEnv, nullptr, 10)) : 20261207u);
+  const int iterations = itEnv ? std::atoi(itEnv) : 2400;
   TOutcome out;
   TXBiff x;
   Attach(x);
-  for (int i = 0; i < 2400; ++i) {
+  for (int i = 0; i < iterations; ++i) {
     const auto& seed = seeds[size_t(i) % seeds.size()];
     // The big fixtures: mutate a window of records near a random place, so every part of
     // the workbook (directory, SST, sheets) gets its share without reading 130 KB each time.
@@ -192,6 +198,7 @@ TEST(XBiffFuzz, MutatedRecordStreams) {
       return;
     }
   }
+  std::printf("read through %d, raised %d\n", out.read, out.failed);
   // Both outcomes occur: the mutations neither all break the stream nor all miss.
   EXPECT_GT(out.read, 200);
   EXPECT_GT(out.failed, 50);

@@ -157,7 +157,7 @@ def to_fullwidth_ascii(text):
 
 
 def kata_to_hira(text):
-    return "".join(chr(ord(c) - 0x60) if "ァ" <= c <= "ヶ" else c for c in text)
+    return "".join(chr(ord(c) - 0x60) if "ァ" <= c <= "ン" else c for c in text)
 
 
 # MakeTsusho: (find, replacement, guard) in the fixed order.
@@ -291,7 +291,12 @@ def build_crops(extra):
                 owner = _last_level(final, 4)
                 if owner is not None:
                     final.extend(_forms_for(owner))
-        rows = final
+        seen = set()
+        rows = []
+        for c in final:
+            if c.name not in seen:
+                seen.add(c.name)
+                rows.append(c)
         del by_name
     assign_codes(rows)
     names = [c.name for c in rows]
@@ -592,6 +597,10 @@ def make_products(rng, n_products, ingredients, crops):
         p.tsusho = make_tsusho(zen_to_han_ascii(meisho_raw)).replace("_", " ")
         p.ryakusho = ryakusho
         p.yoto = vocab.YOTO.get(cat, "殺虫剤")
+        if any(g.kokaid & 2048 for g in ings):
+            p.yoto = "殺虫剤"
+        if zaikei == "複合肥料":
+            p.yoto = "農薬肥料"
         p.torokubi = random_date(rng)
         p.nodo = [format_nodo(rng, g) for g in ings]
         p.seibun_null = cat in ("S",)
@@ -1322,6 +1331,19 @@ def master_scripts(out, crops, pests, ingredients, products, used_crops, rng):
     write_sakumotsu(out, crops)
     write_byochu(out, pests)
     write_bunrui(out, ingredients, products)
+    write_seizai(out, products, rng)
+    write_dokusei(out, ingredients)
+    write_ryutsu(out, products, rng)
+    write_idshurui(out, products)
+    write_iso(out, ingredients)
+    write_suisan(out, products, rng)
+    write_rac(out, ingredients)
+    write_kwlists(out, products)
+    write_beppyo1(out, crops)
+    write_feedrice(out, products, rng)
+    write_tsushoruby(out, products)
+    write_cvo(out, crops)
+    write_rakuyokaju(out, crops)
 
 
 def write_sakumotsu(out, crops):
@@ -1365,7 +1387,10 @@ def write_sakumotsu(out, crops):
             if g not in seen:
                 seen.append(g)
         if seen or nozoku or fukumu:
-            hrows.append((c.idsaku, "、".join(seen) or None, "、".join(nozoku) or None, "、".join(fukumu) or None))
+            # exclusions and inclusions are matched as "、name、" by the crop conditions
+            hrows.append((c.idsaku, "、".join(seen) or None,
+                          ("、" + "、".join(nozoku) + "、") if nozoku else None,
+                          ("、" + "、".join(fukumu) + "、") if fukumu else None))
     lines += insert_lines("sakuhojo", hrows)
     lines += [
         "CREATE VIEW vg_sakumotsu AS SELECT class, level, idsaku, xidsaku, toroku, sakumotsu, ruby, betsumei, "
@@ -1423,6 +1448,373 @@ def write_bunrui(out, ingredients, products):
               "CREATE TABLE spec.koka (kokaid INTEGER PRIMARY KEY, koka VARCHAR);"]
     lines += insert_lines("spec.koka", vocab.KOKA)
     write_master(out, "spec.bunrui.txt", lines)
+
+
+TOXIC_RANK = {"普通物": 0, "劇物": 1, "毒物": 2}
+
+
+def product_dokusei(p):
+    worst = "普通物"
+    for gi, g in enumerate(p.ings):
+        nodo = float(p.nodo[gi].rstrip("%"))
+        rank = TOXIC_RANK.get(g.dokusei, 0)
+        if rank == 2 and nodo < 5:
+            rank = 1
+        if rank == 1 and nodo < 3:
+            rank = 0
+        if rank > TOXIC_RANK[worst]:
+            worst = [k for k, v in TOXIC_RANK.items() if v == rank][0]
+    return worst
+
+
+def write_seizai(out, products, rng):
+    lines = ["-- 製剤の毒性 (spec.seizai)",
+             "DROP TABLE IF EXISTS spec.seizai;",
+             "CREATE TABLE spec.seizai (bango INTEGER PRIMARY KEY, dokusei VARCHAR, gyodoku VARCHAR, "
+             "seizaieikyo VARCHAR, hatsutoroku VARCHAR, kigen VARCHAR, koshin VARCHAR);"]
+    rows = []
+    for p in products:
+        if p.bango % 11 == 5:
+            continue   # a few products have no row
+        gyo = "A類" if p.cat in ("F", "P", "S") else rng.choice(["A類", "B類", "C類"])
+        eikyo = "水産動植物に影響" if p.cat in ("I", "IF", "H") and rng.random() < 0.4 else None
+        first = p.torokubi.strftime("%Y.%m.%d")
+        kigen = "%d.%s" % (2027 + (p.bango % 3), p.torokubi.strftime("%m.%d"))
+        rows.append((p.bango, product_dokusei(p), gyo, eikyo, first, kigen,
+                     "2024.%02d.%02d" % (1 + p.bango % 12, 1 + p.bango % 28)))
+    lines += insert_lines("spec.seizai", rows)
+    write_master(out, "spec.seizai.txt", lines)
+
+
+def write_dokusei(out, ingredients):
+    lines = ["-- 有効成分の毒性 (spec.m_dokusei, spec.dokusei)",
+             "CREATE TABLE IF NOT EXISTS spec.info (item VARCHAR PRIMARY KEY, value VARCHAR);",
+             "DROP TABLE IF EXISTS spec.m_dokusei;",
+             "CREATE TABLE spec.m_dokusei (dokuseimei VARCHAR, dokusei VARCHAR, jogaiseibun VARCHAR, "
+             "jogainodo VARCHAR, jogaisiki VARCHAR, kousin VARCHAR);",
+             "DROP TABLE IF EXISTS spec.dokusei;",
+             "CREATE TABLE spec.dokusei (ippanmei VARCHAR, seibunmei VARCHAR, dokuseimei VARCHAR, "
+             "dokusei VARCHAR, seibunEikyo VARCHAR, jogai VARCHAR, biko VARCHAR);"]
+    mrows = []
+    drows = []
+    for g in ingredients:
+        if g.dokusei == "普通物" and g.index % 3:
+            continue   # not every ingredient is on the toxicity list
+        dmei = g.iso and g.ippanmei
+        jogai = None
+        if g.dokusei == "劇物":
+            jogai = "%s%.1f%%以下を含有する製剤" % (g.ippanmei, max(0.5, g.nodo_lo))
+        mrows.append((dmei, g.dokusei, g.ippanmei if jogai else None,
+                      ("%.1f%%以下" % max(0.5, g.nodo_lo)) if jogai else None,
+                      "<=" if jogai else None, None))
+        seibunmei = g.seibun if g.seibun != g.ippanmei else None
+        eikyo = "○" if g.cat in ("I", "H") and g.index % 2 == 0 else None
+        biko = "原体は毒物" if g.dokusei == "毒物" else None
+        drows.append((g.ippanmei, seibunmei, dmei, g.dokusei, eikyo, jogai, biko))
+    lines += insert_lines("spec.m_dokusei", mrows)
+    lines += insert_lines("spec.dokusei", drows)
+    lines.append("INSERT OR REPLACE INTO spec.info(item,value) VALUES('m_dokusei','2026.10.01');")
+    write_master(out, "spec.dokusei.txt", lines)
+
+
+def write_ryutsu(out, products, rng):
+    lines = ["-- 流通状況 (spec.ryutsu)",
+             "DROP TABLE IF EXISTS spec.ryutsu;",
+             "CREATE TABLE spec.ryutsu (bango INTEGER PRIMARY KEY, meisho VARCHAR, ryutsu VARCHAR, biko VARCHAR);"]
+    rows = []
+    for p in products:
+        if p.bango % 4 == 0:
+            st = rng.choice(["流通中", "流通中", "在庫限り", "販売終了", "未発売"])
+            rows.append((p.bango, p.meisho, st, "販売元: " + p.ryakusho if st == "流通中" else None))
+    lines += insert_lines("spec.ryutsu", rows)
+    write_master(out, "spec.ryutsu.txt", lines)
+
+
+def write_idshurui(out, products):
+    lines = ["-- 農薬の種類コード (spec.idshurui)",
+             "DROP TABLE IF EXISTS spec.idshurui;",
+             "CREATE TABLE spec.idshurui (idshurui INTEGER PRIMARY KEY, shurui VARCHAR, yoto VARCHAR);"]
+    seen = []
+    yoto = {}
+    for p in products:
+        if p.shurui not in yoto:
+            seen.append(p.shurui)
+            yoto[p.shurui] = p.yoto
+    seen.sort()
+    rows = [(i + 1, sh, yoto[sh]) for i, sh in enumerate(seen)]
+    lines += insert_lines("spec.idshurui", rows)
+    write_master(out, "spec.idshurui.txt", lines)
+
+
+def write_iso(out, ingredients):
+    lines = ["-- ISO名 (spec.iso)",
+             "DROP TABLE IF EXISTS spec.iso;",
+             "CREATE TABLE spec.iso (ippanmei VARCHAR PRIMARY KEY, iso VARCHAR);"]
+    rows = [(g.ippanmei, g.iso) for g in ingredients if g.iso and g.cat != "S"]
+    lines += insert_lines("spec.iso", rows)
+    write_master(out, "spec.iso.txt", lines)
+
+
+SUISAN_TEXTS = [
+    "水産動植物(魚類)に影響を及ぼすので、河川、養殖池等に飛散、流入しないよう注意して使用すること。",
+    "水産動植物(甲殻類)に影響を及ぼすので、養殖池周辺での使用は避けること。",
+    "使用残りの薬液が生じないように調製を行い、使い切ること。散布器具及び容器の洗浄水は、河川等に流さないこと。",
+    "水田に使用する場合は、散布後7日間は落水、かけ流しはしないこと。",
+    "空容器等は水産動植物に影響を与えないよう適切に処理すること。",
+]
+
+
+def write_suisan(out, products, rng):
+    lines = ["-- 水産動植物への影響に係る注意事項 (spec.suisan)",
+             "DROP TABLE IF EXISTS spec.suisan;",
+             "CREATE TABLE spec.suisan (bango INTEGER PRIMARY KEY, chuijiko VARCHAR);"]
+    rows = []
+    for p in products:
+        if p.cat in ("I", "IF", "H", "F", "N") and rng.random() < 0.6:
+            k = rng.randint(1, 3)
+            rows.append((p.bango, "#".join(rng.sample(SUISAN_TEXTS, k))))
+    lines += insert_lines("spec.suisan", rows)
+    write_master(out, "spec.suisan.txt", lines)
+
+
+RAC_CID = {"F": 1, "I": 2, "H": 3}
+
+
+def rac_rows(ingredients, prefix):
+    rows = []
+    for g in ingredients:
+        if not g.mid.startswith(prefix + ":"):
+            continue
+        code = g.mid[2:]
+        rows.append((g, code))
+    return rows
+
+
+def write_rac(out, ingredients):
+    # spec.frac.txt, spec.irac.txt, spec.hrac.txt; the last also (re)creates
+    # the views rac, rac2 and raccode over the three tables
+    extra_irac = {"水和硫黄": ("UN", "無機硫黄(殺ダニ)"), "石灰硫黄合剤": ("UN", "無機硫黄(殺ダニ)")}
+    lines = ["-- FRAC コード (spec.frac_mg)",
+             "DROP TABLE IF EXISTS spec.frac_mg;",
+             "CREATE TABLE spec.frac_mg (mid VARCHAR, ippanmei VARCHAR, keito VARCHAR, sayoten VARCHAR, "
+             "sayokiko VARCHAR, fgroup VARCHAR, risk VARCHAR);"]
+    rows = [("F:" + code, g.ippanmei, "%s %s" % (code, g.keito), g.sayokiko or None, g.sayoten or None,
+             g.fgroup or None, g.risk or None) for g, code in rac_rows(ingredients, "F")]
+    lines += insert_lines("spec.frac_mg", rows)
+    write_master(out, "spec.frac.txt", lines)
+
+    for prefix, name in (("I", "irac"), ("H", "hrac")):
+        lines = ["-- %sRAC コード (spec.%s_mg)" % (prefix, name),
+                 "DROP TABLE IF EXISTS spec.%s_mg;" % name,
+                 "CREATE TABLE spec.%s_mg (mid VARCHAR, ippanmei VARCHAR, keito VARCHAR, sayoten VARCHAR, "
+                 "sayokiko VARCHAR);" % name]
+        rows = [(prefix + ":" + code, g.ippanmei, "%s %s" % (code, g.keito), g.sayoten or None,
+                 g.sayokiko or None) for g, code in rac_rows(ingredients, prefix)]
+        if prefix == "I":
+            for g in ingredients:
+                if g.ippanmei in extra_irac:
+                    code, keito = extra_irac[g.ippanmei]
+                    rows.append(("I:" + code, g.ippanmei, "%s %s" % (code, keito), "不明", "不明"))
+        lines += insert_lines("spec.%s_mg" % name, rows)
+        if prefix == "H":
+            lines += [
+                "DROP VIEW IF EXISTS spec.rac;",
+                "DROP VIEW IF EXISTS spec.rac2;",
+                "DROP VIEW IF EXISTS spec.raccode;",
+                "CREATE VIEW spec.rac AS SELECT ippanmei, keito, mid, sayoten, sayokiko, fgroup, risk FROM frac_mg "
+                "UNION ALL SELECT ippanmei, keito, mid, sayoten, sayokiko, NULL, NULL FROM irac_mg "
+                "WHERE ippanmei NOT IN (SELECT ippanmei FROM frac_mg) "
+                "UNION ALL SELECT ippanmei, keito, mid, sayoten, sayokiko, NULL, NULL FROM hrac_mg;",
+                "CREATE VIEW spec.rac2 AS SELECT ippanmei, keito, '1' AS cid FROM frac_mg "
+                "UNION ALL SELECT ippanmei, keito, '2' AS cid FROM irac_mg "
+                "UNION ALL SELECT ippanmei, keito, '3' AS cid FROM hrac_mg;",
+                "CREATE VIEW spec.raccode AS SELECT ippanmei, '1' AS cid, mid FROM frac_mg "
+                "UNION ALL SELECT ippanmei, '2' AS cid, mid FROM irac_mg "
+                "UNION ALL SELECT ippanmei, '3' AS cid, mid FROM hrac_mg;",
+            ]
+        write_master(out, "spec.%s.txt" % name, lines)
+
+
+def keywords_of(p):
+    words = [p.meisho, p.tsusho, p.shurui]
+    for g in p.ings:
+        words += [g.ippanmei, g.seibun, g.iso]
+    words += [p.ryakusho, p.zaikei, p.yoto]
+    if p.brand_ruby:
+        words.append(p.brand_ruby)
+    seen = []
+    for w in words:
+        if w and w not in seen:
+            seen.append(w)
+    return "、".join(seen)
+
+
+def write_kwlists(out, products):
+    lines = ["-- 薬剤キーワード (kwlists)",
+             "DROP TABLE IF EXISTS kwlists;",
+             "CREATE TABLE kwlists (bango INTEGER PRIMARY KEY, kws VARCHAR);"]
+    lines += insert_lines("kwlists", [(p.bango, keywords_of(p)) for p in products])
+    write_master(out, "kwlists.txt", lines)
+
+
+SPECIAL_RUBY = {
+    "キングダムフロアブル": "きんぐだむふろあぶる", "マラソン乳剤": "まらそんにゅうざい",
+    "バイエル アージラン液剤": "ばいえるあーじらんえきざい", "アグロスリン乳剤": "あぐろすりんにゅうざい",
+    "アグロスター乳剤": "あぐろすたーにゅうざい", "アグロスター水和剤": "あぐろすたーすいわざい",
+    "三共の草枯らし粒剤": "さんきょうのくさからしりゅうざい", "ダコグリーン": "だこぐりーん",
+    "オルトランDX粒剤": "おるとらんでぃーえっくすりゅうざい", "マイ'ガーデン粒剤": "まいがーでんりゅうざい",
+    "\"京都微研\"キュービオZY": "きょうとびけんきゅーびおぜっとわい",
+    "ダイアジノン粒剤5": "だいあじのんりゅうざい5", "フロンサイド水和剤": "ふろんさいどすいわざい",
+    "石灰硫黄合剤": "せっかいいおうごうざい", "除虫菊乳剤": "じょちゅうぎくにゅうざい",
+    "95マシン": "95ましん", "イオウフロアブル": "いおうふろあぶる", "ダイン": "だいん",
+    "アプローチBI": "あぷろーちびーあい", "ランテクター": "らんてくたー", "リドミル粒剤2": "りどみるりゅうざい2",
+    "家庭園芸用園芸用キンチョール": "かていえんげいようきんちょーる", "ネマトリン エース粒剤": "ねまとりんえーすりゅうざい",
+    "スミチオン乳剤": "すみちおんにゅうざい", "MEP・BPMC粉剤": "めっぷばっさふんざい",
+    "エイトフロアブル": "えいとふろあぶる", "フジワン粒剤": "ふじわんりゅうざい",
+    "シアン酸ソーダ粒剤": "しあんさんそーだりゅうざい", "ラウンドアップマックスロード": "らうんどあっぷまっくすろーど",
+    "ベンゾビシクロン・ブロモブチド・ペントキサゾン1キロ粒剤テスト": "べんぞびしくろんいちきろりゅうざいてすと",
+    "エコホープDJ": "えこほーぷでぃーじぇい", "ジャンボたにしくん": "じゃんぼたにしくん",
+    "強力ラットキラー": "きょうりょくらっときらー", "ホストキシンくん蒸剤": "ほすときしんくんじょうざい",
+    "バスアミド微粒剤": "ばすあみどびりゅうざい",
+}
+
+
+def tsusho_ruby(p):
+    if p.tsusho in SPECIAL_RUBY:
+        return SPECIAL_RUBY[p.tsusho]
+    if p.brand_ruby:
+        return p.brand_ruby
+    return kata_to_hira(p.tsusho)
+
+
+def write_tsushoruby(out, products):
+    lines = ["-- 通称の読み (tsushoruby)",
+             "DROP TABLE IF EXISTS tsushoruby;",
+             "CREATE TABLE tsushoruby (tsusho VARCHAR PRIMARY KEY, ruby VARCHAR);"]
+    seen = {}
+    for p in products:
+        if p.tsusho not in seen:
+            seen[p.tsusho] = tsusho_ruby(p)
+    lines += insert_lines("tsushoruby", sorted(seen.items()))
+    write_master(out, "tsushoruby.txt", lines)
+
+
+def write_beppyo1(out, crops):
+    # the crop-group table: large, middle and small group from the first
+    # three levels of the classification
+    lines = ["-- 作物群表 (spec.beppyo1, spec.beppyo1n, spec.tekiyosakumotsu)",
+             "DROP TABLE IF EXISTS spec.beppyo1;",
+             "CREATE TABLE spec.beppyo1 (no INTEGER PRIMARY KEY, lg VARCHAR, mg VARCHAR, sg VARCHAR, "
+             "sakumotsu VARCHAR);",
+             "DROP TABLE IF EXISTS spec.beppyo1n;",
+             "CREATE TABLE spec.beppyo1n (lg VARCHAR, mg VARCHAR, sg VARCHAR, sakumotsu VARCHAR, betsumei VARCHAR, "
+             "shukakubui VARCHAR, yomi VARCHAR);",
+             "DROP TABLE IF EXISTS spec.tekiyosakumotsu;",
+             "CREATE TABLE spec.tekiyosakumotsu (no INTEGER PRIMARY KEY, beppyo VARCHAR, lg VARCHAR, mg VARCHAR, "
+             "sg VARCHAR, sakumotsu VARCHAR, betsumei VARCHAR, rei VARCHAR, shukakubui VARCHAR, yomi VARCHAR);"]
+    b1 = []
+    bn = []
+    ts = []
+    n = 0
+    for c in crops:
+        if c.level < 4:
+            continue
+        anc = list(reversed(crop_ancestors(c)))
+        lg = anc[0].name if len(anc) > 0 else None
+        mg = anc[1].name if len(anc) > 1 else None
+        sg = anc[2].name if len(anc) > 2 else None
+        n += 1
+        b1.append((n, lg, mg, sg, c.name))
+        bn.append((lg, mg, sg, c.name, c.betsumei or None, c.shukakubui or None, c.ruby))
+        ts.append((n, "別表1", lg, mg, sg, c.name, c.betsumei or None,
+                   ("%s等" % c.name) if c.level == 4 else None, c.shukakubui or None, c.ruby))
+    lines += insert_lines("spec.beppyo1", b1)
+    lines += insert_lines("spec.beppyo1n", bn)
+    lines += insert_lines("spec.tekiyosakumotsu", ts)
+    write_master(out, "spec.beppyo1.txt", lines)
+
+
+def write_feedrice(out, products, rng):
+    lines = ["-- 飼料用稲に使用できる農薬 (spec.feedrice)",
+             "DROP TABLE IF EXISTS spec.feedrice;",
+             "CREATE TABLE spec.feedrice (bango INTEGER PRIMARY KEY, tsusho VARCHAR, ishoku VARCHAR, "
+             "chokuha VARCHAR, ine VARCHAR, momi VARCHAR, biko VARCHAR);"]
+    rows = []
+    for p in products:
+        if not any("rice" in u.get("tags", ()) or u["sakumotsu"].startswith("稲") for u in p.uses):
+            continue
+        mark = lambda: rng.choice(["○", "○", "×", "-"])  # noqa: E731
+        rows.append((p.bango, p.tsusho, mark(), mark(), mark(), mark(),
+                     "収穫14日前まで" if rng.random() < 0.2 else None))
+    lines += insert_lines("spec.feedrice", rows)
+    write_master(out, "spec.feedrice.txt", lines)
+
+
+FAMILIES = {"solanum": "ナス科", "cucurbit": "ウリ科", "brassica": "アブラナ科", "allium": "ヒガンバナ科",
+            "citrus": "ミカン科", "pome": "バラ科", "stone": "バラ科", "strawberry": "バラ科", "grape": "ブドウ科",
+            "rice": "イネ科", "wheat": "イネ科", "cereal": "イネ科", "bean": "マメ科", "tea": "ツバキ科",
+            "potato": "ナス科", "turf": "イネ科", "flower": "キク科", "tree": "バラ科"}
+NOMEN = {"トマト": "Solanum lycopersicum", "なす": "Solanum melongena", "きゅうり": "Cucumis sativus",
+         "キャベツ": "Brassica oleracea var. capitata", "はくさい": "Brassica rapa var. pekinensis",
+         "稲": "Oryza sativa", "小麦": "Triticum aestivum", "大麦": "Hordeum vulgare", "りんご": "Malus domestica",
+         "なし": "Pyrus pyrifolia", "もも": "Prunus persica", "ぶどう": "Vitis vinifera", "茶": "Camellia sinensis",
+         "温州みかん": "Citrus unshiu", "いちご": "Fragaria x ananassa", "大豆": "Glycine max",
+         "ばれいしょ": "Solanum tuberosum", "だいこん": "Raphanus sativus", "たまねぎ": "Allium cepa"}
+ENGLISH = {"トマト": "tomato", "なす": "eggplant", "きゅうり": "cucumber", "キャベツ": "cabbage",
+           "はくさい": "Chinese cabbage", "稲": "rice", "小麦": "wheat", "大麦": "barley", "りんご": "apple",
+           "なし": "Japanese pear", "もも": "peach", "ぶどう": "grape", "茶": "tea", "温州みかん": "satsuma mandarin",
+           "いちご": "strawberry", "大豆": "soybean", "ばれいしょ": "potato", "だいこん": "Japanese radish",
+           "たまねぎ": "onion"}
+
+
+def cvo_row(c):
+    fam = next((FAMILIES[t] for t in sorted(c.tags) if t in FAMILIES), "")
+    sup = c.parent.name if c.parent is not None else ""
+    names = c.name
+    if c.level == 4 and c.gunmei:
+        names = c.name + "|" + c.gunmei
+    return [sup, c.name, fam, c.betsumei, c.ruby, NOMEN.get(c.name, ""), ENGLISH.get(c.name, ""),
+            c.shukakubui, "露地・施設" if "veg" in c.tags else "露地", "食用" if "flower" not in c.tags and
+            "tree" not in c.tags and "turf" not in c.tags else "非食用", "成熟" if "form" not in c.tags else "未成熟",
+            "", names, c.name if c.level == 4 else "", c.name if c.level == 4 else "", "",
+            c.name if c.level == 4 else "", "", "", c.name, ""]
+
+
+def write_cvo(out, crops):
+    cols = ["superior", "crop", "family", "synonym", "kana", "nomen", "english", "harvest", "cultivate", "use",
+            "maturity", "note", "sakumotsu", "itgl", "bunruihyo", "seibunhyo", "wamei", "hinshu", "ncbi",
+            "wikipedia", "agrovac"]
+    lines = ["-- 作物語彙 CVO (spec.cvo, spec.cvo2)",
+             "DROP TABLE IF EXISTS spec.cvo;",
+             "CREATE TABLE spec.cvo (%s);" % ", ".join(c + " VARCHAR" for c in cols),
+             "DROP TABLE IF EXISTS spec.cvo2;",
+             "CREATE TABLE spec.cvo2 (%s, cvoid VARCHAR);" % ", ".join(c + " VARCHAR" for c in cols)]
+    rows = []
+    rows2 = []
+    for i, c in enumerate(crops):
+        if c.level < 4:
+            continue
+        r = cvo_row(c)
+        if c.level == 5 and i % 3:
+            r[12] = ""   # vocabulary entries without a register crop name
+        rows.append(r)
+        rows2.append(r + ["CVO_%06d" % (i + 1)])
+    # a few vocabulary entries without a family
+    rows.append(["", "その他の作物", "", "", "そのたのさくもつ", "", "", "", "", "", "", "", "", "", "", "", "", "",
+                 "", "", ""])
+    lines += insert_lines("spec.cvo", [tuple(x if x != "" or k in (12,) else None for k, x in enumerate(r))
+                                       for r in rows])
+    lines += insert_lines("spec.cvo2", [tuple(x if x != "" or k in (12,) else None for k, x in enumerate(r))
+                                        for r in rows2])
+    write_master(out, "spec.cvo.utf8.txt", lines, utf8=True)
+
+
+def write_rakuyokaju(out, crops):
+    lines = ["-- 落葉果樹 (spec.rakuyokaju)",
+             "DROP TABLE IF EXISTS spec.rakuyokaju;",
+             "CREATE TABLE spec.rakuyokaju (idsaku VARCHAR PRIMARY KEY, sakumotsu VARCHAR);"]
+    lines += insert_lines("spec.rakuyokaju", [(c.idsaku, c.name) for c in crops if c.gunmei == "落葉果樹"])
+    write_master(out, "spec.rakuyokaju.txt", lines)
 
 
 # ---------------------------------------------------------------------------

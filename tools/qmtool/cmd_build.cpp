@@ -4,6 +4,8 @@
 //
 //   qmtool build --db DIR --masters DIR --source 0 --kihon FILE --tekiyo FILE [--tekiyo FILE ...]
 //   qmtool build --db DIR --masters DIR --source 2 --kihon kihon.csv --tekiyo tekiyo.csv
+//   qmtool build --db DIR --masters DIR --source 1 --kihon SHEET.csv --tekiyo SHEET.csv ...
+//     (spreadsheet sheets saved as CSV, until the .xls reader feeds the rows directly)
 //
 // Prints the log lines (and, with --times, the seconds of each step) and exits non-zero when
 // the build failed; the previous acis.db is then untouched.
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "database/acis_build.h"
+#include "database/import_rows.h"
 #include "foundation/message_sink.h"
 #include "qmtool_commands.h"
 
@@ -25,6 +28,7 @@ int BuildUsage() {
                "usage: qmtool build --db DIR --masters DIR --source 0|2 --kihon FILE --tekiyo FILE "
                "[--tekiyo FILE ...] [--download DIR] [--date TEXT] [--times] [--quiet]\n"
                "  source 0: the public service's CSV files (unpacked)\n"
+               "  source 1: spreadsheet sheets saved as CSV (one --kihon, one --tekiyo per sheet)\n"
                "  source 2: the mirror's kihon.csv and tekiyo.csv\n");
   return 2;
 }
@@ -48,8 +52,8 @@ int RunBuild(int argc, char** argv) {
     } else if (a == "--download" && value(v)) {
       download = v;
     } else if (a == "--source" && value(v)) {
-      if (v != "0" && v != "2") {
-        std::fprintf(stderr, "qmtool build: source %s is not supported (0 or 2)\n", v.c_str());
+      if (v != "0" && v != "1" && v != "2") {
+        std::fprintf(stderr, "qmtool build: source %s is not supported (0, 1 or 2)\n", v.c_str());
         return 2;
       }
       req.Source = std::atoi(v.c_str());
@@ -86,6 +90,21 @@ int RunBuild(int argc, char** argv) {
   req.Log = [&](const std::string& line) {
     if (!quiet) std::printf("%s\n", line.c_str());
   };
+  // Spreadsheet rows: each sheet saved as a CSV file.
+  std::vector<std::unique_ptr<TCsvFileRows>> sheets;
+  try {
+    if (req.Source == 1) {
+      sheets.push_back(std::make_unique<TCsvFileRows>(req.KihonFile));
+      req.KihonRows = sheets.back().get();
+      for (const auto& f : req.TekiyoFiles) {
+        sheets.push_back(std::make_unique<TCsvFileRows>(f));
+        req.TekiyoRows.push_back(sheets.back().get());
+      }
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qmtool build: %s\n", e.what());
+    return 1;
+  }
   TAcisBuildResult res = BuildAcisDatabase(req);
   if (times) {
     double total = 0;
