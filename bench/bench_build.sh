@@ -91,7 +91,8 @@ if [ "$SCALING" = 1 ]; then
   echo "== scaling (source 2)"
   for uses in 25000 100000 500000; do
     d=$WORK/data-$uses
-    /usr/bin/python3 "$GEN" --out "$d" --size full --uses "$uses" >/dev/null
+    # About 34 use rows per product, as in the full-size set.
+    /usr/bin/python3 "$GEN" --out "$d" --size full --uses "$uses" --products $((uses / 34)) >/dev/null
     floor "s$uses" "$d/mirror/kihon.csv" "$d/mirror/tekiyo.csv"
     ours "s$uses" 2 "$d/mirror/kihon.csv" "$d/mirror/tekiyo.csv"
     printf '   %7d uses: ours %8.3f s  floor %8.3f s  ratio %s  peak %s MB\n' "$uses" "$OURS_TOTAL" "$FLOOR_TOTAL" \

@@ -26,6 +26,8 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
+double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
 struct Server {
   pid_t pid = -1;
   int port = 0;
@@ -68,7 +70,7 @@ struct Server {
 
 int main(int argc, char** argv) {
   long mb = argc > 1 ? std::atol(argv[1]) : 60;
-  int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+  int runs = argc > 2 ? std::atoi(argv[2]) : 11;
   Server server;
   if (server.port <= 0) {
     std::fprintf(stderr, "the loopback server did not start\n");
@@ -112,6 +114,8 @@ int main(int argc, char** argv) {
   std::printf("  THttpDownload -> file       %7.3f s  %7.1f MB/s\n", o, mb / o);
   std::printf("  curl -o /dev/null (floor)   %7.3f s  %7.1f MB/s\n", c, mb / c);
   std::printf("  curl -o file (reference)    %7.3f s  %7.1f MB/s\n", cf, mb / cf);
-  std::printf("  ratio to floor              %7.2fx (goal <= 1.20x)\n", o / c);
+  std::printf("  ratio to floor (median)     %7.2fx (goal <= 1.20x)\n", o / c);
+  std::printf("  ratio to floor (best runs)  %7.2fx  (%.3f s vs %.3f s)\n", Min(ours) / Min(curl), Min(ours),
+              Min(curl));
   return 0;
 }

@@ -34,8 +34,9 @@ void MakeFile(const std::string& path, size_t bytes, unsigned seed) {
   size_t written = 0;
   char buf[128];
   while (written < bytes) {
-    int n = std::snprintf(buf, sizeof buf, "%u,%u,\"item %u\",%u.%02u,%08x\r\n", rng() % 100000, rng() % 97,
-                          rng() % 5000, rng() % 10000, rng() % 100, unsigned(rng()));
+    auto next = [&](unsigned mod) { return unsigned(rng() % mod); };
+    int n = std::snprintf(buf, sizeof buf, "%u,%u,\"item %u\",%u.%02u,%08x\r\n", next(100000), next(97), next(5000),
+                          next(10000), next(100), unsigned(rng()));
     out.write(buf, n);
     written += size_t(n);
   }
@@ -44,7 +45,7 @@ void MakeFile(const std::string& path, size_t bytes, unsigned seed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int runs = argc > 1 ? std::atoi(argv[1]) : 3;
+  int runs = argc > 1 ? std::atoi(argv[1]) : 5;
   std::string base = "/tmp/qm-bench-unzip-" + std::to_string(::getpid());
   std::string src = base + "/src", zip = base + "/data.zip";
   std::system(("mkdir -p '" + src + "'").c_str());

@@ -1,44 +1,23 @@
 #include "app/app_start.h"
 
-#include <QCloseEvent>
-#include <QMainWindow>
+#include <QApplication>
 
-#include "foundation/font_rec.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "frontend/frm_main.h"
 
-namespace {
+QMainWindow* CreateMainWindow() {
+  auto* w = new TfrmMain();
+  // An unattended run ends the program when the window has closed after it.
+  w->OnUnattendedDone = [] { QCoreApplication::quit(); };
+  return w;
+}
 
-// Plain main window used until the search window takes its place: settings are loaded when
-// it is created and saved when it closes, like the real one does.
-class TPlainMainWindow : public QMainWindow {
- public:
-  TPlainMainWindow() {
-    setWindowTitle("Quillmar");
-    resize(800, 600);
-    try {
-      OptionData->Load();
-    } catch (const EConvertError& e) {
-      ShowMessageBox(TMsgKind::Error, "Quillmar", std::string(EConvertError::ClassName()) + "\n" + e.what());
-    } catch (const std::exception& e) {
-      ShowMessageBox(TMsgKind::Error, "Quillmar", std::string("Exception\n") + e.what());
-    }
-  }
-
- protected:
-  void closeEvent(QCloseEvent* event) override {
-    try {
-      OptionData->Save();
-    } catch (const std::exception& e) {
-      ShowMessageBox(TMsgKind::Error, "Quillmar", e.what());
-    }
-    QMainWindow::closeEvent(event);
-  }
-};
-
-}  // namespace
-
-QMainWindow* CreateMainWindow() { return new TPlainMainWindow(); }
+void StartUnattendedRun(QMainWindow* window) {
+  // The window stays hidden: its deferred start-up runs the update or the check at once.
+  if (auto* m = qobject_cast<TfrmMain*>(window))
+    QMetaObject::invokeMethod(m, &TfrmMain::WMShowWaitEvent, Qt::QueuedConnection);
+}
 
 void BringToFront(QMainWindow* window) {
   if (!window) return;
@@ -50,8 +29,8 @@ void BringToFront(QMainWindow* window) {
 }
 
 int RunUnattendedWithoutWindow() {
-  // The update engine plugs in here; until then the data are taken as current.
+  // Only used when no main window can run it.
   return kExitDataCurrent;
 }
 
-bool MainWindowRunsUnattended() { return false; }
+bool MainWindowRunsUnattended() { return true; }

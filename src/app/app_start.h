@@ -8,6 +8,9 @@ class TSingleInstance;
 // the settings when it is created and saves them when it closes.
 QMainWindow* CreateMainWindow();
 
+// Starts "/u" or "/r" in the (hidden) main window; it closes and ends the event loop after it.
+void StartUnattendedRun(QMainWindow* window);
+
 // Brings a window to the front (a second start of the program asked for it).
 void BringToFront(QMainWindow* window);
 

@@ -71,7 +71,10 @@ int RunProgram(QApplication& app, TSingleInstance& guard) {
   std::unique_ptr<QMainWindow> window(CreateMainWindow());
   QMainWindow* w = window.get();
   guard.SetActivateHandler([w] { BringToFront(w); });
-  if (!IsUnattendedRun()) w->show();
+  if (!IsUnattendedRun())
+    w->show();
+  else
+    StartUnattendedRun(w);
   // A stop requested while the window was being made (say, during a start-up message)
   // happened before the event loop could end.
   if (g_terminateRequested) {

@@ -1,7 +1,11 @@
 #include "database/acis_db.h"
 
+#include <cxxabi.h>
+
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
+#include <typeinfo>
 
 #include "database/import_reader.h"
 #include "database/master_refresh.h"
@@ -9,6 +13,18 @@
 #include "foundation/message_sink.h"
 
 std::unique_ptr<TAcisDB> AcisDB;
+
+namespace {
+TAcisBusyHook gBusyHook;
+}  // namespace
+
+void SetAcisBusyHook(TAcisBusyHook Hook) { gBusyHook = std::move(Hook); }
+TAcisBusy::TAcisBusy() {
+  if (gBusyHook) gBusyHook(true);
+}
+TAcisBusy::~TAcisBusy() {
+  if (gBusyHook) gBusyHook(false);
+}
 
 TAcisDBSettings AcisDBSettingsFromOptions() {
   TAcisDBSettings s;
@@ -73,6 +89,14 @@ void TAcisDB::Progress(int64_t Position, int64_t Max) {
 }
 
 namespace {
+std::string ExceptionClassName(const std::exception& e) {
+  int status = 0;
+  char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+  std::string out = status == 0 && name ? name : typeid(e).name();
+  std::free(name);
+  return out;
+}
+
 // The attach statement with the path bound, so any character in the path is safe.
 bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) {
   try {
@@ -114,7 +138,7 @@ bool TAcisDB::AttachSpec() {
     ShowSqlError(e, "AcisDB.AttachSpec ");
     return false;
   } catch (const std::exception& e) {
-    ShowMessageBox(TMsgKind::Error, "Quillmar", std::string("Exception\n") + e.what());
+    ShowMessageBox(TMsgKind::Error, "Quillmar", ExceptionClassName(e) + "\n" + e.what());
     return false;
   }
   return true;
@@ -163,6 +187,7 @@ int TAcisDB::GetVersion() {
 }
 
 bool TAcisDB::ExecSQL(const std::string& SQL) {
+  TAcisBusy busy;
   try {
     FDb->ExecSQL(SQL);
     return true;
@@ -173,11 +198,14 @@ bool TAcisDB::ExecSQL(const std::string& SQL) {
 }
 
 bool TAcisDB::Query(const std::string& SQL, bool ShowNoData) {
-  try {
-    FTbl = FDb->GetTable(SQL);
-  } catch (const ESQLiteException& e) {
-    ShowSqlError(e, "");
-    return false;
+  {
+    TAcisBusy busy;
+    try {
+      FTbl = FDb->GetTable(SQL);
+    } catch (const ESQLiteException& e) {
+      ShowSqlError(e, "");
+      return false;
+    }
   }
   if (FTbl->Count() > 0) return true;
   if (ShowNoData) ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");

@@ -18,6 +18,8 @@
 
 class TMasterDownloader;
 class TRowSource;
+class TItemListTarget;
+class TGridFillTarget;
 
 using TAcisLogFn = std::function<void(const std::string&)>;
 // Moves a progress bar: position within 0..max (max > 0).
@@ -142,6 +144,26 @@ class TAcisDB {
   void Breathe();
   void Progress(int64_t Position, int64_t Max);
 
+  // Per-connection objects, list and grid fills, look-ups and crop hierarchy queries
+  // (acis_session_views.cpp, acis_fill.cpp, acis_crop_queries.cpp; types in acis_fill.h).
+  void CreateSessionViews();
+  void FillComboItems(TItemListTarget& Combo, int FieldIndex, bool Clear);
+  void FillComboBango(TItemListTarget& Combo, bool Clear);
+  void FillListBango(TItemListTarget& List, bool Clear);
+  void FillListValues(TItemListTarget& List, int FieldIndex);
+  void FillListUnique(TItemListTarget& List);
+  bool SetGrid(TGridFillTarget& Grid, const std::string& SQL);
+  void SetGridFromTable(TGridFillTarget& Grid, TSQLiteTbl& Tbl);
+  std::string GetIso(const std::string& Ippanmei);
+  int GetByochuCid(const std::string& Byochu);
+  std::string IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly = false);
+  std::string UpperGroup(const std::string& Name);
+  std::string UpperGroupMarked(const std::string& Name) noexcept;
+  std::string SameLevelSakumotsu(const std::string& Name);
+  std::string DeployCrops(const std::string& Text, char Mode);
+  bool CropNameExists(const std::string& Name);
+  std::string CropNamesMatching(const std::string& Name);
+
  private:
   void Open(const std::string& FileName);
   // One refresh member: script file, table whose absence forces a run, log line, encoding.
@@ -156,6 +178,19 @@ class TAcisDB {
   // Files fetched during this run that replace the local copy once their script ran:
   // local copy -> new copy.
   std::string FPendingLocal, FPendingNew;
+};
+
+// The hourglass cursor while SQL or a script download runs: the window layer installs a hook
+// that sets (true) and restores (false) the cursor. Calls nest and always pair up, also when
+// the operation fails.
+using TAcisBusyHook = std::function<void(bool Busy)>;
+void SetAcisBusyHook(TAcisBusyHook Hook);
+class TAcisBusy {
+ public:
+  TAcisBusy();
+  ~TAcisBusy();
+  TAcisBusy(const TAcisBusy&) = delete;
+  TAcisBusy& operator=(const TAcisBusy&) = delete;
 };
 
 // The object of the running program (null until created).

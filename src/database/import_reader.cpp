@@ -67,17 +67,19 @@ TTextFileReader::~TTextFileReader() {
 }
 
 void TTextFileReader::Detect(const char* data, size_t n) {
+  // Decides the encoding at the first non-ASCII byte (ASCII reads the same in both), so a
+  // long ASCII start does not hide a UTF-8 file.
   if (enc_ == TTextEncoding::Auto) {
-    bool ascii = true;
-    for (size_t i = 0; i < n && ascii; ++i) ascii = static_cast<unsigned char>(data[i]) < 0x80;
-    if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+    if (first_ && n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
       enc_ = TTextEncoding::Utf8;
-    else if (!ascii && IsValidUtf8(data, n, true))
-      enc_ = TTextEncoding::Utf8;
-    else
-      enc_ = TTextEncoding::Cp932;
+    } else {
+      size_t i = 0;
+      while (i < n && static_cast<unsigned char>(data[i]) < 0x80) ++i;
+      if (i == n) return;  // still undecided
+      enc_ = IsValidUtf8(data + i, n - i, true) ? TTextEncoding::Utf8 : TTextEncoding::Cp932;
+    }
   }
-  if (enc_ == TTextEncoding::Cp932) {
+  if (enc_ == TTextEncoding::Cp932 && !cd_) {
     iconv_t cd = iconv_open("UTF-8", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) throw EImportFileError("iconv CP932 が使えません");
     cd_ = cd;
@@ -85,7 +87,7 @@ void TTextFileReader::Detect(const char* data, size_t n) {
 }
 
 void TTextFileReader::Convert(const char* data, size_t n, bool last) {
-  if (enc_ == TTextEncoding::Utf8) {
+  if (enc_ == TTextEncoding::Auto || enc_ == TTextEncoding::Utf8) {  // Auto: ASCII so far
     if (first_ && n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
       data += 3;
       n -= 3;
@@ -133,7 +135,7 @@ bool TTextFileReader::Fill() {
   std::vector<char> block(kBlock);
   size_t n = std::fread(block.data(), 1, kBlock, f_);
   if (n < kBlock && std::ferror(f_)) throw EImportFileError("ファイルを読めません: " + path_);
-  if (first_) Detect(block.data(), n);
+  Detect(block.data(), n);
   raw_ += static_cast<int64_t>(n);
   bool last = n < kBlock;
   // Drop what was handed out before appending.

@@ -34,6 +34,7 @@ class TTextFileReader {
   // Bytes of the file that the lines handed out so far came from (an estimate inside the
   // block being converted).
   int64_t Position() const;
+  // The encoding found (Auto while everything read so far was ASCII).
   TTextEncoding Encoding() const { return enc_; }
   // Bytes that were not valid in the file's encoding (each became U+FFFD).
   size_t InvalidBytes() const { return invalid_; }

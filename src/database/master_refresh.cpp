@@ -131,7 +131,9 @@ int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
     while (p < end) {
       sqlite3_stmt* st = nullptr;
       const char* tail = nullptr;
-      int rc = sqlite3_prepare_v2(h, p, static_cast<int>(end - p), &st, &tail);
+      // Length -1: the text is NUL-terminated, so SQLite does not copy the rest of the script
+      // for every statement.
+      int rc = sqlite3_prepare_v2(h, p, -1, &st, &tail);
       std::string stmtText(p, tail ? static_cast<size_t>(tail - p) : static_cast<size_t>(end - p));
       if (rc != SQLITE_OK) {
         std::string msg = Db.ErrorText("Error executing SQL", stmtText);
@@ -178,6 +180,7 @@ TMasterDownloader* TAcisDB::Downloader() {
 }
 
 bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& LocalFile) {
+  TAcisBusy busy;
   TMasterDownloader* d = Downloader();
   std::string url = (d ? d->MirrorSiteUrl(FSettings.DownSiteVeskDB) : std::string()) + FileName;
   Log(url);
@@ -187,6 +190,8 @@ bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& Lo
   }
   std::string tmp = LocalFile + ".new";
   RemoveQuietly(tmp);
+  std::error_code dirErr;
+  fs::create_directories(fs::path(LocalFile).parent_path(), dirErr);
   TMasterDownloader::TResult r;
   try {
     r = d->Download(url, LocalFile, tmp);
@@ -212,6 +217,7 @@ bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& Lo
 }
 
 bool TAcisDB::RunSqlFile(const std::string& FileName, int Encoding) {
+  TAcisBusy busy;
   std::error_code ec;
   if (!fs::exists(FileName, ec)) return false;
   std::string text;

@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include <cerrno>
+
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -141,4 +143,28 @@ void Cp932SortKey(std::string_view utf8, std::string& out) {
     if (b > 0xFF) out.push_back(static_cast<char>(b >> 8));
     out.push_back(static_cast<char>(b & 0xFF));
   }
+}
+
+std::string Cp932ToUtf8(std::string_view bytes) {
+  std::string out;
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv CP932 is not available");
+  char* ip = const_cast<char*>(bytes.data());
+  size_t il = bytes.size();
+  std::vector<char> buf(4096);
+  while (il > 0) {
+    char* op = buf.data();
+    size_t ol = buf.size();
+    size_t rc = iconv(cd, &ip, &il, &op, &ol);
+    out.append(buf.data(), op - buf.data());
+    if (rc == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      out.append("\xEF\xBF\xBD");  // U+FFFD for a byte that does not decode
+      ++ip;
+      --il;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
 }

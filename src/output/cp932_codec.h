@@ -30,3 +30,6 @@ void Cp932SortKey(std::string_view utf8, std::string& out);
 
 // Decodes one UTF-8 character at `p` (advancing it); 0xFFFD for a malformed sequence.
 char32_t NextUtf8(const char*& p, const char* end);
+
+// Shift-JIS (CP932) bytes to UTF-8 through iconv; bytes that do not decode become U+FFFD.
+std::string Cp932ToUtf8(std::string_view bytes);

@@ -9,7 +9,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
 
 #include "update/http_date.h"
 
@@ -67,7 +72,7 @@ void GlobalInit() {
 // Receive buffer handed to libcurl for each nominal read size. The nominal sizes are those of
 // the Windows library; on a fast link reads that small cost more in system calls than the
 // transfer itself, so each is scaled by the same factor and the choice keeps its meaning.
-long CurlBufferFor(TBufferSize size) { return long(BufferSizeBytes(size)) * 32; }
+long CurlBufferFor(TBufferSize size) { return long(BufferSizeBytes(size)) * 128; }
 
 // One HTTP exchange on libcurl's multi interface, so the pump runs every ~50 ms whatever the
 // server does. The caller decides, when the final response's headers are complete, whether
@@ -84,6 +89,7 @@ class CurlTransfer {
     int connectTimeoutMs = 0;
     int receiveTimeoutMs = 0;
     long bufferSize = 65536;
+    std::string caBundle;  // empty: the system's authorities
   };
   // Return false to stop the transfer.
   std::function<bool(const std::string& rawHeaders)> onFinalHeaders;
@@ -121,6 +127,7 @@ class CurlTransfer {
     curl_easy_setopt(e, CURLOPT_HEADEROPT, long(CURLHEADER_SEPARATE));
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_BUFFERSIZE, s.bufferSize);
+    if (!s.caBundle.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, s.caBundle.c_str());
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(s.connectTimeoutMs > 0 ? s.connectTimeoutMs : 60000));
     // A server that stops sending for the receive time-out ends the transfer (checked in the
     // loop below: libcurl's own low-speed check averages over seconds and reacts late).
@@ -275,7 +282,9 @@ void SplitRequestHeaders(const std::string& text, std::vector<std::string>& serv
   }
 }
 
-// Receives the body into a temporary file beside the target, in large writes.
+// Receives the body into a temporary file beside the target. Pieces are gathered into large
+// blocks that a writer thread puts on disk while the next ones arrive, so saving the file
+// costs the download next to no time.
 class TempFileSink {
  public:
   explicit TempFileSink(std::string target) : target_(std::move(target)) {}
@@ -283,16 +292,23 @@ class TempFileSink {
 
   bool Write(const char* data, size_t size) {
     if (fd_ < 0 && !Open()) return false;
-    if (buf_.size() + size > kBuf && !Flush()) return false;
-    if (size >= kBuf) return WriteAll(data, size);
-    buf_.insert(buf_.end(), data, data + size);
+    if (failed_) return false;
+    while (size > 0) {
+      size_t n = std::min(size, kBlock - cur_.size());
+      cur_.insert(cur_.end(), data, data + n);
+      data += n;
+      size -= n;
+      if (cur_.size() == kBlock && !Submit()) return false;
+    }
     return true;
   }
 
-  // Flushes, closes, optionally stamps the time and renames onto the target.
+  // Writes the rest, closes, optionally stamps the time and renames onto the target.
   bool Commit(const std::string& lastModified) {
     if (fd_ < 0 && !Open()) return false;
-    if (!Flush()) return false;
+    if (!cur_.empty() && !Submit()) return false;
+    StopWriter();
+    if (failed_) return false;
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd_, 0666 & ~mask);
@@ -306,6 +322,7 @@ class TempFileSink {
   }
 
   void Discard() {
+    StopWriter();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (!tmp_.empty()) ::unlink(tmp_.c_str());
@@ -313,9 +330,11 @@ class TempFileSink {
   }
 
  private:
-  static constexpr size_t kBuf = 1 << 20;
+  static constexpr size_t kBlock = 1 << 20;
+  static constexpr size_t kQueued = 8;  // blocks in flight at most
 
   bool Open() {
+    if (target_.empty()) return false;  // no file name: nothing can be saved
     std::string pattern = target_ + ".part-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -323,15 +342,55 @@ class TempFileSink {
     if (fd < 0) return false;
     fd_ = fd;
     tmp_ = name.data();
-    buf_.reserve(kBuf);
+    cur_.reserve(kBlock);
+    writer_ = std::thread([this] { WriterLoop(); });
     return true;
   }
 
-  bool Flush() {
-    if (buf_.empty()) return true;
-    bool ok = WriteAll(buf_.data(), buf_.size());
-    buf_.clear();
-    return ok;
+  bool Submit() {
+    std::unique_lock<std::mutex> lock(mu_);
+    spaceCv_.wait(lock, [&] { return queue_.size() < kQueued || failed_; });
+    if (failed_) return false;
+    queue_.push_back(std::move(cur_));
+    if (!spare_.empty()) {
+      cur_ = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      cur_ = std::vector<char>();
+      cur_.reserve(kBlock);
+    }
+    cur_.clear();
+    workCv_.notify_one();
+    return true;
+  }
+
+  void WriterLoop() {
+    for (;;) {
+      std::vector<char> block;
+      {
+        std::unique_lock<std::mutex> lock(mu_);
+        workCv_.wait(lock, [&] { return !queue_.empty() || stop_; });
+        if (queue_.empty()) return;
+        block = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      bool ok = failed_ ? false : WriteAll(block.data(), block.size());
+      std::lock_guard<std::mutex> lock(mu_);
+      if (!ok) failed_ = true;
+      block.clear();
+      spare_.push_back(std::move(block));
+      spaceCv_.notify_one();
+    }
+  }
+
+  void StopWriter() {
+    if (!writer_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stop_ = true;
+    }
+    workCv_.notify_one();
+    writer_.join();
   }
 
   bool WriteAll(const char* p, size_t n) {
@@ -350,7 +409,14 @@ class TempFileSink {
   std::string target_;
   std::string tmp_;
   int fd_ = -1;
-  std::vector<char> buf_;
+  std::vector<char> cur_;
+  std::thread writer_;
+  std::mutex mu_;
+  std::condition_variable workCv_, spaceCv_;
+  std::deque<std::vector<char>> queue_;
+  std::vector<std::vector<char>> spare_;
+  std::atomic<bool> failed_{false};
+  bool stop_ = false;
 };
 
 }  // namespace
@@ -392,7 +458,7 @@ void ParseResponseHeaders(const std::string& raw, THeaderList& list) {
     p = e + 1;
     if (line.empty()) continue;
     if ((line[0] == ' ' || line[0] == '\t') && !lines.empty()) {
-      lines.back() += " " + Trim(line);  // folded continuation of the previous header
+      lines.back().append(" ").append(Trim(line));  // folded continuation of the previous header
       continue;
     }
     lines.push_back(line);
@@ -534,6 +600,7 @@ bool THttpDownload::Execute() {
   setup.connectTimeoutMs = ConnectTimeout;
   setup.receiveTimeoutMs = ReceiveTimeout;
   setup.bufferSize = CurlBufferFor(BufferSize);
+  setup.caBundle = CaBundle;
   SplitRequestHeaders(RequestHeadersText(false), setup.headers, setup.proxyHeaders);
   // A fresh copy from the origin server, never one from a cache on the way.
   setup.headers.push_back("Pragma: no-cache");

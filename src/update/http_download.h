@@ -64,6 +64,8 @@ class THttpDownload : public TInetDownload {
   std::uint32_t ProgressInterval = 500;  // ms between two phase-5 events
   bool AdjustTimeStamp = false;          // give the file the server's Last-Modified time
   TBufferSize BufferSize = TBufferSize::bsMedium;
+  // PEM file of the certificate authorities to trust for https; empty: the system's.
+  std::string CaBundle;
   // Trace lines of each request (address, proxy, request headers with the credentials
   // masked); unset: no trace.
   std::function<void(const std::string&)> OnDebugLog;

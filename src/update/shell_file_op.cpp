@@ -196,7 +196,7 @@ int TShfOperation::CopyOrMove(bool move) {
       std::string from = StripSlashes(FromFFList[i]);
       if (!Exists(from)) return SHF_ERROR_FILE_NOT_FOUND;
       std::string to = StripSlashes(ToFiles[i]);
-      if (IsDir(to) && !IsDir(from)) to += "/" + BaseName(from);
+      if (IsDir(to) && !IsDir(from)) to.append("/").append(BaseName(from));
       items.push_back({from, to});
     }
   } else {

@@ -625,6 +625,9 @@ void TXBiff::Parse() {
   } catch (const std::bad_alloc&) {
     progress_ = 0;
     throw EXBiffError(kXBiffReadError);
+  } catch (...) {
+    progress_ = 0;
+    throw;
   }
   progress_ = 0;
   if (OnProgress) OnProgress(this, 0);

@@ -9,6 +9,8 @@
 #include "database/acis_build.h"
 #include "database/acis_schema.h"
 #include "database/import_reader.h"
+#include "database/import_rows.h"
+#include "common/test_support.h"
 #include "foundation/message_sink.h"
 #include "support_acis_fixture.h"
 
@@ -271,4 +273,77 @@ TEST(AcisBuild, ProgressPositionsOfTheLastSteps) {
   ASSERT_TRUE(BuildAcisDatabase(req).Ok);
   std::vector<int64_t> tail(positions.end() - 7, positions.end());
   EXPECT_EQ(tail, (std::vector<int64_t>{80, 82, 84, 86, 88, 90, 96}));
+}
+
+// The committed sample register, built from each of the three sources.
+TEST(AcisBuild, SampleRegisterFromEverySource) {
+  const std::string S = SourcePath("data/sample");
+  if (!fs::exists(S + "/public")) GTEST_SKIP() << "no sample register in data/sample";
+  std::vector<std::vector<std::string>> counts;
+  for (int source : {0, 1, 2}) {
+    TAcisFixture fx;
+    TAcisBuildRequest req;
+    req.DBDir = fx.DBDir;
+    req.Settings = fx.Settings(true);
+    req.Settings.dirLAN = S + "/masters";
+    req.Source = source;
+    std::vector<std::unique_ptr<TCsvFileRows>> sheets;
+    if (source == 0) {
+      for (const auto& e : fs::directory_iterator(S + "/public")) {
+        std::string n = e.path().filename().string();
+        if (n.ends_with(".csv") && n.starts_with("登録基本部")) req.KihonFile = e.path().string();
+        if (n.ends_with(".csv") && n.starts_with("登録適用部")) req.TekiyoFiles.push_back(e.path().string());
+      }
+      std::sort(req.TekiyoFiles.begin(), req.TekiyoFiles.end());
+    } else if (source == 1) {
+      sheets.push_back(std::make_unique<TCsvFileRows>(S + "/grid/登録基本部.csv"));
+      req.KihonRows = sheets.back().get();
+      for (const char* part : {"一", "二", "三", "四"}) {
+        std::string f = S + "/grid/登録適用部" + part + ".csv";
+        if (!fs::exists(f)) continue;
+        sheets.push_back(std::make_unique<TCsvFileRows>(f));
+        req.TekiyoRows.push_back(sheets.back().get());
+      }
+    } else {
+      req.KihonFile = S + "/mirror/kihon.csv";
+      req.TekiyoFiles = {S + "/mirror/tekiyo.csv"};
+    }
+    TAcisBuildResult res = BuildAcisDatabase(req);
+    ASSERT_TRUE(res.Ok) << "source " << source << ": " << res.Error;
+    EXPECT_EQ(res.Kihon.Rejected, 0) << source;
+    EXPECT_EQ(res.Tekiyo.Rejected, 0) << source;
+    auto db = fx.Open(false);
+    for (const char* view : acis_schema::kViews)
+      EXPECT_NO_THROW(db->FDb->GetTable(std::string("SELECT * FROM ") + view + " LIMIT 1")) << view;
+    const std::string uses = Rows(*db->FDb, "SELECT count(*) FROM m_tekiyo")[0][0];
+    EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM tekiyo")[0][0], uses) << source;
+    EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM m_kihon WHERE koka IS NULL OR koka = ''")[0][0], "0") << source;
+    counts.push_back({uses, Rows(*db->FDb, "SELECT count(*) FROM m_kihon")[0][0],
+                      Rows(*db->FDb, "SELECT count(*) FROM seibun")[0][0],
+                      Rows(*db->FDb, "SELECT count(*) FROM m_kihon WHERE seibun2 IS NOT NULL")[0][0]});
+  }
+  EXPECT_EQ(counts[0], counts[1]);
+  EXPECT_EQ(counts[0], counts[2]);
+}
+
+TEST(AcisDB, BusyCursorPairsUpAlsoOnFailure) {
+  TAcisFixture fx;
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  int depth = 0, calls = 0, worst = 0;
+  SetAcisBusyHook([&](bool busy) {
+    depth += busy ? 1 : -1;
+    calls += busy ? 1 : 0;
+    worst = std::min(worst, depth);
+  });
+  {
+    auto db = fx.Open(false);
+    db->ExecSQL("SELECT nosuch;");
+    db->Query("SELECT nosuch;", false);
+    db->Query("SELECT 1;", true);
+  }
+  SetAcisBusyHook(nullptr);
+  EXPECT_EQ(depth, 0);
+  EXPECT_EQ(worst, 0);
+  EXPECT_GE(calls, 3);
 }

@@ -212,3 +212,20 @@ TEST(TextFileReader, LongFileAcrossBlocks) {
   EXPECT_EQ(r.Position(), static_cast<int64_t>(bytes.size()));
   EXPECT_EQ(r.InvalidBytes(), 0u);
 }
+
+TEST(TextFileReader, EncodingDecidedAtTheFirstNonAsciiByte) {
+  QTemporaryDir dir;
+  std::string ascii(300 * 1024, 'a');
+  for (size_t i = 100; i < ascii.size(); i += 101) ascii[i] = '\n';
+  for (const auto& [name, tail, want, enc] :
+       {std::tuple{"u.sql", std::string("\xe7\xa8\xb2\n"), std::string("稲"), TTextEncoding::Utf8},
+        std::tuple{"s.sql", std::string("\x88\xee\r\n"), std::string("稲"), TTextEncoding::Cp932}}) {
+    TTextFileReader r(WriteFile(dir, name, ascii + "\n" + tail));
+    std::vector<std::string> lines = AllLines(r);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), want) << name;
+    EXPECT_EQ(r.Encoding(), enc) << name;
+  }
+  TTextFileReader plain(WriteFile(dir, "p.sql", "select 1;\n"));
+  EXPECT_EQ(AllLines(plain), (std::vector<std::string>{"select 1;"}));
+}

@@ -2,6 +2,7 @@
 """Loopback HTTP server for the download tests and benchmark.
 
 Prints "PORT <n>" on its first line once it listens on 127.0.0.1, then serves until killed.
+With "--tls CERT KEY" it speaks HTTPS instead.
 Paths:
   /file/<name>     200 with a fixed Last-Modified and ETag; 304 for a matching
                    If-Modified-Since (not older than Last-Modified) or If-None-Match
@@ -11,19 +12,23 @@ Paths:
   /slow?n=&ms=     200, n chunks of 1 KiB with ms milliseconds between them
   /stall           200 announcing 4096 bytes, sends 100, then stays silent for 30 s
   /redirect        302 to /file/redirected.txt;  /redirect-loop redirects to itself
+  /to-http?port=n  302 to http://127.0.0.1:n/file/downgraded.txt
   /colon           200 with a header whose value holds ": " itself
   /echo            200, the request line and headers as the body
   /big?size=<n>    200 with n bytes, sent in large writes (benchmark)
   /log             200, one line per earlier request: method, target, Proxy-Authorization
                    (or "-") and "ims=" with If-Modified-Since (or "-")
 As a proxy (absolute target or CONNECT) it asks for Basic "user:secret" and answers 407
-without it; with it, an absolute http target is served as the path above, and CONNECT is
-refused with 403 after the check (the tests only look at what arrived).
+without it; with it, an absolute http target is served as the path above, and CONNECT opens
+a tunnel to 127.0.0.1 (any other host is refused with 403).
 """
 import base64
 import email.utils
 import http.server
+import select
+import socket
 import socketserver
+import ssl
 import sys
 import threading
 import time
@@ -65,8 +70,40 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.headers.get("Proxy-Authorization") != PROXY_AUTH:
             self.send_body(407, b"", [("Proxy-Authenticate", 'Basic realm="qm"')])
             return
-        self.send_body(403, b"")
+        host, _, port = self.path.rpartition(":")
+        if host not in ("127.0.0.1", "localhost"):
+            self.send_body(403, b"")
+            self.close_connection = True
+            return
+        try:
+            upstream = socket.create_connection(("127.0.0.1", int(port)), timeout=10)
+        except OSError:
+            self.send_body(502, b"")
+            self.close_connection = True
+            return
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
         self.close_connection = True
+        conns = [self.connection, upstream]
+        try:
+            while True:
+                ready, _, _ = select.select(conns, [], [], 30)
+                if not ready:
+                    break
+                done = False
+                for c in ready:
+                    data = c.recv(65536)
+                    if not data:
+                        done = True
+                        break
+                    (upstream if c is self.connection else self.connection).sendall(data)
+                if done:
+                    break
+        except OSError:
+            pass
+        finally:
+            upstream.close()
 
     def do_HEAD(self):
         self.do_GET()
@@ -143,6 +180,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         elif path == "/redirect":
             self.send_body(302, b"moved", [("Location", "/file/redirected.txt")])
+        elif path == "/to-http":
+            port = query.get("port", ["1"])[0]
+            self.send_body(302, b"", [("Location", "http://127.0.0.1:%s/file/downgraded.txt" % port)])
         elif path == "/redirect-loop":
             self.send_body(302, b"", [("Location", "/redirect-loop")])
         elif path == "/colon":
@@ -183,6 +223,10 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 def main():
     server = Server(("127.0.0.1", 0), Handler)
+    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = ctx.wrap_socket(server.socket, server_side=True)
     sys.stdout.write("PORT %d\n" % server.server_address[1])
     sys.stdout.flush()
     server.serve_forever()

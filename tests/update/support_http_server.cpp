@@ -11,7 +11,8 @@
 
 #include "common/test_support.h"
 
-TTestHttpServer::TTestHttpServer() {
+TTestHttpServer::TTestHttpServer(const std::string& tlsCert, const std::string& tlsKey) {
+  tls_ = !tlsCert.empty();
   int fds[2];
   if (::pipe(fds) != 0) return;
   std::string script = SourcePath("tests/update/http_test_server.py");
@@ -25,7 +26,12 @@ TTestHttpServer::TTestHttpServer() {
     ::dup2(fds[1], 1);
     ::close(fds[0]);
     ::close(fds[1]);
-    const char* argv[] = {"/usr/bin/python3", script.c_str(), nullptr};
+    const char* argv[] = {"/usr/bin/python3", script.c_str(), nullptr, nullptr, nullptr, nullptr};
+    if (!tlsCert.empty()) {
+      argv[2] = "--tls";
+      argv[3] = tlsCert.c_str();
+      argv[4] = tlsKey.c_str();
+    }
     ::execv(argv[0], const_cast<char* const*>(argv));
     ::_exit(127);
   }
@@ -55,7 +61,7 @@ TTestHttpServer::~TTestHttpServer() {
 }
 
 std::string TTestHttpServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 std::string TTestHttpServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }

@@ -7,20 +7,22 @@
 
 class TTestHttpServer {
  public:
-  TTestHttpServer();
+  // tlsCert/tlsKey: PEM files; given, the server speaks HTTPS.
+  explicit TTestHttpServer(const std::string& tlsCert = "", const std::string& tlsKey = "");
   ~TTestHttpServer();
   TTestHttpServer(const TTestHttpServer&) = delete;
   TTestHttpServer& operator=(const TTestHttpServer&) = delete;
 
   bool Running() const { return port_ > 0; }
   int Port() const { return port_; }
-  // "http://127.0.0.1:<port>" + path
+  // "http://127.0.0.1:<port>" + path ("https://" for a TLS server)
   std::string Url(const std::string& path) const;
   // "127.0.0.1:<port>", for use as a proxy address.
   std::string HostPort() const;
 
  private:
   pid_t pid_ = -1;
+  bool tls_ = false;
   int port_ = 0;
 };
 

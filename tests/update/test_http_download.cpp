@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
 #include <vector>
@@ -83,7 +84,9 @@ TEST(HttpDate, ParsesTheThreeFormsAndRejectsOthers) {
   for (const auto& c : cases) {
     std::time_t t = 0;
     EXPECT_EQ(ParseHttpDate(c.text, t), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(t, kServerTime) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(t, kServerTime) << c.text;
+    }
   }
   EXPECT_EQ(FormatHttpDate(kServerTime), kServerDate);
   EXPECT_EQ(FormatHttpDate(0), "Thu, 01 Jan 1970 00:00:00 GMT");
@@ -250,6 +253,10 @@ TEST_F(HttpDownloadTest, FailuresKeepTheOldCopyAndLeaveNoTemporaryFiles) {
   nowhere.SetFileName(Path("no/such/folder/x.txt"));
   EXPECT_FALSE(nowhere.Execute());
   EXPECT_EQ(nowhere.ErrorCode, INET_ERROR_READ_FILE);
+  THttpDownload unnamed;
+  unnamed.SetUrl(server_.Url("/file/x"));
+  EXPECT_FALSE(unnamed.Execute());
+  EXPECT_EQ(unnamed.ErrorCode, INET_ERROR_READ_FILE);
 }
 
 TEST_F(HttpDownloadTest, RedirectsHeadersAndRequestContents) {
@@ -277,7 +284,9 @@ TEST_F(HttpDownloadTest, RedirectsHeadersAndRequestContents) {
   echo.IfNoneMatch = "\"tag\"";
   echo.ProxyUsername = "user";
   echo.ProxyPassword = "secret";
+  echo.AdjustTimeStamp = true;  // the answer has no Last-Modified: the file keeps its write time
   ASSERT_TRUE(echo.Execute());
+  EXPECT_GT(MTime(Path("echo.txt")), kServerTime + 3600);
   std::string req = ReadWholeFile(Path("echo.txt"));
   EXPECT_NE(req.find("GET /echo HTTP/1.1"), std::string::npos) << req;
   EXPECT_NE(req.find("User-Agent: InetDownloader"), std::string::npos) << req;
@@ -502,4 +511,53 @@ TEST_F(HttpDownloadTest, OfflineStatesAndSettingsFromOptions) {
   std::string text = NetSettingsLogText(s);
   EXPECT_NE(text.find("ProxyName: proxy:8080"), std::string::npos);
   EXPECT_EQ(text.find("secret"), std::string::npos);
+}
+
+TEST_F(HttpDownloadTest, HttpsNeverFallsBackToPlainHttp) {
+  // A certificate for 127.0.0.1 made for this run.
+  std::string cert = Path("cert.pem"), key = Path("key.pem");
+  std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext "
+                    "subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" + cert + "' >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a test certificate";
+  TTestHttpServer tls(cert, key);
+  ASSERT_TRUE(tls.Running());
+
+  THttpDownload d;
+  d.CaBundle = cert;
+  d.SetUrl(tls.Url("/file/secure.txt"));
+  d.SetFileName(Path("secure.txt"));
+  ASSERT_TRUE(d.Execute()) << d.ErrorCode;
+  EXPECT_EQ(ReadWholeFile(Path("secure.txt")).substr(0, 21), "content of secure.txt");
+
+  // An https address that redirects to plain http is not followed.
+  THttpDownload down;
+  down.CaBundle = cert;
+  down.SetUrl(tls.Url("/to-http?port=" + std::to_string(server_.Port())));
+  down.SetFileName(Path("down.txt"));
+  EXPECT_FALSE(down.Execute());
+  EXPECT_EQ(down.ErrorCode, INET_ERROR_OPEN_URL);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Path("down.txt"))));
+
+  // Through a proxy with credentials the address stays https: a tunnel carries the request,
+  // and only the proxy sees the credentials.
+  THttpDownload proxied;
+  proxied.CaBundle = cert;
+  proxied.ProxyName = server_.HostPort();
+  proxied.ProxyBypass = "nothing.invalid";
+  proxied.ProxyUsername = "user";
+  proxied.ProxyPassword = "secret";
+  proxied.SetUrl(tls.Url("/echo"));
+  proxied.SetFileName(Path("tunnel.txt"));
+  ASSERT_TRUE(proxied.Execute()) << proxied.ErrorCode;
+  EXPECT_EQ(proxied.Url(), tls.Url("/echo"));
+  std::string seen = ReadWholeFile(Path("tunnel.txt"));
+  EXPECT_NE(seen.find("GET /echo HTTP/1.1"), std::string::npos) << seen;
+  EXPECT_EQ(seen.find("Proxy-Authorization"), std::string::npos) << seen;
+
+  std::string log = ServerLog();
+  EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(tls.Port()) + " Basic dXNlcjpzZWNyZXQ="),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("downgraded.txt"), std::string::npos) << log;
+  EXPECT_EQ(log.find("GET http"), std::string::npos) << log;
 }

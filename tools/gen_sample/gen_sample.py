@@ -34,6 +34,7 @@ import tempfile
 import unicodedata
 import zipfile
 
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vocab  # noqa: E402
 
@@ -55,7 +56,7 @@ WORKBOOKS = ["登録基本部", "登録適用部一", "登録適用部二", "登
 SIZES = {
     # products, use rows, extra crops (full set only)
     "small": dict(products=200, uses=2000, extra_crops=False),
-    "full": dict(products=7200, uses=250000, extra_crops=True),
+    "full": dict(products=7300, uses=250000, extra_crops=True),
 }
 
 DIGITS = [2, 4, 6, 8, 12, 16]
@@ -107,8 +108,7 @@ def zen_to_han_ascii(text):
                 out.append(ch)
         else:
             out.append(ch)
-    return unicodedata.normalize("NFKC", "".join(out)) if any(
-        0xFF61 <= ord(c) <= 0xFF9F for c in out) else "".join(out)
+    return han_kana_fold("".join(out))
 
 
 def han_kana_fold(text):
@@ -194,6 +194,7 @@ def _tsusho_table():
 
 
 TSUSHO_TABLE = _tsusho_table()
+BLANK_MARKS = set(f for f, _ in TSUSHO_TABLE if f.endswith("_"))
 KING_NAMES = ["キング石灰硫黄合剤", "キング除虫菊乳剤", "キングマシンエアゾール", "キング95マシン", "キングスミチオン",
               "キングマラソン"]
 
@@ -594,7 +595,9 @@ def make_products(rng, n_products, ingredients, crops):
         p.shurui = _shurui(ings, suffix)
         p.meisho_raw = meisho_raw
         p.meisho = zen_to_han_ascii(meisho_raw).replace("_", " ")
-        p.tsusho = make_tsusho(zen_to_han_ascii(meisho_raw)).replace("_", " ")
+        # the importers split on blanks turned into "_", so the maker marks
+        # ending in "_" see the blank
+        p.tsusho = make_tsusho(zen_to_han_ascii(meisho_raw).replace(" ", "_")).replace("_", " ")
         p.ryakusho = ryakusho
         p.yoto = vocab.YOTO.get(cat, "殺虫剤")
         if any(g.kokaid & 2048 for g in ings):
@@ -657,7 +660,7 @@ def make_products(rng, n_products, ingredients, crops):
                     style = rng.random()
                     if style < 0.55:
                         meisho_raw = mark + base
-                    elif style < 0.8:
+                    elif style < 0.8 and (mark + "_") in BLANK_MARKS:
                         meisho_raw = mark + " " + base
                     elif style < 0.9:
                         meisho_raw = "「" + mark + "」" + base
@@ -733,7 +736,7 @@ def make_uses(rng, products, crops, pests, total_uses):
             dom_crops = [c for c in crops if c.name in ("小麦", "大麦", "大豆", "小豆", "とうもろこし")]
         rows = []
         n_crops = max(1, min(len(dom_crops), int(want / 2.5) + 1))
-        chosen = rng.sample(dom_crops, n_crops)
+        chosen = choose_crops(rng, dom_crops, n_crops, p.cat == "S")
         guard = 0
         while len(rows) < want and guard < want * 6:
             guard += 1
@@ -751,6 +754,46 @@ def make_uses(rng, products, crops, pests, total_uses):
     return made
 
 
+MAJOR_CROPS = {"トマト", "ミニトマト", "なす", "きゅうり", "いちご", "キャベツ", "はくさい", "だいこん", "ねぎ", "たまねぎ",
+               "レタス", "ばれいしょ", "りんご", "なし", "もも", "ぶどう", "温州みかん", "稲", "小麦", "大豆", "茶",
+               "きく", "ばら", "ピーマン", "メロン", "すいか", "ブロッコリー", "日本芝"}
+
+
+def crop_weight(c):
+    if c.name in MAJOR_CROPS:
+        return 40
+    if "group" in c.tags:
+        return 2 if "reg" in c.tags else 0
+    if c.level == 5:
+        return 1 if "form" in c.tags else 3
+    return 10
+
+
+def choose_crops(rng, pool, n, groups_only=False):
+    """An anchor crop and mostly its relatives: a product is registered on related crops."""
+    weights = [(c, 1 if groups_only else crop_weight(c)) for c in pool]
+    weights = [(c, w) for c, w in weights if w > 0] or [(c, 1) for c in pool]
+    n = min(n, len(weights))
+    chosen = [weighted(rng, weights)]
+    in_pool = set(id(c) for c, _ in weights)
+    guard = 0
+    while len(chosen) < n and guard < n * 20:
+        guard += 1
+        if rng.random() < 0.65:
+            base = rng.choice(chosen)
+            kin = base.parent.parent if base.parent is not None and base.parent.parent is not None and \
+                rng.random() < 0.3 else base.parent
+            rel = [c for c in pool if id(c) in in_pool and c not in chosen and kin is not None and
+                   (c.parent is kin or (c.parent is not None and c.parent.parent is kin))]
+            if rel:
+                chosen.append(rng.choice(rel))
+                continue
+        c = weighted(rng, weights)
+        if c not in chosen:
+            chosen.append(c)
+    return chosen
+
+
 def _pest_class(p):
     return {"I": [2], "F": [1], "IF": [1, 2], "H": [3], "P": [6], "S": [6], "R": [4], "A": [4, 2],
             "N": [2, 1], "Q": [2]}[p.cat]
@@ -760,6 +803,10 @@ def make_use_row(rng, p, crop, ppools, force=False):
     cids = _pest_class(p)
     cid = rng.choice(cids)
     pool = ppools[cid]
+    if cid == 1:
+        pool = [x for x in pool if x.name not in ("モザイク病", "TMV")]   # no chemical cures a virus
+    if p.cat == "H" and any(w in crop.name for w in ("種子", "箱育苗", "苗)")):
+        return None
     if p.cat == "N" and cid == 2:
         pool = [x for x in pool if x.name in ("ネコブセンチュウ", "ネグサレセンチュウ")]
     if p.cat == "N" and cid == 1:
@@ -1040,11 +1087,18 @@ def seibun_of(g):
     return g.seibun
 
 
+def seibun_empty(p):
+    """Products published without a counted ingredient: the spreaders, and
+    some growth regulators (the mirror writes NULL for the first, an empty
+    text for the second)."""
+    return p.seibun_null or (p.cat == "P" and p.bango % 2 == 0)
+
+
 def kihon_rows_raw(p, rng_loose):
     """Basics rows as published: one per product and ingredient."""
     rows = []
     for gi, g in enumerate(p.ings):
-        seibun = "" if p.seibun_null else seibun_of(g)
+        seibun = "" if seibun_empty(p) else seibun_of(g)
         rows.append([str(p.bango), p.shurui, p.meisho_raw, p.ryakusho, g.ippanmei, seibun, p.nodo[gi],
                      str(len(p.ings)), p.yoto, p.zaikei, p.torokubi])
     return rows
@@ -1171,7 +1225,7 @@ def write_mirror(out, products):
         for gi, g in enumerate(p.ings):
             if p.seibun_null:
                 seibun = "NULL"
-            elif p.cat == "P" and gi == 0 and p.bango % 2 == 0:
+            elif seibun_empty(p):
                 seibun = q1("")   # an empty field stays an empty text
             else:
                 seibun = q1(zen_to_han_ascii(g.seibun))
@@ -1212,7 +1266,7 @@ def write_grid(out, products, make_xls):
     rows = [list(KIHON_HEADER)]
     for p in products:
         for gi, g in enumerate(p.ings):
-            seibun = "" if p.seibun_null else g.seibun
+            seibun = "" if seibun_empty(p) else g.seibun
             rows.append([str(p.bango), p.shurui, p.meisho_raw.replace("_", " "), p.ryakusho, g.ippanmei, seibun,
                          p.nodo[gi], str(len(p.ings)), p.yoto, p.zaikei, str(excel_serial(p.torokubi))])
     sheets["登録基本部"] = rows
@@ -1264,8 +1318,17 @@ def make_xls_files(d, sheets):
                            stderr=subprocess.DEVNULL, env=env, timeout=600)
             xls = os.path.join(tmp, name + ".xls")
             shutil.copyfile(xls, os.path.join(d, name + ".xls"))
-            with open(xls, "rb") as f:
-                write_zip(os.path.join(d, name + ".zip"), [(name + ".xls", f.read())], cp932_names=True)
+            # the service offers parts one to three as LZH archives, the others as zip
+            lha = shutil.which("lha")
+            if wi in (1, 2, 3) and lha:
+                stamp = datetime.datetime(*ZIP_TIME).timestamp()
+                os.utime(xls, (stamp, stamp))
+                subprocess.run([lha, "c2yq", name + ".lzh", name + ".xls"], cwd=tmp, check=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+                shutil.copyfile(os.path.join(tmp, name + ".lzh"), os.path.join(d, name + ".lzh"))
+            else:
+                with open(xls, "rb") as f:
+                    write_zip(os.path.join(d, name + ".zip"), [(name + ".xls", f.read())], cp932_names=True)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
 
@@ -1762,7 +1825,7 @@ NOMEN = {"トマト": "Solanum lycopersicum", "なす": "Solanum melongena", "�
          "ばれいしょ": "Solanum tuberosum", "だいこん": "Raphanus sativus", "たまねぎ": "Allium cepa"}
 ENGLISH = {"トマト": "tomato", "なす": "eggplant", "きゅうり": "cucumber", "キャベツ": "cabbage",
            "はくさい": "Chinese cabbage", "稲": "rice", "小麦": "wheat", "大麦": "barley", "りんご": "apple",
-           "なし": "Japanese pear", "もも": "peach", "ぶどう": "grape", "茶": "tea", "温州みかん": "satsuma mandarin",
+           "なし": "Japanese pear", "もも": "peach", "ぶどう": "grape – vigne, cépage", "茶": "tea", "温州みかん": "satsuma mandarin",
            "いちご": "strawberry", "大豆": "soybean", "ばれいしょ": "potato", "だいこん": "Japanese radish",
            "たまねぎ": "onion"}
 
@@ -1818,6 +1881,83 @@ def write_rakuyokaju(out, crops):
 
 
 # ---------------------------------------------------------------------------
+# JPP-NET product and ingredient files
+# ---------------------------------------------------------------------------
+
+JPP_SEIZAI_HEADER = ["#登録番号", "混合数", "登録種類名", "商品名", "登録会社名コード", "登録会社名", "登録会社連絡先",
+                     "農薬用途コード", "用途", "物理化学的性状", "初登録年月日", "登録有効期限", "失効", "失効日", "剤型コード",
+                     "剤型名", "人畜毒性(製剤としての)", "登録(更新)日", "JPP農薬種類コード", "JPP農薬種類名", "失効理由",
+                     "屋号抜き商品名",
+                     "有機JASでの使用（注釈）※「使用できる」とは別表2に掲載されている農薬をいう",
+                     "水産動植物への影響に係る使用上の注意事項", "作用機構分類コード(IRAC)", "作用機構分類コード(FRAC)",
+                     "作用機構分類コード(HRAC)"]
+JPP_SEIBUN_HEADER = ["#登録番号", "有効成分コード", "登録種類名", "出力順", "含有量", "含有量(注釈)", "有効成分", "有効成分種類",
+                     "化学名", "有効成分用途", "人畜毒性(成分としての)", "毒劇除外1", "毒劇除外2", "失効日", "系統コード", "系統名",
+                     "JPP農薬種類コード", "JPP農薬種類名", "作用機構分類コード", "作用機構分類名"]
+CHEMICAL_NAMES = {
+    "イミダクロプリド": "1-(6-クロロ-3-ピリジルメチル)-N-ニトロイミダゾリジン-2-イリデンアミン",
+    "アセタミプリド": "(E)-N1-[(6-クロロ-3-ピリジル)メチル]-N2-シアノ-N1-メチルアセトアミジン",
+    "パラコート": "1,1'-ジメチル-4,4'-ビピリジニウム=ジクロリド",
+    "MEP": "O,O-ジメチル=O-(3-メチル-4-ニトロフェニル)=ホスホロチオアート",
+    "DCMU": "3-(3,4-ジクロロフェニル)-1,1-ジメチル尿素",
+    "TPN": "テトラクロロイソフタロニトリル",
+    "アゾキシストロビン": "メチル=(E)-2-{2-[6-(2-シアノフェノキシ)ピリミジン-4-イルオキシ]フェニル}-3-メトキシアクリラート",
+    "ペルメトリン": "3-フェノキシベンジル=(1RS,3RS)-(1RS,3SR)-3-(2,2-ジクロロビニル)-2,2-ジメチルシクロプロパンカルボキシラート",
+    "グリホサートイソプロピルアミン塩": "イソプロピルアンモニウム=N-(ホスホノメチル)グリシナート",
+    "ダイアジノン": "O,O-ジエチル=O-2-イソプロピル-6-メチルピリミジン-4-イル=ホスホロチオアート",
+}
+JPP_KIND = {"I": ("01", "殺虫剤"), "F": ("02", "殺菌剤"), "IF": ("03", "殺虫殺菌剤"), "H": ("04", "除草剤"),
+            "P": ("05", "植物成長調整剤"), "S": ("06", "展着剤"), "R": ("07", "殺そ剤"), "A": ("08", "その他"),
+            "N": ("09", "殺線虫剤"), "Q": ("01", "殺虫剤")}
+
+
+def jpp_field(v):
+    v = "" if v is None else str(v)
+    return '"' + v.replace('"', '""') + '"'
+
+
+def write_jpp(out, products, ingredients, rng):
+    d = os.path.join(out, "jpp")
+    makers = {r: i + 1 for i, (r, _) in enumerate(vocab.MAKERS)}
+    seizai = [",".join(JPP_SEIZAI_HEADER)]
+    seibun = [",".join(JPP_SEIBUN_HEADER)]
+    for p in products:
+        if p.bango % 10 == 3:
+            continue   # not every registration is in JPP-NET
+        kind = JPP_KIND[p.cat]
+        lapsed = p.bango % 23 == 0
+        mids = {"I": [], "F": [], "H": []}
+        for g in p.ings:
+            if g.mid:
+                mids[g.mid[0]].append(g.mid[2:])
+        f = [str(p.bango), str(len(p.ings)), p.shurui, p.meisho_raw.replace("_", " "),
+             "%04d" % makers.get(p.ryakusho, 99), p.ryakusho + "株式会社", "03-%04d-%04d" % (p.bango % 9000 + 1000,
+                                                                                         p.bango % 10000),
+             kind[0], p.yoto, rng.choice(["類白色水和性粉末", "淡黄色澄明液体", "褐色細粒", "白色粉末", "乳白色水和性粘稠懸濁液体"]),
+             p.torokubi.strftime("%Y/%m/%d"), "%d/%s" % (2027 + p.bango % 3, p.torokubi.strftime("%m/%d")),
+             "失効" if lapsed else "", "2025/03/31" if lapsed else "", "%02d" % (1 + p.bango % 17), p.zaikei,
+             product_dokusei(p), "2024/%02d/%02d" % (1 + p.bango % 12, 1 + p.bango % 28), kind[0], kind[1],
+             "登録更新せず" if lapsed else "", p.tsusho,
+             "使用できる" if p.cat in ("I", "F") and p.bango % 7 == 0 else "",
+             "水産動植物(魚類)に影響を及ぼすので、河川、養殖池等に飛散、流入しないよう注意して使用すること。"
+             if p.cat in ("I", "H") and p.bango % 3 == 0 else "",
+             ",".join(mids["I"]), ",".join(mids["F"]), ",".join(mids["H"])]
+        seizai.append(",".join([f[0], f[1]] + [jpp_field(x) for x in f[2:]]))
+        for gi, g in enumerate(p.ings):
+            idkeito = "%03d" % (1 + sorted(set(x.keito for x in ingredients)).index(g.keito))
+            r = [str(p.bango), str(1000 + g.index), jpp_field(p.shurui), str(gi + 1), jpp_field(p.nodo[gi]),
+                 jpp_field("(原体として)" if gi == 0 and p.bango % 13 == 0 else ""), jpp_field(g.ippanmei),
+                 jpp_field(g.seibun), jpp_field(CHEMICAL_NAMES.get(g.ippanmei, g.iso)),
+                 jpp_field(JPP_KIND.get(g.cat, ("", "その他"))[1]), jpp_field(g.dokusei),
+                 jpp_field("%.1f%%以下" % g.nodo_lo if g.dokusei == "劇物" else ""), jpp_field(""),
+                 jpp_field("2025/03/31" if lapsed else ""), jpp_field(idkeito), jpp_field(g.keito),
+                 jpp_field(kind[0]), jpp_field(kind[1]), jpp_field(g.mid), jpp_field(g.sayoten)]
+            seibun.append(",".join(r))
+    write_bytes(os.path.join(d, "n_trk%s_1.txt" % DATE_STAMP), cp932("\r\n".join(seizai) + "\r\n"))
+    write_bytes(os.path.join(d, "n_trk%s_3.txt" % DATE_STAMP), cp932("\r\n".join(seibun) + "\r\n"))
+
+
+# ---------------------------------------------------------------------------
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -1848,6 +1988,7 @@ def main(argv=None):
     write_mirror(out, products)
     write_grid(out, products, args.xls)
     master_scripts(out, crops, pests, ingredients, products, used, rng)
+    write_jpp(out, products, ingredients, rng)
     n_kihon = sum(len(p.ings) for p in products)
     print("gen_sample: %d products, %d basics rows, %d use rows, %d crops, %d pests -> %s"
           % (len(products), n_kihon, n_uses, len(crops) + 1, len(pests), out))

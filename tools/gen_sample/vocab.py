@@ -12,7 +12,8 @@ random generator, so the order of every list matters for determinism.
 # tags: comma list; "veg", "fruit", "cereal", "rice", "wheat", "tea", "flower",
 # "tree", "turf", "potato", "bean", "brassica", "cucurbit", "solanum",
 # "citrus", "pome", "stone", "grape", "allium", "strawberry", "group"
-# (a group name that registrations use), "except" (an exclusion name),
+# (a classification group), "reg" (a group name that registrations use),
+# "except" (an exclusion name),
 # "form" (a cultivation form), "fukumu=<name>" (also counted under <name>),
 # "nozoku=<name>" (excluded from the exclusion name <name>).
 # ---------------------------------------------------------------------------
@@ -25,7 +26,7 @@ CROP_TREE = """
 5|稲(直播)|いね(じかまき)||もみ||rice,form
 5|稲(種子)|いね(しゅし)||種子||rice,form
 4|陸稲|りくとう|おかぼ|もみ||rice
-1|麦類|むぎるい|ムギ|子実||group,wheat
+1|麦類|むぎるい|ムギ|子実||group,wheat,reg
 4|小麦|こむぎ|コムギ|子実||wheat
 4|大麦|おおむぎ|オオムギ、二条大麦、六条大麦|子実||wheat
 4|はだか麦|はだかむぎ|裸麦|子実||wheat
@@ -39,7 +40,7 @@ CROP_TREE = """
 4|ひえ|ひえ|稗|子実||cereal
 4|きび|きび|黍|子実||cereal
 4|ソルガム|そるがむ|もろこし、たかきび|子実||cereal
-0|豆類|まめるい|まめ類|子実||group,bean
+0|豆類|まめるい|まめ類|子実||group,bean,reg
 4|大豆|だいず|ダイズ|子実||bean
 5|えだまめ|えだまめ|枝豆|さや||bean,fukumu=野菜類,nozoku=豆類(未成熟を除く)
 4|小豆|あずき|アズキ|子実||bean
@@ -49,14 +50,14 @@ CROP_TREE = """
 4|えんどう|えんどう|エンドウ|子実||bean
 5|さやえんどう|さやえんどう|絹さや|さや||bean,fukumu=野菜類,nozoku=豆類(未成熟を除く)
 4|そらまめ|そらまめ|蚕豆|子実||bean
-2|豆類(未成熟を除く)|まめるい(みせいじゅくをのぞく)||子実||group,bean,except
-0|いも類|いもるい||塊茎||group,potato
+2|豆類(未成熟を除く)|まめるい(みせいじゅくをのぞく)||子実||group,bean,except,reg
+0|いも類|いもるい||塊茎||group,potato,reg
 4|ばれいしょ|ばれいしょ|じゃがいも、馬鈴薯|塊茎||potato,solanum
 4|かんしょ|かんしょ|さつまいも、甘藷|塊根||potato
 4|さといも|さといも|里芋|塊茎||potato
 4|やまのいも|やまのいも|ながいも、やまいも|塊根||potato
 4|こんにゃく|こんにゃく|蒟蒻|球茎||potato
-0|野菜類|やさいるい|野菜|||group,veg
+0|野菜類|やさいるい|野菜|||group,veg,reg
 1|果菜類|かさいるい||果実||group,veg
 2|なす科果菜類|なすかかさいるい||果実||group,veg,solanum
 4|トマト|とまと|蕃茄|果実|なす科野菜類|veg,solanum
@@ -115,11 +116,11 @@ CROP_TREE = """
 4|ごぼう|ごぼう|牛蒡|根部||veg
 4|しょうが|しょうが|生姜|根茎||veg
 4|れんこん|れんこん|蓮根|根茎||veg
-1|あぶらな科野菜類|あぶらなかやさいるい||||group,veg,brassica
-1|うり科野菜類|うりかやさいるい||||group,veg,cucurbit
-1|なす科野菜類|なすかやさいるい||||group,veg,solanum
-0|果樹類|かじゅるい|果樹|果実||group,fruit
-1|落葉果樹|らくようかじゅ||果実||group,fruit
+1|あぶらな科野菜類|あぶらなかやさいるい||||group,veg,brassica,reg
+1|うり科野菜類|うりかやさいるい||||group,veg,cucurbit,reg
+1|なす科野菜類|なすかやさいるい||||group,veg,solanum,reg
+0|果樹類|かじゅるい|果樹|果実||group,fruit,reg
+1|落葉果樹|らくようかじゅ||果実||group,fruit,reg
 1|仁果類|じんかるい||果実||group,fruit,pome
 4|りんご|りんご|林檎|果実|落葉果樹|fruit,pome
 4|なし|なし|梨、日本なし|果実|落葉果樹|fruit,pome
@@ -132,7 +133,7 @@ CROP_TREE = """
 4|おうとう|おうとう|さくらんぼ|果実|落葉果樹|fruit,stone
 4|すもも|すもも|プラム|果実|落葉果樹|fruit,stone
 4|あんず|あんず|杏|果実|落葉果樹|fruit,stone
-1|かんきつ|かんきつ|柑橘|果実||group,fruit,citrus
+1|かんきつ|かんきつ|柑橘|果実||group,fruit,citrus,reg
 4|温州みかん|うんしゅうみかん|みかん|果実||fruit,citrus,nozoku=かんきつ(温州みかんを除く)
 4|なつみかん|なつみかん|夏みかん|果実||fruit,citrus
 4|いよかん|いよかん|伊予柑|果実||fruit,citrus
@@ -140,7 +141,7 @@ CROP_TREE = """
 4|ゆず|ゆず|柚子|果実||fruit,citrus
 4|すだち|すだち|酢橘|果実||fruit,citrus
 4|レモン|れもん||果実||fruit,citrus
-3|かんきつ(温州みかんを除く)|かんきつ(うんしゅうみかんをのぞく)||果実||group,fruit,citrus,except
+3|かんきつ(温州みかんを除く)|かんきつ(うんしゅうみかんをのぞく)||果実||group,fruit,citrus,except,reg
 1|その他果樹|そのたかじゅ||果実||fruit
 4|ぶどう|ぶどう|葡萄|果実|落葉果樹|fruit,grape
 5|ぶどう(施設栽培)|ぶどう(しせつさいばい)||果実|落葉果樹|fruit,grape,form
@@ -157,7 +158,7 @@ CROP_TREE = """
 4|なたね|なたね|菜種|種子||brassica
 4|ごま|ごま|胡麻|種子||bean
 4|ホップ|ほっぷ||毬花||fruit
-0|花き類・観葉植物|かきるい・かんようしょくぶつ|花き類、観葉植物|||group,flower
+0|花き類・観葉植物|かきるい・かんようしょくぶつ|花き類、観葉植物|||group,flower,reg
 4|きく|きく|菊|花||flower
 4|ばら|ばら|薔薇|花||flower
 4|カーネーション|かーねーしょん||花||flower
@@ -167,14 +168,14 @@ CROP_TREE = """
 4|シクラメン|しくらめん||花||flower
 4|宿根かすみそう|しゅっこんかすみそう|かすみそう|花||flower
 4|パンジー|ぱんじー|三色すみれ|花||flower
-0|樹木類|じゅもくるい|樹木|||group,tree
+0|樹木類|じゅもくるい|樹木|||group,tree,reg
 4|さくら|さくら|桜|樹木||tree
 4|つばき類|つばきるい|つばき、さざんか|樹木||tree
 4|つつじ類|つつじるい|つつじ、さつき|樹木||tree
 4|まつ|まつ|松|樹木||tree
 4|すぎ|すぎ|杉|樹木||tree
 4|ひのき|ひのき|桧|樹木||tree
-0|芝|しば|芝生|||group,turf
+0|芝|しば|芝生|||group,turf,reg
 4|日本芝|にほんしば|こうらいしば、のしば|茎葉||turf
 4|西洋芝|せいようしば|ベントグラス、ブルーグラス|茎葉||turf
 0|飼料作物|しりょうさくもつ||||group,cereal

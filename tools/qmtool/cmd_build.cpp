@@ -25,7 +25,7 @@ namespace {
 
 int BuildUsage() {
   std::fprintf(stderr,
-               "usage: qmtool build --db DIR --masters DIR --source 0|2 --kihon FILE --tekiyo FILE "
+               "usage: qmtool build --db DIR --masters DIR --source 0|1|2 --kihon FILE --tekiyo FILE "
                "[--tekiyo FILE ...] [--download DIR] [--date TEXT] [--times] [--quiet]\n"
                "  source 0: the public service's CSV files (unpacked)\n"
                "  source 1: spreadsheet sheets saved as CSV (one --kihon, one --tekiyo per sheet)\n"

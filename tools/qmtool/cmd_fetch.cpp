@@ -14,7 +14,8 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: qmtool fetch [--proxy HOST:PORT] [--proxy-user USER:PASSWORD]\n"
-               "                    [--connect-timeout MS] [--receive-timeout MS] [-v] URL FILE\n");
+               "                    [--connect-timeout MS] [--receive-timeout MS] [--ca PEMFILE] [-v]\n"
+               "                    URL FILE\n");
   return 2;
 }
 
@@ -44,6 +45,8 @@ int RunFetch(int argc, char** argv) {
     } else if (a == "--receive-timeout") {
       if (!value(v)) return Usage();
       d.ReceiveTimeout = std::atoi(v.c_str());
+    } else if (a == "--ca") {
+      if (!value(d.CaBundle)) return Usage();
     } else if (a == "-v") {
       verbose = true;
     } else if (url.empty()) {

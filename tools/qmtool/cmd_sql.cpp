@@ -1,9 +1,12 @@
-// qmtool sql --db DIR "SQL": runs SQL on DIR/acis.db through the program's own connection
-// class, with every SQL function registered and spec.db / jpp.db of the folder attached when
-// present.  Every statement runs (as the SQL console's direct mode); the rows of the last
-// statement with result columns are printed as tab-separated text under a header line.
-// Tabs, line breaks and carriage returns inside values are printed as \t, \n and \r.
-// On failure the error text goes to stderr and the exit code is 1.
+// qmtool sql --db DIR "SQL": runs SQL on DIR/acis.db through the program's database object
+// (TAcisDB: every SQL function registered, spec.db of the folder attached, jpp.db when
+// present), without refreshing the master tables and without any network.  On a built
+// database the per-connection objects (the working tables and the forty result views) are
+// created first, so they can be queried here.  Every statement runs (as the SQL console's
+// direct mode); the rows of the last statement with result columns are printed as
+// tab-separated text under a header line.  Tabs, line breaks and carriage returns inside
+// values are printed as \t, \n and \r.  On failure the error text goes to stderr and the exit
+// code is 1.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +14,9 @@
 #include <iterator>
 #include <string>
 
-#include "database/sqlite_db.h"
+#include "database/acis_db.h"
+#include "foundation/message_sink.h"
+#include "qmtool_acis.h"
 #include "qmtool_commands.h"
 
 namespace {
@@ -66,14 +71,8 @@ int RunSql(int argc, char** argv) {
     return 1;
   }
   try {
-    TSQLiteDb db((fs::path(dir) / "acis.db").string());
-    db.ExecAll = true;
-    for (const char* name : {"spec", "jpp"}) {
-      const fs::path file = fs::path(dir) / (std::string(name) + ".db");
-      // The path is bound, so a folder name with a quote needs no escaping.
-      if (fs::exists(file, ec)) db.ExecBound(std::string("ATTACH DATABASE ? AS ") + name, {file.string()});
-    }
-    auto tbl = db.GetTableScript(sql);
+    std::unique_ptr<TAcisDB> acis = OpenAcisDB(dir);
+    auto tbl = acis->FDb->GetTableScript(sql);
     std::string out;
     const auto& names = tbl->StatementColumns();
     if (!names.empty()) {

@@ -1,0 +1,252 @@
+#include "database/acis_crop_queries.h"
+
+#include "database/acis_db.h"
+#include "database/regex_utils.h"
+#include "database/sakumotsu_keys.h"
+#include "foundation/global.h"
+#include "foundation/message_sink.h"
+
+namespace {
+
+// The first column of the first row of a bound query as text ("" without rows or for NULL).
+std::string FirstValue(TAcisDB& db, const std::string& sql, std::initializer_list<TSQLiteParam> params) {
+  db.FTbl = db.FDb->GetTableBound(sql, params);
+  if (db.FTbl->Count() == 0) return std::string();
+  return db.FTbl->FieldAsString(0);
+}
+
+// A name as a LIKE prefix: its own wildcards made literal (escape character '\').
+const char* const kLikePrefixOf1 = "replace(replace(replace(?1, '\\', '\\\\'), '%', '\\%'), '_', '\\_')||'%'";
+
+// Codes of a crop and its ancestors as one alternation, as the hierarchy queries use it.
+const char* const kUpperGroupSql =
+    "select concat(',',sakumotsu) from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) "
+    "order by idsaku desc) where\r\n"
+    "idsaku regexp (select '^('||concat('|',\r\n"
+    " if(class>4,idsaku),\r\n"
+    " if(class>3,substr(idsaku,1,12)||'0000'),\r\n"
+    " if(class>2,substr(idsaku,1,8)||'00000000'),\r\n"
+    " if(class>1,substr(idsaku,1,6)||'0000000000'),\r\n"
+    " if(class>0,substr(idsaku,1,4)||'000000000000'),\r\n"
+    " substr(idsaku,1,2)||'00000000000000',\r\n"
+    " if(gunmei is not null,(select idsaku from m_sakumotsu where sakumotsu=a.gunmei)))||')'\r\n"
+    "from m_sakumotsu as a where sakumotsu = ?1)\r\n";
+
+}  // namespace
+
+std::string UnquoteSqlLiteral(std::string_view Literal) {
+  if (Literal.size() < 2 || Literal.front() != '\'' || Literal.back() != '\'') return std::string(Literal);
+  std::string out;
+  std::string_view in = Literal.substr(1, Literal.size() - 2);
+  for (size_t i = 0; i < in.size(); ++i) {
+    out += in[i];
+    if (in[i] == '\'' && i + 1 < in.size() && in[i + 1] == '\'') ++i;
+  }
+  return out;
+}
+
+std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly) {
+  (void)RegisteredOnly;  // every caller passes it; the covered codes do not depend on it
+  if (DebugMode) Log("---- acdb: IdSakuRegexpLine test ----");
+  const std::string c = BuildSakumotsuCondition(Names, ':', false);
+  Log("s --> " + c);
+  const std::string pattern = UnquoteSqlLiteral(c);
+  // No names at all: the alternation is empty and would match every crop list.
+  if (pattern == "、()、") return std::string(kNoCropPattern);
+  // The exclusion and inclusion lists are delimited like the crop lists, so that a list of
+  // one name is matched by the "、(...)、" pattern too.
+  FSQL =
+      "select concat('|',idsaku) from m_sakumotsu left join sakuhojo using(idsaku) where\r\n"
+      "'、'||concat('、',sakumotsu,shozoku)||'、' regexp ?1\r\n"
+      "and '、'||nozoku||'、' not regexp ?1\r\n"
+      "or '、'||fukumu||'、' regexp ?1";
+  if (DebugMode) Log(FSQL);
+  std::string codes;
+  try {
+    codes = FirstValue(*this, FSQL, {pattern});
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "");
+    return std::string(kNoCropPattern);
+  }
+  Log(codes);
+  if (codes.empty()) return std::string(kNoCropPattern);
+  return "'" + codes + "'";
+}
+
+std::string TAcisDB::UpperGroup(const std::string& Name) {
+  FSQL = kUpperGroupSql;
+  if (DebugMode) {
+    Log("---- UpperGruop ---------");
+    Log(FSQL);
+    Log("-------------");
+    Log("acdb UpperGroup -> " + FSQL);
+  }
+  std::string result;
+  try {
+    result = FirstValue(*this, FSQL, {Name});
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "AcisDB.UpperGroup SQL実行");
+    return std::string();
+  }
+  if (DebugMode) Log("AcisDB.UpperGroup Result -> " + result);
+  return result;
+}
+
+std::string TAcisDB::UpperGroupMarked(const std::string& Name) noexcept {
+  // Runs from a hover hint: nothing may escape into the event loop.
+  try {
+    FDb->ExecSQL("drop table if exists temp.tidsaku;");
+    FDb->ExecBound(
+        "create temp table tidsaku as select idsaku, toroku, sakumotsu from vg_sakumotsu2 where (sakumotsu not like "
+        "'%)%' or class < 5) and idsaku regexp (select '^('||concat('|', if(idsaku not like "
+        "'%0000',idsaku||'|'||substr(idsaku,1,12)||'0000',substr(idsaku,1,12)), substr(idsaku,1,8)||'0000', "
+        "substr(idsaku,1,6)||'000000', substr(idsaku,1,4)||'00000000', substr(idsaku,1,2)||'0000000000', if(gunmei is "
+        "not null,(select idsaku from vg_sakumotsu2 where sakumotsu = a.gunmei), ''))||')' from vg_sakumotsu2 as a "
+        "where sakumotsu = ?1) order by idsaku desc;",
+        {Name});
+    FDb->ExecBound("delete from tidsaku where sakumotsu = ?1;", {Name});
+    FDb->ExecSQL("update tidsaku set sakumotsu = '('||sakumotsu||')' where toroku != 1;");
+    FDb->ExecSQL("update tidsaku set sakumotsu = '['||sakumotsu||']' where substr(idsaku,13,16) <> '0000';");
+    FTbl = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    if (FTbl->Count() == 0) return std::string();
+    return FTbl->FieldAsString(0);
+  } catch (const std::exception& e) {
+    try {
+      Log(std::string("UpperGroupMarked: ") + e.what());
+    } catch (...) {
+    }
+  } catch (...) {
+  }
+  return std::string();
+}
+
+std::string TAcisDB::SameLevelSakumotsu(const std::string& Name) {
+  try {
+    FDb->ExecSQL(
+        "drop table if exists temp.tidsaku; create temp table tidsaku(idsaku varchar primary key, toroku integer, "
+        "sakumotsu varchar);");
+    FDb->ExecBound(
+        "insert into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (select max(idsaku) "
+        "from vg_sakumotsu2 where toroku = 1 and idsaku regexp (select concat('|',idsaku, "
+        "substr(idsaku,1,12)||'0000', substr(idsaku,1,8)||'00000000', substr(idsaku,1,6)||'0000000000', "
+        "substr(idsaku,1,4)||'000000000000', substr(idsaku,1,2)||'00000000000000') from vg_sakumotsu2 where "
+        "sakumotsu = ?1));",
+        {Name});
+    FDb->ExecBound(std::string("insert or ignore into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 "
+                               "where sakumotsu not like ") +
+                       kLikePrefixOf1 +
+                       " escape '\\' and sakumotsu not like '%栽培%' and sakumotsu not like 'その他%' and idsaku like "
+                       "(select if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12))||'%' from "
+                       "vg_sakumotsu2 where sakumotsu = ?1) order by idsaku desc;",
+                   {Name});
+    FTbl = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    if (FTbl->Count() == 0) return std::string();
+    return FTbl->FieldAsString(0);
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "AcisDB.SameLevelSakumotsu SQL実行");
+    return std::string();
+  }
+}
+
+std::string TAcisDB::DeployCrops(const std::string& Text, char Mode) {
+  const std::string text = FullToHalfBrackets(Text);
+  const std::string first = FirstCsvItem(text);
+  if (Mode == '~') return UpperGroup(first);
+  if (first.empty()) return text;
+  FSQL =
+      "select concat(',',sakumotsu) from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) order "
+      "by idsaku desc) where\r\n"
+      "idsaku like (select\r\n"
+      "  if(class=4,substr(idsaku,1,12),\r\n"
+      "  if(class=3,substr(idsaku,1,8),\r\n"
+      "  if(class=2,substr(idsaku,1,6),\r\n"
+      "  if(class=1,substr(idsaku,1,4),\r\n"
+      "  idsaku))))||'%'\r\n"
+      "from m_sakumotsu as a where sakumotsu = ?1)";
+  if (DebugMode) Log("acdb DeployCrops -> " + FSQL);
+  std::string list;
+  try {
+    list = FirstValue(*this, FSQL, {first});
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "AcisDB.UpperGroup SQL実行");
+    return std::string();
+  }
+  std::string result;
+  if (list.empty()) {
+    result = text;
+  } else {
+    // The remaining names keep their leading comma and stay as they were.
+    std::string rest;
+    if (text.compare(0, first.size(), first) == 0) {
+      rest = text.substr(first.size());
+    } else {
+      bool quoted = false;
+      for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') quoted = !quoted;
+        if (text[i] == ',' && !quoted) {
+          rest = text.substr(i);
+          break;
+        }
+      }
+    }
+    result = list + rest;
+  }
+  if (DebugMode) Log("acdb DeployCrops Result -> " + result);
+  return result;
+}
+
+bool TAcisDB::CropNameExists(const std::string& Name) {
+  try {
+    FTbl = FDb->GetTableBound("SELECT sakumotsu FROM m_sakumotsu WHERE MATCH(?1, sakumotsu, 'k')", {Name});
+  } catch (const ESQLiteException& e) {
+    ShowSqlError(e, "");
+    return false;
+  }
+  return FTbl->Count() > 0;
+}
+
+std::string TAcisDB::CropNamesMatching(const std::string& Name) {
+  if (!CropNameExists(Name)) return std::string();
+  std::string out;
+  for (FTbl->MoveFirst(); !FTbl->Eof(); FTbl->Next()) {
+    if (!out.empty()) out += ',';
+    out += FTbl->FieldAsString(0);
+  }
+  return out;
+}
+
+// ---- TAcisMiniDB ----------------------------------------------------------------------------
+
+TAcisMiniDB::TAcisMiniDB(const std::string& FileName, const std::string& DBDir) {
+  FDb = std::make_unique<TSQLiteDb>(FileName, false);
+  FDb->ExecAll = true;
+  FDb->ExecBound("ATTACH ?1 AS spec;", {DBDir + "/spec.db"});
+}
+
+TAcisMiniDB::~TAcisMiniDB() = default;
+
+std::string TAcisMiniDB::UpperGroup(const std::string& Name) {
+  try {
+    FDb->ExecSQL(
+        "drop table if exists temp.tidsaku; create temp table tidsaku(idsaku varchar primary key, toroku integer, "
+        "sakumotsu varchar);");
+    FDb->ExecBound(
+        "insert into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (select max(idsaku) "
+        "from vg_sakumotsu2 where toroku = 1 and idsaku regexp (select concat('|',idsaku, "
+        "substr(idsaku,1,12)||'0000', substr(idsaku,1,8)||'00000000', substr(idsaku,1,6)||'0000000000', "
+        "substr(idsaku,1,4)||'000000000000', substr(idsaku,1,2)||'00000000000000') from vg_sakumotsu2 where "
+        "sakumotsu = ?1));",
+        {Name});
+    FDb->ExecBound(
+        "insert or ignore into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where substr(sakumotsu, 1, "
+        "length(?1) + 1) not in (?1||'(', ?1||'類') and sakumotsu not like '%栽培%' and sakumotsu not like 'その他%' "
+        "and idsaku like (select if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12))||'%' from "
+        "vg_sakumotsu2 where sakumotsu = ?1) order by idsaku desc;",
+        {Name});
+    auto t = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    return t->Count() ? t->FieldAsString(0) : std::string();
+  } catch (const ESQLiteException& e) {
+    TAcisDB::ShowSqlError(e, "AcisMiniDB.UpperGroup SQL実行");
+    return std::string();
+  }
+}

@@ -1,0 +1,292 @@
+#include "database/acis_session_views.h"
+
+#include <atomic>
+#include <set>
+
+#include "database/acis_db.h"
+#include "foundation/global.h"
+
+namespace {
+
+std::atomic<unsigned> gSessionGeneration{0};
+
+const char* const kCrLf = "\r\n";
+
+// The chemical group of an ingredient: as stored, or from the RAC table for the pest class of
+// the row (the first character of idbyochu), falling back to its largest group over all
+// classes.  cid is compared as text, so a table that stores it as a number matches too.
+std::string KeitoExpr(const std::string& n, bool rk) {
+  if (!rk) return "keito" + n;
+  return "(select if(count(*) > 0, keito,(select max(keito) from rac2 where ippanmei = seibun" + n +
+         " group by ippanmei)) from rac2 where ippanmei = seibun" + n +
+         " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)) as keito" + n;
+}
+
+std::string Groups(int style, bool rk) {
+  if (style < 0 || style > 4) return std::string();
+  std::string s;
+  for (int i = 1; i <= 5; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string sb = "seibun" + n, ks = "kaisu" + n, mid = "mid" + n;
+    const std::string keito = KeitoExpr(n, rk);
+    switch (style) {
+      case 0:
+        s += "(ifnull((select kanryaku from tSeibun where ippanmei = " + sb + ")," + sb + ")) as " + sb + ", " +
+             keito + ", " + ks + ", " + mid + ",";
+        break;
+      case 1:
+        s += "concat(' ', " + sb + ", '['||(select seibun from tSeibun where ippanmei = " + sb + ")||']') as " +
+             sb + ", " + keito + ", " + ks + ", " + mid + ",";
+        break;
+      case 2:
+      case 3:
+        s += sb + ", " + keito + ", concat(': ', (select " + (style == 2 ? "seibun" : "shoryaku") +
+             " from tSeibun where ippanmei = " + sb + "), " + ks + ") as " + ks + ", " + mid + ",";
+        break;
+      default:
+        s += sb + ", " + keito + ", " + ks + ", " + mid + ",";
+    }
+    s += kCrLf;
+  }
+  return s;
+}
+
+const char* const kLeading =
+    "bango, sakumotsu, byochu, mokuteki, shurui, meisho, jiki, baisu, ekiryo, hoho, basho, jikan, ondo, dojo, "
+    "chitai, tekiyaku, kaisu, kongo,";
+const char* const kLeadingTsusho =
+    "sakumotsu, byochu, mokuteki, shurui, tsusho, jiki, baisu, ekiryo, hoho, basho, jikan, ondo, dojo, chitai, "
+    "tekiyaku, kaisu, kongo,";
+
+// A name as a literal inside a regular expression of re_replace: \Q...\E, with an "\E" inside
+// the name itself split so that it stays literal.
+std::string QuotedNamePattern(const std::string& column) {
+  return "'\\Q'||replace(" + column + ", '\\E', '\\E\\\\E\\Q')||'\\E'";
+}
+
+std::string ViewText(const std::string& name, bool byochu, bool tsusho, bool rk, int style) {
+  std::string s = "CREATE TEMP VIEW " + name + (tsusho ? " AS SELECT DISTINCT " : " AS SELECT ");
+  s += kCrLf;
+  s += tsusho ? kLeadingTsusho : kLeading;
+  s += kCrLf;
+  s += Groups(style, rk);
+  s += "seizaidokusei, yoto, koka, zaikei";
+  s += kCrLf;
+  s += byochu ? "FROM ttTekiyoByochu;" : "FROM ttTekiyoSaku;";
+  return s;
+}
+
+struct TViewSpec {
+  bool byochu, tsusho, rk;
+};
+// Creation order: Saku, TsushoSaku, Byochu, TsushoByochu, then the same four with Rk.
+const TViewSpec kViewOrder[8] = {{false, false, false}, {false, true, false}, {true, false, false},
+                                 {true, true, false},   {false, false, true}, {false, true, true},
+                                 {true, false, true},   {true, true, true}};
+
+}  // namespace
+
+std::string SeibunColumns(int ResultStyle) { return Groups(ResultStyle, false); }
+std::string SeibunRacColumns(int ResultStyle) { return Groups(ResultStyle, true); }
+
+const std::vector<std::pair<std::string, std::string>>& TekiyoWorkColumns() {
+  static const std::vector<std::pair<std::string, std::string>> cols = [] {
+    std::vector<std::pair<std::string, std::string>> c = {
+        {"bango", "INTEGER"},     {"shurui", "VARCHAR"},   {"meisho", "VARCHAR"},     {"tsusho", "VARCHAR"},
+        {"idsaku", "VARCHAR[10]"}, {"sakumotsu", "VARCHAR"}, {"idbyochu", "VARCHAR[8]"}, {"byochu", "VARCHAR"}};
+    for (const char* n : {"mokuteki", "jiki", "baisu", "ekiryo", "hoho", "basho", "jikan", "ondo", "dojo", "chitai",
+                          "tekiyaku"})
+      c.emplace_back(n, "VARCHAR");
+    c.emplace_back("kongo", "INTEGER");
+    c.emplace_back("kaisu", "VARCHAR");
+    for (int i = 1; i <= 5; ++i)
+      for (const char* n : {"seibun", "keito", "kaisu", "mid"}) c.emplace_back(n + std::to_string(i), "VARCHAR");
+    for (const char* n : {"seizaidokusei", "yoto", "koka", "zaikei", "ryakusho"}) c.emplace_back(n, "VARCHAR");
+    return c;
+  }();
+  return cols;
+}
+
+std::string TekiyoWorkColumnsDdl() {
+  std::string s;
+  for (const auto& [name, type] : TekiyoWorkColumns()) {
+    if (!s.empty()) s += ", ";
+    s += name + " " + type;
+  }
+  return s;
+}
+
+std::string ResultViewName(bool Byochu, bool Tsusho, bool Rk, int ResultStyle) {
+  if (ResultStyle < 0 || ResultStyle > 4) return std::string();
+  return std::string("tv") + (Tsusho ? "Tsusho" : "") + "Tekiyo" + (Rk ? "Rk" : "") + (Byochu ? "Byochu" : "Saku") +
+         std::to_string(ResultStyle + 1);
+}
+
+std::vector<std::string> ResultViewNames() {
+  std::vector<std::string> out;
+  for (const TViewSpec& v : kViewOrder)
+    for (int style = 0; style < 5; ++style) out.push_back(ResultViewName(v.byochu, v.tsusho, v.rk, style));
+  return out;
+}
+
+std::vector<std::string> SessionObjectNames() {
+  std::vector<std::string> out = {"tSeibun", "kihon", "ttTekiyoSaku", "ttTekiyoByochu"};
+  for (std::string& v : ResultViewNames()) out.push_back(std::move(v));
+  out.push_back("tvSeibun");
+  return out;
+}
+
+std::string SessionSeibunScript() {
+  const std::string nl = kCrLf;
+  return "begin transaction;drop table if exists temp.tSeibun;" + nl +
+         "create temp table tSeibun as select distinct ippanmei, seibun, seibun as shoryaku, ippanmei as kanryaku "
+         "from seibun where ippanmei != seibun and seibun != '';" + nl +
+         "update tSeibun set shoryaku = re_replace('.*及び([A-Z\\-]+)(.*)', shoryaku, '(\\1)\\2') where shoryaku "
+         "regexp '及び[A-Z]+';" + nl +
+         "update tSeibun set shoryaku = re_replace('.*及び(.*?)([A-Z\\-]+)', shoryaku, '\\1(\\2)') where shoryaku "
+         "regexp '及び.*?[A-Z]+';" + nl +
+         "update tSeibun set kanryaku = re_replace('^('||" + QuotedNamePattern("seibun") +
+         "||')(.*)', kanryaku, '\\1(\\2)') where kanryaku like seibun||'%';" + nl +
+         "update tSeibun set kanryaku = re_replace('(.*?)('||" + QuotedNamePattern("seibun") +
+         "||')$', kanryaku, '(\\1)\\2') where kanryaku like '%'||seibun;" + nl +
+         "update tSeibun set kanryaku = re_replace('(.+?)([A-Z\\-]+.*)', kanryaku, '\\1(\\2)') where seibun like "
+         "'%及び%' and kanryaku regexp '.+[A-Z]+.*$';" + nl +
+         "update tSeibun set kanryaku = re_replace('([A-Z\\-]+)(.*)', kanryaku, '(\\1)\\2') where seibun like "
+         "'%及び%' and kanryaku regexp '^[A-Z]+';" + nl +
+         // The result views look the ingredients up by general name for every row.
+         "create index temp.idxTSeibunIppanmei on tSeibun (ippanmei);" + nl + "commit;";
+}
+
+std::string SessionViewScript(const std::string& DropStatements) {
+  const std::string nl = kCrLf;
+  std::string s = "BEGIN TRANSACTION;" + nl + DropStatements;
+  s += "CREATE TEMP VIEW kihon AS SELECT bango, shurui, meisho, tsusho, ryakusho, ippanmei, a.seibun AS seibun, "
+       "nodo, kongo, zaikei, yoto,concat('・',";
+  bool first = true;
+  for (int m : {3, 4, 8, 16, 32, 64, 128, 256, 512, 1024, 2048, 4096, 8192, 16384, 32768}) {
+    if (!first) s += ",";
+    first = false;
+    s += "(select koka from koka where koka.kokaid = b.kokaid & " + std::to_string(m) + ")";
+  }
+  s += ") AS koka, iso, b.keito as keito, c.keito as RAC系統, mid, sayoten, sayokiko, fgroup, risk FROM seibun AS a "
+       "LEFT JOIN m_kihon USING(bango) LEFT JOIN iso USING(ippanmei) LEFT JOIN bunrui AS b ON a.ippanmei = b.seibun "
+       "LEFT JOIN rac AS c USING(ippanmei);" + nl;
+  s += "CREATE TEMP TABLE ttTekiyoSaku(" + TekiyoWorkColumnsDdl() + ");" + nl;
+  s += "CREATE TEMP TABLE ttTekiyoByochu(" + TekiyoWorkColumnsDdl() + ");" + nl;
+  for (const TViewSpec& v : kViewOrder)
+    for (int style = 0; style < 5; ++style)
+      s += ViewText(ResultViewName(v.byochu, v.tsusho, v.rk, style), v.byochu, v.tsusho, v.rk, style) + nl;
+  s += "COMMIT TRANSACTION;";
+  return s;
+}
+
+std::string SessionTvSeibunScript(bool WithJpp) {
+  const std::string nl = kCrLf;
+  std::string s = "BEGIN TRANSACTION;" + nl + "DROP VIEW IF EXISTS temp.tvSeibun;" + nl;
+  if (WithJpp) {
+    s += "CREATE TEMP VIEW tvSeibun AS SELECT k.bango AS bango, k.ippanmei AS ippanmei, k.seibun AS seibun, k.keito "
+         "AS keito, koka, j.keito AS JPP系統名, kagakumei, IFNULLSTR(j.nodo, k.nodo) AS nodo, nodochu, "
+         "IFNULLSTR(j.dokusei, IFNULLSTR(d.dokusei, '-')) AS dokusei, seibunEikyo, NULL AS jogai, jyogai1, jyogai2, "
+         "biko FROM kihon AS k LEFT JOIN dokusei AS d ON d.ippanmei = k.ippanmei OR seibunmei = k.ippanmei LEFT JOIN "
+         "jppSeibun AS j ON j.bango = k.bango AND j.ippanmei = k.ippanmei;";
+  } else {
+    s += "CREATE TEMP VIEW tvSeibun AS SELECT bango, k.ippanmei AS ippanmei, k.seibun AS seibun, keito, koka, NULL AS "
+         "JPP系統名, NULL AS kagakumei, nodo, NULL AS nodochu, seibunEikyo, IFNULLSTR(dokusei, '-') AS dokusei, jogai, "
+         "NULL AS jyogai1, NULL AS jyogai2, biko FROM kihon as k LEFT JOIN dokusei AS d ON d.ippanmei = k.ippanmei OR "
+         "seibunmei = k.ippanmei;";
+  }
+  s += nl + "COMMIT TRANSACTION;";
+  return s;
+}
+
+unsigned SessionGeneration() { return gSessionGeneration.load(); }
+
+namespace {
+
+// Indexes for the look-ups the views make per row: the RAC tables by general name and the
+// toxicity table by either of its names.  Created in whichever attached database holds the
+// table; a database that cannot be written (or a missing table) only costs speed.
+void EnsureLookupIndexes(TAcisDB& db) {
+  struct TIdx {
+    const char* table;
+    const char* index;
+    const char* columns;
+  };
+  static const TIdx kIdx[] = {
+      {"rac2", "idxRac2IppanmeiCid", "ippanmei, cid"}, {"raccode", "idxRaccodeIppanmeiCid", "ippanmei, cid"},
+      {"frac_mg", "idxFracMgIppanmei", "ippanmei"},    {"irac_mg", "idxIracMgIppanmei", "ippanmei"},
+      {"hrac_mg", "idxHracMgIppanmei", "ippanmei"},    {"dokusei", "idxDokuseiIppanmei", "ippanmei"},
+      {"dokusei", "idxDokuseiSeibunmei", "seibunmei"}, {"iso", "idxIsoIppanmei", "ippanmei"},
+      {"seibun", "idxSeibunIppanmei", "ippanmei"},
+  };
+  std::vector<std::string> schemas;
+  try {
+    auto t = db.FDb->GetTable("PRAGMA database_list;");
+    for (t->MoveFirst(); !t->Eof(); t->Next()) {
+      std::string name = t->FieldAsString(1);
+      if (name != "temp") schemas.push_back(name);
+    }
+  } catch (const ESQLiteException&) {
+    return;
+  }
+  for (const std::string& schema : schemas) {
+    for (const TIdx& x : kIdx) {
+      try {
+        auto t = db.FDb->GetTableBound("SELECT type FROM \"" + schema + "\".sqlite_master WHERE name = ?1 COLLATE NOCASE",
+                                       {std::string(x.table)});
+        if (t->Count() == 0 || t->FieldAsString(0) != "table") continue;
+        // Only when every column exists (an older layout may lack one).
+        auto cols = db.FDb->GetTableBound("SELECT count(*) FROM pragma_table_info(?1, ?2) WHERE name IN ('ippanmei', 'cid', 'seibunmei')",
+                                          {std::string(x.table), schema});
+        const int want = std::string(x.columns).find(',') != std::string::npos ? 2 : 1;
+        if (cols->FieldAsInteger(0) < want) continue;
+        db.FDb->ExecSQL("CREATE INDEX IF NOT EXISTS \"" + schema + "\"." + x.index + " ON " + x.table + " (" +
+                        x.columns + ");");
+      } catch (const ESQLiteException& e) {
+        db.Log(std::string("index ") + x.index + ": " + e.what());
+      }
+    }
+  }
+}
+
+// Drops for the objects of the view script that exist on the connection, each by its own kind,
+// so a second run on one connection, or a leftover TEMP table named like a view, never stops it.
+std::string ExistingObjectDrops(TAcisDB& db) {
+  std::vector<std::string> names = {"kihon", "ttTekiyoSaku", "ttTekiyoByochu", "tvTekiyoSaku", "tvTsushoTekiyoSaku",
+                                    "tvTekiyoByochu", "tvTsushoTekiyoByochu"};
+  for (std::string& v : ResultViewNames()) names.push_back(std::move(v));
+  std::string out;
+  try {
+    auto t = db.FDb->GetTable("SELECT type, name FROM temp.sqlite_master WHERE type IN ('table', 'view');");
+    std::set<std::string> wanted;
+    auto lower = [](std::string s) {
+      for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      return s;
+    };
+    for (const std::string& n : names) wanted.insert(lower(n));
+    for (t->MoveFirst(); !t->Eof(); t->Next()) {
+      const std::string type = t->FieldAsString(0), name = t->FieldAsString(1);
+      if (!wanted.count(lower(name))) continue;
+      out += (type == "view" ? "DROP VIEW IF EXISTS temp.\"" : "DROP TABLE IF EXISTS temp.\"") + name + "\";\r\n";
+    }
+  } catch (const ESQLiteException&) {
+    out = "DROP VIEW IF EXISTS temp.kihon;\r\nDROP TABLE IF EXISTS temp.ttTekiyoSaku;\r\n"
+          "DROP TABLE IF EXISTS temp.ttTekiyoByochu;\r\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+void TAcisDB::CreateSessionViews() {
+  ++gSessionGeneration;
+  const bool saved = FDb->ExecAll;
+  SetMultiStatement(true);
+  ExecSQL(SessionSeibunScript());
+  EnsureLookupIndexes(*this);
+  ExecSQL(SessionViewScript(ExistingObjectDrops(*this)));
+  ExecSQL(SessionTvSeibunScript(TableExists("JppSeibun")));
+  FDb->ExecAll = saved;
+  if (DebugMode) Log("CreateSessionViews");
+}

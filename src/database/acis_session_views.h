@@ -1,0 +1,39 @@
+#pragma once
+// The per-connection objects of the searches: the ingredient abbreviation table tSeibun, the
+// ingredient view kihon, the two working tables ttTekiyoSaku and ttTekiyoByochu (46 columns
+// each), the forty result views tv...Saku1..5 / tv...Byochu1..5 and the ingredient sheet view
+// tvSeibun.  All of them are TEMP objects created by TAcisDB::CreateSessionViews.
+#include <string>
+#include <vector>
+
+// Ingredient column groups of the result views for ResultStyle 0..4 (five groups, each ending
+// with a comma and CR LF); a style outside 0..4 gives "".
+//   0 abbreviated general name, 1 ingredient with the counted ingredient in brackets,
+//   2 / 3 the use count prefixed with the counted ingredient (full / abbreviated), 4 as stored.
+std::string SeibunColumns(int ResultStyle);
+// The same with the chemical group taken from the RAC table by pest class ("Rk" views).
+std::string SeibunRacColumns(int ResultStyle);
+
+// The 46 columns of ttTekiyoSaku / ttTekiyoByochu with their declared types, in order.
+const std::vector<std::pair<std::string, std::string>>& TekiyoWorkColumns();
+// "bango INTEGER, shurui VARCHAR, ..." for CREATE TABLE.
+std::string TekiyoWorkColumnsDdl();
+
+// Names of the forty result views in creation order.
+std::vector<std::string> ResultViewNames();
+// The result view for a search kind ("Saku" or "Byochu"), trade-name mode, RAC mode and
+// ingredient style 0..4 ("" for a style outside 0..4).
+std::string ResultViewName(bool Byochu, bool Tsusho, bool Rk, int ResultStyle);
+// Every object CreateSessionViews makes: tSeibun, kihon, the two working tables, the forty
+// views and tvSeibun.
+std::vector<std::string> SessionObjectNames();
+
+// The three scripts (exposed for the tests and the developer tool).
+std::string SessionSeibunScript();
+// DropStatements: the drops for the objects that exist (see TAcisDB::CreateSessionViews).
+std::string SessionViewScript(const std::string& DropStatements);
+std::string SessionTvSeibunScript(bool WithJpp);
+
+// Bumped by every CreateSessionViews (run after each creation of the database object): lets
+// caches built from the database, such as the crop list, notice a replaced database.
+unsigned SessionGeneration();

@@ -1,0 +1,305 @@
+// The main window's handling of its result grids: creation and look, column fitting, title
+// sorting, mouse and keys, copying, fixed columns, removal, lines per cell and the use card.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolTip>
+
+#include "foundation/font_rec.h"
+#include "foundation/global.h"
+#include "frontend/frm_main.h"
+#include "output/xls_string_grid.h"
+
+TXlsStringGrid* TfrmMain::CreateResultGrid(QWidget* Parent, const char* Name) {
+  auto* g = new TXlsStringGrid(Parent);
+  g->setObjectName(QString::fromLatin1(Name));
+  SetupResultGrid(g);
+  return g;
+}
+
+void TfrmMain::SetupResultGrid(TXlsStringGrid* Grid) {
+  Grid->ShowErrDlg = true;
+  // Title clicks are sorted here (hourglass and the tab's sort text).
+  Grid->SortOnTitleClick = false;
+  connect(Grid, &TXlsStringGrid::TitlePressed, this, [this, Grid](int col, Qt::MouseButton button) {
+    if (button == Qt::RightButton) return;
+    SortByTitle(Grid, col);
+  });
+  Grid->setMouseTracking(true);
+  Grid->viewport()->setMouseTracking(true);
+  Grid->installEventFilter(this);
+  Grid->viewport()->installEventFilter(this);
+  Grid->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Grid, &QWidget::customContextMenuRequested, this, [this, Grid](const QPoint& pos) {
+    int col = -1, row = -1;
+    if (Grid->CellAt(Grid->viewport()->mapFrom(Grid, pos), col, row)) {
+      MouseCol = col;
+      MouseRow = row;
+    }
+    PopupCellText = QString::fromStdString(Grid->Cells(MouseCol, MouseRow));
+    PopupHeader = QString::fromStdString(Grid->Cells(MouseCol, 0));
+    PopupKeyword = PopupCellText;
+    if (Grid == gdSeibun) return;  // the ingredient grid's popup belongs to the product sheet
+    mnTekiyouGrid->exec(Grid->mapToGlobal(pos));
+  });
+  connect(Grid, &QAbstractItemView::doubleClicked, this, [this, Grid] { gdTekiyoDblClick(Grid); });
+  TGridDelegate& d = Grid->Delegate();
+  d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;
+  d.OddRowColor = ColorToQColor(OptionData->TekiyouColor);
+  d.EvenRowColor = ColorToQColor(OptionData->TekiyouColor2);
+  d.LineSpace = OptionData->GridLineSpace;
+}
+
+int TfrmMain::GridStateIndex(const TXlsStringGrid* Grid) const {
+  for (int i = 0; i < kSearchTabs; ++i)
+    if (Grid && GridStates[i].Grid == Grid) return i;
+  return -1;
+}
+
+bool TfrmMain::GridVisible(const TXlsStringGrid* Grid) const { return Grid && !Grid->isHidden(); }
+
+// ---------------------------------------------------------------------------------------------
+// Fitting and lines per cell
+
+int TfrmMain::TextWidthPerLine(int Width, int Lines, int Addend) {
+  return TXlsStringGrid::TextWidthPerLine(Width, Lines, Addend);
+}
+
+void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid* Grid) {
+  if (!Grid) return;
+  TGridFitOptions opt;
+  const int state = GridStateIndex(Grid);
+  opt.Lines = state >= 0 ? ClampCellLines(GridStates[state].CellLines)
+                         : ClampCellLines(GridStates[std::max(0, pgSearch->currentIndex())].CellLines);
+  opt.MaxWidth = OptionData->GridMaxWidth;
+  opt.LineSpace = OptionData->GridLineSpace;
+  opt.LineAddSpace = OptionData->GridLineAddSpace;
+  opt.IsSeibun = Grid == gdSeibun;
+  opt.IsSeizai = Grid == gdSeizai;
+  // The even rows' font and the colours may have changed in the options since the last fit.
+  TGridDelegate& d = Grid->Delegate();
+  d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;
+  d.OddRowColor = ColorToQColor(OptionData->TekiyouColor);
+  d.EvenRowColor = ColorToQColor(OptionData->TekiyouColor2);
+  d.EvenRowFont = EvenRowFont;
+  d.LineSpace = OptionData->GridLineSpace;
+  if (Grid == gdTekiyo) Grid->SetHighlightWords(KinsetsuSelection.toStdString());
+  Grid->AdjustColumnWidths(opt);
+}
+
+void TfrmMain::seGridCellLineChange() {
+  const int v = seGridCellLine->value();
+  if (v < 1) return;
+  const int tab = pgSearch->currentIndex();
+  if (tab < 0 || tab >= kSearchTabs) return;
+  GridStates[tab].CellLines = ClampCellLines(v);
+  TXlsStringGrid* g = GridStates[tab].Grid;
+  if (g && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sorting
+
+int TfrmMain::ToggleSortOrder(int Order) {
+  return TXlsStringGrid::ToggleSortOrder(static_cast<TXlSortOrder>(Order));
+}
+
+QString TfrmMain::SortArrowText(int Order) { return TXlsStringGrid::SortArrowText(static_cast<TXlSortOrder>(Order)); }
+
+void TfrmMain::SortByTitle(TXlsStringGrid* Grid, int Col) {
+  if (!Grid || Col < 0 || Col >= Grid->ColCount()) return;
+  QString text;
+  {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+      ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    text = Grid->SortByTitleClick(Col);
+  }
+  if (text.isEmpty()) return;
+  const int state = GridStateIndex(Grid);
+  if (state >= 0) GridStates[state].SortText = text;
+  if (Grid == CurrentGrid) SetStatusText(2, text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copying
+
+void TfrmMain::CopyGridSelection(TXlsStringGrid* Grid) {
+  if (!Grid || Grid->RowCount() <= Grid->FixedRows()) return;
+  Grid->CopySelection();
+}
+
+void TfrmMain::actGridCopyExecute() { CopyGridSelection(CurrentGrid); }
+
+void TfrmMain::actGridAllCopyExecute() {
+  if (CurrentGrid) CurrentGrid->CopyClipboard();
+}
+
+void TfrmMain::actGridSeibunCopyExecute() { CopyGridSelection(gdSeibun); }
+
+void TfrmMain::actGridSeibunAllCopyExecute() { gdSeibun->CopyClipboard(); }
+
+// ---------------------------------------------------------------------------------------------
+// Fixed columns and removal
+
+void TfrmMain::pmnFixedClmClick() {
+  if (!CurrentGrid) return;
+  const int n = std::min(CurrentGrid->FixedCols() + 1, std::max(0, CurrentGrid->ColCount() - 1));
+  CurrentGrid->SetFixedCols(n);
+  if (CurrentGrid == gdTekiyo) OptionData->GridFixedCol = CurrentGrid->FixedCols();
+}
+
+void TfrmMain::pmnFixedClmOffClick() {
+  if (!CurrentGrid) return;
+  CurrentGrid->SetFixedCols(0);
+  if (CurrentGrid == gdTekiyo) OptionData->GridFixedCol = 0;
+}
+
+void TfrmMain::pmnRemoveClmClick() {
+  if (CurrentGrid) CurrentGrid->RemoveColumn(MouseCol);
+}
+
+void TfrmMain::pmnRemoveRowClick() {
+  TXlsStringGrid* g = CurrentGrid;
+  if (!g || g->Row() < g->FixedRows()) return;
+  // Only when the current cell can be seen.
+  const QModelIndex cur = g->currentIndex();
+  if (!cur.isValid() || !g->viewport()->rect().intersects(g->visualRect(cur))) return;
+  if (g->RowSelect()) {
+    int left, top, right, bottom;
+    if (!g->SelectionRect(left, top, right, bottom)) return;
+    for (int r = bottom; r >= std::max(top, g->FixedRows()); --r) g->RemoveRow(r);
+  } else {
+    g->RemoveRow(g->Row());
+  }
+  const int state = GridStateIndex(g);
+  if (state >= 0) {
+    GridStates[state].CountText = QString::number(g->RowCount() - g->FixedRows()) + "件";
+    SetStatusText(3, GridStates[state].CountText);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Use card
+
+void TfrmMain::gdTekiyoDblClick(TXlsStringGrid* Grid) {
+  if (!Grid || Grid->RowCount() <= Grid->FixedRows() || Grid->Row() < Grid->FixedRows()) return;
+  if (OnOpenUseCard) OnOpenUseCard(Grid, Grid->Row());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse and keys
+
+void TfrmMain::GridMousePress(TXlsStringGrid* Grid, QMouseEvent* Mouse) {
+  int col = -1, row = -1;
+  if (!Grid->CellAt(Mouse->position().toPoint(), col, row)) return;
+  if (Grid == gdSeibun) {
+    SeibunMouseCol = col;
+    SeibunMouseRow = row;
+  } else {
+    MouseCol = col;
+    MouseRow = row;
+  }
+}
+
+bool TfrmMain::HandleGridKey(TXlsStringGrid* Grid, QKeyEvent* Key) {
+  const int key = Key->key();
+  const Qt::KeyboardModifiers mods = Key->modifiers() & ~Qt::KeypadModifier;
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && mods == Qt::NoModifier) {
+    gdTekiyoDblClick(Grid);
+    return true;
+  }
+  if (Grid == gdSeibun) return false;
+  if (key >= Qt::Key_1 && key <= Qt::Key_9 && mods == Qt::NoModifier) {
+    const int lines = key - Qt::Key_0;
+    const int state = GridStateIndex(Grid);
+    if (state >= 0) GridStates[state].CellLines = lines;
+    seGridCellLine->setValue(lines);  // fits the columns again
+    return true;
+  }
+  if (key == Qt::Key_Menu) {
+    MouseRow = Grid->Row();
+    MouseCol = Grid->Col();
+    return false;
+  }
+  if (key == Qt::Key_X && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    if (Grid == CurrentGrid && !Grid->RowSelect()) Grid->RemoveColumn(Grid->Col());
+    return true;
+  }
+  if ((key == Qt::Key_Insert || key == Qt::Key_Delete) && mods == Qt::ShiftModifier) {
+    const int c = Grid->Col();
+    if (c >= 0 && c < Grid->ColCount()) {
+      const int w = Grid->ColWidths(c) + (key == Qt::Key_Insert ? 5 : -5);
+      Grid->SetColWidths(c, std::max(5, w));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
+  TXlsStringGrid* grid = qobject_cast<TXlsStringGrid*>(Watched);
+  const bool onViewport = !grid && Watched->parent() && (grid = qobject_cast<TXlsStringGrid*>(Watched->parent()));
+  if (!grid) return false;
+  switch (Event->type()) {
+    case QEvent::KeyPress:
+      if (!onViewport) return HandleGridKey(grid, static_cast<QKeyEvent*>(Event));
+      break;
+    case QEvent::MouseMove:
+      if (onViewport) {
+        int col = -1, row = -1;
+        if (grid != gdSeibun && grid->CellAt(static_cast<QMouseEvent*>(Event)->position().toPoint(), col, row)) {
+          MouseCol = col;
+          MouseRow = row;
+        }
+      }
+      break;
+    case QEvent::MouseButtonPress:
+      if (onViewport) {
+        auto* m = static_cast<QMouseEvent*>(Event);
+        GridMousePress(grid, m);
+        if (m->button() == Qt::RightButton) {
+          int col = -1, row = -1;
+          if (!grid->CellAt(m->position().toPoint(), col, row) || row < grid->FixedRows()) return true;
+          int left, top, right, bottom;
+          const bool inside = grid->SelectionRect(left, top, right, bottom) && col >= left && col <= right &&
+                              row >= top && row <= bottom;
+          if (!inside) grid->SetCurrentCell(col, row);
+          return true;  // the selection stays as it is; the popup follows
+        }
+      }
+      break;
+    case QEvent::ToolTip:
+      if (onViewport) {
+        // The whole text of a cell that does not fit its column.
+        auto* h = static_cast<QHelpEvent*>(Event);
+        int col = -1, row = -1;
+        if (!grid->CellAt(h->pos(), col, row) || row < grid->FixedRows()) {
+          QToolTip::hideText();
+          return true;
+        }
+        const QString text = QString::fromStdString(grid->Cells(col, row));
+        const int state = GridStateIndex(grid);
+        const int lines = grid == CurrentGrid && state >= 0 ? ClampCellLines(GridStates[state].CellLines) : 1;
+        const int width = grid->fontMetrics().horizontalAdvance(text) / lines;
+        if (!text.isEmpty() && width > grid->ColWidths(col)) {
+          const QModelIndex idx = grid->indexAt(h->pos());
+          QToolTip::showText(h->globalPos(), text, grid->viewport(), grid->visualRect(idx), 1000);
+        } else {
+          QToolTip::hideText();
+        }
+        return true;
+      }
+      break;
+    default: break;
+  }
+  return false;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Cell painter of the result grids: alternate row colours (with the even rows' own font), the
+// light-green tint of rows that mention a neighbouring crop, word wrap inside the row height
+// that the lines per cell give, "番号" right-aligned, the focused cell in highlight colours.
+#include <QColor>
+#include <QFont>
+#include <QStyledItemDelegate>
+#include <optional>
+
+class TGridModel;
+
+class TGridDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  explicit TGridDelegate(QObject* parent = nullptr);
+
+  bool EveryOtherLine = false;  // TekiyouGridEveryOtherLine
+  QColor OddRowColor;           // TekiyouColor: odd grid rows (the first data row is row 1)
+  QColor EvenRowColor;          // TekiyouColor2
+  std::optional<QFont> EvenRowFont;  // Tekiyou2Font
+  QColor HighlightColor = QColor(0xC0, 0xDC, 0xC0);  // the neighbour tint
+  int LineSpace = 0;            // GridLineSpace: half of it is left free above and below the text
+
+  // What a data cell gets painted with (for the tests and the use card).
+  struct TCellLook {
+    QColor Background;  // invalid: the view's own
+    bool Tinted = false;
+    bool EvenFont = false;
+  };
+  TCellLook LookOf(const TGridModel& m, int gridRow, bool selected) const;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

@@ -1,0 +1,180 @@
+#pragma once
+// TXlsStringGrid: the string grid of every result view, a QTableView over one TGridModel.
+// Header-click sorting (stable; text by Shift-JIS bytes or numeric), column and row removal,
+// clipboard copy as TAB/CRLF text, CSV and HTML-table files, frozen (fixed) columns, and the
+// spreadsheet exports.  Row and column numbers are those of the string grid: row 0 is the
+// title row (FixedRows 1), data rows follow.
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/grid_delegate.h"
+#include "output/grid_model.h"
+
+class TSQLiteTbl;
+
+enum TCellBorderWeight { bwNone, bwHairline, bwThin, bwMedium, bwThick };
+enum TPageOrientation { xlPortrait, xlLandscape };
+enum TSpreadSheetKind { sskExcel = 0, sskCalc = 1, sskKingsoft = 2, sskJustCalc = 3 };
+
+constexpr unsigned clNoneColor = 0x1FFFFFFF;  // clNone: no fill
+
+class TXlsStringGrid;
+
+// The spreadsheet program behind CopyExcel, CopyJustCalc and CopyKingsoft.  Until one is
+// installed the exports report that the program cannot be started (-1).
+class TSpreadsheetAutomation {
+ public:
+  virtual ~TSpreadsheetAutomation() = default;
+  // Result codes of the exports: 1, 2, -1, -2, -3.
+  virtual int Export(TXlsStringGrid& grid, TSpreadSheetKind kind) = 0;
+};
+// Installs the automation (not owned); nullptr restores the stub.  Returns the previous one.
+TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation);
+
+// Column fitting of the result grids (lines per cell, width cap, row heights).
+struct TGridFitOptions {
+  int Lines = 1;          // text lines per cell (1..9)
+  int MaxWidth = 0;       // GridMaxWidth; 0: no cap
+  int LineSpace = 0;      // GridLineSpace
+  int LineAddSpace = 0;   // GridLineAddSpace
+  bool IsSeibun = false;  // the ingredient grid: one line, its own row height
+  bool IsSeizai = false;  // the product grid: no width cap
+};
+
+class TXlsStringGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit TXlsStringGrid(QWidget* parent = nullptr);
+  ~TXlsStringGrid() override;
+
+  TGridModel& Model() { return *FModel; }
+  const TGridModel& Model() const { return *FModel; }
+  TGridDelegate& Delegate() { return *FDelegate; }
+
+  // ---- string grid surface ----
+  int RowCount() const { return FModel->RowCount(); }
+  int ColCount() const { return FModel->ColCount(); }
+  void SetRowCount(int n) { FModel->SetRowCount(n); }
+  void SetColCount(int n) { FModel->SetColCount(n); }
+  int FixedRows() const { return FModel->FixedRows(); }
+  void SetFixedRows(int n);
+  int FixedCols() const { return FFixedCols; }
+  void SetFixedCols(int n);  // frozen columns at the left
+  std::string Cells(int col, int row) const { return std::string(FModel->Cell(col, row)); }
+  void SetCells(int col, int row, const std::string& text) { FModel->SetCell(col, row, text); }
+  int ColWidths(int col) const { return FModel->ColWidth(col); }
+  void SetColWidths(int col, int w) { FModel->SetColWidth(col, w); }
+  void SetDefaultRowHeight(int h);
+  int DefaultRowHeight() const;
+  int Row() const;  // current cell, grid coordinates (-1 when none)
+  int Col() const;
+  void SetCurrentCell(int col, int row);
+  // Selection rectangle in grid coordinates; false when nothing is selected.
+  bool SelectionRect(int& left, int& top, int& right, int& bottom) const;
+  // Grid cell under a point of the widget (the title row is row 0); false when none.
+  bool CellAt(const QPoint& widgetPos, int& col, int& row) const;
+  bool RowSelect() const { return selectionBehavior() == QAbstractItemView::SelectRows; }
+  void SetRowSelect(bool on);
+
+  // ---- filling ----
+  void FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles = nullptr);
+  void Fill(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& rows);
+  // Copies another grid: cells (shared), order, widths, flags, fixed rows and columns, row height.
+  void AssignGrid(const TXlsStringGrid& src);
+
+  // ---- published properties ----
+  bool ColumnName = true;
+  bool ShowErrDlg = true;
+  int StartData = 0;
+  int StartRow() const { return FStartRow; }
+  int StartCol() const { return FStartCol; }
+  bool SetStartRow(int v);  // 0 or less refused with a message
+  bool SetStartCol(int v);
+  bool AutoFit = true;
+  std::string SheetName;
+  QFont CellFont;
+  unsigned CellColor = clNoneColor;
+  unsigned CellTitleColor = clNoneColor;
+  TCellBorderWeight CellBorderWeight = bwNone;
+  unsigned CellBorderColor = 0;
+  TPageOrientation PageOrientation = xlPortrait;
+  std::string CSVFileName;
+  bool ExtendRows = true;
+  bool CSVEndComma = false;
+  bool CSVUtf8 = false;  // write CSV as UTF-8 instead of Shift-JIS
+  std::string ExcelFileName;
+  std::string HTMLFileName;
+  bool ProportionalScrollBars = false;  // Qt's scroll bars are proportional already
+  int SortCol = 0;
+  TXlSortOrder SortOrder = xlSortAsc;
+  int FreezePanesRow = 0, FreezePanesCol = 0;
+  int VerticalRangeRow = 0, VerticalRangeCol = 0, VerticalRangeRowCount = 0, VerticalRangeColCount = 0;
+  // Sort by a left click on a title (the callers' rule); off: only TitlePressed is emitted.
+  bool SortOnTitleClick = true;
+  size_t ClipboardLimit;  // bytes; kClipboardTextLimit unless a test lowers it
+
+  // ---- operations ----
+  int CopyClipboard();  // 1, 2 no data rows, -3 too large
+  int SetCommaText();   // 0, -1 no file name, -2 a character Shift-JIS lacks, -3 write failure
+  int GetCommaText();   // 0, -1 no file name or no such file
+  int SetHTML();        // 0, -1 no file name, -3 write failure
+  // The string grid's entry: sorts when (x, y) lies on a title cell.
+  void SortGrid(Qt::MouseButton button, Qt::KeyboardModifiers shift, int kind, TXlSortOrder order, int x, int y);
+  TGridSortResult SortByColumn(int col, TGridSortKind kind, TXlSortOrder order);
+  // A title click as the result views handle it: "番号" numeric, else text; a new column
+  // ascending, the same column again in the other order.  Returns the sort text
+  // ("ｿｰﾄ:" + title + "△"/"▽"), empty when nothing was sorted.
+  QString SortByTitleClick(int col);
+  bool RemoveColumn(int col);
+  bool RemoveRow(int row);
+  int MoveUp();
+  int MoveDown();
+  bool ResizingCol(int x, int y) const;
+  int CopyExcel();
+  int CopyJustCalc();
+  int CopyKingsoft();
+  // Selection as text (a single cell: the selected cell's text) and its clipboard copy.
+  std::string SelectionText() const;
+  void CopySelection();
+  // Column fitting; without data rows the columns and their titles stay.
+  void AdjustColumnWidths(const TGridFitOptions& opt);
+  static int TextWidthPerLine(int width, int lines, int addend);
+  void SetHighlightWords(const std::string& commaOrLines);
+
+  static QString SortArrowText(TXlSortOrder order) { return order == xlSortAsc ? QStringLiteral("△") : QStringLiteral("▽"); }
+  static TXlSortOrder ToggleSortOrder(TXlSortOrder order) { return order == xlSortAsc ? xlSortDesc : xlSortAsc; }
+
+  int MouseCol = -1, MouseRow = -1;  // cell under the last mouse press (grid coordinates)
+
+ signals:
+  void TitlePressed(int col, Qt::MouseButton button);
+  void Sorted(const QString& sortText);
+
+ protected:
+  bool eventFilter(QObject* obj, QEvent* ev) override;
+  void mousePressEvent(QMouseEvent* ev) override;
+  void mouseReleaseEvent(QMouseEvent* ev) override;
+  void resizeEvent(QResizeEvent* ev) override;
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void updateGeometries() override;
+
+ private:
+  void Error(const std::string& text) const;
+  void SyncColumns();
+  void UpdateFrozen();
+  int DataRows() const { return FModel->RowCount() - FModel->FixedRows(); }
+
+  TGridModel* FModel;
+  TGridDelegate* FDelegate;
+  QTableView* FFrozen = nullptr;
+  int FFixedCols = 0;
+  int FStartRow = 1, FStartCol = 1;
+  bool FSyncing = false;
+};

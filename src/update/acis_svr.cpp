@@ -1,0 +1,458 @@
+#include "update/acis_svr.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+#include <vector>
+
+#include "foundation/global.h"
+#include "foundation/message_sink.h"
+#include "update/archive_7zip.h"
+#include "update/http_date.h"
+#include "update/http_download.h"
+#include "update/shell_file_op.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kNoServerAnswer = "StatusCode なし サーバ接続失敗!";
+
+const TOptionData& GlobalOptions() {
+  static const TOptionData defaults{std::string("/")};
+  return OptionData ? *OptionData : defaults;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadWhole(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  out = ss.str();
+  return true;
+}
+
+void EnsureFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+}
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+// Splits multi-line text into log lines.
+void LogLines(const TSvrHooks& hooks, const std::string& text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+    if (!line.empty()) hooks.Log(line);
+    if (nl == std::string::npos) break;
+    pos = nl + 1;
+  }
+}
+
+bool IsSqliteFile(const std::string& path) {
+  static const char kHeader[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+  std::ifstream in(path, std::ios::binary);
+  char buf[16];
+  if (!in.read(buf, sizeof buf)) return false;
+  return std::memcmp(buf, kHeader, sizeof buf) == 0;
+}
+
+bool EndsWithDb(const std::string& name) {
+  return name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0;
+}
+
+// Downloads one prebuilt-database archive and installs it (SQLiteDbDownload steps 4 and 5).
+void DownloadAndInstall(TAcisSvr& svr, const TOptionData& options, const std::string& zipName,
+                        const std::string& url, const std::string& local, const char* failPrefix) {
+  if (svr.Download(url, local)) {
+    svr.Log(svr.CodeText());
+    std::string dbName = zipName.substr(0, zipName.size() - 4) + ".db";
+    svr.Log(dbName + " 更新");
+    std::string msg;
+    if (!ExtractDatabaseArchive(local, options.DBDir, &msg, &svr)) {
+      LogLines(svr, msg);
+      svr.Log(zipName + " 解凍失敗: " + dbName + " は更新されません");
+      // The broken copy carries the server's time: without it the next check asks again.
+      RemoveQuietly(local);
+    }
+  } else if (!svr.StatusCode.empty()) {
+    svr.Log(svr.CodeText());
+  } else {
+    svr.Log(failPrefix + InetErrorText(svr.ErrorCode) + " サーバー接続失敗!");
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Hooks
+
+void TSvrHooks::Log(const std::string& line) const {
+  if (LogMemo) LogMemo(line);
+}
+void TSvrHooks::Pump() const {
+  if (ProcessMessages) ProcessMessages();
+}
+void TSvrHooks::Busy(bool busy) const {
+  if (BusyCursor) BusyCursor(busy);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TAcisSvr
+
+TAcisSvr::TAcisSvr() : TAcisSvr(GlobalOptions()) {}
+
+TAcisSvr::TAcisSvr(const TOptionData& options) : options_(options) {
+  TDownloadNetSettings net = NetSettingsFromOptions(options);
+  ProxyUsername = net.ProxyUsername;
+  ProxyPassword = net.ProxyPassword;
+  ProxyManual = net.ProxyManual;
+  ProxyName = net.ProxyName;
+  ProxyBypass = net.ProxyBypass;
+}
+
+TDownloadNetSettings TAcisSvr::NetSettings() const {
+  TDownloadNetSettings net = NetSettingsFromOptions(options_);
+  net.ProxyUsername = ProxyUsername;
+  net.ProxyPassword = ProxyPassword;
+  net.ProxyManual = ProxyManual;
+  net.ProxyName = ProxyName;
+  net.ProxyBypass = ProxyBypass;
+  return net;
+}
+
+bool TAcisSvr::Download(const std::string& url, const std::string& fileName) {
+  return DownloadAs(url, fileName, fileName);
+}
+
+bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, const std::string& reference) {
+  THttpDownload d;
+  ApplyNetSettings(d, NetSettings());
+  d.OnDownloadProgress = [this](TInetDownload&, std::uint32_t progress, std::uint32_t progressMax,
+                                std::uint32_t statusCode, const std::string& statusText, bool& cancel) {
+    if (ProgressBar) ProgressBar(progressMax, progress);
+    ProgressStatus = statusCode;
+    ProgressText = statusText;
+    Pump();
+    cancel = Cancel;
+  };
+  d.OnPump = [this](bool& cancel) {
+    Pump();
+    cancel = Cancel;
+  };
+  if (DebugMode) d.OnDebugLog = [this](const std::string& line) { Log(line); };
+  d.AdjustTimeStamp = true;
+  d.ProgressInterval = 10;
+  d.SetUrl(url);
+  d.SetFileName(target);
+  if (reference != target) d.IfModifiedSince = FileHttpTime(reference);
+  EnsureFolder(fs::path(target).parent_path().string());
+  bool ok = d.Execute();
+  ErrorCode = d.ErrorCode;
+  StatusCode = d.ResponseHeaders.Values("StatusCode");
+  StatusText = d.ResponseHeaders.Values("StatusText");
+  LastModified = d.ResponseHeaders.Values("Last-Modified");
+  return ok;
+}
+
+bool TAcisSvr::FetchPage(const std::string& url, const std::string& page) {
+  std::time_t oldTime = 0;
+  const bool had = FileExists(page) && FileModifiedUtc(page, oldTime);
+  std::string oldBody;
+  if (had) ReadWhole(page, oldBody);
+  if (!Download(url, page)) return false;
+  if (!had) return true;
+  // Compared as instants: the server's Last-Modified against the copy's time (which the last
+  // download set from the server's Last-Modified).
+  std::time_t serverTime = 0;
+  if (HttpDateToUtc(LastModified, serverTime)) return serverTime > oldTime;
+  // No usable Last-Modified: only a changed page counts as news.
+  std::string newBody;
+  return ReadWhole(page, newBody) && newBody != oldBody;
+}
+
+bool TAcisSvr::CheckSharedPage(const std::string& pageName, bool logMissing) {
+  const std::string shared = JoinFolder(options_.dirLAN, pageName);
+  const std::string page = JoinFolder(options_.DownloadDir, pageName);
+  // No shared folder set: never the current directory instead.
+  if (options_.dirLAN.empty() || !FileExists(shared)) {
+    if (logMissing) Log("共有フォルダ " + shared + " 検索失敗...");
+    return false;
+  }
+  std::string msg;
+  bool newer = IsSourceNewer(shared, page, msg);
+  if (newer) {
+    EnsureFolder(options_.DownloadDir);
+    newer = ShellCopyFile(shared, page, this);
+  }
+  Log("共有フォルダ " + shared + " 更新確認 " + msg);
+  return newer;
+}
+
+void TAcisSvr::FetchMissing(const std::string& url, const std::string& fileName) {
+  if (Cancel || FileExists(fileName)) return;
+  Download(url, fileName);
+}
+
+bool TAcisSvr::CheckPublicDataUpdate() {
+  const std::string dir = options_.DownloadDir;
+  switch (options_.DownSite) {
+    case 0: {
+      if (options_.UseLAN) return CheckSharedPage(kPageCsv, true);
+      EnsureFolder(dir);
+      bool newer = FetchPage(PublicServiceUrl(kPathCsvPage), JoinFolder(dir, kPageCsv));
+      // Keep the answer's status for the caller: the archive downloads below overwrite it.
+      const int errorCode = ErrorCode;
+      const std::string code = StatusCode, text = StatusText, lm = LastModified;
+      TCsvNames names;
+      ParseCsvFileNames(dir, names);
+      for (const std::string& name : names)
+        if (!name.empty()) FetchMissing(PublicServiceUrl(std::string(kPathCsvData) + name), JoinFolder(dir, name));
+      ErrorCode = errorCode;
+      StatusCode = code;
+      StatusText = text;
+      LastModified = lm;
+      return newer;
+    }
+    case 1: {
+      if (options_.UseLAN) return CheckSharedPage(kPageXls, false);
+      EnsureFolder(dir);
+      bool newer = FetchPage(PublicServiceUrl(kPathXlsPage), JoinFolder(dir, kPageXls));
+      const int errorCode = ErrorCode;
+      const std::string code = StatusCode, text = StatusText, lm = LastModified;
+      for (const TXlsArchive& a : kXlsArchives) {
+        std::string base = a.baseName;
+        FetchMissing(PublicServiceUrl(std::string(kPathXlsData) + base + a.serverExt), JoinFolder(dir, base + ".zip"));
+      }
+      ErrorCode = errorCode;
+      StatusCode = code;
+      StatusText = text;
+      LastModified = lm;
+      return newer;
+    }
+    case 2: {
+      if (options_.UseLAN) return CheckSharedPage(kPageMirror, true);
+      EnsureFolder(dir);
+      const std::string mirror = MirrorSiteUrl(options_.DownSiteVeskDB);
+      bool newer = FetchPage(mirror + kPageMirror, JoinFolder(dir, kPageMirror));
+      if (!newer) {
+        const int errorCode = ErrorCode;
+        const std::string code = StatusCode, text = StatusText, lm = LastModified;
+        FetchMissing(mirror + kToroku, JoinFolder(dir, kToroku));
+        ErrorCode = errorCode;
+        StatusCode = code;
+        StatusText = text;
+        LastModified = lm;
+      }
+      return newer;
+    }
+    default:
+      return false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Unit routines
+
+bool IsInternetConnected() { return InetConnectedState().connected; }
+
+std::string InetErrorText(int code) {
+  std::string text;
+  InetErrorName(code, text);
+  return text;
+}
+
+bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message,
+                    const TSvrHooks* hooks) {
+  TplArchiever7ZIP arc;
+  if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
+  std::string msg;
+  EnsureFolder(folder);
+  bool ok = arc.Extract(archive, folder, msg);
+  if (message) *message = msg;
+  return ok;
+}
+
+bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message,
+                            const TSvrHooks* hooks) {
+  auto fail = [&](const std::string& why) {
+    if (message) *message = why;
+    return false;
+  };
+  if (!FileExists(archive)) return fail(archive + " なし");
+  EnsureFolder(dbFolder);
+  std::string pattern = JoinFolder(dbFolder, ".qm-install-XXXXXX");
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) return fail(dbFolder + " に一時フォルダを作成できません");
+  const std::string tmp = buf.data();
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } cleanup{tmp};
+
+  TplArchiever7ZIP arc;
+  if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
+  std::string msg;
+  if (!arc.Extract(archive, tmp, msg)) return fail(msg.empty() ? archive + " を解凍できません" : msg);
+  const std::vector<std::string> names = arc.ExtractedNames();
+  if (names.empty()) return fail(archive + " にファイルがありません");
+  for (const std::string& name : names) {
+    if (EndsWithDb(name) && !IsSqliteFile(JoinFolder(tmp, name)))
+      return fail(archive + ": " + name + " はデータベースではありません");
+  }
+  // Everything arrived whole: now each file takes its place by rename (same file system).
+  for (const std::string& name : names) {
+    const fs::path target = fs::path(dbFolder) / name;
+    std::error_code ec;
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+    fs::rename(fs::path(tmp) / name, target, ec);
+    if (ec) return fail(target.string() + " を置き換えられません: " + ec.message());
+    // A journal left by the replaced file must never be replayed into the new one.
+    if (EndsWithDb(name))
+      for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(target.string() + suffix);
+  }
+  if (message) *message = msg;
+  return true;
+}
+
+bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks) {
+  TShfOperation op;
+  op.OperationF = TwFunc::foCOPY;
+  op.Options.FILESONLY = true;
+  op.Options.NOCONFIRMATION = true;
+  op.Options.MUILIDESTFILES = false;
+  op.FromFFList = {source};
+  op.ToFolder = destination;
+  op.ProgressTitle = source + "をコピーしています";
+  if (hooks) op.OnProgress = [hooks](const std::string&, const std::string&, std::uint64_t, std::uint64_t, bool&) {
+    hooks->Pump();
+  };
+  static const TSvrHooks kNoHooks;
+  TSvrBusy busy(hooks ? *hooks : kNoHooks);
+  try {
+    return op.Execute() == 0;
+  } catch (const EShfOperation&) {
+    return false;
+  }
+}
+
+void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
+  TSvrBusy busy(hooks);
+  if (DebugMode) hooks.Log("SQLiteDbDownload  start...");
+  TAcisSvr svr(options);
+  static_cast<TSvrHooks&>(svr) = hooks;
+  if (DebugMode) LogLines(hooks, NetSettingsLogText(NetSettingsFromOptions(options)));
+  hooks.Log("SQLiteDB データ更新確認...");
+  if (!IsInternetConnected()) {
+    hooks.Log("インターネット接続なし。更新確認省略...");
+    return;
+  }
+  const std::string base = DownloadBaseUrl(options);
+  if (base.empty()) {  // neither a mirror nor an own web site is the source
+    hooks.Log("SQLiteDB ダウンロード先が設定されていません");
+    return;
+  }
+  EnsureFolder(options.DownloadDir);
+
+  // acis.zip: asked about first when a local copy exists.
+  const std::string acisLocal = JoinFolder(options.DownloadDir, kAcisZip);
+  const std::string acisUrl = JoinUrl(base, kAcisZip);
+  hooks.Log(acisUrl);
+  std::string checkText;
+  bool goAhead = true;
+  if (FileExists(acisLocal)) {
+    goAhead = false;
+    if (CheckModified(acisUrl, acisLocal, checkText)) {
+      hooks.Log(checkText);
+      goAhead = options.NoUpdateCheck ||
+                ConfirmBox("Quillmar", "新しい acis.db があります。\r\nデータを更新します", true);
+    }
+    if (!goAhead) hooks.Log(checkText);
+  }
+  if (goAhead) DownloadAndInstall(svr, options, kAcisZip, acisUrl, acisLocal, "Status -> ");
+
+  // spec.zip: unless the server did not answer at all.
+  if (checkText != kNoServerAnswer) {
+    const std::string specLocal = JoinFolder(options.DownloadDir, kSpecZip);
+    const std::string specUrl = JoinUrl(base, kSpecZip);
+    hooks.Log(specUrl);
+    DownloadAndInstall(svr, options, kSpecZip, specUrl, specLocal, "Status: ");
+  }
+}
+
+void SQLiteDbDownload(const TSvrHooks& hooks) { SQLiteDbDownload(hooks, GlobalOptions()); }
+
+void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std::string& sourceFolder) {
+  TSvrBusy busy(hooks);
+  const std::string from = sourceFolder.empty() ? options.dirLAN : sourceFolder;
+  for (const char* name : {kAcisZip, kSpecZip}) {
+    const std::string source = JoinFolder(from, name);
+    const std::string dest = JoinFolder(options.DownloadDir, name);
+    bool take = false;
+    if (!from.empty() && FileExists(source)) {
+      std::string msg;
+      take = !FileExists(dest) || IsSourceNewer(source, dest, msg);
+    }
+    if (!take) {
+      hooks.Log(std::string(name) + " 更新なし");
+      continue;
+    }
+    hooks.Log(std::string(name) + " 更新あり");
+    EnsureFolder(options.DownloadDir);
+    if (!ShellCopyFile(source, dest, &hooks)) {
+      hooks.Log(source + " をコピーできません");
+      continue;
+    }
+    std::string msg;
+    if (!ExtractDatabaseArchive(dest, options.DBDir, &msg, &hooks)) {
+      LogLines(hooks, msg);
+      hooks.Log(std::string(name) + " 解凍失敗");
+      RemoveQuietly(dest);  // so the next start copies it again
+    }
+  }
+}
+
+void CopyDbFromLan(const TSvrHooks& hooks) { CopyDbFromLan(hooks, GlobalOptions()); }
+
+// ---------------------------------------------------------------------------------------------
+// Master-script downloads
+
+TSvrMasterDownloader::TSvrMasterDownloader(TSvrHooks hooks, const TOptionData* options)
+    : hooks_(std::move(hooks)), ownOptions_(options != nullptr), options_(options ? *options : GlobalOptions()) {}
+
+bool TSvrMasterDownloader::IsInternetConnected() { return ::IsInternetConnected(); }
+
+std::string TSvrMasterDownloader::MirrorSiteUrl(int Index) { return ::MirrorSiteUrl(Index); }
+
+TMasterDownloader::TResult TSvrMasterDownloader::Download(const std::string& Url, const std::string& LocalFile,
+                                                          const std::string& TempFile) {
+  TAcisSvr svr(ownOptions_ ? options_ : GlobalOptions());
+  static_cast<TSvrHooks&>(svr) = hooks_;
+  TResult r;
+  r.Changed = svr.DownloadAs(Url, TempFile, LocalFile);
+  r.StatusCode = std::atoi(svr.StatusCode.c_str());
+  r.StatusText = svr.StatusText;
+  if (svr.StatusCode.empty()) r.StatusText = InetErrorText(svr.ErrorCode);
+  return r;
+}

@@ -1,0 +1,143 @@
+#pragma once
+// The update service: where the registration data are and whether they changed.
+//
+// TAcisSvr carries the network settings into each download, reports progress to its caller
+// and answers the update check of the current data source; the routines beside it name the
+// mirrors, fetch and install the prebuilt databases, copy from the shared folder and compare
+// file times. No widgets here: the caller hands in its log, progress bar, event pump and busy
+// cursor as callbacks (TSvrHooks); all of them may be left unset.
+//
+// Addresses come from update_sources.h (QUILLMAR_ACIS_BASE, QUILLMAR_MIRROR_BASE and
+// QUILLMAR_MIRROR_BASE_0..3 override the built-in hosts); dates from data_date.h.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "database/master_refresh.h"  // IsSourceNewer, TMasterDownloader
+#include "foundation/options.h"
+#include "update/data_date.h"
+#include "update/download_settings.h"
+#include "update/update_sources.h"
+
+// What the service needs of the window that uses it.
+struct TSvrHooks {
+  std::function<void(const std::string&)> LogMemo;                      // one log line
+  std::function<void(std::uint32_t max, std::uint32_t position)> ProgressBar;
+  std::function<void()> ProcessMessages;                                 // let the window breathe
+  std::function<void(bool busy)> BusyCursor;                             // hourglass on / off
+
+  void Log(const std::string& line) const;
+  void Pump() const;
+  void Busy(bool busy) const;
+};
+
+// Hourglass for the lifetime of the object.
+class TSvrBusy {
+ public:
+  explicit TSvrBusy(const TSvrHooks& hooks) : hooks_(hooks) { hooks_.Busy(true); }
+  ~TSvrBusy() { hooks_.Busy(false); }
+  TSvrBusy(const TSvrBusy&) = delete;
+  TSvrBusy& operator=(const TSvrBusy&) = delete;
+
+ private:
+  const TSvrHooks& hooks_;
+};
+
+class TAcisSvr : public TSvrHooks {
+ public:
+  // Settings are read once, here: from the global OptionData, or from the given object.
+  TAcisSvr();
+  explicit TAcisSvr(const TOptionData& options);
+
+  // Proxy settings, taken from the settings only when proxy authorisation is switched on.
+  std::string ProxyUsername;
+  std::string ProxyPassword;
+  bool ProxyManual = false;
+  std::string ProxyName;
+  std::string ProxyBypass;
+
+  bool Cancel = false;              // true asks the running download to stop
+  std::uint32_t ProgressStatus = 0; // phase of the last progress event (4, 5, 6)
+  std::string ProgressText;         // address of the last progress event
+  int ErrorCode = 0;                // step code of the last download
+  std::string StatusCode;           // "StatusCode" of the last download; empty when none came
+  std::string StatusText;
+  std::string LastModified;         // "Last-Modified" of the last download
+
+  // A conditional download of Url into FileName (conditional on the existing FileName),
+  // with the service's network settings; the file takes the server's time. True when a new
+  // copy was saved. A failed, refused ("304") or cancelled download leaves the old file.
+  bool Download(const std::string& url, const std::string& fileName);
+  // The same into Target, conditional on the time of Reference (which may be missing).
+  bool DownloadAs(const std::string& url, const std::string& target, const std::string& reference);
+
+  // The update check of DownSite 0, 1 and 2 (other sources: false). True when newer data are
+  // available; the page copy in the download folder is then the new one. Missing archives of
+  // the source are fetched on the way (their results do not change the answer).
+  bool CheckPublicDataUpdate();
+
+  // "StatusCode StatusText" of the last download.
+  std::string CodeText() const { return StatusCode + " " + StatusText; }
+
+  const TOptionData& Options() const { return options_; }
+
+ private:
+  // Downloads a page into the local copy; true when it brought newer data than the copy had.
+  bool FetchPage(const std::string& url, const std::string& page);
+  // The shared-folder branch of the check.
+  bool CheckSharedPage(const std::string& pageName, bool logMissing);
+  void FetchMissing(const std::string& url, const std::string& fileName);
+  TDownloadNetSettings NetSettings() const;
+
+  TOptionData options_;
+};
+
+// The system reports a connection (TInetConnectedState of inet_download.h).
+bool IsInternetConnected();
+
+// The name of a download step code ("INET_ERROR_OPEN_URL"); empty for other codes.
+std::string InetErrorText(int code);
+
+// Extracts Archive into Folder (zip or lzh, by content). Nothing of a damaged archive reaches
+// the folder. Message receives the archiver's text (extracted names, or the reason).
+bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message = nullptr,
+                    const TSvrHooks* hooks = nullptr);
+
+// Installs a prebuilt-database archive ("acis.zip", "spec.zip") into the database folder:
+// extracted into a fresh temporary folder there first; each ".db" member must be an SQLite
+// file; only then does each member replace its file in DbFolder (a rename, so a reader of
+// acis.db never sees half a file). On any failure the folder is as it was. Message receives
+// the archiver's text or the reason.
+bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
+                            const TSvrHooks* hooks = nullptr);
+
+// One file copy as the shell does it: overwriting without asking, keeping the source's time,
+// to a folder or a full file name; the hourglass shows meanwhile. True when the copy succeeded.
+bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks = nullptr);
+
+// The prebuilt-database update from the mirror (DownSite 3) or an own web site (DownSite 4):
+// acis.zip (asking first when the server has a newer one, unless NoUpdateCheck) and then
+// spec.zip, each downloaded into the download folder and installed into the database folder.
+void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options);
+void SQLiteDbDownload(const TSvrHooks& hooks);  // with the global settings
+
+// The prebuilt-database update from a shared folder (default: dirLAN): acis.zip and spec.zip
+// copied into the download folder when newer there (or missing here) and installed.
+void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std::string& sourceFolder = {});
+void CopyDbFromLan(const TSvrHooks& hooks);  // with the global settings and dirLAN
+
+// The master-script refresh of the database object downloads through the service: install
+// one of these with SetMasterDownloader (database/master_refresh.h).
+class TSvrMasterDownloader : public TMasterDownloader {
+ public:
+  // Settings: the global OptionData at each download, or a copy of the given object.
+  explicit TSvrMasterDownloader(TSvrHooks hooks = {}, const TOptionData* options = nullptr);
+  bool IsInternetConnected() override;
+  std::string MirrorSiteUrl(int Index) override;
+  TResult Download(const std::string& Url, const std::string& LocalFile, const std::string& TempFile) override;
+
+ private:
+  TSvrHooks hooks_;
+  bool ownOptions_ = false;
+  TOptionData options_;
+};

@@ -1,0 +1,303 @@
+// The export grid's model and view: sorting, removal, copies, fitting, tint and filling.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+
+#include <random>
+
+#include "database/sqlite_db.h"
+#include "foundation/message_sink.h"
+#include "output/cp932_codec.h"
+#include "output/grid_model.h"
+#include "output/xls_string_grid.h"
+
+namespace {
+
+TLogMessageSink& Sink() { return static_cast<TLogMessageSink&>(MessageSink()); }
+
+// Rows of (key, tag): the tag shows where each row came from.
+void FillKeys(TGridModel& m, const std::string& title, const std::vector<std::string>& keys) {
+  std::vector<std::vector<std::string>> rows;
+  for (size_t i = 0; i < keys.size(); ++i) rows.push_back({keys[i], std::to_string(i)});
+  m.Fill({title, "tag"}, rows);
+}
+
+std::vector<std::string> Column(const TGridModel& m, int col) {
+  std::vector<std::string> out;
+  for (int r = m.FixedRows(); r < m.RowCount(); ++r) out.emplace_back(m.Cell(col, r));
+  return out;
+}
+
+using V = std::vector<std::string>;
+
+}  // namespace
+
+TEST(GridSort, NumericOrdersNumbersStablyAndReportsFailuresOnce) {
+  TGridModel m;
+  FillKeys(m, "番号", {"10", "9", "", "abc", "100", "9", "x", " 2 ", "1.5"});
+  TXlsStringGrid g;
+  g.Model().AssignFrom(m);
+  Sink().Clear();
+  TGridSortResult r = g.SortByColumn(0, gskNumeric, xlSortAsc);
+  EXPECT_TRUE(r.Sorted);
+  EXPECT_EQ(r.FailedConversions, 2);
+  // Empty first, numbers by value (9 before 10), texts that are not numbers last.
+  EXPECT_EQ(Column(g.Model(), 0), (V{"", "1.5", " 2 ", "9", "9", "10", "100", "abc", "x"}));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"2", "8", "7", "1", "5", "0", "4", "3", "6"}));
+  // One message per sort, however many comparisons failed.
+  ASSERT_EQ(Sink().Count(), 1u);
+  EXPECT_EQ(Sink().Messages()[0].text, "ソートタイプの指定が不正です。");
+
+  // Descending reverses unequal keys; equal keys keep ascending previous order.
+  g.SortByColumn(0, gskNumeric, xlSortDesc);
+  EXPECT_EQ(Column(g.Model(), 0), (V{"abc", "x", "100", "10", "9", "9", " 2 ", "1.5", ""}));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"3", "6", "4", "0", "1", "5", "7", "8", "2"}));
+  EXPECT_EQ(g.SortCol, 0);
+  EXPECT_EQ(g.SortOrder, xlSortDesc);
+}
+
+TEST(GridSort, TextUsesShiftJisByteOrderAndIsStable) {
+  TGridModel m;
+  // In Unicode order α (U+03B1) comes before あ and ー (U+30FC) after it; in Shift-JIS bytes
+  // ー (815B) < あ (82A0) < α (83BF) < half-width ｱ (B1).
+  FillKeys(m, "名称", {"α", "あ", "ｱ", "ー", "", "A", "あ", "α"});
+  m.SortRows(0, gskText, xlSortAsc);
+  EXPECT_EQ(Column(m, 0), (V{"", "A", "ー", "あ", "あ", "α", "α", "ｱ"}));
+  EXPECT_EQ(Column(m, 1), (V{"4", "5", "3", "1", "6", "0", "7", "2"}));
+  m.SortRows(0, gskText, xlSortDesc);
+  EXPECT_EQ(Column(m, 1), (V{"2", "0", "7", "1", "6", "3", "5", "4"}));
+  // The title row never moves.
+  EXPECT_EQ(m.Cell(0, 0), "名称");
+}
+
+TEST(GridSort, TitleClickChoosesKindAndOrderAndGivesSortText) {
+  TXlsStringGrid g;
+  g.Fill({"名称", "番号"}, {{"b", "10"}, {"a", "9"}, {"c", "100"}});
+  EXPECT_EQ(g.SortByTitleClick(1), QStringLiteral("ｿｰﾄ:番号△"));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"9", "10", "100"}));
+  EXPECT_EQ(g.SortByTitleClick(1), QStringLiteral("ｿｰﾄ:番号▽"));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"100", "10", "9"}));
+  // Another column starts ascending, by text.
+  EXPECT_EQ(g.SortByTitleClick(0), QStringLiteral("ｿｰﾄ:名称△"));
+  EXPECT_EQ(Column(g.Model(), 0), (V{"a", "b", "c"}));
+  EXPECT_EQ(g.SortByTitleClick(5), QString());
+  // The string grid's entry sorts only on a title cell.
+  g.resize(400, 300);
+  g.show();
+  const int y = g.horizontalHeader()->height() / 2 + g.frameWidth();
+  const int x = g.columnViewportPosition(1) + g.frameWidth() + 5;
+  g.SortGrid(Qt::LeftButton, {}, 1, xlSortDesc, x, y);
+  EXPECT_EQ(Column(g.Model(), 1), (V{"100", "10", "9"}));
+  g.SortGrid(Qt::LeftButton, {}, 1, xlSortAsc, x, y + g.horizontalHeader()->height() + 2);
+  EXPECT_EQ(Column(g.Model(), 1), (V{"100", "10", "9"}));
+  // Without a title row nothing sorts.
+  g.SetFixedRows(0);
+  EXPECT_EQ(g.SortByTitleClick(0), QString());
+}
+
+TEST(GridSort, RandomMixedKeysGiveAConsistentStableOrder) {
+  std::mt19937 rng(7);
+  const V tokens = {"", "0", "1", "01", "1.0", "-3", "2e1", "nan", "inf", "abc", "ａ", "9", "10", " 5", "+4", "--1"};
+  std::vector<std::string> keys;
+  for (int i = 0; i < 3000; ++i) keys.push_back(tokens[rng() % tokens.size()]);
+  for (TGridSortKind kind : {gskNumeric, gskText}) {
+    TGridModel m;
+    FillKeys(m, "k", keys);
+    m.SortRows(0, kind, xlSortAsc);
+    // Class of a key: 0 empty, 1 number, 2 other (numeric kind).
+    auto cls = [](const std::string& k, double& v) {
+      if (k.empty()) return 0;
+      std::string t = k;
+      while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+      if (!t.empty() && t[0] == '+') t.erase(0, 1);
+      char* end = nullptr;
+      v = std::strtod(t.c_str(), &end);
+      return (!t.empty() && *end == 0 && std::isfinite(v) && t[0] != '+' && t.find_first_of("ni") == std::string::npos) ? 1 : 2;
+    };
+    const V col = Column(m, 0), tags = Column(m, 1);
+    ASSERT_EQ(col.size(), keys.size());
+    for (size_t i = 1; i < col.size(); ++i) {
+      int cmp;
+      if (kind == gskNumeric) {
+        double a = 0, b = 0;
+        const int ca = cls(col[i - 1], a), cb = cls(col[i], b);
+        cmp = ca != cb ? (ca < cb ? -1 : 1) : (ca == 1 ? (a < b ? -1 : a > b ? 1 : 0) : 0);
+      } else {
+        std::string ka, kb;
+        Cp932SortKey(col[i - 1], ka);
+        Cp932SortKey(col[i], kb);
+        cmp = ka < kb ? -1 : ka > kb ? 1 : 0;
+      }
+      ASSERT_LE(cmp, 0) << "row " << i;
+      if (cmp == 0) ASSERT_LT(std::stoi(tags[i - 1]), std::stoi(tags[i])) << "stability at row " << i;
+    }
+  }
+}
+
+TEST(GridRemoval, RowsAndColumnsKeepFlagsAlignedAndIndexesChecked) {
+  TXlsStringGrid g;
+  g.Fill({"番号", "作物名", "備考"}, {{"3", "トマト", "x"}, {"1", "なす", "y"}, {"2", "きゅうり", "z"}});
+  g.Model().SetRowFlags(1, grfNeighbour);  // トマト
+  g.Model().SetRowFlags(3, grfNeighbour);  // きゅうり
+  g.SortByColumn(0, gskNumeric, xlSortAsc);
+  ASSERT_EQ(Column(g.Model(), 1), (V{"なす", "きゅうり", "トマト"}));
+  EXPECT_EQ(g.Model().RowFlags(1), 0);
+  EXPECT_EQ(g.Model().RowFlags(2), grfNeighbour);
+  EXPECT_EQ(g.Model().RowFlags(3), grfNeighbour);
+  EXPECT_TRUE(g.RemoveRow(2));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"なす", "トマト"}));
+  EXPECT_EQ(g.Model().RowFlags(1), 0);
+  EXPECT_EQ(g.Model().RowFlags(2), grfNeighbour);
+  EXPECT_EQ(g.Model().rowCount(), 2);
+  // The title row and rows outside the grid are refused.
+  EXPECT_FALSE(g.RemoveRow(0));
+  EXPECT_FALSE(g.RemoveRow(3));
+  EXPECT_FALSE(g.RemoveColumn(3));
+  EXPECT_FALSE(g.RemoveColumn(-1));
+  EXPECT_TRUE(g.RemoveColumn(1));
+  EXPECT_EQ(g.ColCount(), 2);
+  EXPECT_EQ(g.Cells(1, 0), "備考");
+  EXPECT_EQ(g.Cells(1, 2), "x");
+  EXPECT_EQ(g.Model().columnCount(), 2);
+}
+
+TEST(GridModel, CopiesShareCellsUntilOneIsWritten) {
+  TXlsStringGrid a;
+  a.Fill({"番号", "名称"}, {{"1", "a"}, {"2", "b"}});
+  a.SetColWidths(1, 0);
+  a.Model().SetRowFlags(2, grfNeighbour);
+  TXlsStringGrid b;
+  b.AssignGrid(a);
+  EXPECT_TRUE(b.Model().SharesStoreWith(a.Model()));
+  EXPECT_EQ(b.ColWidths(1), 0);
+  EXPECT_EQ(b.Model().RowFlags(2), grfNeighbour);
+  // Sorting or removing in the copy changes only the copy's order.
+  b.SortByColumn(0, gskNumeric, xlSortDesc);
+  b.RemoveRow(2);
+  EXPECT_TRUE(b.Model().SharesStoreWith(a.Model()));
+  EXPECT_EQ(Column(a.Model(), 1), (V{"a", "b"}));
+  b.SetCells(1, 1, "changed");
+  EXPECT_FALSE(b.Model().SharesStoreWith(a.Model()));
+  EXPECT_EQ(a.Cells(1, 2), "b");
+  EXPECT_EQ(b.Cells(1, 1), "changed");
+  // Growing the shape keeps the cells.
+  b.SetColCount(3);
+  b.SetRowCount(4);
+  EXPECT_EQ(b.Cells(1, 1), "changed");
+  EXPECT_EQ(b.Cells(2, 3), "");
+  b.SetCells(2, 3, "new");
+  EXPECT_EQ(b.Cells(2, 3), "new");
+  EXPECT_EQ(b.Cells(1, 0), "名称");
+}
+
+TEST(GridView, SelectionCopyTakesTheSelectedCellAndSkipsHiddenColumns) {
+  TXlsStringGrid g;
+  g.Fill({"a", "b", "c"}, {{"1", "2", "3"}, {"4", "5", "6"}});
+  g.resize(400, 200);
+  g.SetCurrentCell(1, 2);
+  EXPECT_EQ(g.SelectionText(), "5");
+  g.CopySelection();
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("5"));
+  // A 2 x 2 selection whose first column is hidden gives only the second column.
+  g.SetColWidths(0, 0);
+  g.selectionModel()->select(QItemSelection(g.Model().index(0, 0), g.Model().index(1, 1)),
+                             QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(g.SelectionText(), "2\r\n5\r\n");
+}
+
+TEST(GridView, FittingKeepsTitlesOfAnEmptyResultAndDropsEmptyColumns) {
+  TXlsStringGrid g;
+  g.resize(800, 400);
+  g.Fill({"番号", "作物名", "空"}, {});
+  g.AdjustColumnWidths({});
+  EXPECT_EQ(g.ColCount(), 3);
+  EXPECT_GT(g.ColWidths(1), 0);
+  g.Fill({"番号", "作物名", "空"}, {{"1", "トマト", ""}, {"2", "なす", " "}});
+  g.Model().SetCell(2, 2, "");
+  TGridFitOptions opt;
+  opt.Lines = 2;
+  g.AdjustColumnWidths(opt);
+  EXPECT_EQ(g.ColCount(), 2);
+  EXPECT_EQ(g.Cells(1, 0), "作物名");
+  const QFontMetrics fm(g.font());
+  EXPECT_EQ(g.ColWidths(0), fm.horizontalAdvance("00000") + 5);
+  EXPECT_EQ(g.DefaultRowHeight(), fm.height() * 2);
+  EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(0, 3, 12), 0);
+  EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(300, 3, 12), 112);
+  EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(301, 0, 1), 302);
+}
+
+TEST(GridView, NeighbourTintSplitsCommaTextAndDelegatePaintsAlternateRows) {
+  TXlsStringGrid g;
+  g.Fill({"作物名", "病害虫"}, {{"トマト", "a"}, {"なす", "b"}, {"きゅうり", "c"}, {"ミニトマト", "d"}});
+  g.SetHighlightWords("トマト,\"な%す\"");
+  const TGridModel& m = g.Model();
+  EXPECT_TRUE(m.RowHighlighted(1));
+  EXPECT_TRUE(m.RowHighlighted(2));
+  EXPECT_FALSE(m.RowHighlighted(3));
+  EXPECT_TRUE(m.RowHighlighted(4));
+  EXPECT_FALSE(m.RowHighlighted(0));
+  TGridDelegate& d = g.Delegate();
+  d.EveryOtherLine = true;
+  d.OddRowColor = Qt::yellow;
+  d.EvenRowColor = Qt::cyan;
+  d.EvenRowFont = QFont("Sans", 20);
+  EXPECT_EQ(d.LookOf(m, 3, false).Background, QColor(Qt::yellow));
+  EXPECT_FALSE(d.LookOf(m, 3, false).EvenFont);
+  g.SetHighlightWords("");
+  EXPECT_EQ(d.LookOf(m, 2, false).Background, QColor(Qt::cyan));
+  EXPECT_TRUE(d.LookOf(m, 2, false).EvenFont);
+  EXPECT_FALSE(d.LookOf(m, 2, true).Background.isValid());
+  g.SetHighlightWords("なす\r\nきゅうり");
+  EXPECT_EQ(d.LookOf(m, 3, false).Background, QColor(0xC0, 0xDC, 0xC0));
+  // Painting a real frame exercises the delegate with wrap and frozen columns.
+  g.SetFixedCols(1);
+  g.resize(300, 200);
+  QImage img(300, 200, QImage::Format_ARGB32);
+  g.render(&img);
+  EXPECT_EQ(g.FixedCols(), 1);
+}
+
+TEST(GridFill, FromQueryResultWithNullsAndTitles) {
+  TSQLiteDb db(":memory:");
+  db.ExecSQL("CREATE TABLE t(bango INTEGER, meisho TEXT, nodo REAL);");
+  db.ExecSQL("INSERT INTO t VALUES(2, 'ボルドー', 0.5);");
+  db.ExecSQL("INSERT INTO t VALUES(NULL, NULL, NULL);");
+  db.ExecSQL("INSERT INTO t VALUES(3, '石灰', 1);");
+  auto tbl = db.GetTable("SELECT * FROM t");
+  tbl->Next();  // the fill starts at the current row
+  TXlsStringGrid g;
+  std::vector<std::string> titles = {"番号", "農薬の名称", "濃度"};
+  g.FillFromTable(*tbl, &titles);
+  EXPECT_EQ(tbl->Row(), 1);
+  ASSERT_EQ(g.RowCount(), 3);
+  EXPECT_EQ(g.Model().RowTexts(0), (V{"番号", "農薬の名称", "濃度"}));
+  EXPECT_EQ(g.Model().RowTexts(1), (V{"0", "", "0"}));
+  EXPECT_EQ(g.Model().RowTexts(2), (V{"3", "石灰", "1"}));
+  // Without titles the result's column names are used.
+  tbl->MoveFirst();
+  g.FillFromTable(*tbl);
+  EXPECT_EQ(g.Cells(0, 0), "BANGO");
+  EXPECT_EQ(g.Cells(1, 1), "ボルドー");
+}
+
+TEST(GridProperties, StartRowAndColRefuseZero) {
+  TXlsStringGrid g;
+  Sink().Clear();
+  EXPECT_FALSE(g.SetStartRow(0));
+  EXPECT_EQ(g.StartRow(), 1);
+  EXPECT_TRUE(g.SetStartCol(3));
+  EXPECT_EQ(g.StartCol(), 3);
+  ASSERT_EQ(Sink().Count(), 1u);
+  EXPECT_EQ(Sink().Messages()[0].text, "1以上の整数を入力してください。");
+  // Spreadsheet exports without data rows and without an automation installed.
+  g.Fill({"a"}, {});
+  EXPECT_EQ(g.CopyExcel(), 2);
+  g.Fill({"a"}, {{"1"}});
+  EXPECT_EQ(g.CopyKingsoft(), -1);
+  g.SetCurrentCell(0, 1);
+  EXPECT_EQ(g.MoveUp(), -1);
+  EXPECT_EQ(g.MoveDown(), -1);
+}

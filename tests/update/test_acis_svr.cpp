@@ -1,0 +1,658 @@
+// The update service against a real HTTP server on 127.0.0.1 (tests/update/svr_http_server.py)
+// serving the public service's pages and archives and a mirror's files, with archives made by
+// `zip` and databases made by `sqlite3`.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/message_sink.h"
+#include "svr_test_server.h"
+#include "update/acis_svr.h"
+#include "update/inet_download.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+}
+
+void SetMTime(const std::string& path, std::time_t t) {
+  struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+std::time_t MTime(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
+}
+
+bool Exists(const std::string& path) { return fs::exists(path); }
+
+std::string Capture(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ::pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// A small SQLite database whose table t holds one marker value.
+void MakeDb(const std::string& path, const std::string& marker) {
+  fs::remove(path);
+  fs::create_directories(fs::path(path).parent_path());
+  ASSERT_EQ(std::system(("sqlite3 " + path + " \"CREATE TABLE t(v TEXT); INSERT INTO t VALUES('" + marker + "');\"").c_str()), 0);
+}
+
+std::string DbMarker(const std::string& path) {
+  if (!Exists(path)) return "(none)";
+  return Capture("sqlite3 " + path + " \"SELECT v FROM t\" 2>&1");
+}
+
+// zip -j: the archive holds the files without folders.
+void MakeZip(const std::string& zip, const std::vector<std::string>& files) {
+  fs::remove(zip);
+  fs::create_directories(fs::path(zip).parent_path());
+  std::string cmd = "zip -q -j " + zip;
+  for (const auto& f : files) cmd += " " + f;
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+size_t CountLines(const std::string& log, const std::string& part) {
+  size_t n = 0, pos = 0;
+  while ((pos = log.find(part, pos)) != std::string::npos) {
+    ++n;
+    pos += part.size();
+  }
+  return n;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& part) {
+  for (const auto& l : lines)
+    if (l.find(part) != std::string::npos) return true;
+  return false;
+}
+
+const char* const kCsvPage =
+    "<html><head><meta charset=\"utf-8\"></head><body>\n"
+    "<p>2024年3月5日反映分（3月10日失効も反映しています）</p>\n"
+    "<li><a href=\"datacsv/R06_kihon.zip\" target =\"_blank\">登録基本部</a></li>\n"
+    "<li><a href=\"datacsv/R06_tekiyo1.zip\" target =\"_blank\">登録適用部一</a>"
+    "<a href=\"datacsv/R06_tekiyo2.zip\" target =\"_blank\">登録適用部二</a></li>\n"
+    "</body></html>\n";
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_) ::setenv(name_, old_.c_str(), 1);
+    else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Addresses, names from the CSV page, file-time comparison
+
+TEST(UpdateSources, AddressesAndOverrides) {
+  for (const char* n : {"QUILLMAR_ACIS_BASE", "QUILLMAR_MIRROR_BASE", "QUILLMAR_MIRROR_BASE_0",
+                        "QUILLMAR_MIRROR_BASE_1", "QUILLMAR_MIRROR_BASE_2", "QUILLMAR_MIRROR_BASE_3"})
+    ::unsetenv(n);
+  EXPECT_EQ(PublicServiceBase(), kAcisServiceBase);
+  EXPECT_EQ(PublicServiceUrl("/ddata/index2.htm"), std::string(kAcisServiceBase) + "/ddata/index2.htm");
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(MirrorSiteUrl(i), kMirrorBases[i]);
+  EXPECT_EQ(MirrorSiteUrl(7), kMirrorBases[0]);
+  EXPECT_EQ(MirrorSiteUrl(-1), kMirrorBases[0]);
+  EXPECT_EQ(MirrorSiteUrl(2).rfind("http://", 0), 0u);
+  EXPECT_EQ(MirrorSiteUrl(1).rfind("https://", 0), 0u);
+
+  {
+    ScopedEnv acis("QUILLMAR_ACIS_BASE", "http://127.0.0.1:9/");
+    EXPECT_EQ(PublicServiceUrl("/ddata/data/登録基本部.zip"),
+              "http://127.0.0.1:9/ddata/data/%E7%99%BB%E9%8C%B2%E5%9F%BA%E6%9C%AC%E9%83%A8.zip");
+  }
+  struct Case {
+    const char* value;
+    const char* want;
+  } cases[] = {{"http://127.0.0.1:9", "http://127.0.0.1:9/data/"},
+               {"http://127.0.0.1:9/", "http://127.0.0.1:9/data/"},
+               {"http://127.0.0.1:9/data", "http://127.0.0.1:9/data/"},
+               {"http://127.0.0.1:9/data/", "http://127.0.0.1:9/data/"},
+               {"http://127.0.0.1:9/m", "http://127.0.0.1:9/m/data/"}};
+  for (const Case& c : cases) {
+    ScopedEnv m("QUILLMAR_MIRROR_BASE", c.value);
+    EXPECT_EQ(MirrorSiteUrl(3), c.want) << c.value;
+  }
+  {
+    ScopedEnv all("QUILLMAR_MIRROR_BASE", "http://127.0.0.1:9");
+    ScopedEnv one("QUILLMAR_MIRROR_BASE_2", "http://127.0.0.1:10");
+    EXPECT_EQ(MirrorSiteUrl(1), "http://127.0.0.1:9/data/");
+    EXPECT_EQ(MirrorSiteUrl(2), "http://127.0.0.1:10/data/");
+
+    TOptionData o("/tmp/qm-none/");
+    o.DownSite = 3;
+    o.DownSiteVeskDB = 2;
+    EXPECT_EQ(DownloadBaseUrl(o), "http://127.0.0.1:10/data/");
+    o.DownSite = 4;
+    o.UserSite = "http://own.example/db";
+    EXPECT_EQ(DownloadBaseUrl(o), "http://own.example/db/");
+    o.DownSite = 0;
+    EXPECT_EQ(DownloadBaseUrl(o), "");
+  }
+  EXPECT_EQ(UrlEncodePath("/a b/%41%zz~x_y-z.zip"), "/a%20b/%41%25zz~x_y-z.zip");
+}
+
+TEST(UpdateSources, CsvNamesFromThePage) {
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const std::string dir = tmp.path().toStdString();
+  TCsvNames names;
+  ParseCsvFileNames(dir, names);  // no page: names stay empty
+  EXPECT_EQ(names, (TCsvNames{"", "", ""}));
+
+  WriteFile(dir + "/update2.htm", kCsvPage);
+  ParseCsvFileNames(dir, names);
+  EXPECT_EQ(names, (TCsvNames{"R06_kihon.zip", "R06_tekiyo1.zip", "R06_tekiyo2.zip"}));
+
+  // The same page in CP932 as some servers send it.
+  ASSERT_EQ(std::system(("iconv -f UTF-8 -t CP932 " + dir + "/update2.htm > " + dir + "/sjis.htm && mv " + dir +
+                         "/sjis.htm " + dir + "/update2.htm")
+                            .c_str()),
+            0);
+  names = {};
+  ParseCsvFileNames(dir, names);
+  EXPECT_EQ(names, (TCsvNames{"R06_kihon.zip", "R06_tekiyo1.zip", "R06_tekiyo2.zip"}));
+
+  // Names that would leave the download folder, or are no plain file names, are not taken;
+  // a later good line still counts.
+  struct Case {
+    const char* line;
+    TCsvNames want;
+  } cases[] = {
+      {"<a href=\"datacsv/../../etc/evil.zip\" target =\"_blank\">登録基本部</a>", {"", "", ""}},
+      {"<a href=\"datacsv/..zip\" target =\"_blank\">登録基本部</a>", {"", "", ""}},
+      {"<a href=\"datacsv/.hidden.zip\" target =\"_blank\">登録基本部</a>", {"", "", ""}},
+      {"<a href=\"datacsv/a\\b.zip\" target =\"_blank\">登録基本部</a>", {"", "", ""}},
+      {"<a href=\"datacsv/zip\" target =\"_blank\">登録基本部</a>", {"zip", "", ""}},
+      {"<a href=\"/x/zip\" target =\"_blank\">登録基本部</a>", {"", "", ""}},
+      {"<a href=\"datacsv/令和6年基本.zip\" target =\"_blank\">登録基本部</a>", {"令和6年基本.zip", "", ""}},
+      {"<a href=\"datacsv/t2.zip\" target =\"_blank\">登録適用部二</a>", {"", "", "t2.zip"}},
+      {"<a href=\"datacsv/t2.zip\" target=\"_blank\">登録適用部二</a>", {"", "", ""}},
+  };
+  for (const Case& c : cases) {
+    TCsvNames got;
+    ParseCsvFileNameLine(c.line, got);
+    EXPECT_EQ(got, c.want) << c.line;
+  }
+  TCsvNames got;
+  ParseCsvFileNameLine("<a href=\"datacsv/first.zip\" target =\"_blank\">登録基本部</a>", got);
+  ParseCsvFileNameLine("<a href=\"datacsv/../evil.zip\" target =\"_blank\">登録基本部</a>", got);
+  EXPECT_EQ(got[0], "first.zip");
+  ParseCsvFileNameLine("<a href=\"datacsv/second.zip\" target =\"_blank\">登録基本部</a>", got);
+  EXPECT_EQ(got[0], "second.zip");
+}
+
+TEST(UpdateSources, IsSourceNewerByFileTime) {
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const std::string src = tmp.path().toStdString() + "/src.zip", dst = tmp.path().toStdString() + "/dst.zip";
+  std::string msg;
+  EXPECT_FALSE(IsSourceNewer(src, dst, msg));
+  EXPECT_EQ(msg, "コピー元:" + src + " なし");
+  WriteFile(src, "s");
+  EXPECT_TRUE(IsSourceNewer(src, dst, msg));
+  EXPECT_EQ(msg, "コピー先:" + dst + " なし");
+  WriteFile(dst, "d");
+  struct Case {
+    std::time_t s, d;
+    bool newer;
+  } cases[] = {{1000000, 1000000, false}, {1000001, 1000000, true}, {999999, 1000000, false}};
+  for (const Case& c : cases) {
+    SetMTime(src, c.s);
+    SetMTime(dst, c.d);
+    EXPECT_EQ(IsSourceNewer(src, dst, msg), c.newer) << c.s << " vs " << c.d;
+    EXPECT_EQ(msg, c.newer ? src + " > " + dst : std::string("更新なし"));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Against the loopback server
+
+class AcisSvrTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    root_ = tmp_.path().toStdString();
+    fs::create_directories(Www(""));
+    server_ = std::make_unique<TSvrTestServer>(Www(""));
+    ASSERT_TRUE(server_->Running()) << "the loopback test server did not start";
+    acis_ = std::make_unique<ScopedEnv>("QUILLMAR_ACIS_BASE", server_->Base());
+    mirror_ = std::make_unique<ScopedEnv>("QUILLMAR_MIRROR_BASE", server_->Base());
+    for (const char* n : {"QUILLMAR_MIRROR_BASE_0", "QUILLMAR_MIRROR_BASE_1", "QUILLMAR_MIRROR_BASE_2",
+                          "QUILLMAR_MIRROR_BASE_3"})
+      ::unsetenv(n);
+    options_ = TOptionData(root_ + "/app/");
+    options_.DownloadDir = root_ + "/dl";
+    options_.DBDir = root_ + "/db";
+    options_.dirLAN = root_ + "/lan";
+    hooks_.LogMemo = [this](const std::string& line) { log_.push_back(line); };
+  }
+
+  std::string Www(const std::string& rel) const { return root_ + "/www/" + rel; }
+  std::string Dl(const std::string& name) const { return options_.DownloadDir + "/" + name; }
+  std::string Db(const std::string& name) const { return options_.DBDir + "/" + name; }
+  std::string Work(const std::string& name) const { return root_ + "/work/" + name; }
+
+  std::string ServerLog() {
+    TAcisSvr svr(options_);
+    const std::string file = root_ + "/server.log";
+    fs::remove(file);
+    EXPECT_TRUE(svr.Download(server_->Base() + "/__log", file));
+    return ReadFile(file);
+  }
+
+  // A zip holding one database with the marker.
+  void PublishDbZip(const std::string& zipPath, const std::string& dbName, const std::string& marker) {
+    MakeDb(Work(dbName), marker);
+    MakeZip(zipPath, {Work(dbName)});
+  }
+
+  std::string AllLog() const {
+    std::string s;
+    for (const auto& l : log_) s += l + "\n";
+    return s;
+  }
+
+  QTemporaryDir tmp_;
+  std::string root_;
+  std::unique_ptr<TSvrTestServer> server_;
+  std::unique_ptr<ScopedEnv> acis_, mirror_;
+  TOptionData options_{"/tmp/"};
+  TSvrHooks hooks_;
+  std::vector<std::string> log_;
+};
+
+TEST_F(AcisSvrTest, CsvPageCheckFetchesArchivesAndComparesTimes) {
+  options_.DownSite = 0;
+  WriteFile(Www("ddata/index2.htm"), kCsvPage);
+  SetMTime(Www("ddata/index2.htm"), 1700000000);
+  for (const char* n : {"R06_kihon.zip", "R06_tekiyo1.zip", "R06_tekiyo2.zip"}) WriteFile(Www(std::string("ddata/datacsv/") + n), n);
+
+  {  // No local page: newer, and the three archives arrive.
+    TAcisSvr svr(options_);
+    EXPECT_TRUE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.StatusCode, "200");
+    EXPECT_EQ(MTime(Dl("update2.htm")), 1700000000);
+    for (const char* n : {"R06_kihon.zip", "R06_tekiyo1.zip", "R06_tekiyo2.zip"}) EXPECT_EQ(ReadFile(Dl(n)), n);
+  }
+  {  // Unchanged page: 304, not newer; nothing fetched again.
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.StatusCode, "304");
+  }
+  fs::remove(Dl("R06_tekiyo1.zip"));
+  {  // A missing archive is fetched even when the page did not change.
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.StatusCode, "304");  // the answer about the page, not about the archive
+    EXPECT_TRUE(Exists(Dl("R06_tekiyo1.zip")));
+  }
+  std::string log = ServerLog();
+  EXPECT_EQ(CountLines(log, "GET /ddata/datacsv/R06_kihon.zip"), 1u);
+  EXPECT_EQ(CountLines(log, "GET /ddata/datacsv/R06_tekiyo1.zip"), 2u);
+  // Every page request after the first was conditional, with a real date.
+  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm ims=-"), 1u);
+  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm ims=Tue, 14 Nov 2023 22:13:20 GMT"), 2u);
+
+  SetMTime(Www("ddata/index2.htm"), 1700000100);
+  {  // The server page is newer.
+    TAcisSvr svr(options_);
+    EXPECT_TRUE(svr.CheckPublicDataUpdate());
+  }
+  // A server that sends no Last-Modified and ignores If-Modified-Since: the same page again
+  // is no news; a changed page is.
+  WriteFile(Www("ddata/index2.htm.nolm"), "");
+  for (int run = 0; run < 2; ++run) {
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate()) << run;
+    EXPECT_EQ(svr.StatusCode, "200");
+    EXPECT_TRUE(svr.LastModified.empty());
+  }
+  WriteFile(Www("ddata/index2.htm"), std::string(kCsvPage) + "<!-- new -->\n");
+  {
+    TAcisSvr svr(options_);
+    EXPECT_TRUE(svr.CheckPublicDataUpdate());
+  }
+}
+
+TEST_F(AcisSvrTest, CsvPageCheckIgnoresTheMachineZone) {
+  // The server copy is older than the local copy by one hour. The wall-clock comparison of
+  // the data's zone against the machine's would call it newer on a machine west of Japan.
+  options_.DownSite = 0;
+  WriteFile(Www("ddata/index2.htm"), kCsvPage);
+  WriteFile(Www("ddata/index2.htm.always"), "");  // a 200 whatever we ask, with Last-Modified
+  SetMTime(Www("ddata/index2.htm"), 1700000000);
+  WriteFile(Dl("update2.htm"), "older copy");
+  SetMTime(Dl("update2.htm"), 1700003600);
+  const char* old = std::getenv("TZ");
+  std::string saved = old ? old : "";
+  ::setenv("TZ", "America/Los_Angeles", 1);
+  ::tzset();
+  TAcisSvr svr(options_);
+  bool newer = svr.CheckPublicDataUpdate();
+  if (old) ::setenv("TZ", saved.c_str(), 1);
+  else ::unsetenv("TZ");
+  ::tzset();
+  EXPECT_EQ(svr.StatusCode, "200");
+  EXPECT_EQ(svr.LastModified, "Tue, 14 Nov 2023 22:13:20 GMT");
+  EXPECT_FALSE(newer);
+}
+
+TEST_F(AcisSvrTest, XlsPageCheckFetchesFiveArchivesUnderZipNames) {
+  options_.DownSite = 1;
+  WriteFile(Www("ddata/index.htm"), "<p>2024年3月5日反映分</p>\n");
+  const char* files[] = {"登録基本部.zip", "登録適用部一.lzh", "登録適用部二.lzh", "登録適用部三.lzh", "登録適用部四.zip"};
+  for (const char* f : files) WriteFile(Www(std::string("ddata/data/") + f), f);
+  TAcisSvr svr(options_);
+  EXPECT_TRUE(svr.CheckPublicDataUpdate());
+  const char* local[] = {"登録基本部.zip", "登録適用部一.zip", "登録適用部二.zip", "登録適用部三.zip", "登録適用部四.zip"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ReadFile(Dl(local[i])), files[i]) << local[i];
+  EXPECT_FALSE(Exists(Dl("登録適用部一.lzh")));
+}
+
+TEST_F(AcisSvrTest, MirrorDateFileAndToroku) {
+  options_.DownSite = 2;
+  options_.DownSiteVeskDB = 7;  // any other value: mirror 0
+  WriteFile(Www("data/update.txt"), "本ファイルは、「令和6年3月5日」分を反映した農薬登録情報です。\n");
+  WriteFile(Www("data/toroku.zip"), "toroku");
+  {
+    TAcisSvr svr(options_);
+    EXPECT_TRUE(svr.CheckPublicDataUpdate());
+    EXPECT_FALSE(Exists(Dl("toroku.zip")));  // fetched by the update itself, not by the check
+  }
+  {
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.StatusCode, "304");
+    EXPECT_EQ(ReadFile(Dl("toroku.zip")), "toroku");
+  }
+  EXPECT_EQ(DataDateText(ReadFile(Dl("update.txt")).substr(0, ReadFile(Dl("update.txt")).find('\n'))),
+            "2024年3月5日反映");
+}
+
+TEST_F(AcisSvrTest, ErrorStatusAndUnreachableServer) {
+  options_.DownSite = 0;
+  WriteFile(Www("ddata/index2.htm.status"), "503");
+  {
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.StatusCode, "503");
+    EXPECT_EQ(svr.ErrorCode, INET_ERROR_HTTP_STATUS_CODE);
+  }
+  {
+    ScopedEnv dead("QUILLMAR_ACIS_BASE", "http://127.0.0.1:1");
+    TAcisSvr svr(options_);
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_TRUE(svr.StatusCode.empty());
+    EXPECT_EQ(svr.ErrorCode, INET_ERROR_OPEN_URL);
+    EXPECT_EQ(InetErrorText(svr.ErrorCode), "INET_ERROR_OPEN_URL");
+  }
+  EXPECT_EQ(InetErrorText(12345), "");
+}
+
+TEST_F(AcisSvrTest, SharedFolderPages) {
+  options_.UseLAN = true;
+  options_.DownSite = 0;
+  {
+    TAcisSvr svr(options_);
+    svr.LogMemo = hooks_.LogMemo;
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_TRUE(HasLine(log_, "共有フォルダ " + options_.dirLAN + "/update2.htm 検索失敗..."));
+  }
+  WriteFile(options_.dirLAN + "/update2.htm", kCsvPage);
+  SetMTime(options_.dirLAN + "/update2.htm", 1700000000);
+  for (bool want : {true, false}) {
+    log_.clear();
+    TAcisSvr svr(options_);
+    svr.LogMemo = hooks_.LogMemo;
+    EXPECT_EQ(svr.CheckPublicDataUpdate(), want);
+    EXPECT_EQ(ReadFile(Dl("update2.htm")), kCsvPage);
+    EXPECT_EQ(MTime(Dl("update2.htm")), 1700000000);  // the copy keeps the shared file's time
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_EQ(log_[0], "共有フォルダ " + options_.dirLAN + "/update2.htm 更新確認 " +
+                           (want ? "コピー先:" + Dl("update2.htm") + " なし" : std::string("更新なし")));
+  }
+  // The spreadsheet page missing in the shared folder: no log line.
+  options_.DownSite = 1;
+  log_.clear();
+  TAcisSvr svr(options_);
+  svr.LogMemo = hooks_.LogMemo;
+  EXPECT_FALSE(svr.CheckPublicDataUpdate());
+  EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
+  options_.DownSite = 3;
+  PublishDbZip(Www("data/acis.zip"), "acis.db", "v1");
+  PublishDbZip(Www("data/spec.zip"), "spec.db", "s1");
+  SetMTime(Www("data/acis.zip"), 1700000000);
+  SetMTime(Www("data/spec.zip"), 1700000000);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+
+  WriteFile(Db("acis.db-journal"), "stale journal of an older file");
+  SQLiteDbDownload(hooks_, options_);  // first run: no local copies, no question
+  EXPECT_FALSE(Exists(Db("acis.db-journal")));
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v1");
+  EXPECT_EQ(DbMarker(Db("spec.db")), "s1");
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_TRUE(HasLine(log_, "SQLiteDB データ更新確認..."));
+  EXPECT_TRUE(HasLine(log_, "acis.db 更新"));
+  EXPECT_TRUE(HasLine(log_, "spec.db 更新"));
+  for (const auto& e : fs::directory_iterator(options_.DBDir))  // no temporary folder left
+    EXPECT_EQ(e.path().filename().string().find(".qm-install"), std::string::npos);
+
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);  // nothing new: asked with the local date, then 304
+  EXPECT_TRUE(HasLine(log_, "304 "));
+  EXPECT_FALSE(HasLine(log_, "acis.db 更新"));
+  std::string slog = ServerLog();
+  EXPECT_EQ(CountLines(slog, "/data/acis.zip ims=-"), 1u);  // only the very first request
+  EXPECT_EQ(CountLines(slog, "/data/acis.zip ims=Tue, 14 Nov 2023 22:13:20 GMT"), 1u);
+
+  // A newer acis.zip: the question comes (the log sink answers yes) and v2 is installed.
+  PublishDbZip(Www("data/acis.zip"), "acis.db", "v2");
+  SetMTime(Www("data/acis.zip"), 1700000100);
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  ASSERT_EQ(sink.Count(), 1u);
+  EXPECT_NE(sink.Messages()[0].text.find("新しい acis.db があります。"), std::string::npos);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+
+  // A cut-off archive (a complete transfer of a broken file) keeps the installed database,
+  // and the broken copy is dropped so the next check asks again.
+  std::string good = ReadFile(Www("data/acis.zip"));
+  PublishDbZip(Www("data/acis.zip"), "acis.db", "v3");
+  std::string v3 = ReadFile(Www("data/acis.zip"));
+  WriteFile(Www("data/acis.zip"), v3.substr(0, v3.size() / 2));
+  SetMTime(Www("data/acis.zip"), 1700000200);
+  options_.NoUpdateCheck = true;
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗"));
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
+  EXPECT_EQ(sink.Count(), 1u);  // NoUpdateCheck: no question
+
+  // A zip whose acis.db is no database is refused too.
+  WriteFile(Work("acis.db"), "not a database at all");
+  MakeZip(Www("data/acis.zip"), {Work("acis.db")});
+  SetMTime(Www("data/acis.zip"), 1700000300);
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+
+  // The transfer itself cut short: the download fails and nothing changes.
+  PublishDbZip(Www("data/acis.zip"), "acis.db", "v4");
+  SetMTime(Www("data/acis.zip"), 1700000400);
+  WriteFile(Www("data/acis.zip.truncate"), "");
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
+  fs::remove(Www("data/acis.zip.truncate"));
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v4");
+}
+
+TEST_F(AcisSvrTest, PrebuiltDatabaseDeclinedOwnSiteAndNoServer) {
+  options_.DownSite = 4;
+  options_.UserSite = server_->Base() + "/own";  // no trailing "/"
+  PublishDbZip(Www("own/acis.zip"), "acis.db", "o1");
+  PublishDbZip(Www("own/spec.zip"), "spec.db", "p1");
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
+
+  // Declined: the newer copy is left on the server.
+  struct NoSink : TMessageSink {
+    int asked = 0;
+    TMsgAnswer Show(const TMessage&, TMsgButtons, TMsgAnswer) override {
+      ++asked;
+      return TMsgAnswer::No;
+    }
+  } no;
+  {
+    TScopedMessageSink scoped(&no);
+    PublishDbZip(Www("own/acis.zip"), "acis.db", "o2");
+    SetMTime(Www("own/acis.zip"), std::time(nullptr) + 100);
+    log_.clear();
+    SQLiteDbDownload(hooks_, options_);
+  }
+  EXPECT_EQ(no.asked, 1);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
+  EXPECT_EQ(CountLines(AllLog(), "200 "), 2u);  // the check's status, logged again when declined
+
+  // The server does not answer at all: spec.zip is not attempted.
+  options_.UserSite = "http://127.0.0.1:1/own/";
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_TRUE(HasLine(log_, "StatusCode なし サーバ接続失敗!"));
+  EXPECT_FALSE(HasLine(log_, "spec.zip"));
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
+
+  // No connection: nothing is asked.
+  auto prev = SetInetConnectedStateProvider([] { return TInetConnectedState{false, false}; });
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  SetInetConnectedStateProvider(prev);
+  EXPECT_EQ(log_.back(), "インターネット接続なし。更新確認省略...");
+  EXPECT_TRUE(IsInternetConnected());
+}
+
+TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
+  MakeDb(Work("acis.db"), "l1");
+  MakeZip(options_.dirLAN + "/acis.zip", {Work("acis.db")});
+  SetMTime(options_.dirLAN + "/acis.zip", 1700000000);
+  CopyDbFromLan(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
+  EXPECT_EQ(MTime(Dl("acis.zip")), 1700000000);
+  EXPECT_TRUE(HasLine(log_, "acis.zip 更新あり"));
+  EXPECT_TRUE(HasLine(log_, "spec.zip 更新なし"));  // none in the shared folder
+
+  log_.clear();
+  CopyDbFromLan(hooks_, options_);
+  EXPECT_EQ(log_, (std::vector<std::string>{"acis.zip 更新なし", "spec.zip 更新なし"}));
+
+  // A damaged archive in the shared folder leaves the database alone.
+  MakeDb(Work("acis.db"), "l2");
+  MakeZip(Work("l2.zip"), {Work("acis.db")});
+  std::string z = ReadFile(Work("l2.zip"));
+  WriteFile(options_.dirLAN + "/acis.zip", z.substr(0, z.size() / 2));
+  SetMTime(options_.dirLAN + "/acis.zip", 1700000100);
+  CopyDbFromLan(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
+
+  // Another source folder (an own site given as a folder).
+  MakeDb(Work("acis.db"), "u1");
+  MakeZip(root_ + "/own/acis.zip", {Work("acis.db")});
+  CopyDbFromLan(hooks_, options_, root_ + "/own");
+  EXPECT_EQ(DbMarker(Db("acis.db")), "u1");
+}
+
+TEST_F(AcisSvrTest, DownloadProgressCancelAndMasterScripts) {
+  std::string big(300000, 'b');
+  WriteFile(Www("data/big.bin"), big);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> bars;
+  int pumps = 0;
+  {
+    TAcisSvr svr(options_);
+    svr.ProgressBar = [&](std::uint32_t max, std::uint32_t pos) { bars.emplace_back(max, pos); };
+    svr.ProcessMessages = [&] { ++pumps; };
+    EXPECT_TRUE(svr.Download(server_->Base() + "/data/big.bin", Dl("big.bin")));
+    EXPECT_EQ(svr.ProgressStatus, INET_PROGRESS_END);
+    EXPECT_EQ(svr.ProgressText, server_->Base() + "/data/big.bin");
+    EXPECT_FALSE(svr.LastModified.empty());
+    EXPECT_EQ(svr.CodeText(), "200 OK");
+  }
+  ASSERT_FALSE(bars.empty());
+  EXPECT_EQ(bars.back(), std::make_pair(std::uint32_t(big.size()), std::uint32_t(big.size())));
+  EXPECT_GT(pumps, 0);
+
+  // Cancel asked from the pump: the old copy stays.
+  WriteFile(Www("data/big.bin"), std::string(300000, 'c'));
+  SetMTime(Www("data/big.bin"), std::time(nullptr) + 100);
+  {
+    TAcisSvr svr(options_);
+    svr.ProcessMessages = [&] { svr.Cancel = true; };
+    EXPECT_FALSE(svr.Download(server_->Base() + "/data/big.bin", Dl("big.bin")));
+    EXPECT_EQ(svr.ErrorCode, INET_E_ABORT);
+  }
+  EXPECT_EQ(ReadFile(Dl("big.bin")), big);
+
+  // The master scripts come through the service: into the temporary name, conditional on
+  // the local copy.
+  WriteFile(Www("data/sakumotsu.txt"), "INSERT INTO m VALUES(1);\n");
+  SetMTime(Www("data/sakumotsu.txt"), 1700000000);
+  TSvrMasterDownloader md(hooks_, &options_);
+  EXPECT_TRUE(md.IsInternetConnected());
+  EXPECT_EQ(md.MirrorSiteUrl(1), server_->Base() + "/data/");
+  auto r = md.Download(md.MirrorSiteUrl(0) + "sakumotsu.txt", Dl("sakumotsu.txt"), Dl("sakumotsu.txt.new"));
+  EXPECT_TRUE(r.Changed);
+  EXPECT_EQ(r.StatusCode, 200);
+  EXPECT_EQ(MTime(Dl("sakumotsu.txt.new")), 1700000000);
+  fs::rename(Dl("sakumotsu.txt.new"), Dl("sakumotsu.txt"));
+  r = md.Download(md.MirrorSiteUrl(0) + "sakumotsu.txt", Dl("sakumotsu.txt"), Dl("sakumotsu.txt.new"));
+  EXPECT_FALSE(r.Changed);
+  EXPECT_EQ(r.StatusCode, 304);
+  EXPECT_FALSE(Exists(Dl("sakumotsu.txt.new")));
+}
