@@ -8,7 +8,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>

@@ -1258,6 +1258,12 @@ def write_mirror(out, products):
     write_bytes(os.path.join(d, "update.txt"), cp932(DATE_SENTENCE + "\r\n"))
 
 
+def grid_name(p):
+    # the spreadsheets carry one product name with a broken closing quote,
+    # which the update window mends when it reads the cell
+    return p.meisho_raw.replace("_", " ").replace("“京都微研”", "“京都微研\"")
+
+
 def write_grid(out, products, make_xls):
     """Spreadsheet rows: what the spreadsheet reader hands to the grid importers."""
     d = os.path.join(out, "grid")
@@ -1267,7 +1273,7 @@ def write_grid(out, products, make_xls):
     for p in products:
         for gi, g in enumerate(p.ings):
             seibun = "" if seibun_empty(p) else g.seibun
-            rows.append([str(p.bango), p.shurui, p.meisho_raw.replace("_", " "), p.ryakusho, g.ippanmei, seibun,
+            rows.append([str(p.bango), p.shurui, grid_name(p), p.ryakusho, g.ippanmei, seibun,
                          p.nodo[gi], str(len(p.ings)), p.yoto, p.zaikei, str(excel_serial(p.torokubi))])
     sheets["登録基本部"] = rows
     uses = [(p, u) for p in products for u in p.uses]
@@ -1277,7 +1283,7 @@ def write_grid(out, products, make_xls):
         rows = [list(TEKIYO_HEADER)]
         for p, u in part:
             raw = u["raw"]
-            r = [str(p.bango), p.yoto, p.shurui, p.meisho_raw.replace("_", " "), p.ryakusho]
+            r = [str(p.bango), p.yoto, p.shurui, grid_name(p), p.ryakusho]
             for k in ("sakumotsu", "basho", "byochu", "mokuteki", "baisu", "ekiryo", "jiki", "kaisu", "hoho",
                       "jikan", "ondo", "dojo", "chitai", "tekiyaku"):
                 r.append(raw[k].replace("_", " ").replace("\r\n", "\n"))
