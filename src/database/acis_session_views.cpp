@@ -14,12 +14,16 @@ const char* const kCrLf = "\r\n";
 
 // The chemical group of an ingredient: as stored, or from the RAC table for the pest class of
 // the row (the first character of idbyochu), falling back to its largest group over all
-// classes.  cid is compared as text, so a table that stores it as a number matches too.
+// classes, NULL when the table has no row for it.  Written without aggregates so that SQLite
+// can read the RAC table (a UNION ALL view of the three code tables) through its indexes for
+// each row; cid is compared as text, so a table that stores it as a number matches too.
 std::string KeitoExpr(const std::string& n, bool rk) {
   if (!rk) return "keito" + n;
-  return "(select if(count(*) > 0, keito,(select max(keito) from rac2 where ippanmei = seibun" + n +
-         " group by ippanmei)) from rac2 where ippanmei = seibun" + n +
-         " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)) as keito" + n;
+  const std::string sb = "seibun" + n;
+  const std::string cls = "ippanmei = " + sb + " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)";
+  return "CASE WHEN EXISTS (select 1 from rac2 where " + cls + ") THEN (select keito from rac2 where " + cls +
+         ") ELSE (select keito from rac2 where ippanmei = " + sb +
+         " and keito is not null order by keito desc limit 1) END as keito" + n;
 }
 
 std::string Groups(int style, bool rk) {

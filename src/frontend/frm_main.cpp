@@ -589,6 +589,9 @@ void TfrmMain::BuildPages() {
   mLog->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(mLog, &QPlainTextEdit::customContextMenuRequested, this, [this](const QPoint& p) { ShowLogPopup(p); });
   SplitterGrid->addWidget(mLog);
+  // The log pane may be made as small as one line, or pushed out of sight.
+  mLog->setMinimumHeight(16);
+  SplitterGrid->setCollapsible(1, true);
   SplitterGrid->setStretchFactor(0, 1);
   SplitterGrid->setStretchFactor(1, 0);
   setCentralWidget(SplitterGrid);

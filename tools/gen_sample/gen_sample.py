@@ -769,13 +769,24 @@ def crop_weight(c):
     return 10
 
 
+_POOL_CACHE = {}
+
+
 def choose_crops(rng, pool, n, groups_only=False):
     """An anchor crop and mostly its relatives: a product is registered on related crops."""
-    weights = [(c, 1 if groups_only else crop_weight(c)) for c in pool]
-    weights = [(c, w) for c, w in weights if w > 0] or [(c, 1) for c in pool]
+    key = (id(pool), groups_only)
+    if key not in _POOL_CACHE:
+        weights = [(c, 1 if groups_only else crop_weight(c)) for c in pool]
+        weights = [(c, w) for c, w in weights if w > 0] or [(c, 1) for c in pool]
+        kin = {}
+        for c, _ in weights:
+            for k in (c.parent, c.parent.parent if c.parent is not None else None):
+                if k is not None:
+                    kin.setdefault(id(k), []).append(c)
+        _POOL_CACHE[key] = (pool, weights, kin)
+    _, weights, kin_of = _POOL_CACHE[key]
     n = min(n, len(weights))
     chosen = [weighted(rng, weights)]
-    in_pool = set(id(c) for c, _ in weights)
     guard = 0
     while len(chosen) < n and guard < n * 20:
         guard += 1
@@ -783,8 +794,7 @@ def choose_crops(rng, pool, n, groups_only=False):
             base = rng.choice(chosen)
             kin = base.parent.parent if base.parent is not None and base.parent.parent is not None and \
                 rng.random() < 0.3 else base.parent
-            rel = [c for c in pool if id(c) in in_pool and c not in chosen and kin is not None and
-                   (c.parent is kin or (c.parent is not None and c.parent.parent is kin))]
+            rel = [c for c in kin_of.get(id(kin), ()) if c not in chosen] if kin is not None else []
             if rel:
                 chosen.append(rng.choice(rel))
                 continue
