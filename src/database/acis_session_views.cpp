@@ -14,16 +14,22 @@ const char* const kCrLf = "\r\n";
 
 // The chemical group of an ingredient: as stored, or from the RAC table for the pest class of
 // the row (the first character of idbyochu), falling back to its largest group over all
-// classes, NULL when the table has no row for it.  Written without aggregates so that SQLite
-// can read the RAC table (a UNION ALL view of the three code tables) through its indexes for
-// each row; cid is compared as text, so a table that stores it as a number matches too.
+// classes, NULL when the table has no group for it.  Written without aggregates, so that SQLite
+// reads the RAC table (a UNION ALL view of the three code tables) through its indexes for each
+// row, and skipping the look-ups for an empty ingredient slot.  cid is compared as text, so a
+// table that stores it as a number matches too.  A class row without a group counts as none.
 std::string KeitoExpr(const std::string& n, bool rk) {
   if (!rk) return "keito" + n;
   const std::string sb = "seibun" + n;
-  const std::string cls = "ippanmei = " + sb + " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)";
-  return "CASE WHEN EXISTS (select 1 from rac2 where " + cls + ") THEN (select keito from rac2 where " + cls +
-         ") ELSE (select keito from rac2 where ippanmei = " + sb +
-         " and keito is not null order by keito desc limit 1) END as keito" + n;
+  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE ifnull((select keito from rac2 where ippanmei = " + sb +
+         " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)), (select keito from rac2 where ippanmei = " + sb +
+         " and keito is not null order by keito desc limit 1)) END as keito" + n;
+}
+
+// The ingredient table looked up by general name, skipped for an empty slot (same result).
+std::string SeibunLookup(const std::string& column, const std::string& sb) {
+  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE (select " + column + " from tSeibun where ippanmei = " + sb +
+         ") END";
 }
 
 std::string Groups(int style, bool rk) {
@@ -35,17 +41,17 @@ std::string Groups(int style, bool rk) {
     const std::string keito = KeitoExpr(n, rk);
     switch (style) {
       case 0:
-        s += "(ifnull((select kanryaku from tSeibun where ippanmei = " + sb + ")," + sb + ")) as " + sb + ", " +
-             keito + ", " + ks + ", " + mid + ",";
+        s += "(ifnull(" + SeibunLookup("kanryaku", sb) + "," + sb + ")) as " + sb + ", " + keito + ", " + ks + ", " +
+             mid + ",";
         break;
       case 1:
-        s += "concat(' ', " + sb + ", '['||(select seibun from tSeibun where ippanmei = " + sb + ")||']') as " +
-             sb + ", " + keito + ", " + ks + ", " + mid + ",";
+        s += "concat(' ', " + sb + ", '['||" + SeibunLookup("seibun", sb) + "||']') as " + sb + ", " + keito + ", " +
+             ks + ", " + mid + ",";
         break;
       case 2:
       case 3:
-        s += sb + ", " + keito + ", concat(': ', (select " + (style == 2 ? "seibun" : "shoryaku") +
-             " from tSeibun where ippanmei = " + sb + "), " + ks + ") as " + ks + ", " + mid + ",";
+        s += sb + ", " + keito + ", concat(': ', " + SeibunLookup(style == 2 ? "seibun" : "shoryaku", sb) + ", " + ks +
+             ") as " + ks + ", " + mid + ",";
         break;
       default:
         s += sb + ", " + keito + ", " + ks + ", " + mid + ",";

@@ -1,7 +1,9 @@
 #include "foundation/check_list_box_ex.h"
 
 #include <QHelpEvent>
-#include <QToolTip>
+#include <QMouseEvent>
+
+#include "foundation/list_hint_window.h"
 
 TCheckListBoxEx::TCheckListBoxEx(QWidget* parent) : QListWidget(parent) {}
 
@@ -35,9 +37,12 @@ bool TCheckListBoxEx::viewportEvent(QEvent* ev) {
   if (ev->type() == QEvent::ToolTip) {
     auto* he = static_cast<QHelpEvent*>(ev);
     const TClippedHint h = HintAt(he->pos());
-    if (h.Show) QToolTip::showText(h.GlobalPos, h.Text, viewport(), h.ItemRect);
-    else QToolTip::hideText();
+    if (!FHint) FHint = new TListBoxHintWindow(this);
+    FHint->ShowHint(h.Show ? h.Text : QString(), font(), h.GlobalPos, 2);
     return true;
   }
+  if (FHint && (ev->type() == QEvent::Leave || ev->type() == QEvent::MouseButtonPress ||
+                (ev->type() == QEvent::MouseMove && !HintAt(static_cast<QMouseEvent*>(ev)->position().toPoint()).Show)))
+    FHint->hide();
   return QListWidget::viewportEvent(ev);
 }

@@ -20,4 +20,7 @@ class TCheckListBoxEx : public QListWidget {
 
  protected:
   bool viewportEvent(QEvent* ev) override;
+
+ private:
+  TListBoxHintWindow* FHint = nullptr;
 };

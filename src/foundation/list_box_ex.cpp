@@ -2,7 +2,9 @@
 
 #include <QFontMetrics>
 #include <QHelpEvent>
-#include <QToolTip>
+#include <QMouseEvent>
+
+#include "foundation/list_hint_window.h"
 
 TClippedHint ClippedItemHint(const QListWidget* list, const QPoint& viewportPos, const QPoint& offset,
                              int extraHeight) {
@@ -33,9 +35,12 @@ bool TListBoxEx::viewportEvent(QEvent* ev) {
   if (ev->type() == QEvent::ToolTip) {
     auto* he = static_cast<QHelpEvent*>(ev);
     const TClippedHint h = HintAt(he->pos());
-    if (h.Show) QToolTip::showText(h.GlobalPos, h.Text, viewport(), h.ItemRect);
-    else QToolTip::hideText();
+    if (!FHint) FHint = new TListBoxHintWindow(this);
+    FHint->ShowHint(h.Show ? h.Text : QString(), font(), h.GlobalPos, 0);
     return true;
   }
+  if (FHint && (ev->type() == QEvent::Leave || ev->type() == QEvent::MouseButtonPress ||
+                (ev->type() == QEvent::MouseMove && !HintAt(static_cast<QMouseEvent*>(ev)->position().toPoint()).Show)))
+    FHint->hide();
   return QListWidget::viewportEvent(ev);
 }

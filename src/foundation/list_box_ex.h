@@ -4,6 +4,8 @@
 #include <QPoint>
 #include <QString>
 
+class TListBoxHintWindow;
+
 // The hint of a list item under a viewport point: the item's full text when it is wider than
 // the list's client width, shown at the item's top-left moved by `offset`.
 struct TClippedHint {
@@ -25,4 +27,7 @@ class TListBoxEx : public QListWidget {
 
  protected:
   bool viewportEvent(QEvent* ev) override;
+
+ private:
+  TListBoxHintWindow* FHint = nullptr;
 };

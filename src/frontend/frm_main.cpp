@@ -59,6 +59,16 @@ QSplitter* NewSplitter(Qt::Orientation o, const char* name, QWidget* parent = nu
 
 QWidget* NewPanel(const char* name, QWidget* parent = nullptr) { return Named(new QWidget(parent), name); }
 
+// A panel that keeps a grid's place while the grid is hidden (grids show with their first
+// result), so the splitter around it keeps its layout.
+QWidget* GridHolder(QWidget* grid, const char* name) {
+  QWidget* holder = NewPanel(name);
+  auto* l = new QVBoxLayout(holder);
+  l->setContentsMargins(0, 0, 0, 0);
+  l->addWidget(grid);
+  return holder;
+}
+
 QPushButton* NewButton(const QString& caption, const char* name, QWidget* parent = nullptr) {
   return Named(new QPushButton(caption, parent), name);
 }
@@ -474,6 +484,7 @@ void TfrmMain::BuildChemicalTab() {
   tabSeibunPlural = NewPage(pgYakuzaiSideSeibun, "tabSeibunPlural", "複数", "全ての有効成分を含む剤");
   tabRacKeito = NewPage(pgYakuzaiSideSeibun, "tabRacKeito", "RAC系統", "RAC系統が同一の剤");
   SplitterYakuzaiList->addWidget(pgYakuzaiSideSeibun);
+  SplitterYakuzaiList->setStretchFactor(0, 1);
   side->addWidget(SplitterYakuzaiList, 1);
   SplitterYakuzaiSide->addWidget(pnlYakuzaiSide);
 
@@ -484,6 +495,8 @@ void TfrmMain::BuildChemicalTab() {
   upper->setContentsMargins(0, 0, 0, 0);
   SplitterSeizai = NewSplitter(Qt::Horizontal, "SplitterSeizai");
   upper->addWidget(SplitterSeizai);
+  // Product choice and product grid at the left, the ingredient grid in the middle, the
+  // aquatic-toxicity notes at the right.
   pnlYakuzaiTop = NewPanel("pnlYakuzaiTop");
   auto* topl = new QVBoxLayout(pnlYakuzaiTop);
   topl->setContentsMargins(0, 0, 0, 0);
@@ -494,18 +507,21 @@ void TfrmMain::BuildChemicalTab() {
   sel->setContentsMargins(0, 0, 0, 0);
   cbYakuzai = NewCombo("cbYakuzai", true);
   sel->addWidget(cbYakuzai);
-  gdSeizai = CreateResultGrid(pnlYakuzaiSelect, "gdSeizai");
-  sel->addWidget(gdSeizai, 1);
+  sel->addStretch(1);
   SplitterYakuzaiSeibun->addWidget(pnlYakuzaiSelect);
-  gdSeibun = CreateResultGrid(nullptr, "gdSeibun");
-  SplitterYakuzaiSeibun->addWidget(gdSeibun);
+  gdSeizai = CreateResultGrid(nullptr, "gdSeizai");
+  SplitterYakuzaiSeibun->addWidget(GridHolder(gdSeizai, "pnlSeizai"));
+  SplitterYakuzaiSeibun->setStretchFactor(1, 1);
   SplitterSeizai->addWidget(pnlYakuzaiTop);
+  gdSeibun = CreateResultGrid(nullptr, "gdSeibun");
+  SplitterSeizai->addWidget(GridHolder(gdSeibun, "pnlSeibun"));
   mSuisan = Named(new QPlainTextEdit, "mSuisan");
   mSuisan->setReadOnly(true);
   SplitterSeizai->addWidget(mSuisan);
+  SplitterSeizai->setStretchFactor(1, 1);
   SplitterYakuzaiTekiyo->addWidget(pnlYakuzaiUpper);
   gdYakuzai = CreateResultGrid(nullptr, "gdYakuzai");
-  SplitterYakuzaiTekiyo->addWidget(gdYakuzai);
+  SplitterYakuzaiTekiyo->addWidget(GridHolder(gdYakuzai, "pnlYakuzai"));
   SplitterYakuzaiTekiyo->setStretchFactor(1, 1);
   SplitterYakuzaiSide->addWidget(SplitterYakuzaiTekiyo);
   SplitterYakuzaiSide->setStretchFactor(1, 1);
@@ -552,7 +568,7 @@ void TfrmMain::BuildSqlTab() {
   btnQueryExec = NewButton("実行", "btnQueryExec");
   btnQuerySave = NewButton("保存", "btnQuerySave");
   btnQueryLoad = NewButton("読込", "btnQueryLoad");
-  btnTest = NewButton("TEST", "btnTest");
+  btnTest = NewButton("TEST", "btnTest", pnlSQL);
   btnTest->hide();
   btnTest->setEnabled(false);
   buttons->addWidget(btnQueryExec);
@@ -562,7 +578,7 @@ void TfrmMain::BuildSqlTab() {
   sl->addLayout(buttons);
   SplitterSQL->addWidget(pnlSQL);
   gdSQL = CreateResultGrid(nullptr, "gdSQL");
-  SplitterSQL->addWidget(gdSQL);
+  SplitterSQL->addWidget(GridHolder(gdSQL, "pnlSqlGrid"));
   SplitterSQL->setStretchFactor(1, 1);
   SplitterSqlSide->addWidget(SplitterSQL);
   SplitterSqlSide->setStretchFactor(1, 1);
@@ -597,7 +613,22 @@ void TfrmMain::BuildPages() {
   setCentralWidget(SplitterGrid);
   connect(pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
 
-  for (QSplitter* s : findChildren<QSplitter*>()) s->installEventFilter(this);
+  for (QSplitter* s : findChildren<QSplitter*>()) {
+    s->installEventFilter(this);
+    // A size the user drags is the pane's size from then on.
+    connect(s, &QSplitter::splitterMoved, this, [this, s] {
+      if (applyingSizes_) return;
+      for (int i = 0; i < s->count(); ++i) pendingSizes_.erase(s->widget(i));
+    });
+    // Panes may be made small; their sizes are the user's.
+    for (int i = 0; i < s->count(); ++i) {
+      QWidget* pane = s->widget(i);
+      if (s->orientation() == Qt::Horizontal)
+        pane->setMinimumWidth(std::max(pane->minimumWidth(), 16));
+      else
+        pane->setMinimumHeight(std::max(pane->minimumHeight(), 16));
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -790,7 +821,8 @@ void TfrmMain::ApplyOptions() {
   if (o.TabletMode) {
     for (QSplitter* s : findChildren<QSplitter*>()) s->setHandleWidth(std::max(1, o.TabletSplitterWidth));
     const QString css = QString("QTabBar::tab { min-height: %1px; }").arg(std::max(10, o.TabletTabHeight));
-    for (QTabWidget* t : {pgSearch, pgSakumotsu, pgYakuzaiSide, pgYakuzaiSideSeibun}) t->setStyleSheet(css);
+    for (QTabWidget* t : {pgSearch, pgSakumotsu.data(), pgYakuzaiSide, pgYakuzaiSideSeibun})
+      if (t) t->setStyleSheet(css);
   }
 }
 

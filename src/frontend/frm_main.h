@@ -160,8 +160,10 @@ class TfrmMain : public QMainWindow {
   // crop tab
   QSplitter* SplitterFraSakumotsu = nullptr;
   QWidget* fraSakumotsu = nullptr;
-  QTabWidget* pgSakumotsu = nullptr;  // the crop frame's page control
-  QLineEdit *eSakumotsu = nullptr, *eKinsetsuSakumotsu = nullptr;
+  // The crop frame's page control and selection boxes (the frame's own controls once the real
+  // frame replaced the placeholder; the frame sets them then).
+  QPointer<QTabWidget> pgSakumotsu;
+  QPointer<QLineEdit> eSakumotsu, eKinsetsuSakumotsu;
   QWidget *pnlSakuLeft = nullptr, *pnlSearchParam = nullptr, *pnlByochuSel = nullptr, *pnlYotoSel = nullptr,
           *pnlKeitoSel = nullptr, *pnlSeibunSel = nullptr;
   QPushButton *btnByochu = nullptr, *btnMokuteki = nullptr, *btnYoto = nullptr, *btnZaikei = nullptr,
@@ -217,9 +219,17 @@ class TfrmMain : public QMainWindow {
           *pmnGoogleTekiyo = nullptr, *pmnRemoveClm = nullptr, *pmnRemoveRow = nullptr;
   QAction *pmnLogCopy = nullptr, *pmnLogSelectAll = nullptr, *pmnLogSave = nullptr;
 
+  // Puts the real control in the place of a placeholder the window was built with (same
+  // place in its splitter or layout, same object name, the stored size kept) and deletes the
+  // placeholder. The later pages arrive this way, e.g.
+  //   w.fraSakumotsu = w.ReplaceControl(w.fraSakumotsu, frame);
+  // Returns the replacement (nullptr arguments change nothing and return the placeholder).
+  QWidget* ReplaceControl(QWidget* Placeholder, QWidget* Replacement);
+
   // Layout sizes of panels inside splitters (the width or height the settings keep).
   int PaneSize(QWidget* Pane) const;
   void SetPaneSize(QWidget* Pane, int Size);
+  void ApplyPaneSize(QWidget* Pane, int Size);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -272,6 +282,7 @@ class TfrmMain : public QMainWindow {
   bool layoutSaved_ = false;
   std::array<QLabel*, 5> panels_{};
   int lastTab_ = 0;
+  bool applyingSizes_ = false;
 };
 
 // The main window of the running program (null until created, and again once destroyed).

@@ -203,8 +203,8 @@ void TfrmMain::actSearchTekiyouExecute() {
 void TfrmMain::actSearchStrClearExecute() {
   switch (pgSearch->currentIndex()) {
     case tiSakumotsu:
-      eSakumotsu->clear();
-      eKinsetsuSakumotsu->clear();
+      if (eSakumotsu) eSakumotsu->clear();
+      if (eKinsetsuSakumotsu) eKinsetsuSakumotsu->clear();
       for (QComboBox* c : {cbByochu, cbMokuteki, cbZaikei}) {
         c->clearEditText();
         c->setCurrentIndex(-1);

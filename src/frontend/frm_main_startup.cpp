@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLayout>
 #include <QListWidget>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
@@ -76,46 +78,90 @@ int TfrmMain::PaneSize(QWidget* Pane) const {
 void TfrmMain::SetPaneSize(QWidget* Pane, int Size) {
   QSplitter* s = SplitterOf(Pane);
   if (!s || Size < 0) return;
-  if (!s->isVisible()) {
-    pendingSizes_[Pane] = Size;
-    return;
-  }
-  pendingSizes_.erase(Pane);
+  // The size holds until the user drags the splitter: layouts that settle later, and a
+  // neighbour that shows later, do not change it.
+  pendingSizes_[Pane] = Size;
+  ApplyPaneSize(Pane, Size);
+}
+
+void TfrmMain::ApplyPaneSize(QWidget* Pane, int Size) {
+  QSplitter* s = SplitterOf(Pane);
+  const int i = s ? s->indexOf(Pane) : -1;
+  if (i < 0 || !s->isVisible() || Pane->isHidden()) return;
   QList<int> sizes = s->sizes();
-  const int i = s->indexOf(Pane);
-  if (i < 0 || sizes.size() < 2) return;
-  int total = 0;
-  for (int v : sizes) total += v;
-  // The other pane that takes up the difference: the one with a stretch factor, else the
+  // The other pane that takes up the difference: the one that stretches most, else the
   // largest one.
+  auto stretch = [s](int k) {
+    const QSizePolicy p = s->widget(k)->sizePolicy();
+    return s->orientation() == Qt::Horizontal ? p.horizontalStretch() : p.verticalStretch();
+  };
   int other = -1;
-  for (int k = 0; k < sizes.size(); ++k)
-    if (k != i && (other < 0 || sizes[k] > sizes[other])) other = k;
-  const int room = std::max(0, total - (total - sizes[i] - sizes[other]));
-  const int v = std::min(Size, room);
+  for (int k = 0; k < sizes.size(); ++k) {
+    if (k == i || s->widget(k)->isHidden()) continue;
+    if (other < 0 || stretch(k) > stretch(other) || (stretch(k) == stretch(other) && sizes[k] > sizes[other]))
+      other = k;
+  }
+  if (other < 0 || sizes[i] == Size) return;
+  const int v = std::min(Size, sizes[i] + sizes[other]);
   sizes[other] += sizes[i] - v;
   sizes[i] = v;
+  applyingSizes_ = true;
   s->setSizes(sizes);
+  applyingSizes_ = false;
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (auto* s = qobject_cast<QSplitter*>(watched)) {
-    if (event->type() == QEvent::Show || event->type() == QEvent::Resize) {
-      // The splitter has its size now: the stored sizes of its panes apply.
-      if (s->isVisible() && s->width() > 0 && s->height() > 0) {
-        for (int i = 0; i < s->count(); ++i) {
-          QWidget* pane = s->widget(i);
-          if (auto it = pendingSizes_.find(pane); it != pendingSizes_.end()) {
-            const int v = it->second;
-            pendingSizes_.erase(it);
-            SetPaneSize(pane, v);
-          }
+    const QEvent::Type t = event->type();
+    if ((t == QEvent::Show || t == QEvent::Resize || t == QEvent::LayoutRequest) && s->isVisible()) {
+      QPointer<QSplitter> guard(s);
+      auto apply = [this, guard] {
+        if (!guard || !guard->isVisible()) return;
+        for (int i = 0; i < guard->count(); ++i) {
+          QWidget* pane = guard->widget(i);
+          if (auto it = pendingSizes_.find(pane); it != pendingSizes_.end()) ApplyPaneSize(pane, it->second);
         }
-      }
+      };
+      apply();
+      // Once more when the layouts around have settled.
+      QTimer::singleShot(0, this, apply);
     }
     return false;
   }
   return GridEventFilter(watched, event);
+}
+
+QWidget* TfrmMain::ReplaceControl(QWidget* Placeholder, QWidget* Replacement) {
+  if (!Placeholder || !Replacement || Placeholder == Replacement) return Placeholder;
+  if (Replacement->objectName().isEmpty()) Replacement->setObjectName(Placeholder->objectName());
+  QWidget* parent = Placeholder->parentWidget();
+  if (auto* s = qobject_cast<QSplitter*>(parent)) {
+    const QList<int> sizes = s->sizes();
+    const int i = s->indexOf(Placeholder);
+    s->replaceWidget(i, Replacement);
+    s->setSizes(sizes);
+    if (s->orientation() == Qt::Horizontal)
+      Replacement->setMinimumWidth(std::max(Replacement->minimumWidth(), 16));
+    else
+      Replacement->setMinimumHeight(std::max(Replacement->minimumHeight(), 16));
+  } else if (parent && parent->layout()) {
+    delete parent->layout()->replaceWidget(Placeholder, Replacement);
+  } else {
+    Replacement->setParent(parent);
+  }
+  if (auto it = pendingSizes_.find(Placeholder); it != pendingSizes_.end()) {
+    pendingSizes_[Replacement] = it->second;
+    pendingSizes_.erase(it);
+  }
+  if (auto it = lastSizes_.find(Placeholder); it != lastSizes_.end()) {
+    lastSizes_[Replacement] = it->second;
+    lastSizes_.erase(it);
+  }
+  Replacement->setVisible(!Placeholder->isHidden());
+  Placeholder->hide();
+  Placeholder->setParent(nullptr);
+  delete Placeholder;
+  return Replacement;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -125,6 +171,8 @@ void TfrmMain::RestoreWindowPlacement(TIniFile& Ini) {
   const QRect cur = geometry();
   QRect r(Ini.ReadInteger(W, "Left", cur.x()), Ini.ReadInteger(W, "Top", cur.y()),
           Ini.ReadInteger(W, "Width", cur.width()), Ini.ReadInteger(W, "Height", cur.height()));
+  // The window cannot be smaller than its controls allow; placed with the size it will have.
+  r.setSize(r.size().expandedTo(minimumSizeHint()));
   r = PlaceWindowRect(r, ScreenWorkAreas(), VirtualScreenWidth());
   setGeometry(r);
   const int state = Ini.ReadInteger(W, "WindowState", 0);
@@ -142,8 +190,10 @@ void TfrmMain::RestoreLayout(TIniFile& Ini) {
   SetPaneSize(fraSakumotsu, Ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", PaneSize(fraSakumotsu)));
   // The crop frame takes the stored page and then always opens on its first one.
   const int cropPage = Ini.ReadInteger(W, "TabSakumotsuFraSakumotsuTabIndex", 0);
-  if (cropPage >= 0 && cropPage < pgSakumotsu->count()) pgSakumotsu->setCurrentIndex(cropPage);
-  pgSakumotsu->setCurrentIndex(0);
+  if (pgSakumotsu) {
+    if (cropPage >= 0 && cropPage < pgSakumotsu->count()) pgSakumotsu->setCurrentIndex(cropPage);
+    pgSakumotsu->setCurrentIndex(0);
+  }
   for (const TPageKey& k : kPageKeys) {
     QWidget* page = this->*k.Page;
     SetPageIndex(pgYakuzaiSideSeibun, page, Ini.ReadInteger(W, k.Key, pgYakuzaiSideSeibun->indexOf(page)));
@@ -167,7 +217,7 @@ void TfrmMain::SaveLayout() {
     ini.WriteInteger(W, "TabYakuzaiSelectPnlHeight", PaneSize(pnlYakuzaiSelect));
     ini.WriteInteger(W, "TabYakuzaiSeizaiWidth", PaneSize(mSuisan));
     ini.WriteInteger(W, "TabSakumotsuFraSakumotsuWidth", PaneSize(fraSakumotsu));
-    ini.WriteInteger(W, "TabSakumotsuFraSakumotsuTabIndex", pgSakumotsu->currentIndex());
+    ini.WriteInteger(W, "TabSakumotsuFraSakumotsuTabIndex", pgSakumotsu ? pgSakumotsu->currentIndex() : 0);
     for (const TPageKey& k : kPageKeys) ini.WriteInteger(W, k.Key, pgYakuzaiSideSeibun->indexOf(this->*k.Page));
     ini.WriteInteger(W, "pgYakuzaiSideSeibunActivePageIndex", pgYakuzaiSideSeibun->currentIndex());
     ini.UpdateFile();

@@ -76,7 +76,7 @@ void AppendCsvField(std::string& out, std::string_view cell) {
 
 namespace {
 
-// Builds the CSV line by line; `sink` receives each field's text and each separator.
+// Builds the CSV line by line; `put` receives each field (with its separator) and each line end.
 template <typename Emit>
 bool ForEachCsvPiece(const TGridModel& m, bool endComma, Emit&& put) {
   const std::vector<int> cols = VisibleColumns(m, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -266,6 +267,7 @@ void TGridModel::FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* 
   std::vector<bool> numericCol(cols);
   for (int c = 0; c < cols; ++c) numericCol[c] = tbl.ColType(c) == sctInteger || tbl.ColType(c) == sctFloat;
   std::string tmp;
+  auto lastBreath = std::chrono::steady_clock::now();
   for (int r = 0; r < rows; ++r) {
     tbl.MoveTo(start + r);
     for (int c = 0; c < cols; ++c) {
@@ -281,7 +283,14 @@ void TGridModel::FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* 
       }
       s->At(r + 1, c) = id;
     }
-    if (breathe && (r & 1023) == 1023) breathe();
+    // Pending window messages run about every 50 ms, not after every row.
+    if (breathe && (r & 1023) == 1023) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now - lastBreath >= std::chrono::milliseconds(50)) {
+        breathe();
+        lastBreath = now;
+      }
+    }
   }
   tbl.MoveTo(start);
   FStore = std::move(s);
@@ -475,7 +484,6 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-    case Qt::ToolTipRole:
       return CellQ(index.column(), row);
     case Qt::TextAlignmentRole:
       if (FFixedRows > 0 && IsNumberTitle(Cell(index.column(), 0)))

@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -234,25 +235,41 @@ bool TXlsStringGrid::SelectionRect(int& left, int& top, int& right, int& bottom)
   return true;
 }
 
-bool TXlsStringGrid::CellAt(const QPoint& widgetPos, int& col, int& row) const {
-  const QHeaderView* h = horizontalHeader();
-  if (h->isVisible() && h->geometry().contains(widgetPos)) {
-    col = h->logicalIndexAt(widgetPos.x() - h->x());
-    row = 0;
-    return col >= 0;
-  }
-  const QPoint vp = viewport()->mapFrom(this, widgetPos);
-  QModelIndex i = indexAt(vp);
+bool TXlsStringGrid::CellAt(const QPoint& viewportPos, int& col, int& row) const {
+  QModelIndex i = indexAt(viewportPos);
   if (!i.isValid()) return false;
   col = i.column();
   row = i.row() + FModel->FixedRows();
   return true;
 }
 
+bool TXlsStringGrid::CellAtWidget(const QPoint& widgetPos, int& col, int& row) const {
+  const QHeaderView* h = horizontalHeader();
+  if (h->isVisible() && h->geometry().contains(widgetPos)) {
+    col = h->logicalIndexAt(widgetPos.x() - h->x());
+    row = 0;
+    return col >= 0;
+  }
+  return CellAt(viewport()->mapFrom(this, widgetPos), col, row);
+}
+
 // ---------------------------------------------------------------- filling
 
-void TXlsStringGrid::FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles) {
-  FModel->FillFromTable(tbl, titles);
+void TXlsStringGrid::FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles,
+                                   const std::function<void()>& breathe) {
+  FModel->FillFromTable(tbl, titles, breathe);
+}
+
+void TXlsStringGrid::BeginUpdate() {
+  if (FUpdateCount++ == 0) setUpdatesEnabled(false);
+}
+
+void TXlsStringGrid::EndUpdate() {
+  if (FUpdateCount == 0) return;
+  if (--FUpdateCount == 0) {
+    setUpdatesEnabled(true);
+    viewport()->update();
+  }
 }
 
 void TXlsStringGrid::Fill(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& rows) {
@@ -419,7 +436,7 @@ TGridSortResult TXlsStringGrid::SortByColumn(int col, TGridSortKind kind, TXlSor
 
 void TXlsStringGrid::SortGrid(Qt::MouseButton, Qt::KeyboardModifiers, int kind, TXlSortOrder order, int x, int y) {
   int col, row;
-  if (FModel->FixedRows() < 1 || !CellAt(QPoint(x, y), col, row)) return;
+  if (FModel->FixedRows() < 1 || !CellAtWidget(QPoint(x, y), col, row)) return;
   if (row >= FModel->FixedRows()) return;
   SortByColumn(col, kind == 1 ? gskNumeric : gskText, order);
 }
@@ -470,6 +487,25 @@ void TXlsStringGrid::mousePressEvent(QMouseEvent* ev) {
   QTableView::mousePressEvent(ev);
 }
 
+void TXlsStringGrid::wheelEvent(QWheelEvent* ev) {
+  if (!ProportionalScrollBars || verticalScrollMode() != ScrollPerItem) {
+    QTableView::wheelEvent(ev);
+    return;
+  }
+  FWheelRest += ev->angleDelta().y();
+  const int notches = FWheelRest / 120;
+  FWheelRest %= 120;
+  if (notches != 0) verticalScrollBar()->setValue(verticalScrollBar()->value() - notches);
+  ev->accept();
+}
+
+void TXlsStringGrid::SetEditing(bool on) {
+  FModel->Editable = on;
+  setEditTriggers(on ? (QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::AnyKeyPressed)
+                     : QAbstractItemView::NoEditTriggers);
+}
+
 void TXlsStringGrid::mouseReleaseEvent(QMouseEvent* ev) {
   MouseRow = -1;
   QTableView::mouseReleaseEvent(ev);
@@ -481,14 +517,14 @@ bool TXlsStringGrid::RemoveColumn(int col) {
   if (col < 0 || col >= FModel->ColCount()) return false;
   const int selCol = Col(), selRow = Row();
   const int h = horizontalScrollBar()->value();
-  setUpdatesEnabled(false);
+  BeginUpdate();
   FModel->RemoveColumn(col);
   if (SortCol == col) SortCol = 0;
   else if (SortCol > col) --SortCol;
   if (selRow >= 0 && FModel->ColCount() > 0) SetCurrentCell(std::min(selCol, FModel->ColCount() - 1), selRow);
   horizontalScrollBar()->setValue(h);
   if (FFixedCols > FModel->ColCount()) SetFixedCols(FModel->ColCount());
-  setUpdatesEnabled(true);
+  EndUpdate();
   return true;
 }
 
@@ -496,12 +532,12 @@ bool TXlsStringGrid::RemoveRow(int row) {
   if (row < FModel->FixedRows() || row >= FModel->RowCount()) return false;
   const int selCol = Col(), selRow = Row();
   const int v = verticalScrollBar()->value();
-  setUpdatesEnabled(false);
+  BeginUpdate();
   FModel->RemoveRow(row);
   if (selRow >= 0 && DataRows() > 0)
     SetCurrentCell(std::max(selCol, 0), std::clamp(selRow, FModel->FixedRows(), FModel->RowCount() - 1));
   verticalScrollBar()->setValue(v);
-  setUpdatesEnabled(true);
+  EndUpdate();
   return true;
 }
 

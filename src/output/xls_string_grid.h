@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QTableView>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -77,13 +78,19 @@ class TXlsStringGrid : public QTableView {
   void SetCurrentCell(int col, int row);
   // Selection rectangle in grid coordinates; false when nothing is selected.
   bool SelectionRect(int& left, int& top, int& right, int& bottom) const;
-  // Grid cell under a point of the widget (the title row is row 0); false when none.
-  bool CellAt(const QPoint& widgetPos, int& col, int& row) const;
+  // Data cell under a point of the viewport (the coordinates of viewport mouse events and of
+  // customContextMenuRequested); false when none.  Rows are grid rows (the first data row is
+  // FixedRows).
+  bool CellAt(const QPoint& viewportPos, int& col, int& row) const;
+  // Cell under a point of the grid widget itself, the title row (row 0) included.
+  bool CellAtWidget(const QPoint& widgetPos, int& col, int& row) const;
   bool RowSelect() const { return selectionBehavior() == QAbstractItemView::SelectRows; }
   void SetRowSelect(bool on);
 
   // ---- filling ----
-  void FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles = nullptr);
+  // `breathe` (optional) runs about every 50 ms during a long fill (pending window messages).
+  void FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles = nullptr,
+                     const std::function<void()>& breathe = nullptr);
   void Fill(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& rows);
   // Copies another grid: cells (shared), order, widths, flags, fixed rows and columns, row height.
   void AssignGrid(const TXlsStringGrid& src);
@@ -110,7 +117,11 @@ class TXlsStringGrid : public QTableView {
   bool CSVUtf8 = false;  // write CSV as UTF-8 instead of Shift-JIS
   std::string ExcelFileName;
   std::string HTMLFileName;
-  bool ProportionalScrollBars = false;  // Qt's scroll bars are proportional already
+  // Qt's scroll bars are proportional already; while set, the wheel moves one row per notch.
+  bool ProportionalScrollBars = false;
+  // An editable grid (cells edited in place); result grids are not.
+  void SetEditing(bool on);
+  bool Editing() const { return FModel->Editable; }
   int SortCol = 0;
   TXlSortOrder SortOrder = xlSortAsc;
   int FreezePanesRow = 0, FreezePanesCol = 0;
@@ -147,6 +158,11 @@ class TXlsStringGrid : public QTableView {
   static int TextWidthPerLine(int width, int lines, int addend);
   void SetHighlightWords(const std::string& commaOrLines);
 
+  // Drawing is suspended from the first BeginUpdate to the EndUpdate that balances it.
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateCount() const { return FUpdateCount; }
+
   static QString SortArrowText(TXlSortOrder order) { return order == xlSortAsc ? QStringLiteral("△") : QStringLiteral("▽"); }
   static TXlSortOrder ToggleSortOrder(TXlSortOrder order) { return order == xlSortAsc ? xlSortDesc : xlSortAsc; }
 
@@ -160,6 +176,7 @@ class TXlsStringGrid : public QTableView {
   bool eventFilter(QObject* obj, QEvent* ev) override;
   void mousePressEvent(QMouseEvent* ev) override;
   void mouseReleaseEvent(QMouseEvent* ev) override;
+  void wheelEvent(QWheelEvent* ev) override;
   void resizeEvent(QResizeEvent* ev) override;
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -177,4 +194,6 @@ class TXlsStringGrid : public QTableView {
   int FFixedCols = 0;
   int FStartRow = 1, FStartCol = 1;
   bool FSyncing = false;
+  int FUpdateCount = 0;
+  int FWheelRest = 0;
 };

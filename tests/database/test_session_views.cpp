@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QFileInfo>
+#include <QProcess>
+
 #include "database/acis_session_views.h"
 #include "sample_acis_db.h"
 #include "support_acis_fixture.h"
@@ -179,4 +182,19 @@ TEST(SessionViews, ViewsOverARealCropSearch) {
                     "NULL AND v.keito1 NOT IN (SELECT keito FROM rac2 WHERE ippanmei = v.seibun1)"),
             "0");
   EXPECT_EQ(SqlErrors(sink), 0);
+}
+
+TEST(SessionViews, QmtoolSqlSeesThePerConnectionObjects) {
+  const QString tool = QString::fromStdString(BinaryPath("bin/qmtool"));
+  if (!QFileInfo::exists(tool)) GTEST_SKIP() << "qmtool is not built";
+  OPEN_SAMPLE_DB(s);
+  s.Db.reset();
+  QProcess p;
+  p.start(tool, {"sql", "--db", QString::fromStdString(s.DBDir),
+                 "INSERT INTO ttTekiyoSaku(bango, sakumotsu) VALUES (1, 'トマト');"
+                 "SELECT bango, sakumotsu, seibun1 FROM tvTekiyoRkSaku1; -- the views exist"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.readAllStandardError().toStdString(), "");
+  EXPECT_EQ(p.readAllStandardOutput().toStdString(), "bango\tsakumotsu\tseibun1\n1\tトマト\t\n");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 #include "foundation/check_tree_view.h"
 #include "foundation/form_panel.h"
 #include "foundation/list_box_ex.h"
+#include "foundation/list_hint_window.h"
 #include "foundation/win_spin_edit.h"
 #include "foundation/xp_tool_bar.h"
 
@@ -128,6 +130,19 @@ TEST(ListBoxes, CheckCountAndClippedItemHints) {
   EXPECT_EQ(h.GlobalPos, cl.viewport()->mapToGlobal(r1.topLeft() + QPoint(9, -3)));
   EXPECT_EQ(h.HintSize.height(), QFontMetrics(cl.font()).height() + 2);
   EXPECT_FALSE(cl.HintAt(QPoint(5, 190)).Show);  // below the items
+  // The hint window itself: shown at the item for a clipped one, sized to the text.
+  QHelpEvent tip(QEvent::ToolTip, r1.center(), cl.viewport()->mapToGlobal(r1.center()));
+  QApplication::sendEvent(cl.viewport(), &tip);
+  auto* win = cl.findChild<TListBoxHintWindow*>();
+  ASSERT_NE(win, nullptr);
+  EXPECT_TRUE(win->isVisible());
+  EXPECT_EQ(win->text(), cl.item(1)->text());
+  EXPECT_EQ(win->size(), QSize(QFontMetrics(cl.font()).horizontalAdvance(cl.item(1)->text()) + 5,
+                               QFontMetrics(cl.font()).height() + 2));
+  EXPECT_EQ(win->pos(), h.GlobalPos);
+  QHelpEvent tip0(QEvent::ToolTip, r0.center(), cl.viewport()->mapToGlobal(r0.center()));
+  QApplication::sendEvent(cl.viewport(), &tip0);
+  EXPECT_FALSE(win->isVisible());
 
   TListBoxEx lb;
   lb.resize(100, 100);

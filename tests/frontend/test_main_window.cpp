@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -376,4 +377,27 @@ TEST(MainWindow, YotoWhereClauseQuotesTheName) {
   EXPECT_EQ(YotoWhereClause(""), "");
   EXPECT_EQ(YotoWhereClause("殺虫剤"), "WHERE yoto = '殺虫剤'");
   EXPECT_EQ(YotoWhereClause("a'b"), "WHERE yoto = 'a''b'");
+}
+
+// The window on the sample register with a result shown: rendering works (Japanese text,
+// alternate rows, the status bar). With QM_SCREENSHOT set the picture is saved there.
+TEST(MainWindow, RendersTheSampleRegister) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[WINDOW]\nLeft=0\nTop=0\nWidth=1000\nHeight=700\nLogPaneHeight=110\nLogPaneVisible=1\n"
+              "StatusBarVisible=1\nToolBarVisible=1\nSearchPanelVisible=1\n[OPTIONS]\nTekiyouGridEveryOtherLine=1\n"
+              "[COLOR]\nTekiyouColor2=00F0F0E0\n");
+  TfrmMain w;
+  w.show();
+  Pump(200);
+  ASSERT_TRUE(AcisDB);
+  ASSERT_TRUE(w.ShowQueryInGrid(w.gdTekiyo,
+                                "SELECT bango, meisho, sakumotsu, byochu, baisu, jiki, kaisu, hoho, zaikei "
+                                "FROM tekiyo ORDER BY idsaku, bango LIMIT 300"));
+  w.SortByTitle(w.gdTekiyo, 2);
+  Pump(200);
+  EXPECT_EQ(w.StatusText(3), "300件");
+  const QPixmap shot = w.grab();
+  EXPECT_FALSE(shot.isNull());
+  if (const char* path = std::getenv("QM_SCREENSHOT")) EXPECT_TRUE(shot.save(QString::fromLocal8Bit(path)));
 }

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <random>
 
@@ -300,4 +303,78 @@ TEST(GridProperties, StartRowAndColRefuseZero) {
   g.SetCurrentCell(0, 1);
   EXPECT_EQ(g.MoveUp(), -1);
   EXPECT_EQ(g.MoveDown(), -1);
+}
+
+TEST(GridView, TitlePressSortsAndRightPressDoesNot) {
+  TXlsStringGrid g;
+  g.Fill({"名称", "番号"}, {{"b", "10"}, {"a", "9"}, {"c", "100"}});
+  g.resize(400, 300);
+  g.show();
+  QString text;
+  int pressed = 0;
+  QObject::connect(&g, &TXlsStringGrid::Sorted, [&](const QString& t) { text = t; });
+  QObject::connect(&g, &TXlsStringGrid::TitlePressed, [&](int, Qt::MouseButton) { ++pressed; });
+  QHeaderView* h = g.horizontalHeader();
+  const QPoint p(h->sectionViewportPosition(1) + h->sectionSize(1) / 2, h->height() / 2);
+  auto press = [&](Qt::MouseButton b) {
+    QMouseEvent ev(QEvent::MouseButtonPress, QPointF(p), QPointF(h->viewport()->mapToGlobal(p)), b, b, Qt::NoModifier);
+    QApplication::sendEvent(h->viewport(), &ev);
+  };
+  press(Qt::RightButton);
+  EXPECT_TRUE(text.isEmpty());
+  EXPECT_EQ(pressed, 1);
+  EXPECT_EQ(g.MouseCol, 1);
+  EXPECT_EQ(g.MouseRow, 0);
+  press(Qt::LeftButton);
+  EXPECT_EQ(text, QStringLiteral("ｿｰﾄ:番号△"));
+  // Cells under a point: viewport coordinates for data cells, widget ones with the title row.
+  int col = -1, row = -1;
+  const QRect r = g.visualRect(g.Model().index(1, 1));
+  ASSERT_TRUE(g.CellAt(r.center(), col, row));
+  EXPECT_EQ(col, 1);
+  EXPECT_EQ(row, 2);
+  ASSERT_TRUE(g.CellAtWidget(g.viewport()->mapTo(&g, r.center()), col, row));
+  EXPECT_EQ(row, 2);
+  ASSERT_TRUE(g.CellAtWidget(h->mapTo(&g, p), col, row));
+  EXPECT_EQ(col, 1);
+  EXPECT_EQ(row, 0);
+  EXPECT_FALSE(g.CellAt(QPoint(5, 290), col, row));
+  EXPECT_EQ(Column(g.Model(), 1), (V{"9", "10", "100"}));
+  // Nested updates: drawing resumes only at the balancing end.
+  g.BeginUpdate();
+  g.BeginUpdate();
+  g.EndUpdate();
+  EXPECT_FALSE(g.updatesEnabled());
+  g.EndUpdate();
+  g.EndUpdate();
+  EXPECT_TRUE(g.updatesEnabled());
+  EXPECT_EQ(g.UpdateCount(), 0);
+}
+
+TEST(GridView, WheelMovesOneRowPerNotchWithProportionalBars) {
+  TXlsStringGrid g;
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < 200; ++i) rows.push_back({std::to_string(i)});
+  g.Fill({"番号"}, rows);
+  g.resize(300, 300);
+  g.show();
+  g.ProportionalScrollBars = true;
+  auto wheel = [&](int dy) {
+    const QPointF p(50, 100);
+    QWheelEvent ev(p, g.viewport()->mapToGlobal(p), QPoint(), QPoint(0, dy), Qt::NoButton, Qt::NoModifier,
+                   Qt::NoScrollPhase, false);
+    QApplication::sendEvent(g.viewport(), &ev);
+  };
+  wheel(-240);
+  EXPECT_EQ(g.verticalScrollBar()->value(), 2);
+  wheel(-60);
+  wheel(-60);
+  EXPECT_EQ(g.verticalScrollBar()->value(), 3);
+  wheel(120);
+  EXPECT_EQ(g.verticalScrollBar()->value(), 2);
+  // Editing is off in result grids and can be switched on.
+  EXPECT_FALSE(g.Model().flags(g.Model().index(0, 0)) & Qt::ItemIsEditable);
+  g.SetEditing(true);
+  EXPECT_TRUE(g.Model().setData(g.Model().index(0, 0), QStringLiteral("x")));
+  EXPECT_EQ(g.Cells(0, 1), "x");
 }

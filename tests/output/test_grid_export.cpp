@@ -148,6 +148,13 @@ TEST(GridCsv, PythonReadsBackCommasQuotesLineBreaksAndJapanese) {
   ASSERT_EQ(back.GetCommaText(), 0);
   EXPECT_EQ(back.RowCount(), 5);
   EXPECT_EQ(back.Cells(2, 3), "1行目\r\n2行目");
+  // A Shift-JIS file is read through CP932.
+  back.CSVFileName = dir.filePath("sjis.csv").toStdString();
+  ASSERT_EQ(back.GetCommaText(), 0);
+  EXPECT_EQ(back.Cells(1, 2), "ボルドー, 水和剤");
+  EXPECT_EQ(back.Cells(2, 3), "1行目\r\n2行目");
+  back.CSVFileName = dir.filePath("missing.csv").toStdString();
+  EXPECT_EQ(back.GetCommaText(), -1);
 }
 
 TEST(GridCsv, CharactersShiftJisLacksAreReportedAndNothingIsReplaced) {

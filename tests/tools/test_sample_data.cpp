@@ -270,6 +270,47 @@ TEST(SampleData, PublicCsvFilesCarryTheImporterQuirks) {
     EXPECT_NE(u.find(c), std::u32string::npos) << std::hex << uint32_t(c);
 }
 
+// The mirror files, the JPP-NET files and the date sources carry their own
+// spellings and headers.
+TEST(SampleData, MirrorAndJppFilesCarryTheirForms) {
+  struct Expect {
+    const char* file;
+    const char* what;
+  };
+  const std::vector<Expect> expects = {
+      {"mirror/tekiyo.csv", "平方メートル"},  {"mirror/tekiyo.csv", "メートル"},
+      {"mirror/tekiyo.csv", "m2当り"},        {"mirror/tekiyo.csv", ",NULL,"},
+      {"mirror/kihon.csv", "'マイ''ガーデン粒剤'"}, {"mirror/kihon.csv", ",NULL,"},
+      {"mirror/kihon.csv", ",'',"},           {"mirror/kihon.csv", "ネマトリン_エース粒剤"},
+      {"mirror/update.txt", "分を反映した農薬登録情報です"},
+      {"jpp/n_trk20261104_1.txt", "#登録番号,混合数,登録種類名,商品名,登録会社名コード"},
+      {"jpp/n_trk20261104_3.txt", "#登録番号,有効成分コード,登録種類名,出力順,含有量"},
+      {"jpp/n_trk20261104_3.txt", "1,1'-ジメチル"},
+  };
+  for (const auto& e : expects) {
+    const std::string t = Cp932ToUtf8(ReadFile(kSample / fs::path(e.file)));
+    EXPECT_NE(t.find(e.what), std::string::npos) << e.file << " lacks " << e.what;
+  }
+  // every mirror row has the field count the importers index into
+  for (const auto& [file, fields] : std::vector<std::pair<const char*, size_t>>{{"mirror/kihon.csv", 11},
+                                                                              {"mirror/tekiyo.csv", 25}}) {
+    const auto lines = SplitCrlf(Cp932ToUtf8(ReadFile(kSample / fs::path(file))));
+    ASSERT_GT(lines.size(), 100u) << file;
+    for (const auto& l : lines) {
+      size_t n = 1;
+      bool q = false;
+      for (char c : l) {
+        if (c == '\'') q = !q;
+        else if (c == ',' && !q) ++n;
+      }
+      ASSERT_EQ(n, fields) << file << ": " << l;
+    }
+  }
+  const std::string page = ReadFile(kSample / "public/update2.htm");
+  EXPECT_NE(page.find("2026年11月4日反映分（失効も反映しています）"), std::string::npos);
+  EXPECT_NE(page.find("<!-- <p>"), std::string::npos) << "a commented-out older date line";
+}
+
 // The three archives hold one CSV each, named in CP932 without the UTF-8 flag,
 // and the CSV page links exactly these archives.
 TEST(SampleData, ArchivesAndPageMatch) {

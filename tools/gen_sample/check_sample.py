@@ -24,10 +24,6 @@ def fail(msg):
     print("FAIL:", msg)
 
 
-class Concat:
-    pass
-
-
 def f_concat(sep, *vals):
     out = []
     for v in vals:
@@ -200,7 +196,6 @@ def main(argv):
         "[jikan] VARCHAR,[ondo] VARCHAR,[dojo] VARCHAR,[chitai] VARCHAR,[tekiyaku] VARCHAR,[kaisu1] VARCHAR,"
         "[kaisu2] VARCHAR,[kaisu3] VARCHAR,[kaisu4] VARCHAR,[kaisu5] VARCHAR);")
     # the mirror set (values already converted)
-    tsusho_of = {}
     kihon_rows = 0
     for line in mirror_lines(os.path.join(root, "mirror", "kihon.csv")):
         if not line:
@@ -232,8 +227,6 @@ def main(argv):
             vals.append(None if v == "NULL" else v)
         con.execute("INSERT INTO m_tekiyo VALUES(%s)" % ",".join("?" * 20), vals)
         tekiyo_rows += 1
-    # trade names: taken from the public basics as written by the generator (kwlists carries them)
-    del tsusho_of
     con.execute("UPDATE kihon SET tsusho = meisho")
     try:
         con.execute("INSERT INTO tm_kihon(bango,shurui,meisho,tsusho,ryakusho,kongo,yoto,zaikei,torokubi) "
@@ -354,7 +347,7 @@ def main(argv):
                        "('アブラムシ類')) and cid = 2",
         "pest classes": "select cname from cbyochu",
         "trade names": "SELECT DISTINCT tsusho FROM TsushoRuby WHERE ruby regexp '^(か|き|く|け|こ)' ORDER BY ruby",
-        "keywords": "SELECT bango FROM kwlists WHERE strconv(kws) LIKE preconv('%イミダクロプリド%')",
+        "keywords": "SELECT bango FROM kwlists WHERE strconv(kws) LIKE preconv('%MEP%')",
         "suisan": "SELECT chuijiko from suisan",
         "beppyo1n": "SELECT DISTINCT lg FROM spec.beppyo1n",
         "tekiyosakumotsu": "SELECT * FROM spec.tekiyosakumotsu",

@@ -8,10 +8,12 @@ program runs:
                 (CP932, CRLF), plus the spreadsheet page
   OUT/mirror/   the mirror's update.txt, toroku.zip, kihon.csv, tekiyo.csv
   OUT/grid/     the spreadsheet workbooks as the rows the grid importers take
-                (UTF-8 CSV, one file per sheet), and .xls/.zip when LibreOffice
-                is installed and --xls is given
+                (UTF-8 CSV, one file per sheet), and the .xls workbooks with
+                their .zip/.lzh archives when --xls is given and LibreOffice
+                is installed
   OUT/masters/  sakumotsu.txt, byochu.txt, kwlists.txt, tsushoruby.txt and
                 every spec.*.txt (spec.cvo.utf8.txt in UTF-8, the rest CP932)
+  OUT/jpp/      the JPP-NET product and ingredient files (n_trk*_1.txt, n_trk*_3.txt)
 
 Usage:
   gen_sample.py --out DIR [--size small|full] [--seed N] [--xls]
@@ -22,8 +24,10 @@ byte-identical files.
 """
 
 import argparse
+import bisect
 import csv
 import datetime
+import functools
 import io
 import os
 import random
@@ -93,6 +97,7 @@ ZEN_ASCII = {
 }
 
 
+@functools.lru_cache(maxsize=None)
 def zen_to_han_ascii(text):
     """Full-width ASCII look-alikes to ASCII, half-width kana to full width."""
     out = []
@@ -269,18 +274,15 @@ def build_crops(extra):
         # the full-size set: more level-4 crops below their level-0 group, and
         # cultivation forms below every level-4 crop
         grown = []
-        by_name = {c.name: c for c in rows}
         extra_map = {group: names for group, names in vocab.EXTRA_CROPS}
         for c in rows:
             grown.append(c)
             if c.level == 0 and c.name in extra_map:
-                base_tags = set(c.tags) - {"group"}
+                base_tags = set(c.tags) - {"group", "reg"}
                 for n in extra_map[c.name]:
                     grown.append(Crop(4, n, kata_to_hira(n), "", c.shukakubui or "", "",
                                       sorted(base_tags)))
-        rows = []
-        for c in grown:
-            rows.append(c)
+        rows = grown
         final = []
         for i, c in enumerate(rows):
             final.append(c)
@@ -298,7 +300,6 @@ def build_crops(extra):
             if c.name not in seen:
                 seen.add(c.name)
                 rows.append(c)
-        del by_name
     assign_codes(rows)
     names = [c.name for c in rows]
     assert len(names) == len(set(names)), [n for n in names if names.count(n) > 1]
@@ -578,6 +579,19 @@ def _shurui(ings, suffix):
     return "・".join(names) + suffix
 
 
+HERBICIDE_FAMILIES = {
+    "rice": {"ブロモブチド", "ベンスルフロンメチル", "ピラゾスルフロンエチル", "ペントキサゾン", "プレチラクロール", "シメトリン",
+             "MCP"},
+    "nonsel": {"グリホサートイソプロピルアミン塩", "グルホシネート", "パラコート", "DCMU", "アシュラム", "シアン酸塩"},
+    "field": {"トリフルラリン", "ペンディメタリン", "DCMU", "シメトリン"},
+}
+HERBICIDE_DOMAINS = {
+    "rice": [("rice", 100)],
+    "nonsel": [("fruit", 35), ("tree", 25), ("turf", 20), ("veg", 20)],
+    "field": [("veg", 50), ("potato", 20), ("bean", 15), ("wheat", 15)],
+}
+
+
 def make_products(rng, n_products, ingredients, crops):
     by_cat = {}
     for g in ingredients:
@@ -625,8 +639,20 @@ def make_products(rng, n_products, ingredients, crops):
 
     while len(products) < n_products:
         cat = weighted(rng, CATEGORY_WEIGHTS)
+        herb_domain = None
         if cat == "IF":
             ings = [rng.choice(by_cat["I"]), rng.choice(by_cat["F"])]
+        elif cat == "H":
+            # rice herbicides come as mixtures of up to five; the others alone or in pairs
+            family = weighted(rng, [("rice", 45), ("nonsel", 35), ("field", 20)])
+            pool = [g for g in by_cat["H"] if g.ippanmei in HERBICIDE_FAMILIES[family]]
+            r = rng.random()
+            if family == "rice":
+                k = 1 if r < 0.25 else 2 if r < 0.55 else 3 if r < 0.85 else 4 if r < 0.97 else 5
+            else:
+                k = 1 if r < 0.7 else 2
+            ings = sorted(rng.sample(pool, min(k, len(pool))), key=lambda g: g.index)
+            herb_domain = weighted(rng, HERBICIDE_DOMAINS[family])
         else:
             pool = by_cat[cat]
             k = 1
@@ -671,6 +697,8 @@ def make_products(rng, n_products, ingredients, crops):
             if rng.random() < 0.03:
                 meisho_raw = to_halfwidth_kana(meisho_raw)
             p = new_product(cat, ings, zaikei, suffix, meisho_raw, ryak)
+            if herb_domain:
+                p.domain = herb_domain
             p.brand_ruby = brand_ruby(brand) + FORM_RUBY.get(word, fruby) + extra.lower()
             if family_domain is None:
                 family_domain = p.domain
@@ -699,8 +727,16 @@ def crop_pools(crops):
     for dom in ("veg", "fruit", "rice", "wheat", "tea", "flower", "tree", "turf", "potato", "bean",
                 "grape", "cereal"):
         pools[dom] = [c for c in usable if dom in c.tags]
-    pools["all"] = [c for c in usable if "group" in c.tags] or usable
+    # spreaders name the registration groups, most often 農作物等 (all crops,
+    # the code of zeros, which is no node of the classification)
+    pools["all"] = [NOSAKU] + [c for c in usable if "reg" in c.tags]
     return pools
+
+
+NOSAKU = Crop(0, "農作物等", "のうさくぶつとう", "全作物", "", "", ["group", "reg"])
+NOSAKU.idsaku = "0000000000000000"
+NOSAKU.xidsaku = "00000000"
+NOSAKU.toroku = 1
 
 
 def pest_pools(pests):
@@ -720,7 +756,6 @@ def make_uses(rng, products, crops, pests, total_uses):
     ppools = pest_pools(pests)
     everything = pools["all"]
     per = max(1.0, total_uses / float(len(products)))
-    nosaku = None
     made = 0
     for pi, p in enumerate(products):
         remaining_products = len(products) - pi
@@ -750,7 +785,6 @@ def make_uses(rng, products, crops, pests, total_uses):
             rows.append(make_use_row(rng, p, crop, ppools, force=True))
         p.uses = rows
         made += len(rows)
-    del nosaku
     return made
 
 
@@ -776,17 +810,26 @@ def choose_crops(rng, pool, n, groups_only=False):
     """An anchor crop and mostly its relatives: a product is registered on related crops."""
     key = (id(pool), groups_only)
     if key not in _POOL_CACHE:
-        weights = [(c, 1 if groups_only else crop_weight(c)) for c in pool]
+        weights = [(c, (8 if c is NOSAKU else 1) if groups_only else crop_weight(c)) for c in pool]
         weights = [(c, w) for c, w in weights if w > 0] or [(c, 1) for c in pool]
         kin = {}
         for c, _ in weights:
             for k in (c.parent, c.parent.parent if c.parent is not None else None):
                 if k is not None:
                     kin.setdefault(id(k), []).append(c)
-        _POOL_CACHE[key] = (pool, weights, kin)
-    _, weights, kin_of = _POOL_CACHE[key]
+        cum = []
+        total = 0
+        for _, w in weights:
+            total += w
+            cum.append(total)
+        _POOL_CACHE[key] = (pool, weights, kin, cum)
+    _, weights, kin_of, cum = _POOL_CACHE[key]
+
+    def pick():
+        return weights[min(len(weights) - 1, bisect.bisect_right(cum, rng.random() * cum[-1]))][0]
+
     n = min(n, len(weights))
-    chosen = [weighted(rng, weights)]
+    chosen = [pick()]
     guard = 0
     while len(chosen) < n and guard < n * 20:
         guard += 1
@@ -798,7 +841,7 @@ def choose_crops(rng, pool, n, groups_only=False):
             if rel:
                 chosen.append(rng.choice(rel))
                 continue
-        c = weighted(rng, weights)
+        c = pick()
         if c not in chosen:
             chosen.append(c)
     return chosen
@@ -890,7 +933,12 @@ def make_use_row(rng, p, crop, ppools, force=False):
             u["baisu"] = rng.choice(vocab.BAISU_FOLIAR)
             u["ekiryo"] = rng.choice(vocab.EKIRYO)
             u["jiki"] = rng.choice(vocab.JIKI_RICE[2:6] if rice else vocab.JIKI_FOLIAR)
-            u["hoho"] = rng.choice(vocab.HOHO_FOLIAR)
+            if "fruit" in crop.tags or "tree" in crop.tags:
+                u["hoho"] = rng.choice(["散布", "散布", "樹冠散布", "スピードスプレーヤによる散布"])
+            elif rice:
+                u["hoho"] = rng.choice(["散布", "散布", "無人航空機による散布", "無人ヘリコプターによる散布"])
+            else:
+                u["hoho"] = rng.choice(vocab.HOHO_FOLIAR)
     if "tree" in crop.tags and rng.random() < 0.3:
         u["basho"] = rng.choice(["公園、庭園", "林地"])
     n = rng.choice([1, 2, 3, 3, 4, 5])
@@ -908,9 +956,20 @@ def make_use_row(rng, p, crop, ppools, force=False):
         if rng.random() < 0.3:
             u["chitai"] = rng.choice(vocab.CHITAI)
     if p.cat == "N":
-        u["jikan"] = ""
+        u["baisu"] = rng.choice(["20～30㍑/10a", "1穴当り2～3ml", "30kg/10a", "20～40g/㎡"])
+        u["ekiryo"] = ""
         u["hoho"] = rng.choice(["土壌混和", "全面土壌混和", "土壌注入"])
         u["jiki"] = "は種又は植付前"
+    if p.cat in ("I", "F", "IF") and "(種子)" in crop.name:
+        u["baisu"] = rng.choice(["20倍", "200倍", "種子重量の0.5%"])
+        u["ekiryo"] = ""
+        u["jiki"] = rng.choice(["浸種前", "は種前"])
+        u["hoho"] = rng.choice(["種子浸漬", "種子粉衣", "塗沫処理"])
+    elif p.cat in ("I", "F", "IF") and "(箱育苗)" in crop.name:
+        u["baisu"] = "育苗箱(30×60×3cm、使用土壌約5L)1箱当り50g"
+        u["ekiryo"] = ""
+        u["jiki"] = rng.choice(["移植3日前～移植当日", "緑化期"])
+        u["hoho"] = "育苗箱の苗の上から均一に散布する"
     kaisus = []
     for gi, g in enumerate(p.ings):
         m = max(n, rng.choice([n, n, n + 1, n + 2]))
@@ -953,7 +1012,7 @@ def compute_toroku(crops, products):
 # the published files, which the importers undo.
 # ---------------------------------------------------------------------------
 
-def public_value(rng, key, value, row_quirks):
+def public_value(key, value, row_quirks):
     """The text as the public CSV carries it for a stored value."""
     if value is None:
         return ""
@@ -972,6 +1031,8 @@ def public_value(rng, key, value, row_quirks):
         s = s + "(地上1.5㍍以下)"
     if "cm" in row_quirks and key == "hoho":
         s = s + "(株元から10㌢以内)"
+    if "sqm" in row_quirks and key == "hoho":
+        s = s + "(10㎡当り)"
     if "m2" in row_quirks and key == "baisu":
         s = s + "(20～30ｇ/㎡)"
     if "ml" in row_quirks and key == "baisu":
@@ -981,6 +1042,7 @@ def public_value(rng, key, value, row_quirks):
     return s
 
 
+@functools.lru_cache(maxsize=None)
 def stored_public(key, raw):
     """What the public CSV importer stores for a raw use value."""
     s = raw.replace("㍑", "L").replace("㍍", "m").replace("ｍ", "m").replace("ｇ", "g")
@@ -1019,6 +1081,8 @@ def canonical_uses(rng, products):
                 q.add("m2")
             elif r < 0.05 and "ml" in u["baisu"]:
                 q.add("ml")
+            elif r < 0.065 and u["hoho"]:
+                q.add("sqm")
             if u["ekiryo"] == "" and rng.random() < 0.3:
                 q.add("dash")
             if rng.random() < 0.01 and not p.special:
@@ -1031,10 +1095,10 @@ def canonical_uses(rng, products):
             raw = {}
             for key in ("sakumotsu", "basho", "byochu", "mokuteki", "baisu", "ekiryo", "jiki", "kaisu",
                         "hoho", "jikan", "ondo", "dojo", "chitai", "tekiyaku"):
-                raw[key] = public_value(rng, key, u[key], q)
+                raw[key] = public_value(key, u[key], q)
             if "linebreak" in q:
                 raw["hoho"] = raw["hoho"] + ("\r\n" if line_break_rows % 2 else "\n") + "(ただし、少量散布に限る)"
-            raw["kaisu_n"] = [public_value(rng, "kaisu", k, q) for k in u["kaisu_n"]]
+            raw["kaisu_n"] = [public_value("kaisu", k, q) for k in u["kaisu_n"]]
             if "twenty" in q:
                 raw["kaisu_n"] = None
             u["raw"] = raw
@@ -1104,7 +1168,7 @@ def seibun_empty(p):
     return p.seibun_null or (p.cat == "P" and p.bango % 2 == 0)
 
 
-def kihon_rows_raw(p, rng_loose):
+def kihon_rows_raw(p):
     """Basics rows as published: one per product and ingredient."""
     rows = []
     for gi, g in enumerate(p.ings):
@@ -1121,7 +1185,7 @@ def write_public(out, products, rng):
     lines = [",".join(q2(h) for h in KIHON_HEADER)]
     for p in products:
         loose = (p.bango % 17 == 0)
-        for r in kihon_rows_raw(p, None):
+        for r in kihon_rows_raw(p):
             f = [r[0], q2(r[1]), q2(r[2]), q2(r[3]), q2(r[4]), q2(r[5]) if r[5] else "", q2(r[6]), r[7],
                  q2(r[8]), q2(r[9]), q2(date_text(r[10], loose=loose))]
             lines.append(",".join(f))

@@ -1,0 +1,80 @@
+#include "frontend/check_picker.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "foundation/check_list_box_ex.h"
+#include "foundation/comma_text.h"
+
+TCheckPicker::TCheckPicker(QWidget* Owner, const QString& Caption, const char* ListName, const QStringList& Items,
+                           QSize Size)
+    : QDialog(Owner, Qt::Tool) {
+  setWindowTitle(Caption);
+  if (Owner) setFont(Owner->window()->font());
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(2, 2, 2, 2);
+  lay->setSpacing(2);
+  List = new TCheckListBoxEx(this);
+  List->setObjectName(QString::fromLatin1(ListName));
+  for (const QString& s : Items) List->AddItem(s);
+  lay->addWidget(List, 1);
+  pnlButtons = new QWidget(this);
+  pnlButtons->setObjectName("pnlButtons");
+  auto* bl = new QHBoxLayout(pnlButtons);
+  bl->setContentsMargins(0, 0, 0, 0);
+  ckAll = new QCheckBox("全て", pnlButtons);
+  ckAll->setObjectName("ckAll");
+  Button1 = new QPushButton("OK", pnlButtons);
+  Button1->setObjectName("Button1");
+  Button1->setDefault(true);
+  Button2 = new QPushButton("キャンセル", pnlButtons);
+  Button2->setObjectName("Button2");
+  bl->addWidget(ckAll);
+  bl->addStretch(1);
+  bl->addWidget(Button1);
+  bl->addWidget(Button2);
+  lay->addWidget(pnlButtons);
+  resize(Size);
+  connect(ckAll, &QCheckBox::clicked, this, [this] { ckAllClick(); });
+  connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TCheckPicker::ckAllClick() {
+  for (int i = 0; i < List->count(); ++i) List->SetChecked(i, ckAll->isChecked());
+}
+
+void TCheckPicker::SetItems(const std::vector<std::string>& Items) {
+  List->clear();
+  for (const std::string& s : Items)
+    if (!QString::fromStdString(s).trimmed().isEmpty()) List->AddItem(QString::fromStdString(s));
+}
+
+void TCheckPicker::CheckCommaText(const std::string& Text) {
+  const std::vector<std::string> names = CommaTextToList(Text);
+  for (int i = 0; i < List->count(); ++i) {
+    const std::string item = List->item(i)->text().toStdString();
+    bool on = false;
+    for (const std::string& n : names)
+      if (n == item) on = true;
+    List->SetChecked(i, on);
+  }
+}
+
+void TCheckPicker::FitHeightToItems() {
+  const int itemHeight = List->count() > 0 ? std::max(1, List->sizeHintForRow(0)) : List->fontMetrics().height();
+  const int h = List->count() * itemHeight + pnlButtons->sizeHint().height() + 4;
+  resize(width(), h + layout()->contentsMargins().top() + layout()->contentsMargins().bottom() + layout()->spacing() +
+                      2 * List->frameWidth());
+}
+
+std::string TCheckPicker::GetSelected() const { return ListToCommaText(selected_); }
+
+void TCheckPicker::done(int Result) {
+  selected_.clear();
+  for (int i = 0; i < List->count(); ++i)
+    if (List->Checked(i)) selected_.push_back(List->item(i)->text().toStdString());
+  QDialog::done(Result);
+}

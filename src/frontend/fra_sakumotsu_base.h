@@ -1,0 +1,174 @@
+#pragma once
+// TfraSakumotsuBase: the crop-selection pane at the left of the crop tab.
+//
+// Four ways of choosing crops (pages of pgSakumotsu, by index: 0 分類 the classification tree
+// with check boxes, 1 作物名検索 the crop-name search, 2 a hidden page, 3 作物群表 the crop-group
+// table, 4 CVO the CVO crop table) write their choice into one of two read-only edits: the
+// main crops (eSakumotsu) while tbMain is down, else the neighbour crops
+// (eKinsetsuSakumotsu).  The edits' change handlers copy the texts into Selection and
+// Kinsetsu, which the crop search reads.
+//
+// For the window that hosts the frame:
+//  - after the database is opened call BuildTree, LoadSpecTables and LoadCvoFamilies; at its
+//    creation LoadColumnWidths; set LogMemo to the log pane;
+//  - SelectionChanged(CanSearch) follows every completed change of the two texts: the search
+//    action is enabled exactly when CanSearch (main crops chosen; the neighbour crops do not
+//    decide it);
+//  - SearchRequested() asks for the crop search (Selection is never empty then): once per
+//    completed change while the automatic search of the active page is on (tree page with
+//    "即時検索" of the tree, name-search page with that of the list), on tbTekiyo, on a double
+//    click in the crop-group or CVO table, and on Enter in the tree.  A change writes its edit
+//    in two steps (cleared, then set); the steps are reported as one change, so one check
+//    gives exactly one request.
+//  - The neighbour text never repeats a name of the main text, so the two sides hand the
+//    search lists without overlap.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frontend/crop_chooser.h"
+#include "frontend/crop_chooser_views.h"
+
+class QAction;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QTreeWidgetItem;
+class TAcisDB;
+class TCheckTreeView;
+class TSakumotsuList;
+
+class TfraSakumotsuBase : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfraSakumotsuBase(QWidget* Parent = nullptr);
+  ~TfraSakumotsuBase() override;
+
+  // ---- fields in declared order ----
+  std::string Selection;  // main crops, comma text (eSakumotsu's text after its change)
+  std::string Kinsetsu;   // neighbour crops, comma text (eKinsetsuSakumotsu's text)
+  bool ForwardMatch = true;  // name search: keywords start with the words (else anywhere)
+  QTreeWidgetItem* HintNode = nullptr;
+  std::function<void(const std::string&)> LogMemo;  // trace lines and the name-search SQL
+
+  // The database the frame queries (the running program's AcisDB unless set).
+  void SetDatabase(TDatabaseFn Fn);
+  TAcisDB* Database() const;
+  // The crop list the tree shows (a new one per frame).
+  const std::shared_ptr<TSakumotsuList>& CropList() const { return FList; }
+
+  // ---- operations called from outside ----
+  void BuildTree();
+  void LoadSpecTables();
+  void LoadCvoFamilies();
+  void LoadCvoTable();
+  void LoadColumnWidths();
+  void SaveColumnWidths();
+  // Toolbar images of Size pixels (16, 20, 24, 32 or 48).
+  void SetImageSize(int Size);
+
+  // ---- the ways of choosing ----
+  // Tree: rebuilds the selection from the checked nodes (after every check change).
+  void CollectTreeSelection();
+  // Result list: rebuilds the selection from the checked items.
+  void lvSakumotsuCheck();
+  // Name search of edtInput into lvSakumotsu (nothing without a database or input).
+  void SearchSakumotsu();
+  void ShowSearchResult(const std::string& SQL);
+  // Enter in edtInput (and bSearch): search, check the items named as typed, rebuild.
+  void edtInputEnter();
+  void cbLgChange();
+  void cbMgChange();
+  void lvBeppyo1Click();
+  void lvBeppyo1DblClick();
+  void cbFamilyChange();
+  void lvCVOClick();
+  void lvCVODblClick();
+
+  // ---- mode and commands ----
+  bool MainMode() const;
+  void tbMainClick();
+  void tbKinsetsuClick();
+  void actTreeCheckOffExecute();
+  void actTreeExpandExecute();
+  void actTreeCollapseExecute();
+  void actCheckUpperTreeExecute();
+  void actSakumotsuListCheckALLExecute();
+  void actSakumotsuListCheckOffExecute();
+  void actForwardMatchExecute();
+  void actBroadMatchExecute();
+  void actCheckUpperListExecute();
+  void tbTekiyoClick();
+  // The captions of the mode toolbar for its width.
+  void tbSakuModeResize(int Width);
+
+  // ---- controls ----
+  QTabWidget* pgSakumotsu = nullptr;
+  QWidget *tabTree = nullptr, *tabSearch = nullptr, *tabHidden = nullptr;
+  TCheckTreeView* tvSakumotsu = nullptr;
+  QToolBar* tbSakumotsuTree = nullptr;
+  QToolButton *bExpand = nullptr, *bCollapse = nullptr, *tbCheckClearTree = nullptr, *tbAutoTekiyoView = nullptr,
+              *tbUpperTree = nullptr;
+  QLineEdit* edtInput = nullptr;
+  QPushButton* bSearch = nullptr;
+  TCropResultList* lvSakumotsu = nullptr;
+  QToolBar* tbSakumotsuSearch = nullptr;
+  QToolButton *bCheckALL = nullptr, *bCheckClearList = nullptr, *bForward = nullptr, *bBroad = nullptr,
+              *bAutoTekiyoView = nullptr, *bUpperList = nullptr;
+  TCropGroupPage* pgBeppyo = nullptr;
+  QToolButton* tbUpperB = nullptr;
+  QComboBox *cbLg = nullptr, *cbMg = nullptr;
+  QTreeWidget* lvBeppyo1 = nullptr;
+  TCvoPage* pgCvo = nullptr;
+  QComboBox* cbFamily = nullptr;
+  QTreeWidget* lvCVO = nullptr;
+  QToolBar* tbSakuMode = nullptr;
+  QToolButton *tbMain = nullptr, *tbKinsetsu = nullptr, *tbTekiyo = nullptr;
+  QLineEdit *eSakumotsu = nullptr, *eKinsetsuSakumotsu = nullptr;
+
+  QAction *actTreeExpand = nullptr, *actTreeCollapse = nullptr, *actTreeCheckOff = nullptr,
+          *actAutoTekiyoView = nullptr, *actCheckUpperTree = nullptr;
+  QAction *actSakumotsuListCheckALL = nullptr, *actSakumotsuListCheckOff = nullptr, *actForwardMatch = nullptr,
+          *actBroadMatch = nullptr, *actListAutoTekiyoView = nullptr, *actCheckUpperList = nullptr;
+
+ signals:
+  void SelectionChanged(bool CanSearch);
+  void SearchRequested();
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+ private:
+  // A change of the two texts in progress: nested changes are reported once, at the end.
+  class TChangeBatch;
+  friend class TChangeBatch;
+
+  void BuildControls();
+  QWidget* BuildTreePage();
+  QWidget* BuildSearchPage();
+  void ReadOptions();
+  void WriteOptions();
+  void SetMode(bool Main);
+  // Writes Text into the edit of the active mode (cleared first, then set).
+  void WriteTarget(const std::string& Text);
+  void UncheckTree();
+  void eSakumotsuChange();
+  void eKinsetsuSakumotsuChange();
+  void EndChange();
+  void Log(const std::string& Line) const;
+  TUpperGroupFn UpperGroupFn() const;
+  QString TreeHint(QTreeWidgetItem* Item);
+
+  TDatabaseFn FDatabase = ProgramDatabase;
+  std::shared_ptr<TSakumotsuList> FList;
+  std::vector<QIcon> FTreeImages;
+  int FChangeDepth = 0;
+  bool FChanged = false;
+  int FTreeUpdating = 0;
+  bool FMain = true;  // main crops are the target (the buttons follow)
+};

@@ -1,0 +1,213 @@
+#include "frontend/frm_sakubyochu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <set>
+
+#include "database/acis_db.h"
+#include "database/clause_builders.h"
+#include "database/sakumotsu_keys.h"
+#include "foundation/check_list_box_ex.h"
+#include "frontend/picker_placement.h"
+#include "frontend/tekiyo_filter.h"
+
+TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
+  setObjectName("frmSakuByochu");
+  setWindowTitle("病害虫選択");
+  if (Owner) setFont(Owner->window()->font());
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(2, 2, 2, 2);
+  lay->setSpacing(2);
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  Panel2 = new QWidget;
+  Panel2->setObjectName("Panel2");
+  auto* p2 = new QVBoxLayout(Panel2);
+  p2->setContentsMargins(0, 0, 0, 0);
+  auto* inputRow = new QHBoxLayout;
+  Label1 = new QLabel("作物検索語", Panel2);
+  edtInput = new QLineEdit(Panel2);
+  edtInput->setObjectName("edtInput");
+  auto* btnSearch = new QPushButton("検索", Panel2);
+  btnSearch->setObjectName("btnSearch");
+  inputRow->addWidget(Label1);
+  inputRow->addWidget(edtInput, 1);
+  inputRow->addWidget(btnSearch);
+  p2->addLayout(inputRow);
+  lstSakumotu = new TCheckListBoxEx(Panel2);
+  lstSakumotu->setObjectName("lstSakumotu");
+  p2->addWidget(lstSakumotu, 1);
+  Splitter1->addWidget(Panel2);
+
+  auto* lower = new QWidget;
+  auto* ll = new QVBoxLayout(lower);
+  ll->setContentsMargins(0, 0, 0, 0);
+  ll->setSpacing(2);
+  pnlFilter = new QWidget(lower);
+  pnlFilter->setObjectName("pnlFilter");
+  auto* fl = new QHBoxLayout(pnlFilter);
+  fl->setContentsMargins(0, 0, 0, 0);
+  cboCID = new QComboBox(pnlFilter);
+  cboCID->setObjectName("cboCID");
+  cboCID->addItems({"全て", "病害", "害虫", "雑草", "鳥獣", "その他"});
+  cboCID->setCurrentIndex(0);
+  cboSort = new QComboBox(pnlFilter);
+  cboSort->setObjectName("cboSort");
+  cboSort->addItems({"ID順", "よみ順"});
+  cboSort->setCurrentIndex(0);
+  fl->addWidget(cboCID, 1);
+  fl->addWidget(cboSort, 1);
+  ll->addWidget(pnlFilter);
+  lstByochu = new TCheckListBoxEx(lower);
+  lstByochu->setObjectName("lstByochu");
+  ll->addWidget(lstByochu, 1);
+  Splitter1->addWidget(lower);
+  Splitter1->setStretchFactor(1, 1);
+  lay->addWidget(Splitter1, 1);
+
+  auto* buttons = new QHBoxLayout;
+  ckAll = new QCheckBox("全て", this);
+  ckAll->setObjectName("ckAll");
+  btnCheckAll = new QPushButton("全選択", this);
+  btnCheckAll->setObjectName("btnCheckAll");
+  btnClearAll = new QPushButton("全解除", this);
+  btnClearAll->setObjectName("btnClearAll");
+  btnOk = new QPushButton("OK", this);
+  btnOk->setObjectName("btnOk");
+  btnCancel = new QPushButton("キャンセル", this);
+  btnCancel->setObjectName("btnCancel");
+  buttons->addWidget(ckAll);
+  buttons->addWidget(btnCheckAll);
+  buttons->addWidget(btnClearAll);
+  buttons->addStretch(1);
+  buttons->addWidget(btnOk);
+  buttons->addWidget(btnCancel);
+  lay->addLayout(buttons);
+  resize(300, 420);
+
+  // Enter in the search box searches; it must not close the picker.
+  btnOk->setAutoDefault(false);
+  btnCancel->setAutoDefault(false);
+  btnSearch->setAutoDefault(false);
+  connect(edtInput, &QLineEdit::returnPressed, this, [this] { SearchSakumotsu(); });
+  connect(btnSearch, &QPushButton::clicked, this, [this] { SearchSakumotsu(); });
+  connect(lstSakumotu, &QListWidget::itemChanged, this, [this] { lstSakumotuClickCheck(); });
+  connect(cboCID, &QComboBox::activated, this, [this] { cboCIDChange(); });
+  connect(cboSort, &QComboBox::activated, this, [this] { cboSortChange(); });
+  connect(ckAll, &QCheckBox::clicked, this, [this] { ckAllClick(); });
+  connect(btnCheckAll, &QPushButton::clicked, this, [this] { CheckAll(true); });
+  connect(btnClearAll, &QPushButton::clicked, this, [this] { CheckAll(false); });
+  connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfrmSakuByochu::SetSourceList(const std::vector<std::string>& Items) {
+  source_.clear();
+  std::set<std::string> seen;
+  for (const std::string& s : Items)
+    if (!s.empty() && seen.insert(s).second) source_.push_back(s);
+  SetByochuItems(source_);
+}
+
+void TfrmSakuByochu::HideCropSearch() { Panel2->hide(); }
+
+void TfrmSakuByochu::CheckNames(const std::string& Text) {
+  const std::vector<std::string> names = FilterWords(Text);
+  const std::set<std::string> wanted(names.begin(), names.end());
+  for (int i = 0; i < lstByochu->count(); ++i)
+    lstByochu->SetChecked(i, wanted.count(lstByochu->item(i)->text().toStdString()) > 0);
+}
+
+std::string TfrmSakuByochu::GetCheckedByochu() const { return FilterCommaText(result_); }
+
+void TfrmSakuByochu::SetByochuItems(const std::vector<std::string>& Items) {
+  lstByochu->clear();
+  std::set<std::string> seen;
+  for (const std::string& s : Items)
+    if (seen.insert(s).second) lstByochu->AddItem(QString::fromStdString(s));
+  ckAll->setEnabled(true);
+}
+
+bool TfrmSakuByochu::FillByochu(const std::string& SQL) {
+  const std::vector<std::string> rows = QueryColumnUnique(SQL, true);
+  if (rows.empty()) return false;
+  SetByochuItems(rows);
+  return true;
+}
+
+void TfrmSakuByochu::SearchSakumotsu() {
+  const std::string text = edtInput->text().toStdString();
+  if (text.empty() || !AcisDB) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::string sql =
+      "SELECT sakumotsu FROM m_sakumotsu WHERE " + SakuBetsumeiRegexp(SakumotsuWordsToKeys(text)) + ";";
+  {
+    const QSignalBlocker block(lstSakumotu);
+    lstSakumotu->clear();
+    for (const std::string& name : QueryColumnUnique(sql, true)) lstSakumotu->AddItem(QString::fromStdString(name));
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void TfrmSakuByochu::lstSakumotuClickCheck() {
+  std::vector<std::string> crops;
+  for (int i = 0; i < lstSakumotu->count(); ++i)
+    if (lstSakumotu->Checked(i)) crops.push_back(lstSakumotu->item(i)->text().toStdString());
+  if (crops.empty()) {
+    lstByochu->clear();
+    return;
+  }
+  FillByochu(
+      "SELECT DISTINCT byochu FROM tekiyo WHERE idsaku IN(SELECT idsaku FROM m_sakumotsu WHERE sakumotsu IN(" +
+      QuotedSqlList(crops) + ")) ORDER BY byochu");
+}
+
+std::string TfrmSakuByochu::OrderEnding() const {
+  // The pest master keeps the reading in "ruby".
+  return cboSort->currentIndex() == 1 ? ") order by ruby;" : ") order by idbyochu;";
+}
+
+void TfrmSakuByochu::cboCIDChange() {
+  const std::string cls = cboCID->currentText().toStdString();
+  if (cls.empty() || cls == "全て") {
+    SetByochuItems(source_);
+    return;
+  }
+  const std::vector<std::string> ids =
+      QueryColumnUnique("select cid from cbyochu where cname = " + SqlQuote(cls) + ";", true);
+  if (ids.empty()) return;
+  FillByochu("select byochu from m_byochu where cid = " + SqlQuote(ids.front()) + " and byochu in(" +
+             QuotedSqlList(source_) + OrderEnding());
+}
+
+void TfrmSakuByochu::cboSortChange() {
+  const std::string cls = cboCID->currentText().toStdString();
+  if (cls.empty() || cls == "全て" || !pnlFilter->isVisibleTo(this)) {
+    FillByochu("select byochu from m_byochu where byochu in(" + QuotedSqlList(source_) + OrderEnding());
+    return;
+  }
+  cboCIDChange();
+}
+
+void TfrmSakuByochu::CheckAll(bool On) {
+  for (int i = 0; i < lstByochu->count(); ++i) lstByochu->SetChecked(i, On);
+}
+
+void TfrmSakuByochu::ckAllClick() { CheckAll(ckAll->isChecked()); }
+
+void TfrmSakuByochu::done(int Result) {
+  for (int i = 0; i < lstByochu->count(); ++i)
+    if (lstByochu->Checked(i)) result_.push_back(lstByochu->item(i)->text().toStdString());
+  QDialog::done(Result);
+}

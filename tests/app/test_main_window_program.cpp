@@ -1,0 +1,94 @@
+// The program with its main window as a process: an unattended run through the window, and
+// an interactive start on the sample register that is stopped the way a desktop log-out
+// stops it (the layout and the settings are saved).
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "common/test_support.h"
+#include "database/acis_build.h"
+#include "foundation/ini_file.h"
+
+namespace {
+
+const int kTimeoutMs = 60000;  // sanitizer builds start slowly
+
+QString Program() { return QString::fromStdString(BinaryPath("bin/quillmar")); }
+
+QProcessEnvironment Env(const QTemporaryDir& dir) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("QUILLMAR_INSTANCE_NAME", QString("qm-mainwin-%1").arg(QCoreApplication::applicationPid()));
+  env.insert("QUILLMAR_APPDIR", dir.path());
+  return env;
+}
+
+bool BuildSample(const std::string& dbDir) {
+  QDir().mkpath(QString::fromStdString(dbDir + "/download"));
+  TAcisBuildRequest req;
+  req.DBDir = dbDir;
+  req.Source = 2;
+  req.KihonFile = SourcePath("data/sample/mirror/kihon.csv");
+  req.TekiyoFiles = {SourcePath("data/sample/mirror/tekiyo.csv")};
+  req.Settings.DBDir = dbDir;
+  req.Settings.UseLAN = true;
+  req.Settings.dirLAN = SourcePath("data/sample/masters");
+  req.Settings.DownloadDir = dbDir + "/download";
+  return BuildAcisDatabase(req).Ok;
+}
+
+}  // namespace
+
+TEST(MainWindowProgram, UnattendedRunClosesTheHiddenWindowAndSavesTheSettings) {
+  ASSERT_TRUE(QFile::exists(Program()));
+  for (const char* sw : {"/u", "/R"}) {
+    QTemporaryDir dir;
+    QProcess p;
+    p.setProcessEnvironment(Env(dir));
+    p.start(Program(), {sw});
+    ASSERT_TRUE(p.waitForFinished(kTimeoutMs)) << sw;
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << sw << ": " << p.readAllStandardError().toStdString();
+    TIniFile ini(dir.path().toStdString() + "/quillmar.ini");
+    EXPECT_TRUE(ini.ValueExists("WINDOW", "Left")) << sw;
+    EXPECT_TRUE(ini.ValueExists("WINDOW", "TabSakumotsuFraSakumotsuWidth")) << sw;
+  }
+}
+
+TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
+  ASSERT_TRUE(QFile::exists(Program()));
+  QTemporaryDir dir;
+  ASSERT_TRUE(BuildSample(dir.path().toStdString() + "/DB"));
+  {
+    QFile f(dir.path() + "/quillmar.ini");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[WINDOW]\nLeft=20\nTop=30\nWidth=640\nHeight=480\nTabSakumotsuFraSakumotsuWidth=210\n");
+  }
+  QProcess p;
+  p.setProcessEnvironment(Env(dir));
+  p.start(Program(), {"/f"});
+  ASSERT_TRUE(p.waitForStarted(kTimeoutMs));
+  // Let it come up and open the database, then stop it like a log-out does.
+  QThread::msleep(1500);
+  ASSERT_EQ(p.state(), QProcess::Running) << p.readAllStandardError().toStdString();
+  ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+  ASSERT_TRUE(p.waitForFinished(kTimeoutMs));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 0);
+  TIniFile ini(dir.path().toStdString() + "/quillmar.ini");
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "Left", -1), 20);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "Top", -1), 30);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "Width", -1), 640);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "TabSakumotsuFraSakumotsuWidth", -1), 210);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "WindowState", -1), 0);
+  // "/f" is for this run only: the offline setting itself stays off.
+  EXPECT_EQ(ini.ReadInteger("NET", "OffLine", 0), 0);
+}
