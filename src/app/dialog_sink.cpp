@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include "foundation/dlg_memo.h"
 #include <cstdio>
 
 namespace {
@@ -20,17 +21,14 @@ QMessageBox::StandardButton ToButton(TMsgAnswer a) {
 
 TMsgAnswer TDialogMessageSink::Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) {
   QWidget* parent = QApplication::activeWindow();
-  QMessageBox box(parent);
-  box.setWindowTitle(QString::fromStdString(msg.caption.empty() ? std::string("Quillmar") : msg.caption));
+  const QString caption = QString::fromStdString(msg.caption.empty() ? std::string("Quillmar") : msg.caption);
   if (msg.memo) {
-    // Long texts (SQL errors and the like) in a scrolling, copyable box.
-    box.setIcon(QMessageBox::Critical);
-    box.setText(QString::fromStdString(msg.title));
-    box.setDetailedText(QString::fromStdString(msg.text));
-    box.setStandardButtons(QMessageBox::Close);
-    box.exec();
+    // Long texts (SQL errors and the like) in the copyable memo dialog; it frees itself.
+    TDlgMemo::ShowModal(parent, caption, QString::fromStdString(msg.title), QString::fromStdString(msg.text));
     return defaultAnswer;
   }
+  QMessageBox box(parent);
+  box.setWindowTitle(caption);
   switch (msg.kind) {
     case TMsgKind::Info: box.setIcon(QMessageBox::Information); break;
     case TMsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
