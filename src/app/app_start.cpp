@@ -5,9 +5,11 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_pages.h"
 
 QMainWindow* CreateMainWindow() {
   auto* w = new TfrmMain();
+  InstallSearchPages(*w);
   // An unattended run ends the program when the window has closed after it.
   w->OnUnattendedDone = [] { QCoreApplication::quit(); };
   return w;

@@ -71,6 +71,9 @@ int RunProgram(QApplication& app, TSingleInstance& guard) {
   std::unique_ptr<QMainWindow> window(CreateMainWindow());
   QMainWindow* w = window.get();
   guard.SetActivateHandler([w] { BringToFront(w); });
+  // A second start is answered once there is a window to bring to the front (the settings
+  // are loaded and the folders made by then).
+  guard.Listen();
   if (!IsUnattendedRun())
     w->show();
   else
@@ -105,7 +108,6 @@ int main(int argc, char** argv) {
     // An unattended run that could not run must not look like "data current".
     return unattended ? kExitAlreadyRunning : 0;
   }
-  guard.Listen();
 
   InitGlobals();
   ParseCommandLine(params);

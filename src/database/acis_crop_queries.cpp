@@ -107,9 +107,10 @@ std::string TAcisDB::UpperGroupMarked(const std::string& Name) noexcept {
     FDb->ExecBound("delete from tidsaku where sakumotsu = ?1;", {Name});
     FDb->ExecSQL("update tidsaku set sakumotsu = '('||sakumotsu||')' where toroku != 1;");
     FDb->ExecSQL("update tidsaku set sakumotsu = '['||sakumotsu||']' where substr(idsaku,13,16) <> '0000';");
-    FTbl = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
-    if (FTbl->Count() == 0) return std::string();
-    return FTbl->FieldAsString(0);
+    // The current cursor stays as it is: a hint may show while a fill loop reads it.
+    auto t = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    if (t->Count() == 0) return std::string();
+    return t->FieldAsString(0);
   } catch (const std::exception& e) {
     try {
       Log(std::string("UpperGroupMarked: ") + e.what());

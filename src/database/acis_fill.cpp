@@ -275,28 +275,31 @@ bool TAcisDB::SetGrid(TGridFillTarget& Grid, const std::string& SQL) {
              std::string("Exception\n---------\n") + e.what());
     return false;
   }
-  FTbl = std::move(t);
-  if (FTbl->Count() == 0) {
+  if (t->Count() == 0) {
+    FTbl = std::move(t);
     ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
     return false;
   }
   TWaitCursor wait;
   const bool seizai = Grid.GridName() == "gdSeizai";
   std::vector<std::string> titles;
-  titles.reserve(static_cast<size_t>(FTbl->ColCount()));
-  for (int c = 0; c < FTbl->ColCount(); ++c) {
-    std::string title = FieldCaption(FTbl->Columns(c));
+  titles.reserve(static_cast<size_t>(t->ColCount()));
+  for (int c = 0; c < t->ColCount(); ++c) {
+    std::string title = FieldCaption(t->Columns(c));
     if (seizai && title == "毒性") title = "製剤毒性";
     titles.push_back(std::move(title));
   }
+  // The result is read from our own handle: a query run by a message handled meanwhile may
+  // replace the cursor, but never frees the rows being copied.
   Grid.BeginFill();
   try {
-    Grid.SetData(TGridData::FromTable(*FTbl, std::move(titles), [this] { Breathe(); }));
+    Grid.SetData(TGridData::FromTable(*t, std::move(titles), [this] { Breathe(); }));
   } catch (...) {
     Grid.EndFill();
     throw;
   }
   Grid.EndFill();
+  FTbl = std::move(t);
   return true;
 }
 

@@ -45,13 +45,14 @@ std::string Groups(int style, bool rk) {
              mid + ",";
         break;
       case 1:
-        s += "concat(' ', " + sb + ", '['||" + SeibunLookup("seibun", sb) + "||']') as " + sb + ", " + keito + ", " +
-             ks + ", " + mid + ",";
+        // concat of nothing is the empty text: an empty slot gives it without the call.
+        s += "CASE WHEN " + sb + " IS NULL THEN '' ELSE concat(' ', " + sb + ", '['||" + SeibunLookup("seibun", sb) +
+             "||']') END as " + sb + ", " + keito + ", " + ks + ", " + mid + ",";
         break;
       case 2:
       case 3:
-        s += sb + ", " + keito + ", concat(': ', " + SeibunLookup(style == 2 ? "seibun" : "shoryaku", sb) + ", " + ks +
-             ") as " + ks + ", " + mid + ",";
+        s += sb + ", " + keito + ", CASE WHEN " + sb + " IS NULL AND " + ks + " IS NULL THEN '' ELSE concat(': ', " +
+             SeibunLookup(style == 2 ? "seibun" : "shoryaku", sb) + ", " + ks + ") END as " + ks + ", " + mid + ",";
         break;
       default:
         s += sb + ", " + keito + ", " + ks + ", " + mid + ",";
@@ -248,8 +249,16 @@ void EnsureLookupIndexes(TAcisDB& db) {
         // Only when every column exists (an older layout may lack one).
         auto cols = db.FDb->GetTableBound("SELECT count(*) FROM pragma_table_info(?1, ?2) WHERE name IN ('ippanmei', 'cid', 'seibunmei')",
                                           {std::string(x.table), schema});
-        const int want = std::string(x.columns).find(',') != std::string::npos ? 2 : 1;
+        const std::string columns = x.columns;
+        const int want = columns.find(',') != std::string::npos ? 2 : 1;
         if (cols->FieldAsInteger(0) < want) continue;
+        // A table already read through an index on the same leading column needs no other.
+        const std::string lead = columns.substr(0, columns.find(','));
+        auto have = db.FDb->GetTableBound(
+            "SELECT count(*) FROM pragma_index_list(?1, ?2) AS l, pragma_index_info(l.name, ?2) AS i WHERE i.seqno = 0 "
+            "AND i.name = ?3 AND (?4 = 1 OR l.name = ?5)",
+            {std::string(x.table), schema, lead, want, std::string(x.index)});
+        if (have->FieldAsInteger(0) > 0) continue;
         db.FDb->ExecSQL("CREATE INDEX IF NOT EXISTS \"" + schema + "\"." + x.index + " ON " + x.table + " (" +
                         x.columns + ");");
       } catch (const ESQLiteException& e) {
@@ -300,3 +309,4 @@ void TAcisDB::CreateSessionViews() {
   FDb->ExecAll = saved;
   if (DebugMode) Log("CreateSessionViews");
 }
+

@@ -53,30 +53,57 @@ void StrconvFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ---- match -----------------------------------------------------------------------------------
 
+// The pattern of match normalised once per statement (SQLite's auxiliary data of the pattern
+// argument), with the options it was normalised for.
+struct TMatchPattern {
+  unsigned options;
+  bool leading = false, trailing = false;
+  std::string key;
+};
+
+void DeleteMatchPattern(void* p) { delete static_cast<TMatchPattern*>(p); }
+
+// One "%" at each end marks a prefix or suffix test; the rest is normalised.
+void ParseMatchPattern(std::string_view pat, unsigned opts, TMatchPattern& m) {
+  m.options = opts;
+  m.leading = m.trailing = false;
+  m.key.clear();
+  if (!pat.empty() && pat.back() == '%') {
+    pat.remove_suffix(1);
+    m.trailing = true;
+  }
+  if (!pat.empty() && pat.front() == '%') {
+    pat.remove_prefix(1);
+    m.leading = true;
+  }
+  StrConvAppend(pat, opts, m.key);
+}
+
+const TMatchPattern& MatchPattern(sqlite3_context* ctx, sqlite3_value* arg, unsigned opts) {
+  if (auto* m = static_cast<TMatchPattern*>(sqlite3_get_auxdata(ctx, 0)); m && m->options == opts) return *m;
+  auto* m = new TMatchPattern;
+  ParseMatchPattern(Text(arg), opts, *m);
+  sqlite3_set_auxdata(ctx, 0, m, DeleteMatchPattern);
+  if (sqlite3_get_auxdata(ctx, 0) == m) return *m;
+  // SQLite dropped it at once (a pattern that varies by row): normalise for this call only.
+  thread_local TMatchPattern once;
+  ParseMatchPattern(Text(arg), opts, once);
+  return once;
+}
+
 void MatchFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Guard(ctx, "match", [&] {
-    std::string_view pat = Text(argv[0]);
     unsigned opts = OptionsArg(argc, argv, 2);
-    bool trailing = false, leading = false;
-    if (!pat.empty() && pat.back() == '%') {
-      pat.remove_suffix(1);
-      trailing = true;
-    }
-    if (!pat.empty() && pat.front() == '%') {
-      pat.remove_prefix(1);
-      leading = true;
-    }
-    tBuf1.clear();
+    const TMatchPattern& m = MatchPattern(ctx, argv[0], opts);
     tBuf2.clear();
-    StrConvAppend(pat, opts, tBuf1);
     StrConvAppend(Text(argv[1]), opts, tBuf2);
-    const std::string& p = tBuf1;
+    const std::string& p = m.key;
     const std::string& s = tBuf2;
     int r = 0;
     if (!p.empty() && s.find(p) != std::string::npos) {
-      if (leading && trailing) r = 1;
-      else if (trailing) r = s.compare(0, p.size(), p) == 0;
-      else if (leading) r = s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+      if (m.leading && m.trailing) r = 1;
+      else if (m.trailing) r = s.compare(0, p.size(), p) == 0;
+      else if (m.leading) r = s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
       else r = s == p;
     }
     sqlite3_result_int(ctx, r);

@@ -185,12 +185,13 @@ void StrConvAppend(std::string_view text, unsigned options, std::string& out) {
     if ((b == 0xE3 || b == 0xEF) && i + 2 < n && (s[i + 1] & 0xC0) == 0x80 && (s[i + 2] & 0xC0) == 0x80) {
       char32_t c = (char32_t(b & 0x0F) << 12) | (char32_t(s[i + 1] & 0x3F) << 6) | (s[i + 2] & 0x3F);
       const TKeyEntry* e = nullptr;
+      bool mayCombine = false;
       if (c >= 0x3000 && c <= 0x30FF) {
         e = &kanaT[c - 0x3000];
       } else if (c >= 0xFF00 && c <= 0xFFEF) {
         // A half-width kana followed by a voicing mark combines: leave it to the generic walk.
-        bool mayCombine = hira && c >= 0xFF61 && c <= 0xFF9D && i + 5 < n && s[i + 3] == 0xEF &&
-                          s[i + 4] == 0xBE && (s[i + 5] == 0x9E || s[i + 5] == 0x9F);
+        mayCombine = hira && c >= 0xFF61 && c <= 0xFF9D && i + 5 < n && s[i + 3] == 0xEF &&
+                     s[i + 4] == 0xBE && (s[i + 5] == 0x9E || s[i + 5] == 0x9F);
         if (!mayCombine) e = &fullT[c - 0xFF00];
       }
       if (e) {
@@ -198,9 +199,16 @@ void StrConvAppend(std::string_view text, unsigned options, std::string& out) {
         i += 3;
         continue;
       }
-      // The character and its mark: the generic walk handles both.
-      StrConvAppendReference(text.substr(i, 6), options, out);
-      i += 6;
+      if (mayCombine) {
+        // The character and its mark: the generic walk handles both.
+        StrConvAppendReference(text.substr(i, 6), options, out);
+        i += 6;
+        continue;
+      }
+      // Any other character of these lead bytes (㈱, CJK extension A, U+FFF0..U+FFFF) has no
+      // key of its own: copied as it is.
+      out.append(text.data() + i, 3);
+      i += 3;
       continue;
     }
     // Any other character: only Greek and Cyrillic capitals and the minus sign change (kanji

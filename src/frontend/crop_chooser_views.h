@@ -45,8 +45,6 @@ inline constexpr int kCropDrawRole = Qt::UserRole + 10;
 class TCropItemDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
   void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override;
 };
 

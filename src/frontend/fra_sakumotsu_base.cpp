@@ -77,6 +77,9 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget* Parent) : QWidget(Parent) {
   BuildControls();
   ReadOptions();
   SetMode(true);
+  // No main crops yet: the neighbour side is off.
+  tbKinsetsu->setEnabled(false);
+  eKinsetsuSakumotsu->setEnabled(false);
   FList = NewSakumotsuList();
 }
 

@@ -613,6 +613,17 @@ void TfrmMain::BuildPages() {
   setCentralWidget(SplitterGrid);
   connect(pgSearch, &QTabWidget::currentChanged, this, [this] { pgSearchChange(); });
 
+  // Designed sizes of the panes (the settings file may give others).
+  SetPaneSize(fraSakumotsu, 240);
+  SetPaneSize(mLog, 80);
+  SetPaneSize(pnlYakuzaiSide, 150);
+  SetPaneSize(pgYakuzaiSideSeibun, 120);
+  SetPaneSize(pnlYakuzaiUpper, 180);
+  SetPaneSize(pnlYakuzaiTop, 260);
+  SetPaneSize(pnlYakuzaiSelect, 60);
+  SetPaneSize(mSuisan, 160);
+  SetPaneSize(pnlSqlSide, 105);
+  SetPaneSize(pnlSQL, 120);
   for (QSplitter* s : findChildren<QSplitter*>()) {
     s->installEventFilter(this);
     // A size the user drags is the pane's size from then on.
@@ -768,10 +779,14 @@ void TfrmMain::ApplyOptions() {
   StatusBar->setVisible(o.StatusBarVisible);
   mnStatusBarOn->setChecked(o.StatusBarVisible);
   SetPaneSize(mLog, o.LogPaneHeight);
-  SetPaneSize(pnlSQL, o.SQLEditHeight);
-  SetPaneSize(pnlYakuzaiSide, o.YakuzaiSidePanelWidth);
-  SetPaneSize(pgYakuzaiSideSeibun, o.YakuzaiSideSeibunListHeight);
-  SetPaneSize(pnlSqlSide, o.SQLSidePanelWidth);
+  // A panel without a stored size keeps its designed one.
+  auto stored = [this](QWidget* pane, int size) {
+    if (size > 0) SetPaneSize(pane, size);
+  };
+  stored(pnlSQL, o.SQLEditHeight);
+  stored(pnlYakuzaiSide, o.YakuzaiSidePanelWidth);
+  stored(pgYakuzaiSideSeibun, o.YakuzaiSideSeibunListHeight);
+  stored(pnlSqlSide, o.SQLSidePanelWidth);
 
   // 10. Fonts.
   if (!o.MainFormFont.Name.empty()) {

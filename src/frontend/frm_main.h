@@ -128,6 +128,8 @@ class TfrmMain : public QMainWindow {
   std::function<void()> OnAboutBox;
   std::function<void(TXlsStringGrid*, int)> OnOpenUseCard;
   std::function<void()> OnUnattendedDone;
+  // Called when the window closes, before the layout and the settings are saved.
+  std::function<void()> OnFormClose;
 
   // ---- fields shared with the searches and the output ----
   std::array<TGridState, kSearchTabs> GridStates{};

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -160,8 +161,10 @@ bool TfrmMain::ShowQueryInGrid(TXlsStringGrid* Grid, const std::string& SQL) {
     TXlsGridTarget target(*Grid);
     ok = AcisDB->SetGrid(target, SQL);
     if (ok) {
-      AdjustGridColumnWidths(Grid);
+      // Shown first: the columns are fitted to the grid's real width.
       Grid->show();
+      if (QWidget* p = Grid->parentWidget(); p && p->layout()) p->layout()->activate();
+      AdjustGridColumnWidths(Grid);
       // The count belongs to the tab whose grid was filled, whichever tab is active now.
       if (state >= 0) {
         TGridState& g = GridStates[state];

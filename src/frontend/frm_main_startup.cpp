@@ -135,6 +135,7 @@ QWidget* TfrmMain::ReplaceControl(QWidget* Placeholder, QWidget* Replacement) {
   if (!Placeholder || !Replacement || Placeholder == Replacement) return Placeholder;
   if (Replacement->objectName().isEmpty()) Replacement->setObjectName(Placeholder->objectName());
   QWidget* parent = Placeholder->parentWidget();
+  const bool hidden = Placeholder->isHidden();
   if (auto* s = qobject_cast<QSplitter*>(parent)) {
     const QList<int> sizes = s->sizes();
     const int i = s->indexOf(Placeholder);
@@ -157,7 +158,7 @@ QWidget* TfrmMain::ReplaceControl(QWidget* Placeholder, QWidget* Replacement) {
     lastSizes_[Replacement] = it->second;
     lastSizes_.erase(it);
   }
-  Replacement->setVisible(!Placeholder->isHidden());
+  Replacement->setHidden(hidden);
   Placeholder->hide();
   Placeholder->setParent(nullptr);
   delete Placeholder;
@@ -183,11 +184,16 @@ void TfrmMain::RestoreWindowPlacement(TIniFile& Ini) {
 }
 
 void TfrmMain::RestoreLayout(TIniFile& Ini) {
-  SetPaneSize(pnlYakuzaiTop, Ini.ReadInteger(W, "TabYakuzaiTopPnlWidth", PaneSize(pnlYakuzaiTop)));
-  SetPaneSize(pnlYakuzaiUpper, Ini.ReadInteger(W, "TabYakuzaiUpperPnlHeight", PaneSize(pnlYakuzaiUpper)));
-  SetPaneSize(pnlYakuzaiSelect, Ini.ReadInteger(W, "TabYakuzaiSelectPnlHeight", PaneSize(pnlYakuzaiSelect)));
-  SetPaneSize(mSuisan, Ini.ReadInteger(W, "TabYakuzaiSeizaiWidth", PaneSize(mSuisan)));
-  SetPaneSize(fraSakumotsu, Ini.ReadInteger(W, "TabSakumotsuFraSakumotsuWidth", PaneSize(fraSakumotsu)));
+  // Stored sizes; a missing or empty one keeps the designed size.
+  auto stored = [this, &Ini](QWidget* pane, const char* key) {
+    const int v = Ini.ReadInteger(W, key, PaneSize(pane));
+    if (v > 0) SetPaneSize(pane, v);
+  };
+  stored(pnlYakuzaiTop, "TabYakuzaiTopPnlWidth");
+  stored(pnlYakuzaiUpper, "TabYakuzaiUpperPnlHeight");
+  stored(pnlYakuzaiSelect, "TabYakuzaiSelectPnlHeight");
+  stored(mSuisan, "TabYakuzaiSeizaiWidth");
+  stored(fraSakumotsu, "TabSakumotsuFraSakumotsuWidth");
   // The crop frame takes the stored page and then always opens on its first one.
   const int cropPage = Ini.ReadInteger(W, "TabSakumotsuFraSakumotsuTabIndex", 0);
   if (pgSakumotsu) {
@@ -233,10 +239,8 @@ void TfrmMain::CopyControlStatesToOptions() {
   o.YakuzaiSidePanelWidth = PaneSize(pnlYakuzaiSide);
   o.YakuzaiSideSeibunListHeight = PaneSize(pgYakuzaiSideSeibun);
   o.SQLSidePanelWidth = PaneSize(pnlSqlSide);
-  o.ToolBar1Top = ToolBar->y();
-  o.ToolBar1Left = ToolBar->x();
-  o.ToolBarKensakuTop = pnlSearchParam->y();
-  o.ToolBarKensakuLeft = pnlSearchParam->x();
+  // ToolBar1Top/Left and ToolBarKensakuTop/Left: the bars are not movable here, so the
+  // stored positions (kept for the settings file's other readers) stay as they were.
   o.ToolBarVisible = !ToolBar->isHidden();
   o.SearchPanelVisible = !pnlSearchParam->isHidden();
   o.LogPaneVisible = !mLog->isHidden();
@@ -357,6 +361,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 void TfrmMain::FormClose() {
   mLog->clear();
+  if (OnFormClose) {
+    try {
+      OnFormClose();
+    } catch (const std::exception& e) {
+      MessageSink().Log(std::string("Quillmar: ") + e.what());
+    }
+  }
   SaveLayout();
   CopyControlStatesToOptions();
   try {

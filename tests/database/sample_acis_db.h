@@ -83,4 +83,5 @@ struct TSampleDb {
 #define OPEN_SAMPLE_DB(var)                                                   \
   sample_db::TSampleDb var;                                                   \
   ASSERT_TRUE(var.Open()) << sample_db::Error();                              \
-  TAcisDB& db = *var.Db
+  TAcisDB& db = *var.Db;                                                     \
+  (void)db

@@ -149,7 +149,11 @@ TEST(CropQueries, HintQueryMarksRelativesAndNeverRaises) {
   // Level-5 crops in square brackets (those with ")" in the name left out), names registered
   // only through others in parentheses, the crop itself removed.
   EXPECT_EQ(parts, (std::set<std::string>{"[テスト菜ミニ]", "テスト葉", "(テスト科)", "テスト類", "テスト群"})) << r;
+  // A hint never replaces the cursor that a fill loop may be reading.
+  ASSERT_TRUE(db.Query("SELECT 1", false));
+  const TSQLiteTbl* cursor = db.FTbl.get();
   EXPECT_EQ(db.UpperGroupMarked("O'Neil菜"), "テスト葉,(テスト科),テスト類");
+  EXPECT_EQ(db.FTbl.get(), cursor);
 
   // Without the view the query fails: an empty text and a log line, no exception, no dialog.
   db.FDb->ExecSQL("DROP VIEW vg_sakumotsu2;");

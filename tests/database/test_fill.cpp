@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <chrono>
+#include <thread>
 
 #include "database/acis_fill.h"
 #include "database/field_caption.h"
@@ -157,6 +159,20 @@ TEST(Fill, SetGridCaptionsNullsAndFailures) {
   EXPECT_NE(sink.Messages()[0].text.find("ESQLiteException\n---------\n"), std::string::npos);
   EXPECT_EQ(grid.Fills, 1);
   EXPECT_EQ(grid.Data.RowCount(), 3);
+
+  // A query run by a message handled during the fill (the pump) replaces the cursor but never
+  // the rows being copied; the grid's result becomes the cursor afterwards.
+  bool pumped = false;
+  db.FPump = [&] {
+    if (!pumped) pumped = db.Query("SELECT 1", false);
+  };
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  ASSERT_TRUE(db.SetGrid(grid, "SELECT name, n FROM t ORDER BY rowid"));
+  EXPECT_TRUE(pumped);
+  EXPECT_EQ(grid.Data.RowCount(), 3);
+  EXPECT_EQ(grid.Data.Cell(2, 1), "123456");
+  EXPECT_EQ(db.FTbl->Count(), 3);
+  db.FPump = nullptr;
 
   // SetGridFromTable: from the cursor's current row, which stays where it was.
   ASSERT_TRUE(db.Query("SELECT name AS sakumotsu FROM t ORDER BY rowid", false));

@@ -123,6 +123,14 @@ TEST(SqlFunctions, Match) {
                    {"select match('%マ%', NULL)", "0"},
                    {"select 'トマト' match 'ト%'", "1"},
                });
+  // The pattern is normalised once per statement; patterns and options that change from row
+  // to row must still each be used for their own row.
+  db.Exec("create table m(p text, s text, o text);"
+          "insert into m values ('ト%', 'トマト', 'KCWV'), ('%ト', 'ナス', 'KCWV'), ('%ス', 'ナス', 'KCWV'),"
+          " ('%ま%', 'トマト', 'C'), ('%ま%', 'トマト', 'K'), ('ト%', 'トマト', 'C');");
+  EXPECT_EQ(db.Value("select group_concat(match(p, s), '') from m"), "101111");
+  EXPECT_EQ(db.Value("select group_concat(match('%ま%', s, o), '') from m"), "100010");
+  EXPECT_EQ(db.Value("select count(*) from m where s match '%ト%'"), "4");
 }
 
 TEST(SqlFunctions, IfIfnullstrExplode) {

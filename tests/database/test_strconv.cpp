@@ -30,6 +30,7 @@ TEST(StrConv, DefaultKeyTable) {
       {"。「」・", "｡｢｣･"},
       {"ΑΒΓ", "αβγ"},
       {"稲\xFF", "稲\xFF"},                 // bytes that are not UTF-8 pass through
+      {"㈱アＡ", "㈱あa"}, {"㐀ｶﾞ", "㐀か"}, {"\xEF\xBF\xBDト", "\xEF\xBF\xBDと"},  // neighbours of the kana tables
       {"", ""},
   };
   for (auto& c : cases) EXPECT_EQ(StrConvText(c.in), c.key) << c.in;
@@ -96,7 +97,11 @@ TEST(StrConv, KeysAreStableUnderEveryOptionSet) {
 TEST(StrConv, TablesAgreeWithStepByStepKey) {
   std::mt19937 rng(11);
   auto rep = Repertoire();
-  for (const char* extra : {"ｶﾞ", "ﾊﾟ", "ｱﾞ", "ﾞﾞ", "\xEF\xBE", "\xE3", "Ⅰ", "￥", "～", "\xEF\xBE\x9E"}) rep.emplace_back(extra);
+  // Three-byte characters next to the kana block and the full-width forms (㈱, CJK
+  // extension A, the replacement character) share their lead bytes with the table lookups.
+  for (const char* extra : {"ｶﾞ", "ﾊﾟ", "ｱﾞ", "ﾞﾞ", "\xEF\xBE", "\xE3", "Ⅰ", "￥", "～", "\xEF\xBE\x9E", "㈱", "㐀",
+                            "\xEF\xBF\xBD", "㍉"})
+    rep.emplace_back(extra);
   for (int round = 0; round < 4000; ++round) {
     std::string s = RandomText(rng, rep, 14);
     for (unsigned o = 0; o < 16; ++o) {

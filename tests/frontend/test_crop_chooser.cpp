@@ -68,7 +68,7 @@ TEST(CropChooser, TreeRuleUpperGroupsDecidedByLastCheckedCrop) {
     TFakeUpper up;
     // Option on: every checked crop gets its groups; shared groups once, at the last place.
     EXPECT_EQ(Joined(TreeSelectionNames({&tomato, &nasu}, true, up.Fn())),
-              "トマト,なす,なす科野菜類,なす科果菜類,果菜類,野菜類");
+              "トマト,なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
   }
   {
     TFakeUpper up;
@@ -127,9 +127,19 @@ TEST(CropChooser, SearchStatements) {
   EXPECT_EQ(SakumotsuSearchPattern("トマト なす", TCropMatch::Prefix), "(^|、|\\()(とまと|なす)");
   EXPECT_EQ(SakumotsuSearchSql("", TCropMatch::Prefix), "");
   EXPECT_EQ(SakumotsuSearchSql("  ", TCropMatch::Broad), "");
-  // Typed quotes stay inside the literal.
-  const std::string hostile = SakumotsuSearchSql("x'); DROP TABLE m_sakumotsu; --", TCropMatch::Broad);
-  EXPECT_NE(hostile.find("x''"), std::string::npos) << hostile;
+  // Typed quotes stay inside the one literal: the statement ends as it always does.
+  for (const char* words : {"x'); DROP TABLE m_sakumotsu; --", "a''b", "'"}) {
+    const std::string hostile = SakumotsuSearchSql(words, TCropMatch::Broad);
+    const std::string tail = "') ORDER BY idsaku;";
+    ASSERT_GT(hostile.size(), head.size() + tail.size()) << words;
+    EXPECT_EQ(hostile.substr(hostile.size() - tail.size()), tail) << hostile;
+    const std::string literal = hostile.substr(head.size(), hostile.size() - head.size() - tail.size());
+    for (size_t i = 0; i < literal.size(); ++i) {
+      if (literal[i] != '\'') continue;
+      ASSERT_TRUE(i + 1 < literal.size() && literal[i + 1] == '\'') << hostile;
+      ++i;
+    }
+  }
   EXPECT_EQ(SakumotsuSearchSql("トマト", TCropMatch::Exact),
             "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,rakuyokaju FROM vs_sakumotsu2 WHERE "
             "(sakumotsu MATCH 'トマト') ORDER BY idsaku;");
@@ -179,7 +189,7 @@ TEST(CropChooserDb, NameSearchFindsCropsHoweverWritten) {
       {"ﾄﾏﾄ", TCropMatch::Prefix, {"トマト", "トマト(施設栽培)"}},
       {"トマト", TCropMatch::Broad, {"トマト", "ミニトマト", "トマト(施設栽培)"}},
       {"蕃茄", TCropMatch::Prefix, {"トマト"}},  // an other name
-      {"とまと なす", TCropMatch::Prefix, {"トマト", "トマト(施設栽培)", "なす"}},
+      {"とまと なす", TCropMatch::Prefix, {"なす科果菜類", "トマト", "トマト(施設栽培)", "なす", "なす科野菜類"}},
       {"トマト", TCropMatch::Exact, {"トマト"}},
       {"x'); DROP TABLE m_sakumotsu; --", TCropMatch::Broad, {}},
       {"((", TCropMatch::Prefix, {}},

@@ -24,6 +24,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_pages.h"
 #include "frontend/main_services.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
@@ -388,6 +389,8 @@ TEST(MainWindow, RendersTheSampleRegister) {
               "StatusBarVisible=1\nToolBarVisible=1\nSearchPanelVisible=1\n[OPTIONS]\nTekiyouGridEveryOtherLine=1\n"
               "[COLOR]\nTekiyouColor2=00F0F0E0\n");
   TfrmMain w;
+  InstallSearchPages(w);  // the crop frame and the crop search, as the program has them
+  EXPECT_EQ(w.fraSakumotsu->objectName(), "fraSakumotsu");
   w.show();
   Pump(200);
   ASSERT_TRUE(AcisDB);

@@ -3,6 +3,7 @@
 // tidying of the database folder at start-up.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -186,4 +187,27 @@ TEST(MainWindowLayout, StartUpTidiesTheDatabaseFolder) {
   EXPECT_TRUE(QFile::exists(dl + "/update2.htm"));
   EXPECT_FALSE(QFile::exists(db + "/update.txt"));
   EXPECT_TRUE(QFile::exists(dl + "/update.txt"));
+}
+
+TEST(MainWindowLayout, ReplacedPlaceholderKeepsItsPlaceAndStoredSize) {
+  TMainWindowFixture fx;
+  fx.WriteIni("[WINDOW]\nLeft=0\nTop=0\nWidth=700\nHeight=500\nTabSakumotsuFraSakumotsuWidth=230\n");
+  TfrmMain w;
+  QWidget* old = w.fraSakumotsu;
+  auto* frame = new QWidget;
+  w.fraSakumotsu = w.ReplaceControl(w.fraSakumotsu, frame);
+  EXPECT_EQ(w.fraSakumotsu, frame);
+  EXPECT_EQ(frame->objectName(), "fraSakumotsu");
+  EXPECT_EQ(w.SplitterFraSakumotsu->indexOf(frame), 0);
+  EXPECT_EQ(w.ReplaceControl(nullptr, frame), nullptr);
+  (void)old;  // deleted with its children: the page control and edits it held are gone
+  EXPECT_TRUE(w.pgSakumotsu.isNull());
+  EXPECT_TRUE(w.eSakumotsu.isNull());
+  w.show();
+  Pump();
+  EXPECT_EQ(w.SplitterFraSakumotsu->sizes().value(0), 230);
+  w.actSearchStrClear->trigger();  // the crop tab's clear copes with the frame's own controls
+  w.close();
+  EXPECT_EQ(Key(fx, "WINDOW", "TabSakumotsuFraSakumotsuWidth"), 230);
+  EXPECT_EQ(Key(fx, "WINDOW", "TabSakumotsuFraSakumotsuTabIndex"), 0);
 }

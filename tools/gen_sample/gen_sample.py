@@ -781,8 +781,13 @@ def make_uses(rng, products, crops, pests, total_uses):
                 continue
             rows.append(row)
         if not rows:
-            crop = chosen[0]
-            rows.append(make_use_row(rng, p, crop, ppools, force=True))
+            # Every product has at least one use: a herbicide never takes a seedling crop, so
+            # when the chosen crops are all of that kind look further.
+            for crop in chosen + [c for c in dom_crops if c not in chosen] + everything:
+                row = make_use_row(rng, p, crop, ppools, force=True)
+                if row is not None:
+                    rows.append(row)
+                    break
         p.uses = rows
         made += len(rows)
     return made

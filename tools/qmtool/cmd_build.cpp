@@ -4,11 +4,14 @@
 //
 //   qmtool build --db DIR --masters DIR --source 0 --kihon FILE --tekiyo FILE [--tekiyo FILE ...]
 //   qmtool build --db DIR --masters DIR --source 2 --kihon kihon.csv --tekiyo tekiyo.csv
-//   qmtool build --db DIR --masters DIR --source 1 --kihon SHEET.csv --tekiyo SHEET.csv ...
-//     (spreadsheet sheets saved as CSV, until the .xls reader feeds the rows directly)
+//   qmtool build --db DIR --masters DIR --source 1 --kihon 登録基本部.xls --tekiyo 登録適用部一.xls
+//     [--tekiyo ...]   (the public service's workbooks, read through the spreadsheet reader; the
+//     wanted sheet is the one named like the file; a sheet saved as CSV is taken as well)
 //
 // Prints the log lines (and, with --times, the seconds of each step) and exits non-zero when
 // the build failed; the previous acis.db is then untouched.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +23,9 @@
 #include "database/import_rows.h"
 #include "foundation/message_sink.h"
 #include "qmtool_commands.h"
+#include "update/data_date.h"
+#include "update/xbiff.h"
+#include "update/xls_grid.h"
 
 namespace {
 
@@ -28,7 +34,8 @@ int BuildUsage() {
                "usage: qmtool build --db DIR --masters DIR --source 0|1|2 --kihon FILE --tekiyo FILE "
                "[--tekiyo FILE ...] [--download DIR] [--date TEXT] [--times] [--quiet]\n"
                "  source 0: the public service's CSV files (unpacked)\n"
-               "  source 1: spreadsheet sheets saved as CSV (one --kihon, one --tekiyo per sheet)\n"
+               "  source 1: the spreadsheet workbooks (.xls; one --kihon, one --tekiyo per workbook),\n"
+               "            or their data sheets saved as CSV\n"
                "  source 2: the mirror's kihon.csv and tekiyo.csv\n");
   return 2;
 }
@@ -90,16 +97,39 @@ int RunBuild(int argc, char** argv) {
   req.Log = [&](const std::string& line) {
     if (!quiet) std::printf("%s\n", line.c_str());
   };
-  // Spreadsheet rows: each sheet saved as a CSV file.
-  std::vector<std::unique_ptr<TCsvFileRows>> sheets;
+  // Spreadsheet rows: each workbook read as the update window reads it (the sheet named like
+  // the file), or a data sheet saved as a CSV file.
+  std::vector<std::unique_ptr<TRowSource>> sheets;
+  auto isXls = [](const std::string& f) {
+    std::string ext = fs::path(f).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".xls";
+  };
+  auto openSheet = [&](const std::string& f, bool basics) -> TRowSource* {
+    if (!isXls(f)) {
+      sheets.push_back(std::make_unique<TCsvFileRows>(f));
+      return sheets.back().get();
+    }
+    auto grid = std::make_unique<TXlsGridRows>();
+    grid->Load(f, "", basics);
+    if (!grid->SheetFound()) {
+      std::string names;
+      for (const auto& n : grid->SheetNames()) names += (names.empty() ? "" : ", ") + n;
+      throw std::runtime_error(f + ": シート " + grid->WantedSheet() + " がありません (" + names + ")");
+    }
+    req.Log(fs::path(f).filename().string() + ": " + std::to_string(grid->Rows()) + " 行読込");
+    if (basics && req.DataDate.empty() && !grid->DateSentence().empty()) {
+      std::string date = DataDateText(grid->DateSentence());
+      req.Log("更新日取得:" + date);
+      if (date != "更新日不明") req.DataDate = date;
+    }
+    sheets.push_back(std::move(grid));
+    return sheets.back().get();
+  };
   try {
     if (req.Source == 1) {
-      sheets.push_back(std::make_unique<TCsvFileRows>(req.KihonFile));
-      req.KihonRows = sheets.back().get();
-      for (const auto& f : req.TekiyoFiles) {
-        sheets.push_back(std::make_unique<TCsvFileRows>(f));
-        req.TekiyoRows.push_back(sheets.back().get());
-      }
+      req.KihonRows = openSheet(req.KihonFile, true);
+      for (const auto& f : req.TekiyoFiles) req.TekiyoRows.push_back(openSheet(f, false));
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "qmtool build: %s\n", e.what());
@@ -126,6 +156,6 @@ int RunBuild(int argc, char** argv) {
   return 0;
 }
 
-QmToolRegistrar reg{{"build", "build acis.db from the published CSV files", RunBuild}};
+QmToolRegistrar reg{{"build", "build acis.db from the published CSV or spreadsheet files", RunBuild}};
 
 }  // namespace

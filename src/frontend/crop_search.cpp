@@ -1,0 +1,560 @@
+#include "frontend/crop_search.h"
+
+#include <sqlite3.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <exception>
+#include <memory>
+
+#include "database/acis_crop_queries.h"
+#include "database/acis_db.h"
+#include "database/clause_builders.h"
+#include "foundation/check_list_box_ex.h"
+#include "foundation/global.h"
+#include "foundation/message_sink.h"
+#include "frontend/display_modes.h"
+#include "frontend/frm_main.h"
+#include "frontend/frm_sakubyochu.h"
+#include "frontend/frm_yoto.h"
+#include "frontend/frm_zaikei.h"
+#include "frontend/grid_fill_target.h"
+#include "frontend/picker_placement.h"
+#include "frontend/tekiyo_filter.h"
+#include "output/xls_string_grid.h"
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kAll = "全て";
+
+enum TFilterKind : int { fkByochu = 0, fkMokuteki = 1, fkYoto = 2, fkZaikei = 3 };
+
+std::string Seconds(const char* Label, double S) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%5.3f秒", S);
+  return std::string(Label) + buf;
+}
+
+std::string MidColumn(int N) {
+  const std::string n = std::to_string(N);
+  return "(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
+         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
+         n + ",";
+}
+
+std::vector<std::string> ComboItemsWithoutAll(const QComboBox* Combo) {
+  std::vector<std::string> items;
+  for (int i = 0; i < Combo->count(); ++i) {
+    const QString t = Combo->itemText(i);
+    if (i == 0 && t == kAll) continue;
+    items.push_back(t.toStdString());
+  }
+  return items;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// SQL texts
+
+const std::vector<std::string>& TekiyoSakuColumnNames() {
+  static const std::vector<std::string> cols = [] {
+    std::vector<std::string> c = {"bango",  "shurui", "meisho", "tsusho",   "idsaku",   "sakumotsu", "idbyochu",
+                                  "byochu", "mokuteki", "jiki", "baisu",    "ekiryo",   "hoho",      "basho",
+                                  "jikan",  "ondo",   "dojo",   "chitai",   "tekiyaku", "kongo",     "kaisu"};
+    for (int i = 1; i <= 5; ++i)
+      for (const char* f : {"seibun", "keito", "kaisu", "mid"}) c.push_back(f + std::to_string(i));
+    for (const char* f : {"seizaidokusei", "yoto", "koka", "zaikei", "ryakusho"}) c.push_back(f);
+    return c;
+  }();
+  return cols;
+}
+
+std::string TekiyoSakuSelect(const std::string& Regexp) {
+  std::string s = "SELECT ";
+  const std::vector<std::string>& cols = TekiyoSakuColumnNames();
+  for (int i = 0; i < 21; ++i) s += cols[static_cast<size_t>(i)] + ",";
+  for (int i = 1; i <= 5; ++i) {
+    if (i > 1) s += kCrLf;
+    const std::string n = std::to_string(i);
+    s += "seibun" + n + ",keito" + n + ",kaisu" + n + "," + MidColumn(i);
+  }
+  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
+       "ryakusho FROM tekiyo ";
+  s += kCrLf;
+  s += "WHERE idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp;
+  return s;
+}
+
+std::string QuerySakumotsu2(const std::string& Regexp) {
+  return std::string("DROP TABLE IF EXISTS ttTekiyoSaku;") + kCrLf + "CREATE TEMP TABLE ttTekiyoSaku AS " + kCrLf +
+         TekiyoSakuSelect(Regexp) + kCrLf + ");";
+}
+
+std::string QuerySakumotsuKinsetsuScript(const std::string& MainRegexp, const std::string& KinsetsuRegexp) {
+  std::string s;
+  s += std::string("DROP TABLE IF EXISTS t_sub;") + kCrLf + "CREATE TEMP TABLE t_sub AS " + kCrLf +
+       TekiyoSakuSelect(KinsetsuRegexp) + kCrLf + ")" + kCrLf + " ORDER BY bango;" + kCrLf + "--" + kCrLf;
+  s += std::string("DROP TABLE IF EXISTS t_saku;") + kCrLf + "CREATE TEMP TABLE t_saku AS " + kCrLf +
+       TekiyoSakuSelect(MainRegexp) + kCrLf + ")" + kCrLf + " ORDER BY bango;" + kCrLf + "--" + kCrLf;
+  std::string cols;
+  for (const std::string& c : TekiyoSakuColumnNames()) cols += (cols.empty() ? "" : ",") + c;
+  // t_main holds the products of the selected crops only (taken before the neighbour rows are
+  // appended). A neighbour use whose crop is also selected is in t_saku already.
+  s += std::string("DROP TABLE IF EXISTS t_main;") + kCrLf +
+       "CREATE TEMP TABLE t_main AS SELECT DISTINCT bango FROM t_saku ORDER BY bango;" + kCrLf + "INSERT INTO t_saku(" +
+       cols + ")SELECT * from t_sub WHERE idsaku NOT IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " +
+       MainRegexp + ");" + kCrLf + "--" + kCrLf;
+  s += std::string("DROP TABLE IF EXISTS ttTekiyoSaku;") + kCrLf +
+       "CREATE TEMP TABLE ttTekiyoSaku AS SELECT * FROM t_saku WHERE bango IN  (SELECT DISTINCT bango FROM t_main "
+       "WHERE bango IN (SELECT DISTINCT bango FROM t_sub))" +
+       kCrLf + " ORDER BY bango;";
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction and bindings
+
+TCropSearch::TCropSearch(TfrmMain& Main) : m_(Main) {
+  SelectionText = [this] { return m_.eSakumotsu ? m_.eSakumotsu->text() : QString(); };
+  KinsetsuText = [this] { return m_.eKinsetsuSakumotsu ? m_.eKinsetsuSakumotsu->text() : QString(); };
+  for (QWidget* w : std::initializer_list<QWidget*>{m_.btnByochu, m_.cbByochu, m_.btnMokuteki, m_.cbMokuteki,
+                                                    m_.btnYoto, m_.edtYoto, m_.btnZaikei, m_.cbZaikei})
+    wanted_[w] = false;
+  ConnectControls();
+}
+
+TCropSearch::~TCropSearch() = default;
+
+void TCropSearch::ConnectControls() {
+  m_.btnByochu->setText("病害虫雑草");
+  m_.btnZaikei->setText("剤型");
+  for (QComboBox* c : {m_.cbByochu, m_.cbMokuteki, m_.cbZaikei}) {
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setCompleter(nullptr);
+  }
+  for (QComboBox* c : {m_.cbByochu, m_.cbMokuteki}) c->setMaxVisibleItems(15);
+
+  struct TBind {
+    QComboBox* combo;
+    int kind;
+  };
+  for (TBind b : {TBind{m_.cbByochu, fkByochu}, TBind{m_.cbMokuteki, fkMokuteki}, TBind{m_.cbZaikei, fkZaikei}}) {
+    const int kind = b.kind;
+    connect(b.combo, &QComboBox::activated, this, [this, kind] { QueueFilter(kind); });
+    connect(b.combo->lineEdit(), &QLineEdit::returnPressed, this, [this, kind] { QueueFilter(kind); });
+  }
+  connect(m_.edtYoto, &QLineEdit::returnPressed, this, [this] { edtYotoEnter(); });
+  connect(m_.btnByochu, &QPushButton::clicked, this, [this] { btnByochuClick(); });
+  connect(m_.btnMokuteki, &QPushButton::clicked, this, [this] { btnMokutekiClick(); });
+  connect(m_.btnYoto, &QPushButton::clicked, this, [this] { btnYotoClick(); });
+  connect(m_.btnZaikei, &QPushButton::clicked, this, [this] { btnZaikeiClick(); });
+}
+
+void TCropSearch::QueueFilter(int Kind) {
+  // Enter in an editable combo may also count as choosing the item it names: one run only.
+  const bool queued = pendingFilter_ >= 0;
+  pendingFilter_ = Kind;
+  if (queued) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        const int kind = pendingFilter_;
+        pendingFilter_ = -1;
+        switch (kind) {
+          case fkByochu: FilterTekiyoByByochu(); break;
+          case fkMokuteki: FilterTekiyoByMokuteki(); break;
+          case fkZaikei: FilterTekiyoByZaikei(); break;
+          default: break;
+        }
+      },
+      Qt::QueuedConnection);
+}
+
+void TCropSearch::SetWanted(QWidget* W, bool Enabled) {
+  wanted_[W] = Enabled;
+  W->setEnabled(Enabled);
+}
+
+void TCropSearch::EnableInputs(bool Enabled) {
+  // The shell switches the whole filter bar; the bar's own rules decide what comes back.
+  if (!Enabled) return;
+  for (const auto& [w, on] : wanted_) w->setEnabled(on);
+}
+
+void TCropSearch::ClearConditions() {
+  for (auto& [w, on] : wanted_) {
+    on = false;
+    w->setEnabled(false);
+  }
+}
+
+std::string TCropSearch::ViewName() {
+  std::string& v = m_.ResultViewName;
+  if (v.empty()) v = "tvTekiyoSaku1";
+  // The name is shared with the pest tab: the crop views end in "Saku" and a digit.
+  if (v.find("Saku") == std::string::npos) v = m_.ViewNameFor(tiSakumotsu);
+  return v;
+}
+
+QString TCropSearch::FilterText(QComboBox* Combo) const {
+  return QString::fromStdString(FilterValue(Combo->currentText().toStdString()));
+}
+
+bool TCropSearch::HasWords(QComboBox* Combo) const {
+  return !FilterWords(FilterText(Combo).toStdString()).empty();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The search
+
+std::string TCropSearch::QuerySakumotsuKinsetsu() {
+  if (!AcisDB) return {};
+  const std::string sub = AcisDB->IdSakuRegexpLine(m_.KinsetsuSelection.toStdString(), false);
+  const std::string main = AcisDB->IdSakuRegexpLine(m_.SakumotsuSelection.toStdString(), false);
+  return QuerySakumotsuKinsetsuScript(main, sub);
+}
+
+bool TCropSearch::RunScript(const std::string& Script) {
+  // One transaction: a script that fails half-way leaves the working tables as they were.
+  const bool own = sqlite3_get_autocommit(AcisDB->FDb->Handle()) != 0;
+  return AcisDB->ExecSQL(own ? "BEGIN TRANSACTION;\r\n" + Script + "\r\nCOMMIT;" : Script);
+}
+
+void TCropSearch::SearchTekiyoBySakumotsu() {
+  if (!AcisDB) {
+    ShowMessageBox(TMsgKind::Error, "Quillmar", "データベースがありません");
+    return;
+  }
+  m_.SakumotsuSelection = SelectionText ? SelectionText().trimmed() : QString();
+  m_.KinsetsuSelection = KinsetsuText ? KinsetsuText().trimmed() : QString();
+  if (m_.SakumotsuSelection.isEmpty()) return;
+  const std::string selection = m_.SakumotsuSelection.toStdString();
+  const std::string re = AcisDB->IdSakuRegexpLine(selection, false);
+  if (IsNoCropPattern(re)) {
+    ShowMessageBox(TMsgKind::Warning, "Quillmar", "選択した検索条件に矛盾があるためデータを取得できません。");
+    return;
+  }
+  ++SearchCount;
+  TBusyGuard busy(m_);
+  const std::string view = ViewName();
+  AcisDB->SetMultiStatement(true);
+
+  std::string script;
+  if (m_.KinsetsuSelection.isEmpty()) {
+    if (DebugMode) {
+      try {
+        m_.WriteLog("IdSakuRegexpLine(" + selection + ")");
+        m_.WriteLog(re);
+        m_.WriteLog(std::string("-- end --"));
+        m_.WriteLog(std::string("-- end --"));
+        m_.WriteLog(std::string("QuerySakumotsu2 > ttTekiyoSaku"));
+      } catch (const std::exception& e) {
+        ShowMessageBox(TMsgKind::Error, "Quillmar", e.what());
+      }
+    }
+    script = QuerySakumotsu2(re);
+  } else {
+    script = QuerySakumotsuKinsetsu();
+  }
+  m_.WriteLog("SQL>" + script);
+
+  QElapsedTimer timer;
+  timer.start();
+  const bool ran = RunScript(script);
+  LastSqlSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  m_.WriteLog(Seconds("作物検索SQL実行時間 ", LastSqlSeconds));
+
+  if (!ran) {
+    // The error was shown; nothing of the previous result may stand for this search.
+    ClearResult(QString());
+    m_.SakumotsuSelection.clear();
+  } else if (!ShowResult()) {
+    ClearResult(QString());
+  }
+  LastShowSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+  m_.WriteLog(Seconds("作物検索表示完了時間 ", LastShowSeconds));
+}
+
+bool TCropSearch::ShowResult() {
+  // An empty result is a result: the grid is emptied, not left with the previous rows.
+  int64_t rows = 0;
+  try {
+    auto t = AcisDB->FDb->GetTable("SELECT count(*) FROM temp.ttTekiyoSaku");
+    rows = t && t->Count() > 0 ? std::stoll(t->Fields(0)) : 0;
+  } catch (const std::exception&) {
+    rows = -1;
+  }
+  if (rows == 0) {
+    ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
+    ClearResult("0件");
+    return true;
+  }
+  const std::string sql = "SELECT * FROM " + ViewName();
+  m_.WriteLog("SQL>" + sql);
+  TXlsGridTarget target(*m_.gdTekiyo);
+  if (!AcisDB->SetGrid(target, sql)) return false;
+  const int count = AcisDB->FTbl ? AcisDB->FTbl->Count() : m_.gdTekiyo->RowCount() - 1;
+  m_.AdjustGridColumnWidths(m_.gdTekiyo);
+  m_.gdTekiyo->show();
+  TGridState& g = m_.GridStates[tiSakumotsu];
+  g.CountText = QString::number(count) + "件";
+  g.SortText.clear();
+  if (m_.pgSearch->currentIndex() == tiSakumotsu) {
+    m_.SetStatusText(3, g.CountText);
+    m_.SetStatusText(2, QString());
+  }
+  m_.seGridCellLine->setEnabled(true);
+  // The lists describe the fresh, unfiltered result: the use and formulation filters of the
+  // previous result go first.
+  m_.edtYoto->clear();
+  {
+    const QSignalBlocker block(m_.cbZaikei);
+    m_.cbZaikei->setEditText(QString());
+  }
+  FillByochuCombo();
+  FillMokutekiCombo();
+  FillZaikeiCombo();
+  SetWanted(m_.btnYoto, true);
+  m_.edtYoto->clear();
+  SetWanted(m_.edtYoto, true);
+  SetWanted(m_.btnZaikei, true);
+  SetWanted(m_.cbZaikei, true);
+  return true;
+}
+
+void TCropSearch::ClearResult(const QString& CountText) {
+  try {
+    if (AcisDB && AcisDB->TableExists("temp.ttTekiyoSaku")) AcisDB->FDb->ExecSQL("DELETE FROM temp.ttTekiyoSaku;");
+  } catch (const std::exception&) {
+  }
+  m_.gdTekiyo->Fill({}, {});
+  m_.gdTekiyo->hide();
+  TGridState& g = m_.GridStates[tiSakumotsu];
+  g.CountText = CountText;
+  g.SortText.clear();
+  if (m_.pgSearch->currentIndex() == tiSakumotsu) {
+    m_.SetStatusText(3, g.CountText);
+    m_.SetStatusText(2, QString());
+  }
+  for (QComboBox* c : {m_.cbByochu, m_.cbMokuteki, m_.cbZaikei}) {
+    const QSignalBlocker block(c);
+    c->clear();
+    c->setEditText(QString());
+  }
+  m_.edtYoto->clear();
+  for (auto& [w, on] : wanted_) {
+    on = false;
+    w->setEnabled(false);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Filter lists
+
+void TCropSearch::FillFilterCombo(QComboBox* Combo, QWidget* Button, const std::string& SQL) {
+  m_.WriteLog("SQL>" + SQL);
+  if (!AcisDB || !AcisDB->Query(SQL, true) || !AcisDB->FTbl) return;
+  const QSignalBlocker block(Combo);
+  Combo->clear();
+  SetWanted(Combo, true);
+  SetWanted(Button, true);
+  QStringList items{kAll};
+  for (TSQLiteTbl& t = *AcisDB->FTbl; !t.Eof(); t.Next()) {
+    const std::string v = t.Fields(0);
+    if (!v.empty()) items << QString::fromStdString(v);
+  }
+  Combo->addItems(items);
+  Combo->setCurrentIndex(0);
+  if (Combo->count() == 1) SetWanted(Combo, false);
+}
+
+void TCropSearch::FillByochuCombo() {
+  FillFilterCombo(m_.cbByochu, m_.btnByochu,
+                  ByochuListSql(m_.edtYoto->text().toStdString(), m_.cbZaikei->currentText().toStdString()));
+}
+
+void TCropSearch::FillMokutekiCombo() {
+  FillFilterCombo(m_.cbMokuteki, m_.btnMokuteki,
+                  MokutekiListSql(m_.edtYoto->text().toStdString(), m_.cbZaikei->currentText().toStdString()));
+}
+
+void TCropSearch::FillZaikeiCombo() {
+  FillFilterCombo(m_.cbZaikei, m_.btnZaikei, ZaikeiListSql(m_.edtYoto->text().toStdString()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Filters
+
+void TCropSearch::FilterTekiyoByByochu() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  QString p = m_.cbByochu->currentText();
+  if (p.contains(QStringLiteral("％"))) {
+    p.replace(QStringLiteral("％"), QStringLiteral("%"));
+    const QSignalBlocker block(m_.cbByochu);
+    m_.cbByochu->setEditText(p);
+  }
+  const std::string sql = WordFilterSql(ViewName(), "byochu", p.toStdString(), m_.edtYoto->text().toStdString(),
+                                        m_.cbZaikei->currentText().toStdString());
+  {
+    const QSignalBlocker block(m_.cbMokuteki);
+    m_.cbMokuteki->setEditText(QString());
+  }
+  m_.ShowQueryInGrid(m_.gdTekiyo, sql);
+}
+
+void TCropSearch::FilterTekiyoByMokuteki() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  QString p = m_.cbMokuteki->currentText();
+  if (p.contains(QStringLiteral("％"))) {
+    p.replace(QStringLiteral("％"), QStringLiteral("%"));
+    const QSignalBlocker block(m_.cbMokuteki);
+    m_.cbMokuteki->setEditText(p);
+  }
+  const std::string sql = WordFilterSql(ViewName(), "mokuteki", p.toStdString(), m_.edtYoto->text().toStdString(),
+                                        m_.cbZaikei->currentText().toStdString());
+  {
+    const QSignalBlocker block(m_.cbByochu);
+    m_.cbByochu->setEditText(QString());
+  }
+  m_.ShowQueryInGrid(m_.gdTekiyo, sql);
+}
+
+void TCropSearch::FilterTekiyoByYoto() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  if (HasWords(m_.cbByochu)) return FilterTekiyoByByochu();
+  if (HasWords(m_.cbMokuteki)) return FilterTekiyoByMokuteki();
+  m_.ShowQueryInGrid(m_.gdTekiyo, UseFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
+                                               m_.cbZaikei->currentText().toStdString()));
+}
+
+void TCropSearch::FilterTekiyoByZaikei() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  if (HasWords(m_.cbByochu)) return FilterTekiyoByByochu();
+  if (HasWords(m_.cbMokuteki)) return FilterTekiyoByMokuteki();
+  m_.ShowQueryInGrid(m_.gdTekiyo, ZaikeiFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
+                                                  m_.cbZaikei->currentText().toStdString()));
+}
+
+void TCropSearch::RefreshTekiyoFilter() {
+  if (HasWords(m_.cbByochu))
+    FilterTekiyoByByochu();
+  else if (HasWords(m_.cbMokuteki))
+    FilterTekiyoByMokuteki();
+  else
+    FilterTekiyoByZaikei();
+}
+
+void TCropSearch::edtYotoEnter() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  FillByochuCombo();
+  FillMokutekiCombo();
+  FillZaikeiCombo();
+  FilterTekiyoByYoto();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pickers
+
+void TCropSearch::btnByochuClick() {
+  if (!AcisDB || m_.cbByochu->count() < 2) return;
+  TfrmSakuByochu dlg(&m_);
+  dlg.resize(ReadPickerSize("DlgByochuWidth", "DlgByochuHeight", dlg.size()));
+  const std::vector<std::string> items = ComboItemsWithoutAll(m_.cbByochu);
+  dlg.SetSourceList(items);
+  dlg.HideCropSearch();
+  {
+    const std::vector<std::string> classes = QueryColumnUnique(
+        "select cname from cbyochu where cid in ( select cid from byochu where byochu in(" + QuotedSqlList(items) +
+            ")) order by cid;",
+        false);
+    dlg.cboCID->clear();
+    dlg.cboCID->addItem(kAll);
+    for (const std::string& c : classes) dlg.cboCID->addItem(QString::fromStdString(c));
+    dlg.cboCID->setCurrentIndex(0);
+  }
+  const std::string text = FilterText(m_.cbByochu).toStdString();
+  if (FilterWords(text).empty())
+    dlg.CheckAll(true);
+  else
+    dlg.CheckNames(text);
+  dlg.ckAll->setChecked(dlg.lstByochu->CheckCount() == dlg.lstByochu->count());
+  PlacePickerAtButton(&dlg, m_.btnByochu);
+  const int r = ExecPicker(dlg);
+  WritePickerSize("DlgByochuWidth", "DlgByochuHeight", dlg.size());
+  if (r != QDialog::Accepted) return;
+  m_.cbByochu->setEditText(QString::fromStdString(dlg.GetCheckedByochu()));
+  FilterTekiyoByByochu();
+}
+
+void TCropSearch::btnMokutekiClick() {
+  if (!AcisDB || m_.cbMokuteki->count() < 2) return;
+  TfrmSakuByochu dlg(&m_);
+  dlg.setWindowTitle("使用目的選択");
+  dlg.resize(ReadPickerSize("DlgMokutekiWidth", "DlgMokutekiHeight", dlg.size()));
+  dlg.SetSourceList(ComboItemsWithoutAll(m_.cbMokuteki));
+  dlg.HideCropSearch();
+  dlg.pnlFilter->hide();
+  const std::string text = FilterText(m_.cbMokuteki).toStdString();
+  if (FilterWords(text).empty())
+    dlg.CheckAll(true);
+  else
+    dlg.CheckNames(text);
+  dlg.ckAll->setChecked(dlg.lstByochu->CheckCount() == dlg.lstByochu->count());
+  PlacePickerAtButton(&dlg, m_.btnMokuteki);
+  const int r = ExecPicker(dlg);
+  WritePickerSize("DlgMokutekiWidth", "DlgMokutekiHeight", dlg.size());
+  if (r != QDialog::Accepted) return;
+  m_.cbMokuteki->setEditText(QString::fromStdString(dlg.GetCheckedByochu()));
+  FilterTekiyoByMokuteki();
+}
+
+void TCropSearch::btnYotoClick() {
+  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
+  const std::vector<std::string> uses = QueryColumnUnique("SELECT DISTINCT yoto FROM ttTekiyoSaku ORDER BY yoto", true);
+  if (uses.empty()) return;
+  TfrmYoto dlg(&m_);
+  dlg.SetItems(uses);
+  dlg.CheckCommaText(m_.edtYoto->text().toStdString());
+  dlg.FitHeightToItems();
+  PlacePickerAtButton(&dlg, m_.btnYoto);
+  if (ExecPicker(dlg) != QDialog::Accepted) return;
+  m_.edtYoto->setText(QString::fromStdString(dlg.GetSelected()));
+  FillByochuCombo();
+  FillMokutekiCombo();
+  FillZaikeiCombo();
+  FilterTekiyoByYoto();
+}
+
+void TCropSearch::btnZaikeiClick() {
+  if (m_.SakumotsuSelection.isEmpty()) return;
+  TfrmZaikei dlg(&m_);
+  dlg.SetItems(ComboItemsWithoutAll(m_.cbZaikei));
+  dlg.CheckCommaText(m_.cbZaikei->currentText().toStdString());
+  dlg.FitHeightToItems();
+  PlacePickerAtButton(&dlg, m_.btnZaikei);
+  if (ExecPicker(dlg) != QDialog::Accepted) return;
+  {
+    const QSignalBlocker block(m_.cbZaikei);
+    m_.cbZaikei->setEditText(QString::fromStdString(dlg.GetSelected()));
+  }
+  FilterTekiyoByZaikei();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TCropSearch* InstallCropSearch(TfrmMain& Main) {
+  auto search = std::make_unique<TCropSearch>(Main);
+  TCropSearch* raw = search.get();
+  Main.SetSearchHandler(tiSakumotsu, std::move(search));
+  return raw;
+}

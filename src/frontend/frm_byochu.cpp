@@ -1,0 +1,202 @@
+#include "frontend/frm_byochu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "database/acis_db.h"
+#include "database/clause_builders.h"
+#include "database/sakumotsu_keys.h"
+#include "foundation/check_list_box_ex.h"
+#include "foundation/comma_text.h"
+#include "foundation/global.h"
+#include "frontend/frm_main.h"
+#include "frontend/picker_placement.h"
+
+namespace {
+
+std::string ReplaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size()) s.replace(p, from.size(), to);
+  return s;
+}
+
+}  // namespace
+
+TfrmByochu::TfrmByochu(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
+  setObjectName("frmByochu");
+  setWindowTitle("病害虫選択");
+  if (Owner) setFont(Owner->window()->font());
+  setMinimumWidth(236);
+  setMaximumWidth(800);
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(2, 2, 2, 2);
+  lay->setSpacing(2);
+
+  auto* top = new QHBoxLayout;
+  btnAdd = new QPushButton("追加", this);
+  btnAdd->setObjectName("btnAdd");
+  btnReplace = new QPushButton("置換", this);
+  btnReplace->setObjectName("btnReplace");
+  btnCancel = new QPushButton("閉じる", this);
+  btnCancel->setObjectName("btnCancel");
+  for (QPushButton* b : {btnAdd, btnReplace, btnCancel}) {
+    b->setAutoDefault(false);
+    top->addWidget(b);
+  }
+  lay->addLayout(top);
+  auto* inputRow = new QHBoxLayout;
+  Label1 = new QLabel("作物検索語", this);
+  edtInput = new QLineEdit(this);
+  edtInput->setObjectName("edtInput");
+  inputRow->addWidget(Label1);
+  inputRow->addWidget(edtInput, 1);
+  lay->addLayout(inputRow);
+
+  Splitter1 = new QSplitter(Qt::Vertical, this);
+  Splitter1->setObjectName("Splitter1");
+  Splitter1->setChildrenCollapsible(false);
+  lstSakumotsu = new TCheckListBoxEx;
+  lstSakumotsu->setObjectName("lstSakumotsu");
+  Splitter1->addWidget(lstSakumotsu);
+  auto* lower = new QWidget;
+  auto* ll = new QVBoxLayout(lower);
+  ll->setContentsMargins(0, 0, 0, 0);
+  ll->setSpacing(2);
+  pnlFilter = new QWidget(lower);
+  pnlFilter->setObjectName("pnlFilter");
+  auto* fl = new QHBoxLayout(pnlFilter);
+  fl->setContentsMargins(0, 1, 0, 1);
+  ckAll = new QCheckBox("全て", pnlFilter);
+  ckAll->setObjectName("ckAll");
+  ckAll->setEnabled(false);
+  cboCID = new QComboBox(pnlFilter);
+  cboCID->setObjectName("cboCID");
+  cbOrder = new QComboBox(pnlFilter);
+  cbOrder->setObjectName("cbOrder");
+  cbOrder->addItems({"文字コード順", "ID順"});
+  cbOrder->setCurrentIndex(0);
+  fl->addWidget(ckAll);
+  fl->addWidget(cboCID, 1);
+  fl->addWidget(cbOrder, 1);
+  ll->addWidget(pnlFilter);
+  lstByochu = new TCheckListBoxEx(lower);
+  lstByochu->setObjectName("lstByochu");
+  ll->addWidget(lstByochu, 1);
+  Splitter1->addWidget(lower);
+  Splitter1->setStretchFactor(1, 1);
+  lay->addWidget(Splitter1, 1);
+  resize(260, 420);
+
+  // The pest classes.
+  const std::vector<std::string> classes = QueryColumnUnique("select cname from cbyochu", true);
+  if (!classes.empty()) {
+    cboCID->clear();
+    cboCID->addItem(QString());
+    for (const std::string& c : classes) cboCID->addItem(QString::fromStdString(c));
+  }
+  pnlFilter->setFixedHeight(cboCID->sizeHint().height() + 2);
+
+  connect(edtInput, &QLineEdit::returnPressed, this, [this] { SearchSakumotsu(); });
+  connect(lstSakumotsu, &QListWidget::itemChanged, this, [this] { SearchByochu(); });
+  connect(cboCID, &QComboBox::currentIndexChanged, this, [this] { SearchByochu(); });
+  connect(cbOrder, &QComboBox::currentIndexChanged, this, [this] { SearchByochu(); });
+  connect(ckAll, &QCheckBox::clicked, this, [this] { ckAllClick(); });
+  connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddClick(); });
+  connect(btnReplace, &QPushButton::clicked, this, [this] { btnReplaceClick(); });
+  connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TfrmByochu::SearchSakumotsu() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const std::string text = edtInput->text().toStdString();
+  if (!text.empty() && AcisDB) {
+    std::string keys = SakumotsuWordsToKeys(text);
+    keys = ReplaceAll(ReplaceAll(keys, "\\(", "("), "\\)", ")");
+    const std::string sql = "SELECT sakumotsu FROM vg_sakumotsu WHERE " + SakuBetsumeiRegexp(keys, true) + ";";
+    const QSignalBlocker block(lstSakumotsu);
+    lstSakumotsu->clear();
+    for (const std::string& n : QueryColumnUnique(sql, true)) lstSakumotsu->AddItem(QString::fromStdString(n));
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+void TfrmByochu::SearchByochu() {
+  std::vector<std::string> crops;
+  for (int i = 0; i < lstSakumotsu->count(); ++i)
+    if (lstSakumotsu->Checked(i)) crops.push_back(lstSakumotsu->item(i)->text().toStdString());
+  if (crops.empty()) {
+    lstByochu->clear();
+    return;
+  }
+  const std::string cls = cboCID->currentText().toStdString();
+  const std::string clsClause =
+      cls.empty() ? std::string() : " cid IN (select cid from cbyochu where cname = " + SqlQuote(cls) + ") AND ";
+  const std::string order = cbOrder->currentIndex() == 1 ? "idbyochu" : "betsumei";
+  const std::string sql = "SELECT byochu FROM m_byochu WHERE " + clsClause +
+                          "byochu IN(SELECT DISTINCT byochu FROM tekiyo " +
+                          "WHERE sakumotsu IN(SELECT sakumotsu FROM m_sakumotsu " + "WHERE sakumotsu IN(" +
+                          QuotedSqlList(crops) + "))) ORDER BY " + order;
+  if (DebugMode && frmMain) {
+    frmMain->WriteLog(QStringLiteral("TfrmByochu.SearchByochu"));
+    frmMain->WriteLog("SQL> " + QString::fromStdString(sql));
+  }
+  const std::vector<std::string> pests = QueryColumnUnique(sql, true);
+  if (pests.empty()) return;
+  lstByochu->clear();
+  for (const std::string& p : pests) lstByochu->AddItem(QString::fromStdString(p));
+  ckAll->setEnabled(true);
+}
+
+void TfrmByochu::ckAllClick() {
+  for (int i = 0; i < lstByochu->count(); ++i) lstByochu->SetChecked(i, ckAll->isChecked());
+}
+
+std::string TfrmByochu::WrittenText() {
+  SelectedList.clear();
+  std::vector<std::string> names;
+  for (int i = 0; i < lstByochu->count(); ++i)
+    if (lstByochu->Checked(i)) {
+      SelectedList << lstByochu->item(i)->text();
+      names.push_back(lstByochu->item(i)->text().toStdString());
+    }
+  if (names.empty()) return {};
+  return ReplaceAll(ReplaceAll(ListToCommaText(names), "(", "（"), ")", "）");
+}
+
+QString TfrmByochu::TargetText() const {
+  if (auto* e = qobject_cast<QLineEdit*>(TargetEdit)) return e->text();
+  if (auto* m = qobject_cast<QPlainTextEdit*>(TargetEdit)) return m->toPlainText();
+  if (auto* t = qobject_cast<QTextEdit*>(TargetEdit)) return t->toPlainText();
+  return {};
+}
+
+void TfrmByochu::SetTargetText(const QString& Text) {
+  if (auto* e = qobject_cast<QLineEdit*>(TargetEdit))
+    e->setText(Text);
+  else if (auto* m = qobject_cast<QPlainTextEdit*>(TargetEdit))
+    m->setPlainText(Text);
+  else if (auto* t = qobject_cast<QTextEdit*>(TargetEdit))
+    t->setPlainText(Text);
+}
+
+void TfrmByochu::btnAddClick() {
+  const QString text = QString::fromStdString(WrittenText());
+  if (!TargetEdit || text.isEmpty()) return;
+  const QString old = TargetText();
+  SetTargetText(old.isEmpty() ? text : old + "," + text);
+}
+
+void TfrmByochu::btnReplaceClick() {
+  const QString text = QString::fromStdString(WrittenText());
+  if (!TargetEdit || text.isEmpty()) return;
+  SetTargetText(text);
+}

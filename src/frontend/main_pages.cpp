@@ -1,0 +1,50 @@
+#include "frontend/main_pages.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "database/acis_db.h"
+#include "frontend/crop_search.h"
+#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/frm_main.h"
+
+void InstallSearchPages(TfrmMain& Main) {
+  TfrmMain* m = &Main;
+
+  // The crop-selection frame in the place of the crop tab's placeholder.
+  auto* frame = new TfraSakumotsuBase;
+  frame->setFont(Main.font());
+  frame->LogMemo = [m](const std::string& line) { m->WriteLog(line); };
+  Main.fraSakumotsu = Main.ReplaceControl(Main.fraSakumotsu, frame);
+  Main.pgSakumotsu = frame->pgSakumotsu;
+  Main.eSakumotsu = frame->eSakumotsu;
+  Main.eKinsetsuSakumotsu = frame->eKinsetsuSakumotsu;
+  if (Main.pgSakumotsu) Main.pgSakumotsu->setCurrentIndex(0);  // always opens on its first page
+  frame->LoadColumnWidths();
+
+  // The crop search reads the frame's texts.
+  TCropSearch* search = InstallCropSearch(Main);
+  search->SelectionText = [frame] { return QString::fromStdString(frame->Selection); };
+  search->KinsetsuText = [frame] { return QString::fromStdString(frame->Kinsetsu); };
+  QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
+    if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
+  });
+  QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m](bool canSearch) {
+    if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyou->setEnabled(canSearch && AcisDB);
+  });
+
+  // Lists filled when a database is opened; column widths kept at close.
+  auto previousLoad = Main.OnLoadMasterLists;
+  Main.OnLoadMasterLists = [frame, previousLoad] {
+    if (previousLoad) previousLoad();
+    frame->BuildTree();
+    frame->LoadSpecTables();
+    frame->LoadCvoFamilies();
+  };
+  auto previousClose = Main.OnFormClose;
+  Main.OnFormClose = [frame, previousClose] {
+    if (previousClose) previousClose();
+    frame->SaveColumnWidths();
+  };
+}

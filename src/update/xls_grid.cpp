@@ -1,0 +1,101 @@
+#include "update/xls_grid.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "update/xbiff.h"
+
+namespace {
+
+std::string BaseNameWithoutXls(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.size() > 4) {
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".xls") name.resize(name.size() - 4);
+  }
+  return name;
+}
+
+void ReplaceAllIn(std::string& s, const std::string& from, const std::string& to) {
+  for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
+}
+
+}  // namespace
+
+std::string XlsCellText(std::string Text) {
+  static const std::string kBad = "“京都微研\"ｷｭｰﾋﾞｵZY";
+  static const std::string kGood = "“京都微研”ｷｭｰﾋﾞｵZY";
+  if (Text.find(kBad) != std::string::npos) ReplaceAllIn(Text, kBad, kGood);
+  return Text;
+}
+
+void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSheet, bool ReadDate) {
+  cells_.clear();
+  text_.clear();
+  sheetNames_.clear();
+  date_.clear();
+  wanted_ = 0;
+  rows_ = 0;
+  cols_ = 0;
+  Rewind();
+  wantedName_ = WantedSheet.empty() ? BaseNameWithoutXls(FileName) : WantedSheet;
+
+  int lastRow = -1, lastCol = -1;
+  TXBiff reader;
+  reader.OnReadSheetName = [&](TXBiff*, const std::string& name) {
+    sheetNames_.push_back(name);
+    if (name == wantedName_ && wanted_ == 0) wanted_ = static_cast<int>(sheetNames_.size());
+  };
+  reader.OnReadCell = [&](TXBiff*, int sheet, int row, int col, int, const std::string& data, bool& cancel) {
+    if (Aborted && Aborted()) {
+      cancel = true;
+      return;
+    }
+    if (ReadDate && sheet == 1 && row == 0 && col == 0) {
+      date_ = data;
+      return;
+    }
+    if (wanted_ == 0 || sheet != wanted_ || row < 0 || col < 0) return;
+    if (row == 0) lastCol = std::max(lastCol, col);
+    if (col == 0) lastRow = std::max(lastRow, row);
+    std::string text = XlsCellText(data);
+    if (text.empty()) return;
+    if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max())
+      throw EXBiffError(kXBiffUnknownFormat);
+    cells_.push_back({row, col, static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())});
+    text_ += text;
+  };
+  if (OnProgress) reader.OnProgress = [this](TXBiff*, int pct) { OnProgress(pct); };
+  reader.LoadFromFile(FileName);
+
+  // The grid spans the header row's columns and the first column's rows; cells outside it
+  // are not part of the sheet's table.
+  rows_ = lastRow + 1;
+  cols_ = lastCol + 1;
+  std::stable_sort(cells_.begin(), cells_.end(),
+                   [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+  // One cell per position (a later record for the same cell wins) and only inside the grid.
+  std::vector<Cell> kept;
+  kept.reserve(cells_.size());
+  for (const Cell& c : cells_) {
+    if (c.row >= rows_ || c.col >= cols_) continue;
+    if (!kept.empty() && kept.back().row == c.row && kept.back().col == c.col)
+      kept.back() = c;
+    else
+      kept.push_back(c);
+  }
+  cells_.swap(kept);
+}
+
+bool TXlsGridRows::NextRow(std::vector<std::string>& Row) {
+  if (next_ >= rows_) return false;
+  Row.assign(static_cast<size_t>(cols_), std::string());
+  while (cell_ < cells_.size() && cells_[cell_].row == next_) {
+    const Cell& c = cells_[cell_++];
+    Row[static_cast<size_t>(c.col)].assign(text_, c.off, c.len);
+  }
+  ++next_;
+  return true;
+}

@@ -1,0 +1,472 @@
+// The crop-selection frame on the sample register: the ways of choosing, the registration-state
+// rules, the neighbour mode and the automatic search.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QHelpEvent>
+#include <QToolTip>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <algorithm>
+
+#include "database/sakumotsu_list.h"
+#include "database/sakumotsu_tree.h"
+#include "database/sample_acis_db.h"
+#include "foundation/check_tree_view.h"
+#include "foundation/comma_text.h"
+#include "foundation/global.h"
+#include "foundation/ini_file.h"
+#include "frontend/fra_sakumotsu_base.h"
+
+namespace {
+
+// A frame on a private copy of the sample database, tree and tables filled.
+struct TFrameFixture {
+  sample_db::TSampleDb Sample;
+  std::unique_ptr<TfraSakumotsuBase> Frame;
+  // Signals seen: search requests, and the CanSearch value of every change.
+  int SearchRequests = 0;
+  std::vector<bool> Changes;
+  std::vector<std::string> Log;
+
+  bool Open() {
+    if (!Sample.Open()) return false;
+    Frame = std::make_unique<TfraSakumotsuBase>();
+    TAcisDB* db = Sample.Db.get();
+    Frame->SetDatabase([db] { return db; });
+    Frame->LogMemo = [this](const std::string& l) { Log.push_back(l); };
+    Frame->BuildTree();
+    Frame->LoadSpecTables();
+    Frame->LoadCvoFamilies();
+    QObject::connect(Frame.get(), &TfraSakumotsuBase::SearchRequested, [this] { ++SearchRequests; });
+    QObject::connect(Frame.get(), &TfraSakumotsuBase::SelectionChanged, [this](bool b) { Changes.push_back(b); });
+    return true;
+  }
+  QTreeWidgetItem* Node(const std::string& name) const {
+    QTreeWidgetItem* found = nullptr;
+    ForEachTreeNode(Frame->tvSakumotsu, [&](QTreeWidgetItem* n) {
+      if (!found && n->text(0).toStdString() == name) found = n;
+    });
+    return found;
+  }
+  // A check as the user makes it (mouse on the box or Space).
+  void Check(const std::string& name, bool on = true) const {
+    QTreeWidgetItem* n = Node(name);
+    ASSERT_NE(n, nullptr) << name;
+    n->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+  }
+  std::string Main() const { return Frame->eSakumotsu->text().toStdString(); }
+  std::string Neighbour() const { return Frame->eKinsetsuSakumotsu->text().toStdString(); }
+  int SearchCount() const { return SearchRequests; }
+  void ResetSpies() {
+    SearchRequests = 0;
+    Changes.clear();
+  }
+};
+
+#define OPEN_FRAME(f)   \
+  TFrameFixture f;      \
+  ASSERT_TRUE(f.Open()) << sample_db::Error()
+
+}  // namespace
+
+TEST(FraSakumotsu, TreeTicksGiveTheSelectionText) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  // Defaults without a settings file: every option on, main crops, forward match.
+  EXPECT_TRUE(fr.actCheckUpperTree->isChecked());
+  EXPECT_TRUE(fr.actAutoTekiyoView->isChecked());
+  EXPECT_TRUE(fr.ForwardMatch);
+  EXPECT_TRUE(fr.MainMode());
+  EXPECT_FALSE(fr.tbKinsetsu->isEnabled());
+  EXPECT_EQ(fr.pgSakumotsu->count(), 5);
+  EXPECT_FALSE(fr.pgSakumotsu->isTabVisible(2));
+  ASSERT_GT(fr.tvSakumotsu->topLevelItemCount(), 0);
+  EXPECT_EQ(fr.CropList()->Count(), 163);
+
+  fr.actCheckUpperTree->setChecked(false);
+  f.Check("トマト");
+  f.Check("なす");
+  EXPECT_EQ(fr.Selection, "トマト,なす");
+  EXPECT_EQ(f.Main(), fr.Selection);
+  EXPECT_EQ(fr.eSakumotsu->toolTip().toStdString(), fr.Selection);
+  EXPECT_TRUE(fr.tbKinsetsu->isEnabled());
+
+  // A crop without registrations does not stay checked.
+  f.Check("そば");
+  EXPECT_EQ(fr.Selection, "トマト,なす");
+  EXPECT_FALSE(fr.tvSakumotsu->GetChecked(f.Node("そば")));
+
+  // Registered only through a higher group (state 2): the groups of every checked crop come
+  // along when such a crop is the last checked one in tree order, not when a crop of state 1
+  // follows it.  Which crops have state 2 depends on the register: ask it.
+  TAcisDB& db = *f.Sample.Db;
+  auto first = [&](const std::string& sql) {
+    return db.Query(sql, false) ? db.FTbl->FieldAsString(0) : std::string();
+  };
+  const std::string before = first(
+      "SELECT sakumotsu FROM vg_sakumotsu2 WHERE toroku = 2 AND idsaku < (SELECT idsaku FROM m_sakumotsu WHERE "
+      "sakumotsu = 'トマト') ORDER BY idsaku LIMIT 1");
+  const std::string after = first(
+      "SELECT sakumotsu FROM vg_sakumotsu2 WHERE toroku = 2 AND idsaku > (SELECT idsaku FROM m_sakumotsu WHERE "
+      "sakumotsu = 'なす') ORDER BY idsaku DESC LIMIT 1");
+  ASSERT_FALSE(before.empty());
+  ASSERT_FALSE(after.empty());
+  f.Check(before);
+  EXPECT_EQ(fr.Selection, before + ",トマト,なす");
+  f.Check(before, false);
+  f.Check(after);
+  {
+    const std::vector<std::string> got = CommaTextToList(fr.Selection);
+    std::vector<std::string> want = {"トマト", "なす", after};
+    for (const std::string& n : {std::string("トマト"), std::string("なす"), after})
+      for (const std::string& u : SplitCropNames(db.UpperGroup(n))) want.push_back(u);
+    EXPECT_GT(got.size(), 3u);
+    for (const std::string& w : want) EXPECT_EQ(std::count(got.begin(), got.end(), w), 1) << w << " in " << fr.Selection;
+    EXPECT_EQ(got.size(), RemoveDuplicateNames(want).size()) << fr.Selection;
+  }
+  f.Check(after, false);
+  EXPECT_EQ(fr.Selection, "トマト,なす");
+
+  // The upper option: the groups of every checked crop, each name once at its last place.
+  fr.actCheckUpperTree->trigger();
+  EXPECT_TRUE(fr.actCheckUpperTree->isChecked());
+  EXPECT_EQ(fr.Selection, "トマト,なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+
+  // "全て解除" clears checks and text; clearing the main text also switches the neighbour side off.
+  fr.actTreeCheckOff->trigger();
+  EXPECT_EQ(fr.Selection, "");
+  EXPECT_FALSE(fr.tvSakumotsu->GetChecked(f.Node("トマト")));
+  EXPECT_FALSE(fr.tbKinsetsu->isEnabled());
+  EXPECT_FALSE(fr.eKinsetsuSakumotsu->isEnabled());
+  EXPECT_FALSE(f.Changes.empty());
+  EXPECT_FALSE(f.Changes.back());
+}
+
+TEST(FraSakumotsu, AutomaticSearchOncePerCheck) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.pgSakumotsu->setCurrentIndex(0);
+  // The text is written in two steps (cleared, then set): still one request per check.
+  f.Check("トマト");
+  EXPECT_EQ(f.SearchCount(), 1);
+  EXPECT_EQ(static_cast<int>(f.Changes.size()), 1);
+  EXPECT_TRUE(f.Changes.back());
+  f.Check("なす");
+  EXPECT_EQ(f.SearchCount(), 2);
+  // Nothing chosen any more: no search.
+  f.ResetSpies();
+  f.Check("トマト", false);
+  f.Check("なす", false);
+  EXPECT_EQ(f.SearchCount(), 1);  // after the first uncheck なす is still chosen
+  EXPECT_EQ(fr.Selection, "");
+  // A toroku 0 crop changes nothing and searches nothing new beyond its rebuild.
+  f.ResetSpies();
+  f.Check("そば");
+  EXPECT_EQ(f.SearchCount(), 0);
+
+  // Automatic search off: changes are reported, no search; tbTekiyo searches on demand.
+  fr.actAutoTekiyoView->setChecked(false);
+  f.ResetSpies();
+  f.Check("トマト");
+  EXPECT_EQ(f.SearchCount(), 0);
+  EXPECT_EQ(static_cast<int>(f.Changes.size()), 1);
+  fr.tbTekiyo->click();
+  EXPECT_EQ(f.SearchCount(), 1);
+
+  // The tree's option does not apply on the other pages.
+  fr.actAutoTekiyoView->setChecked(true);
+  fr.pgSakumotsu->setCurrentIndex(3);
+  f.ResetSpies();
+  f.Check("なす");
+  EXPECT_EQ(f.SearchCount(), 0);
+
+  // Enter on the tree asks for the search.
+  fr.pgSakumotsu->setCurrentIndex(0);
+  f.ResetSpies();
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(fr.tvSakumotsu, &enter);
+  EXPECT_EQ(f.SearchCount(), 1);
+}
+
+TEST(FraSakumotsu, NeighbourMode) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.actCheckUpperTree->setChecked(false);
+  f.Check("トマト");
+  ASSERT_TRUE(fr.tbKinsetsu->isEnabled());
+  f.ResetSpies();
+  fr.tbKinsetsu->click();
+  EXPECT_FALSE(fr.MainMode());
+  EXPECT_TRUE(fr.tbKinsetsu->isChecked());
+  EXPECT_FALSE(fr.tbMain->isChecked());
+  EXPECT_FALSE(fr.tvSakumotsu->GetChecked(f.Node("トマト")));  // the tree starts over
+  EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_EQ(f.SearchCount(), 0);  // the neighbour text was empty and stays so
+
+  // Neighbour crops go to the neighbour text; the main crops stay, and so does the search.
+  f.Check("なす");
+  EXPECT_EQ(fr.Kinsetsu, "なす");
+  EXPECT_EQ(f.Neighbour(), "なす");
+  EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_EQ(f.SearchCount(), 1);
+  ASSERT_FALSE(f.Changes.empty());
+  EXPECT_TRUE(f.Changes.back());
+
+  // A crop on both sides stays on the main side only, also among the groups.
+  fr.actCheckUpperTree->setChecked(true);
+  f.Check("トマト");
+  EXPECT_EQ(fr.Kinsetsu, "なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+  EXPECT_EQ(fr.Selection, "トマト");
+
+  // No neighbour crops left: the search stays possible and runs once, on the main crops.
+  f.ResetSpies();
+  fr.actTreeCheckOff->trigger();
+  EXPECT_EQ(fr.Kinsetsu, "");
+  EXPECT_EQ(fr.Selection, "トマト");
+  ASSERT_EQ(static_cast<int>(f.Changes.size()), 1);
+  EXPECT_TRUE(f.Changes.back());
+  EXPECT_EQ(f.SearchCount(), 1);
+
+  // Back to the main side: the neighbour text is cleared, the main text kept.
+  f.Check("なす");
+  ASSERT_FALSE(fr.Kinsetsu.empty());
+  fr.tbMain->click();
+  EXPECT_TRUE(fr.MainMode());
+  EXPECT_TRUE(fr.tbMain->isChecked());
+  EXPECT_EQ(fr.Kinsetsu, "");
+  EXPECT_EQ(fr.Selection, "トマト");
+  fr.tbMain->click();  // a second click changes nothing
+  EXPECT_TRUE(fr.MainMode());
+  EXPECT_TRUE(fr.tbMain->isChecked());
+
+  // Clearing the main text (the window's "条件消去") clears the neighbour side too.
+  fr.tbKinsetsu->click();
+  f.Check("なす");
+  fr.eSakumotsu->clear();
+  EXPECT_EQ(fr.Selection, "");
+  EXPECT_EQ(fr.Kinsetsu, "");
+  EXPECT_FALSE(fr.tbKinsetsu->isEnabled());
+}
+
+TEST(FraSakumotsu, NameSearchPage) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.pgSakumotsu->setCurrentIndex(1);
+  fr.actCheckUpperList->setChecked(false);
+
+  // Enter in an empty box does nothing.
+  fr.edtInputEnter();
+  EXPECT_EQ(fr.lvSakumotsu->topLevelItemCount(), 0);
+  EXPECT_EQ(f.SearchCount(), 0);
+
+  fr.edtInput->setText("ﾄﾏﾄ");
+  fr.edtInputEnter();
+  ASSERT_EQ(fr.lvSakumotsu->topLevelItemCount(), 2);
+  EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_EQ(f.SearchCount(), 1);
+  ASSERT_FALSE(f.Log.empty());
+  EXPECT_NE(f.Log.back().find("vs_sakumotsu2"), std::string::npos);  // the statement is logged
+
+  // A user check rebuilds from the list; the upper option expands every checked crop.
+  fr.actCheckUpperList->setChecked(true);
+  fr.lvSakumotsu->topLevelItem(1)->setCheckState(0, Qt::Checked);
+  EXPECT_EQ(fr.Selection, "なす科野菜類,トマト(施設栽培),トマト,なす科果菜類,果菜類,野菜類");
+  EXPECT_EQ(f.SearchCount(), 2);
+  fr.actSakumotsuListCheckOff->trigger();
+  EXPECT_EQ(fr.Selection, "");
+  fr.actCheckUpperList->setChecked(false);
+  fr.actSakumotsuListCheckALL->trigger();
+  EXPECT_EQ(fr.Selection, "トマト,トマト(施設栽培)");
+
+  // Broad match: the search runs again, the checks are gone, the text stays.
+  fr.actBroadMatch->trigger();
+  EXPECT_FALSE(fr.ForwardMatch);
+  EXPECT_TRUE(fr.actBroadMatch->isChecked());
+  EXPECT_FALSE(fr.actForwardMatch->isChecked());
+  EXPECT_EQ(fr.lvSakumotsu->topLevelItemCount(), 3);
+  EXPECT_TRUE(fr.lvSakumotsu->CheckedRecords().empty());
+  EXPECT_EQ(fr.Selection, "トマト,トマト(施設栽培)");
+  fr.actForwardMatch->trigger();
+  EXPECT_TRUE(fr.ForwardMatch);
+  EXPECT_FALSE(fr.actBroadMatch->isChecked());
+
+  // No hits: the list is empty and the crop text unchanged.
+  f.ResetSpies();
+  fr.edtInput->setText("存在しない作物");
+  fr.edtInputEnter();
+  EXPECT_EQ(fr.lvSakumotsu->topLevelItemCount(), 0);
+  EXPECT_EQ(fr.Selection, "トマト,トマト(施設栽培)");
+  EXPECT_EQ(f.SearchCount(), 0);
+
+  // Typed quotes are data, never SQL.
+  fr.edtInput->setText("'); DROP TABLE m_sakumotsu; --");
+  fr.edtInputEnter();
+  EXPECT_EQ(fr.lvSakumotsu->topLevelItemCount(), 0);
+  EXPECT_TRUE(f.Sample.Db->TableExists("m_sakumotsu"));
+
+  // Hiragana typed: the crop of that name is checked, with the upper option its groups.
+  fr.actCheckUpperList->setChecked(true);
+  fr.edtInput->setText("なす");
+  fr.edtInputEnter();
+  EXPECT_EQ(fr.Selection, "なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+}
+
+TEST(FraSakumotsu, CropGroupAndCvoTables) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  ASSERT_GT(fr.lvBeppyo1->topLevelItemCount(), 0);
+  ASSERT_GT(fr.cbFamily->count(), 1);
+  fr.pgSakumotsu->setCurrentIndex(4);
+  fr.cbFamily->setCurrentText("ナス科");
+  fr.cbFamilyChange();
+  QTreeWidgetItem* tomato = nullptr;
+  for (int i = 0; i < fr.lvCVO->topLevelItemCount(); ++i)
+    if (fr.lvCVO->topLevelItem(i)->text(12).startsWith("トマト|")) tomato = fr.lvCVO->topLevelItem(i);
+  ASSERT_NE(tomato, nullptr);
+  fr.lvCVO->setCurrentItem(tomato);
+  fr.lvCVOClick();
+  EXPECT_EQ(fr.Selection, "トマト,なす科野菜類");
+  EXPECT_EQ(f.SearchCount(), 0);  // a click chooses, a double click also searches
+  fr.lvCVODblClick();
+  EXPECT_EQ(f.SearchCount(), 1);
+
+  // Crop-group table: the 作物名 cell, or its registered groups with tbUpperB.
+  fr.pgSakumotsu->setCurrentIndex(3);
+  QTreeWidgetItem* row = nullptr;
+  for (int i = 0; i < fr.lvBeppyo1->topLevelItemCount(); ++i)
+    if (fr.lvBeppyo1->topLevelItem(i)->text(3) == "なす") row = fr.lvBeppyo1->topLevelItem(i);
+  ASSERT_NE(row, nullptr);
+  fr.lvBeppyo1->setCurrentItem(row);
+  f.ResetSpies();
+  fr.lvBeppyo1DblClick();
+  EXPECT_EQ(fr.Selection, "なす");
+  EXPECT_EQ(f.SearchCount(), 1);
+  fr.tbUpperB->setChecked(true);
+  fr.lvBeppyo1DblClick();
+  EXPECT_EQ(fr.Selection, "なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+  // No current row: the text is cleared and nothing is searched.
+  fr.lvBeppyo1->setCurrentItem(nullptr);
+  f.ResetSpies();
+  fr.lvBeppyo1DblClick();
+  EXPECT_EQ(fr.Selection, "");
+  EXPECT_EQ(f.SearchCount(), 0);
+}
+
+TEST(FraSakumotsu, CaptionsAndSettings) {
+  {
+    OPEN_FRAME(f);
+    const struct {
+      int width;
+      const char *main, *neighbour, *tekiyo;
+    } cases[] = {{179, "作.", "近.", "適用"}, {180, "作物.", "近接.", "適用"}, {234, "作物.", "近接.", "適用"},
+                 {235, "主作物", "近接作物", "適用検索"}};
+    for (const auto& c : cases) {
+      f.Frame->tbSakuModeResize(c.width);
+      EXPECT_EQ(f.Frame->tbMain->text().toStdString(), c.main) << c.width;
+      EXPECT_EQ(f.Frame->tbKinsetsu->text().toStdString(), c.neighbour) << c.width;
+      EXPECT_EQ(f.Frame->tbTekiyo->text().toStdString(), c.tekiyo) << c.width;
+    }
+  }
+  // Options and column widths go through the settings file.
+  QTemporaryDir dir;
+  InitGlobals(dir.path().toStdString());
+  {
+    TIniFile ini(OptionData->IniFileName);
+    ini.WriteBool("OPTIONS", "SakumotsuForwardMatch", false);
+    ini.WriteBool("OPTIONS", "SakumotsuTreeUpperOn", false);
+    ini.WriteInteger("WINDOW", "LvSakumotsuColumns1", 120);
+    ini.WriteInteger("WINDOW", "LvSakumotsuColumns2", 900);  // wider than a column may be
+    ini.WriteInteger("WINDOW", "LvCVOColumns20", 77);
+    ini.UpdateFile();
+  }
+  {
+    TfraSakumotsuBase fr;
+    fr.LoadColumnWidths();
+    EXPECT_FALSE(fr.ForwardMatch);
+    EXPECT_TRUE(fr.actBroadMatch->isChecked());
+    EXPECT_FALSE(fr.actCheckUpperTree->isChecked());
+    EXPECT_TRUE(fr.actCheckUpperList->isChecked());
+    EXPECT_EQ(fr.lvSakumotsu->columnWidth(0), 80);
+    EXPECT_EQ(fr.lvSakumotsu->columnWidth(1), 120);
+    EXPECT_EQ(fr.lvSakumotsu->columnWidth(2), 300);
+    EXPECT_EQ(fr.lvBeppyo1->columnWidth(3), 100);
+    EXPECT_EQ(fr.lvCVO->columnWidth(20), 77);
+    fr.actAutoTekiyoView->setChecked(false);
+    fr.lvBeppyo1->setColumnWidth(0, 66);
+  }
+  {
+    TIniFile ini(OptionData->IniFileName);
+    EXPECT_FALSE(ini.ReadBool("OPTIONS", "SakumotsuTreeAutoTekiyoView", true));
+    EXPECT_FALSE(ini.ReadBool("OPTIONS", "SakumotsuForwardMatch", true));
+    EXPECT_TRUE(ini.ReadBool("OPTIONS", "SakumotsuListAutoTekiyoView", false));
+    EXPECT_EQ(ini.ReadInteger("WINDOW", "LvBeppyo1Columns0", 0), 66);
+  }
+  FinalizeGlobals();
+}
+
+TEST(FraSakumotsu, SpaceHintsAndDrawing) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.resize(300, 600);
+  fr.show();
+  fr.actCheckUpperTree->setChecked(false);
+  QTreeWidgetItem* tomato = f.Node("トマト");
+  ASSERT_NE(tomato, nullptr);
+  for (QTreeWidgetItem* p = tomato->parent(); p; p = p->parent()) p->setExpanded(true);
+  fr.tvSakumotsu->setCurrentItem(tomato);
+  fr.tvSakumotsu->setFocus();
+  // One press of Space changes the check once and rebuilds the selection once.
+  for (int round = 0; round < 2; ++round) {
+    f.ResetSpies();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+    QCoreApplication::sendEvent(fr.tvSakumotsu, &down);
+    QCoreApplication::sendEvent(fr.tvSakumotsu, &up);
+    EXPECT_EQ(fr.tvSakumotsu->GetChecked(tomato), round == 0);
+    EXPECT_EQ(fr.Selection, round == 0 ? "トマト" : "");
+    EXPECT_EQ(static_cast<int>(f.Changes.size()), 1);
+    EXPECT_EQ(fr.tvSakumotsu->currentItem(), tomato);
+  }
+
+  // Hover hints: the crop's hint, and the node is remembered.
+  const QRect r = fr.tvSakumotsu->visualItemRect(tomato);
+  ASSERT_TRUE(r.isValid());
+  QHelpEvent tip(QEvent::ToolTip, r.center(), fr.tvSakumotsu->viewport()->mapToGlobal(r.center()));
+  QCoreApplication::sendEvent(fr.tvSakumotsu->viewport(), &tip);
+  EXPECT_EQ(fr.HintNode, tomato);
+  EXPECT_TRUE(QToolTip::text().contains("【上位分類】")) << QToolTip::text().toStdString();
+  EXPECT_TRUE(QToolTip::text().startsWith("トマト"));
+
+  // Crops without registration are grey in the tree; the result list marks states 2 and 0.
+  EXPECT_EQ(f.Node("そば")->data(0, kCropDrawRole).toInt(), cdGreyText);
+  EXPECT_EQ(tomato->data(0, kCropDrawRole).toInt(), cdNormal);
+  fr.ShowSearchResult(
+      "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE toroku IN (0,2) "
+      "ORDER BY idsaku;");
+  ASSERT_GT(fr.lvSakumotsu->topLevelItemCount(), 0);
+  for (int i = 0; i < fr.lvSakumotsu->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* it = fr.lvSakumotsu->topLevelItem(i);
+    const int toroku = TCropResultList::RecordOf(it)->toroku;
+    EXPECT_EQ(it->data(1, kCropDrawRole).toInt(), toroku == 2 ? cdUpperOnly : cdUnregistered);
+  }
+  QStyleOptionViewItem opt;
+  opt.initFrom(fr.lvSakumotsu);
+  TCropItemDelegate d;
+  QStyleOptionViewItem o2 = opt;
+  d.initStyleOption(&o2, fr.lvSakumotsu->model()->index(0, 0));
+  EXPECT_NE(o2.backgroundBrush.style(), Qt::NoBrush);
+
+  // With the debug flag the tree rule writes its trace.
+  f.Log.clear();
+  DebugMode = true;
+  tomato->setCheckState(0, Qt::Checked);
+  DebugMode = false;
+  ASSERT_FALSE(f.Log.empty());
+  EXPECT_EQ(f.Log.back(), "tmpsk -> トマト");
+}

@@ -1,0 +1,99 @@
+// The crop-selection frame inside the main window: replaced stand-in, filling after the
+// database opened, search enabling and the automatic search through the crop tab's handler.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "database/acis_db.h"
+#include "foundation/check_tree_view.h"
+#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/fra_sakumotsu_main.h"
+#include "frontend/frm_main.h"
+#include "frontend/search_tab.h"
+#include "support_main_window.h"
+
+namespace {
+
+struct TCounting : TSearchTabHandler {
+  int* Searches;
+  std::string* Seen;
+  const TfraSakumotsuBase* Frame;
+  TCounting(int* s, std::string* seen, const TfraSakumotsuBase* f) : Searches(s), Seen(seen), Frame(f) {}
+  void Search() override {
+    ++*Searches;
+    *Seen = Frame->Selection;
+  }
+};
+
+QTreeWidgetItem* Node(TfraSakumotsuBase& f, const std::string& name) {
+  QTreeWidgetItem* found = nullptr;
+  ForEachTreeNode(f.tvSakumotsu, [&](QTreeWidgetItem* n) {
+    if (!found && n->text(0).toStdString() == name) found = n;
+  });
+  return found;
+}
+
+}  // namespace
+
+TEST(FraSakumotsuMain, InstalledFrameDrivesTheCropSearch) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  TfrmMain w;
+  TfraSakumotsuBase* fra = InstallCropFrame(w);
+  ASSERT_NE(fra, nullptr);
+  EXPECT_EQ(w.fraSakumotsu, fra);
+  EXPECT_EQ(w.eSakumotsu, fra->eSakumotsu);
+  EXPECT_EQ(w.eKinsetsuSakumotsu, fra->eKinsetsuSakumotsu);
+  EXPECT_EQ(w.pgSakumotsu, fra->pgSakumotsu);
+  int searches = 0;
+  std::string seen;
+  w.SetSearchHandler(tiSakumotsu, std::make_unique<TCounting>(&searches, &seen, fra));
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  // Filled when the database was opened.
+  ASSERT_GT(fra->tvSakumotsu->topLevelItemCount(), 0);
+  EXPECT_GT(fra->lvBeppyo1->topLevelItemCount(), 0);
+  EXPECT_GT(fra->cbFamily->count(), 1);
+
+  ASSERT_EQ(w.pgSearch->currentIndex(), tiSakumotsu);
+  fra->pgSakumotsu->setCurrentIndex(0);
+  fra->actCheckUpperTree->setChecked(false);
+  QTreeWidgetItem* tomato = Node(*fra, "トマト");
+  ASSERT_NE(tomato, nullptr);
+  tomato->setCheckState(0, Qt::Checked);
+  EXPECT_EQ(searches, 1);
+  EXPECT_EQ(seen, "トマト");
+  EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  // The name-search SQL reaches the log pane.
+  fra->pgSakumotsu->setCurrentIndex(1);
+  fra->edtInput->setText("なす");
+  fra->SearchSakumotsu();
+  EXPECT_TRUE(w.mLog->toPlainText().contains("vs_sakumotsu2"));
+
+  // "条件消去" clears the frame's texts; the search is then off.
+  fra->pgSakumotsu->setCurrentIndex(0);
+  searches = 0;
+  w.actSearchStrClearExecute();
+  EXPECT_EQ(fra->Selection, "");
+  EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
+  EXPECT_EQ(searches, 0);
+  // tbTekiyo without crops does nothing; with crops it searches once.
+  fra->tbTekiyo->click();
+  EXPECT_EQ(searches, 0);
+  fra->actAutoTekiyoView->setChecked(false);
+  Node(*fra, "なす")->setCheckState(0, Qt::Checked);
+  EXPECT_EQ(searches, 0);
+  fra->tbTekiyo->click();
+  EXPECT_EQ(searches, 1);
+}
+
+TEST(FraSakumotsuMain, ImageSizes) {
+  const int cases[][2] = {{0, 20}, {1, 24}, {2, 32}, {3, 48}, {4, 16}, {-1, 16}};
+  for (const auto& c : cases) EXPECT_EQ(CropFrameImageSize(c[0]), c[1]) << c[0];
+}
