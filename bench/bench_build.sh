@@ -1,6 +1,7 @@
 #!/bin/bash
-# Database build benchmark: `qmtool build` on the full-size sample register for each CSV
-# source, step by step, beside the floor measured in the same run: the same files through
+# Database build benchmark: `qmtool build` on the full-size sample register for each source
+# (public CSV, mirror CSV, spreadsheet rows; the .xls workbooks too when the set has them), step
+# by step, beside the floor measured in the same run: the same files through
 # `iconv -f CP932 -t UTF-8 | sqlite3 ".import --csv"` into plain tables plus the same four
 # indexes.
 #
@@ -40,9 +41,9 @@ floor() {  # floor NAME KIHON TEKIYO...
   sqlite3 "$db" "CREATE TABLE kihon ($kcols); CREATE TABLE tekiyo ($tcols);"
   local t0 t1 t2
   t0=$(now)
-  iconv -f CP932 -t UTF-8 "$kihon" | sqlite3 "$db" ".import --csv --skip 1 /dev/stdin kihon" 2>/dev/null
+  iconv -f "$FLOOR_ENC" -t UTF-8 "$kihon" | sqlite3 "$db" ".import --csv --skip 1 /dev/stdin kihon" 2>/dev/null
   for f in "$@"; do
-    iconv -f CP932 -t UTF-8 "$f" | sqlite3 "$db" ".import --csv --skip 1 /dev/stdin tekiyo" 2>/dev/null
+    iconv -f "$FLOOR_ENC" -t UTF-8 "$f" | sqlite3 "$db" ".import --csv --skip 1 /dev/stdin tekiyo" 2>/dev/null
   done
   t1=$(now)
   sqlite3 "$db" "CREATE INDEX i1 ON kihon (c0); CREATE INDEX i2 ON kihon (c2);
@@ -79,6 +80,7 @@ PUB_K=("$DATA"/public/登録基本部_*.csv)
 PUB_T=("$DATA"/public/登録適用部*_*.csv)
 echo "data: $DATA ($(wc -l < "$DATA/mirror/tekiyo.csv") mirror use lines)"
 
+FLOOR_ENC=CP932
 floor public "${PUB_K[0]}" "${PUB_T[@]}"
 ours public 0 "${PUB_K[0]}" "${PUB_T[@]}"
 report public
@@ -86,6 +88,20 @@ report public
 floor mirror "$DATA/mirror/kihon.csv" "$DATA/mirror/tekiyo.csv"
 ours mirror 2 "$DATA/mirror/kihon.csv" "$DATA/mirror/tekiyo.csv"
 report mirror
+
+# Spreadsheet rows (source 1): the sheets as the generator saves them (UTF-8 CSV), and the
+# workbooks themselves when the set was generated with --xls (read through the spreadsheet
+# reader; the floor stays the import of the same rows as CSV).
+GRID=("$DATA/grid/登録適用部一" "$DATA/grid/登録適用部二" "$DATA/grid/登録適用部三" "$DATA/grid/登録適用部四")
+FLOOR_ENC=UTF-8
+floor grid "$DATA/grid/登録基本部.csv" "${GRID[@]/%/.csv}"
+ours grid 1 "$DATA/grid/登録基本部.csv" "${GRID[@]/%/.csv}"
+report grid
+if [ -f "$DATA/grid/登録基本部.xls" ]; then
+  ours xls 1 "$DATA/grid/登録基本部.xls" "${GRID[@]/%/.xls}"
+  report xls
+fi
+FLOOR_ENC=CP932
 
 if [ "$SCALING" = 1 ]; then
   echo "== scaling (source 2)"

@@ -110,7 +110,7 @@ void TAcisDB::BuildMKihon() {
     if (skipped > 0) Log("成分の分からない製品: " + std::to_string(skipped) + " 件");
   }
   // The correlated look-ups of the scripts read spec.bunrui by ingredient.
-  if (TableExists("spec.bunrui")) FDb->ExecSQL("CREATE INDEX IF NOT EXISTS spec.idxBunruiSeibun ON bunrui (seibun);");
+  if (TableExists("spec.bunrui")) FDb->ExecSQL(acis_schema::kBunruiSeibunIndex);
   SetMultiStatement(true);
   FDb->ExecSQL(acis_schema::MKihonScript1());
   FDb->ExecSQL(acis_schema::MKihonScript2());

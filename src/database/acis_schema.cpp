@@ -35,6 +35,8 @@ const char* const kTmKihonConflicts =
     "SELECT bango, count(*) AS n FROM (SELECT DISTINCT bango,shurui,meisho,tsusho,ryakusho,kongo,yoto,zaikei,"
     "torokubi FROM kihon WHERE bango IS NOT NULL) GROUP BY bango HAVING count(*) > 1 ORDER BY bango;";
 
+const char* const kBunruiSeibunIndex = "CREATE INDEX IF NOT EXISTS spec.idxBunruiSeibun ON bunrui (seibun);";
+
 std::string MKihonScript1() {
   std::string s =
       "BEGIN TRANSACTION;\r\n"

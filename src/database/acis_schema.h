@@ -13,6 +13,9 @@ std::vector<std::string> BuildTableTexts();
 extern const char* const kFillTmKihon;
 // Registration numbers whose rows disagree in the columns FillTmKihon copies.
 extern const char* const kTmKihonConflicts;
+// The index the correlated look-ups of the product table read (spec.bunrui by ingredient);
+// without it every product scans the whole classification table.
+extern const char* const kBunruiSeibunIndex;
 // BuildMKihon, the two scripts after the row updates.
 std::string MKihonScript1();
 std::string MKihonScript2();

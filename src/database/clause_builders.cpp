@@ -4,18 +4,6 @@
 #include "database/sakumotsu_keys.h"
 #include "foundation/comma_text.h"
 
-std::string SqlQuote(std::string_view value) {
-  std::string out;
-  out.reserve(value.size() + 2);
-  out += '\'';
-  for (char c : value) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
-
 std::string AndIf(std::string_view a, std::string_view b) {
   return !a.empty() && !b.empty() ? " AND " : "";
 }

@@ -11,8 +11,7 @@
 #include <string_view>
 #include <vector>
 
-// 'text' with every single quote doubled: the one quoting helper for SQL literals.
-std::string SqlQuote(std::string_view value);
+#include "database/regex_utils.h"  // SqlQuote, the one quoting helper for SQL literals
 
 // " AND " when both a and b are non-empty, else "".
 std::string AndIf(std::string_view a, std::string_view b);

@@ -151,9 +151,15 @@ bool BlankLine(const std::string& line) {
 // ---------------------------------------------------------------------------------------------
 // Public service CSV (source 0)
 
-TImportResult TAcisDB::ImportAcisKihonCsv(const std::string& FileName) {
+namespace {
+
+// The basics rows of both CSV forms: the public service's (double quotes; full-width ASCII
+// look-alikes made ASCII; an empty counted ingredient is NULL) and the mirror's (single
+// quotes; values already converted; the text NULL is NULL, an empty text stays).
+TImportResult ImportKihonCsvFile(TAcisDB& db, const std::string& FileName, bool publicForm) {
   TTextFileReader in(FileName);
-  TImportRun run(*this, BaseName(FileName), kInsertKihon, in.FileSize());
+  TImportRun run(db, BaseName(FileName), kInsertKihon, in.FileSize());
+  auto conv = [publicForm](const std::string& v) { return publicForm ? ZenToHanAscii(v) : v; };
   std::string line;
   std::vector<std::string> f;
   int64_t lineNo = 0;
@@ -164,7 +170,7 @@ TImportResult TAcisDB::ImportAcisKihonCsv(const std::string& FileName) {
     if (BlankLine(line)) continue;
     run.Row();
     std::replace(line.begin(), line.end(), ' ', '_');
-    SplitCsvLine(line, '"', f);
+    SplitCsvLine(line, publicForm ? '"' : '\'', f);
     if (f.size() < 11) {
       run.Reject(lineNo, "項目数が " + std::to_string(f.size()) + " しかありません");
       continue;
@@ -174,24 +180,32 @@ TImportResult TAcisDB::ImportAcisKihonCsv(const std::string& FileName) {
       run.Reject(lineNo, "登録番号 \"" + U(f[0]) + "\" は数値ではありません");
       continue;
     }
-    const std::string meisho = ZenToHanAscii(f[2]);
+    // The trade name is made before "_" turns back into blanks: the maker marks include one.
+    const std::string meisho = conv(f[2]);
     run.Stmt().BindInt(1, *bango);
-    run.Text(2, U(ZenToHanAscii(f[1])));
+    run.Text(2, U(conv(f[1])));
     run.Text(3, U(meisho));
     run.Text(4, U(MakeTsusho(meisho)));
-    run.Text(5, U(ZenToHanAscii(f[3])));
-    run.Text(6, U(ZenToHanAscii(f[4])));
-    run.Opt(7, U(TextOrNull(ZenToHanAscii(f[5]))));
+    run.Text(5, U(conv(f[3])));
+    run.Text(6, U(conv(f[4])));
+    run.Opt(7, U(publicForm ? TextOrNull(ZenToHanAscii(f[5])) : QuoteUnlessNull(f[5])));
     run.Text(8, U(f[6]));
     run.Number(9, f[7], lineNo, "混用数");
     run.Text(10, U(f[8]));
-    run.Text(11, U(ZenToHanAscii(f[9])));
-    auto date = DateTextToDotted(f[10]);
-    if (!date && !f[10].empty()) run.DateNull(lineNo, U(f[10]));
+    run.Text(11, U(conv(f[9])));
+    // The blank before a time part came in as "_" like every other blank.
+    auto date = DateTextToDotted(U(f[10]));
+    if (!date && !f[10].empty() && f[10] != "NULL") run.DateNull(lineNo, U(f[10]));
     run.Opt(12, date);
     run.Store();
   }
   return run.Finish();
+}
+
+}  // namespace
+
+TImportResult TAcisDB::ImportAcisKihonCsv(const std::string& FileName) {
+  return ImportKihonCsvFile(*this, FileName, true);
 }
 
 TImportResult TAcisDB::ImportAcisTekiyoCsv(const std::string& FileName) {
@@ -245,47 +259,7 @@ TImportResult TAcisDB::ImportAcisTekiyoCsv(const std::string& FileName) {
 // ---------------------------------------------------------------------------------------------
 // Mirror CSV (source 2)
 
-TImportResult TAcisDB::ImportKihonCsv(const std::string& FileName) {
-  TTextFileReader in(FileName);
-  TImportRun run(*this, BaseName(FileName), kInsertKihon, in.FileSize());
-  std::string line;
-  std::vector<std::string> f;
-  int64_t lineNo = 0;
-  if (in.ReadLine(line)) ++lineNo;
-  while (in.ReadLine(line)) {
-    ++lineNo;
-    run.Tick(in.Position());
-    if (BlankLine(line)) continue;
-    run.Row();
-    std::replace(line.begin(), line.end(), ' ', '_');
-    SplitCsvLine(line, '\'', f);
-    if (f.size() < 11) {
-      run.Reject(lineNo, "項目数が " + std::to_string(f.size()) + " しかありません");
-      continue;
-    }
-    auto bango = ParseWholeNumber(f[0]);
-    if (!bango) {
-      run.Reject(lineNo, "登録番号 \"" + U(f[0]) + "\" は数値ではありません");
-      continue;
-    }
-    run.Stmt().BindInt(1, *bango);
-    run.Text(2, U(f[1]));
-    run.Text(3, U(f[2]));
-    run.Text(4, U(MakeTsusho(f[2])));
-    run.Text(5, U(f[3]));
-    run.Text(6, U(f[4]));
-    run.Opt(7, U(QuoteUnlessNull(f[5])));
-    run.Text(8, U(f[6]));
-    run.Number(9, f[7], lineNo, "混用数");
-    run.Text(10, U(f[8]));
-    run.Text(11, U(f[9]));
-    auto date = DateTextToDotted(f[10]);
-    if (!date && !f[10].empty() && f[10] != "NULL") run.DateNull(lineNo, U(f[10]));
-    run.Opt(12, date);
-    run.Store();
-  }
-  return run.Finish();
-}
+TImportResult TAcisDB::ImportKihonCsv(const std::string& FileName) { return ImportKihonCsvFile(*this, FileName, false); }
 
 TImportResult TAcisDB::ImportTekiyoCsv(const std::string& FileName) {
   TTextFileReader in(FileName);

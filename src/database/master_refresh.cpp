@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "database/acis_db.h"
+#include "database/acis_schema.h"
+#include "database/file_copy.h"
 #include "database/import_reader.h"
 #include "database/sql_functions.h"
 #include "foundation/message_sink.h"
@@ -52,21 +54,7 @@ bool IsSourceNewer(const std::string& Source, const std::string& Destination, st
 }
 
 bool CopyFileKeepTime(const std::string& Source, const std::string& Destination) {
-  std::error_code ec;
-  std::string tmp = Destination + ".part";
-  fs::copy_file(Source, tmp, fs::copy_options::overwrite_existing, ec);
-  if (ec) {
-    RemoveQuietly(tmp);
-    return false;
-  }
-  auto t = fs::last_write_time(Source, ec);
-  if (!ec) fs::last_write_time(tmp, t, ec);
-  fs::rename(tmp, Destination, ec);
-  if (ec) {
-    RemoveQuietly(tmp);
-    return false;
-  }
-  return true;
+  return CopyFileAtomic(Source, Destination) == TFileCopyResult::Ok;
 }
 
 bool LooksLikeSqlScript(const std::string& FileName, std::string& Why) {
@@ -365,6 +353,8 @@ void TAcisDB::UpdateKihonKoka() {
        "drop table if exists t_koka;\n";
   try {
     FDb->ExecAll = true;
+    // A refreshed classification script drops the table and its index with it.
+    if (TableExists("spec.bunrui")) FDb->ExecSQL(acis_schema::kBunruiSeibunIndex);
     FDb->ExecSQL(s);
     Log("m_kihon koka 更新");
   } catch (const ESQLiteException& e) {

@@ -37,7 +37,8 @@ TMasterDownloader* GetMasterDownloader();
 // missing; Msg tells why ("コピー元:... なし", "コピー先:... なし", "A > B", "更新なし").
 bool IsSourceNewer(const std::string& Source, const std::string& Destination, std::string& Msg);
 
-// Copies a file keeping its modification time (to a temporary name, then renamed).
+// Copies a file keeping its modification time (to a temporary name, then renamed; see
+// CopyFileAtomic in file_copy.h).
 bool CopyFileKeepTime(const std::string& Source, const std::string& Destination);
 
 // A downloaded script is usable: not empty, not an HTML page, decodes as text.

@@ -221,80 +221,11 @@ int TPerlRegEx::NamedGroup(std::string_view name) const {
 }
 
 std::string TPerlRegEx::ComputeReplacement() const {
-  const std::string& r = FReplacement;
   std::string out;
-  out.reserve(r.size() + 16);
-  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-  // Reads a group number of one or two digits at r[p]: two digits only when that group exists.
-  auto readNumber = [&](std::size_t& p) {
-    int n = r[p] - '0';
-    ++p;
-    if (p < r.size() && isDigit(r[p])) {
-      int two = n * 10 + (r[p] - '0');
-      if (two <= FCaptureCount) {
-        n = two;
-        ++p;
-      }
-    }
-    return n;
-  };
-  std::size_t p = 0;
-  while (p < r.size()) {
-    char c = r[p];
-    if (c == '\\' && p + 1 < r.size()) {
-      char d = r[p + 1];
-      if (d == '\\' || d == '$') {
-        out += d;
-        p += 2;
-        continue;
-      }
-      if (isDigit(d)) {
-        ++p;
-        int n = readNumber(p);
-        out += GroupView(n);
-        continue;
-      }
-      out += c;
-      ++p;
-      continue;
-    }
-    if (c == '$' && p + 1 < r.size()) {
-      char d = r[p + 1];
-      if (isDigit(d)) {
-        ++p;
-        int n = readNumber(p);
-        out += GroupView(n);
-        continue;
-      }
-      if (d == '&') {
-        out += GroupView(0);
-        p += 2;
-        continue;
-      }
-      if (d == '$') {
-        out += '$';
-        p += 2;
-        continue;
-      }
-      if (d == '{') {
-        std::size_t close = r.find('}', p + 2);
-        if (close != std::string::npos) {
-          std::string_view name(r.data() + p + 2, close - p - 2);
-          int n = -1;
-          if (!name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos) {
-            if (name.size() <= 4) n = std::stoi(std::string(name));
-          } else {
-            n = NamedGroup(name);
-          }
-          if (n >= 0) out += GroupView(n);
-          p = close + 1;
-          continue;
-        }
-      }
-    }
-    out += c;
-    ++p;
-  }
+  out.reserve(FReplacement.size() + 16);
+  ExpandGroupReferences(
+      FReplacement, FCaptureCount, [this](int n) { return GroupView(n); },
+      [this](std::string_view name) { return NamedGroup(name); }, out);
   return out;
 }
 

@@ -18,6 +18,73 @@
 struct pcre2_real_code_8;
 struct pcre2_real_match_data_8;
 
+// The ASCII characters with a meaning in a pattern outside a character class.
+inline bool IsRegexMeta(char c) {
+  switch (c) {
+    case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
+    case '(': case ')': case '[': case ']': case '{': case '}':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Appends a replacement text with its group references filled: "$n" and "\\n" (one or two
+// digits, two only when that group exists), "${n}" and "${name}", "$&" the whole match, "$$"
+// and "\\$" a dollar sign, "\\\\" a backslash; anything else is copied. group(n) gives the
+// text of group n ("" when it took no part), namedGroup(name) its number or -1.
+template <typename GroupFn, typename NameFn>
+void ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, NameFn&& namedGroup,
+                           std::string& out) {
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  auto readNumber = [&](std::size_t& p) {
+    int n = r[p] - '0';
+    ++p;
+    if (p < r.size() && isDigit(r[p]) && n * 10 + (r[p] - '0') <= groupCount) {
+      n = n * 10 + (r[p] - '0');
+      ++p;
+    }
+    return n;
+  };
+  std::size_t p = 0;
+  while (p < r.size()) {
+    const char c = r[p];
+    const char d = p + 1 < r.size() ? r[p + 1] : '\0';
+    if ((c == '\\' || c == '$') && isDigit(d)) {
+      ++p;
+      out += group(readNumber(p));
+      continue;
+    }
+    if ((c == '\\' && (d == '\\' || d == '$')) || (c == '$' && d == '$')) {
+      out += d;
+      p += 2;
+      continue;
+    }
+    if (c == '$' && d == '&') {
+      out += group(0);
+      p += 2;
+      continue;
+    }
+    if (c == '$' && d == '{') {
+      const std::size_t close = r.find('}', p + 2);
+      if (close != std::string_view::npos) {
+        const std::string_view name = r.substr(p + 2, close - p - 2);
+        int n = -1;
+        if (!name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos) {
+          if (name.size() <= 4) n = std::stoi(std::string(name));
+        } else {
+          n = namedGroup(name);
+        }
+        if (n >= 0 && n <= groupCount) out += group(n);
+        p = close + 1;
+        continue;
+      }
+    }
+    out += c;
+    ++p;
+  }
+}
+
 class EPerlRegEx : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

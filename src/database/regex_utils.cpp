@@ -20,23 +20,13 @@ constexpr FullMeta kFullMetas[] = {
     {"！", "\\!"}, {"＝", "\\="}, {"＜", "\\<"}, {"＞", "\\>"},
 };
 
-bool IsAsciiMeta(char c) {
-  switch (c) {
-    case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
-    case '(': case ')': case '[': case ']': case '{': case '}':
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Appends text with the full-width metas escaped; with escapeAscii the ASCII metas as well.
 void AppendEscaped(std::string& out, std::string_view text, bool escapeAscii) {
   std::size_t i = 0;
   while (i < text.size()) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
-      if (escapeAscii && IsAsciiMeta(static_cast<char>(c))) out += '\\';
+      if (escapeAscii && IsRegexMeta(static_cast<char>(c))) out += '\\';
       out += static_cast<char>(c);
       ++i;
       continue;
@@ -141,19 +131,19 @@ std::vector<std::string> SplitQuotedItems(std::string_view text, std::vector<boo
   return items;
 }
 
-std::string QuoteSql(std::string_view v) {
+}  // namespace
+
+std::string SqlQuote(std::string_view value) {
   std::string out;
-  out.reserve(v.size() + 2);
+  out.reserve(value.size() + 2);
   out += '\'';
-  for (char c : v) {
+  for (char c : value) {
     if (c == '\'') out += '\'';
     out += c;
   }
   out += '\'';
   return out;
 }
-
-}  // namespace
 
 std::string ReplaceAllText(std::string_view text, std::string_view from, std::string_view to) {
   if (from.empty()) return std::string(text);
@@ -289,7 +279,7 @@ std::string QuotedCommaList(std::string_view list) {
   for (const std::string& item : SplitQuotedItems(list, nullptr)) {
     if (item.empty()) continue;
     if (!out.empty()) out += ',';
-    out += QuoteSql(item);
+    out += SqlQuote(item);
   }
   return out;
 }

@@ -45,6 +45,9 @@ std::string EscapeBrackets(std::string_view text);
 std::string HalfToFullBrackets(std::string_view text);
 std::string FullToHalfBrackets(std::string_view text);
 
+// 'text' with every single quote doubled: the one quoting helper for SQL literals.
+std::string SqlQuote(std::string_view value);
+
 // A list of names for an SQL IN list: the items (separated by commas; blanks inside a name
 // stay) each in single quotes with inner quotes doubled, joined by ",". An item already
 // enclosed in single or double quotes is unquoted first. Empty items are left out.

@@ -203,15 +203,12 @@ std::string KeysToRegexp(std::string_view keys) {
       out += i + 1 < t.size() ? t[++i] : '\\';  // a lone backslash at the end becomes "\\"
       continue;
     }
-    switch (c) {
-      case ',': out += '|'; break;
-      case '(': case ')': case '[': case ']': case '{': case '}': case '|': case '?': case '*':
-      case '+': case '.': case '^': case '$':
-        out += '\\';
-        out += c;
-        break;
-      default: out += c;
+    if (c == ',') {
+      out += '|';
+      continue;
     }
+    if (IsRegexMeta(c)) out += '\\';
+    out += c;
   }
   return out;
 }
@@ -242,16 +239,6 @@ std::string ApplyKanaContext(std::string_view list) {
 const std::vector<TKanaContext>& KanaContextTable() { return kKanaContext; }
 
 namespace {
-
-std::string Quote(std::string_view v) {
-  std::string out = "'";
-  for (char c : v) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  out += '\'';
-  return out;
-}
 
 // Removes single quotes, unescapes \( \) \[ \] and makes full-width brackets half-width.
 std::string CleanNames(std::string_view names) {
@@ -287,14 +274,7 @@ std::string EscapeNameKeepBrackets(std::string_view name) {
   std::string out;
   out.reserve(t.size() + 8);
   for (char c : t) {
-    switch (c) {
-      case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
-      case '{': case '}':
-        out += '\\';
-        break;
-      default:
-        break;
-    }
+    if (IsRegexMeta(c) && c != '(' && c != ')' && c != '[' && c != ']') out += '\\';
     out += c;
   }
   return out;
@@ -362,7 +342,7 @@ std::string GroupCondition(std::string_view names) {
       if (cultivation && i > 0 && items[i] != b) alt += q;
     }
   }
-  return Quote("、(" + alt + ")、");
+  return SqlQuote("、(" + alt + ")、");
 }
 
 std::string IncludeExcludeCondition(std::string_view names, char op, bool openFieldFlag) {
@@ -407,7 +387,7 @@ std::string IncludeExcludeCondition(std::string_view names, char op, bool openFi
   std::string clean;
   for (char c : t)
     if (c != '\'' && c != '"') clean += c;
-  return Quote(FullWidthMetaToEscaped(clean));
+  return SqlQuote(FullWidthMetaToEscaped(clean));
 }
 
 }  // namespace
@@ -419,7 +399,7 @@ std::string BuildSakumotsuCondition(std::string_view names, char op, bool openFi
     case '=': {
       std::string f = EscapeRegexName(FirstCsvItem(CleanNames(names)));
       if (f.size() >= 2 && f.compare(f.size() - 2, 2, "\\)") == 0) f += '?';
-      return Quote("^" + f);
+      return SqlQuote("^" + f);
     }
     case ':':
     case '_':

@@ -144,14 +144,14 @@ void RegexpFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ---- re_replace ------------------------------------------------------------------------------
 
-std::shared_ptr<TPcrePattern> PlainPattern(sqlite3_context* ctx, sqlite3_value* arg, int argIndex,
-                                           std::string_view pattern) {
+// The compiled pattern of argument argIndex, kept as SQLite auxiliary data for the statement;
+// makePattern gives the pattern text and runs only when the statement has none yet.
+template <typename MakePattern>
+std::shared_ptr<TPcrePattern> PlainPattern(sqlite3_context* ctx, int argIndex, MakePattern&& makePattern) {
   using Holder = std::shared_ptr<TPcrePattern>;
-  if (argIndex >= 0) {
-    if (auto* h = static_cast<Holder*>(sqlite3_get_auxdata(ctx, argIndex))) return *h;
-  }
-  Holder p = State(ctx).cache.Plain(pattern);
-  if (argIndex >= 0) sqlite3_set_auxdata(ctx, argIndex, new Holder(p), [](void* q) { delete static_cast<Holder*>(q); });
+  if (auto* h = static_cast<Holder*>(sqlite3_get_auxdata(ctx, argIndex))) return *h;
+  Holder p = State(ctx).cache.Plain(makePattern());
+  sqlite3_set_auxdata(ctx, argIndex, new Holder(p), [](void* q) { delete static_cast<Holder*>(q); });
   return p;
 }
 
@@ -167,7 +167,7 @@ size_t CharLen(std::string_view s, size_t i) {
 
 void ReReplaceFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Guard(ctx, "re_replace", [&] {
-    auto re = PlainPattern(ctx, argv[0], 0, Text(argv[0]));
+    auto re = PlainPattern(ctx, 0, [&] { return std::string(Text(argv[0])); });
     std::string subject(Text(argv[1]));
     std::string_view repl = Text(argv[2]);
     std::string out;
@@ -198,11 +198,12 @@ void ReReplaceFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void ExtnumFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Guard(ctx, "extnum", [&] {
-    std::string_view unit = Text(argv[0]);
-    std::string pattern = R"(([\+\-]?[0-9]+(\.[0-9]+([Ee][\+\-]?[0-9]+)?)?)\s*()";
-    pattern.append(unit);
-    pattern.push_back(')');
-    auto re = PlainPattern(ctx, argv[0], 0, pattern);
+    auto re = PlainPattern(ctx, 0, [&] {
+      std::string pattern = R"(([\+\-]?[0-9]+(\.[0-9]+([Ee][\+\-]?[0-9]+)?)?)\s*()";
+      pattern.append(Text(argv[0]));
+      pattern.push_back(')');
+      return pattern;
+    });
     std::string_view text = Text(argv[1]);
     double def = argc > 2 ? sqlite3_value_double(argv[2]) : 0.0;
     if (re->Search(text)) {

@@ -6,22 +6,13 @@
 #include <algorithm>
 #include <atomic>
 
+#include "database/perl_regex.h"
 #include "database/strconv.h"
 #include "foundation/kana_tables.h"
 
 namespace {
 
 std::atomic<long> gCompileCount{0};
-
-bool IsMeta(char c) {
-  switch (c) {
-    case '\\': case '^': case '$': case '.': case '|': case '?': case '*': case '+':
-    case '(': case ')': case '[': case ']': case '{': case '}':
-      return true;
-    default:
-      return false;
-  }
-}
 
 bool IsAsciiPunct(char c) {
   unsigned char u = static_cast<unsigned char>(c);
@@ -82,6 +73,12 @@ bool TPcrePattern::Search(std::string_view subject, size_t start) {
   throw ESqlRegex(std::string("match failed: ") + reinterpret_cast<char*>(buf));
 }
 
+int TPcrePattern::GroupNumber(std::string_view name) const {
+  const std::string n(name);
+  const int rc = pcre2_substring_number_from_name(code_, reinterpret_cast<PCRE2_SPTR>(n.c_str()));
+  return rc < 0 ? -1 : rc;
+}
+
 size_t TPcrePattern::GroupBegin(int g) const {
   if (g < 0 || g > captureCount_) return std::string::npos;
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(data_);
@@ -111,7 +108,7 @@ bool ReadPlain(std::string_view p, size_t& i, std::string& out) {
       }
       return false;
     }
-    if (IsMeta(c)) return true;
+    if (IsRegexMeta(c)) return true;
     out.push_back(c);
     ++i;
   }
@@ -229,40 +226,52 @@ bool TLiteralAlternation::Matches(std::string_view s) const {
 
 // ---- top-level split -----------------------------------------------------------------------
 
+namespace {
+
+// Index after the pattern item that starts at p[i] when it is an escape (\Q...\E included) or
+// a character class; i itself for any other character.
+size_t SkipEscapeOrClass(std::string_view p, size_t i) {
+  char c = p[i];
+  if (c == '\\') {
+    if (i + 1 < p.size() && p[i + 1] == 'Q') {
+      size_t e = p.find("\\E", i + 2);
+      return e == std::string_view::npos ? p.size() : e + 2;
+    }
+    return std::min(i + 2, p.size());
+  }
+  if (c == '[') {
+    // Character class: "]" right after "[" or "[^" is a member; escapes and [:name:] skip.
+    size_t j = i + 1;
+    if (j < p.size() && p[j] == '^') ++j;
+    if (j < p.size() && p[j] == ']') ++j;
+    while (j < p.size() && p[j] != ']') {
+      if (p[j] == '\\') {
+        j += 2;
+      } else if (p[j] == '[' && j + 1 < p.size() && p[j + 1] == ':') {
+        size_t e = p.find(":]", j + 2);
+        j = e == std::string_view::npos ? j + 1 : e + 2;
+      } else {
+        ++j;
+      }
+    }
+    return std::min(j + 1, p.size());
+  }
+  return i;
+}
+
+}  // namespace
+
 std::vector<std::string_view> SplitTopLevelAlternatives(std::string_view p) {
   std::vector<std::string_view> out;
   int depth = 0;
   size_t start = 0;
   size_t i = 0;
   while (i < p.size()) {
+    if (size_t j = SkipEscapeOrClass(p, i); j != i) {
+      i = j;
+      continue;
+    }
     char c = p[i];
-    if (c == '\\') {
-      if (i + 1 < p.size() && p[i + 1] == 'Q') {
-        size_t e = p.find("\\E", i + 2);
-        i = e == std::string_view::npos ? p.size() : e + 2;
-      } else {
-        i += 2;
-      }
-      continue;
-    }
-    if (c == '[') {
-      // Character class: "]" right after "[" or "[^" is a member; escapes and [:name:] skip.
-      size_t j = i + 1;
-      if (j < p.size() && p[j] == '^') ++j;
-      if (j < p.size() && p[j] == ']') ++j;
-      while (j < p.size() && p[j] != ']') {
-        if (p[j] == '\\') {
-          j += 2;
-        } else if (p[j] == '[' && j + 1 < p.size() && p[j + 1] == ':') {
-          size_t e = p.find(":]", j + 2);
-          j = e == std::string_view::npos ? j + 1 : e + 2;
-        } else {
-          ++j;
-        }
-      }
-      i = j + 1;
-      continue;
-    }
     if (c == '(') ++depth;
     else if (c == ')') depth = std::max(0, depth - 1);
     else if (c == '|' && depth == 0) {
@@ -288,16 +297,92 @@ std::string Join(const std::vector<std::string_view>& alts, size_t lo, size_t hi
   return s;
 }
 
-void CompileParts(const std::vector<std::string_view>& alts, size_t lo, size_t hi,
-                  std::vector<std::unique_ptr<TPcrePattern>>& parts) {
-  try {
-    parts.push_back(std::make_unique<TPcrePattern>(Join(alts, lo, hi)));
-  } catch (const ESqlRegexTooLarge&) {
-    if (hi - lo < 2) throw;
-    size_t mid = lo + (hi - lo) / 2;
-    CompileParts(alts, lo, mid, parts);
-    CompileParts(alts, mid, hi, parts);
+// The outermost group of a pattern that holds the most alternatives and may be cut into
+// parts: a plain or "(?:" group at depth 0 without a quantifier after it. P(a|b|c)S matches
+// where P(a|b)S or P(c)S does, and the group keeps its number in every part.
+struct TGroupCut {
+  size_t open = 0;        // index of "("
+  size_t innerBegin = 0;  // after "(" or "(?:"
+  size_t close = 0;       // index of ")"
+  std::vector<std::string_view> alts;
+};
+
+bool FindGroupToCut(std::string_view p, TGroupCut& best) {
+  bool found = false;
+  int depth = 0;
+  size_t open = 0;
+  for (size_t i = 0; i < p.size();) {
+    if (size_t j = SkipEscapeOrClass(p, i); j != i) {
+      i = j;
+      continue;
+    }
+    char c = p[i];
+    if (c == '(') {
+      if (depth++ == 0) open = i;
+    } else if (c == ')' && depth > 0 && --depth == 0) {
+      size_t inner = open + 1;
+      bool cuttable = true;
+      if (inner < p.size() && p[inner] == '?') {
+        if (p.substr(inner, 2) == "?:") inner += 2;
+        else cuttable = false;  // look-arounds, atomic groups, options, conditions
+      }
+      char next = i + 1 < p.size() ? p[i + 1] : '\0';
+      if (next == '*' || next == '+' || next == '?' || next == '{') cuttable = false;
+      if (cuttable) {
+        const std::string_view body = p.substr(inner, i - inner);
+        auto alts = SplitTopLevelAlternatives(body);
+        TGroupCut nested;
+        if (alts.size() >= 2) {
+          if (!found || alts.size() > best.alts.size()) {
+            best = TGroupCut{open, inner, i, std::move(alts)};
+            found = true;
+          }
+        } else if (FindGroupToCut(body, nested) && (!found || nested.alts.size() > best.alts.size())) {
+          // A group of one alternative: the cut may go into a group inside it.
+          best = TGroupCut{inner + nested.open, inner + nested.innerBegin, inner + nested.close,
+                           std::move(nested.alts)};
+          found = true;
+        }
+      }
+    }
+    ++i;
   }
+  return found;
+}
+
+// A leading inline option such as (?i) belongs to every top-level alternative.
+bool StartsWithInlineOption(std::string_view p) {
+  return p.size() > 2 && p.substr(0, 2) == "(?" && p[2] != ':' && p[2] != '<' && p[2] != '=' && p[2] != '!' &&
+         p[2] != '>' && p[2] != '\'' && p[2] != 'P' && p[2] != '&';
+}
+
+// Compiles a pattern, or, when PCRE2 finds it too large, parts of it whose matches together
+// are the pattern's: its top-level alternatives in halves, else the alternatives of its
+// largest group in halves.
+void CompileInParts(const std::string& pattern, std::vector<std::unique_ptr<TPcrePattern>>& parts) {
+  try {
+    parts.push_back(std::make_unique<TPcrePattern>(pattern));
+    return;
+  } catch (const ESqlRegexTooLarge&) {
+  }
+  auto alts = SplitTopLevelAlternatives(pattern);
+  if (alts.size() >= 2 && !StartsWithInlineOption(pattern)) {
+    const size_t mid = alts.size() / 2;
+    CompileInParts(Join(alts, 0, mid), parts);
+    CompileInParts(Join(alts, mid, alts.size()), parts);
+    return;
+  }
+  TGroupCut cut;
+  if (!FindGroupToCut(pattern, cut)) {
+    TPcrePattern again(pattern);  // throws the "too large" error with its message
+    return;
+  }
+  const std::string_view p(pattern);
+  const std::string head(p.substr(0, cut.innerBegin));
+  const std::string_view tail = p.substr(cut.close);
+  const size_t mid = cut.alts.size() / 2;
+  CompileInParts(head + Join(cut.alts, 0, mid) + std::string(tail), parts);
+  CompileInParts(head + Join(cut.alts, mid, cut.alts.size()) + std::string(tail), parts);
 }
 
 }  // namespace
@@ -311,18 +396,7 @@ TRegexpMatcher::TRegexpMatcher(std::string_view pattern) {
       return;
     }
   }
-  try {
-    parts_.push_back(std::make_unique<TPcrePattern>(pattern));
-  } catch (const ESqlRegexTooLarge&) {
-    auto alts = SplitTopLevelAlternatives(pattern);
-    if (alts.size() < 2) throw;
-    // A leading inline option such as (?i) belongs to every alternative; such patterns are
-    // not split.
-    if (pattern.substr(0, 2) == "(?" && pattern.size() > 2 && pattern[2] != ':' && pattern[2] != '<' &&
-        pattern[2] != '=' && pattern[2] != '!' && pattern[2] != '>')
-      throw;
-    CompileParts(alts, 0, alts.size(), parts_);
-  }
+  CompileInParts(std::string(pattern), parts_);
 }
 
 bool TRegexpMatcher::Matches(std::string_view subject) {
@@ -369,8 +443,9 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
         } else if ((next == 'k' || next == 'g') && j < p.size() && (p[j] == '<' || p[j] == '\'')) {
           size_t e = p.find(p[j] == '<' ? '>' : '\'', j + 1);
           j = e == std::string_view::npos ? p.size() : e + 1;
-        } else if (next == 'c' && j < p.size()) {
-          ++j;
+        } else if ((next == 'c' || next == 'p' || next == 'P') && j < p.size() &&
+                   static_cast<unsigned char>(p[j]) < 0x80) {
+          ++j;  // \cX, and a one-letter property \pL: the letter is part of the escape
         }
         out.append(p.substr(i, j - i));
         i = j;
@@ -407,6 +482,16 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
       else if (rest.size() > 1 && rest[0] == 'P' && rest[1] == '<') close = '>', skip = 2;
       else if (rest.size() > 1 && rest[0] == 'P' && (rest[1] == '=' || rest[1] == '>')) close = ')', skip = 2;
       else if (!rest.empty() && rest[0] == '&') close = ')', skip = 1;
+      // Option settings (?i) (?U) (?-x: and call-outs (?C1) keep their case.
+      else if (!rest.empty() && std::string_view("imnsxJUC-^").find(rest[0]) != std::string_view::npos) {
+        size_t e = p.find_first_of(":)", i + 2);
+        size_t j = e == std::string_view::npos ? p.size() : e + 1;
+        flush(i);
+        out.append(p.substr(i, j - i));
+        i = j;
+        runStart = i;
+        continue;
+      }
       if (close) {
         flush(i);
         size_t e = p.find(close, i + 2 + skip);
@@ -417,12 +502,22 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
         continue;
       }
     }
+    if (c == '(' && i + 1 < p.size() && p[i + 1] == '*') {
+      // Verbs such as (*UTF) and (*SKIP) keep their case.
+      size_t e = p.find(')', i + 2);
+      size_t j = e == std::string_view::npos ? p.size() : e + 1;
+      flush(i);
+      out.append(p.substr(i, j - i));
+      i = j;
+      runStart = i;
+      continue;
+    }
     if (static_cast<unsigned char>(c) == 0xEF && half) {
       // Full-width look-alikes of pattern characters (U+FF01..U+FF5E) stay literal.
       size_t j = i;
       char32_t cp = kana::DecodeUtf8(p.data(), p.size(), j);
       char32_t a = kana::FullToAscii(cp);
-      if (a != cp && a < 0x80 && IsMeta(static_cast<char>(a))) {
+      if (a != cp && a < 0x80 && IsRegexMeta(static_cast<char>(a))) {
         flush(i);
         out.push_back('\\');
         out.push_back(static_cast<char>(a));
@@ -442,57 +537,14 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
 // ---- replacement ---------------------------------------------------------------------------
 
 void ExpandReplacement(std::string_view r, const TPcrePattern& re, std::string_view subject, std::string& out) {
-  auto group = [&](int g) {
-    size_t b = re.GroupBegin(g), e = re.GroupEnd(g);
-    if (b != std::string::npos && e != std::string::npos && e >= b) out.append(subject.substr(b, e - b));
-  };
-  // Reads a group number of one or two digits (two only when such a group exists).
-  auto number = [&](size_t& j) -> int {
-    int g = r[j] - '0';
-    ++j;
-    if (j < r.size() && r[j] >= '0' && r[j] <= '9') {
-      int g2 = g * 10 + (r[j] - '0');
-      if (g2 <= re.GroupCount()) {
-        g = g2;
-        ++j;
-      }
-    }
-    return g;
-  };
-  for (size_t i = 0; i < r.size();) {
-    char c = r[i];
-    if ((c == '\\' || c == '$') && i + 1 < r.size()) {
-      char n = r[i + 1];
-      if (n >= '0' && n <= '9') {
-        size_t j = i + 1;
-        group(number(j));
-        i = j;
-        continue;
-      }
-      if (c == '$' && n == '&') {
-        group(0);
-        i += 2;
-        continue;
-      }
-      if (c == '$' && n == '{') {
-        size_t e = r.find('}', i + 2);
-        if (e != std::string_view::npos && e > i + 2 &&
-            std::all_of(r.begin() + i + 2, r.begin() + e, [](char d) { return d >= '0' && d <= '9'; })) {
-          int g = std::stoi(std::string(r.substr(i + 2, e - i - 2)));
-          group(g);
-          i = e + 1;
-          continue;
-        }
-      }
-      if (c == '\\' && (n == '\\' || n == '$')) {
-        out.push_back(n);
-        i += 2;
-        continue;
-      }
-    }
-    out.push_back(c);
-    ++i;
-  }
+  ExpandGroupReferences(
+      r, re.GroupCount(),
+      [&](int g) {
+        const size_t b = re.GroupBegin(g), e = re.GroupEnd(g);
+        return b != std::string::npos && e != std::string::npos && e >= b ? subject.substr(b, e - b)
+                                                                        : std::string_view();
+      },
+      [&](std::string_view name) { return re.GroupNumber(name); }, out);
 }
 
 // ---- cache ---------------------------------------------------------------------------------

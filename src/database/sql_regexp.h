@@ -48,6 +48,8 @@ class TPcrePattern {
   int GroupCount() const { return captureCount_; }
   size_t GroupBegin(int g) const;
   size_t GroupEnd(int g) const;
+  // Number of the named group, -1 when there is none.
+  int GroupNumber(std::string_view name) const;
 
  private:
   pcre2_real_code_8* code_ = nullptr;
@@ -103,8 +105,8 @@ std::string NormalizeRegexPattern(std::string_view pattern, unsigned options);
 // Splits a pattern at its top-level "|" (outside groups, classes and escapes).
 std::vector<std::string_view> SplitTopLevelAlternatives(std::string_view pattern);
 
-// Replacement text with group references "$1", "${1}", "\1", "$&"/"$0"/"\0" filled from the
-// last match of re on subject; "\\" gives a backslash and "\$" a dollar sign.
+// Replacement text with its group references filled from the last match of re on subject
+// (the references of ExpandGroupReferences in perl_regex.h).
 void ExpandReplacement(std::string_view replacement, const TPcrePattern& re,
                        std::string_view subject, std::string& out);
 

@@ -74,19 +74,7 @@ void StrConvAppendReference(std::string_view text, unsigned options, std::string
     }
     if (fold && kana::IsFullHyphen(c)) continue;
     if (hira) {
-      if (kana::IsHalfKana(c)) {
-        char32_t f = kana::HalfKanaToFull(c);
-        if (i + 3 <= n) {
-          size_t j = i;
-          char32_t m = kana::DecodeUtf8(s, n, j);
-          char32_t v = m == 0xFF9E ? kana::VoicedKatakana(f) : m == 0xFF9F ? kana::SemiVoicedKatakana(f) : 0;
-          if (v) {
-            f = v;
-            i = j;
-          }
-        }
-        c = f;
-      }
+      if (kana::IsHalfKana(c)) c = kana::ReadHalfKana(s, n, i, c);
       c = kana::KataToHira(c);
       if (fold) {
         if (c == kana::kLongVowel) continue;

@@ -161,6 +161,17 @@ char32_t SemiVoicedKatakana(char32_t c) {
   return (c >= 0x3000 && c <= 0x30FF) ? kTables.semiVoiced[c - 0x3000] : 0;
 }
 
+char32_t ReadHalfKana(const char* s, size_t n, size_t& i, char32_t c, bool dropLoneMark) {
+  char32_t f = HalfKanaToFull(c);
+  if (i >= n) return f;
+  size_t j = i;
+  const char32_t m = DecodeUtf8(s, n, j);
+  if (m != 0xFF9E && m != 0xFF9F) return f;
+  const char32_t v = m == 0xFF9E ? VoicedKatakana(f) : SemiVoicedKatakana(f);
+  if (v || dropLoneMark) i = j;
+  return v ? v : f;
+}
+
 int FullKanaToHalf(char32_t c, char32_t out[2]) {
   if (c < 0x3000 || c > 0x30FF) return 0;
   uint32_t h = kTables.toHalf[c - 0x3000];
@@ -214,17 +225,7 @@ void MapTextAppend(std::string_view in, unsigned flags, std::string& out) {
     }
     if (full) {
       if (IsHalfKana(c)) {
-        char32_t f = HalfKanaToFull(c);
-        if (i < n) {
-          size_t j = i;
-          char32_t m = DecodeUtf8(s, n, j);
-          char32_t v = m == 0xFF9E ? VoicedKatakana(f) : m == 0xFF9F ? SemiVoicedKatakana(f) : 0;
-          if (v) {
-            f = v;
-            i = j;
-          }
-        }
-        c = f;
+        c = ReadHalfKana(s, n, i, c);
       } else {
         c = AsciiToFull(c);
       }

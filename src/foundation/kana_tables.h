@@ -45,6 +45,12 @@ char32_t HalfKanaToFull(char32_t c);
 char32_t VoicedKatakana(char32_t fullKata);
 char32_t SemiVoicedKatakana(char32_t fullKata);
 
+// The full-width form of the half-width kana c that was decoded from s just before position i:
+// when a voicing mark ﾞ / ﾟ follows and the kana has that form, the voiced / semi-voiced kana
+// (ｶﾞ → ガ, ﾊﾟ → パ) and i moves past the mark. With dropLoneMark a mark after a kana without
+// such a form is consumed as well (ｱﾞ → ア); otherwise it stays for the caller.
+char32_t ReadHalfKana(const char* s, size_t n, size_t& i, char32_t c, bool dropLoneMark = false);
+
 // Full-width katakana / kana punctuation to its half-width spelling: one or two code points
 // written to out (ガ→ｶﾞ, パ→ﾊﾟ, ヴ→ｳﾞ, ー→ｰ, 。→｡, ゛→ﾞ).  Returns 0 when the code point has
 // no half-width form (hiragana, ヵ, ヶ, ヮ, other characters).

@@ -73,17 +73,8 @@ std::string HalfKanaWalk(std::string_view text, bool asciiToo) {
       continue;
     }
     if (c >= 0xFF61 && c <= 0xFF9D) {  // half-width kana and punctuation, marks excluded
-      char32_t f = kana::HalfKanaToFull(c);
-      if (i < n) {
-        size_t j = i;
-        char32_t m = DecodeUtf8(s, n, j);
-        if (m == 0xFF9E || m == 0xFF9F) {
-          char32_t v = m == 0xFF9E ? kana::VoicedKatakana(f) : kana::SemiVoicedKatakana(f);
-          if (v) f = v;
-          i = j;  // the mark is consumed, whether or not the kana has such a form
-        }
-      }
-      AppendUtf8(out, f);
+      // The mark is consumed, whether or not the kana has such a form.
+      AppendUtf8(out, kana::ReadHalfKana(s, n, i, c, true));
       continue;
     }
     if (asciiToo) {

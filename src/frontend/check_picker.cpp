@@ -2,11 +2,13 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "foundation/check_list_box_ex.h"
 #include "foundation/comma_text.h"
+#include "frontend/picker_placement.h"
 
 TCheckPicker::TCheckPicker(QWidget* Owner, const QString& Caption, const char* ListName, const QStringList& Items,
                            QSize Size)
@@ -77,4 +79,12 @@ void TCheckPicker::done(int Result) {
   for (int i = 0; i < List->count(); ++i)
     if (List->Checked(i)) selected_.push_back(List->item(i)->text().toStdString());
   QDialog::done(Result);
+}
+
+bool PickIntoBox(TCheckPicker& Picker, const QWidget* Button, QLineEdit* Box) {
+  if (Box) Picker.CheckCommaText(Box->text().toStdString());
+  PlacePickerAtButton(&Picker, Button);
+  if (ExecPicker(Picker) != QDialog::Accepted) return false;
+  if (Box) Box->setText(QString::fromStdString(Picker.GetSelected()));
+  return true;
 }

@@ -40,3 +40,9 @@ class TCheckPicker : public QDialog {
   void ckAllClick();
   std::vector<std::string> selected_;
 };
+
+class QLineEdit;
+// The template page's use of a check picker: the items equal to one of the comma-text items
+// of Box are checked, the picker opens under Button, and OK replaces Box's text with the
+// checked items. True after OK.
+bool PickIntoBox(TCheckPicker& Picker, const QWidget* Button, QLineEdit* Box);

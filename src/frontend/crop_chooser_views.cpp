@@ -21,6 +21,29 @@
 
 TAcisDB* ProgramDatabase() { return AcisDB.get(); }
 
+namespace {
+
+// The database's current result, held by a fill loop while it runs.  The loop lets window
+// messages run, and a hover hint queries the database then, which replaces the database's
+// current result; the loop keeps reading its own.  Afterwards the result goes back unless a
+// newer one took its place.
+class TTakenCursor {
+ public:
+  explicit TTakenCursor(TAcisDB& Db) : FDb(Db), FTbl(std::move(Db.FTbl)) {}
+  ~TTakenCursor() {
+    if (!FDb.FTbl) FDb.FTbl = std::move(FTbl);
+  }
+  TTakenCursor(const TTakenCursor&) = delete;
+  TTakenCursor& operator=(const TTakenCursor&) = delete;
+  TSQLiteTbl& operator*() const { return *FTbl; }
+
+ private:
+  TAcisDB& FDb;
+  std::unique_ptr<TSQLiteTbl> FTbl;
+};
+
+}  // namespace
+
 // ---- drawing ----------------------------------------------------------------------------------
 
 void TCropItemDelegate::initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const {
@@ -49,8 +72,7 @@ namespace {
 
 enum class TShape { None, Folder, OpenFolder, Leaf, Dot };
 
-QIcon DrawImage(TShape Shape, QColor Colour, int Size) {
-  if (Shape == TShape::None) return QIcon();
+QPixmap DrawPixmap(TShape Shape, QColor Colour, int Size) {
   QPixmap pm(Size, Size);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
@@ -91,7 +113,19 @@ QIcon DrawImage(TShape Shape, QColor Colour, int Size) {
     case TShape::Dot: p.drawEllipse(QRectF(s * 0.3, s * 0.3, s * 0.4, s * 0.4)); break;
     case TShape::None: break;
   }
-  return QIcon(pm);
+  p.end();
+  return pm;
+}
+
+// The image sizes the toolbars and trees are shown at.
+const int kImageSizes[] = {16, 20, 24, 32, 48};
+
+QIcon DrawImage(TShape Shape, QColor Colour, int Size) {
+  if (Shape == TShape::None) return QIcon();
+  QIcon icon(DrawPixmap(Shape, Colour, Size));
+  for (int s : kImageSizes)
+    if (s != Size) icon.addPixmap(DrawPixmap(Shape, Colour, s));
+  return icon;
 }
 
 }  // namespace
@@ -118,7 +152,10 @@ std::vector<QIcon> CropTreeImages(int Size) {
   return images;
 }
 
-QIcon CropCommandIcon(const std::string& Name, int Size) {
+namespace {
+
+// One command picture at Size pixels (a null pixmap for unknown names).
+QPixmap CommandPixmap(const std::string& Name, int Size) {
   QPixmap pm(Size, Size);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
@@ -168,9 +205,21 @@ QIcon CropCommandIcon(const std::string& Name, int Size) {
     p.setBrush(Name == "main" ? QColor(0x3c, 0xa0, 0x3c) : QColor(0xe0, 0xa0, 0x30));
     p.drawEllipse(QRectF(s * 0.2, s * 0.2, s * 0.6, s * 0.6));
   } else {
-    return QIcon();
+    return QPixmap();
   }
-  return QIcon(pm);
+  p.end();
+  return pm;
+}
+
+}  // namespace
+
+QIcon CropCommandIcon(const std::string& Name, int Size) {
+  QPixmap first = CommandPixmap(Name, Size);
+  if (first.isNull()) return QIcon();
+  QIcon icon(first);
+  for (int s : kImageSizes)
+    if (s != Size) icon.addPixmap(CommandPixmap(Name, s));
+  return icon;
 }
 
 // ---- the crop tree ---------------------------------------------------------------------------
@@ -189,13 +238,15 @@ void ForEachTreeNode(QTreeWidget* Tree, const std::function<void(QTreeWidgetItem
 bool BuildCropTree(TCheckTreeView* Tree, TAcisDB& Db, const std::shared_ptr<TSakumotsuList>& List,
                    const std::vector<QIcon>& Images, bool Checkboxes, int GreyLevel) {
   const QSignalBlocker block(Tree);
+  // The nodes point into the list, which the build may load again: let go of them first.
+  Tree->clear();
   if (!BuildSakumotsuTree(Tree, Db, List, &Images)) return false;
   Tree->setDragDropMode(QAbstractItemView::NoDragDrop);
   Tree->setUpdatesEnabled(false);
   Tree->SetCheckboxes(Checkboxes);
   ForEachTreeNode(Tree, [&](QTreeWidgetItem* n) {
     const TSakumotsu* r = SakumotsuOfItem(n);
-    if (r && (r->toroku == 0 || r->Class == GreyLevel)) n->setData(0, kCropDrawRole, int(cdGreyText));
+    if (r && r->toroku == 0 && r->Class == GreyLevel) n->setData(0, kCropDrawRole, int(cdGreyText));
   });
   Tree->setUpdatesEnabled(true);
   return true;
@@ -276,7 +327,8 @@ int TCropResultList::ShowSearchResult(TAcisDB& Db, const std::string& SQL) {
   TWaitCursor wait;
   ClearRecords();
   if (!Db.Query(SQL, false)) return 0;
-  TSQLiteTbl& t = *Db.FTbl;
+  TTakenCursor cursor(Db);
+  TSQLiteTbl& t = *cursor;
   ++FUpdating;
   setUpdatesEnabled(false);
   QList<QTreeWidgetItem*> items;
@@ -373,7 +425,8 @@ QTreeWidget* NewTableView(QWidget* Parent, const char* Name, const QStringList& 
 
 // The rows of the cursor: the caption field and the sub-item fields per row.
 void FillTable(QTreeWidget* View, TAcisDB& Db, int CaptionField, const std::vector<int>& SubFields) {
-  TSQLiteTbl& t = *Db.FTbl;
+  TTakenCursor cursor(Db);
+  TSQLiteTbl& t = *cursor;
   View->setUpdatesEnabled(false);
   View->clear();
   QList<QTreeWidgetItem*> items;
@@ -451,7 +504,12 @@ void TCropGroupPage::LoadSpecTables() {
   if (!db || !db->TableExists("tekiyosakumotsu")) return;
   if (!db->Query("SELECT * FROM spec.tekiyosakumotsu", false)) return;
   FillFromCursor(*db, 2, {3, 4, 5, 6, 8, 9});
-  if (db->Query("SELECT DISTINCT lg FROM spec.beppyo1n", false)) FillFilterCombo(cbLg, *db);
+  if (db->Query("SELECT DISTINCT lg FROM spec.beppyo1n", false)) {
+    FillFilterCombo(cbLg, *db);
+    // The whole table is shown: no large group is chosen.
+    const QSignalBlocker block(cbLg);
+    cbLg->setCurrentIndex(-1);
+  }
 }
 
 void TCropGroupPage::cbLgChange() {

@@ -1,5 +1,5 @@
 #pragma once
-// The crop chooser core, widget side: the pieces the crop-selection frame and the crop picker
+// The crop chooser core, widget side: the widgets the crop-selection frame and the crop picker
 // both show.
 //
 //  - TCropResultList: the result list of the crop-name search (lvSakumotsu); each item owns
@@ -49,10 +49,10 @@ class TCropItemDelegate : public QStyledItemDelegate {
 };
 
 // The images of the crop tree by image index (0..41, see SakuTreeNodeImages), drawn at Size
-// pixels: folders for groups, leaves for crops, green when registered under the name, grey
+// pixels and at every other image size (16, 20, 24, 32, 48): folders for groups, leaves for crops, green when registered under the name, grey
 // when not, amber when registered only through a higher group, blue when through lower crops.
 std::vector<QIcon> CropTreeImages(int Size);
-// The images of the frame's commands at Size pixels, by name ("expand", "collapse", "clear",
+// The images of the frame's commands at Size pixels (and the other image sizes), by name ("expand", "collapse", "clear",
 // "auto", "upper", "search", "checkall", "checkoff", "forward", "broad", "main", "neighbour",
 // "tekiyo"); an empty icon for other names.
 QIcon CropCommandIcon(const std::string& Name, int Size);
@@ -60,8 +60,8 @@ QIcon CropCommandIcon(const std::string& Name, int Size);
 // ---- the crop tree ---------------------------------------------------------------------------
 
 // Fills the tree from the crop list (BuildSakumotsuTree), with or without check boxes, marks
-// the nodes drawn in grey (state 0 and level GreyLevel) and switches drag and drop off (the
-// classification is not to be rearranged).  False when the list could not be loaded.
+// the nodes drawn in grey (crops of state 0 at level GreyLevel) and switches drag and drop off
+// (the classification is not to be rearranged).  False when the list could not be loaded.
 bool BuildCropTree(TCheckTreeView* Tree, TAcisDB& Db, const std::shared_ptr<TSakumotsuList>& List,
                    const std::vector<QIcon>& Images, bool Checkboxes, int GreyLevel);
 // Every node of the tree in index order (depth first, as shown).

@@ -90,7 +90,10 @@ std::string TekiyoSakuSelect(const std::string& Regexp) {
   s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
        "ryakusho FROM tekiyo ";
   s += kCrLf;
-  s += "WHERE idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp;
+  // The crop names select the uses through the index on m_tekiyo(sakumotsu); the codes keep
+  // the selection exact whatever the names.
+  s += "WHERE sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp + ") AND ";
+  s += "idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp;
   return s;
 }
 

@@ -22,8 +22,9 @@ class TfrmMain;
 
 // The 46 columns of ttTekiyoSaku in order (mid1..mid5 by name).
 const std::vector<std::string>& TekiyoSakuColumnNames();
-// "SELECT <columns of ttTekiyoSaku> FROM tekiyo WHERE idsaku IN (SELECT idsaku FROM m_sakumotsu
-// WHERE idsaku REGEXP <Regexp>" (no closing bracket); Regexp is a quoted SQL literal.
+// "SELECT <columns of ttTekiyoSaku> FROM tekiyo WHERE sakumotsu IN (...) AND idsaku IN (SELECT
+// idsaku FROM m_sakumotsu WHERE idsaku REGEXP <Regexp>" (no closing bracket): the uses on the
+// crops whose codes match; Regexp is a quoted SQL literal.
 std::string TekiyoSakuSelect(const std::string& Regexp);
 // The script of a search without neighbour crops (lines separated by CR LF).
 std::string QuerySakumotsu2(const std::string& Regexp);

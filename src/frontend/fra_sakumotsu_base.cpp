@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -282,6 +283,13 @@ QWidget* TfraSakumotsuBase::BuildSearchPage() {
   lvSakumotsu = new TCropResultList(page, 300);
   lay->addWidget(lvSakumotsu, 1);
   connect(lvSakumotsu, &TCropResultList::CheckChanged, this, [this] { lvSakumotsuCheck(); });
+  // With the debug flag a right click on a column title logs that column's width.
+  lvSakumotsu->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(lvSakumotsu->header(), &QHeaderView::customContextMenuRequested, this, [this](const QPoint& Pos) {
+    if (!DebugMode) return;
+    const int c = lvSakumotsu->header()->logicalIndexAt(Pos);
+    if (c >= 0) Log("lvSakumotsu.Columns[" + std::to_string(c) + "].Width -> " + std::to_string(lvSakumotsu->columnWidth(c)));
+  });
   InstallItemHints(lvSakumotsu, [this](QTreeWidgetItem* Item) -> QString {
     const TSakumotsu* r = TCropResultList::RecordOf(Item);
     TAcisDB* db = Database();
@@ -417,7 +425,11 @@ void TfraSakumotsuBase::WriteTarget(const std::string& Text) {
 void TfraSakumotsuBase::eSakumotsuChange() {
   TChangeBatch batch(*this);
   const QString text = eSakumotsu->text();
-  if (text.isEmpty()) eKinsetsuSakumotsu->clear();
+  if (text.isEmpty()) {
+    eKinsetsuSakumotsu->clear();
+    // Neighbour crops need main crops: with none left the choice goes to the main side again.
+    if (!FMain) SetMode(true);
+  }
   tbKinsetsu->setEnabled(!text.isEmpty());
   eKinsetsuSakumotsu->setEnabled(!text.isEmpty());
   Selection = text.toStdString();

@@ -200,3 +200,31 @@ void TfrmByochu::btnReplaceClick() {
   if (!TargetEdit || text.isEmpty()) return;
   SetTargetText(text);
 }
+
+void ShowTemplatePestPicker(QWidget* Owner, const QWidget* Button, const QString& CropArgument, QWidget* Target) {
+  TfrmByochu dlg(Owner);
+  dlg.resize(ReadPickerSize("DlgTplByochuWidth", "DlgTplByochuHeight", dlg.size()));
+  {
+    const QSize list = ReadPickerSize("DlgTplByochuSakumotsuListboxHeight", "DlgTplByochuSakumotsuListboxHeight",
+                                      QSize(100, dlg.lstSakumotsu->sizeHint().height()));
+    QList<int> sizes = dlg.Splitter1->sizes();
+    if (sizes.size() == 2) {
+      const int total = std::max(sizes[0] + sizes[1], list.height() + 50);
+      dlg.Splitter1->setSizes({list.height(), total - list.height()});
+    }
+  }
+  QString crops = CropArgument;
+  crops.remove('\'');
+  if (!crops.isEmpty()) {
+    dlg.edtInput->setText(crops);
+    dlg.SearchSakumotsu();
+  }
+  dlg.TargetEdit = Target;
+  PlacePickerAtButton(&dlg, Button);
+  ExecPicker(dlg);
+  WritePickerSize("DlgTplByochuWidth", "DlgTplByochuHeight", dlg.size());
+  const QList<int> sizes = dlg.Splitter1->sizes();
+  if (!sizes.isEmpty())
+    WritePickerSize("DlgTplByochuSakumotsuListboxHeight", "DlgTplByochuSakumotsuListboxHeight",
+                    QSize(sizes[0], sizes[0]));
+}

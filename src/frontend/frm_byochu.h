@@ -51,3 +51,10 @@ class TfrmByochu : public QDialog {
   QString TargetText() const;
   void SetTargetText(const QString& Text);
 };
+
+class QLineEdit;
+// The template page's use of the picker: size and crop-list height from section "WINDOW"
+// ("DlgTplByochuWidth", "DlgTplByochuHeight", "DlgTplByochuSakumotsuListboxHeight"), the crop
+// argument (every "'" removed) searched at once when not empty, the pest argument box as the
+// target, opened under Button and run modally; the three keys are written back afterwards.
+void ShowTemplatePestPicker(QWidget* Owner, const QWidget* Button, const QString& CropArgument, QWidget* Target);

@@ -31,6 +31,7 @@
 #include <typeinfo>
 
 #include "database/acis_db.h"
+#include "foundation/dlg_memo.h"
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
@@ -583,6 +584,7 @@ void TfrmMain::BuildSqlTab() {
   SplitterSqlSide->addWidget(SplitterSQL);
   SplitterSqlSide->setStretchFactor(1, 1);
   connect(btnQueryExec, &QPushButton::clicked, actSearchTekiyou, &QAction::trigger);
+  connect(btnTest, &QPushButton::clicked, this, [this] { TDlgMemo::ShowModal(this, QString(), QString(), QString()); });
 }
 
 void TfrmMain::BuildPages() {

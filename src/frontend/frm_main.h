@@ -130,6 +130,8 @@ class TfrmMain : public QMainWindow {
   std::function<void()> OnUnattendedDone;
   // Called when the window closes, before the layout and the settings are saved.
   std::function<void()> OnFormClose;
+  // Called by FormViewSettings with the tool-bar image size in pixels (16, 24, 32, 48).
+  std::function<void(int)> OnFormViewSettings;
 
   // ---- fields shared with the searches and the output ----
   std::array<TGridState, kSearchTabs> GridStates{};
@@ -285,6 +287,7 @@ class TfrmMain : public QMainWindow {
   std::array<QLabel*, 5> panels_{};
   int lastTab_ = 0;
   bool applyingSizes_ = false;
+  bool searching_ = false;
 };
 
 // The main window of the running program (null until created, and again once destroyed).

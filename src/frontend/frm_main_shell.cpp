@@ -183,7 +183,13 @@ bool TfrmMain::ShowQueryInGrid(TXlsStringGrid* Grid, const std::string& SQL) {
 }
 
 void TfrmMain::actSearchTekiyouExecute() {
-  if (!AcisDB) return;
+  // A search that lets the window breathe must not start a second one inside it.
+  if (!AcisDB || searching_) return;
+  searching_ = true;
+  struct TDone {
+    bool& flag;
+    ~TDone() { flag = false; }
+  } done{searching_};
   const int tab = pgSearch->currentIndex();
   TSearchTabHandler* h = SearchHandler(tab);
   {
@@ -307,6 +313,7 @@ void TfrmMain::FormViewSettings() {
                                                     btnZaikei, cbZaikei})
     w->setMinimumHeight(rowHeight - 2);
   StatusBarResize();
+  if (OnFormViewSettings) OnFormViewSettings(btnIcon);
 }
 
 void TfrmMain::SetGridsRowSelect() {

@@ -42,6 +42,13 @@ void InstallSearchPages(TfrmMain& Main) {
     frame->LoadSpecTables();
     frame->LoadCvoFamilies();
   };
+  // The frame's tool bars take the tool-bar image size.
+  auto previousView = Main.OnFormViewSettings;
+  Main.OnFormViewSettings = [frame, previousView](int size) {
+    if (previousView) previousView(size);
+    frame->SetImageSize(size);
+  };
+  if (Main.isVisible()) Main.FormViewSettings();
   auto previousClose = Main.OnFormClose;
   Main.OnFormClose = [frame, previousClose] {
     if (previousClose) previousClose();

@@ -48,7 +48,12 @@ void PlacePickerAtButton(QWidget* Picker, const QWidget* Button) {
 }
 
 int ExecPicker(QDialog& Picker) {
-  if (Hook()) return Hook()(Picker);
+  if (Hook()) {
+    // The hook plays the user; the picker is closed the way its buttons close it.
+    const int r = Hook()(Picker);
+    Picker.done(r);
+    return r;
+  }
   return Picker.exec();
 }
 

@@ -20,7 +20,8 @@ QPoint PickerPosition(QPoint At, QSize Size, const QRect& Screen);
 void PlacePickerAtButton(QWidget* Picker, const QWidget* Button);
 
 // Runs a picker modally and returns its result (QDialog::Accepted or Rejected). With a hook
-// installed the hook runs instead of the dialog's own event loop.
+// installed the hook runs instead of the dialog's own event loop, and its result closes the
+// picker (done()), so that what a picker collects on closing is there as after a real run.
 using TPickerModalHook = std::function<int(QDialog&)>;
 int ExecPicker(QDialog& Picker);
 // Installs a hook (empty restores exec()); returns the previous one.

@@ -3,14 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolTip>
+#include <Qsci/qsciscintilla.h>
 
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
@@ -137,9 +141,45 @@ void TfrmMain::CopyGridSelection(TXlsStringGrid* Grid) {
   Grid->CopySelection();
 }
 
-void TfrmMain::actGridCopyExecute() { CopyGridSelection(CurrentGrid); }
+namespace {
+
+// The window-wide Ctrl+C, Ctrl+A and Ctrl+X belong to the text box that has the focus (the
+// log pane, the SQL editor, an edit box): true when one took the key.
+enum class TEditKey { Copy, SelectAll, Cut };
+bool ForwardToTextBox(TEditKey key) {
+  QWidget* f = QApplication::focusWidget();
+  if (!f) return false;
+  if (auto* c = qobject_cast<QComboBox*>(f); c && c->isEditable()) f = c->lineEdit();
+  if (auto* e = qobject_cast<QLineEdit*>(f)) {
+    if (key == TEditKey::Copy) e->copy();
+    else if (key == TEditKey::SelectAll) e->selectAll();
+    else if (!e->isReadOnly()) e->cut();
+    return true;
+  }
+  if (auto* e = qobject_cast<QPlainTextEdit*>(f)) {
+    if (key == TEditKey::Copy) e->copy();
+    else if (key == TEditKey::SelectAll) e->selectAll();
+    else if (!e->isReadOnly()) e->cut();
+    return true;
+  }
+  if (auto* e = qobject_cast<QsciScintilla*>(f)) {
+    if (key == TEditKey::Copy) e->copy();
+    else if (key == TEditKey::SelectAll) e->selectAll();
+    else if (!e->isReadOnly()) e->cut();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void TfrmMain::actGridCopyExecute() {
+  if (ForwardToTextBox(TEditKey::Copy)) return;
+  CopyGridSelection(CurrentGrid);
+}
 
 void TfrmMain::actGridAllCopyExecute() {
+  if (ForwardToTextBox(TEditKey::SelectAll)) return;
   if (CurrentGrid) CurrentGrid->CopyClipboard();
 }
 
@@ -168,6 +208,7 @@ void TfrmMain::pmnRemoveClmClick() {
 }
 
 void TfrmMain::pmnRemoveRowClick() {
+  if (ForwardToTextBox(TEditKey::Cut)) return;
   TXlsStringGrid* g = CurrentGrid;
   if (!g || g->Row() < g->FixedRows()) return;
   // Only when the current cell can be seen.

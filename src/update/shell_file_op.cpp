@@ -1,5 +1,7 @@
 #include "update/shell_file_op.h"
 
+#include "database/file_copy.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -295,67 +297,19 @@ int TShfOperation::CopyTree(const std::string& from, const std::string& to, bool
 }
 
 int TShfOperation::CopyOneFile(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return errno == ENOENT ? SHF_ERROR_FILE_NOT_FOUND : SHF_ERROR_ACCESS_DENIED;
-  struct stat st {};
-  ::fstat(in, &st);
-  std::string pattern = to + ".qmcopy-XXXXXX";
-  std::vector<char> tmp(pattern.begin(), pattern.end());
-  tmp.push_back('\0');
-  int out = ::mkostemp(tmp.data(), O_CLOEXEC);
-  if (out < 0) {
-    ::close(in);
-    return SHF_ERRORONDEST;
+  // The first piece of each file is always reported, so the name shows up at once.
+  TFileCopyResult r = CopyFileAtomic(from, to, [&](std::uint64_t bytes, bool first) {
+    done_ += bytes;
+    return Progress(to, first);
+  });
+  switch (r) {
+    case TFileCopyResult::Ok: return 0;
+    case TFileCopyResult::SourceMissing: return SHF_ERROR_FILE_NOT_FOUND;
+    case TFileCopyResult::SourceError: return SHF_ERROR_ACCESS_DENIED;
+    case TFileCopyResult::Cancelled: return SHF_DE_OPCANCELLED;
+    case TFileCopyResult::DestinationError: break;
   }
-  auto failWith = [&](int code) {
-    ::close(in);
-    ::close(out);
-    ::unlink(tmp.data());
-    return code;
-  };
-  bool useRange = true;
-  bool firstPiece = true;
-  std::vector<char> buf;
-  for (;;) {
-    ssize_t n;
-    if (useRange) {
-      n = ::copy_file_range(in, nullptr, out, nullptr, 8 << 20, 0);
-      if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP)) {
-        useRange = false;
-        continue;
-      }
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return failWith(SHF_ERRORONDEST);
-    } else {
-      if (buf.empty()) buf.resize(1 << 20);
-      n = ::read(in, buf.data(), buf.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return failWith(SHF_ERROR_ACCESS_DENIED);
-      for (ssize_t off = 0; off < n;) {
-        ssize_t w = ::write(out, buf.data() + off, size_t(n - off));
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) return failWith(SHF_ERRORONDEST);
-        off += w;
-      }
-    }
-    if (n == 0) break;
-    done_ += std::uint64_t(n);
-    // The first piece of each file is always reported, so the name shows up at once.
-    if (!Progress(to, firstPiece)) return failWith(SHF_DE_OPCANCELLED);
-    firstPiece = false;
-  }
-  ::fchmod(out, st.st_mode & 0777);
-  CopyTimes(out, st);
-  ::close(in);
-  if (::close(out) != 0) {
-    ::unlink(tmp.data());
-    return SHF_ERRORONDEST;
-  }
-  if (::rename(tmp.data(), to.c_str()) != 0) {
-    ::unlink(tmp.data());
-    return SHF_ERRORONDEST;
-  }
-  return 0;
+  return SHF_ERRORONDEST;
 }
 
 int TShfOperation::Delete() {

@@ -53,7 +53,9 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
       cancel = true;
       return;
     }
-    if (ReadDate && sheet == 1 && row == 0 && col == 0) {
+    // The sentence stands on a sheet of its own before the data; a workbook whose first sheet
+    // is the data sheet has its header there instead.
+    if (ReadDate && sheet == 1 && row == 0 && col == 0 && wanted_ != 1) {
       date_ = data;
       return;
     }

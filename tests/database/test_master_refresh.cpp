@@ -2,11 +2,14 @@
 // scripts that fail, error pages, and the members with extra work (frac, dokusei, koka).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 
 #include "database/acis_db.h"
+#include "database/file_copy.h"
 #include "database/master_refresh.h"
 #include "foundation/message_sink.h"
 #include "support_acis_fixture.h"
@@ -201,6 +204,14 @@ TEST_F(RefreshTest, MembersWithExtraWork) {
   db->FDb->ExecSQL("INSERT INTO spec.info VALUES ('m_dokusei', 'x');");
   EXPECT_TRUE(db->DokuseiTableName());
   EXPECT_FALSE(db->UpdateDokusei());
+  // koka: recomputed with the classification table read through its index, also after a new
+  // classification script dropped the table (and its index with it).
+  db->FDb->ExecSQL("CREATE TABLE m_kihon (bango, seibun1, seibun2, seibun3, seibun4, seibun5, koka);"
+                   "INSERT INTO m_kihon (bango, seibun1) VALUES (1, 'MEP');"
+                   "DROP INDEX IF EXISTS spec.idxBunruiSeibun;");
+  db->UpdateKihonKoka();
+  EXPECT_EQ(Rows(*db->FDb, "SELECT koka FROM m_kihon")[0][0], "殺虫");
+  EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM spec.sqlite_master WHERE name = 'idxBunruiSeibun'")[0][0], "1");
   // A prebuilt database (sources 3 and 4) refreshes nothing.
   TAcisDBSettings s = fx.Settings(true);
   s.DBDownSite = 3;
@@ -222,4 +233,54 @@ TEST(MasterScript, RunnerSkipsTheScriptsOwnTransactions) {
   EXPECT_EQ(FirstKeyword(" -- x\n /* y */ begin", 20), "BEGIN");
   std::string why;
   EXPECT_FALSE(LooksLikeSqlScript("/nonexistent", why));
+}
+
+// The one file copy of the program (master scripts here, the shell copy of the update layer):
+// all or nothing, with the source's time and permissions.
+TEST(FileCopy, AllOrNothingWithTimeAndMode) {
+  TAcisFixture fx;
+  const std::string src = fx.DBDir + "/src.txt", dst = fx.DBDir + "/dst.txt";
+  WriteAll(src, std::string(3 << 20, 'x'));
+  WriteAll(dst, "old");
+  const auto t = fs::file_time_type::clock::now() - std::chrono::hours(30) + std::chrono::nanoseconds(123456789);
+  fs::last_write_time(src, t);
+  fs::permissions(src, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  auto leftovers = [&] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(fx.DBDir)) n += e.path().string().find(".qmcopy-") != std::string::npos;
+    return n;
+  };
+  struct Case {
+    const char* what;
+    std::string from, to;
+    std::function<bool(uint64_t, bool)> piece;
+    TFileCopyResult want;
+  } cases[] = {
+      {"cancelled", src, dst, [](uint64_t, bool) { return false; }, TFileCopyResult::Cancelled},
+      {"source missing", fx.DBDir + "/nosuch", dst, {}, TFileCopyResult::SourceMissing},
+      {"source is a folder", fx.DBDir, dst, {}, TFileCopyResult::SourceError},
+      {"no destination folder", src, fx.DBDir + "/no/dir/dst.txt", {}, TFileCopyResult::DestinationError},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CopyFileAtomic(c.from, c.to, c.piece), c.want) << c.what;
+    EXPECT_EQ(ReadAll(dst), "old") << c.what;
+    EXPECT_EQ(leftovers(), 0) << c.what;
+  }
+  uint64_t bytes = 0;
+  int firsts = 0;
+  EXPECT_EQ(CopyFileAtomic(src, dst, [&](uint64_t n, bool first) {
+              bytes += n;
+              firsts += first;
+              return true;
+            }),
+            TFileCopyResult::Ok);
+  EXPECT_EQ(bytes, uint64_t(3 << 20));
+  EXPECT_EQ(firsts, 1);
+  EXPECT_EQ(ReadAll(dst), ReadAll(src));
+  EXPECT_EQ(fs::last_write_time(dst), t);
+  EXPECT_EQ(fs::status(dst).permissions() & fs::perms::all, fs::status(src).permissions() & fs::perms::all);
+  EXPECT_TRUE(CopyFileKeepTime(src, fx.DBDir + "/again.txt"));
+  EXPECT_FALSE(CopyFileKeepTime(fx.DBDir + "/nosuch", fx.DBDir + "/again.txt"));
+  EXPECT_EQ(leftovers(), 0);
 }

@@ -200,6 +200,9 @@ TEST(SqlFunctions, ExtnumUnderDecimalCommaLocale) {
                    {"select typeof(extnum('倍', '3倍'))", "real"},
                });
   EXPECT_NE(db.Error("select extnum('(', '1(')").find("extnum"), std::string::npos);
+  // A unit that changes from row to row is used for its own row.
+  db.Exec("create table u(unit text, t text); insert into u values ('kg', '2kg 3L'), ('L', '2kg 3L'), ('倍', '2kg');");
+  EXPECT_EQ(db.Value("select group_concat(extnum(unit, t), ' ') from u"), "2.0 3.0 0.0");
   std::setlocale(LC_NUMERIC, saved.c_str());
   if (!switched) GTEST_SKIP() << "no decimal-comma locale installed (checked with C formatting only)";
 }
@@ -215,6 +218,9 @@ TEST(SqlFunctions, ReReplace) {
                    {R"(select re_replace('a', 'A', 'b'))", "A"},  // no normalisation
                    {R"(select re_replace('(a)', 'a', '\\1 $ \$1'))", "\\1 $ $1"},
                    {R"(select re_replace('(a)|(b)', 'b', '[\1]'))", "[]"},
+                   // The references of the template engine's replace work here too.
+                   {R"(select re_replace('(a)(?<n>b)', 'ab', '${2}${n}$$'))", "bb$"},
+                   {R"(select re_replace('a', 'a', '[${99999999999}]'))", "[]"},
                });
   EXPECT_NE(db.Error("select re_replace('(', 'a', 'b')").find("re_replace"), std::string::npos);
 }

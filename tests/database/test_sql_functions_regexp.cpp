@@ -87,6 +87,9 @@ TEST(SqlRegexp, NormalisedComparisonAndEscapes) {
       {"トマト", "[タ-ト]", "1"},
       {"e", "[Ａ-Ｚ]", "1"},
       {"トマトトマト", "(?<Crop>トマト)\\k<Crop>", "1"},
+      {"ABC", "^\\pL+$", "1"},         // a one-letter property is not folded to \pl
+      {"abc", "(?U)a.+", "1"},
+
   };
   for (auto& c : cases) {
     EXPECT_EQ(d.Value("select ? regexp ?", {c.subject, c.pattern}), c.result) << c.subject << " ~ " << c.pattern;
@@ -115,6 +118,9 @@ TEST(SqlRegexp, PatternNormalisation) {
       {"(?<Name>ト)\\k<Name>(?P<X>a)(?P=X)(?&Name)(?<=Ａ)", "(?<Name>と)\\k<Name>(?P<X>a)(?P=X)(?&Name)(?<=a)"},
       {"\\Qトマト\\E.", "\\Qとまと\\E."},
       {"a\\", "a\\"},
+      // Escapes, options and verbs whose letters carry meaning keep their case.
+      {"\\pL\\PLＡ\\cA", "\\pL\\PLa\\cA"},
+      {"(?U)Ａ(?i:Ｂ)(?-x)(?C1)(*SKIP)Ｃ", "(?U)a(?i:b)(?-x)(?C1)(*SKIP)c"},
   };
   for (auto& c : cases) EXPECT_EQ(NormalizeRegexPattern(c.in, strconv_opt::All), c.out) << c.in;
   EXPECT_EQ(NormalizeRegexPattern("（Ａ）", strconv_opt::C), "（ａ）");
@@ -192,6 +198,35 @@ TEST(SqlRegexp, AlternationsBeyondPcreLimits) {
   EXPECT_TRUE(m.Matches("zz" + Code(17) + "zz"));
   EXPECT_FALSE(m.Matches(Code(4001).substr(0, 15)));
   EXPECT_THROW(TPcrePattern p(big), ESqlRegexTooLarge);
+
+  // One large group between a prefix and a suffix, as the crop conditions build them: the
+  // group's alternatives are cut into parts, also when the group sits inside another one.
+  auto Name = [](int k) { return "n" + Code(k).substr(10); };
+  std::string names;
+  for (int k = 0; k < 4000; ++k) names += (k ? "|" : "") + Name(k) + "\\(?";
+  const std::string cond = "(^|、|\\()(" + names + ")(\\(.*?(栽培|除く)|\\)|、|等|$)";
+  for (const std::string& p : {cond, "^(?:x|(" + cond + "))$", "^((?:" + names + "))z"}) {
+    TRegexpMatcher g(p);
+    EXPECT_STREQ(g.Kind(), "split") << p.substr(0, 40);
+  }
+  TRegexpMatcher g(cond);
+  EXPECT_TRUE(g.Matches(Name(123)));
+  EXPECT_TRUE(g.Matches("なす、" + Name(3999) + "(施設栽培)"));
+  EXPECT_TRUE(g.Matches("(" + Name(7) + ")"));
+  EXPECT_FALSE(g.Matches("x" + Name(7)));
+  EXPECT_FALSE(g.Matches(Name(7) + "x"));
+  EXPECT_FALSE(g.Matches(Name(4100)));
+  TRegexpMatcher nested("^((?:" + names + "))z");
+  EXPECT_TRUE(nested.Matches(Name(2500) + "z"));
+  EXPECT_FALSE(nested.Matches(Name(2500) + "y"));
+  // Through SQL, and a large pattern that cannot be cut fails with PCRE2's message.
+  EXPECT_EQ(d.Value("select ? regexp ?", {"、n" + Code(1000).substr(10) + "等", cond}), "1");
+  std::string plainNames;
+  for (int k = 0; k < 4000; ++k) plainNames += (k ? "|" : "") + Name(k);
+  const std::string lookahead = "(?=" + plainNames + ")x";  // a look-ahead is not cut
+  std::string err = d.Value("select 'x' regexp ?", {lookahead});
+  EXPECT_EQ(err.rfind("ERR: regexp: ", 0), 0u) << err.substr(0, 80);
+  EXPECT_NE(err.find("too large"), std::string::npos) << err.substr(0, 80);
 }
 
 TEST(SqlRegexp, PatternsCompileOncePerStatement) {

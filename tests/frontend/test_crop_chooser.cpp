@@ -4,7 +4,9 @@
 
 #include <QComboBox>
 #include <QTreeWidget>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "database/sakumotsu_list.h"
 #include "database/sample_acis_db.h"
@@ -227,6 +229,7 @@ TEST(CropChooserDb, CropGroupAndCvoPages) {
   EXPECT_EQ(groups.lvBeppyo1->topLevelItemCount(), all);
   ASSERT_GT(groups.cbLg->count(), 2);
   EXPECT_EQ(groups.cbLg->itemText(0).toStdString(), "全て");
+  EXPECT_EQ(groups.cbLg->currentIndex(), -1);  // the whole table: no group chosen
   EXPECT_EQ(groups.lvBeppyo1->topLevelItem(0)->text(0).toStdString(), "穀類");
   EXPECT_EQ(groups.lvBeppyo1->topLevelItem(0)->text(3).toStdString(), "稲");
 
@@ -253,6 +256,7 @@ TEST(CropChooserDb, CropGroupAndCvoPages) {
   groups.cbLgChange();
   EXPECT_EQ(groups.lvBeppyo1->topLevelItemCount(), all);
   EXPECT_EQ(groups.CurrentCropName(), "");
+  EXPECT_EQ(groups.cbLg->currentIndex(), -1);
 
   TCvoPage cvo;
   cvo.Database = [p] { return p; };
@@ -312,4 +316,29 @@ TEST(CropChooserDb, PagesWithoutDatabaseOrTablesStayEmpty) {
   groups.LoadSpecTables();
   EXPECT_EQ(groups.lvBeppyo1->topLevelItemCount(), 0);
   EXPECT_EQ(groups.cbLg->count(), 0);
+}
+
+TEST(CropChooserDb, FillsSurviveQueriesWhileMessagesRun) {
+  // A fill lets window messages run; a hover hint may query the database meanwhile, which
+  // replaces the database's current result.  The fill must go on with its own rows.
+  OPEN_SAMPLE_DB(s);
+  TAcisDB* p = &db;
+  int pumps = 0;
+  db.FPump = [&] {
+    ++pumps;
+    db.Query("SELECT 1", false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(51));
+  };
+  TCropResultList list;
+  const int rows = list.ShowSearchResult(db, SakumotsuSearchSql("る", TCropMatch::Broad));
+  EXPECT_GT(rows, 2);
+  EXPECT_EQ(list.topLevelItemCount(), rows);
+  TCvoPage cvo;
+  cvo.Database = [p] { return p; };
+  cvo.cbFamily->addItem("ナス科");
+  cvo.cbFamily->setCurrentIndex(0);
+  cvo.cbFamilyChange();
+  EXPECT_GT(cvo.lvCVO->topLevelItemCount(), 2);
+  EXPECT_GE(pumps, 4);
+  db.FPump = nullptr;
 }

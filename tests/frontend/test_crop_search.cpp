@@ -12,6 +12,8 @@
 
 #include "crop_search_fixture.h"
 #include "database/acis_crop_queries.h"
+#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/main_pages.h"
 #include "frontend/tekiyo_filter.h"
 
 namespace {
@@ -59,7 +61,8 @@ TEST(CropSearchSql, ScriptsAndFilterStatements) {
                         "ippanmei = seibun1 group by ippanmei)) from raccode where ippanmei = seibun1 and cid = "
                         "substr(idbyochu, 1, 1)) as mid1,"),
             std::string::npos);
-  EXPECT_NE(script.find("WHERE idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP '1301010000010000'\r\n);"),
+  EXPECT_NE(script.find("WHERE sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP '1301010000010000') AND idsaku IN "
+                        "(SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP '1301010000010000'\r\n);"),
             std::string::npos);
   EXPECT_EQ(script.find("ORDER BY"), std::string::npos);
   const std::string near = QuerySakumotsuKinsetsuScript("'A'", "'B'");
@@ -346,4 +349,32 @@ TEST(CropSearch, FailingScriptClearsTheResultAndItsCount) {
   EXPECT_TRUE(w.pgSearch->isEnabled());
   EXPECT_FALSE(AcisDB->FDb->InTransaction());
   EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+}
+
+// As the program has it: the crop frame's texts feed the search, and its search button runs
+// exactly one search on the frame's selection.
+TEST(CropSearch, TheCropFrameFeedsTheSearch) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nTushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\n");
+  TfrmMain w;
+  InstallSearchPages(w);
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  auto* cs = dynamic_cast<TCropSearch*>(w.SearchHandler(tiSakumotsu));
+  auto* frame = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(cs, nullptr);
+  ASSERT_NE(frame, nullptr);
+  frame->eSakumotsu->setText("トマト");
+  Pump();
+  const int automatic = cs->SearchCount;
+  EXPECT_LE(automatic, 1);  // an automatic search, when the frame's options ask for one, runs once
+  frame->tbTekiyoClick();
+  Pump();
+  EXPECT_EQ(cs->SearchCount, automatic + 1);
+  EXPECT_EQ(w.SakumotsuSelection, "トマト");
+  const auto want = TCropTab::Count("SELECT count(*) FROM (" + UsesUnder(Prefix12("トマト")) + ")");
+  EXPECT_EQ(w.gdTekiyo->RowCount() - 1, want);
+  EXPECT_EQ(w.StatusText(3), QString::number(want) + "件");
 }

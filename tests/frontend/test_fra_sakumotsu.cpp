@@ -252,6 +252,7 @@ TEST(FraSakumotsu, NeighbourMode) {
   EXPECT_EQ(fr.Selection, "");
   EXPECT_EQ(fr.Kinsetsu, "");
   EXPECT_FALSE(fr.tbKinsetsu->isEnabled());
+  EXPECT_TRUE(fr.MainMode());  // the next choice goes to the main side
 }
 
 TEST(FraSakumotsu, NameSearchPage) {

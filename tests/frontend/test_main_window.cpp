@@ -402,5 +402,35 @@ TEST(MainWindow, RendersTheSampleRegister) {
   EXPECT_EQ(w.StatusText(3), "300件");
   const QPixmap shot = w.grab();
   EXPECT_FALSE(shot.isNull());
-  if (const char* path = std::getenv("QM_SCREENSHOT")) EXPECT_TRUE(shot.save(QString::fromLocal8Bit(path)));
+  if (const char* path = std::getenv("QM_SCREENSHOT")) {
+    EXPECT_TRUE(shot.save(QString::fromLocal8Bit(path)));
+  }
+}
+
+// A search that lets the window breathe (and so may see another request to search, say from
+// the crop frame's automatic search) never runs a second search inside itself.
+TEST(MainWindow, NoSearchStartsInsideARunningSearch) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  TfrmMain w;
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  struct TReentrant : TSearchTabHandler {
+    TfrmMain& Main;
+    int Runs = 0;
+    explicit TReentrant(TfrmMain& m) : Main(m) {}
+    void Search() override {
+      ++Runs;
+      Main.actSearchTekiyouExecute();
+    }
+  };
+  auto handler = std::make_unique<TReentrant>(w);
+  TReentrant* h = handler.get();
+  w.SetSearchHandler(tiSakumotsu, std::move(handler));
+  w.actSearchTekiyouExecute();
+  EXPECT_EQ(h->Runs, 1);
+  w.actSearchTekiyouExecute();  // the next request runs again
+  EXPECT_EQ(h->Runs, 2);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

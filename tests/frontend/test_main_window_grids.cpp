@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -171,4 +172,33 @@ TEST(MainWindowGrids, FittingFollowsTheLinesPerCell) {
   EXPECT_EQ(TfrmMain::TextWidthPerLine(90, 3, 10), 40);
   EXPECT_EQ(TfrmMain::TextWidthPerLine(90, 0, 10), 100);
   EXPECT_EQ(TfrmMain::SortArrowText(TfrmMain::ToggleSortOrder(0)), "▽");
+}
+
+TEST(MainWindowGrids, CopyKeysBelongToTheFocusedTextBox) {
+  TGridFixture fx;
+  TfrmMain& w = fx.w;
+  w.pgSearch->setCurrentIndex(tiYakuzai);
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  w.activateWindow();
+  w.edtYoto->setEnabled(true);
+  w.edtYoto->setText("殺虫剤");
+  w.edtYoto->setFocus();
+  Pump();
+  ASSERT_EQ(QApplication::focusWidget(), w.edtYoto);
+  w.edtYoto->selectAll();
+  QApplication::clipboard()->clear();
+  w.actGridCopy->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), "殺虫剤");
+  w.edtYoto->deselect();
+  w.actGridAllCopy->trigger();  // Ctrl+A selects the box's text
+  EXPECT_EQ(w.edtYoto->selectedText(), "殺虫剤");
+  w.pmnRemoveRow->trigger();  // Ctrl+X cuts it; the grid keeps its rows
+  EXPECT_EQ(w.edtYoto->text(), "");
+  EXPECT_EQ(fx.g->RowCount(), 5);
+  // Focus in the grid: the grid's copy.
+  fx.g->setFocus();
+  Pump();
+  fx.g->SetCurrentCell(2, 1);
+  w.actGridCopy->trigger();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(fx.g->Cells(2, 1)));
 }

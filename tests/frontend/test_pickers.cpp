@@ -92,6 +92,34 @@ TEST(Pickers, UseAndFormulationPickersTickTheBoxTextAndGiveCommaText) {
   EXPECT_EQ(zaikei.GetSelected(), "\"水和剤 (フロアブル)\"");
 }
 
+TEST(Pickers, TemplateArgumentBoxesTakeThePickedText) {
+  QWidget button;
+  QLineEdit box;
+  box.setText("殺虫剤,除草剤");
+  std::vector<std::string> seen;
+  bool accept = false;
+  THook hook([&](QDialog& d) {
+    auto* p = qobject_cast<TCheckPicker*>(&d);
+    EXPECT_NE(p, nullptr);
+    if (!p) return int(QDialog::Rejected);
+    seen = Checked(p->List);
+    Tick(p->List, "殺菌剤");
+    return int(accept ? QDialog::Accepted : QDialog::Rejected);
+  });
+  {
+    TfrmYoto yoto(nullptr);
+    EXPECT_FALSE(PickIntoBox(yoto, &button, &box));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"殺虫剤", "除草剤"}));
+  EXPECT_EQ(box.text(), "殺虫剤,除草剤");  // cancelled: unchanged
+  accept = true;
+  {
+    TfrmYoto yoto(nullptr);
+    EXPECT_TRUE(PickIntoBox(yoto, &button, &box));
+  }
+  EXPECT_EQ(box.text(), "殺虫剤,殺菌剤,除草剤");
+}
+
 TEST(Pickers, CropTabPickersNarrowTheResult) {
   OPEN_CROP_TAB(t);
   TfrmMain& w = *t.W;
@@ -224,9 +252,11 @@ TEST(Pickers, PestFilterPickerSearchesCropsAndFiltersByClass) {
   Tick(q.lstSakumotu, "芝", false);
   EXPECT_EQ(q.lstByochu->count(), 0);
   // Typed quotes stay search words.
+  TCropTab::Sink().Clear();
   q.edtInput->setText("芝'); DROP TABLE m_kihon; --");
   q.SearchSakumotsu();
   EXPECT_GT(TCropTab::Count("SELECT count(*) FROM m_kihon"), 0);
+  for (const auto& m : TCropTab::Sink().Messages()) EXPECT_NE(m.caption, "SQL エラー") << m.text;
 }
 
 TEST(Pickers, TemplatePestPickerWritesIntoItsTarget) {
@@ -262,12 +292,35 @@ TEST(Pickers, TemplatePestPickerWritesIntoItsTarget) {
   EXPECT_EQ(p.SelectedList.size(), 2);
   p.btnReplaceClick();
   EXPECT_EQ(target.text(), once);
-  EXPECT_TRUE(p.isVisible() || !p.isVisible());  // stays as it was: no close on write
   // Unticking the last crop empties the pest list; nothing is written then.
   Tick(p.lstSakumotsu, "芝", false);
   EXPECT_EQ(p.lstByochu->count(), 0);
   p.btnReplaceClick();
   EXPECT_EQ(target.text(), once);
+}
+
+TEST(Pickers, TemplatePestPickerOpensOnTheCropArgument) {
+  OPEN_CROP_TAB(t);
+  QLineEdit target;
+  target.setText("既存");
+  std::string input;
+  THook hook([&](QDialog& d) {
+    auto* p = qobject_cast<TfrmByochu*>(&d);
+    EXPECT_NE(p, nullptr);
+    if (!p) return int(QDialog::Rejected);
+    input = p->edtInput->text().toStdString();
+    Tick(p->lstSakumotsu, "芝");
+    Tick(p->lstByochu, "雑草");
+    p->btnAddClick();
+    d.resize(400, 500);
+    return int(QDialog::Rejected);  // "閉じる"
+  });
+  ShowTemplatePestPicker(t.W.get(), t.W->btnByochu, "'芝'", &target);
+  EXPECT_EQ(input, "芝");
+  EXPECT_EQ(target.text(), "既存,雑草");
+  TIniFile ini(OptionData->IniFileName);
+  EXPECT_EQ(ini.ReadInteger(SECTION_WINDOW, "DlgTplByochuWidth", 0), 400);
+  EXPECT_GT(ini.ReadInteger(SECTION_WINDOW, "DlgTplByochuSakumotsuListboxHeight", 0), 0);
 }
 
 TEST(Pickers, PestTabCropPickerDrillsDownAndLeavesExclusionsOut) {

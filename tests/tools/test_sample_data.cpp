@@ -385,3 +385,43 @@ TEST(SampleData, GeneratorReproducesTheCommittedSet) {
   ASSERT_TRUE(check.waitForFinished(120000));
   EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
 }
+
+// The size options alone (no product count) give a consistent set at every size: every
+// product has a use, and every product of the uses has basics rows.
+TEST(SampleData, GeneratorSizeOptionsAlone) {
+  if (!fs::exists(kPython)) GTEST_SKIP() << "no " << kPython;
+  struct Case {
+    QStringList args;
+    size_t minUses;
+  } cases[] = {
+      {{"--size", "full", "--uses", "25000"}, 20000},  // fewer uses than products need at full size
+      {{"--uses", "100"}, 100},
+      {{"--products", "40", "--uses", "10"}, 40},
+  };
+  for (const auto& c : cases) {
+    QTemporaryDir d;
+    ASSERT_TRUE(d.isValid());
+    const std::string out = d.path().toStdString() + "/s";
+    std::string err;
+    ASSERT_TRUE(RunGenerator(out, c.args, &err)) << c.args.join(" ").toStdString() << ": " << err;
+    auto bangos = [](const std::string& text) {
+      std::set<std::string> s;
+      std::istringstream in(text);
+      std::string line;
+      std::getline(in, line);  // header
+      while (std::getline(in, line)) {
+        const std::string first = line.substr(0, line.find(','));
+        if (!first.empty() && std::all_of(first.begin(), first.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+          s.insert(first);
+      }
+      return s;
+    };
+    const std::string uses = Cp932ToUtf8(ReadFile(fs::path(out) / "mirror/tekiyo.csv"));
+    const auto products = bangos(Cp932ToUtf8(ReadFile(fs::path(out) / "mirror/kihon.csv")));
+    const auto used = bangos(uses);
+    EXPECT_GE(static_cast<size_t>(std::count(uses.begin(), uses.end(), '\n')), c.minUses)
+        << c.args.join(" ").toStdString();
+    EXPECT_FALSE(products.empty());
+    EXPECT_EQ(products, used) << c.args.join(" ").toStdString();
+  }
+}

@@ -92,6 +92,12 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
     EXPECT_EQ(AllRows(g), expected) << c.what << " (again)";
   }
 
+  // The data sheet first in the workbook: its A1 is the header, not a data-date sentence.
+  TXlsGridRows first;
+  first.Load(file, "Other", true);
+  EXPECT_EQ(first.DateSentence(), "");
+  EXPECT_EQ(AllRows(first), (TGrid{{"sentence", "6"}, {"5", ""}}));
+
   // A workbook without the wanted sheet gives no rows; the first sheet is not taken instead.
   TXlsGridRows none;
   none.Load(file, "登録基本部");
