@@ -6,8 +6,13 @@
 #include "foundation/message_sink.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
+#include "database/master_refresh.h"
+#include "update/acis_svr.h"
 
 QMainWindow* CreateMainWindow() {
+  // Master scripts are fetched through the update service's downloader (mirror or own site).
+  static TSvrMasterDownloader masterDownloader;
+  SetMasterDownloader(&masterDownloader);
   auto* w = new TfrmMain();
   InstallSearchPages(*w);
   // An unattended run ends the program when the window has closed after it.

@@ -114,8 +114,7 @@ std::string QuerySakumotsuKinsetsuScript(const std::string& MainRegexp, const st
   // appended). A neighbour use whose crop is also selected is in t_saku already.
   s += std::string("DROP TABLE IF EXISTS t_main;") + kCrLf +
        "CREATE TEMP TABLE t_main AS SELECT DISTINCT bango FROM t_saku ORDER BY bango;" + kCrLf + "INSERT INTO t_saku(" +
-       cols + ")SELECT * from t_sub WHERE idsaku NOT IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " +
-       MainRegexp + ");" + kCrLf + "--" + kCrLf;
+       cols + ")SELECT * from t_sub;" + kCrLf + "--" + kCrLf;
   s += std::string("DROP TABLE IF EXISTS ttTekiyoSaku;") + kCrLf +
        "CREATE TEMP TABLE ttTekiyoSaku AS SELECT * FROM t_saku WHERE bango IN  (SELECT DISTINCT bango FROM t_main "
        "WHERE bango IN (SELECT DISTINCT bango FROM t_sub))" +
@@ -279,8 +278,7 @@ void TCropSearch::SearchTekiyoBySakumotsu() {
 
   if (!ran) {
     // The error was shown; nothing of the previous result may stand for this search.
-    ClearResult(QString());
-    m_.SakumotsuSelection.clear();
+    ShowResult();
   } else if (!ShowResult()) {
     ClearResult(QString());
   }

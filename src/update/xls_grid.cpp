@@ -101,3 +101,30 @@ bool TXlsGridRows::NextRow(std::vector<std::string>& Row) {
   ++next_;
   return true;
 }
+
+void TXlsWorkbookRows::Ensure() const {
+  if (grid_ || rows_ >= 0) return;
+  auto g = std::make_unique<TXlsGridRows>();
+  g->Load(file_, wanted_);
+  if (!g->SheetFound()) {
+    std::string names;
+    for (const auto& n : g->SheetNames()) names += (names.empty() ? "" : ", ") + n;
+    throw EXBiffError(file_ + ": シート " + g->WantedSheet() + " がありません (" + names + ")");
+  }
+  rows_ = g->Rows();
+  grid_ = std::move(g);
+}
+
+int64_t TXlsWorkbookRows::RowCountHint() const {
+  Ensure();
+  return rows_;
+}
+
+bool TXlsWorkbookRows::NextRow(std::vector<std::string>& Row) {
+  if (done_) return false;
+  Ensure();
+  if (grid_->NextRow(Row)) return true;
+  done_ = true;
+  grid_.reset();  // the cells are no longer needed
+  return false;
+}

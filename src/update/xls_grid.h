@@ -9,6 +9,7 @@
 // 25 columns costs little more than its text.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,25 @@ class TXlsGridRows : public TRowSource {
   int cols_ = 0;
   int64_t next_ = 0;
   size_t cell_ = 0;
+};
+
+// A workbook read only when its rows are first asked for (RowCountHint or NextRow) and let go
+// after its last row, so a build over several workbooks holds one at a time. Raises
+// EXBiffError when the file cannot be read or lacks the wanted sheet.
+class TXlsWorkbookRows : public TRowSource {
+ public:
+  explicit TXlsWorkbookRows(std::string FileName, std::string WantedSheet = "")
+      : file_(std::move(FileName)), wanted_(std::move(WantedSheet)) {}
+  bool NextRow(std::vector<std::string>& Row) override;
+  int64_t RowCountHint() const override;
+  const std::string& FileName() const { return file_; }
+
+ private:
+  void Ensure() const;
+  std::string file_, wanted_;
+  mutable std::unique_ptr<TXlsGridRows> grid_;
+  mutable int64_t rows_ = -1;
+  bool done_ = false;
 };
 
 // The cell text as the update window stores it: a product name the service writes with a

@@ -9,6 +9,7 @@
 
 #include "database/perl_regex.h"
 #include "database/sakumotsu_keys.h"
+#include "database/sql_regexp.h"
 #include "database/sql_functions.h"
 #include "database/strconv.h"
 
@@ -263,7 +264,7 @@ TEST(SakumotsuKeys, ConditionsSelectTheRightCrops) {
 TEST(SakumotsuKeys, AnyTextGivesPatternsThatCompile) {
   const std::vector<std::string> pieces = {"'", "\"", "(", ")", "[", "]", "（", "）", "\\", "?", "*",
                                            "+", "|", "{", "}", ".", "^", "$", ",", " ", "トマト",
-                                           "施設", "露地", "果樹類", "豆類", "まき", "－", "＊", "￥"};
+                                           "施設", "露地", "果樹類", "豆類", "まき", "－", "＊", "￥", "ー", "ｰ", "ﾞ"};
   std::mt19937 rng(99);
   for (int round = 0; round < 1500; ++round) {
     std::string text;
@@ -286,6 +287,9 @@ TEST(SakumotsuKeys, AnyTextGivesPatternsThatCompile) {
         TPerlRegEx re(p);
         ASSERT_NO_THROW(re.Compile()) << op << " [" << text << "] " << p;
       }
+      // As regexp sees it: normalised with the default options.
+      const std::string normalised = NormalizeRegexPattern(pattern, strconv_opt::All);
+      ASSERT_NO_THROW(TPcrePattern re(normalised)) << op << " [" << text << "] " << normalised;
     }
     // Search words as keys, made one pattern.
     {

@@ -329,6 +329,7 @@ TEST(CropChooserDb, FillsSurviveQueriesWhileMessagesRun) {
     db.Query("SELECT 1", false);
     std::this_thread::sleep_for(std::chrono::milliseconds(51));
   };
+  std::this_thread::sleep_for(std::chrono::milliseconds(51));
   TCropResultList list;
   const int rows = list.ShowSearchResult(db, SakumotsuSearchSql("る", TCropMatch::Broad));
   EXPECT_GT(rows, 2);

@@ -117,6 +117,28 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
   EXPECT_THROW(missing.Load(tmp.path().toStdString() + "/nosuch.xls"), EXBiffError);
 }
 
+// A workbook of a build is read when its rows are first asked for, and fails then.
+TEST(XlsGrid, WorkbookRowsReadOnDemand) {
+  QTemporaryDir tmp;
+  const std::string file = tmp.path().toStdString() + "/Data.xls";
+  TXlsWorkbookRows later(file);  // the file does not exist yet
+  TXlsWorkbookRows wrong(file, "登録適用部一");
+  WriteFile(file, Workbook());
+  EXPECT_EQ(later.RowCountHint(), 4);
+  EXPECT_EQ(AllRows(later).size(), 4u);
+  std::vector<std::string> row;
+  EXPECT_FALSE(later.NextRow(row));  // stays at its end
+  try {
+    wrong.RowCountHint();
+    ADD_FAILURE() << "no error for a missing sheet";
+  } catch (const EXBiffError& e) {
+    EXPECT_NE(std::string(e.what()).find("登録適用部一"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Other, Data"), std::string::npos) << e.what();
+  }
+  TXlsWorkbookRows missing(tmp.path().toStdString() + "/nosuch.xls");
+  EXPECT_THROW(missing.NextRow(row), EXBiffError);
+}
+
 TEST(XlsGrid, CellTextRepairsTheStrayQuote) {
   EXPECT_EQ(XlsCellText("“京都微研\"ｷｭｰﾋﾞｵZY-5"), "“京都微研”ｷｭｰﾋﾞｵZY-5");
   EXPECT_EQ(XlsCellText("京都微研\"ｷｭｰﾋﾞｵZY"), "京都微研\"ｷｭｰﾋﾞｵZY");  // only the known spelling

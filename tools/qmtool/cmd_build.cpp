@@ -111,15 +111,20 @@ int RunBuild(int argc, char** argv) {
       sheets.push_back(std::make_unique<TCsvFileRows>(f));
       return sheets.back().get();
     }
+    if (!basics) {
+      // Read when the build imports it, one workbook at a time.
+      sheets.push_back(std::make_unique<TXlsWorkbookRows>(f));
+      return sheets.back().get();
+    }
     auto grid = std::make_unique<TXlsGridRows>();
-    grid->Load(f, "", basics);
+    grid->Load(f, "", true);
     if (!grid->SheetFound()) {
       std::string names;
       for (const auto& n : grid->SheetNames()) names += (names.empty() ? "" : ", ") + n;
       throw std::runtime_error(f + ": シート " + grid->WantedSheet() + " がありません (" + names + ")");
     }
     req.Log(fs::path(f).filename().string() + ": " + std::to_string(grid->Rows()) + " 行読込");
-    if (basics && req.DataDate.empty() && !grid->DateSentence().empty()) {
+    if (req.DataDate.empty() && !grid->DateSentence().empty()) {
       std::string date = DataDateText(grid->DateSentence());
       req.Log("更新日取得:" + date);
       if (date != "更新日不明") req.DataDate = date;
