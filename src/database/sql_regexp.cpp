@@ -414,10 +414,20 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
   std::string out;
   out.reserve(p.size() + 8);
   const bool half = options & (strconv_opt::K | strconv_opt::V | strconv_opt::W);
+  const bool fold = options & strconv_opt::V;
+  bool inClass = false;
   size_t runStart = 0;
   size_t i = 0;
   auto flush = [&](size_t end) {
     if (end > runStart) StrConvAppend(p.substr(runStart, end - runStart), options, out);
+  };
+  // Copies p[i..e] unchanged (to the end when e is npos) and goes on after it.
+  auto copyThrough = [&](size_t e) {
+    flush(i);
+    const size_t j = e == std::string_view::npos ? p.size() : e + 1;
+    out.append(p.substr(i, j - i));
+    i = j;
+    runStart = i;
   };
   while (i < p.size()) {
     char c = p[i];
@@ -484,33 +494,54 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
       else if (!rest.empty() && rest[0] == '&') close = ')', skip = 1;
       // Option settings (?i) (?U) (?-x: and call-outs (?C1) keep their case.
       else if (!rest.empty() && std::string_view("imnsxJUC-^").find(rest[0]) != std::string_view::npos) {
-        size_t e = p.find_first_of(":)", i + 2);
-        size_t j = e == std::string_view::npos ? p.size() : e + 1;
-        flush(i);
-        out.append(p.substr(i, j - i));
-        i = j;
-        runStart = i;
+        copyThrough(p.find_first_of(":)", i + 2));
         continue;
       }
       if (close) {
-        flush(i);
-        size_t e = p.find(close, i + 2 + skip);
-        size_t j = e == std::string_view::npos ? p.size() : e + 1;
-        out.append(p.substr(i, j - i));
-        i = j;
-        runStart = i;
+        copyThrough(p.find(close, i + 2 + skip));
         continue;
       }
     }
     if (c == '(' && i + 1 < p.size() && p[i + 1] == '*') {
-      // Verbs such as (*UTF) and (*SKIP) keep their case.
-      size_t e = p.find(')', i + 2);
-      size_t j = e == std::string_view::npos ? p.size() : e + 1;
-      flush(i);
-      out.append(p.substr(i, j - i));
-      i = j;
-      runStart = i;
+      copyThrough(p.find(')', i + 2));  // verbs such as (*UTF) and (*SKIP) keep their case
       continue;
+    }
+    if (c == '[' && !inClass) {
+      // A character class: "]" right after "[" or "[^" is a member.
+      inClass = true;
+      ++i;
+      if (i < p.size() && p[i] == '^') ++i;
+      if (i < p.size() && p[i] == ']') ++i;
+      continue;
+    }
+    if (inClass && c == '[' && i + 1 < p.size() && p[i + 1] == ':') {
+      const size_t e = p.find(":]", i + 2);  // [:name:]
+      i = e == std::string_view::npos ? i + 1 : e + 2;
+      continue;
+    }
+    if (c == ']' && inClass) {
+      inClass = false;
+      ++i;
+      continue;
+    }
+    if (fold && static_cast<unsigned char>(c) >= 0x80) {
+      // The folding deletes "ー" and "－" from subject and pattern. In a class a full-width
+      // hyphen still makes a range ([Ａ－Ｚ]); a deleted character with a quantifier after it
+      // leaves an empty group for the quantifier, so "ー+" still compiles.
+      size_t j = i;
+      const char32_t cp = kana::DecodeUtf8(p.data(), p.size(), j);
+      const bool hyphen = kana::IsFullHyphen(cp);
+      if (hyphen || cp == kana::kLongVowel || cp == kana::kHalfLongVowel) {
+        const bool quantified = j < p.size() && (p[j] == '*' || p[j] == '+' || p[j] == '?' ||
+                                                 (p[j] == '{' && j + 1 < p.size() && p[j + 1] >= '0' && p[j + 1] <= '9'));
+        if (inClass ? hyphen : quantified) {
+          flush(i);
+          out += inClass ? "-" : "(?:)";
+          i = j;
+          runStart = i;
+          continue;
+        }
+      }
     }
     if (static_cast<unsigned char>(c) == 0xEF && half) {
       // Full-width look-alikes of pattern characters (U+FF01..U+FF5E) stay literal.

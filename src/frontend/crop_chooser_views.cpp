@@ -620,5 +620,8 @@ std::unique_ptr<TIniFile> OpenSettingsFile() {
   return std::make_unique<TIniFile>(OptionData->IniFileName);
 }
 
+THintQueryGuard::THintQueryGuard(TAcisDB& Db) : FDb(Db), FSaved(std::move(Db.FTbl)) {}
+THintQueryGuard::~THintQueryGuard() { FDb.FTbl = std::move(FSaved); }
+
 TWaitCursor::TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 TWaitCursor::~TWaitCursor() { QApplication::restoreOverrideCursor(); }

@@ -26,6 +26,7 @@ class QToolBar;
 class TAcisDB;
 class TCheckTreeView;
 class TIniFile;
+class TSQLiteTbl;
 
 using TDatabaseFn = std::function<TAcisDB*()>;
 // The running program's database (AcisDB), null without one.
@@ -185,6 +186,21 @@ void LoadColumnWidths(const TIniFile& Ini, QTreeWidget* View, const std::string&
 void SaveColumnWidths(TIniFile& Ini, const QTreeWidget* View, const std::string& Prefix);
 // The settings file of the running program (null without OptionData).
 std::unique_ptr<TIniFile> OpenSettingsFile();
+
+// Keeps the database's current result while a hover hint queries the database: a hint may
+// come while a fill loop of someone else still reads that result (the loop lets window
+// messages run), so the result is put back when the hint is done.
+class THintQueryGuard {
+ public:
+  explicit THintQueryGuard(TAcisDB& Db);
+  ~THintQueryGuard();
+  THintQueryGuard(const THintQueryGuard&) = delete;
+  THintQueryGuard& operator=(const THintQueryGuard&) = delete;
+
+ private:
+  TAcisDB& FDb;
+  std::unique_ptr<TSQLiteTbl> FSaved;
+};
 
 // The hourglass while it lives.
 class TWaitCursor {

@@ -114,7 +114,8 @@ std::string QuerySakumotsuKinsetsuScript(const std::string& MainRegexp, const st
   // appended). A neighbour use whose crop is also selected is in t_saku already.
   s += std::string("DROP TABLE IF EXISTS t_main;") + kCrLf +
        "CREATE TEMP TABLE t_main AS SELECT DISTINCT bango FROM t_saku ORDER BY bango;" + kCrLf + "INSERT INTO t_saku(" +
-       cols + ")SELECT * from t_sub;" + kCrLf + "--" + kCrLf;
+       cols + ")SELECT * from t_sub WHERE idsaku NOT IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " +
+       MainRegexp + ");" + kCrLf + "--" + kCrLf;
   s += std::string("DROP TABLE IF EXISTS ttTekiyoSaku;") + kCrLf +
        "CREATE TEMP TABLE ttTekiyoSaku AS SELECT * FROM t_saku WHERE bango IN  (SELECT DISTINCT bango FROM t_main "
        "WHERE bango IN (SELECT DISTINCT bango FROM t_sub))" +
@@ -278,7 +279,8 @@ void TCropSearch::SearchTekiyoBySakumotsu() {
 
   if (!ran) {
     // The error was shown; nothing of the previous result may stand for this search.
-    ShowResult();
+    ClearResult(QString());
+    m_.SakumotsuSelection.clear();
   } else if (!ShowResult()) {
     ClearResult(QString());
   }

@@ -294,7 +294,9 @@ QWidget* TfraSakumotsuBase::BuildSearchPage() {
     const TSakumotsu* r = TCropResultList::RecordOf(Item);
     TAcisDB* db = Database();
     if (!r) return QString();
-    return QString::fromStdString(SakumotsuHint(*r, db ? db->UpperGroupMarked(r->sakumotsu) : std::string()));
+    if (!db) return QString::fromStdString(SakumotsuHint(*r, std::string()));
+    THintQueryGuard keep(*db);
+    return QString::fromStdString(SakumotsuHint(*r, db->UpperGroupMarked(r->sakumotsu)));
   });
   return page;
 }
@@ -400,6 +402,7 @@ QString TfraSakumotsuBase::TreeHint(QTreeWidgetItem* Item) {
     const bool debug = QGuiApplication::mouseButtons() & Qt::RightButton;
     TAcisDB* db = Database();
     if (!db) return QString::fromStdString(debug ? SakumotsuHintDebug(*r, "") : SakumotsuHint(*r, ""));
+    THintQueryGuard keep(*db);
     return QString::fromStdString(FList->Hint(*r, *db, debug));
   } catch (...) {
     return "Hint Error..";

@@ -23,32 +23,6 @@ std::uint64_t NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool ValidUtf8(const std::string& s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  size_t n = s.size(), i = 0;
-  while (i < n) {
-    unsigned c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len;
-    unsigned min;
-    if ((c & 0xE0) == 0xC0) len = 2, min = 0x80, c &= 0x1F;
-    else if ((c & 0xF0) == 0xE0) len = 3, min = 0x800, c &= 0x0F;
-    else if ((c & 0xF8) == 0xF0) len = 4, min = 0x10000, c &= 0x07;
-    else return false;
-    if (i + len > n) return false;
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      c = (c << 6) | (p[i + k] & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
-}
-
 std::string Cp932ToUtf8(const std::string& raw) {
   iconv_t cd = iconv_open("UTF-8", "CP932");
   if (cd == iconv_t(-1)) return raw;
@@ -145,7 +119,7 @@ struct Staged {
 }  // namespace
 
 std::string ArchiveNameToUtf8(const std::string& raw) {
-  std::string name = ValidUtf8(raw) ? raw : Cp932ToUtf8(raw);
+  std::string name = IsValidUtf8(raw.data(), raw.size()) ? raw : Cp932ToUtf8(raw);
   for (char& c : name)
     if (c == '\\') c = '/';  // after the conversion: a CP932 trail byte may be 0x5C
   return name;

@@ -89,6 +89,10 @@ TEST(SqlRegexp, NormalisedComparisonAndEscapes) {
       {"トマトトマト", "(?<Crop>トマト)\\k<Crop>", "1"},
       {"ABC", "^\\pL+$", "1"},         // a one-letter property is not folded to \pl
       {"abc", "(?U)a.+", "1"},
+      {"M", "^[Ａ－Ｚ]$", "1"},
+      {"－", "^[Ａ－Ｚ]$", "0"},
+      {"パーティー", "^はー+てー*い$", "1"},
+
 
   };
   for (auto& c : cases) {
@@ -121,6 +125,9 @@ TEST(SqlRegexp, PatternNormalisation) {
       // Escapes, options and verbs whose letters carry meaning keep their case.
       {"\\pL\\PLＡ\\cA", "\\pL\\PLa\\cA"},
       {"(?U)Ａ(?i:Ｂ)(?-x)(?C1)(*SKIP)Ｃ", "(?U)a(?i:b)(?-x)(?C1)(*SKIP)c"},
+      // The folding deletes ー and －: a class keeps its range, a quantifier its operand.
+      {"[Ａ－Ｚ][^]－][[:alpha:]－]", "[a-z][^]-][[:alpha:]-]"},
+      {"ー+a－?ｰ{2}b－", "(?:)+a(?:)?(?:){2}b"},
   };
   for (auto& c : cases) EXPECT_EQ(NormalizeRegexPattern(c.in, strconv_opt::All), c.out) << c.in;
   EXPECT_EQ(NormalizeRegexPattern("（Ａ）", strconv_opt::C), "（ａ）");

@@ -438,9 +438,13 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
   // Hover hints: the crop's hint, and the node is remembered.
   const QRect r = fr.tvSakumotsu->visualItemRect(tomato);
   ASSERT_TRUE(r.isValid());
+  // A hint may come while a fill loop reads the database's current result: it stays in place.
+  ASSERT_TRUE(f.Sample.Db->Query("SELECT 1 AS x", false));
+  const TSQLiteTbl* current = f.Sample.Db->FTbl.get();
   QHelpEvent tip(QEvent::ToolTip, r.center(), fr.tvSakumotsu->viewport()->mapToGlobal(r.center()));
   QCoreApplication::sendEvent(fr.tvSakumotsu->viewport(), &tip);
   EXPECT_EQ(fr.HintNode, tomato);
+  EXPECT_EQ(f.Sample.Db->FTbl.get(), current);
   EXPECT_TRUE(QToolTip::text().contains("【上位分類】")) << QToolTip::text().toStdString();
   EXPECT_TRUE(QToolTip::text().startsWith("トマト"));
 

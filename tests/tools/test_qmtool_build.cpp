@@ -124,8 +124,10 @@ TEST(QmtoolBuild, EverySourceAndFailures) {
     const char* what;
     std::vector<std::string> args;
     int code;
+    std::string says = "";  // part of the error text
   } cases[] = {
-      {"sheet missing", {"--source", "1", "--kihon", kSample + "/grid/登録基本部.xls", "--tekiyo", wrong}, 1},
+      {"sheet missing", {"--source", "1", "--kihon", kSample + "/grid/登録基本部.xls", "--tekiyo", wrong}, 1,
+       "シート 登録適用部五 がありません"},
       {"file missing", {"--source", "1", "--kihon", kSample + "/grid/登録基本部.xls", "--tekiyo", "/nonexistent.xls"}, 1},
       {"broken workbook", {"--source", "1", "--kihon", kSample + "/grid/登録基本部.xls", "--tekiyo", broken}, 1},
       {"basics csv missing", {"--source", "0", "--kihon", "/nonexistent.csv", "--tekiyo", "/nonexistent2.csv"}, 1},
@@ -137,6 +139,7 @@ TEST(QmtoolBuild, EverySourceAndFailures) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     ToolRun r = Qmtool(args);
     EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.out << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << "\n" << r.err;
     EXPECT_TRUE(FileBytes(db + "/acis.db") == before) << c.what;
   }
 }
