@@ -149,7 +149,7 @@ bool BlankLine(const std::string& line) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Public service CSV (source 0)
+// Basics from CSV (sources 0 and 2)
 
 namespace {
 
@@ -203,6 +203,9 @@ TImportResult ImportKihonCsvFile(TAcisDB& db, const std::string& FileName, bool 
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Public service CSV (source 0)
 
 TImportResult TAcisDB::ImportAcisKihonCsv(const std::string& FileName) {
   return ImportKihonCsvFile(*this, FileName, true);
@@ -259,7 +262,9 @@ TImportResult TAcisDB::ImportAcisTekiyoCsv(const std::string& FileName) {
 // ---------------------------------------------------------------------------------------------
 // Mirror CSV (source 2)
 
-TImportResult TAcisDB::ImportKihonCsv(const std::string& FileName) { return ImportKihonCsvFile(*this, FileName, false); }
+TImportResult TAcisDB::ImportKihonCsv(const std::string& FileName) {
+  return ImportKihonCsvFile(*this, FileName, false);
+}
 
 TImportResult TAcisDB::ImportTekiyoCsv(const std::string& FileName) {
   TTextFileReader in(FileName);

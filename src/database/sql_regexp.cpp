@@ -526,17 +526,20 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
     }
     if (fold && static_cast<unsigned char>(c) >= 0x80) {
       // The folding deletes "ー" and "－" from subject and pattern. In a class a full-width
-      // hyphen still makes a range ([Ａ－Ｚ]); a deleted character with a quantifier after it
-      // leaves an empty group for the quantifier, so "ー+" still compiles.
+      // hyphen still makes a range ([Ａ－Ｚ]) and a long-vowel mark stays (it matches nothing,
+      // but "[ー]" remains a class); a deleted character with a quantifier after it leaves an
+      // empty group for the quantifier, so "ー+" still compiles.
       size_t j = i;
       const char32_t cp = kana::DecodeUtf8(p.data(), p.size(), j);
       const bool hyphen = kana::IsFullHyphen(cp);
       if (hyphen || cp == kana::kLongVowel || cp == kana::kHalfLongVowel) {
         const bool quantified = j < p.size() && (p[j] == '*' || p[j] == '+' || p[j] == '?' ||
                                                  (p[j] == '{' && j + 1 < p.size() && p[j + 1] >= '0' && p[j + 1] <= '9'));
-        if (inClass ? hyphen : quantified) {
+        if (inClass || quantified) {
           flush(i);
-          out += inClass ? "-" : "(?:)";
+          if (!inClass) out += "(?:)";
+          else if (hyphen) out += '-';
+          else out.append(p.substr(i, j - i));
           i = j;
           runStart = i;
           continue;

@@ -16,6 +16,8 @@
 #include <filesystem>
 #include <set>
 
+#include "database/import_reader.h"  // IsValidUtf8
+
 namespace {
 
 std::uint64_t NowMs() {

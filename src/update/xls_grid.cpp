@@ -76,8 +76,9 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
   // are not part of the sheet's table.
   rows_ = lastRow + 1;
   cols_ = lastCol + 1;
-  std::stable_sort(cells_.begin(), cells_.end(),
-                   [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+  // Cells come in row order in every workbook we know; sort only a file that differs.
+  auto before = [](const Cell& a, const Cell& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+  if (!std::is_sorted(cells_.begin(), cells_.end(), before)) std::stable_sort(cells_.begin(), cells_.end(), before);
   // One cell per position (a later record for the same cell wins) and only inside the grid.
   std::vector<Cell> kept;
   kept.reserve(cells_.size());

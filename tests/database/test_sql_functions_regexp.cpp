@@ -92,6 +92,8 @@ TEST(SqlRegexp, NormalisedComparisonAndEscapes) {
       {"M", "^[Ａ－Ｚ]$", "1"},
       {"－", "^[Ａ－Ｚ]$", "0"},
       {"パーティー", "^はー+てー*い$", "1"},
+      {"a", "^[ーa]$", "1"},
+      {"ー", "[ー]", "0"},
 
 
   };
@@ -128,6 +130,7 @@ TEST(SqlRegexp, PatternNormalisation) {
       // The folding deletes ー and －: a class keeps its range, a quantifier its operand.
       {"[Ａ－Ｚ][^]－][[:alpha:]－]", "[a-z][^]-][[:alpha:]-]"},
       {"ー+a－?ｰ{2}b－", "(?:)+a(?:)?(?:){2}b"},
+      {"[ー][ｰa]", "[ー][ｰa]"},
   };
   for (auto& c : cases) EXPECT_EQ(NormalizeRegexPattern(c.in, strconv_opt::All), c.out) << c.in;
   EXPECT_EQ(NormalizeRegexPattern("（Ａ）", strconv_opt::C), "（ａ）");

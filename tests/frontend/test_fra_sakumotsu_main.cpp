@@ -1,5 +1,6 @@
-// The crop-selection frame inside the main window: replaced stand-in, filling after the
-// database opened, search enabling and the automatic search through the crop tab's handler.
+// The crop-selection frame inside the main window as the program installs it: the stand-in
+// replaced, filled after the database opened, search enabling, and the automatic search
+// through the crop tab's search handler.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,8 +13,8 @@
 #include "database/acis_db.h"
 #include "foundation/check_tree_view.h"
 #include "frontend/fra_sakumotsu_base.h"
-#include "frontend/fra_sakumotsu_main.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_pages.h"
 #include "frontend/search_tab.h"
 #include "support_main_window.h"
 
@@ -44,9 +45,9 @@ TEST(FraSakumotsuMain, InstalledFrameDrivesTheCropSearch) {
   TMainWindowFixture fx;
   ASSERT_TRUE(fx.BuildSampleDb());
   TfrmMain w;
-  TfraSakumotsuBase* fra = InstallCropFrame(w);
+  InstallSearchPages(w);
+  auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
   ASSERT_NE(fra, nullptr);
-  EXPECT_EQ(w.fraSakumotsu, fra);
   EXPECT_EQ(w.eSakumotsu, fra->eSakumotsu);
   EXPECT_EQ(w.eKinsetsuSakumotsu, fra->eKinsetsuSakumotsu);
   EXPECT_EQ(w.pgSakumotsu, fra->pgSakumotsu);
@@ -91,9 +92,4 @@ TEST(FraSakumotsuMain, InstalledFrameDrivesTheCropSearch) {
   EXPECT_EQ(searches, 0);
   fra->tbTekiyo->click();
   EXPECT_EQ(searches, 1);
-}
-
-TEST(FraSakumotsuMain, ImageSizes) {
-  const int cases[][2] = {{0, 20}, {1, 24}, {2, 32}, {3, 48}, {4, 16}, {-1, 16}};
-  for (const auto& c : cases) EXPECT_EQ(CropFrameImageSize(c[0]), c[1]) << c[0];
 }
