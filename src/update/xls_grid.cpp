@@ -62,8 +62,10 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
     if (wanted_ == 0 || sheet != wanted_ || row < 0 || col < 0) return;
     if (row == 0) lastCol = std::max(lastCol, col);
     if (col == 0) lastRow = std::max(lastRow, row);
-    std::string text = XlsCellText(data);
-    if (text.empty()) return;
+    if (data.empty()) return;
+    // Only a text with a double quote can need the repair: no copy for the others.
+    const std::string fixed = data.find('"') != std::string::npos ? XlsCellText(data) : std::string();
+    const std::string& text = fixed.empty() ? data : fixed;
     if (text_.size() + text.size() > std::numeric_limits<uint32_t>::max())
       throw EXBiffError(kXBiffUnknownFormat);
     cells_.push_back({row, col, static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(text.size())});

@@ -54,6 +54,7 @@ std::vector<uint8_t> Workbook() {
       .number(2, 1, 8)  // the same cell again: the later value stands
       .number(3, 0, 3)
       .number(5, 1, 55)  // below the last numbered row: not part of the table
+      .number(1, 2, 4)   // out of row order
       .eof();
   return r.data;
 }
@@ -64,7 +65,7 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
   QTemporaryDir tmp;
   const std::string file = tmp.path().toStdString() + "/Data.xls";
   WriteFile(file, Workbook());
-  const TGrid expected = {{"no", "name", "kind"}, {"1", "2", ""}, {"", "8", ""}, {"3", "", ""}};
+  const TGrid expected = {{"no", "name", "kind"}, {"1", "2", "4"}, {"", "8", ""}, {"3", "", ""}};
 
   struct Case {
     const char* what;
