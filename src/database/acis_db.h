@@ -166,6 +166,8 @@ class TAcisDB {
 
  private:
   void Open(const std::string& FileName);
+  // The grid fills' common part: titles and the rows of Tbl from its current row on.
+  void FillGridFrom(TGridFillTarget& Grid, TSQLiteTbl& Tbl, std::vector<std::string> Titles);
   // One refresh member: script file, table whose absence forces a run, log line, encoding.
   struct TMasterScript;
   bool RefreshMaster(const TMasterScript& M);

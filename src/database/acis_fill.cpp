@@ -208,24 +208,35 @@ std::string NameOfItem(std::string_view Item) {
 
 // ---- fills ----------------------------------------------------------------------------------
 
+TAcisCursorHold::TAcisCursorHold(TAcisDB& Db, const TSQLiteTbl* Only) : FDb(Db) {
+  if (!Only || Only == Db.FTbl.get()) FHeld = std::move(Db.FTbl);
+}
+
+TAcisCursorHold::~TAcisCursorHold() {
+  // A result a handler left meanwhile was read by that handler already.
+  if (FHeld) FDb.FTbl = std::move(FHeld);
+}
+
 void TAcisDB::FillComboItems(TItemListTarget& Combo, int FieldIndex, bool Clear) {
-  if (!FTbl || FTbl->Eof()) return;
+  TAcisCursorHold t(*this);
+  if (!t || t->Eof()) return;
   Combo.BeginUpdate();
   if (Clear) Combo.Clear();
-  for (; !FTbl->Eof(); FTbl->Next()) {
-    Combo.Add(FTbl->Fields(FieldIndex));
+  for (; !t->Eof(); t->Next()) {
+    Combo.Add(t->Fields(FieldIndex));
     Breathe();
   }
   Combo.EndUpdate();
 }
 
 void TAcisDB::FillComboBango(TItemListTarget& Combo, bool Clear) {
-  if (!FTbl || FTbl->Eof()) return;
+  TAcisCursorHold t(*this);
+  if (!t || t->Eof()) return;
   Combo.BeginUpdate();
   if (Clear) Combo.Clear();
   try {
-    for (; !FTbl->Eof(); FTbl->Next()) {
-      Combo.Add(BangoItem(BangoValue(FTbl->Fields(0)), FTbl->Fields(1)));
+    for (; !t->Eof(); t->Next()) {
+      Combo.Add(BangoItem(BangoValue(t->Fields(0)), t->Fields(1)));
       Breathe();
     }
   } catch (...) {
@@ -238,10 +249,11 @@ void TAcisDB::FillComboBango(TItemListTarget& Combo, bool Clear) {
 void TAcisDB::FillListBango(TItemListTarget& List, bool Clear) { FillComboBango(List, Clear); }
 
 void TAcisDB::FillListValues(TItemListTarget& List, int FieldIndex) {
-  if (!FTbl || FTbl->Eof()) return;
+  TAcisCursorHold t(*this);
+  if (!t || t->Eof()) return;
   List.BeginUpdate();
-  for (; !FTbl->Eof(); FTbl->Next()) {
-    std::string v = FTbl->Fields(FieldIndex);
+  for (; !t->Eof(); t->Next()) {
+    std::string v = t->Fields(FieldIndex);
     if (!v.empty()) List.Add(v);
     Breathe();
   }
@@ -249,12 +261,13 @@ void TAcisDB::FillListValues(TItemListTarget& List, int FieldIndex) {
 }
 
 void TAcisDB::FillListUnique(TItemListTarget& List) {
-  if (!FTbl || FTbl->Eof()) return;
+  TAcisCursorHold t(*this);
+  if (!t || t->Eof()) return;
   List.BeginUpdate();
   std::unordered_set<std::string> seen;
   for (int i = 0; i < List.Count(); ++i) seen.insert(List.Item(i));
-  for (; !FTbl->Eof(); FTbl->Next()) {
-    std::string v = FTbl->Fields(0);
+  for (; !t->Eof(); t->Next()) {
+    std::string v = t->Fields(0);
     if (!v.empty() && seen.insert(v).second) List.Add(v);
     Breathe();
   }
@@ -275,31 +288,21 @@ bool TAcisDB::SetGrid(TGridFillTarget& Grid, const std::string& SQL) {
              std::string("Exception\n---------\n") + e.what());
     return false;
   }
-  if (t->Count() == 0) {
-    FTbl = std::move(t);
+  FTbl = std::move(t);
+  if (FTbl->Count() == 0) {
     ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
     return false;
   }
   TWaitCursor wait;
   const bool seizai = Grid.GridName() == "gdSeizai";
   std::vector<std::string> titles;
-  titles.reserve(static_cast<size_t>(t->ColCount()));
-  for (int c = 0; c < t->ColCount(); ++c) {
-    std::string title = FieldCaption(t->Columns(c));
+  titles.reserve(static_cast<size_t>(FTbl->ColCount()));
+  for (int c = 0; c < FTbl->ColCount(); ++c) {
+    std::string title = FieldCaption(FTbl->Columns(c));
     if (seizai && title == "毒性") title = "製剤毒性";
     titles.push_back(std::move(title));
   }
-  // The result is read from our own handle: a query run by a message handled meanwhile may
-  // replace the cursor, but never frees the rows being copied.
-  Grid.BeginFill();
-  try {
-    Grid.SetData(TGridData::FromTable(*t, std::move(titles), [this] { Breathe(); }));
-  } catch (...) {
-    Grid.EndFill();
-    throw;
-  }
-  Grid.EndFill();
-  FTbl = std::move(t);
+  FillGridFrom(Grid, *FTbl, std::move(titles));
   return true;
 }
 
@@ -307,8 +310,20 @@ void TAcisDB::SetGridFromTable(TGridFillTarget& Grid, TSQLiteTbl& Tbl) {
   if (Tbl.Count() == 0 || Tbl.Eof()) return;
   std::vector<std::string> titles;
   for (int c = 0; c < Tbl.ColCount(); ++c) titles.push_back(FieldCaption(Tbl.Columns(c)));
+  FillGridFrom(Grid, Tbl, std::move(titles));
+}
+
+void TAcisDB::FillGridFrom(TGridFillTarget& Grid, TSQLiteTbl& Tbl, std::vector<std::string> Titles) {
+  // The rows are read while window messages run: when they are the current result, hold them
+  // so that a query made by a handler meanwhile cannot free them.
+  TAcisCursorHold hold(*this, &Tbl);
   Grid.BeginFill();
-  Grid.SetData(TGridData::FromTable(Tbl, std::move(titles), [this] { Breathe(); }));
+  try {
+    Grid.SetData(TGridData::FromTable(Tbl, std::move(Titles), [this] { Breathe(); }));
+  } catch (...) {
+    Grid.EndFill();
+    throw;
+  }
   Grid.EndFill();
 }
 

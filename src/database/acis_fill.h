@@ -9,13 +9,36 @@
 // of memory, so a result of 40,000 rows costs a few allocations, not one widget item per cell.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class QComboBox;
 class QListWidget;
+class TAcisDB;
 class TSQLiteTbl;
+
+// Holds the current result of a database object while a loop reads it and lets window
+// messages run between rows: a handler that queries through the same object meanwhile
+// replaces FTbl, but never frees the rows being read.  When the hold ends they are the current
+// result again (at the row the loop left), so the caller sees the cursor it filled from.
+// Pass Only to hold the current result only when it is that table (a caller's own table is
+// left alone).
+class TAcisCursorHold {
+ public:
+  explicit TAcisCursorHold(TAcisDB& Db, const TSQLiteTbl* Only = nullptr);
+  ~TAcisCursorHold();
+  TAcisCursorHold(const TAcisCursorHold&) = delete;
+  TAcisCursorHold& operator=(const TAcisCursorHold&) = delete;
+  TSQLiteTbl* get() const { return FHeld.get(); }
+  TSQLiteTbl* operator->() const { return FHeld.get(); }
+  explicit operator bool() const { return FHeld != nullptr; }
+
+ private:
+  TAcisDB& FDb;
+  std::unique_ptr<TSQLiteTbl> FHeld;
+};
 
 // The item list of a combo box or list box.
 class TItemListTarget {

@@ -211,6 +211,29 @@ void TAcisSvr::FetchMissing(const std::string& url, const std::string& fileName)
   Download(url, fileName);
 }
 
+namespace {
+// Keeps the page answer's status for the caller: the archive downloads after it overwrite the
+// fields, and are put back when the check returns.
+class TKeepStatus {
+ public:
+  explicit TKeepStatus(TAcisSvr& svr)
+      : svr_(svr), error_(svr.ErrorCode), code_(svr.StatusCode), text_(svr.StatusText), lm_(svr.LastModified) {}
+  ~TKeepStatus() {
+    svr_.ErrorCode = error_;
+    svr_.StatusCode = code_;
+    svr_.StatusText = text_;
+    svr_.LastModified = lm_;
+  }
+  TKeepStatus(const TKeepStatus&) = delete;
+  TKeepStatus& operator=(const TKeepStatus&) = delete;
+
+ private:
+  TAcisSvr& svr_;
+  int error_;
+  std::string code_, text_, lm_;
+};
+}  // namespace
+
 bool TAcisSvr::CheckPublicDataUpdate() {
   const std::string dir = options_.DownloadDir;
   switch (options_.DownSite) {
@@ -218,33 +241,22 @@ bool TAcisSvr::CheckPublicDataUpdate() {
       if (options_.UseLAN) return CheckSharedPage(kPageCsv, true);
       EnsureFolder(dir);
       bool newer = FetchPage(PublicServiceUrl(kPathCsvPage), JoinFolder(dir, kPageCsv));
-      // Keep the answer's status for the caller: the archive downloads below overwrite it.
-      const int errorCode = ErrorCode;
-      const std::string code = StatusCode, text = StatusText, lm = LastModified;
+      TKeepStatus keep(*this);
       TCsvNames names;
       ParseCsvFileNames(dir, names);
       for (const std::string& name : names)
         if (!name.empty()) FetchMissing(PublicServiceUrl(std::string(kPathCsvData) + name), JoinFolder(dir, name));
-      ErrorCode = errorCode;
-      StatusCode = code;
-      StatusText = text;
-      LastModified = lm;
       return newer;
     }
     case 1: {
       if (options_.UseLAN) return CheckSharedPage(kPageXls, false);
       EnsureFolder(dir);
       bool newer = FetchPage(PublicServiceUrl(kPathXlsPage), JoinFolder(dir, kPageXls));
-      const int errorCode = ErrorCode;
-      const std::string code = StatusCode, text = StatusText, lm = LastModified;
+      TKeepStatus keep(*this);
       for (const TXlsArchive& a : kXlsArchives) {
         std::string base = a.baseName;
         FetchMissing(PublicServiceUrl(std::string(kPathXlsData) + base + a.serverExt), JoinFolder(dir, base + ".zip"));
       }
-      ErrorCode = errorCode;
-      StatusCode = code;
-      StatusText = text;
-      LastModified = lm;
       return newer;
     }
     case 2: {
@@ -253,13 +265,8 @@ bool TAcisSvr::CheckPublicDataUpdate() {
       const std::string mirror = MirrorSiteUrl(options_.DownSiteVeskDB);
       bool newer = FetchPage(mirror + kPageMirror, JoinFolder(dir, kPageMirror));
       if (!newer) {
-        const int errorCode = ErrorCode;
-        const std::string code = StatusCode, text = StatusText, lm = LastModified;
+        TKeepStatus keep(*this);
         FetchMissing(mirror + kToroku, JoinFolder(dir, kToroku));
-        ErrorCode = errorCode;
-        StatusCode = code;
-        StatusText = text;
-        LastModified = lm;
       }
       return newer;
     }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "database/acis_fill.h"
@@ -186,6 +187,63 @@ TEST(Fill, SetGridCaptionsNullsAndFailures) {
   ASSERT_FALSE(db.Query("SELECT 1 WHERE 0", false));
   db.SetGridFromTable(console, *db.FTbl);
   EXPECT_EQ(console.Fills, 1);
+}
+
+// Every fill lets window messages run between rows; a handler that queries through the same
+// object then replaces the current result.  The fill must go on reading its own rows (and they
+// must not be freed under it), and afterwards the cursor is the one it filled from.
+TEST(Fill, HandlersQueryingDuringAFillDoNotDisturbIt) {
+  TSmallDb s;
+  TAcisDB& db = *s.db;
+  db.FDb->ExecSQL("CREATE TABLE w(n INTEGER, v VARCHAR);"
+                  "INSERT INTO w VALUES (1, 'a'), (2, 'b'), (3, 'c'), (4, 'd');");
+  int pumps = 0;
+  // Each pump takes longer than the pump interval, so every row lets one run.
+  db.FPump = [&] {
+    ++pumps;
+    db.Query("SELECT 'other' UNION ALL SELECT 'rows' UNION ALL SELECT 'x' UNION ALL SELECT 'y' UNION ALL SELECT 'z'",
+             false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(55));
+  };
+  const std::vector<std::string> letters{"a", "b", "c", "d"};
+  const std::vector<std::string> items{"    1 a", "    2 b", "    3 c", "    4 d"};
+  struct Case {
+    const char* what;
+    std::function<std::vector<std::string>()> fill;
+    std::vector<std::string> want;
+  };
+  const Case cases[] = {
+      {"FillComboItems", [&] { TStringItems l; db.FillComboItems(l, 1, true); return l.Items; }, letters},
+      {"FillComboBango", [&] { TStringItems l; db.FillComboBango(l, true); return l.Items; }, items},
+      {"FillListBango", [&] { TStringItems l; db.FillListBango(l, true); return l.Items; }, items},
+      {"FillListValues", [&] { TStringItems l; db.FillListValues(l, 1); return l.Items; }, letters},
+      {"SetGridFromTable",
+       [&] {
+         TGridDataTarget g("gdSQL");
+         db.SetGridFromTable(g, *db.FTbl);
+         std::vector<std::string> out;
+         for (int r = 0; r < g.Data.RowCount(); ++r) out.emplace_back(g.Data.Cell(r, 1));
+         return out;
+       },
+       letters},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(db.Query("SELECT n, v FROM w ORDER BY n", false));
+    const TSQLiteTbl* cursor = db.FTbl.get();
+    pumps = 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(55));
+    EXPECT_EQ(c.fill(), c.want) << c.what;
+    EXPECT_GE(pumps, 3) << c.what;
+    EXPECT_EQ(db.FTbl.get(), cursor) << c.what;
+  }
+  // FillListUnique reads column 0.
+  ASSERT_TRUE(db.Query("SELECT v FROM w ORDER BY n", false));
+  std::this_thread::sleep_for(std::chrono::milliseconds(55));
+  TStringItems u;
+  db.FillListUnique(u);
+  EXPECT_EQ(u.Items, letters);
+  EXPECT_EQ(db.FTbl->Count(), 4);
+  db.FPump = nullptr;
 }
 
 TEST(Fill, LookUpsBindTheirNames) {
