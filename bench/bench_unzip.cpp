@@ -3,7 +3,6 @@
 // same run.   bench_unzip [runs]
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,18 +12,10 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "bench_stats.h"
 #include "update/archive_7zip.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // CSV-like rows with random numbers: compresses about as well as the published register.
 void MakeFile(const std::string& path, size_t bytes, unsigned seed) {

@@ -13,17 +13,17 @@ std::atomic<unsigned> gSessionGeneration{0};
 const char* const kCrLf = "\r\n";
 
 // The chemical group of an ingredient: as stored, or from the RAC table for the pest class of
-// the row (the first character of idbyochu), falling back to its largest group over all
-// classes, NULL when the table has no group for it.  Written without aggregates, so that SQLite
-// reads the RAC table (a UNION ALL view of the three code tables) through its indexes for each
-// row, and skipping the look-ups for an empty ingredient slot.  cid is compared as text, so a
-// table that stores it as a number matches too.  A class row without a group counts as none.
+// the row (the first character of idbyochu, compared as text), falling back to its largest
+// group over all classes, NULL when the table has no group for it.  The RAC table is a UNION
+// ALL view of three code tables; its answers are taken once per connection into tRacKeito
+// (SessionRacKeitoScript), so a row costs two look-ups by key instead of up to six index
+// searches and a sort.  A class row without a group gives NULL, as the class's own answer.
 std::string KeitoExpr(const std::string& n, bool rk) {
   if (!rk) return "keito" + n;
   const std::string sb = "seibun" + n;
-  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE ifnull((select keito from rac2 where ippanmei = " + sb +
-         " and CAST(cid AS TEXT) = substr(idbyochu, 1, 1)), (select keito from rac2 where ippanmei = " + sb +
-         " and keito is not null order by keito desc limit 1)) END as keito" + n;
+  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE nullif(coalesce((select ifnull(keito, x'') from tRacKeito where "
+         "ippanmei = " + sb + " and fb = 0 and cid = substr(idbyochu, 1, 1)), (select keito from tRacKeito where "
+         "ippanmei = " + sb + " and fb = 1)), x'') END as keito" + n;
 }
 
 // The ingredient table looked up by general name, skipped for an empty slot (same result).
@@ -141,7 +141,7 @@ std::vector<std::string> ResultViewNames() {
 }
 
 std::vector<std::string> SessionObjectNames() {
-  std::vector<std::string> out = {"tSeibun", "kihon", "ttTekiyoSaku", "ttTekiyoByochu"};
+  std::vector<std::string> out = {"tSeibun", "tRacKeito", "kihon", "ttTekiyoSaku", "ttTekiyoByochu"};
   for (std::string& v : ResultViewNames()) out.push_back(std::move(v));
   out.push_back("tvSeibun");
   return out;
@@ -166,6 +166,22 @@ std::string SessionSeibunScript() {
          "'%及び%' and kanryaku regexp '^[A-Z]+';" + nl +
          // The result views look the ingredients up by general name for every row.
          "create index temp.idxTSeibunIppanmei on tSeibun (ippanmei);" + nl + "commit;";
+}
+
+std::string SessionRacKeitoScript(bool HaveRac2) {
+  const std::string nl = kCrLf;
+  std::string s = "BEGIN TRANSACTION;" + nl + "DROP TABLE IF EXISTS temp.tRacKeito;" + nl +
+                  "CREATE TEMP TABLE tRacKeito(ippanmei TEXT NOT NULL, fb INTEGER NOT NULL, cid TEXT NOT NULL, keito, "
+                  "PRIMARY KEY(ippanmei, fb, cid)) WITHOUT ROWID;" + nl;
+  if (HaveRac2) {
+    // fb 0: the group of each ingredient and pest class (of any one row of the class, as an
+    // aggregate over the class would give it); fb 1: the largest group over all classes.
+    s += "INSERT INTO tRacKeito SELECT ippanmei, 0, CAST(cid AS TEXT), keito FROM rac2 WHERE ippanmei IS NOT NULL AND "
+         "cid IS NOT NULL GROUP BY ippanmei, CAST(cid AS TEXT);" + nl;
+    s += "INSERT INTO tRacKeito SELECT ippanmei, 1, '', max(keito) FROM rac2 WHERE ippanmei IS NOT NULL GROUP BY "
+         "ippanmei;" + nl;
+  }
+  return s + "COMMIT TRANSACTION;";
 }
 
 std::string SessionViewScript(const std::string& DropStatements) {
@@ -304,6 +320,9 @@ void TAcisDB::CreateSessionViews() {
   SetMultiStatement(true);
   ExecSQL(SessionSeibunScript());
   EnsureLookupIndexes(*this);
+  // Without the RAC table (a database without its master tables) the table stays empty and the
+  // Rk views show no groups.
+  ExecSQL(SessionRacKeitoScript(TableExists("rac2")));
   ExecSQL(SessionViewScript(ExistingObjectDrops(*this)));
   ExecSQL(SessionTvSeibunScript(TableExists("JppSeibun")));
   FDb->ExecAll = saved;

@@ -24,8 +24,8 @@ std::vector<std::string> ResultViewNames();
 // The result view for a search kind ("Saku" or "Byochu"), trade-name mode, RAC mode and
 // ingredient style 0..4 ("" for a style outside 0..4).
 std::string ResultViewName(bool Byochu, bool Tsusho, bool Rk, int ResultStyle);
-// Every object CreateSessionViews makes: tSeibun, kihon, the two working tables, the forty
-// views and tvSeibun.
+// Every object CreateSessionViews makes: tSeibun, tRacKeito, kihon, the two working tables,
+// the forty views and tvSeibun.
 std::vector<std::string> SessionObjectNames();
 
 // The three scripts (exposed for the tests and the developer tool).
@@ -33,6 +33,10 @@ std::string SessionSeibunScript();
 // DropStatements: the drops for the objects that exist (see TAcisDB::CreateSessionViews).
 std::string SessionViewScript(const std::string& DropStatements);
 std::string SessionTvSeibunScript(bool WithJpp);
+// The RAC groups of the "Rk" views per ingredient and pest class (TEMP table tRacKeito), taken
+// from the RAC table rac2 when the connection has it.  Made with the views; a change of rac2
+// afterwards shows once the per-connection objects are created again.
+std::string SessionRacKeitoScript(bool HaveRac2);
 
 // Bumped by every CreateSessionViews (run after each creation of the database object): lets
 // caches built from the database, such as the crop list, notice a replaced database.

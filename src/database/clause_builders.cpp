@@ -11,9 +11,51 @@ std::string AndIf(std::string_view a, std::string_view b) {
 std::string WhereIf(std::string_view clause) { return clause.empty() ? "" : " WHERE "; }
 
 std::vector<std::string> WordList(std::string_view text) {
-  std::string t = ReplaceAllText(text, "　", ",");
-  for (char& c : t)
-    if (c == ' ') c = ',';
+  // Blanks and full-width blanks separate words like commas, except inside a quoted item: a
+  // picked name that holds a blank comes quoted and must stay one word. The rest is the
+  // comma-text split.
+  std::string t;
+  t.reserve(text.size());
+  constexpr std::string_view kZenBlank = "　";
+  bool quoted = false, itemStart = true;
+  for (std::size_t p = 0; p < text.size();) {
+    const char c = text[p];
+    if (quoted) {
+      if (c == '"') {
+        if (p + 1 < text.size() && text[p + 1] == '"') {  // a doubled quote stands for one
+          t += "\"\"";
+          p += 2;
+          continue;
+        }
+        quoted = false;
+      }
+      t += c;
+      ++p;
+      continue;
+    }
+    if (c == ' ' || c == ',') {
+      t += ',';
+      itemStart = true;
+      ++p;
+      continue;
+    }
+    if (text.substr(p, kZenBlank.size()) == kZenBlank) {
+      t += ',';
+      itemStart = true;
+      p += kZenBlank.size();
+      continue;
+    }
+    if (c >= 0x01 && c < ' ') {  // control characters separate as in comma text
+      t += c;
+      itemStart = true;
+      ++p;
+      continue;
+    }
+    if (c == '"' && itemStart) quoted = true;
+    itemStart = false;
+    t += c;
+    ++p;
+  }
   return SplitDelimitedText(t, ',', '"', true);
 }
 

@@ -4,9 +4,9 @@
 // literal with its single quotes doubled, and an OR-chain comes back in brackets, so a
 // fragment can be combined with AND/OR safely.
 //
-// The word list of a text: every blank and full-width blank turned into a comma, then split
-// as comma text (an item in double quotes keeps commas; two commas in a row give an empty
-// item).
+// The word list of a text: every blank and full-width blank outside a quoted item turned into
+// a comma, then split as comma text (an item in double quotes keeps its blanks and commas, as
+// the pickers write names that hold them; two separators in a row give an empty item).
 #include <string>
 #include <string_view>
 #include <vector>

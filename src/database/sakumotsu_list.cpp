@@ -71,9 +71,9 @@ void TSakumotsuList::Append(TSakumotsu Rec) { FItems.push_back(std::make_unique<
 
 void TSakumotsuList::Delete(int Index) {
   if (Index < 0 || Index >= Count()) return;
-  const TSakumotsu* p = FItems[static_cast<size_t>(Index)].get();
-  FHints.erase(p);
-  FDebugHints.erase(p);
+  const std::string& id = FItems[static_cast<size_t>(Index)]->idsaku;
+  FHints.erase(id);
+  FDebugHints.erase(id);
   FItems.erase(FItems.begin() + Index);
 }
 
@@ -104,11 +104,11 @@ bool TSakumotsuList::EnsureLoaded(TAcisDB& Db) {
 
 std::string TSakumotsuList::Hint(const TSakumotsu& Rec, TAcisDB& Db, bool Debug) {
   auto& cache = Debug ? FDebugHints : FHints;
-  auto it = cache.find(&Rec);
+  auto it = cache.find(Rec.idsaku);
   if (it != cache.end()) return it->second;
   const std::string upper = Db.UpperGroupMarked(Rec.sakumotsu);
   std::string h = Debug ? SakumotsuHintDebug(Rec, upper) : SakumotsuHint(Rec, upper);
-  cache.emplace(&Rec, h);
+  cache.emplace(Rec.idsaku, h);
   return h;
 }
 

@@ -46,13 +46,14 @@ class TSakumotsuList {
   // Empty or stale: load (again).  False when that failed.
   bool EnsureLoaded(TAcisDB& Db);
 
-  // The hint text of a record of this list, computed on first use and kept until the list
-  // is cleared (SakumotsuHint with TAcisDB::UpperGroupMarked).
+  // The hint text of a crop (SakumotsuHint with TAcisDB::UpperGroupMarked), computed on
+  // first use and kept by crop code until the list is cleared or loaded again. Rec may be a
+  // record of this list or any other record of the same database (a search result's).
   std::string Hint(const TSakumotsu& Rec, TAcisDB& Db, bool Debug = false);
 
  private:
   std::vector<std::unique_ptr<TSakumotsu>> FItems;  // records keep their address
-  std::unordered_map<const TSakumotsu*, std::string> FHints, FDebugHints;
+  std::unordered_map<std::string, std::string> FHints, FDebugHints;  // by idsaku
   unsigned FGeneration = 0;
   bool FLoaded = false;
 };

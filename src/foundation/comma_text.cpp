@@ -87,6 +87,9 @@ std::string QuoteCommaItem(const std::string& item) {
       break;
     }
   }
+  // A full-width blank separates words in the filter texts (the word lists of the clause
+  // builders): a name holding one is quoted too, which every comma-text reader takes as is.
+  if (!needsQuotes && item.find("　") != std::string::npos) needsQuotes = true;
   if (!needsQuotes) return item;
   std::string out;
   out.reserve(item.size() + 2);

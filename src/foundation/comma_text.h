@@ -1,7 +1,7 @@
 #pragma once
 // Comma text: lists of names stored or passed as one text. Items are joined by ","; an item
-// holding a blank, a comma, a double quote or a control character is enclosed in double
-// quotes with inner double quotes doubled. When such a text is split, unquoted blanks also
+// holding a blank (also a full-width one), a comma, a double quote or a control character is
+// enclosed in double quotes with inner double quotes doubled. When such a text is split, unquoted blanks also
 // separate items.
 #include <string>
 #include <string_view>

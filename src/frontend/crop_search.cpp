@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -138,8 +139,6 @@ TCropSearch::TCropSearch(TfrmMain& Main) : m_(Main) {
 TCropSearch::~TCropSearch() = default;
 
 void TCropSearch::ConnectControls() {
-  m_.btnByochu->setText("病害虫雑草");
-  m_.btnZaikei->setText("剤型");
   for (QComboBox* c : {m_.cbByochu, m_.cbMokuteki, m_.cbZaikei}) {
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
@@ -155,6 +154,11 @@ void TCropSearch::ConnectControls() {
     const int kind = b.kind;
     connect(b.combo, &QComboBox::activated, this, [this, kind] { QueueFilter(kind); });
     connect(b.combo->lineEdit(), &QLineEdit::returnPressed, this, [this, kind] { QueueFilter(kind); });
+  }
+  // The hidden ingredient-count box runs the formulation filter like cbZaikei.
+  if (QComboBox* c = m_.cbKaisuSeibun) {
+    connect(c, &QComboBox::activated, this, [this] { QueueFilter(fkZaikei); });
+    if (c->lineEdit()) connect(c->lineEdit(), &QLineEdit::returnPressed, this, [this] { QueueFilter(fkZaikei); });
   }
   connect(m_.edtYoto, &QLineEdit::returnPressed, this, [this] { edtYotoEnter(); });
   connect(m_.btnByochu, &QPushButton::clicked, this, [this] { btnByochuClick(); });
@@ -213,8 +217,17 @@ QString TCropSearch::FilterText(QComboBox* Combo) const {
   return QString::fromStdString(FilterValue(Combo->currentText().toStdString()));
 }
 
-bool TCropSearch::HasWords(QComboBox* Combo) const {
-  return !FilterWords(FilterText(Combo).toStdString()).empty();
+bool TCropSearch::HasWords(QComboBox* Combo) const { return HasFilterWords(Combo->currentText().toStdString()); }
+
+std::string TCropSearch::PercentFilterText(QComboBox* Combo) {
+  // Every full-width "％" counts as "%", and the combo shows it so.
+  const QString typed = Combo->currentText();
+  const QString p = QString::fromStdString(AsciiPercent(typed.toStdString()));
+  if (p != typed) {
+    const QSignalBlocker block(Combo);
+    Combo->setEditText(p);
+  }
+  return p.toStdString();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -307,8 +320,11 @@ bool TCropSearch::ShowResult() {
   TXlsGridTarget target(*m_.gdTekiyo);
   if (!AcisDB->SetGrid(target, sql)) return false;
   const int count = AcisDB->FTbl ? AcisDB->FTbl->Count() : m_.gdTekiyo->RowCount() - 1;
-  m_.AdjustGridColumnWidths(m_.gdTekiyo);
+  // Shown first: a grid hidden by an earlier empty result has no width of its own yet, and
+  // the fit caps every column at the grid's width.
   m_.gdTekiyo->show();
+  if (QWidget* p = m_.gdTekiyo->parentWidget(); p && p->layout()) p->layout()->activate();
+  m_.AdjustGridColumnWidths(m_.gdTekiyo);
   TGridState& g = m_.GridStates[tiSakumotsu];
   g.CountText = QString::number(count) + "件";
   g.SortText.clear();
@@ -398,39 +414,21 @@ void TCropSearch::FillZaikeiCombo() {
 // ---------------------------------------------------------------------------------------------
 // Filters
 
-void TCropSearch::FilterTekiyoByByochu() {
+void TCropSearch::WordFilter(QComboBox* Combo, const char* Field, QComboBox* Other) {
   if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
-  QString p = m_.cbByochu->currentText();
-  if (p.contains(QStringLiteral("％"))) {
-    p.replace(QStringLiteral("％"), QStringLiteral("%"));
-    const QSignalBlocker block(m_.cbByochu);
-    m_.cbByochu->setEditText(p);
-  }
-  const std::string sql = WordFilterSql(ViewName(), "byochu", p.toStdString(), m_.edtYoto->text().toStdString(),
+  const std::string sql = WordFilterSql(ViewName(), Field, PercentFilterText(Combo), m_.edtYoto->text().toStdString(),
                                         m_.cbZaikei->currentText().toStdString());
   {
-    const QSignalBlocker block(m_.cbMokuteki);
-    m_.cbMokuteki->setEditText(QString());
+    // The pest and the purpose filter exclude each other.
+    const QSignalBlocker block(Other);
+    Other->setEditText(QString());
   }
   m_.ShowQueryInGrid(m_.gdTekiyo, sql);
 }
 
-void TCropSearch::FilterTekiyoByMokuteki() {
-  if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
-  QString p = m_.cbMokuteki->currentText();
-  if (p.contains(QStringLiteral("％"))) {
-    p.replace(QStringLiteral("％"), QStringLiteral("%"));
-    const QSignalBlocker block(m_.cbMokuteki);
-    m_.cbMokuteki->setEditText(p);
-  }
-  const std::string sql = WordFilterSql(ViewName(), "mokuteki", p.toStdString(), m_.edtYoto->text().toStdString(),
-                                        m_.cbZaikei->currentText().toStdString());
-  {
-    const QSignalBlocker block(m_.cbByochu);
-    m_.cbByochu->setEditText(QString());
-  }
-  m_.ShowQueryInGrid(m_.gdTekiyo, sql);
-}
+void TCropSearch::FilterTekiyoByByochu() { WordFilter(m_.cbByochu, "byochu", m_.cbMokuteki); }
+
+void TCropSearch::FilterTekiyoByMokuteki() { WordFilter(m_.cbMokuteki, "mokuteki", m_.cbByochu); }
 
 void TCropSearch::FilterTekiyoByYoto() {
   if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
@@ -486,7 +484,7 @@ void TCropSearch::btnByochuClick() {
     dlg.cboCID->setCurrentIndex(0);
   }
   const std::string text = FilterText(m_.cbByochu).toStdString();
-  if (FilterWords(text).empty())
+  if (!HasFilterWords(text))
     dlg.CheckAll(true);
   else
     dlg.CheckNames(text);
@@ -508,7 +506,7 @@ void TCropSearch::btnMokutekiClick() {
   dlg.HideCropSearch();
   dlg.pnlFilter->hide();
   const std::string text = FilterText(m_.cbMokuteki).toStdString();
-  if (FilterWords(text).empty())
+  if (!HasFilterWords(text))
     dlg.CheckAll(true);
   else
     dlg.CheckNames(text);

@@ -92,6 +92,10 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   void SetWanted(QWidget* W, bool Enabled);
   QString FilterText(QComboBox* Combo) const;
   bool HasWords(QComboBox* Combo) const;
+  // The combo's text with every "％" as "%" (written back into the combo).
+  std::string PercentFilterText(QComboBox* Combo);
+  // The pest (or purpose) filter of Combo on Field; clears the other one's text.
+  void WordFilter(QComboBox* Combo, const char* Field, QComboBox* Other);
   // Enter and item choice in a filter combo arrive as one queued request.
   void QueueFilter(int Kind);
 

@@ -10,10 +10,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "database/acis_db.h"
 #include "database/sakumotsu_keys.h"
@@ -65,7 +67,24 @@ QToolBar* NewToolBar(QWidget* Parent, const char* Name) {
   auto* t = new QToolBar(Parent);
   t->setObjectName(Name);
   t->setIconSize(QSize(16, 16));
+  t->setMovable(false);
   return t;
+}
+
+// The width a tool bar needs to show every button in place (not in its overflow menu).
+int ToolBarNeed(const QToolBar* Bar) {
+  const QStyle* st = Bar->style();
+  const int margin = st->pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, Bar) +
+                     st->pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, Bar);
+  const int spacing = st->pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, Bar);
+  int need = 2 * margin, n = 0;
+  for (QAction* a : Bar->actions()) {
+    QWidget* b = Bar->widgetForAction(a);
+    if (!a->isVisible() || !b) continue;
+    need += b->sizeHint().width();
+    ++n;
+  }
+  return need + std::max(0, n - 1) * spacing;
 }
 
 }  // namespace
@@ -210,6 +229,7 @@ QWidget* TfraSakumotsuBase::BuildTreePage() {
   tbUpperTree = NewToolButton(tbSakumotsuTree, "tbUpperTree", actCheckUpperTree);
   for (QToolButton* b : {bExpand, bCollapse}) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
   lay->addWidget(tbSakumotsuTree);
+  tbSakumotsuTree->installEventFilter(this);
   connect(actTreeExpand, &QAction::triggered, this, [this] { actTreeExpandExecute(); });
   connect(actTreeCollapse, &QAction::triggered, this, [this] { actTreeCollapseExecute(); });
   connect(actTreeCheckOff, &QAction::triggered, this, [this] { actTreeCheckOffExecute(); });
@@ -274,6 +294,7 @@ QWidget* TfraSakumotsuBase::BuildSearchPage() {
   bUpperList = NewToolButton(tbSakumotsuSearch, "bUpperList", actCheckUpperList);
   for (QToolButton* b : {bCheckALL, bCheckClearList, bForward, bBroad}) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
   lay->addWidget(tbSakumotsuSearch);
+  tbSakumotsuSearch->installEventFilter(this);
   connect(actSakumotsuListCheckALL, &QAction::triggered, this, [this] { actSakumotsuListCheckALLExecute(); });
   connect(actSakumotsuListCheckOff, &QAction::triggered, this, [this] { actSakumotsuListCheckOffExecute(); });
   connect(actForwardMatch, &QAction::triggered, this, [this] { actForwardMatchExecute(); });
@@ -295,8 +316,9 @@ QWidget* TfraSakumotsuBase::BuildSearchPage() {
     TAcisDB* db = Database();
     if (!r) return QString();
     if (!db) return QString::fromStdString(SakumotsuHint(*r, std::string()));
+    // The crop list keeps every hint it made: hovering does not query again.
     THintQueryGuard keep(*db);
-    return QString::fromStdString(SakumotsuHint(*r, db->UpperGroupMarked(r->sakumotsu)));
+    return QString::fromStdString(FList->Hint(*r, *db));
   });
   return page;
 }
@@ -362,6 +384,9 @@ void TfraSakumotsuBase::SetImageSize(int Size) {
   const QSize s(Size, Size);
   for (QToolBar* t : {tbSakumotsuTree, tbSakumotsuSearch, tbSakuMode, pgBeppyo->tbBeppyo}) t->setIconSize(s);
   tbUpperB->setIconSize(s);
+  // Larger images need more room: the bars choose their captions again.
+  for (QToolBar* t : {tbSakumotsuTree, tbSakumotsuSearch, tbSakuMode})
+    if (t->width() > 0) FitToolBar(t, t->width());
 }
 
 // ---- database ---------------------------------------------------------------------------------
@@ -676,9 +701,29 @@ void TfraSakumotsuBase::tbSakuModeResize(int Width) {
 
 // ---- events ------------------------------------------------------------------------------------
 
+void TfraSakumotsuBase::FitToolBar(QToolBar* Bar, int Width) {
+  if (Bar == tbSakuMode) {
+    tbSakuModeResize(Width);
+    // Our captions may need more room than the width rule allows for: a shorter set rather
+    // than a button hidden in the overflow menu.
+    for (int shorter : {234, 179})
+      if (ToolBarNeed(Bar) > Width && Width > shorter) tbSakuModeResize(shorter);
+    return;
+  }
+  // The captioned commands show their image only when the captions do not fit (the caption
+  // stays the button's hint).
+  std::vector<QToolButton*> captioned;
+  if (Bar == tbSakumotsuTree) captioned = {tbCheckClearTree, tbAutoTekiyoView};
+  if (Bar == tbSakumotsuSearch) captioned = {bAutoTekiyoView};
+  for (QToolButton* b : captioned) b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  if (ToolBarNeed(Bar) > Width)
+    for (QToolButton* b : captioned) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+}
+
 bool TfraSakumotsuBase::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched == tbSakuMode && Event->type() == QEvent::Resize) {
-    tbSakuModeResize(static_cast<QResizeEvent*>(Event)->size().width());
+  if ((Watched == tbSakuMode || Watched == tbSakumotsuTree || Watched == tbSakumotsuSearch) &&
+      Event->type() == QEvent::Resize) {
+    FitToolBar(static_cast<QToolBar*>(Watched), static_cast<QResizeEvent*>(Event)->size().width());
   } else if (Watched == tvSakumotsu && Event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(Event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

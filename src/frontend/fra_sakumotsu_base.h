@@ -106,6 +106,10 @@ class TfraSakumotsuBase : public QWidget {
   void tbTekiyoClick();
   // The captions of the mode toolbar for its width.
   void tbSakuModeResize(int Width);
+  // A tool bar of the frame resized to Width: the mode bar's captions by the rule above (and
+  // shorter ones while they would not fit); the tree and list bars show their captioned
+  // commands as images only while the captions would not fit.
+  void FitToolBar(QToolBar* Bar, int Width);
 
   // ---- controls ----
   QTabWidget* pgSakumotsu = nullptr;

@@ -28,6 +28,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <tuple>
 #include <typeinfo>
 
 #include "database/acis_db.h"
@@ -38,6 +40,7 @@
 #include "foundation/message_sink.h"
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
+#include "frontend/filter_bar_layout.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
 
@@ -362,20 +365,23 @@ void TfrmMain::BuildCropTab() {
   fl->addWidget(eKinsetsuSakumotsu);
   SplitterFraSakumotsu->addWidget(fraSakumotsu);
 
-  // Right side: the filter rows above the result grid.
-  pnlSakuLeft = NewPanel("pnlSakuLeft");
-  auto* rl = new QVBoxLayout(pnlSakuLeft);
+  // Right side: the filter bar above the result grid. The bar's halves: pest and use
+  // (pnlSakuLeft), purpose and formulation (pnlSakuRight); the option panel holds the
+  // ingredient-count and class filters, which are not offered (hidden).
+  pnlSakuGrid = NewPanel("pnlSakuGrid");
+  auto* rl = new QVBoxLayout(pnlSakuGrid);
   rl->setContentsMargins(0, 0, 0, 0);
   rl->setSpacing(2);
   pnlSearchParam = NewPanel("pnlSearchParam");
-  auto* grid = new QGridLayout(pnlSearchParam);
-  grid->setContentsMargins(2, 2, 2, 2);
-  grid->setVerticalSpacing(2);
-  pnlByochuSel = NewPanel("pnlByochuSel", pnlSearchParam);
-  pnlYotoSel = NewPanel("pnlYotoSel", pnlSearchParam);
-  pnlKeitoSel = NewPanel("pnlKeitoSel", pnlSearchParam);
-  pnlSeibunSel = NewPanel("pnlSeibunSel", pnlSearchParam);
-  btnByochu = NewButton("病害虫", "btnByochu");
+  pnlSakuLeft = NewPanel("pnlSakuLeft");
+  pnlSakuRight = NewPanel("pnlSakuRight");
+  pnlSakuOpt = NewPanel("pnlSakuOpt");
+  new TSakuBarLayout(pnlSearchParam, pnlSakuLeft, pnlSakuRight, pnlSakuOpt);
+  pnlByochuSel = NewPanel("pnlByochuSel", pnlSakuLeft);
+  pnlYotoSel = NewPanel("pnlYotoSel", pnlSakuLeft);
+  pnlKeitoSel = NewPanel("pnlKeitoSel", pnlSakuOpt);
+  pnlSeibunSel = NewPanel("pnlSeibunSel", pnlSakuOpt);
+  btnByochu = NewButton("病害虫雑草", "btnByochu");
   cbByochu = NewCombo("cbByochu", true);
   btnMokuteki = NewButton("使用目的", "btnMokuteki");
   cbMokuteki = NewCombo("cbMokuteki", true);
@@ -385,27 +391,56 @@ void TfrmMain::BuildCropTab() {
   cbZaikei = NewCombo("cbZaikei", true);
   btnKeito = NewButton("系統", "btnKeito");
   cbKeito = NewCombo("cbKeito", true);
-  grid->addWidget(btnByochu, 0, 0);
-  grid->addWidget(cbByochu, 0, 1);
-  grid->addWidget(btnMokuteki, 0, 2);
-  grid->addWidget(cbMokuteki, 0, 3);
-  grid->addWidget(btnYoto, 1, 0);
-  grid->addWidget(edtYoto, 1, 1);
-  grid->addWidget(btnZaikei, 1, 2);
-  grid->addWidget(cbZaikei, 1, 3);
-  grid->addWidget(btnKeito, 2, 0);
-  grid->addWidget(cbKeito, 2, 1);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-  // The class row is not offered (its panels are hidden).
-  btnKeito->hide();
-  cbKeito->hide();
+  btnSeibun = NewButton("成分", "btnSeibun");
+  cbKaisuSeibun = NewCombo("cbKaisuSeibun", true);
+  // The left half: the pest row pnlByochuSel above the use row pnlYotoSel. The right half:
+  // buttons in the first column, the boxes in the second, so that cbZaikei is always as wide
+  // as cbMokuteki. The halves may be narrowed below their contents.
+  auto* ll = new QVBoxLayout(pnlSakuLeft);
+  ll->setSizeConstraint(QLayout::SetNoConstraint);
+  ll->setContentsMargins(2, 2, 0, 2);
+  ll->setSpacing(2);
+  for (auto [row, button, box] : {std::tuple<QWidget*, QWidget*, QWidget*>{pnlByochuSel, btnByochu, cbByochu},
+                                  std::tuple<QWidget*, QWidget*, QWidget*>{pnlYotoSel, btnYoto, edtYoto}}) {
+    auto* hl = new QHBoxLayout(row);
+    hl->setSizeConstraint(QLayout::SetNoConstraint);
+    hl->setContentsMargins(0, 0, 0, 0);
+    hl->setSpacing(2);
+    hl->addWidget(button);
+    hl->addWidget(box, 1);
+    ll->addWidget(row);
+  }
+  const int leftButtons = std::max(btnByochu->sizeHint().width(), btnYoto->sizeHint().width());
+  btnByochu->setMinimumWidth(leftButtons);
+  btnYoto->setMinimumWidth(leftButtons);
+  auto* rg = new QGridLayout(pnlSakuRight);
+  rg->setSizeConstraint(QLayout::SetNoConstraint);
+  rg->setContentsMargins(2, 2, 2, 2);
+  rg->setHorizontalSpacing(2);
+  rg->setVerticalSpacing(2);
+  rg->addWidget(btnMokuteki, 0, 0);
+  rg->addWidget(cbMokuteki, 0, 1);
+  rg->addWidget(btnZaikei, 1, 0);
+  rg->addWidget(cbZaikei, 1, 1);
+  rg->setColumnStretch(1, 1);
+  auto* ol = new QHBoxLayout(pnlSakuOpt);
+  ol->setContentsMargins(0, 0, 0, 0);
+  for (auto [panel, button, box] : {std::tuple<QWidget*, QWidget*, QWidget*>{pnlSeibunSel, btnSeibun, cbKaisuSeibun},
+                                    std::tuple<QWidget*, QWidget*, QWidget*>{pnlKeitoSel, btnKeito, cbKeito}}) {
+    auto* pl = new QHBoxLayout(panel);
+    pl->setContentsMargins(0, 0, 0, 0);
+    pl->addWidget(box);
+    pl->addWidget(button);
+    ol->addWidget(panel);
+  }
+  // Never shown.
   pnlKeitoSel->hide();
   pnlSeibunSel->hide();
+  pnlSakuOpt->hide();
   rl->addWidget(pnlSearchParam);
-  gdTekiyo = CreateResultGrid(pnlSakuLeft, "gdTekiyo");
+  gdTekiyo = CreateResultGrid(pnlSakuGrid, "gdTekiyo");
   rl->addWidget(gdTekiyo, 1);
-  SplitterFraSakumotsu->addWidget(pnlSakuLeft);
+  SplitterFraSakumotsu->addWidget(pnlSakuGrid);
   SplitterFraSakumotsu->setStretchFactor(1, 1);
 }
 

@@ -168,11 +168,16 @@ class TfrmMain : public QMainWindow {
   // frame replaced the placeholder; the frame sets them then).
   QPointer<QTabWidget> pgSakumotsu;
   QPointer<QLineEdit> eSakumotsu, eKinsetsuSakumotsu;
-  QWidget *pnlSakuLeft = nullptr, *pnlSearchParam = nullptr, *pnlByochuSel = nullptr, *pnlYotoSel = nullptr,
-          *pnlKeitoSel = nullptr, *pnlSeibunSel = nullptr;
+  // pnlSakuGrid: the filter bar pnlSearchParam above gdTekiyo; the bar's halves pnlSakuLeft
+  // (pest and use rows pnlByochuSel, pnlYotoSel) and pnlSakuRight (purpose and formulation);
+  // pnlSakuOpt with the hidden panels pnlSeibunSel and pnlKeitoSel.
+  QWidget *pnlSakuGrid = nullptr, *pnlSakuLeft = nullptr, *pnlSakuRight = nullptr, *pnlSakuOpt = nullptr,
+          *pnlSearchParam = nullptr, *pnlByochuSel = nullptr, *pnlYotoSel = nullptr, *pnlKeitoSel = nullptr,
+          *pnlSeibunSel = nullptr;
   QPushButton *btnByochu = nullptr, *btnMokuteki = nullptr, *btnYoto = nullptr, *btnZaikei = nullptr,
-              *btnKeito = nullptr;
-  QComboBox *cbByochu = nullptr, *cbMokuteki = nullptr, *cbZaikei = nullptr, *cbKeito = nullptr;
+              *btnKeito = nullptr, *btnSeibun = nullptr;
+  QComboBox *cbByochu = nullptr, *cbMokuteki = nullptr, *cbZaikei = nullptr, *cbKeito = nullptr,
+            *cbKaisuSeibun = nullptr;
   QLineEdit* edtYoto = nullptr;
   // pest tab
   QWidget* pnlTabByochuTop = nullptr;

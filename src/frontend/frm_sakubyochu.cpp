@@ -17,8 +17,8 @@
 #include "database/clause_builders.h"
 #include "database/sakumotsu_keys.h"
 #include "foundation/check_list_box_ex.h"
+#include "foundation/comma_text.h"
 #include "frontend/picker_placement.h"
-#include "frontend/tekiyo_filter.h"
 
 TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
   setObjectName("frmSakuByochu");
@@ -123,13 +123,13 @@ void TfrmSakuByochu::SetSourceList(const std::vector<std::string>& Items) {
 void TfrmSakuByochu::HideCropSearch() { Panel2->hide(); }
 
 void TfrmSakuByochu::CheckNames(const std::string& Text) {
-  const std::vector<std::string> names = FilterWords(Text);
+  const std::vector<std::string> names = WordList(Text);
   const std::set<std::string> wanted(names.begin(), names.end());
   for (int i = 0; i < lstByochu->count(); ++i)
     lstByochu->SetChecked(i, wanted.count(lstByochu->item(i)->text().toStdString()) > 0);
 }
 
-std::string TfrmSakuByochu::GetCheckedByochu() const { return FilterCommaText(result_); }
+std::string TfrmSakuByochu::GetCheckedByochu() const { return ListToCommaText(result_); }
 
 void TfrmSakuByochu::SetByochuItems(const std::vector<std::string>& Items) {
   lstByochu->clear();

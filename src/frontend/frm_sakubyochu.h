@@ -39,10 +39,11 @@ class TfrmSakuByochu : public QDialog {
   const std::vector<std::string>& SourceList() const { return source_; }
   // Hides the crop search (the crop tab's pickers work on the result's own list).
   void HideCropSearch();
-  // Ticks exactly the entries named in the comma text (or filter text) Text.
+  // Ticks exactly the entries named in the comma text (or filter text) Text, read as the
+  // pest filter reads it (WordList).
   void CheckNames(const std::string& Text);
-  // The ticked entries when the picker closed, as comma text that the filters read back
-  // entry by entry (names with blanks quoted).
+  // The ticked entries when the picker closed, as comma text (names with blanks quoted, so
+  // the filter's word list reads each back whole).
   std::string GetCheckedByochu() const;
   const std::vector<std::string>& Result() const { return result_; }
 

@@ -11,15 +11,9 @@
 // "全て" means no filter, exactly like an empty text; blanks around a filter text mean nothing.
 std::string FilterValue(std::string_view Text);
 
-// The words of a pest or purpose filter text: items separated by commas, blanks or full-width
-// blanks; an item in double quotes (as the pickers write names that hold a blank) stays whole,
-// a doubled quote inside standing for one. Empty items are dropped.
-std::vector<std::string> FilterWords(std::string_view Text);
-// Comma text of picked names that FilterWords reads back item by item: names holding a blank
-// (also a full-width one), a comma or a double quote are quoted.
-std::string FilterCommaText(const std::vector<std::string>& Names);
-// "(field LIKE 'a' or field LIKE 'b')" over FilterWords; "" when there is no word.
-std::string FilterLikeList(std::string_view Text, std::string_view Field);
+// A pest or purpose filter text names at least one word (the word list of LikeList, "全て"
+// taken as empty); a text of separators only is no filter.
+bool HasFilterWords(std::string_view Text);
 // Every full-width "％" of a filter text as "%".
 std::string AsciiPercent(std::string_view Text);
 
@@ -35,7 +29,7 @@ std::string ZaikeiListSql(std::string_view Use);
 
 // The filter queries on the view V.
 // Pest (Field "byochu") or purpose (Field "mokuteki") filter: with words in Text
-//   "SELECT * FROM V WHERE (" + like + ") " + AndIf(Text, u+z) + InList(u) + AndIf(u, z) + InList(z)
+//   "SELECT * FROM V WHERE (" + LikeList(Text) + ") " + AndIf(Text, u+z) + InList(u) + AndIf(u, z) + InList(z)
 // else the use/formulation query below.
 std::string WordFilterSql(std::string_view View, std::string_view Field, std::string_view Text,
                           std::string_view Use, std::string_view Zaikei);

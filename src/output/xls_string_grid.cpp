@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -52,6 +53,11 @@ TXlsStringGrid::TXlsStringGrid(QWidget* parent)
   CellFont = font();
 
   connect(FModel, &QAbstractItemModel::modelReset, this, &TXlsStringGrid::SyncColumns);
+  // New content has not been sorted yet.
+  connect(FModel, &QAbstractItemModel::modelReset, this, [this] {
+    SortCol = -1;
+    SortOrder = xlSortAsc;
+  });
   connect(FModel, &QAbstractItemModel::columnsInserted, this, &TXlsStringGrid::SyncColumns);
   connect(FModel, &QAbstractItemModel::columnsRemoved, this, &TXlsStringGrid::SyncColumns);
   connect(FModel, &TGridModel::ColWidthChanged, this, [this](int col, int w) {
@@ -519,7 +525,7 @@ bool TXlsStringGrid::RemoveColumn(int col) {
   const int h = horizontalScrollBar()->value();
   BeginUpdate();
   FModel->RemoveColumn(col);
-  if (SortCol == col) SortCol = 0;
+  if (SortCol == col) SortCol = -1;
   else if (SortCol > col) --SortCol;
   if (selRow >= 0 && FModel->ColCount() > 0) SetCurrentCell(std::min(selCol, FModel->ColCount() - 1), selRow);
   horizontalScrollBar()->setValue(h);
@@ -574,6 +580,17 @@ bool TXlsStringGrid::ResizingCol(int x, int y) const {
 }
 
 // ---------------------------------------------------------------- fitting and tint
+
+int TXlsStringGrid::CellLineHeight(const QFont& f) {
+  // A line holding Latin descenders, kana and kanji, laid out as drawText lays out a cell.
+  QTextLayout layout(QStringLiteral("Agjpqy|\u3042\u6f22\u5b57\u30fc\u3000"), f);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  line.setLineWidth(1e6);
+  layout.endLayout();
+  const QFontMetrics fm(f);
+  return std::max(fm.height(), static_cast<int>(std::ceil(line.height()))) + std::max(0, fm.leading());
+}
 
 int TXlsStringGrid::TextWidthPerLine(int width, int lines, int addend) {
   if (width == 0) return 0;
@@ -636,12 +653,18 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
     setColumnWidth(c, width);
   }
   FSyncing = false;
-  const int fontHeight = fm.height();
+  // One text line as the cells draw it: Japanese text comes from a fallback font whose ascent
+  // and descent pass the grid font's own, and the even rows may have a font of their own.  The
+  // grid line at the foot of each row takes one pixel of the row.
+  int lineHeight = CellLineHeight(font());
+  if (FDelegate->EvenRowFont) lineHeight = std::max(lineHeight, CellLineHeight(*FDelegate->EvenRowFont));
+  const int gridLine = showGrid() ? 1 : 0;
   if (opt.IsSeibun)
-    SetDefaultRowHeight(fm.boundingRect(QStringLiteral("あ")).height() + opt.LineSpace);
+    SetDefaultRowHeight(lineHeight + opt.LineSpace + gridLine);
   else
-    SetDefaultRowHeight((fontHeight + opt.LineAddSpace) * lines + opt.LineSpace);
-  horizontalHeader()->setFixedHeight(fontHeight + 4 + 2 * horizontalHeader()->frameWidth() + 4);
+    SetDefaultRowHeight((lineHeight + opt.LineAddSpace) * lines + opt.LineSpace + gridLine);
+  const int titleHeight = CellLineHeight(horizontalHeader()->font());
+  horizontalHeader()->setFixedHeight(titleHeight + 4 + 2 * horizontalHeader()->frameWidth() + 4);
   FDelegate->LineSpace = opt.LineSpace;
   for (auto it = remove.rbegin(); it != remove.rend(); ++it) RemoveColumn(*it);
   UpdateFrozen();

@@ -122,7 +122,9 @@ class TXlsStringGrid : public QTableView {
   // An editable grid (cells edited in place); result grids are not.
   void SetEditing(bool on);
   bool Editing() const { return FModel->Editable; }
-  int SortCol = 0;
+  // Column and order of the last sort; -1 until the grid's current content was sorted, so the
+  // first title click on any column (column 0 too) sorts ascending.
+  int SortCol = -1;
   TXlSortOrder SortOrder = xlSortAsc;
   int FreezePanesRow = 0, FreezePanesCol = 0;
   int VerticalRangeRow = 0, VerticalRangeCol = 0, VerticalRangeRowCount = 0, VerticalRangeColCount = 0;
@@ -156,6 +158,9 @@ class TXlsStringGrid : public QTableView {
   // Column fitting; without data rows the columns and their titles stay.
   void AdjustColumnWidths(const TGridFitOptions& opt);
   static int TextWidthPerLine(int width, int lines, int addend);
+  // Height of one text line of a cell in this font, Japanese text (from a fallback font)
+  // included.
+  static int CellLineHeight(const QFont& f);
   void SetHighlightWords(const std::string& commaOrLines);
 
   // Drawing is suspended from the first BeginUpdate to the EndUpdate that balances it.

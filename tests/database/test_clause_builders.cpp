@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "database/clause_builders.h"
+#include "foundation/comma_text.h"
 #include "database/sql_functions.h"
 
 TEST(ClauseBuilders, ExactTexts) {
@@ -32,6 +33,14 @@ TEST(ClauseBuilders, ExactTexts) {
       {LikeList("a  b", "meisho"), "(meisho LIKE 'a' or meisho LIKE '' or meisho LIKE 'b')"},
       {LikeList("a　b,c", "meisho"), "(meisho LIKE 'a' or meisho LIKE 'b' or meisho LIKE 'c')"},
       {LikeList("%o'k%", "meisho"), "(meisho LIKE '%o''k%')"},
+      // Quoted names (as the pickers write them) keep their blanks, commas and quotes.
+      {LikeList("\"アブラムシ 類\",コナガ", "byochu"), "(byochu LIKE 'アブラムシ 類' or byochu LIKE 'コナガ')"},
+      {LikeList("\"a　b\" c", "byochu"), "(byochu LIKE 'a　b' or byochu LIKE 'c')"},
+      {LikeList("\"x, \"\"y\"\" z\"", "byochu"), "(byochu LIKE 'x, \"y\" z')"},
+      {LikeList("x,\t\"a b\"", "byochu"), "(byochu LIKE 'x' or byochu LIKE 'a b')"},
+      {LikeList("\"unclosed a b", "byochu"), "(byochu LIKE 'unclosed a b')"},
+      {LikeList("a\"b c", "byochu"), "(byochu LIKE 'a\"b' or byochu LIKE 'c')"},  // a quote inside a word is a character
+      {MatchListBetsumei("\"ハダニ 類\"", "byochu"), "(concat('、',byochu,betsumei) MATCH '%ハダニ 類%')"},
       {MatchListBetsumei("アブラムシ ダニ", "byochu"),
        "(concat('、',byochu,betsumei) MATCH '%アブラムシ%' or concat('、',byochu,betsumei) MATCH '%ダニ%')"},
       {SakuMatchList("トマト,なす"), "(sakumotsu MATCH 'トマト' or sakumotsu MATCH 'なす')"},
@@ -47,6 +56,12 @@ TEST(ClauseBuilders, ExactTexts) {
        " AND concat('、', sakumotsu, betsumei) NOT REGEXP '\\((.*、)?((?<!た|な|ま|ひ)なす(?!な))(、.*)?を除く'"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+  // Whatever names a picker hands over as comma text come back one word each.
+  const std::vector<std::string> picked = {"アブラムシ 類", "コナガ", "全角　空白", "a,b", "q\"t", "it's"};
+  EXPECT_EQ(WordList(ListToCommaText(picked)), picked);
+  EXPECT_EQ(LikeList(ListToCommaText(picked), "b"),
+            "(b LIKE 'アブラムシ 類' or b LIKE 'コナガ' or b LIKE '全角　空白' or b LIKE 'a,b' or b LIKE 'q\"t' or "
+            "b LIKE 'it''s')");
   // The flag of SakuRegexp's include side is off: 施設 alone adds no open-field alternative.
   EXPECT_EQ(SakuRegexp("施設").find("|露地"), SakuRegexp("施設").rfind("|露地"));
   EXPECT_NE(SakuRegexp("施設").find("NOT REGEXP '\\((.*、)?(施設)(、.*)?を除く|露地'"), std::string::npos);

@@ -89,8 +89,9 @@ TEST(SakumotsuKeys, KanaKeyAndStrconvAgreeOnRandomWords) {
     for (int i = 0; i < n; ++i) w += pieces[rng() % pieces.size()];
     std::string key = MakeKanaKey(w);
     ASSERT_EQ(StrConvText(key), StrConvText(w)) << "word " << w << " key " << key;
-    if (round % 10 == 0)
+    if (round % 10 == 0) {
       ASSERT_EQ(db.Value("SELECT strconv(?) = strconv(?)", {key, w}), "1") << w;
+    }
   }
   // The key, used as a pattern, finds the word it came from (hyphens included).
   for (const char* w : {"A-B", "ﾄﾏﾄ", "ピーマン", "トマト　ミニ"})

@@ -59,7 +59,7 @@ TEST(SessionViews, EveryObjectPreparesAndTheScriptRunsTwice) {
     EXPECT_EQ(SqlErrors(sink), 0) << (sink.Count() ? TLogMessageSink::Format(sink.Messages()[0]) : "");
     EXPECT_NE(sqlite3_get_autocommit(db.FDb->Handle()), 0) << "transaction left open, run " << run;
     const auto names = SessionObjectNames();
-    ASSERT_EQ(names.size(), 45u);
+    ASSERT_EQ(names.size(), 46u);
     for (const std::string& name : names) {
       EXPECT_NO_THROW(db.FDb->Prepare("SELECT * FROM " + name)) << name;
     }
@@ -177,6 +177,35 @@ TEST(SessionViews, ViewsOverARealCropSearch) {
       EXPECT_EQ(One(db, "SELECT count(*) FROM " + v), n) << v;
     }
   }
+  // The Rk groups are those of the literal per-row look-up in the RAC table: the group of the
+  // pest class when the ingredient has a row of that class (NULL when that row has none), else
+  // its largest group over all classes.  A class row without a group is added first.
+  // (an insecticide class row for an ingredient that has a fungicide group, used by a pest of
+  // that class).
+  db.FDb->ExecSQL("INSERT INTO spec.irac_mg(mid, ippanmei, keito) SELECT 'I:9', seibun1, NULL FROM ttTekiyoSaku WHERE "
+                  "substr(idbyochu, 1, 1) = '2' AND seibun1 IN (SELECT ippanmei FROM frac_mg WHERE keito IS NOT NULL) "
+                  "AND seibun1 NOT IN (SELECT ippanmei FROM irac_mg) LIMIT 1;");
+  ASSERT_EQ(One(db, "SELECT count(*) FROM irac_mg WHERE mid = 'I:9'"), "1");
+  db.CreateSessionViews();
+  ASSERT_TRUE(db.ExecSQL(FillSaku("WHERE idsaku IS NOT NULL")));
+  std::string literal = "SELECT ";
+  for (int i = 1; i <= 5; ++i) {
+    const std::string k = "seibun" + std::to_string(i);
+    literal += std::string(i > 1 ? ", " : "") + "(select if(count(*) > 0, keito, (select max(keito) from rac2 where " +
+               "ippanmei = " + k + " group by ippanmei)) from rac2 where ippanmei = " + k +
+               " and cid = substr(idbyochu, 1, 1))";
+  }
+  literal += " FROM ttTekiyoSaku ORDER BY rowid";
+  const auto want = Rows(*db.FDb, literal);
+  ASSERT_EQ(want.size(), static_cast<size_t>(std::stoi(n)));
+  for (int style = 1; style <= 5; ++style)
+    EXPECT_EQ(Rows(*db.FDb, "SELECT keito1, keito2, keito3, keito4, keito5 FROM tvTekiyoRkSaku" + std::to_string(style)),
+              want)
+        << style;
+  EXPECT_EQ(One(db, "SELECT count(*) FROM tvTekiyoRkSaku5 WHERE keito1 IS NULL AND seibun1 = (SELECT ippanmei FROM "
+                    "irac_mg WHERE mid = 'I:9')"),
+            One(db, "SELECT count(*) FROM ttTekiyoSaku WHERE substr(idbyochu, 1, 1) = '2' AND seibun1 = (SELECT "
+                    "ippanmei FROM irac_mg WHERE mid = 'I:9')"));
   // A group from the RAC table is always one of the ingredient's groups there.
   EXPECT_EQ(One(db, "SELECT count(*) FROM tvTekiyoRkSaku5 v JOIN ttTekiyoSaku t USING(bango) WHERE v.keito1 IS NOT "
                     "NULL AND v.keito1 NOT IN (SELECT keito FROM rac2 WHERE ippanmei = v.seibun1)"),

@@ -96,21 +96,11 @@ TEST(CropSearchSql, ScriptsAndFilterStatements) {
   };
   for (const auto& s : sql) EXPECT_EQ(s.got, s.want);
 
-  // Filter words: picked names with blanks stay whole; typed words split at blanks.
-  const struct {
-    std::string text;
-    std::vector<std::string> words;
-  } words[] = {
-      {"a b　c,d", {"a", "b", "c", "d"}},
-      {"\"アブラムシ 類\",コナガ", {"アブラムシ 類", "コナガ"}},
-      {"\"a \"\"q\"\" b\"", {"a \"q\" b"}},
-      {"\"unterminated 'x", {"unterminated 'x"}},
-      {",, ,", {}},
-      {"%病", {"%病"}},
-  };
-  for (const auto& w : words) EXPECT_EQ(FilterWords(w.text), w.words) << w.text;
-  const std::vector<std::string> picked = {"アブラムシ 類", "コナガ", "全角　空白", "a,b", "q\"t"};
-  EXPECT_EQ(FilterWords(FilterCommaText(picked)), picked);
+  // A picked name with a blank stays one LIKE test; separators alone are no filter.
+  EXPECT_EQ(WordFilterSql("V", "byochu", "\"アブラムシ 類\",コナガ", "", ""),
+            "SELECT * FROM V WHERE ((byochu LIKE 'アブラムシ 類' or byochu LIKE 'コナガ')) ");
+  for (const char* none : {"", " ", ",, ,", "全て", " 全て ", "　"}) EXPECT_FALSE(HasFilterWords(none)) << none;
+  for (const char* some : {"a", " ,a", "\"a b\"", "%病"}) EXPECT_TRUE(HasFilterWords(some)) << some;
   EXPECT_EQ(AsciiPercent("％病％"), "%病%");
   EXPECT_EQ(FilterValue(" 全て "), "");
 }

@@ -1,6 +1,7 @@
 // The crop-selection frame on the sample register: the ways of choosing, the registration-state
 // rules, the neighbour mode and the automatic search.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QAction>
 #include <QComboBox>
@@ -460,6 +461,47 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
     const int toroku = TCropResultList::RecordOf(it)->toroku;
     EXPECT_EQ(it->data(1, kCropDrawRole).toInt(), toroku == 2 ? cdUpperOnly : cdUnregistered);
   }
+  // Hovering the result list: the first hint of a crop queries, hovering it again (or the
+  // same crop in a new result) takes the crop list's cache.
+  {
+    fr.resize(400, 600);
+    QTreeWidgetItem* first = fr.lvSakumotsu->topLevelItem(0);
+    QTreeWidgetItem* second = fr.lvSakumotsu->topLevelItemCount() > 1 ? fr.lvSakumotsu->topLevelItem(1) : nullptr;
+    ASSERT_NE(second, nullptr);
+    fr.pgSakumotsu->setCurrentIndex(1);
+    int statements = 0;
+    sqlite3_trace_v2(
+        f.Sample.Db->FDb->Handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* n, void*, void*) {
+          ++*static_cast<int*>(n);
+          return 0;
+        },
+        &statements);
+    auto hover = [&](QTreeWidgetItem* it) {
+      const QRect ir = fr.lvSakumotsu->visualItemRect(it);
+      QHelpEvent e(QEvent::ToolTip, ir.center(), fr.lvSakumotsu->viewport()->mapToGlobal(ir.center()));
+      QCoreApplication::sendEvent(fr.lvSakumotsu->viewport(), &e);
+      return QToolTip::text();
+    };
+    const QString hint1 = hover(first);
+    EXPECT_TRUE(hint1.startsWith(QString::fromStdString(TCropResultList::RecordOf(first)->sakumotsu))) << hint1.toStdString();
+    EXPECT_TRUE(hint1.contains("【上位分類】"));
+    const int afterFirst = statements;
+    EXPECT_GT(afterFirst, 0);
+    hover(second);
+    const int afterSecond = statements;
+    EXPECT_EQ(hover(first), hint1);
+    EXPECT_EQ(statements, afterSecond);  // no query for hints already made
+    // The same crops listed again by a new search: their records are new, the hints are not.
+    fr.ShowSearchResult(
+        "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE toroku IN (0,2) "
+        "ORDER BY idsaku;");
+    const int afterSearch = statements;
+    EXPECT_EQ(hover(fr.lvSakumotsu->topLevelItem(0)), hint1);
+    EXPECT_EQ(statements, afterSearch);
+    sqlite3_trace_v2(f.Sample.Db->FDb->Handle(), 0, nullptr, nullptr);
+  }
+
   QStyleOptionViewItem opt;
   opt.initFrom(fr.lvSakumotsu);
   TCropItemDelegate d;

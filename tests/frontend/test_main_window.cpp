@@ -23,6 +23,7 @@
 #include "database/acis_db.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "frontend/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "frontend/main_services.h"
@@ -380,26 +381,32 @@ TEST(MainWindow, YotoWhereClauseQuotesTheName) {
   EXPECT_EQ(YotoWhereClause("a'b"), "WHERE yoto = 'a''b'");
 }
 
-// The window on the sample register with a result shown: rendering works (Japanese text,
+// The window on the sample register after a crop search: rendering works (Japanese text,
 // alternate rows, the status bar). With QM_SCREENSHOT set the picture is saved there.
 TEST(MainWindow, RendersTheSampleRegister) {
   TMainWindowFixture fx;
   ASSERT_TRUE(fx.BuildSampleDb());
   fx.WriteIni("[WINDOW]\nLeft=0\nTop=0\nWidth=1000\nHeight=700\nLogPaneHeight=110\nLogPaneVisible=1\n"
               "StatusBarVisible=1\nToolBarVisible=1\nSearchPanelVisible=1\n[OPTIONS]\nTekiyouGridEveryOtherLine=1\n"
-              "[COLOR]\nTekiyouColor2=00F0F0E0\n");
+              "TushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\n[COLOR]\nTekiyouColor2=00F0F0E0\n");
   TfrmMain w;
   InstallSearchPages(w);  // the crop frame and the crop search, as the program has them
   EXPECT_EQ(w.fraSakumotsu->objectName(), "fraSakumotsu");
   w.show();
   Pump(200);
   ASSERT_TRUE(AcisDB);
-  ASSERT_TRUE(w.ShowQueryInGrid(w.gdTekiyo,
-                                "SELECT bango, meisho, sakumotsu, byochu, baisu, jiki, kaisu, hoho, zaikei "
-                                "FROM tekiyo ORDER BY idsaku, bango LIMIT 300"));
-  w.SortByTitle(w.gdTekiyo, 2);
+  auto* frame = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(frame, nullptr);
+  frame->eSakumotsu->setText("トマト");
+  Pump();
+  frame->tbTekiyoClick();
   Pump(200);
-  EXPECT_EQ(w.StatusText(3), "300件");
+  ASSERT_TRUE(w.GridVisible(w.gdTekiyo));
+  EXPECT_GT(w.gdTekiyo->RowCount(), 2);
+  EXPECT_EQ(w.StatusText(3), QString::number(w.gdTekiyo->RowCount() - 1) + "件");
+  w.SortByTitle(w.gdTekiyo, 0);
+  Pump(200);
+  EXPECT_EQ(w.StatusText(2), "ｿｰﾄ:番号△");
   const QPixmap shot = w.grab();
   EXPECT_FALSE(shot.isNull());
   if (const char* path = std::getenv("QM_SCREENSHOT")) {

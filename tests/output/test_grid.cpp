@@ -86,6 +86,19 @@ TEST(GridSort, TitleClickChoosesKindAndOrderAndGivesSortText) {
   EXPECT_EQ(g.SortByTitleClick(0), QStringLiteral("ｿｰﾄ:名称△"));
   EXPECT_EQ(Column(g.Model(), 0), (V{"a", "b", "c"}));
   EXPECT_EQ(g.SortByTitleClick(5), QString());
+  // New content is unsorted: the first click on column 0 ("番号" leads the result views)
+  // sorts ascending, and so does the first click after a new fill.
+  for (int fill = 0; fill < 2; ++fill) {
+    TXlsStringGrid h;
+    h.Fill({"番号", "名称"}, {{"10", "b"}, {"9", "a"}});
+    if (fill) {
+      EXPECT_EQ(h.SortByTitleClick(0), QStringLiteral("ｿｰﾄ:番号△"));
+      h.Fill({"番号", "名称"}, {{"10", "b"}, {"9", "a"}});
+    }
+    EXPECT_EQ(h.SortByTitleClick(0), QStringLiteral("ｿｰﾄ:番号△")) << fill;
+    EXPECT_EQ(Column(h.Model(), 0), (V{"9", "10"}));
+    EXPECT_EQ(h.SortByTitleClick(0), QStringLiteral("ｿｰﾄ:番号▽"));
+  }
   // The string grid's entry sorts only on a title cell.
   g.resize(400, 300);
   g.show();
@@ -226,7 +239,16 @@ TEST(GridView, FittingKeepsTitlesOfAnEmptyResultAndDropsEmptyColumns) {
   EXPECT_EQ(g.Cells(1, 0), "作物名");
   const QFontMetrics fm(g.font());
   EXPECT_EQ(g.ColWidths(0), fm.horizontalAdvance("00000") + 5);
-  EXPECT_EQ(g.DefaultRowHeight(), fm.height() * 2);
+  // Two lines of Japanese text (drawn from a fallback font) with descenders fit a row above its
+  // grid line; so does one line in the even rows' larger font.
+  const QString text = QStringLiteral("ネコブセンチュウgjpy\nネコブセンチュウgjpy");
+  EXPECT_GE(g.DefaultRowHeight() - 1, fm.boundingRect(QRect(0, 0, 5000, 5000), Qt::AlignTop, text).height());
+  QFont big = g.font();
+  big.setPointSizeF(big.pointSizeF() * 2);
+  g.Delegate().EvenRowFont = big;
+  g.AdjustColumnWidths({});
+  EXPECT_GE(g.DefaultRowHeight() - 1,
+            QFontMetrics(big).boundingRect(QRect(0, 0, 5000, 5000), Qt::AlignTop, QStringLiteral("ネコブgjpy")).height());
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(0, 3, 12), 0);
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(300, 3, 12), 112);
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(301, 0, 1), 302);

@@ -1,9 +1,11 @@
 #!/usr/bin/python3
-"""Loopback HTTP server for the download tests and benchmark.
+"""Loopback HTTP server of the download and update-service tests and the download benchmark.
 
+Usage: http_test_server.py [--tls CERT KEY] [--root DIR]
 Prints "PORT <n>" on its first line once it listens on 127.0.0.1, then serves until killed.
-With "--tls CERT KEY" it speaks HTTPS instead.
-Paths:
+With --tls it speaks HTTPS instead.
+
+Fixed paths:
   /file/<name>     200 with a fixed Last-Modified and ETag; 304 for a matching
                    If-Modified-Since (not older than Last-Modified) or If-None-Match
   /missing         404 Not Found
@@ -16,15 +18,28 @@ Paths:
   /colon           200 with a header whose value holds ": " itself
   /echo            200, the request line and headers as the body
   /big?size=<n>    200 with n bytes, sent in large writes (benchmark)
-  /log             200, one line per earlier request: method, target, Proxy-Authorization
-                   (or "-") and "ims=" with If-Modified-Since (or "-")
+  /__log           200, one line per earlier request: "<method> <target> <Proxy-Authorization
+                   or -> ims=<If-Modified-Since or ->"
+
+With --root DIR every other path serves DIR/<path> (percent-decoded UTF-8; "." and ".."
+refused) with Last-Modified = the file's modification time, and answers 304 to an
+If-Modified-Since that is not older than it. Control files beside a served file change the
+answer:
+  <file>.nolm       no Last-Modified header, If-Modified-Since ignored (always 200)
+  <file>.always     Last-Modified sent, If-Modified-Since ignored (always 200)
+  <file>.truncate   announces the whole length, sends half of the body, closes
+  <file>.status     answers with the status code written in it and an empty body
+Without --root, or for a file that is not there, the answer is 404.
+
 As a proxy (absolute target or CONNECT) it asks for Basic "user:secret" and answers 407
 without it; with it, an absolute http target is served as the path above, and CONNECT opens
 a tunnel to 127.0.0.1 (any other host is refused with 403).
 """
+import argparse
 import base64
 import email.utils
 import http.server
+import os
 import select
 import socket
 import socketserver
@@ -35,13 +50,22 @@ import time
 import urllib.parse
 
 LAST_MODIFIED = "Wed, 21 Oct 2015 07:28:00 GMT"
-LM_TIME = email.utils.parsedate_to_datetime(LAST_MODIFIED)
+LM_TIME = int(email.utils.parsedate_to_datetime(LAST_MODIFIED).timestamp())
 ETAG = '"qm-etag-1"'
 PROXY_AUTH = "Basic " + base64.b64encode(b"user:secret").decode()
 BIG = bytearray(b"0123456789abcdef" * 65536)  # 1 MiB pattern
 
+ROOT = None  # --root: the folder served beside the fixed paths
 log_lock = threading.Lock()
 request_log = []
+
+
+def not_older(ims, mtime):
+    """True when the If-Modified-Since text names mtime (seconds) or a later time."""
+    try:
+        return int(email.utils.parsedate_to_datetime(ims).timestamp()) >= mtime
+    except (TypeError, ValueError):
+        return False
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -56,19 +80,49 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.command, self.path, self.headers.get("Proxy-Authorization", "-"),
                 self.headers.get("If-Modified-Since", "-")))
 
-    def send_body(self, code, body, headers=(), reason=None):
+    def send_head(self, code, headers=(), length=None, reason=None):
         self.send_response(code, reason)
         for k, v in headers:
             self.send_header(k, v)
-        self.send_header("Content-Length", str(len(body)))
+        if length is not None:
+            self.send_header("Content-Length", str(length))
         self.end_headers()
+
+    def send_body(self, code, body=b"", headers=(), reason=None):
+        self.send_head(code, headers, len(body), reason)
         if self.command != "HEAD" and body:
             self.wfile.write(body)
 
+    def send_truncated(self, body, headers):
+        """Announces the whole body, sends its first half and closes the connection."""
+        self.send_head(200, headers, len(body))
+        if self.command != "HEAD":
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+        self.close_connection = True
+
+    def send_paced(self, length, chunks, pause):
+        """Announces length bytes, sends the chunks with pause seconds after each, closes."""
+        self.send_head(200, (), length)
+        try:
+            for chunk in chunks:
+                self.wfile.write(chunk)
+                self.wfile.flush()
+                time.sleep(pause)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        self.close_connection = True
+
+    def refused_by_proxy(self):
+        """Answers 407 unless the proxy credentials came along; True when it did."""
+        if self.headers.get("Proxy-Authorization") == PROXY_AUTH:
+            return False
+        self.send_body(407, b"", [("Proxy-Authenticate", 'Basic realm="qm"')])
+        return True
+
     def do_CONNECT(self):
         self.record()
-        if self.headers.get("Proxy-Authorization") != PROXY_AUTH:
-            self.send_body(407, b"", [("Proxy-Authenticate", 'Basic realm="qm"')])
+        if self.refused_by_proxy():
             return
         host, _, port = self.path.rpartition(":")
         if host not in ("127.0.0.1", "localhost"):
@@ -81,8 +135,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_body(502, b"")
             self.close_connection = True
             return
-        self.send_response(200, "Connection established")
-        self.end_headers()
+        self.send_head(200, reason="Connection established")
         self.wfile.flush()
         self.close_connection = True
         conns = [self.connection, upstream]
@@ -112,8 +165,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record()
         target = self.path
         if target.startswith("http://") or target.startswith("https://"):
-            if self.headers.get("Proxy-Authorization") != PROXY_AUTH:
-                self.send_body(407, b"", [("Proxy-Authenticate", 'Basic realm="qm"')])
+            if self.refused_by_proxy():
                 return
             target = urllib.parse.urlsplit(target)
             target = target.path + ("?" + target.query if target.query else "")
@@ -124,20 +176,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if path.startswith("/file/"):
             ims = self.headers.get("If-Modified-Since")
             inm = self.headers.get("If-None-Match")
-            fresh = False
-            if inm is not None:
-                fresh = inm == ETAG
-            elif ims:
-                try:
-                    fresh = email.utils.parsedate_to_datetime(ims) >= LM_TIME
-                except (TypeError, ValueError):
-                    fresh = False
             hdrs = [("Last-Modified", LAST_MODIFIED), ("ETag", ETAG)]
+            # An entity tag, when sent, decides alone.
+            fresh = inm == ETAG if inm is not None else bool(ims) and not_older(ims, LM_TIME)
             if fresh:
-                self.send_response(304)
-                for k, v in hdrs:
-                    self.send_header(k, v)
-                self.end_headers()
+                self.send_head(304, hdrs)
                 return
             body = ("content of %s\n" % path[6:]).encode() * 10
             self.send_body(200, body, hdrs)
@@ -146,38 +189,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/empty":
             self.send_body(200, b"", [("Last-Modified", LAST_MODIFIED)])
         elif path == "/truncated":
-            self.send_response(200)
-            self.send_header("Last-Modified", LAST_MODIFIED)
-            self.send_header("Content-Length", "1000")
-            self.end_headers()
-            self.wfile.write(b"x" * 500)
-            self.wfile.flush()
-            self.close_connection = True
+            self.send_truncated(b"x" * 1000, [("Last-Modified", LAST_MODIFIED)])
         elif path == "/slow":
             n = int(query.get("n", ["10"])[0])
             ms = int(query.get("ms", ["100"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(n * 1024))
-            self.end_headers()
-            try:
-                for _ in range(n):
-                    self.wfile.write(b"s" * 1024)
-                    self.wfile.flush()
-                    time.sleep(ms / 1000.0)
-            except (BrokenPipeError, ConnectionResetError):
-                pass
-            self.close_connection = True
+            self.send_paced(n * 1024, [b"s" * 1024] * n, ms / 1000.0)
         elif path == "/stall":
-            self.send_response(200)
-            self.send_header("Content-Length", "4096")
-            self.end_headers()
-            try:
-                self.wfile.write(b"t" * 100)
-                self.wfile.flush()
-                time.sleep(30)
-            except (BrokenPipeError, ConnectionResetError):
-                pass
-            self.close_connection = True
+            self.send_paced(4096, [b"t" * 100], 30)
         elif path == "/redirect":
             self.send_body(302, b"moved", [("Location", "/file/redirected.txt")])
         elif path == "/to-http":
@@ -191,26 +209,54 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = self.requestline + "\r\n" + str(self.headers)
             self.send_body(200, text.encode("utf-8", "replace"))
         elif path == "/big":
-            size = int(query.get("size", ["1048576"])[0])
-            self.send_response(200)
-            self.send_header("Content-Length", str(size))
-            self.send_header("Last-Modified", LAST_MODIFIED)
-            self.end_headers()
-            view = memoryview(BIG)
-            left = size
-            try:
-                while left > 0:
-                    n = min(left, len(BIG))
-                    self.wfile.write(view[:n])
-                    left -= n
-            except (BrokenPipeError, ConnectionResetError):
-                self.close_connection = True
-        elif path == "/log":
+            self.send_big(int(query.get("size", ["1048576"])[0]))
+        elif path == "/__log":
             with log_lock:
-                body = "\n".join(request_log).encode()
+                body = "\n".join(request_log).encode("utf-8")
             self.send_body(200, body)
+        elif ROOT is not None:
+            self.send_from_root(path)
         else:
             self.send_body(404, b"", reason="Not Found")
+
+    def send_big(self, size):
+        self.send_head(200, [("Last-Modified", LAST_MODIFIED)], size)
+        view = memoryview(BIG)
+        left = size
+        try:
+            while left > 0:
+                n = min(left, len(BIG))
+                self.wfile.write(view[:n])
+                left -= n
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+    def send_from_root(self, path):
+        parts = [p for p in urllib.parse.unquote(path, encoding="utf-8", errors="replace").split("/") if p]
+        if any(p in ("..", ".") for p in parts):
+            self.send_body(403)
+            return
+        full = os.path.join(ROOT, *parts)
+        if os.path.isfile(full + ".status"):
+            with open(full + ".status") as f:
+                self.send_body(int(f.read().strip()))
+            return
+        if not os.path.isfile(full):
+            self.send_body(404, b"<html>not found</html>")
+            return
+        mtime = int(os.path.getmtime(full))
+        nolm = os.path.exists(full + ".nolm")
+        headers = [] if nolm else [("Last-Modified", email.utils.formatdate(mtime, usegmt=True))]
+        ims = self.headers.get("If-Modified-Since")
+        if ims and not nolm and not os.path.exists(full + ".always") and not_older(ims, mtime):
+            self.send_head(304, headers)
+            return
+        with open(full, "rb") as f:
+            body = f.read()
+        if os.path.exists(full + ".truncate"):
+            self.send_truncated(body, headers)
+        else:
+            self.send_body(200, body, headers)
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -222,10 +268,17 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 
 def main():
+    global ROOT
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--root")
+    args = parser.parse_args()
+    if args.root is not None:
+        ROOT = os.path.abspath(args.root)
     server = Server(("127.0.0.1", 0), Handler)
-    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
+    if args.tls:
         ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        ctx.load_cert_chain(sys.argv[2], sys.argv[3])
+        ctx.load_cert_chain(*args.tls)
         server.socket = ctx.wrap_socket(server.socket, server_side=True)
     sys.stdout.write("PORT %d\n" % server.server_address[1])
     sys.stdout.flush()

@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
-#include "common/test_support.h"
-
-TTestHttpServer::TTestHttpServer(const std::string& tlsCert, const std::string& tlsKey) {
+TTestHttpServer::TTestHttpServer(const std::string& root, const std::string& tlsCert, const std::string& tlsKey) {
   tls_ = !tlsCert.empty();
+  // The whole command line is built before fork: the child only calls exec.
+  std::vector<std::string> args{"/usr/bin/python3", std::string(QM_SOURCE_DIR) + "/tests/update/http_test_server.py"};
+  if (tls_) args.insert(args.end(), {"--tls", tlsCert, tlsKey});
+  if (!root.empty()) args.insert(args.end(), {"--root", root});
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
   int fds[2];
   if (::pipe(fds) != 0) return;
-  std::string script = SourcePath("tests/update/http_test_server.py");
   pid_t pid = ::fork();
   if (pid < 0) {
     ::close(fds[0]);
@@ -26,13 +30,7 @@ TTestHttpServer::TTestHttpServer(const std::string& tlsCert, const std::string& 
     ::dup2(fds[1], 1);
     ::close(fds[0]);
     ::close(fds[1]);
-    const char* argv[] = {"/usr/bin/python3", script.c_str(), nullptr, nullptr, nullptr, nullptr};
-    if (!tlsCert.empty()) {
-      argv[2] = "--tls";
-      argv[3] = tlsCert.c_str();
-      argv[4] = tlsKey.c_str();
-    }
-    ::execv(argv[0], const_cast<char* const*>(argv));
+    ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(fds[1]);
@@ -60,25 +58,8 @@ TTestHttpServer::~TTestHttpServer() {
   }
 }
 
-std::string TTestHttpServer::Url(const std::string& path) const {
-  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
+std::string TTestHttpServer::Base() const {
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_);
 }
 
 std::string TTestHttpServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-
-namespace httptest {
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << data;
-  return bool(out);
-}
-
-}  // namespace httptest

@@ -1,49 +1,23 @@
-// The update service against a real HTTP server on 127.0.0.1 (tests/update/svr_http_server.py)
+// The update service against a real HTTP server on 127.0.0.1 (tests/update/http_test_server.py)
 // serving the public service's pages and archives and a mirror's files, with archives made by
 // `zip` and databases made by `sqlite3`.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "foundation/message_sink.h"
-#include "svr_test_server.h"
 #include "update/acis_svr.h"
 #include "update/inet_download.h"
+#include "support_http_server.h"
+#include "update_test_support.h"
 
 namespace fs = std::filesystem;
+using namespace updtest;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
-}
-
-void SetMTime(const std::string& path, std::time_t t) {
-  struct timespec times[2] = {{0, UTIME_OMIT}, {t, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
-std::time_t MTime(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
-}
-
-bool Exists(const std::string& path) { return fs::exists(path); }
 
 std::string Capture(const std::string& cmd) {
   std::string out;
@@ -255,7 +229,7 @@ class AcisSvrTest : public ::testing::Test {
     ASSERT_TRUE(tmp_.isValid());
     root_ = tmp_.path().toStdString();
     fs::create_directories(Www(""));
-    server_ = std::make_unique<TSvrTestServer>(Www(""));
+    server_ = std::make_unique<TTestHttpServer>(Www(""));
     ASSERT_TRUE(server_->Running()) << "the loopback test server did not start";
     acis_ = std::make_unique<ScopedEnv>("QUILLMAR_ACIS_BASE", server_->Base());
     mirror_ = std::make_unique<ScopedEnv>("QUILLMAR_MIRROR_BASE", server_->Base());
@@ -296,7 +270,7 @@ class AcisSvrTest : public ::testing::Test {
 
   QTemporaryDir tmp_;
   std::string root_;
-  std::unique_ptr<TSvrTestServer> server_;
+  std::unique_ptr<TTestHttpServer> server_;
   std::unique_ptr<ScopedEnv> acis_, mirror_;
   TOptionData options_{"/tmp/"};
   TSvrHooks hooks_;
@@ -332,8 +306,8 @@ TEST_F(AcisSvrTest, CsvPageCheckFetchesArchivesAndComparesTimes) {
   EXPECT_EQ(CountLines(log, "GET /ddata/datacsv/R06_kihon.zip"), 1u);
   EXPECT_EQ(CountLines(log, "GET /ddata/datacsv/R06_tekiyo1.zip"), 2u);
   // Every page request after the first was conditional, with a real date.
-  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm ims=-"), 1u);
-  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm ims=Tue, 14 Nov 2023 22:13:20 GMT"), 2u);
+  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm - ims=-"), 1u);
+  EXPECT_EQ(CountLines(log, "GET /ddata/index2.htm - ims=Tue, 14 Nov 2023 22:13:20 GMT"), 2u);
 
   SetMTime(Www("ddata/index2.htm"), 1700000100);
   {  // The server page is newer.
@@ -488,8 +462,8 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   EXPECT_TRUE(HasLine(log_, "304 "));
   EXPECT_FALSE(HasLine(log_, "acis.db 更新"));
   std::string slog = ServerLog();
-  EXPECT_EQ(CountLines(slog, "/data/acis.zip ims=-"), 1u);  // only the very first request
-  EXPECT_EQ(CountLines(slog, "/data/acis.zip ims=Tue, 14 Nov 2023 22:13:20 GMT"), 1u);
+  EXPECT_EQ(CountLines(slog, "/data/acis.zip - ims=-"), 1u);  // only the very first request
+  EXPECT_EQ(CountLines(slog, "/data/acis.zip - ims=Tue, 14 Nov 2023 22:13:20 GMT"), 1u);
 
   // A newer acis.zip: the question comes (the log sink answers yes) and v2 is installed.
   PublishDbZip(Www("data/acis.zip"), "acis.db", "v2");
@@ -543,13 +517,7 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseDeclinedOwnSiteAndNoServer) {
   EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
 
   // Declined: the newer copy is left on the server.
-  struct NoSink : TMessageSink {
-    int asked = 0;
-    TMsgAnswer Show(const TMessage&, TMsgButtons, TMsgAnswer) override {
-      ++asked;
-      return TMsgAnswer::No;
-    }
-  } no;
+  TAnsweringSink no(TMsgAnswer::No);
   {
     TScopedMessageSink scoped(&no);
     PublishDbZip(Www("own/acis.zip"), "acis.db", "o2");

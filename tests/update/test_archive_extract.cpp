@@ -10,36 +10,15 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "common/test_support.h"
 #include "update/archive_7zip.h"
+#include "update_test_support.h"
+
+using namespace updtest;
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << data;
-}
-
-std::time_t MTime(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
-}
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
 
 // Every name below `dir`, relative, sorted ("sub/", "sub/f.txt").
 std::vector<std::string> Tree(const std::string& dir) {

@@ -1,8 +1,7 @@
 // Downloads against a real HTTP server on 127.0.0.1 (tests/update/http_test_server.py).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
@@ -13,26 +12,14 @@
 #include "update/download_settings.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
+#include "update_test_support.h"
 
-using httptest::ReadWholeFile;
-using httptest::WriteWholeFile;
+using namespace updtest;
 
 namespace {
 
 const char* const kServerDate = "Wed, 21 Oct 2015 07:28:00 GMT";
 const std::time_t kServerTime = 1445412480;  // the same instant
-
-std::time_t MTime(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
-}
-
-std::vector<std::string> FolderEntries(const QTemporaryDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& n : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
-    names.push_back(n.toStdString());
-  return names;
-}
 
 // An unused port: bind, read it back, close.
 int DeadPort() {
@@ -49,10 +36,10 @@ class HttpDownloadTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir_.path().toStdString() + "/" + name; }
   std::string ServerLog() {
     THttpDownload d;
-    d.SetUrl(server_.Url("/log"));
+    d.SetUrl(server_.Url("/__log"));
     d.SetFileName(Path("server.log"));
     EXPECT_TRUE(d.Execute());
-    std::string log = ReadWholeFile(Path("server.log"));
+    std::string log = ReadFile(Path("server.log"));
     ::unlink(Path("server.log").c_str());
     return log;
   }
@@ -98,7 +85,7 @@ TEST(HttpDate, FileTimesRoundTripAndFailCleanly) {
   EXPECT_EQ(FileHttpTime(f), "");  // no file
   EXPECT_EQ(FileHttpTime(dir.path().toStdString()), "");  // a folder is no file
   EXPECT_FALSE(SetFileHttpTime(f, kServerDate));
-  ASSERT_TRUE(WriteWholeFile(f, "x"));
+  ASSERT_TRUE(WriteFile(f, "x"));
   std::time_t before = MTime(f);
   EXPECT_FALSE(SetFileHttpTime(f, ""));
   EXPECT_FALSE(SetFileHttpTime(f, "not a date"));
@@ -165,7 +152,7 @@ TEST_F(HttpDownloadTest, ConditionalCycleSavesThenRefusesWithoutTouchingTheCopy)
   EXPECT_EQ(d.IfModifiedSince, "");  // no local copy: unconditional
   ASSERT_TRUE(d.Execute()) << d.ErrorCode;
   EXPECT_EQ(d.ErrorCode, 0);
-  std::string body = ReadWholeFile(f);
+  std::string body = ReadFile(f);
   EXPECT_EQ(body.substr(0, 23), "content of data.txt\ncon");
   EXPECT_EQ(d.ContentLength, std::int64_t(body.size()));
   EXPECT_EQ(d.ResponseHeaders.Values("StatusCode"), "200");
@@ -181,7 +168,7 @@ TEST_F(HttpDownloadTest, ConditionalCycleSavesThenRefusesWithoutTouchingTheCopy)
   EXPECT_FALSE(again.Execute());
   EXPECT_EQ(again.ErrorCode, INET_ERROR_HTTP_STATUS_CODE);
   EXPECT_EQ(again.ResponseHeaders.Values("StatusCode"), "304");
-  EXPECT_EQ(ReadWholeFile(f), body);
+  EXPECT_EQ(ReadFile(f), body);
   EXPECT_EQ(MTime(f), kServerTime);
   // Setting the address again forgets the condition and the last answer.
   again.SetUrl(server_.Url("/file/data.txt"));
@@ -196,7 +183,7 @@ TEST_F(HttpDownloadTest, ConditionalCycleSavesThenRefusesWithoutTouchingTheCopy)
   tagged.IfNoneMatch = "\"qm-etag-1\"";
   EXPECT_FALSE(tagged.Execute());
   EXPECT_EQ(tagged.ResponseHeaders.Values("StatusCode"), "304");
-  EXPECT_TRUE(ReadWholeFile(Path("other.txt")).empty());
+  EXPECT_TRUE(ReadFile(Path("other.txt")).empty());
 
   // Without AdjustTimeStamp the file keeps the time of writing.
   THttpDownload plain;
@@ -204,7 +191,7 @@ TEST_F(HttpDownloadTest, ConditionalCycleSavesThenRefusesWithoutTouchingTheCopy)
   plain.SetFileName(Path("plain.txt"));
   ASSERT_TRUE(plain.Execute());
   EXPECT_GT(MTime(Path("plain.txt")), kServerTime + 3600);
-  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"data.txt", "plain.txt"}));
+  EXPECT_EQ(List(dir_.path().toStdString()), (std::vector<std::string>{"data.txt", "plain.txt"}));
 }
 
 TEST_F(HttpDownloadTest, FailuresKeepTheOldCopyAndLeaveNoTemporaryFiles) {
@@ -224,7 +211,7 @@ TEST_F(HttpDownloadTest, FailuresKeepTheOldCopyAndLeaveNoTemporaryFiles) {
   };
   std::string f = Path("keep.txt");
   for (const auto& c : cases) {
-    ASSERT_TRUE(WriteWholeFile(f, "old copy"));
+    ASSERT_TRUE(WriteFile(f, "old copy"));
     ASSERT_TRUE(SetFileHttpTime(f, "Mon, 01 Jan 2001 00:00:00 GMT"));
     THttpDownload d;
     d.AdjustTimeStamp = true;
@@ -235,9 +222,9 @@ TEST_F(HttpDownloadTest, FailuresKeepTheOldCopyAndLeaveNoTemporaryFiles) {
     EXPECT_FALSE(d.Execute()) << c.url;
     EXPECT_EQ(d.ErrorCode, c.code) << c.url;
     EXPECT_EQ(d.ResponseHeaders.Values("StatusCode"), c.status) << c.url;
-    EXPECT_EQ(ReadWholeFile(f), "old copy") << c.url;
+    EXPECT_EQ(ReadFile(f), "old copy") << c.url;
     EXPECT_EQ(MTime(f), 978307200) << c.url;
-    EXPECT_EQ(FolderEntries(dir_), std::vector<std::string>{"keep.txt"}) << c.url;
+    EXPECT_EQ(List(dir_.path().toStdString()), std::vector<std::string>{"keep.txt"}) << c.url;
   }
   THttpDownload missing;
   missing.SetUrl(server_.Url("/missing"));
@@ -264,7 +251,7 @@ TEST_F(HttpDownloadTest, RedirectsHeadersAndRequestContents) {
   d.SetUrl(server_.Url("/redirect"));
   d.SetFileName(Path("r.txt"));
   ASSERT_TRUE(d.Execute()) << d.ErrorCode;
-  EXPECT_EQ(ReadWholeFile(Path("r.txt")).substr(0, 29), "content of redirected.txt\ncon");
+  EXPECT_EQ(ReadFile(Path("r.txt")).substr(0, 29), "content of redirected.txt\ncon");
   EXPECT_EQ(d.ResponseHeaders.Values("StatusCode"), "200");  // the final answer's headers
   EXPECT_EQ(d.ResponseHeaders.Values("Location"), "");
 
@@ -276,7 +263,7 @@ TEST_F(HttpDownloadTest, RedirectsHeadersAndRequestContents) {
 
   // The request as the server saw it: agent, conditions, and no proxy credentials for the
   // origin server when no proxy is in use.
-  ASSERT_TRUE(WriteWholeFile(Path("echo.txt"), "old"));
+  ASSERT_TRUE(WriteFile(Path("echo.txt"), "old"));
   ASSERT_TRUE(SetFileHttpTime(Path("echo.txt"), kServerDate));
   THttpDownload echo;
   echo.SetUrl(server_.Url("/echo"));
@@ -287,7 +274,7 @@ TEST_F(HttpDownloadTest, RedirectsHeadersAndRequestContents) {
   echo.AdjustTimeStamp = true;  // the answer has no Last-Modified: the file keeps its write time
   ASSERT_TRUE(echo.Execute());
   EXPECT_GT(MTime(Path("echo.txt")), kServerTime + 3600);
-  std::string req = ReadWholeFile(Path("echo.txt"));
+  std::string req = ReadFile(Path("echo.txt"));
   EXPECT_NE(req.find("GET /echo HTTP/1.1"), std::string::npos) << req;
   EXPECT_NE(req.find("User-Agent: InetDownloader"), std::string::npos) << req;
   EXPECT_NE(req.find(std::string("If-Modified-Since: ") + kServerDate), std::string::npos) << req;
@@ -336,7 +323,7 @@ TEST_F(HttpDownloadTest, ProgressPhasesCancelAndStalledServer) {
   ASSERT_EQ(events.size(), 2u);
 
   // Cancel during the data phase: E_ABORT, the earlier copy stays.
-  std::string before = ReadWholeFile(f);
+  std::string before = ReadFile(f);
   THttpDownload cancelled;
   cancelled.ProgressInterval = 0;
   cancelled.SetUrl(server_.Url("/slow?n=50&ms=20"));
@@ -348,7 +335,7 @@ TEST_F(HttpDownloadTest, ProgressPhasesCancelAndStalledServer) {
   };
   EXPECT_FALSE(cancelled.Execute());
   EXPECT_EQ(cancelled.ErrorCode, INET_E_ABORT);
-  EXPECT_EQ(ReadWholeFile(f), before);
+  EXPECT_EQ(ReadFile(f), before);
 
   // A server that stops sending: the receive time-out ends the download.
   auto t0 = std::chrono::steady_clock::now();
@@ -359,7 +346,7 @@ TEST_F(HttpDownloadTest, ProgressPhasesCancelAndStalledServer) {
   EXPECT_FALSE(stalled.Execute());
   EXPECT_EQ(stalled.ErrorCode, INET_ERROR_READ_FILE);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
-  EXPECT_EQ(ReadWholeFile(f), before);
+  EXPECT_EQ(ReadFile(f), before);
 
   // The pump runs while the server is silent, and can cancel.
   int pumps = 0;
@@ -372,7 +359,7 @@ TEST_F(HttpDownloadTest, ProgressPhasesCancelAndStalledServer) {
   EXPECT_EQ(pumped.ErrorCode, INET_E_ABORT);
   EXPECT_EQ(pumps, 5);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
-  EXPECT_EQ(FolderEntries(dir_), (std::vector<std::string>{"quiet.bin", "slow.bin"}));
+  EXPECT_EQ(List(dir_.path().toStdString()), (std::vector<std::string>{"quiet.bin", "slow.bin"}));
 }
 
 TEST_F(HttpDownloadTest, ProxyWithBasicAuthorisationKeepsHttpsAndHidesThePassword) {
@@ -386,7 +373,7 @@ TEST_F(HttpDownloadTest, ProxyWithBasicAuthorisationKeepsHttpsAndHidesThePasswor
   d.SetUrl("http://origin.qm.invalid/file/p.txt");
   d.SetFileName(Path("p.txt"));
   ASSERT_TRUE(d.Execute()) << d.ErrorCode;
-  EXPECT_EQ(ReadWholeFile(Path("p.txt")).substr(0, 16), "content of p.txt");
+  EXPECT_EQ(ReadFile(Path("p.txt")).substr(0, 16), "content of p.txt");
 
   THttpDownload wrong;
   wrong.ProxyName = server_.HostPort();
@@ -434,7 +421,7 @@ TEST_F(HttpDownloadTest, HeaderProbeAndModifiedCheck) {
   // No local copy: no date is sent at all, and the server's 200 means "download".
   EXPECT_TRUE(CheckModified(server_.Url("/file/probe.txt"), f, status));
   EXPECT_EQ(status, "200 OK");
-  ASSERT_TRUE(WriteWholeFile(f, "copy"));
+  ASSERT_TRUE(WriteFile(f, "copy"));
   ASSERT_TRUE(SetFileHttpTime(f, "Thu, 01 Jan 2026 00:00:00 GMT"));
   EXPECT_FALSE(CheckModified(server_.Url("/file/probe.txt"), f, status));
   EXPECT_EQ(status, "304 Not Modified");
@@ -519,7 +506,7 @@ TEST_F(HttpDownloadTest, HttpsNeverFallsBackToPlainHttp) {
   std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext "
                     "subjectAltName=IP:127.0.0.1 -keyout '" + key + "' -out '" + cert + "' >/dev/null 2>&1";
   if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a test certificate";
-  TTestHttpServer tls(cert, key);
+  TTestHttpServer tls(/*root=*/"", cert, key);
   ASSERT_TRUE(tls.Running());
 
   THttpDownload d;
@@ -527,7 +514,7 @@ TEST_F(HttpDownloadTest, HttpsNeverFallsBackToPlainHttp) {
   d.SetUrl(tls.Url("/file/secure.txt"));
   d.SetFileName(Path("secure.txt"));
   ASSERT_TRUE(d.Execute()) << d.ErrorCode;
-  EXPECT_EQ(ReadWholeFile(Path("secure.txt")).substr(0, 21), "content of secure.txt");
+  EXPECT_EQ(ReadFile(Path("secure.txt")).substr(0, 21), "content of secure.txt");
 
   // An https address that redirects to plain http is not followed.
   THttpDownload down;
@@ -550,7 +537,7 @@ TEST_F(HttpDownloadTest, HttpsNeverFallsBackToPlainHttp) {
   proxied.SetFileName(Path("tunnel.txt"));
   ASSERT_TRUE(proxied.Execute()) << proxied.ErrorCode;
   EXPECT_EQ(proxied.Url(), tls.Url("/echo"));
-  std::string seen = ReadWholeFile(Path("tunnel.txt"));
+  std::string seen = ReadFile(Path("tunnel.txt"));
   EXPECT_NE(seen.find("GET /echo HTTP/1.1"), std::string::npos) << seen;
   EXPECT_EQ(seen.find("Proxy-Authorization"), std::string::npos) << seen;
 
