@@ -18,6 +18,31 @@ std::string FirstValue(TAcisDB& db, const std::string& sql, std::initializer_lis
 // A name as a LIKE prefix: its own wildcards made literal (escape character '\').
 const char* const kLikePrefixOf1 = "replace(replace(replace(?1, '\\', '\\\\'), '%', '\\%'), '_', '\\_')||'%'";
 
+// The crops beside a crop are gathered in tidsaku: first the deepest crop among the crop and
+// its ancestors that is registered under its own name.
+const char* const kSameLevelTableSql =
+    "drop table if exists temp.tidsaku; create temp table tidsaku(idsaku varchar primary key, toroku integer, "
+    "sakumotsu varchar);";
+const char* const kNearestRegisteredSql =
+    "insert into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (select max(idsaku) "
+    "from vg_sakumotsu2 where toroku = 1 and idsaku regexp (select concat('|',idsaku, "
+    "substr(idsaku,1,12)||'0000', substr(idsaku,1,8)||'00000000', substr(idsaku,1,6)||'0000000000', "
+    "substr(idsaku,1,4)||'000000000000', substr(idsaku,1,2)||'00000000000000') from vg_sakumotsu2 where "
+    "sakumotsu = ?1));";
+
+// The crops beside crop ?1 in tidsaku, and their names as one comma list: the nearest
+// registered crop at or above it, then the crops that share its level-4 code prefix and pass
+// NameFilter (a condition on sakumotsu, ?1 the crop's name), deepest code first.
+std::unique_ptr<TSQLiteTbl> SameLevelCrops(TSQLiteDb& db, const std::string& Name, const std::string& NameFilter) {
+  db.ExecSQL(kSameLevelTableSql);
+  db.ExecBound(kNearestRegisteredSql, {Name});
+  db.ExecBound("insert or ignore into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where " + NameFilter +
+                   " and idsaku like (select if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12))||'%' from "
+                   "vg_sakumotsu2 where sakumotsu = ?1) order by idsaku desc;",
+               {Name});
+  return db.GetTable("select concat(',',sakumotsu) from tidsaku;");
+}
+
 // Codes of a crop and its ancestors as one alternation, as the hierarchy queries use it.
 const char* const kUpperGroupSql =
     "select concat(',',sakumotsu) from (select class,idsaku,sakumotsu from m_sakumotsu where toroku in (1,3) "
@@ -70,7 +95,7 @@ std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredO
   }
   Log(codes);
   if (codes.empty()) return std::string(kNoCropPattern);
-  return "'" + codes + "'";
+  return SqlQuote(codes);
 }
 
 std::string TAcisDB::UpperGroup(const std::string& Name) {
@@ -123,24 +148,9 @@ std::string TAcisDB::UpperGroupMarked(const std::string& Name) noexcept {
 
 std::string TAcisDB::SameLevelSakumotsu(const std::string& Name) {
   try {
-    FDb->ExecSQL(
-        "drop table if exists temp.tidsaku; create temp table tidsaku(idsaku varchar primary key, toroku integer, "
-        "sakumotsu varchar);");
-    FDb->ExecBound(
-        "insert into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (select max(idsaku) "
-        "from vg_sakumotsu2 where toroku = 1 and idsaku regexp (select concat('|',idsaku, "
-        "substr(idsaku,1,12)||'0000', substr(idsaku,1,8)||'00000000', substr(idsaku,1,6)||'0000000000', "
-        "substr(idsaku,1,4)||'000000000000', substr(idsaku,1,2)||'00000000000000') from vg_sakumotsu2 where "
-        "sakumotsu = ?1));",
-        {Name});
-    FDb->ExecBound(std::string("insert or ignore into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 "
-                               "where sakumotsu not like ") +
-                       kLikePrefixOf1 +
-                       " escape '\\' and sakumotsu not like '%栽培%' and sakumotsu not like 'その他%' and idsaku like "
-                       "(select if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12))||'%' from "
-                       "vg_sakumotsu2 where sakumotsu = ?1) order by idsaku desc;",
-                   {Name});
-    FTbl = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    FTbl = SameLevelCrops(*FDb, Name,
+                          std::string("sakumotsu not like ") + kLikePrefixOf1 +
+                              " escape '\\' and sakumotsu not like '%栽培%' and sakumotsu not like 'その他%'");
     if (FTbl->Count() == 0) return std::string();
     return FTbl->FieldAsString(0);
   } catch (const ESQLiteException& e) {
@@ -228,23 +238,9 @@ TAcisMiniDB::~TAcisMiniDB() = default;
 
 std::string TAcisMiniDB::UpperGroup(const std::string& Name) {
   try {
-    FDb->ExecSQL(
-        "drop table if exists temp.tidsaku; create temp table tidsaku(idsaku varchar primary key, toroku integer, "
-        "sakumotsu varchar);");
-    FDb->ExecBound(
-        "insert into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where idsaku in (select max(idsaku) "
-        "from vg_sakumotsu2 where toroku = 1 and idsaku regexp (select concat('|',idsaku, "
-        "substr(idsaku,1,12)||'0000', substr(idsaku,1,8)||'00000000', substr(idsaku,1,6)||'0000000000', "
-        "substr(idsaku,1,4)||'000000000000', substr(idsaku,1,2)||'00000000000000') from vg_sakumotsu2 where "
-        "sakumotsu = ?1));",
-        {Name});
-    FDb->ExecBound(
-        "insert or ignore into tidsaku select idsaku, toroku, sakumotsu from vg_sakumotsu2 where substr(sakumotsu, 1, "
-        "length(?1) + 1) not in (?1||'(', ?1||'類') and sakumotsu not like '%栽培%' and sakumotsu not like 'その他%' "
-        "and idsaku like (select if(class = 5,substr(idsaku,1,12)||'0000',substr(idsaku,1,12))||'%' from "
-        "vg_sakumotsu2 where sakumotsu = ?1) order by idsaku desc;",
-        {Name});
-    auto t = FDb->GetTable("select concat(',',sakumotsu) from tidsaku;");
+    auto t = SameLevelCrops(*FDb, Name,
+                            "substr(sakumotsu, 1, length(?1) + 1) not in (?1||'(', ?1||'類') and sakumotsu not like "
+                            "'%栽培%' and sakumotsu not like 'その他%'");
     return t->Count() ? t->FieldAsString(0) : std::string();
   } catch (const ESQLiteException& e) {
     TAcisDB::ShowSqlError(e, "AcisMiniDB.UpperGroup SQL実行");

@@ -63,60 +63,63 @@ bool QueryBound(TAcisDB& db, const std::string& sql, std::initializer_list<TSQLi
 
 // ---- Qt adapters ----------------------------------------------------------------------------
 
-TQtComboItems::~TQtComboItems() { Flush(); }
-void TQtComboItems::BeginUpdate() { ++FDepth; }
-void TQtComboItems::EndUpdate() {
-  if (FDepth > 0 && --FDepth == 0) Flush();
+namespace {
+std::string ItemText(const QComboBox* c, int i) { return c->itemText(i).toStdString(); }
+std::string ItemText(const QListWidget* l, int i) { return l->item(i)->text().toStdString(); }
+}  // namespace
+
+template <class TControl>
+TQtItems<TControl>::~TQtItems() {
+  Flush();
+  if (FDepth > 0 && FControl) FControl->setUpdatesEnabled(true);
 }
-void TQtComboItems::Flush() {
-  if (FPending.empty() || !FCombo) return;
-  FCombo->addItems(ToQt(FPending));
+
+template <class TControl>
+void TQtItems<TControl>::BeginUpdate() {
+  if (FDepth++ == 0 && FControl) FControl->setUpdatesEnabled(false);
+}
+
+template <class TControl>
+void TQtItems<TControl>::EndUpdate() {
+  if (FDepth > 0 && --FDepth == 0) {
+    Flush();
+    if (FControl) FControl->setUpdatesEnabled(true);
+  }
+}
+
+template <class TControl>
+void TQtItems<TControl>::Flush() {
+  if (FPending.empty() || !FControl) return;
+  FControl->addItems(ToQt(FPending));
   FPending.clear();
 }
-void TQtComboItems::Clear() {
+
+template <class TControl>
+void TQtItems<TControl>::Clear() {
   FPending.clear();
-  if (FCombo) FCombo->clear();
+  if (FControl) FControl->clear();
 }
-void TQtComboItems::Add(const std::string& Text) {
+
+template <class TControl>
+void TQtItems<TControl>::Add(const std::string& Text) {
   FPending.push_back(Text);
   if (FDepth == 0) Flush();
 }
-int TQtComboItems::Count() const { return (FCombo ? FCombo->count() : 0) + static_cast<int>(FPending.size()); }
-std::string TQtComboItems::Item(int Index) const {
-  const int n = FCombo ? FCombo->count() : 0;
-  if (Index < n) return FCombo->itemText(Index).toStdString();
+
+template <class TControl>
+int TQtItems<TControl>::Count() const {
+  return (FControl ? FControl->count() : 0) + static_cast<int>(FPending.size());
+}
+
+template <class TControl>
+std::string TQtItems<TControl>::Item(int Index) const {
+  const int n = FControl ? FControl->count() : 0;
+  if (Index < n) return ItemText(FControl, Index);
   return FPending.at(static_cast<size_t>(Index - n));
 }
 
-TQtListItems::~TQtListItems() { Flush(); }
-void TQtListItems::BeginUpdate() {
-  if (FDepth++ == 0 && FList) FList->setUpdatesEnabled(false);
-}
-void TQtListItems::EndUpdate() {
-  if (FDepth > 0 && --FDepth == 0) {
-    Flush();
-    if (FList) FList->setUpdatesEnabled(true);
-  }
-}
-void TQtListItems::Flush() {
-  if (FPending.empty() || !FList) return;
-  FList->addItems(ToQt(FPending));
-  FPending.clear();
-}
-void TQtListItems::Clear() {
-  FPending.clear();
-  if (FList) FList->clear();
-}
-void TQtListItems::Add(const std::string& Text) {
-  FPending.push_back(Text);
-  if (FDepth == 0) Flush();
-}
-int TQtListItems::Count() const { return (FList ? FList->count() : 0) + static_cast<int>(FPending.size()); }
-std::string TQtListItems::Item(int Index) const {
-  const int n = FList ? FList->count() : 0;
-  if (Index < n) return FList->item(Index)->text().toStdString();
-  return FPending.at(static_cast<size_t>(Index - n));
-}
+template class TQtItems<QComboBox>;
+template class TQtItems<QListWidget>;
 
 // ---- grid data ------------------------------------------------------------------------------
 

@@ -64,11 +64,13 @@ class TStringItems : public TItemListTarget {
   std::string Item(int Index) const override { return Items.at(static_cast<size_t>(Index)); }
 };
 
-// Qt controls.  Items added between BeginUpdate and EndUpdate reach the control in one call.
-class TQtComboItems : public TItemListTarget {
+// Qt controls (QComboBox, QListWidget).  Items added between BeginUpdate and EndUpdate reach
+// the control in one call, which does not repaint meanwhile.
+template <class TControl>
+class TQtItems : public TItemListTarget {
  public:
-  explicit TQtComboItems(QComboBox* Combo) : FCombo(Combo) {}
-  ~TQtComboItems() override;
+  explicit TQtItems(TControl* Control) : FControl(Control) {}
+  ~TQtItems() override;
   void BeginUpdate() override;
   void EndUpdate() override;
   void Clear() override;
@@ -78,28 +80,14 @@ class TQtComboItems : public TItemListTarget {
 
  private:
   void Flush();
-  QComboBox* FCombo;
+  TControl* FControl;
   int FDepth = 0;
   std::vector<std::string> FPending;
 };
-
-class TQtListItems : public TItemListTarget {
- public:
-  explicit TQtListItems(QListWidget* List) : FList(List) {}
-  ~TQtListItems() override;
-  void BeginUpdate() override;
-  void EndUpdate() override;
-  void Clear() override;
-  void Add(const std::string& Text) override;
-  int Count() const override;
-  std::string Item(int Index) const override;
-
- private:
-  void Flush();
-  QListWidget* FList;
-  int FDepth = 0;
-  std::vector<std::string> FPending;
-};
+using TQtComboItems = TQtItems<QComboBox>;
+using TQtListItems = TQtItems<QListWidget>;
+extern template class TQtItems<QComboBox>;
+extern template class TQtItems<QListWidget>;
 
 // Column titles and cells of a grid as text; row 0 of the grid is the title row.
 class TGridData {

@@ -16,14 +16,15 @@ const char* const kCrLf = "\r\n";
 // the row (the first character of idbyochu, compared as text), falling back to its largest
 // group over all classes, NULL when the table has no group for it.  The RAC table is a UNION
 // ALL view of three code tables; its answers are taken once per connection into tRacKeito
-// (SessionRacKeitoScript), so a row costs two look-ups by key instead of up to six index
+// (SessionRacKeitoScript), so a slot costs one search by key instead of up to six index
 // searches and a sort.  A class row without a group gives NULL, as the class's own answer.
 std::string KeitoExpr(const std::string& n, bool rk) {
   if (!rk) return "keito" + n;
   const std::string sb = "seibun" + n;
-  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE nullif(coalesce((select ifnull(keito, x'') from tRacKeito where "
-         "ippanmei = " + sb + " and fb = 0 and cid = substr(idbyochu, 1, 1)), (select keito from tRacKeito where "
-         "ippanmei = " + sb + " and fb = 1)), x'') END as keito" + n;
+  // The ingredient's rows come in key order: its class rows (fb 0) before its fallback (fb 1),
+  // so the class row wins whenever there is one.
+  return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE (select keito from tRacKeito where ippanmei = " + sb +
+         " and (fb = 1 or cid = substr(idbyochu, 1, 1)) order by fb limit 1) END as keito" + n;
 }
 
 // The ingredient table looked up by general name, skipped for an empty slot (same result).

@@ -45,7 +45,7 @@ TCheckPicker::TCheckPicker(QWidget* Owner, const QString& Caption, const char* L
 }
 
 void TCheckPicker::ckAllClick() {
-  for (int i = 0; i < List->count(); ++i) List->SetChecked(i, ckAll->isChecked());
+  CheckAllItems(List, ckAll->isChecked());
 }
 
 void TCheckPicker::SetItems(const std::vector<std::string>& Items) {
@@ -54,16 +54,7 @@ void TCheckPicker::SetItems(const std::vector<std::string>& Items) {
     if (!QString::fromStdString(s).trimmed().isEmpty()) List->AddItem(QString::fromStdString(s));
 }
 
-void TCheckPicker::CheckCommaText(const std::string& Text) {
-  const std::vector<std::string> names = CommaTextToList(Text);
-  for (int i = 0; i < List->count(); ++i) {
-    const std::string item = List->item(i)->text().toStdString();
-    bool on = false;
-    for (const std::string& n : names)
-      if (n == item) on = true;
-    List->SetChecked(i, on);
-  }
-}
+void TCheckPicker::CheckCommaText(const std::string& Text) { CheckNamedItems(List, CommaTextToList(Text)); }
 
 void TCheckPicker::FitHeightToItems() {
   const int itemHeight = List->count() > 0 ? std::max(1, List->sizeHintForRow(0)) : List->fontMetrics().height();
@@ -75,9 +66,7 @@ void TCheckPicker::FitHeightToItems() {
 std::string TCheckPicker::GetSelected() const { return ListToCommaText(selected_); }
 
 void TCheckPicker::done(int Result) {
-  selected_.clear();
-  for (int i = 0; i < List->count(); ++i)
-    if (List->Checked(i)) selected_.push_back(List->item(i)->text().toStdString());
+  selected_ = CheckedTexts(List);
   QDialog::done(Result);
 }
 

@@ -483,18 +483,24 @@ void TCropSearch::btnByochuClick() {
     for (const std::string& c : classes) dlg.cboCID->addItem(QString::fromStdString(c));
     dlg.cboCID->setCurrentIndex(0);
   }
-  const std::string text = FilterText(m_.cbByochu).toStdString();
+  if (PickWords(dlg, m_.cbByochu, m_.btnByochu, "DlgByochuWidth", "DlgByochuHeight")) FilterTekiyoByByochu();
+}
+
+bool TCropSearch::PickWords(TfrmSakuByochu& Dlg, QComboBox* Combo, QWidget* Button, const char* WidthKey,
+                            const char* HeightKey) {
+  // The names of the combo are ticked (every entry when it names none).
+  const std::string text = FilterText(Combo).toStdString();
   if (!HasFilterWords(text))
-    dlg.CheckAll(true);
+    Dlg.CheckAll(true);
   else
-    dlg.CheckNames(text);
-  dlg.ckAll->setChecked(dlg.lstByochu->CheckCount() == dlg.lstByochu->count());
-  PlacePickerAtButton(&dlg, m_.btnByochu);
-  const int r = ExecPicker(dlg);
-  WritePickerSize("DlgByochuWidth", "DlgByochuHeight", dlg.size());
-  if (r != QDialog::Accepted) return;
-  m_.cbByochu->setEditText(QString::fromStdString(dlg.GetCheckedByochu()));
-  FilterTekiyoByByochu();
+    Dlg.CheckNames(text);
+  Dlg.ckAll->setChecked(Dlg.lstByochu->CheckCount() == Dlg.lstByochu->count());
+  PlacePickerAtButton(&Dlg, Button);
+  const int r = ExecPicker(Dlg);
+  WritePickerSize(WidthKey, HeightKey, Dlg.size());
+  if (r != QDialog::Accepted) return false;
+  Combo->setEditText(QString::fromStdString(Dlg.GetCheckedByochu()));
+  return true;
 }
 
 void TCropSearch::btnMokutekiClick() {
@@ -505,18 +511,7 @@ void TCropSearch::btnMokutekiClick() {
   dlg.SetSourceList(ComboItemsWithoutAll(m_.cbMokuteki));
   dlg.HideCropSearch();
   dlg.pnlFilter->hide();
-  const std::string text = FilterText(m_.cbMokuteki).toStdString();
-  if (!HasFilterWords(text))
-    dlg.CheckAll(true);
-  else
-    dlg.CheckNames(text);
-  dlg.ckAll->setChecked(dlg.lstByochu->CheckCount() == dlg.lstByochu->count());
-  PlacePickerAtButton(&dlg, m_.btnMokuteki);
-  const int r = ExecPicker(dlg);
-  WritePickerSize("DlgMokutekiWidth", "DlgMokutekiHeight", dlg.size());
-  if (r != QDialog::Accepted) return;
-  m_.cbMokuteki->setEditText(QString::fromStdString(dlg.GetCheckedByochu()));
-  FilterTekiyoByMokuteki();
+  if (PickWords(dlg, m_.cbMokuteki, m_.btnMokuteki, "DlgMokutekiWidth", "DlgMokutekiHeight")) FilterTekiyoByMokuteki();
 }
 
 void TCropSearch::btnYotoClick() {

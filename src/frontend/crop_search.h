@@ -19,6 +19,7 @@
 class QComboBox;
 class QWidget;
 class TfrmMain;
+class TfrmSakuByochu;
 
 // The 46 columns of ttTekiyoSaku in order (mid1..mid5 by name).
 const std::vector<std::string>& TekiyoSakuColumnNames();
@@ -96,6 +97,9 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   std::string PercentFilterText(QComboBox* Combo);
   // The pest (or purpose) filter of Combo on Field; clears the other one's text.
   void WordFilter(QComboBox* Combo, const char* Field, QComboBox* Other);
+  // The pest or purpose picker Dlg run for Combo (its names ticked, opened under Button, its
+  // size kept under the two keys); after OK the ticked names are the combo's text. True then.
+  bool PickWords(TfrmSakuByochu& Dlg, QComboBox* Combo, QWidget* Button, const char* WidthKey, const char* HeightKey);
   // Enter and item choice in a filter combo arrive as one queued request.
   void QueueFilter(int Kind);
 

@@ -130,9 +130,7 @@ void TfrmByochu::SearchSakumotsu() {
 }
 
 void TfrmByochu::SearchByochu() {
-  std::vector<std::string> crops;
-  for (int i = 0; i < lstSakumotsu->count(); ++i)
-    if (lstSakumotsu->Checked(i)) crops.push_back(lstSakumotsu->item(i)->text().toStdString());
+  const std::vector<std::string> crops = CheckedTexts(lstSakumotsu);
   if (crops.empty()) {
     lstByochu->clear();
     return;
@@ -157,17 +155,13 @@ void TfrmByochu::SearchByochu() {
 }
 
 void TfrmByochu::ckAllClick() {
-  for (int i = 0; i < lstByochu->count(); ++i) lstByochu->SetChecked(i, ckAll->isChecked());
+  CheckAllItems(lstByochu, ckAll->isChecked());
 }
 
 std::string TfrmByochu::WrittenText() {
   SelectedList.clear();
-  std::vector<std::string> names;
-  for (int i = 0; i < lstByochu->count(); ++i)
-    if (lstByochu->Checked(i)) {
-      SelectedList << lstByochu->item(i)->text();
-      names.push_back(lstByochu->item(i)->text().toStdString());
-    }
+  const std::vector<std::string> names = CheckedTexts(lstByochu);
+  for (const std::string& n : names) SelectedList << QString::fromStdString(n);
   if (names.empty()) return {};
   return ReplaceAll(ReplaceAll(ListToCommaText(names), "(", "（"), ")", "）");
 }

@@ -33,6 +33,7 @@
 #include <typeinfo>
 
 #include "database/acis_db.h"
+#include "database/regex_utils.h"
 #include "foundation/dlg_memo.h"
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
@@ -437,9 +438,13 @@ void TfrmMain::BuildCropTab() {
   pnlKeitoSel->hide();
   pnlSeibunSel->hide();
   pnlSakuOpt->hide();
+  // The bar keeps the height of its rows; while the grid waits for its first result the
+  // room below stays empty.
+  pnlSearchParam->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   rl->addWidget(pnlSearchParam);
   gdTekiyo = CreateResultGrid(pnlSakuGrid, "gdTekiyo");
   rl->addWidget(gdTekiyo, 1);
+  rl->addStretch(0);
   SplitterFraSakumotsu->addWidget(pnlSakuGrid);
   SplitterFraSakumotsu->setStretchFactor(1, 1);
 }
@@ -946,10 +951,5 @@ void TfrmMain::FormDestroy() {
 
 std::string YotoWhereClause(const std::string& Name) {
   if (Name == "全て" || Name.empty()) return {};
-  std::string quoted;
-  for (char c : Name) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
-  }
-  return "WHERE yoto = '" + quoted + "'";
+  return "WHERE yoto = " + SqlQuote(Name);
 }

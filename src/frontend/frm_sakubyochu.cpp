@@ -123,10 +123,7 @@ void TfrmSakuByochu::SetSourceList(const std::vector<std::string>& Items) {
 void TfrmSakuByochu::HideCropSearch() { Panel2->hide(); }
 
 void TfrmSakuByochu::CheckNames(const std::string& Text) {
-  const std::vector<std::string> names = WordList(Text);
-  const std::set<std::string> wanted(names.begin(), names.end());
-  for (int i = 0; i < lstByochu->count(); ++i)
-    lstByochu->SetChecked(i, wanted.count(lstByochu->item(i)->text().toStdString()) > 0);
+  CheckNamedItems(lstByochu, WordList(Text));
 }
 
 std::string TfrmSakuByochu::GetCheckedByochu() const { return ListToCommaText(result_); }
@@ -161,9 +158,7 @@ void TfrmSakuByochu::SearchSakumotsu() {
 }
 
 void TfrmSakuByochu::lstSakumotuClickCheck() {
-  std::vector<std::string> crops;
-  for (int i = 0; i < lstSakumotu->count(); ++i)
-    if (lstSakumotu->Checked(i)) crops.push_back(lstSakumotu->item(i)->text().toStdString());
+  const std::vector<std::string> crops = CheckedTexts(lstSakumotu);
   if (crops.empty()) {
     lstByochu->clear();
     return;
@@ -201,13 +196,12 @@ void TfrmSakuByochu::cboSortChange() {
 }
 
 void TfrmSakuByochu::CheckAll(bool On) {
-  for (int i = 0; i < lstByochu->count(); ++i) lstByochu->SetChecked(i, On);
+  CheckAllItems(lstByochu, On);
 }
 
 void TfrmSakuByochu::ckAllClick() { CheckAll(ckAll->isChecked()); }
 
 void TfrmSakuByochu::done(int Result) {
-  for (int i = 0; i < lstByochu->count(); ++i)
-    if (lstByochu->Checked(i)) result_.push_back(lstByochu->item(i)->text().toStdString());
+  for (std::string& s : CheckedTexts(lstByochu)) result_.push_back(std::move(s));
   QDialog::done(Result);
 }

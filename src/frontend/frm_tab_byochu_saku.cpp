@@ -199,13 +199,12 @@ void TfrmTabByochuSaku::cbOrderChange() {
 }
 
 void TfrmTabByochuSaku::ckAllClick() {
-  for (int i = 0; i < lstSakumotsu->count(); ++i) lstSakumotsu->SetChecked(i, ckAll->isChecked());
+  CheckAllItems(lstSakumotsu, ckAll->isChecked());
 }
 
 std::string TfrmTabByochuSaku::GetCheckedSakumotsu() const { return ListToCommaText(result_); }
 
 void TfrmTabByochuSaku::done(int Result) {
-  for (int i = 0; i < lstSakumotsu->count(); ++i)
-    if (lstSakumotsu->Checked(i)) result_.push_back(lstSakumotsu->item(i)->text().toStdString());
+  for (std::string& s : CheckedTexts(lstSakumotsu)) result_.push_back(std::move(s));
   QDialog::done(Result);
 }

@@ -10,6 +10,7 @@
 
 #include "database/acis_db.h"
 #include "database/clause_builders.h"
+#include "foundation/check_list_box_ex.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
@@ -96,6 +97,22 @@ std::vector<std::string> QueryColumnUnique(const std::string& SQL, bool Warn) {
     if (seen.insert(v).second) out.push_back(std::move(v));
   }
   return out;
+}
+
+std::vector<std::string> CheckedTexts(const TCheckListBoxEx* List) {
+  std::vector<std::string> out;
+  for (int i = 0; i < List->count(); ++i)
+    if (List->Checked(i)) out.push_back(List->item(i)->text().toStdString());
+  return out;
+}
+
+void CheckAllItems(TCheckListBoxEx* List, bool On) {
+  for (int i = 0; i < List->count(); ++i) List->SetChecked(i, On);
+}
+
+void CheckNamedItems(TCheckListBoxEx* List, const std::vector<std::string>& Names) {
+  const std::set<std::string> wanted(Names.begin(), Names.end());
+  for (int i = 0; i < List->count(); ++i) List->SetChecked(i, wanted.count(List->item(i)->text().toStdString()) > 0);
 }
 
 std::string QuotedSqlList(const std::vector<std::string>& Names) {

@@ -37,3 +37,10 @@ void WritePickerSize(const std::string& WidthKey, const std::string& HeightKey, 
 std::vector<std::string> QueryColumnUnique(const std::string& SQL, bool Warn);
 // Names as an SQL list: 'a','b' with every quote doubled.
 std::string QuotedSqlList(const std::vector<std::string>& Names);
+
+// The check lists of the pickers: the texts of the checked items in list order; every item
+// checked or unchecked; exactly the items whose text is one of Names checked.
+class TCheckListBoxEx;
+std::vector<std::string> CheckedTexts(const TCheckListBoxEx* List);
+void CheckAllItems(TCheckListBoxEx* List, bool On);
+void CheckNamedItems(TCheckListBoxEx* List, const std::vector<std::string>& Names);

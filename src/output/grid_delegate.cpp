@@ -1,11 +1,37 @@
 #include "output/grid_delegate.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
 
 #include "output/grid_model.h"
 
 TGridDelegate::TGridDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+int TGridDelegate::BaselineDrop(const QFont& font, const QString& text) const {
+  // Japanese text comes from a fallback font whose ascent passes the grid font's; a cell whose
+  // characters the grid font itself holds (Latin letters, digits) is moved down by the
+  // difference, so neighbouring cells share one baseline.
+  const QString key = font.key();
+  auto it = FDrops.find(key);
+  if (it == FDrops.end()) {
+    QTextLayout layout(QStringLiteral("A\u3042\u6f22"), font);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    TDrop d;
+    d.Raw = QRawFont::fromFont(font);
+    d.Pixels = d.Raw.isValid() ? std::max(0, qRound(line.ascent() - QFontMetricsF(font).ascent())) : 0;
+    it = FDrops.insert(key, d);
+  }
+  if (it->Pixels == 0) return 0;
+  for (QChar c : text)
+    if (!c.isSpace() && !it->Raw.supportsCharacter(c)) return 0;
+  return it->Pixels;
+}
 
 TGridDelegate::TCellLook TGridDelegate::LookOf(const TGridModel& m, int gridRow, bool selected) const {
   TCellLook look;
@@ -48,9 +74,11 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   painter->setFont(font);
   painter->setPen(textColor);
   const int half = LineSpace / 2;
+  const QString text = index.data(Qt::DisplayRole).toString();
   QRect r = option.rect.adjusted(2, half, -2, -half);
+  r.setTop(r.top() + BaselineDrop(font, text));
   const Qt::Alignment align = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
   painter->setClipRect(option.rect);
-  painter->drawText(r, static_cast<int>(align) | Qt::TextWrapAnywhere, index.data(Qt::DisplayRole).toString());
+  painter->drawText(r, static_cast<int>(align) | Qt::TextWrapAnywhere, text);
   painter->restore();
 }

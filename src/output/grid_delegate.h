@@ -4,6 +4,9 @@
 // that the lines per cell give, "番号" right-aligned, the focused cell in highlight colours.
 #include <QColor>
 #include <QFont>
+#include <QHash>
+#include <QRawFont>
+#include <QString>
 #include <QStyledItemDelegate>
 #include <optional>
 
@@ -31,4 +34,14 @@ class TGridDelegate : public QStyledItemDelegate {
   TCellLook LookOf(const TGridModel& m, int gridRow, bool selected) const;
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  // Pixels a cell's text moves down so that it sits on the baseline of Japanese text in the
+  // same font (0 for text that needs a fallback font itself).
+  int BaselineDrop(const QFont& font, const QString& text) const;
+
+ private:
+  struct TDrop {
+    QRawFont Raw;    // the font itself, without its fallbacks
+    int Pixels = 0;
+  };
+  mutable QHash<QString, TDrop> FDrops;  // per font key
 };

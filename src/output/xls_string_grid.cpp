@@ -384,36 +384,20 @@ int TXlsStringGrid::SetHTML() {
   return 0;
 }
 
-int TXlsStringGrid::CopyExcel() {
+int TXlsStringGrid::ExportToSpreadsheet(TSpreadSheetKind kind, const char* program) {
   if (DataRows() < 1) {
     Error(kNoDataMessage);
     return 2;
   }
-  if (gAutomation) return gAutomation->Export(*this, sskExcel);
-  ShowMessageBox(TMsgKind::Error, "Quillmar", "MS-Excelを起動できませんでした。\r\nMS-Excelのインストールを確認してください。");
-  return -1;
-}
-
-int TXlsStringGrid::CopyJustCalc() {
-  if (DataRows() < 1) {
-    Error(kNoDataMessage);
-    return 2;
-  }
-  if (gAutomation) return gAutomation->Export(*this, sskJustCalc);
-  ShowMessageBox(TMsgKind::Error, "Quillmar", "JustCalc を起動できませんでした。\r\nJustCalc のインストールを確認してください。");
-  return -1;
-}
-
-int TXlsStringGrid::CopyKingsoft() {
-  if (DataRows() < 1) {
-    Error(kNoDataMessage);
-    return 2;
-  }
-  if (gAutomation) return gAutomation->Export(*this, sskKingsoft);
+  if (gAutomation) return gAutomation->Export(*this, kind);
   ShowMessageBox(TMsgKind::Error, "Quillmar",
-                 "Kingsoft Spreadsheets を起動できませんでした。\r\nKingsoft Spreadsheets のインストールを確認してください。");
+                 std::string(program) + "を起動できませんでした。\r\n" + program + "のインストールを確認してください。");
   return -1;
 }
+
+int TXlsStringGrid::CopyExcel() { return ExportToSpreadsheet(sskExcel, "MS-Excel"); }
+int TXlsStringGrid::CopyJustCalc() { return ExportToSpreadsheet(sskJustCalc, "JustCalc "); }
+int TXlsStringGrid::CopyKingsoft() { return ExportToSpreadsheet(sskKingsoft, "Kingsoft Spreadsheets "); }
 
 std::string TXlsStringGrid::SelectionText() const {
   int l, t, r, b;

@@ -189,6 +189,8 @@ class TXlsStringGrid : public QTableView {
 
  private:
   void Error(const std::string& text) const;
+  // The spreadsheet exports: 2 without data rows, else the automation's result (-1 without one).
+  int ExportToSpreadsheet(TSpreadSheetKind kind, const char* program);
   void SyncColumns();
   void UpdateFrozen();
   int DataRows() const { return FModel->RowCount() - FModel->FixedRows(); }

@@ -115,6 +115,7 @@ TEST(Fill, ListsAndComboBoxes) {
   ASSERT_EQ(lw.count(), 2);
   EXPECT_EQ(lw.item(1)->text().toStdString(), "b");
   EXPECT_TRUE(lw.updatesEnabled());
+  EXPECT_TRUE(cb.updatesEnabled());
 }
 
 TEST(Fill, SetGridCaptionsNullsAndFailures) {

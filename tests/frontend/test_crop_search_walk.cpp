@@ -81,6 +81,11 @@ TEST(CropSearchWalk, TickFilterAndPickAsAPersonWould) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(cs, nullptr);
   Shot(&w, "1-start");
+  // Before the first result the bar keeps the height of its two rows.
+  EXPECT_TRUE(w.gdTekiyo->isHidden());
+  EXPECT_LE(w.pnlSearchParam->height(), 2 * w.cbByochu->sizeHint().height() + 16);
+  EXPECT_LT(w.btnYoto->mapTo(&w, QPoint(0, 0)).y() - w.btnByochu->mapTo(&w, QPoint(0, 0)).y(),
+            2 * w.btnByochu->height());
   // Every command of the frame's tool bars is in place, none in an overflow menu.
   for (QToolBar* bar : {frame->tbSakumotsuTree, frame->tbSakuMode}) {
     for (QAction* a : bar->actions()) {
@@ -196,6 +201,14 @@ TEST(CropSearchWalk, TickFilterAndPickAsAPersonWould) {
   ASSERT_GT(both, 0);
   EXPECT_EQ(w.gdTekiyo->RowCount() - 1, both);
   Shot(&w, "6-neighbour");
+  // Unticking the neighbour crop leaves main crops only: the search stays on and shows them.
+  const int searches = cs->SearchCount;
+  Key(frame->tvSakumotsu, Qt::Key_Space, " ");
+  Pump(100);
+  EXPECT_EQ(frame->Kinsetsu, "");
+  EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  EXPECT_EQ(cs->SearchCount, searches + 1);
+  EXPECT_EQ(w.gdTekiyo->RowCount() - 1, all);
 
   // The name search page: type a word, Enter; the hit named as typed is ticked.
   frame->tbMain->click();

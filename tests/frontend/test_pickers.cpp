@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <algorithm>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -125,10 +126,13 @@ TEST(Pickers, CropTabPickersNarrowTheResult) {
   TfrmMain& w = *t.W;
   t.Search("トマト");
   const int all = t.GridDataRows();
-  // A pest name holding a blank, as a picker lists it.
+  // A pest name holding a blank, and one holding a full-width blank, as a picker lists them.
   AcisDB->FDb->ExecSQL("UPDATE ttTekiyoSaku SET byochu = 'アブラムシ 類' WHERE byochu = 'アブラムシ類';");
-  const int64_t blanks = TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE byochu = 'アブラムシ 類'");
-  ASSERT_GT(blanks, 0);
+  AcisDB->FDb->ExecSQL("UPDATE ttTekiyoSaku SET byochu = 'ハダニ　類' WHERE byochu = 'ハダニ類';");
+  const int64_t blanks =
+      TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE byochu IN ('アブラムシ 類', 'ハダニ　類')");
+  ASSERT_GT(TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE byochu = 'ハダニ　類'"), 0);
+  ASSERT_GT(TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE byochu = 'アブラムシ 類'"), 0);
   t.Cs->FillByochuCombo();
 
   int shown = 0;
@@ -147,6 +151,7 @@ TEST(Pickers, CropTabPickersNarrowTheResult) {
       EXPECT_TRUE(p->ckAll->isChecked());
       p->CheckAll(false);
       Tick(p->lstByochu, "アブラムシ 類");
+      Tick(p->lstByochu, "ハダニ　類");
       d.resize(333, 444);
       return int(QDialog::Accepted);
     });
@@ -156,13 +161,28 @@ TEST(Pickers, CropTabPickersNarrowTheResult) {
   const QPoint at = w.btnByochu->mapToGlobal(QPoint(0, w.btnByochu->height()));
   EXPECT_LE(pos.x(), at.x());
   EXPECT_LE(pos.y(), at.y());
-  EXPECT_EQ(w.cbByochu->currentText(), "\"アブラムシ 類\"");
+  EXPECT_EQ(w.cbByochu->currentText(), "\"アブラムシ 類\",\"ハダニ　類\"");
   EXPECT_EQ(t.GridDataRows(), blanks);
   {
     TIniFile ini(OptionData->IniFileName);
     EXPECT_EQ(ini.ReadInteger(SECTION_WINDOW, "DlgByochuWidth", 0), 333);
     EXPECT_EQ(ini.ReadInteger(SECTION_WINDOW, "DlgByochuHeight", 0), 444);
   }
+  // Opened again on that text, it ticks exactly the two names; cancelling changes nothing.
+  {
+    std::vector<std::string> ticked;
+    THook hook([&](QDialog& d) {
+      auto* p = qobject_cast<TfrmSakuByochu*>(&d);
+      if (p) ticked = Checked(p->lstByochu);
+      return int(QDialog::Rejected);
+    });
+    w.btnByochu->click();
+    std::sort(ticked.begin(), ticked.end());
+    std::vector<std::string> want = {"アブラムシ 類", "ハダニ　類"};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(ticked, want);
+  }
+  EXPECT_EQ(t.GridDataRows(), blanks);
 
   // Uses: the result's uses are listed; the chosen one filters the rows.
   const auto uses = TCropTab::Column("SELECT DISTINCT yoto FROM ttTekiyoSaku ORDER BY yoto");
@@ -188,8 +208,10 @@ TEST(Pickers, CropTabPickersNarrowTheResult) {
     THook hook([&](QDialog& d) {
       auto* p = qobject_cast<TfrmZaikei*>(&d);
       EXPECT_NE(p, nullptr);
-      if (p) EXPECT_EQ(Items(p->lstZaikei).size(), static_cast<size_t>(w.cbZaikei->count() - 1));
-      if (p) p->ckAll->click();
+      if (p) {
+        EXPECT_EQ(Items(p->lstZaikei).size(), static_cast<size_t>(w.cbZaikei->count() - 1));
+        p->ckAll->click();
+      }
       return int(QDialog::Rejected);
     });
     w.btnZaikei->click();
@@ -200,17 +222,31 @@ TEST(Pickers, CropTabPickersNarrowTheResult) {
   w.edtYoto->clear();
   emit w.edtYoto->returnPressed();
   EXPECT_EQ(t.GridDataRows(), all);
-  if (w.cbMokuteki->count() >= 2) {
+  t.Search("ぶどう");  // a result with several purposes
+  const auto purposes = TCropTab::Column("SELECT DISTINCT mokuteki FROM ttTekiyoSaku WHERE mokuteki <> '' ORDER BY mokuteki");
+  ASSERT_GE(purposes.size(), 2u);
+  ASSERT_EQ(w.cbMokuteki->count(), static_cast<int>(purposes.size()) + 1);
+  int opened = 0;
+  {
     THook hook([&](QDialog& d) {
+      ++opened;
       auto* p = qobject_cast<TfrmSakuByochu*>(&d);
       EXPECT_NE(p, nullptr);
       if (!p) return int(QDialog::Rejected);
       EXPECT_EQ(d.windowTitle(), "使用目的選択");
       EXPECT_TRUE(p->pnlFilter->isHidden());
-      return int(QDialog::Rejected);
+      EXPECT_EQ(Checked(p->lstByochu).size(), purposes.size());  // no purpose named: all ticked
+      p->CheckAll(false);
+      Tick(p->lstByochu, purposes[0]);
+      Tick(p->lstByochu, purposes[1]);
+      return int(QDialog::Accepted);
     });
     w.btnMokuteki->click();
   }
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(w.cbMokuteki->currentText().toStdString(), purposes[0] + "," + purposes[1]);
+  EXPECT_EQ(t.GridDataRows(), TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE mokuteki IN ('" + purposes[0] +
+                                              "','" + purposes[1] + "')"));
 }
 
 TEST(Pickers, PestFilterPickerSearchesCropsAndFiltersByClass) {

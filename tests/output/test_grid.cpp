@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextLayout>
 #include <QWheelEvent>
 
 #include <random>
@@ -249,6 +250,20 @@ TEST(GridView, FittingKeepsTitlesOfAnEmptyResultAndDropsEmptyColumns) {
   g.AdjustColumnWidths({});
   EXPECT_GE(g.DefaultRowHeight() - 1,
             QFontMetrics(big).boundingRect(QRect(0, 0, 5000, 5000), Qt::AlignTop, QStringLiteral("ネコブgjpy")).height());
+  // Cells of digits and cells of Japanese text share one baseline.
+  auto ascent = [&](const QString& t) {
+    QTextLayout layout(t, g.font());
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    return qRound(line.ascent());
+  };
+  const TGridDelegate& d = g.Delegate();
+  for (const char* latin : {"1656", "GF", "12.5%"})
+    EXPECT_EQ(ascent(latin) + d.BaselineDrop(g.font(), latin),
+              ascent(QStringLiteral("トマト")) + d.BaselineDrop(g.font(), QStringLiteral("トマト")))
+        << latin;
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(0, 3, 12), 0);
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(300, 3, 12), 112);
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(301, 0, 1), 302);
