@@ -44,7 +44,7 @@ bool ParseInt(std::string_view s, long long& v) {
 std::optional<std::string> DottedDateText(int year, int month, int day) {
   if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
     return std::nullopt;
-  char buf[16];
+  char buf[40];  // room for any int, so the compiler can see nothing is cut
   std::snprintf(buf, sizeof buf, "%04d.%02d.%02d", year, month, day);
   return std::string(buf);
 }
