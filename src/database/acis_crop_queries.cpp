@@ -1,8 +1,15 @@
 #include "database/acis_crop_queries.h"
 
+#include <algorithm>
+#include <set>
+#include <vector>
+
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
 #include "database/sakumotsu_keys.h"
+#include "database/sql_regexp.h"
+#include "database/strconv.h"
+#include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 
@@ -57,6 +64,71 @@ const char* const kUpperGroupSql =
     " if(gunmei is not null,(select idsaku from m_sakumotsu where sakumotsu=a.gunmei)))||')'\r\n"
     "from m_sakumotsu as a where sakumotsu = ?1)\r\n";
 
+// The alternation of a condition without names.
+const char* const kNoNamesPattern = "、()、";
+
+// The crops that one of the names of a selection could cover (?1, the condition of the whole
+// selection), with the texts each name's condition is tested against, as regexp would test
+// them: the crop's name, its name and groups, its exclusions and its inclusions, each list
+// delimited like the condition ("、a、b、"); NULL when the crop has no such list.
+const char* const kCandidatesSql =
+    "select idsaku, '、'||sakumotsu||'、', '、'||concat('、',sakumotsu,shozoku)||'、', '、'||nozoku||'、', "
+    "'、'||fukumu||'、'\r\n"
+    "from m_sakumotsu left join sakuhojo using(idsaku) where\r\n"
+    "'、'||concat('、',sakumotsu,shozoku)||'、' regexp ?1\r\n"
+    "or '、'||fukumu||'、' regexp ?1";
+
+// One name's condition as the SQL function regexp applies it (same normalisation of pattern
+// and text, same matcher).
+class TNameMatcher {
+ public:
+  explicit TNameMatcher(const std::string& Condition)
+      : FMatcher(NormalizeRegexPattern(Condition, strconv_opt::All)) {}
+  // Text already normalised; "" stands for NULL, which never matches.
+  bool Matches(const std::string& Key) { return !Key.empty() && FMatcher.Matches(Key); }
+
+ private:
+  TRegexpMatcher FMatcher;
+};
+
+// What one name of a selection covers.
+struct TNameCover {
+  std::set<std::string> Covered;  // codes of every crop the name covers
+  std::set<std::string> Own;      // codes of the crops of that name
+};
+
+// The crop condition of each name of a selection (unquoted "、(...)、" patterns), each distinct
+// condition once, names without a condition left out.  When the first name is a cultivation
+// form ("トマト（施設栽培）"), every other name but the crop's own stands for that form as well,
+// as in the condition of the whole selection.
+std::vector<std::string> NameConditions(const std::string& Names) {
+  std::vector<std::string> out;
+  const std::vector<std::string> items = SplitNameList(Names);
+  std::string form, base;
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::string cond;
+    if (i == 0) {
+      const std::string first = BuildSakumotsuCondition(items[i], '#', false);
+      const size_t open = first.find("（");
+      if (first.find("栽培）") != std::string::npos && open != std::string::npos) {
+        form = first.substr(open);
+        base = first.substr(0, open);
+      }
+      cond = BuildSakumotsuCondition(items[i], ':', false);
+    } else {
+      const std::string name = BuildSakumotsuCondition(items[i], '#', false);
+      if (!form.empty() && !name.empty() && name != base)
+        cond = BuildSakumotsuCondition(items[i] + "," + name + form, ':', false);
+      else
+        cond = BuildSakumotsuCondition(items[i], ':', false);
+    }
+    cond = UnquoteSqlLiteral(cond);
+    if (cond == kNoNamesPattern) continue;
+    if (std::find(out.begin(), out.end(), cond) == out.end()) out.push_back(std::move(cond));
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string UnquoteSqlLiteral(std::string_view Literal) {
@@ -75,23 +147,64 @@ std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredO
   if (DebugMode) Log("---- acdb: IdSakuRegexpLine test ----");
   const std::string c = BuildSakumotsuCondition(Names, ':', false);
   Log("s --> " + c);
-  const std::string pattern = UnquoteSqlLiteral(c);
   // No names at all: the alternation is empty and would match every crop list.
-  if (pattern == "、()、") return std::string(kNoCropPattern);
-  // The exclusion and inclusion lists are delimited like the crop lists, so that a list of
-  // one name is matched by the "、(...)、" pattern too.
-  FSQL =
-      "select concat('|',idsaku) from m_sakumotsu left join sakuhojo using(idsaku) where\r\n"
-      "'、'||concat('、',sakumotsu,shozoku)||'、' regexp ?1\r\n"
-      "and '、'||nozoku||'、' not regexp ?1\r\n"
-      "or '、'||fukumu||'、' regexp ?1";
-  if (DebugMode) Log(FSQL);
-  std::string codes;
+  if (UnquoteSqlLiteral(c) == kNoNamesPattern) return std::string(kNoCropPattern);
+
+  // Each name of the selection on its own: the crops its condition covers (its name or one
+  // of its groups is the name and no exclusion names it, or an inclusion names it), and among
+  // them the crops that bear the name themselves.  One query reads the crops any of the names
+  // could cover; each name is then tested on their texts, normalised once per crop.
+  std::vector<TNameCover> names;
   try {
-    codes = FirstValue(*this, FSQL, {pattern});
+    std::vector<TNameMatcher> matchers;
+    for (const std::string& cond : NameConditions(Names)) matchers.emplace_back(cond);
+    names.resize(matchers.size());
+    FSQL = kCandidatesSql;
+    if (DebugMode) Log(FSQL);
+    FTbl = FDb->GetTableBound(FSQL, {UnquoteSqlLiteral(c)});
+    std::string key[4];
+    for (; !FTbl->Eof(); FTbl->Next()) {
+      for (int f = 0; f < 4; ++f) {
+        key[f].clear();
+        StrConvAppend(FTbl->Fields(f + 1), strconv_opt::All, key[f]);
+      }
+      const std::string code = FTbl->Fields(0);
+      for (size_t i = 0; i < matchers.size(); ++i) {
+        TNameMatcher& m = matchers[i];
+        if (m.Matches(key[0])) names[i].Own.insert(code);
+        if ((m.Matches(key[1]) && !m.Matches(key[2])) || m.Matches(key[3])) names[i].Covered.insert(code);
+      }
+    }
   } catch (const ESQLiteException& e) {
     ShowSqlError(e, "");
     return std::string(kNoCropPattern);
+  } catch (const ESqlRegex& e) {
+    Log(std::string("IdSakuRegexpLine: ") + e.what());
+    return std::string(kNoCropPattern);
+  }
+
+  // A name whose crops include another chosen name's crop is a group above that crop (a
+  // crop chosen with its upper groups): it stands for the uses registered on the group
+  // itself, not for every crop of the group.  Every other name keeps all it covers.
+  std::set<std::string> chosen;
+  for (size_t i = 0; i < names.size(); ++i) {
+    bool above = false;
+    for (size_t j = 0; j < names.size() && !above; ++j) {
+      if (j == i) continue;
+      for (const std::string& code : names[j].Own) {
+        if (names[i].Own.count(code) == 0 && names[i].Covered.count(code) != 0) {
+          above = true;
+          break;
+        }
+      }
+    }
+    const std::set<std::string>& codes = above ? names[i].Own : names[i].Covered;
+    chosen.insert(codes.begin(), codes.end());
+  }
+  std::string codes;
+  for (const std::string& code : chosen) {
+    if (!codes.empty()) codes += '|';
+    codes += code;
   }
   Log(codes);
   if (codes.empty()) return std::string(kNoCropPattern);

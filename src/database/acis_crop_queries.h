@@ -2,6 +2,14 @@
 // Crop hierarchy queries of TAcisDB (declared in acis_db.h, built in acis_crop_queries.cpp):
 // IdSakuRegexpLine, UpperGroup, UpperGroupMarked, SameLevelSakumotsu, DeployCrops,
 // CropNameExists and CropNamesMatching.  Every name reaches SQL as a bound value.
+//
+// IdSakuRegexpLine turns a crop selection into the codes it stands for, each name on its own:
+// a name covers the crops whose name or one of whose groups it is (less the crops that
+// exclude that group, plus those that include it).  A name that covers another name of the
+// same selection (a group chosen together with a crop inside it, as the crop frame's upper
+// groups are) stands for its own crop code(s) only, so "きゅうり,果菜類,野菜類" gives the
+// cucumber's uses and those registered on the two groups, not every vegetable's.  A group
+// chosen alone, or groups that do not contain each other, cover all their crops.
 #include <memory>
 #include <string>
 #include <string_view>

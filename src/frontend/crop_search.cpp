@@ -17,6 +17,7 @@
 
 #include "database/acis_crop_queries.h"
 #include "database/acis_db.h"
+#include "database/acis_fill.h"
 #include "database/clause_builders.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/global.h"
@@ -383,14 +384,17 @@ void TCropSearch::ClearResult(const QString& CountText) {
 void TCropSearch::FillFilterCombo(QComboBox* Combo, QWidget* Button, const std::string& SQL) {
   m_.WriteLog("SQL>" + SQL);
   if (!AcisDB || !AcisDB->Query(SQL, true) || !AcisDB->FTbl) return;
+  // The window breathes between rows: a handler that queries meanwhile must not free them.
+  TAcisCursorHold t(*AcisDB);
   const QSignalBlocker block(Combo);
   Combo->clear();
   SetWanted(Combo, true);
   SetWanted(Button, true);
   QStringList items{kAll};
-  for (TSQLiteTbl& t = *AcisDB->FTbl; !t.Eof(); t.Next()) {
-    const std::string v = t.Fields(0);
+  for (; !t->Eof(); t->Next()) {
+    const std::string v = t->Fields(0);
     if (!v.empty()) items << QString::fromStdString(v);
+    AcisDB->Breathe();
   }
   Combo->addItems(items);
   Combo->setCurrentIndex(0);

@@ -92,6 +92,79 @@ TEST(CropQueries, IdSakuRegexpLineMembershipAndTheNoMatchPattern) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
+// A crop chosen with its upper groups stands for its own uses and those registered on the
+// groups themselves; a group alone, or groups that do not contain each other, keep every crop.
+TEST(CropQueries, IdSakuRegexpLineGroupsAboveAChosenCrop) {
+  OPEN_SAMPLE_DB(s);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  AddCrops(db);
+  const std::string kRui = "9900000000000000", kHa = "9901010000000000", kGun = "9902000000000000",
+                    kNa = "9901010000010000", kShisetsu = "9901010000010001", kJogai = "9901010000010002",
+                    kYoso = "9800000000010000";
+  struct Case {
+    std::string names;
+    std::set<std::string> codes;
+  };
+  const Case cases[] = {
+      // The crop with all it covers, each group above it by its own code only.
+      {"テスト菜,テスト葉,テスト類,テスト群", {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
+      // The order of the names does not matter.
+      {"テスト群,テスト類,テスト菜,テスト葉", {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
+      // A cultivation form with the crop above it and that crop's groups: the form, and the
+      // others by their own codes (テスト菜 is above the form, so its other forms stay out).
+      {"テスト菜（施設栽培）,テスト菜,テスト葉,テスト類", {kShisetsu, kNa, kHa, kRui}},
+      // A crop that a group includes (not by its groups): the group is above it all the same.
+      {"よそ菜,テスト類", {kYoso, kRui}},
+      // A group alone covers its crops.
+      {"テスト葉", {kHa, kNa, kShisetsu, kJogai}},
+      // Groups that do not contain each other keep all they cover.
+      {"テスト葉,テスト群", {kHa, kNa, kShisetsu, kJogai, kGun}},
+      // A crop that excludes a group comes in by its own name when chosen beside that group.
+      {"テスト類,テスト菜(除外)", {kRui, kNa, kShisetsu, kYoso, kJogai}},
+      // The same name twice, or in another spelling, is not a group above itself.
+      {"テスト類,てすと類", {kRui, kNa, kShisetsu, kYoso}},
+      // Names that are no crop leave the others as they are.
+      {"テスト葉,nosuch,'", {kHa, kNa, kShisetsu, kJogai}},
+  };
+  for (const Case& c : cases) {
+    const std::string r = db.IdSakuRegexpLine(c.names, false);
+    EXPECT_EQ(Codes(r), c.codes) << c.names << " -> " << r;
+    EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM m_sakumotsu WHERE idsaku REGEXP " + r)[0][0],
+              std::to_string(c.codes.size()))
+        << c.names;
+  }
+
+  // The sample register: cucumber with the groups the crop frame adds for it.  Expected, by
+  // codes: the cucumber and every crop below it, and each group's own row; nothing of なす.
+  const std::string cucumber = "きゅうり,うり科果菜類,果菜類,野菜類,うり科野菜類";
+  std::set<std::string> want;
+  for (const TRowText& row :
+       Rows(*db.FDb,
+            "SELECT idsaku FROM m_sakumotsu WHERE idsaku LIKE (SELECT substr(idsaku,1,12) FROM m_sakumotsu WHERE "
+            "sakumotsu = 'きゅうり')||'%' OR sakumotsu IN ('うり科果菜類','果菜類','野菜類','うり科野菜類')"))
+    want.insert(row[0]);
+  ASSERT_EQ(want.size(), 5u);
+  const std::set<std::string> got = Codes(db.IdSakuRegexpLine(cucumber, false));
+  EXPECT_EQ(got, want);
+  const std::string nasu = Rows(*db.FDb, "SELECT idsaku FROM m_sakumotsu WHERE sakumotsu = 'なす'").at(0)[0];
+  EXPECT_EQ(got.count(nasu), 0u);
+  // Alone, 野菜類 is every vegetable again, なす among them.
+  const std::set<std::string> vegetables = Codes(db.IdSakuRegexpLine("野菜類", false));
+  EXPECT_GT(vegetables.size(), 20u);
+  EXPECT_EQ(vegetables.count(nasu), 1u);
+  // Two sibling groups cover both families.
+  const std::set<std::string> siblings = Codes(db.IdSakuRegexpLine("果菜類,葉菜類", false));
+  for (const auto& [group, prefix] : {std::pair<std::string, std::string>{"果菜類", "1301"}, {"葉菜類", "1302"}}) {
+    const auto under = Rows(*db.FDb, "SELECT idsaku FROM m_sakumotsu WHERE idsaku LIKE '" + prefix +
+                                         "%' AND idsaku IN (SELECT idsaku FROM sakuhojo WHERE shozoku LIKE '%" + group +
+                                         "%') OR sakumotsu = '" + group + "'");
+    ASSERT_GT(under.size(), 3u) << group;
+    for (const TRowText& row : under) EXPECT_EQ(siblings.count(row[0]), 1u) << group << " " << row[0];
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
 TEST(CropQueries, UpperGroupsExpansionAndNeighbours) {
   OPEN_SAMPLE_DB(s);
   TLogMessageSink sink;
@@ -185,9 +258,17 @@ TEST(CropQueries, QmtoolCropsPrintsTheAnswers) {
   ASSERT_TRUE(p.waitForFinished(60000));
   EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
   const std::string out = p.readAllStandardOutput().toStdString();
-  EXPECT_NE(out.find("IdSakuRegexpLine\t'"), std::string::npos) << out;
+  EXPECT_NE(out.find("IdSakuRegexpLine\t'9901010000010000|9901010000010001|9901010000010002'\n"), std::string::npos)
+      << out;
   EXPECT_NE(out.find("UpperGroup\tテスト群,テスト菜,テスト葉,テスト類\n"), std::string::npos) << out;
   EXPECT_NE(out.find("DeployCrops\tテスト菜ミニ,テスト菜(除外),テスト菜(施設栽培),テスト菜\n"), std::string::npos) << out;
+  // The crop with its upper groups: the groups by their own codes.
+  p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), "テスト菜", "テスト葉", "テスト類"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_NE(p.readAllStandardOutput().toStdString().find(
+                "IdSakuRegexpLine\t'9900000000000000|9901010000000000|9901010000010000|9901010000010001|"
+                "9901010000010002'\n"),
+            std::string::npos);
   p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), "nosuch"});
   ASSERT_TRUE(p.waitForFinished(60000));
   EXPECT_NE(p.readAllStandardOutput().toStdString().find("IdSakuRegexpLine\t'(?!)'\n"), std::string::npos);

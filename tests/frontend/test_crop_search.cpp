@@ -9,9 +9,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <chrono>
+#include <thread>
 
 #include "crop_search_fixture.h"
 #include "database/acis_crop_queries.h"
+#include "foundation/check_tree_view.h"
+#include "foundation/comma_text.h"
 #include "frontend/fra_sakumotsu_base.h"
 #include "frontend/main_pages.h"
 #include "frontend/tekiyo_filter.h"
@@ -367,4 +371,93 @@ TEST(CropSearch, TheCropFrameFeedsTheSearch) {
   const auto want = TCropTab::Count("SELECT count(*) FROM (" + UsesUnder(Prefix12("トマト")) + ")");
   EXPECT_EQ(w.gdTekiyo->RowCount() - 1, want);
   EXPECT_EQ(w.StatusText(3), QString::number(want) + "件");
+}
+
+// A crop ticked in the tree with the upper-group option on: the frame adds the crop's groups,
+// and the grid lists the uses registered for the crop (and the crops below it) and those
+// registered on its groups themselves, not every crop of those groups.
+TEST(CropSearch, ACropTickedWithItsUpperGroupsListsItsOwnUses) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nTushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\nSakumotsuTreeUpperOn=1\n"
+              "SakumotsuTreeAutoTekiyoView=1\n");
+  TfrmMain w;
+  InstallSearchPages(w);
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  auto* cs = dynamic_cast<TCropSearch*>(w.SearchHandler(tiSakumotsu));
+  auto* frame = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(cs, nullptr);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_TRUE(frame->actCheckUpperTree->isChecked());
+  frame->pgSakumotsu->setCurrentIndex(0);
+
+  for (const std::string crop : {"きゅうり", "トマト"}) {
+    frame->actTreeCheckOff->trigger();
+    Pump();
+    QTreeWidgetItem* node = nullptr;
+    ForEachTreeNode(frame->tvSakumotsu, [&](QTreeWidgetItem* n) {
+      if (!node && n->text(0).toStdString() == crop) node = n;
+    });
+    ASSERT_NE(node, nullptr) << crop;
+    const int searches = cs->SearchCount;
+    node->setCheckState(0, Qt::Checked);
+    Pump();
+    EXPECT_EQ(cs->SearchCount, searches + 1) << crop;
+    // The frame chose the crop and its groups.
+    EXPECT_EQ(w.SakumotsuSelection.toStdString(), frame->Selection);
+    EXPECT_GT(CommaTextToList(frame->Selection).size(), 2u) << frame->Selection;
+
+    // Independently: uses on crops whose code lies under the crop's, or on a class above it
+    // (the code cut to 2, 4, 6 or 8 digits) or on its crop group.
+    const std::string of = "(SELECT idsaku FROM m_sakumotsu WHERE sakumotsu = '" + crop + "')";
+    const std::string uses =
+        "SELECT a.bango, a.sakumotsu, a.byochu FROM m_tekiyo a JOIN m_sakumotsu s USING(sakumotsu) WHERE s.idsaku LIKE "
+        "substr(" + of + ",1,12)||'%' OR s.idsaku IN (substr(" + of + ",1,2)||'00000000000000', substr(" + of +
+        ",1,4)||'000000000000', substr(" + of + ",1,6)||'0000000000', substr(" + of +
+        ",1,8)||'00000000') OR s.sakumotsu = (SELECT gunmei FROM m_sakumotsu WHERE sakumotsu = '" + crop + "')";
+    const auto want = AsSet(TCropTab::Rows(uses));
+    ASSERT_FALSE(want.empty()) << crop;
+    // Some of them are registered on a group, not on the crop.
+    EXPECT_GT(TCropTab::Count("SELECT count(*) FROM (" + uses + ") WHERE sakumotsu <> '" + crop + "'"), 0) << crop;
+    std::multiset<std::string> got;
+    for (int r = 1; r < w.gdTekiyo->RowCount(); ++r)
+      got.insert(w.gdTekiyo->Cells(0, r) + "|" + w.gdTekiyo->Cells(1, r) + "|" + w.gdTekiyo->Cells(2, r));
+    EXPECT_EQ(got, want) << crop << ": " << frame->Selection;
+    EXPECT_EQ(w.StatusText(3), QString::number(want.size()) + "件");
+    // Nothing of the sibling crops of the groups.
+    const std::string sibling = crop == "トマト" ? "なす" : "トマト";
+    EXPECT_EQ(TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE sakumotsu = '" + sibling + "'"), 0) << crop;
+  }
+}
+
+// The filter lists are read while the window breathes: a query made meanwhile through the
+// database object (a hint, another list) must neither free their rows nor cut them short.
+TEST(CropSearch, FilterListsSurviveQueriesWhileTheWindowBreathes) {
+  OPEN_CROP_TAB(t);
+  t.Search("ぶどう");
+  const auto pests = TCropTab::Column("SELECT DISTINCT byochu FROM ttTekiyoSaku WHERE byochu <> '' ORDER BY idbyochu");
+  const auto purposes = TCropTab::Column("SELECT DISTINCT mokuteki FROM ttTekiyoSaku WHERE mokuteki <> '' ORDER BY mokuteki");
+  ASSERT_GT(pests.size(), 3u);
+  int pumps = 0;
+  AcisDB->FPump = [&pumps] {
+    if (pumps == 8) return;
+    ++pumps;
+    ASSERT_TRUE(AcisDB->Query("SELECT 1 UNION ALL SELECT 2", false));
+    // Long enough that the next row breathes again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(55));
+  };
+  // The last breath of the search is long enough ago that the first row breathes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(55));
+  t.Cs->FillByochuCombo();
+  t.Cs->FillMokutekiCombo();
+  AcisDB->FPump = nullptr;
+  EXPECT_GT(pumps, 3);
+  ASSERT_EQ(t.W->cbByochu->count(), static_cast<int>(pests.size()) + 1);
+  ASSERT_EQ(t.W->cbMokuteki->count(), static_cast<int>(purposes.size()) + 1);
+  for (size_t i = 0; i < pests.size(); ++i)
+    EXPECT_EQ(t.W->cbByochu->itemText(static_cast<int>(i) + 1).toStdString(), pests[i]);
+  for (size_t i = 0; i < purposes.size(); ++i)
+    EXPECT_EQ(t.W->cbMokuteki->itemText(static_cast<int>(i) + 1).toStdString(), purposes[i]);
 }
