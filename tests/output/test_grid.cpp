@@ -148,7 +148,9 @@ TEST(GridSort, RandomMixedKeysGiveAConsistentStableOrder) {
         cmp = ka < kb ? -1 : ka > kb ? 1 : 0;
       }
       ASSERT_LE(cmp, 0) << "row " << i;
-      if (cmp == 0) ASSERT_LT(std::stoi(tags[i - 1]), std::stoi(tags[i])) << "stability at row " << i;
+      if (cmp == 0) {
+        ASSERT_LT(std::stoi(tags[i - 1]), std::stoi(tags[i])) << "stability at row " << i;
+      }
     }
   }
 }
