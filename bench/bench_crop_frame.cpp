@@ -10,15 +10,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include "database/acis_build.h"
-#include "database/acis_db.h"
+#include "bench_db.h"
+#include "bench_full_db.h"
+#include "bench_stats.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
@@ -28,51 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-bool BuildFullDb(const std::string& dbDir) {
-  const std::string data = std::string(QM_BINARY_DIR) + "/data-full";
-  if (!fs::exists(data + "/mirror/kihon.csv")) {
-    std::printf("generating the full-size register into %s ...\n", data.c_str());
-    const std::string cmd = "/usr/bin/python3 " + std::string(QM_SOURCE_DIR) + "/tools/gen_sample/gen_sample.py --out " +
-                            data + " --size full > /dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
-  }
-  std::printf("building %s/acis.db ...\n", dbDir.c_str());
-  TAcisBuildRequest req;
-  req.DBDir = dbDir;
-  req.Settings.UseLAN = true;
-  req.Settings.dirLAN = data + "/masters";
-  req.Settings.DownloadDir = dbDir + "/download";
-  fs::create_directories(req.Settings.DownloadDir);
-  req.Source = 2;
-  req.KihonFile = data + "/mirror/kihon.csv";
-  req.TekiyoFiles = {data + "/mirror/tekiyo.csv"};
-  TAcisBuildResult r = BuildAcisDatabase(req);
-  if (!r.Ok) std::printf("build failed: %s\n", r.Error.c_str());
-  return r.Ok;
-}
-
 // Rows of a statement read as text: the baseline of a step.
 double RawSql(const std::string& sql, long& rows) {
-  const double t0 = Now();
-  TSQLiteStmt st = AcisDB->FDb->Prepare(sql);
-  rows = 0;
-  size_t bytes = 0;
-  const int cols = st.ColumnCount();
-  while (st.Step()) {
-    ++rows;
-    for (int c = 0; c < cols; ++c) bytes += st.ColumnText(c).size();
-  }
-  if (bytes == 1) std::printf(" ");
-  return Now() - t0;
-}
-
-template <typename F>
-double BestOf(int runs, F f) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) best = std::min(best, f());
-  return best;
+  return ReadAllText(*AcisDB->FDb, sql, rows);
 }
 
 void Line(const char* what, double secs, double base, long rows) {
@@ -95,16 +51,9 @@ int main(int argc, char** argv) {
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
   InitGlobals(fs::temp_directory_path().string());
-  const std::string dbDir = argc > 1 ? argv[1] : std::string(QM_BINARY_DIR) + "/data-full-db";
-  if (!fs::exists(dbDir + "/acis.db")) {
-    fs::create_directories(dbDir);
-    if (!BuildFullDb(dbDir)) return 1;
-  }
-  TAcisDBSettings s;
-  s.DBDir = dbDir;
-  s.DownloadDir = dbDir;
-  s.DBDownSite = 3;
-  AcisDB = std::make_unique<TAcisDB>(dbDir + "/acis.db", s);
+  const std::string dbDir = FullDbDir(argc, argv);
+  if (!EnsureFullDb(dbDir)) return 1;
+  AcisDB = std::make_unique<TAcisDB>(dbDir + "/acis.db", FullDbSettings(dbDir));
 
   long rows = 0;
   TfraSakumotsuBase frame;
@@ -117,11 +66,7 @@ int main(int argc, char** argv) {
   frame.BuildTree();
   const double first = Now() - t0;
   Line("tree build, first (list load + nodes)", first, base, rows);
-  const double again = BestOf(3, [&] {
-    const double t = Now();
-    frame.BuildTree();
-    return Now() - t;
-  });
+  const double again = BestTime(3, [&] { frame.BuildTree(); });
   Line("tree build again (list kept)", again, base, rows);
 
   // One check with the higher groups, as the crop search then reads the text.
@@ -129,11 +74,7 @@ int main(int argc, char** argv) {
   if (!tomato) return 1;
   frame.actCheckUpperTree->setChecked(true);
   frame.actAutoTekiyoView->setChecked(false);
-  const double upBase = BestOf(5, [&] {
-    const double t = Now();
-    AcisDB->UpperGroup("トマト");
-    return Now() - t;
-  });
+  const double upBase = BestTime(5, [&] { AcisDB->UpperGroup("トマト"); });
   const double check = BestOf(5, [&] {
     tomato->setCheckState(0, Qt::Unchecked);
     const double t = Now();
@@ -149,26 +90,14 @@ int main(int argc, char** argv) {
   frame.edtInput->setText("る");
   const std::string sql = SakumotsuSearchSql("る", TCropMatch::Broad);
   const double sBase = BestOf(3, [&] { return RawSql(sql, rows); });
-  const double search = BestOf(3, [&] {
-    const double t = Now();
-    frame.SearchSakumotsu();
-    return Now() - t;
-  });
+  const double search = BestTime(3, [&] { frame.SearchSakumotsu(); });
   Line("name search, broad 'る' into the list", search, sBase, rows);
 
   const double gBase = BestOf(3, [&] { return RawSql("SELECT * FROM spec.tekiyosakumotsu", rows); });
-  const double groups = BestOf(3, [&] {
-    const double t = Now();
-    frame.LoadSpecTables();
-    return Now() - t;
-  });
+  const double groups = BestTime(3, [&] { frame.LoadSpecTables(); });
   Line("crop-group table (whole)", groups, gBase, rows);
   const double cBase = BestOf(3, [&] { return RawSql("SELECT * FROM spec.cvo WHERE sakumotsu != '';", rows); });
-  const double cvo = BestOf(3, [&] {
-    const double t = Now();
-    frame.LoadCvoTable();
-    return Now() - t;
-  });
+  const double cvo = BestTime(3, [&] { frame.LoadCvoTable(); });
   Line("CVO table (all families)", cvo, cBase, rows);
   AcisDB.reset();
   return 0;

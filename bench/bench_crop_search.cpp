@@ -15,64 +15,25 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "database/acis_build.h"
-#include "database/acis_db.h"
+#include "bench_db.h"
+#include "bench_full_db.h"
+#include "bench_stats.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "frontend/crop_search.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-bool BuildFullDb(const std::string& dbDir) {
-  const std::string data = std::string(QM_BINARY_DIR) + "/data-full";
-  if (!fs::exists(data + "/mirror/kihon.csv")) {
-    std::printf("generating the full-size register into %s ...\n", data.c_str());
-    const std::string cmd = "/usr/bin/python3 " + std::string(QM_SOURCE_DIR) + "/tools/gen_sample/gen_sample.py --out " +
-                            data + " --size full > /dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
-  }
-  std::printf("building %s/acis.db ...\n", dbDir.c_str());
-  TAcisBuildRequest req;
-  req.DBDir = dbDir;
-  req.Settings.UseLAN = true;
-  req.Settings.dirLAN = data + "/masters";
-  req.Settings.DownloadDir = dbDir + "/download";
-  fs::create_directories(req.Settings.DownloadDir);
-  req.Source = 2;
-  req.KihonFile = data + "/mirror/kihon.csv";
-  req.TekiyoFiles = {data + "/mirror/tekiyo.csv"};
-  TAcisBuildResult r = BuildAcisDatabase(req);
-  if (!r.Ok) std::printf("build failed: %s\n", r.Error.c_str());
-  return r.Ok;
-}
 
 // The raw SQL of a selection: its uses read from the view, every column as text.
 double RawSql(const std::string& regexp, long& rows) {
-  const double t0 = Now();
-  TSQLiteStmt st = AcisDB->FDb->Prepare(TekiyoSakuSelect(regexp) + ")");
-  rows = 0;
-  size_t bytes = 0;
-  const int cols = st.ColumnCount();
-  while (st.Step()) {
-    ++rows;
-    for (int c = 0; c < cols; ++c) bytes += st.ColumnText(c).size();
-  }
-  if (bytes == 1) std::printf(" ");
-  return Now() - t0;
+  return ReadAllText(*AcisDB->FDb, TekiyoSakuSelect(regexp) + ")", rows);
 }
 
 // The same selection written as one code test on the view (the form that scans every use).
@@ -80,21 +41,7 @@ double RawSqlByCodes(const std::string& regexp) {
   std::string sql = TekiyoSakuSelect(regexp);
   sql = sql.substr(0, sql.find("WHERE sakumotsu IN")) +
         "WHERE idsaku IN (SELECT idsaku FROM m_sakumotsu WHERE idsaku REGEXP " + regexp + ")";
-  const double t0 = Now();
-  TSQLiteStmt st = AcisDB->FDb->Prepare(sql);
-  size_t bytes = 0;
-  const int cols = st.ColumnCount();
-  while (st.Step())
-    for (int c = 0; c < cols; ++c) bytes += st.ColumnText(c).size();
-  if (bytes == 1) std::printf(" ");
-  return Now() - t0;
-}
-
-template <typename F>
-double BestOf(int runs, F f) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) best = std::min(best, f());
-  return best;
+  return ReadAllText(*AcisDB->FDb, sql).first;
 }
 
 }  // namespace
@@ -104,8 +51,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
-  const std::string dbDir = argc > 1 ? argv[1] : std::string(QM_BINARY_DIR) + "/data-full-db";
-  if (!fs::exists(dbDir + "/acis.db") && !BuildFullDb(dbDir)) return 1;
+  const std::string dbDir = FullDbDir(argc, argv);
+  if (!EnsureFullDb(dbDir)) return 1;
 
   // A program folder of its own, so that the settings of a real installation stay untouched.
   QTemporaryDir appDir;
@@ -113,10 +60,8 @@ int main(int argc, char** argv) {
   TfrmMain w;
   if (w.actTsusho->isChecked()) w.actTsusho->trigger();  // the plain views: one row per use
   w.resize(1200, 800);
-  TAcisDBSettings settings;
-  settings.DBDir = dbDir;
+  TAcisDBSettings settings = FullDbSettings(dbDir);
   settings.DownloadDir = appDir.path().toStdString();
-  settings.DBDownSite = 3;  // prebuilt: no master refresh
   AcisDB = std::make_unique<TAcisDB>(dbDir + "/acis.db", settings);
   AcisDB->CreateSessionViews();
   w.LoadMasterLists();
@@ -201,19 +146,13 @@ int main(int argc, char** argv) {
   };
   std::printf("\nfilter changes on the %d-row result (goal < 300 ms each)\n", all);
   {
-    const double t = BestOf(3, [&] {
-      const double t0 = Now();
-      auto tbl = AcisDB->FDb->GetTable("SELECT * FROM " + w.ResultViewName);
-      return Now() - t0;
-    });
+    const double t = BestTime(3, [&] { AcisDB->FDb->GetTable("SELECT * FROM " + w.ResultViewName); });
     std::printf("  baseline: the whole view read (GetTable) %.1f ms\n", t * 1000);
   }
   for (const TFilter& f : filters) {
-    const double t = BestOf(3, [&] {
-      const double t0 = Now();
+    const double t = BestTime(3, [&] {
       f.run();
       QCoreApplication::processEvents();
-      return Now() - t0;
     });
     const bool met = t * 1000 < 300;
     ok = ok && met;

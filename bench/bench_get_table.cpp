@@ -8,36 +8,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_db.h"
+#include "bench_stats.h"
 #include "database/sqlite_db.h"
 
 namespace {
 
 constexpr int kCols = 46;
 const char* const kQuery = "SELECT * FROM tekiyo";
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-long StatusKb(const char* key) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  const size_t n = std::strlen(key);
-  while (std::getline(f, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
 
 // The 46 columns of the search result table, all as text.
 const char* const kColNames[kCols] = {
@@ -103,23 +88,10 @@ std::string Cell(int col, int row, std::mt19937& rng) {
 void BuildDb(const std::string& path, int rows) {
   std::filesystem::remove(path);
   TSQLiteDb db(path);
-  std::string create = "CREATE TABLE tekiyo(";
-  std::string insert = "INSERT INTO tekiyo VALUES(";
-  for (int c = 0; c < kCols; ++c) {
-    create += std::string(c ? ", " : "") + kColNames[c] + " TEXT";
-    insert += c ? ", ?" : "?";
-  }
-  db.ExecSQL(create + ")");
-  db.BeginTransaction();
-  TSQLiteStmt st = db.Prepare(insert + ")");
+  std::vector<std::string> columns;
+  for (const char* name : kColNames) columns.push_back(std::string(name) + " TEXT");
   std::mt19937 rng(42);
-  std::vector<TSQLiteParam> values(kCols);
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < kCols; ++c) values[c] = TSQLiteParam(Cell(c, r, rng));
-    st.Exec(values);
-  }
-  st = TSQLiteStmt();
-  db.Commit();
+  CreateFilledTable(db, "tekiyo", columns, rows, [&](int c, int r) { return TSQLiteParam(Cell(c, r, rng)); });
 }
 
 struct Figures {

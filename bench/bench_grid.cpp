@@ -14,29 +14,20 @@
 #include <QTableWidget>
 #include <QTextStream>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_db.h"
+#include "bench_stats.h"
 #include "database/sqlite_db.h"
 #include "foundation/message_sink.h"
 #include "output/grid_export.h"
 #include "output/xls_string_grid.h"
 
 namespace {
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double RssMb() {
-  std::ifstream f("/proc/self/statm");
-  long pages = 0, rss = 0;
-  f >> pages >> rss;
-  return rss * 4096.0 / (1024 * 1024);
-}
 
 void Trim() { malloc_trim(0); }
 
@@ -92,25 +83,13 @@ std::string CellText(int col, int row, std::mt19937& rng) {
 }
 
 std::unique_ptr<TSQLiteTbl> MakeResult(TSQLiteDb& db, int rows) {
-  std::string create = "CREATE TABLE r(";
-  std::string insert = "INSERT INTO r VALUES(";
-  for (int c = 0; c < kCols; ++c) {
-    create += (c ? ",c" : "c") + std::to_string(c) + (c == 0 ? " INTEGER" : " TEXT");
-    insert += c ? ",?" : "?";
-  }
-  db.ExecSQL(create + ");");
-  db.BeginTransaction();
-  TSQLiteStmt st = db.Prepare(insert + ");");
+  std::vector<std::string> columns;
+  for (int c = 0; c < kCols; ++c) columns.push_back("c" + std::to_string(c) + (c == 0 ? " INTEGER" : " TEXT"));
   std::mt19937 rng(42);
-  std::vector<TSQLiteParam> params(kCols);
-  for (int r = 0; r < rows; ++r) {
-    for (int c = 0; c < kCols; ++c) {
-      std::string t = CellText(c, r, rng);
-      params[c] = c == 0 ? TSQLiteParam(static_cast<int64_t>(std::stoll(t))) : TSQLiteParam(std::move(t));
-    }
-    st.Exec(TSQLiteParams(params.data(), params.size()));
-  }
-  db.Commit();
+  CreateFilledTable(db, "r", columns, rows, [&](int c, int r) {
+    std::string t = CellText(c, r, rng);
+    return c == 0 ? TSQLiteParam(static_cast<int64_t>(std::stoll(t))) : TSQLiteParam(std::move(t));
+  });
   return db.GetTable("SELECT * FROM r");
 }
 

@@ -10,22 +10,18 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "database/perl_regex.h"
 #include "database/sakumotsu_keys.h"
 #include "database/strconv.h"
 
 namespace {
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 std::vector<std::string> CropTexts(int rows) {
   const char* crops[] = {"トマト", "ミニトマト", "なす", "きゅうり", "キャベツ", "はくさい", "だいこん",

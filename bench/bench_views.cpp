@@ -15,66 +15,21 @@
 #include <QApplication>
 #include <QTreeWidget>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "database/acis_build.h"
-#include "database/acis_db.h"
+#include "bench_db.h"
+#include "bench_full_db.h"
+#include "bench_stats.h"
 #include "database/acis_fill.h"
 #include "database/acis_session_views.h"
+#include "database/regex_utils.h"
 #include "database/sakumotsu_tree.h"
 #include "foundation/message_sink.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-long StatusKb(const char* key) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  const size_t n = std::strlen(key);
-  while (std::getline(f, line))
-    if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-  return -1;
-}
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
-}
-
-// Reads every row and every column as text, as a grid would: seconds and row count.
-std::pair<double, long> ReadAll(TSQLiteDb& db, const std::string& sql) {
-  const double t0 = Now();
-  TSQLiteStmt st = db.Prepare(sql);
-  long rows = 0;
-  size_t bytes = 0;
-  const int cols = st.ColumnCount();
-  while (st.Step()) {
-    ++rows;
-    for (int c = 0; c < cols; ++c) bytes += st.ColumnText(c).size();
-  }
-  if (bytes == 1) std::printf(" ");  // keep the reads
-  return {Now() - t0, rows};
-}
-
-double Best(int runs, const std::function<double()>& f) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) best = std::min(best, f());
-  return best;
-}
 
 std::string FillScript(const std::string& where) {
   std::string s =
@@ -94,29 +49,6 @@ std::string FillScript(const std::string& where) {
   return s;
 }
 
-bool BuildFullDb(const std::string& dbDir) {
-  const std::string data = std::string(QM_BINARY_DIR) + "/data-full";
-  if (!fs::exists(data + "/mirror/kihon.csv")) {
-    std::printf("generating the full-size register into %s ...\n", data.c_str());
-    const std::string cmd = "/usr/bin/python3 " + std::string(QM_SOURCE_DIR) + "/tools/gen_sample/gen_sample.py --out " +
-                            data + " --size full > /dev/null";
-    if (std::system(cmd.c_str()) != 0) return false;
-  }
-  std::printf("building %s/acis.db ...\n", dbDir.c_str());
-  TAcisBuildRequest req;
-  req.DBDir = dbDir;
-  req.Settings.UseLAN = true;
-  req.Settings.dirLAN = data + "/masters";
-  req.Settings.DownloadDir = dbDir + "/download";
-  fs::create_directories(req.Settings.DownloadDir);
-  req.Source = 2;
-  req.KihonFile = data + "/mirror/kihon.csv";
-  req.TekiyoFiles = {data + "/mirror/tekiyo.csv"};
-  TAcisBuildResult r = BuildAcisDatabase(req);
-  if (!r.Ok) std::printf("build failed: %s\n", r.Error.c_str());
-  return r.Ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,14 +56,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   TLogMessageSink sink([](const std::string& l) { std::fprintf(stderr, "%s\n", l.c_str()); });
   TScopedMessageSink scoped(&sink);
-  const std::string dbDir = argc > 1 ? argv[1] : std::string(QM_BINARY_DIR) + "/data-full-db";
-  if (!fs::exists(dbDir + "/acis.db") && !BuildFullDb(dbDir)) return 1;
+  const std::string dbDir = FullDbDir(argc, argv);
+  if (!EnsureFullDb(dbDir)) return 1;
 
-  TAcisDBSettings settings;
-  settings.DBDir = dbDir;
-  settings.DownloadDir = dbDir;
-  settings.DBDownSite = 3;
-  TAcisDB db(dbDir + "/acis.db", settings);
+  TAcisDB db(dbDir + "/acis.db", FullDbSettings(dbDir));
   double t0 = Now();
   db.CreateSessionViews();
   std::printf("CreateSessionViews: %.1f ms\n", (Now() - t0) * 1e3);
@@ -156,7 +84,7 @@ int main(int argc, char** argv) {
     for (auto it = all.rbegin(); it != all.rend() && total < target * 9 / 10; ++it) {
       if (total + it->n > target * 11 / 10) continue;
       if (!names.empty()) names += ",";
-      names += Quote(it->name);
+      names += SqlQuote(it->name);
       total += it->n;
     }
     const std::string where = "WHERE sakumotsu IN (" + names + ")";
@@ -164,14 +92,14 @@ int main(int argc, char** argv) {
     db.FDb->ExecAll = true;
     db.FDb->ExecSQL(FillScript(where));
     const double fill = Now() - t0;
-    const double floor = Best(3, [&] { return ReadAll(*db.FDb, "SELECT * FROM m_tekiyo " + where).first; });
-    const long rows = ReadAll(*db.FDb, "SELECT * FROM ttTekiyoSaku").second;
+    const double floor = BestOf(3, [&] { return ReadAllText(*db.FDb, "SELECT * FROM m_tekiyo " + where).first; });
+    const long rows = ReadAllText(*db.FDb, "SELECT * FROM ttTekiyoSaku").second;
     std::printf("selection ~%ld: %ld rows; crop search fill %.1f ms; floor (m_tekiyo alone) %.2f ms\n", target, rows,
                 fill * 1e3, floor * 1e3);
     std::printf("  %-26s %10s %8s\n", "view", "ms", "x floor");
     double worst = 0;
     for (const std::string& v : ResultViewNames()) {
-      const double t = Best(3, [&] { return ReadAll(*db.FDb, "SELECT * FROM " + v).first; });
+      const double t = BestOf(3, [&] { return ReadAllText(*db.FDb, "SELECT * FROM " + v).first; });
       const double ratio = t / floor;
       worst = std::max(worst, ratio);
       std::printf("  %-26s %10.2f %8.2f%s\n", v.c_str(), t * 1e3, ratio, ratio > 3.0 ? "  over 3x" : "");
@@ -183,11 +111,7 @@ int main(int argc, char** argv) {
   // SetGrid of the last (40,000-row) selection, all 46 columns.
   {
     const long rssBefore = StatusKb("VmRSS:");
-    const double tTable = Best(3, [&] {
-      const double a = Now();
-      auto t = db.FDb->GetTable("SELECT * FROM ttTekiyoSaku");
-      return Now() - a;
-    });
+    const double tTable = BestTime(3, [&] { db.FDb->GetTable("SELECT * FROM ttTekiyoSaku"); });
     TGridDataTarget grid("gdTekiyo");
     double tGrid = 1e9;
     size_t gridBytes = 0, tblBytes = 0;
@@ -209,24 +133,16 @@ int main(int argc, char** argv) {
   // Crop tree.
   {
     auto list = NewSakumotsuList();
-    const double tLoad = Best(3, [&] {
+    const double tLoad = BestOf(3, [&] {
       list->Clear();
       const double a = Now();
       list->Load(db);
       return Now() - a;
     });
-    const double tNodes = Best(5, [&] {
-      const double a = Now();
-      auto nodes = BuildSakumotsuTreeNodes(*list);
-      return Now() - a;
-    });
+    const double tNodes = BestTime(5, [&] { BuildSakumotsuTreeNodes(*list); });
     QTreeWidget tree;
     std::vector<QIcon> icons(42);
-    const double tTree = Best(5, [&] {
-      const double a = Now();
-      BuildSakumotsuTree(&tree, db, list, &icons);
-      return Now() - a;
-    });
+    const double tTree = BestTime(5, [&] { BuildSakumotsuTree(&tree, db, list, &icons); });
     std::printf("crop tree: %d crops; list load %.1f ms; nodes %.2f ms; QTreeWidget fill %.1f ms (goal < 100 ms)\n",
                 list->Count(), tLoad * 1e3, tNodes * 1e3, tTree * 1e3);
     if (tTree > 0.1) ++failures;

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "update/xbiff.h"
 #include "update/xls_grid.h"
 
@@ -27,8 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kCols = 25;
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 void WriteCsv(const fs::path& path, int rows) {
   static const char* const kCrops[] = {"稲", "小麦", "だいず", "キャベツ", "はくさい", "トマト", "きゅうり", "りんご"};
