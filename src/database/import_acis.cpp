@@ -48,13 +48,8 @@ class TImportRun {
   }
   ~TImportRun() {
     stmt_ = TSQLiteStmt();
-    if (db_.FDb->InTransaction()) {
-      try {
-        db_.FDb->Commit();  // keeps the rows stored before a failure
-      } catch (...) {
-        db_.FDb->Rollback();
-      }
-    }
+    // Finish commits; an import that ends by an exception leaves nothing half-stored.
+    if (db_.FDb->InTransaction()) db_.FDb->Rollback();
   }
   TSQLiteStmt& Stmt() { return stmt_; }
 
