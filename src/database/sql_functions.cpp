@@ -356,24 +356,34 @@ void Register(sqlite3* db, TSqlFunctionState* state, const char* name, int nArg,
 
 void RegisterSqlFunctions(sqlite3* db) {
   if (!db) return;
+  // Name, argument count (-1: any), scalar function, or aggregate step and final.
+  static const struct {
+    const char* name;
+    int nArg;
+    ScalarFn fn;
+    ScalarFn step = nullptr;
+    FinalFn final = nullptr;
+  } kFunctions[] = {
+      {"strconv", 2, StrconvFunc},
+      {"strconv", 1, StrconvFunc},
+      {"match", 2, MatchFunc},
+      {"match", 3, MatchFunc},
+      {"regexp", 2, RegexpFunc},
+      {"regexp", 3, RegexpFunc},
+      {"concat", -1, ConcatFunc},
+      {"concat", 2, nullptr, ConcatAggStep, ConcatAggFinal},
+      {"concat2", -1, Concat2Func},
+      {"concat2", 2, nullptr, Concat2AggStep, ConcatAggFinal},
+      {"re_replace", 3, ReReplaceFunc},
+      {"extnum", 2, ExtnumFunc},
+      {"extnum", 3, ExtnumFunc},
+      {"ifnullstr", 2, IfnullstrFunc},
+      {"if", 2, IfFunc},
+      {"if", 3, IfFunc},
+      {"explode", 3, ExplodeFunc},
+  };
   auto* state = new TSqlFunctionState;
   state->refs = 1;  // held until the registrations are made
-  Register(db, state, "strconv", 2, StrconvFunc);
-  Register(db, state, "strconv", 1, StrconvFunc);
-  Register(db, state, "match", 2, MatchFunc);
-  Register(db, state, "match", 3, MatchFunc);
-  Register(db, state, "regexp", 2, RegexpFunc);
-  Register(db, state, "regexp", 3, RegexpFunc);
-  Register(db, state, "concat", -1, ConcatFunc);
-  Register(db, state, "concat", 2, nullptr, ConcatAggStep, ConcatAggFinal);
-  Register(db, state, "concat2", -1, Concat2Func);
-  Register(db, state, "concat2", 2, nullptr, Concat2AggStep, ConcatAggFinal);
-  Register(db, state, "re_replace", 3, ReReplaceFunc);
-  Register(db, state, "extnum", 2, ExtnumFunc);
-  Register(db, state, "extnum", 3, ExtnumFunc);
-  Register(db, state, "ifnullstr", 2, IfnullstrFunc);
-  Register(db, state, "if", 2, IfFunc);
-  Register(db, state, "if", 3, IfFunc);
-  Register(db, state, "explode", 3, ExplodeFunc);
+  for (const auto& f : kFunctions) Register(db, state, f.name, f.nArg, f.fn, f.step, f.final);
   ReleaseState(state);
 }

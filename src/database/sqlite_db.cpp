@@ -196,6 +196,13 @@ inline const unsigned char* DecodeCell(const unsigned char* p, CellView* out) {
   }
 }
 
+// A text or blob cell read as a number: in an integer or float column its numeric prefix, as
+// SQLite reads it; in any other column an error.
+void NumericCell(int colType, std::string_view bytes, bool& isInt, int64_t& iv, double& dv) {
+  if (colType != sctInteger && colType != sctFloat) throw ESQLiteException("Not an integer or numeric field");
+  NumericPrefix(bytes, isInt, iv, dv);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -793,13 +800,10 @@ int64_t TSQLiteTbl::FieldAsInteger(int i) const {
     case sctFloat: return RoundToInt64(v.d);
     default: break;
   }
-  // Text or blob in an integer or float column: its numeric prefix, as SQLite reads it.
-  if (FColTypes[i] != sctInteger && FColTypes[i] != sctFloat)
-    throw ESQLiteException("Not an integer or numeric field");
   bool isInt;
   int64_t iv;
   double dv;
-  NumericPrefix(v.bytes, isInt, iv, dv);
+  NumericCell(FColTypes[i], v.bytes, isInt, iv, dv);
   return isInt ? iv : RoundToInt64(dv);
 }
 
@@ -812,12 +816,10 @@ double TSQLiteTbl::FieldAsDouble(int i) const {
     case sctFloat: return v.d;
     default: break;
   }
-  if (FColTypes[i] != sctInteger && FColTypes[i] != sctFloat)
-    throw ESQLiteException("Not an integer or numeric field");
   bool isInt;
   int64_t iv;
   double dv;
-  NumericPrefix(v.bytes, isInt, iv, dv);
+  NumericCell(FColTypes[i], v.bytes, isInt, iv, dv);
   return dv;
 }
 

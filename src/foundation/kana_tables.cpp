@@ -216,13 +216,7 @@ void MapTextAppend(std::string_view in, unsigned flags, std::string& out) {
   const bool lower = flags & kMapLowerCase;
   const bool upper = flags & kMapUpperCase;
   out.reserve(out.size() + n + n / 2);
-  for (size_t i = 0; i < n;) {
-    size_t start = i;
-    char32_t c = DecodeUtf8(s, n, i);
-    if (c == kInvalid) {
-      out.push_back(s[start]);
-      continue;
-    }
+  ForEachCodePoint(in, out, [&](char32_t c, size_t, size_t& i) {
     if (full) {
       if (IsHalfKana(c)) {
         c = ReadHalfKana(s, n, i, c);
@@ -241,11 +235,11 @@ void MapTextAppend(std::string_view in, unsigned flags, std::string& out) {
       if (k) {
         AppendUtf8(out, h[0]);
         if (k == 2) AppendUtf8(out, h[1]);
-        continue;
+        return;
       }
     }
     AppendUtf8(out, c);
-  }
+  });
 }
 
 std::string MapText(std::string_view in, unsigned flags) {

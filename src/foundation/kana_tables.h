@@ -26,6 +26,22 @@ char32_t DecodeUtf8(const char* s, size_t n, size_t& i);
 void AppendUtf8(std::string& out, char32_t c);
 // Number of code points (an invalid byte counts as one).
 size_t Utf8Length(std::string_view s);
+// Walks the code points of in, for the mappings that copy what they cannot read: a byte that
+// does not start a valid sequence is appended to out unchanged; every other code point c,
+// decoded from in[start, i), goes to each(c, start, i), which may move i further on.
+template <class Fn>
+void ForEachCodePoint(std::string_view in, std::string& out, Fn each) {
+  const char* s = in.data();
+  const size_t n = in.size();
+  for (size_t i = 0; i < n;) {
+    const size_t start = i;
+    const char32_t c = DecodeUtf8(s, n, i);
+    if (c == kInvalid)
+      out.push_back(s[start]);
+    else
+      each(c, start, i);
+  }
+}
 
 // ---- single code point tables --------------------------------------------------------------
 

@@ -65,26 +65,20 @@ std::string HalfKanaWalk(std::string_view text, bool asciiToo) {
   out.reserve(text.size() + text.size() / 2);
   const char* s = text.data();
   const size_t n = text.size();
-  for (size_t i = 0; i < n;) {
-    size_t start = i;
-    char32_t c = DecodeUtf8(s, n, i);
-    if (c == kInvalid) {
-      out.push_back(s[start]);
-      continue;
-    }
+  kana::ForEachCodePoint(text, out, [&](char32_t c, size_t start, size_t& i) {
     if (c >= 0xFF61 && c <= 0xFF9D) {  // half-width kana and punctuation, marks excluded
       // The mark is consumed, whether or not the kana has such a form.
       AppendUtf8(out, kana::ReadHalfKana(s, n, i, c, true));
-      continue;
+      return;
     }
     if (asciiToo) {
       if (char a = AsciiOfFullWidth(c)) {
         out.push_back(a);
-        continue;
+        return;
       }
     }
     out.append(s + start, i - start);
-  }
+  });
   return out;
 }
 

@@ -1,6 +1,5 @@
 #include "frontend/frm_byochu.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -8,7 +7,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -20,6 +18,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "frontend/frm_main.h"
+#include "frontend/pest_picker_parts.h"
 #include "frontend/picker_placement.h"
 
 namespace {
@@ -32,14 +31,9 @@ std::string ReplaceAll(std::string s, const std::string& from, const std::string
 }  // namespace
 
 TfrmByochu::TfrmByochu(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
-  setObjectName("frmByochu");
-  setWindowTitle("病害虫選択");
-  if (Owner) setFont(Owner->window()->font());
+  QVBoxLayout* lay = InitPestPickerFrame(this, Owner, "frmByochu");
   setMinimumWidth(236);
   setMaximumWidth(800);
-  auto* lay = new QVBoxLayout(this);
-  lay->setContentsMargins(2, 2, 2, 2);
-  lay->setSpacing(2);
 
   auto* top = new QHBoxLayout;
   btnAdd = new QPushButton("追加", this);
@@ -61,38 +55,26 @@ TfrmByochu::TfrmByochu(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
   inputRow->addWidget(edtInput, 1);
   lay->addLayout(inputRow);
 
-  Splitter1 = new QSplitter(Qt::Vertical, this);
-  Splitter1->setObjectName("Splitter1");
-  Splitter1->setChildrenCollapsible(false);
+  Splitter1 = NewPestPickerSplitter(this);
   lstSakumotsu = new TCheckListBoxEx;
   lstSakumotsu->setObjectName("lstSakumotsu");
   Splitter1->addWidget(lstSakumotsu);
-  auto* lower = new QWidget;
-  auto* ll = new QVBoxLayout(lower);
-  ll->setContentsMargins(0, 0, 0, 0);
-  ll->setSpacing(2);
-  pnlFilter = new QWidget(lower);
-  pnlFilter->setObjectName("pnlFilter");
-  auto* fl = new QHBoxLayout(pnlFilter);
-  fl->setContentsMargins(0, 1, 0, 1);
-  ckAll = new QCheckBox("全て", pnlFilter);
-  ckAll->setObjectName("ckAll");
-  ckAll->setEnabled(false);
-  cboCID = new QComboBox(pnlFilter);
-  cboCID->setObjectName("cboCID");
-  cbOrder = new QComboBox(pnlFilter);
-  cbOrder->setObjectName("cbOrder");
-  cbOrder->addItems({"文字コード順", "ID順"});
-  cbOrder->setCurrentIndex(0);
-  fl->addWidget(ckAll);
-  fl->addWidget(cboCID, 1);
-  fl->addWidget(cbOrder, 1);
-  ll->addWidget(pnlFilter);
-  lstByochu = new TCheckListBoxEx(lower);
-  lstByochu->setObjectName("lstByochu");
-  ll->addWidget(lstByochu, 1);
-  Splitter1->addWidget(lower);
-  Splitter1->setStretchFactor(1, 1);
+  const TPestListPane pane = AddPestListPane(Splitter1, 1, [this](QWidget* panel, QHBoxLayout* row) {
+    ckAll = new QCheckBox("全て", panel);
+    ckAll->setObjectName("ckAll");
+    ckAll->setEnabled(false);
+    cboCID = new QComboBox(panel);
+    cboCID->setObjectName("cboCID");
+    cbOrder = new QComboBox(panel);
+    cbOrder->setObjectName("cbOrder");
+    cbOrder->addItems({"文字コード順", "ID順"});
+    cbOrder->setCurrentIndex(0);
+    row->addWidget(ckAll);
+    row->addWidget(cboCID, 1);
+    row->addWidget(cbOrder, 1);
+  });
+  pnlFilter = pane.pnlFilter;
+  lstByochu = pane.lstByochu;
   lay->addWidget(Splitter1, 1);
   resize(260, 420);
 
@@ -116,17 +98,11 @@ TfrmByochu::TfrmByochu(QWidget* Owner) : QDialog(Owner, Qt::Tool) {
 }
 
 void TfrmByochu::SearchSakumotsu() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   const std::string text = edtInput->text().toStdString();
-  if (!text.empty() && AcisDB) {
-    std::string keys = SakumotsuWordsToKeys(text);
-    keys = ReplaceAll(ReplaceAll(keys, "\\(", "("), "\\)", ")");
-    const std::string sql = "SELECT sakumotsu FROM vg_sakumotsu WHERE " + SakuBetsumeiRegexp(keys, true) + ";";
-    const QSignalBlocker block(lstSakumotsu);
-    lstSakumotsu->clear();
-    for (const std::string& n : QueryColumnUnique(sql, true)) lstSakumotsu->AddItem(QString::fromStdString(n));
-  }
-  QApplication::restoreOverrideCursor();
+  if (text.empty() || !AcisDB) return;
+  std::string keys = SakumotsuWordsToKeys(text);
+  keys = ReplaceAll(ReplaceAll(keys, "\\(", "("), "\\)", ")");
+  FillCropList(lstSakumotsu, "SELECT sakumotsu FROM vg_sakumotsu WHERE " + SakuBetsumeiRegexp(keys, true) + ";");
 }
 
 void TfrmByochu::SearchByochu() {

@@ -1,6 +1,5 @@
 #include "frontend/frm_sakubyochu.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -8,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <set>
@@ -18,19 +16,13 @@
 #include "database/sakumotsu_keys.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/comma_text.h"
+#include "frontend/pest_picker_parts.h"
 #include "frontend/picker_placement.h"
 
 TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
-  setObjectName("frmSakuByochu");
-  setWindowTitle("病害虫選択");
-  if (Owner) setFont(Owner->window()->font());
-  auto* lay = new QVBoxLayout(this);
-  lay->setContentsMargins(2, 2, 2, 2);
-  lay->setSpacing(2);
+  QVBoxLayout* lay = InitPestPickerFrame(this, Owner, "frmSakuByochu");
 
-  Splitter1 = new QSplitter(Qt::Vertical, this);
-  Splitter1->setObjectName("Splitter1");
-  Splitter1->setChildrenCollapsible(false);
+  Splitter1 = NewPestPickerSplitter(this);
   Panel2 = new QWidget;
   Panel2->setObjectName("Panel2");
   auto* p2 = new QVBoxLayout(Panel2);
@@ -50,30 +42,20 @@ TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
   p2->addWidget(lstSakumotu, 1);
   Splitter1->addWidget(Panel2);
 
-  auto* lower = new QWidget;
-  auto* ll = new QVBoxLayout(lower);
-  ll->setContentsMargins(0, 0, 0, 0);
-  ll->setSpacing(2);
-  pnlFilter = new QWidget(lower);
-  pnlFilter->setObjectName("pnlFilter");
-  auto* fl = new QHBoxLayout(pnlFilter);
-  fl->setContentsMargins(0, 0, 0, 0);
-  cboCID = new QComboBox(pnlFilter);
-  cboCID->setObjectName("cboCID");
-  cboCID->addItems({"全て", "病害", "害虫", "雑草", "鳥獣", "その他"});
-  cboCID->setCurrentIndex(0);
-  cboSort = new QComboBox(pnlFilter);
-  cboSort->setObjectName("cboSort");
-  cboSort->addItems({"ID順", "よみ順"});
-  cboSort->setCurrentIndex(0);
-  fl->addWidget(cboCID, 1);
-  fl->addWidget(cboSort, 1);
-  ll->addWidget(pnlFilter);
-  lstByochu = new TCheckListBoxEx(lower);
-  lstByochu->setObjectName("lstByochu");
-  ll->addWidget(lstByochu, 1);
-  Splitter1->addWidget(lower);
-  Splitter1->setStretchFactor(1, 1);
+  const TPestListPane pane = AddPestListPane(Splitter1, 0, [this](QWidget* panel, QHBoxLayout* row) {
+    cboCID = new QComboBox(panel);
+    cboCID->setObjectName("cboCID");
+    cboCID->addItems({"全て", "病害", "害虫", "雑草", "鳥獣", "その他"});
+    cboCID->setCurrentIndex(0);
+    cboSort = new QComboBox(panel);
+    cboSort->setObjectName("cboSort");
+    cboSort->addItems({"ID順", "よみ順"});
+    cboSort->setCurrentIndex(0);
+    row->addWidget(cboCID, 1);
+    row->addWidget(cboSort, 1);
+  });
+  pnlFilter = pane.pnlFilter;
+  lstByochu = pane.lstByochu;
   lay->addWidget(Splitter1, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -146,15 +128,8 @@ bool TfrmSakuByochu::FillByochu(const std::string& SQL) {
 void TfrmSakuByochu::SearchSakumotsu() {
   const std::string text = edtInput->text().toStdString();
   if (text.empty() || !AcisDB) return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const std::string sql =
-      "SELECT sakumotsu FROM m_sakumotsu WHERE " + SakuBetsumeiRegexp(SakumotsuWordsToKeys(text)) + ";";
-  {
-    const QSignalBlocker block(lstSakumotu);
-    lstSakumotu->clear();
-    for (const std::string& name : QueryColumnUnique(sql, true)) lstSakumotu->AddItem(QString::fromStdString(name));
-  }
-  QApplication::restoreOverrideCursor();
+  FillCropList(lstSakumotu,
+               "SELECT sakumotsu FROM m_sakumotsu WHERE " + SakuBetsumeiRegexp(SakumotsuWordsToKeys(text)) + ";");
 }
 
 void TfrmSakuByochu::lstSakumotuClickCheck() {

@@ -11,44 +11,17 @@
 
 #include "common/test_support.h"
 #include "database/sql_functions.h"
+#include "support_sql_db.h"
 
 namespace {
 
-// A connection with the functions registered; Value runs a query and gives the first
-// column of the first row as text ("NULL" for NULL), Error the failure message.
-class FnDb {
+// A connection with the functions registered; queries pass PreconvSql first, as in the
+// program. Value gives the first column of the first row as text ("NULL" for NULL) and adds a
+// failure when the query fails; Error gives the failure message.
+class FnDb : public TSqlTestDb {
  public:
-  FnDb() {
-    EXPECT_EQ(sqlite3_open(":memory:", &db_), SQLITE_OK);
-    RegisterSqlFunctions(db_);
-  }
-  ~FnDb() { sqlite3_close(db_); }
-  sqlite3* db() { return db_; }
+  FnDb() : TSqlTestDb(true) {}
 
-  // Runs sql; returns false with the message on failure.
-  bool Run(const std::string& sql, std::vector<std::vector<std::string>>* rows, std::string* error,
-           std::vector<int>* types = nullptr) {
-    sqlite3_stmt* st = nullptr;
-    std::string text = PreconvSql(sql);
-    if (sqlite3_prepare_v2(db_, text.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      *error = sqlite3_errmsg(db_);
-      return false;
-    }
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(st); ++c) {
-        if (types) types->push_back(sqlite3_column_type(st, c));
-        const unsigned char* t = sqlite3_column_text(st, c);
-        row.push_back(t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(st, c)) : "NULL");
-      }
-      if (rows) rows->push_back(row);
-    }
-    bool ok = rc == SQLITE_DONE;
-    if (!ok) *error = sqlite3_errmsg(db_);
-    sqlite3_finalize(st);
-    return ok;
-  }
   std::string Value(const std::string& sql, int* type = nullptr) {
     std::vector<std::vector<std::string>> rows;
     std::string err;
@@ -66,16 +39,6 @@ class FnDb {
     if (Run(sql, nullptr, &err)) return "<no error>";
     return err;
   }
-  void Exec(const std::string& sql) {
-    char* msg = nullptr;
-    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
-    std::string text = msg ? msg : "";
-    sqlite3_free(msg);
-    ASSERT_EQ(rc, SQLITE_OK) << text;
-  }
-
- private:
-  sqlite3* db_ = nullptr;
 };
 
 struct Expect {

@@ -8,38 +8,12 @@
 
 #include "database/sql_concat.h"
 #include "database/sql_functions.h"
+#include "support_sql_db.h"
 
 namespace {
 
-struct Db {
-  sqlite3* db = nullptr;
-  Db() {
-    sqlite3_open(":memory:", &db);
-    RegisterSqlFunctions(db);
-  }
-  ~Db() { sqlite3_close(db); }
-  std::string Value(const std::string& sql) {
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return std::string("ERR: ") + sqlite3_errmsg(db);
-    std::string out = "<no row>";
-    int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) {
-      const unsigned char* t = sqlite3_column_text(st, 0);
-      out = t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(st, 0)) : "NULL";
-    } else if (rc != SQLITE_DONE) {
-      out = std::string("ERR: ") + sqlite3_errmsg(db);
-    }
-    sqlite3_finalize(st);
-    return out;
-  }
-  void Exec(const std::string& sql) {
-    char* msg = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
-    std::string text = msg ? msg : "";
-    sqlite3_free(msg);
-    ASSERT_EQ(rc, SQLITE_OK) << text;
-  }
-};
+// The joining is tested on the SQL text as written.
+struct Db : TSqlTestDb {};
 
 // The rule as written, without shortcuts.
 std::string NaiveConcat(const std::string& sep, const std::vector<std::string>& values) {
@@ -140,7 +114,7 @@ TEST(SqlConcat, NoLengthOrPieceLimit) {
   EXPECT_EQ(d.Value("select length(concat2(',', code)) from c"), std::to_string(12000 * 17 - 1));
   // A grouped aggregate abandoned after its first row releases every group's state.
   sqlite3_stmt* st = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(d.db, "select g, concat(',', code) from c group by g", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_prepare_v2(d.db(), "select g, concat(',', code) from c group by g", -1, &st, nullptr), SQLITE_OK);
   EXPECT_EQ(sqlite3_step(st), SQLITE_ROW);
   sqlite3_finalize(st);
   // The long list works as a pattern.

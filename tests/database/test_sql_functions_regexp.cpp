@@ -11,41 +11,13 @@
 #include "database/sql_functions.h"
 #include "database/sql_regexp.h"
 #include "database/strconv.h"
+#include "support_sql_db.h"
 
 namespace {
 
-struct Db {
-  sqlite3* db = nullptr;
-  Db() {
-    sqlite3_open(":memory:", &db);
-    RegisterSqlFunctions(db);
-  }
-  ~Db() { sqlite3_close(db); }
-  // First column of the first row as text, "NULL", or "ERR: message".
-  std::string Value(const std::string& sql, const std::vector<std::string>& binds = {}) {
-    sqlite3_stmt* st = nullptr;
-    std::string text = PreconvSql(sql);
-    if (sqlite3_prepare_v2(db, text.c_str(), -1, &st, nullptr) != SQLITE_OK) return std::string("ERR: ") + sqlite3_errmsg(db);
-    for (size_t k = 0; k < binds.size(); ++k)
-      sqlite3_bind_text(st, static_cast<int>(k + 1), binds[k].data(), static_cast<int>(binds[k].size()), SQLITE_TRANSIENT);
-    std::string out = "<no row>";
-    int rc = sqlite3_step(st);
-    if (rc == SQLITE_ROW) {
-      const unsigned char* t = sqlite3_column_text(st, 0);
-      out = t ? reinterpret_cast<const char*>(t) : "NULL";
-      rc = sqlite3_step(st);
-    }
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) out = std::string("ERR: ") + sqlite3_errmsg(db);
-    sqlite3_finalize(st);
-    return out;
-  }
-  void Exec(const std::string& sql) {
-    char* msg = nullptr;
-    int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
-    std::string text = msg ? msg : "";
-    sqlite3_free(msg);
-    ASSERT_EQ(rc, SQLITE_OK) << text;
-  }
+// Queries pass PreconvSql first, as in the program.
+struct Db : TSqlTestDb {
+  Db() : TSqlTestDb(true) {}
 };
 
 std::string Code(int k) {

@@ -9,21 +9,9 @@
 #include <string>
 
 #include "foundation/ini_file.h"
+#include "support_file_bytes.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QByteArray b = f.readAll();
-  return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  QFile f(QString::fromStdString(path));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
 
 class IniFileTest : public ::testing::Test {
  protected:

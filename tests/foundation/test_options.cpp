@@ -15,6 +15,7 @@
 #include "foundation/message_sink.h"
 #include "foundation/options.h"
 #include "foundation/scramble.h"
+#include "support_file_bytes.h"
 
 namespace {
 
@@ -140,19 +141,6 @@ std::vector<Field> Fields() {
       INT("OPTIONS", "TabletSplitterWidth", TabletSplitterWidth, "10", "11"),
       INT("OPTIONS", "TabletTabHeight", TabletTabHeight, "25", "26"),
   };
-}
-
-std::string ReadAll(const std::string& path) {
-  QFile f(QString::fromStdString(path));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QByteArray b = f.readAll();
-  return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  QFile f(QString::fromStdString(path));
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
 TLogMessageSink& Sink() { return dynamic_cast<TLogMessageSink&>(MessageSink()); }

@@ -23,6 +23,7 @@
 #include "database/acis_build.h"
 #include "database/import_rows.h"
 #include "foundation/message_sink.h"
+#include "qmtool_args.h"
 #include "qmtool_commands.h"
 #include "update/data_date.h"
 #include "update/xbiff.h"
@@ -45,32 +46,27 @@ int RunBuild(int argc, char** argv) {
   TAcisBuildRequest req;
   std::string masters, download;
   bool times = false, quiet = false, haveSource = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
+  TQmToolArgs args(argc, argv);
+  for (std::string a; args.Next(a);) {
     std::string v;
-    if (a == "--db" && value(v)) {
+    if (a == "--db" && args.Value(v)) {
       req.DBDir = v;
-    } else if (a == "--masters" && value(v)) {
+    } else if (a == "--masters" && args.Value(v)) {
       masters = v;
-    } else if (a == "--download" && value(v)) {
+    } else if (a == "--download" && args.Value(v)) {
       download = v;
-    } else if (a == "--source" && value(v)) {
+    } else if (a == "--source" && args.Value(v)) {
       if (v != "0" && v != "1" && v != "2") {
         std::fprintf(stderr, "qmtool build: source %s is not supported (0, 1 or 2)\n", v.c_str());
         return 2;
       }
       req.Source = std::atoi(v.c_str());
       haveSource = true;
-    } else if (a == "--kihon" && value(v)) {
+    } else if (a == "--kihon" && args.Value(v)) {
       req.KihonFile = v;
-    } else if (a == "--tekiyo" && value(v)) {
+    } else if (a == "--tekiyo" && args.Value(v)) {
       req.TekiyoFiles.push_back(v);
-    } else if (a == "--date" && value(v)) {
+    } else if (a == "--date" && args.Value(v)) {
       req.DataDate = v;
     } else if (a == "--times") {
       times = true;

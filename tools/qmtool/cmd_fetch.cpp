@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "qmtool_args.h"
 #include "qmtool_commands.h"
 #include "update/http_download.h"
 
@@ -24,29 +25,24 @@ int RunFetch(int argc, char** argv) {
   d.AdjustTimeStamp = true;
   std::string url, file;
   bool verbose = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
+  TQmToolArgs args(argc, argv);
+  for (std::string a; args.Next(a);) {
     std::string v;
     if (a == "--proxy") {
-      if (!value(d.ProxyName)) return Usage();
+      if (!args.Value(d.ProxyName)) return Usage();
     } else if (a == "--proxy-user") {
-      if (!value(v)) return Usage();
+      if (!args.Value(v)) return Usage();
       size_t colon = v.find(':');
       d.ProxyUsername = v.substr(0, colon);
       d.ProxyPassword = colon == std::string::npos ? "" : v.substr(colon + 1);
     } else if (a == "--connect-timeout") {
-      if (!value(v)) return Usage();
+      if (!args.Value(v)) return Usage();
       d.ConnectTimeout = std::atoi(v.c_str());
     } else if (a == "--receive-timeout") {
-      if (!value(v)) return Usage();
+      if (!args.Value(v)) return Usage();
       d.ReceiveTimeout = std::atoi(v.c_str());
     } else if (a == "--ca") {
-      if (!value(d.CaBundle)) return Usage();
+      if (!args.Value(d.CaBundle)) return Usage();
     } else if (a == "-v") {
       verbose = true;
     } else if (url.empty()) {
