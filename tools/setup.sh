@@ -12,7 +12,7 @@ pkgs=(
   libsqlite3-dev sqlite3 libpcre2-dev libcurl4-openssl-dev curl
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-noto-cjk zip unzip python3 iconv-cp932-check-dummy
+  xvfb xauth fonts-noto-cjk zip unzip python3 locales iconv-cp932-check-dummy
 )
 # the last entry above is a placeholder that is filtered out below; iconv's CP932 comes with libc-bin
 pkgs=("${pkgs[@]/iconv-cp932-check-dummy/}")
