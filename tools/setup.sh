@@ -12,17 +12,15 @@ pkgs=(
   libsqlite3-dev sqlite3 libpcre2-dev libcurl4-openssl-dev curl
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-noto-cjk zip unzip python3 locales iconv-cp932-check-dummy
+  xvfb xauth fonts-noto-cjk zip unzip python3 locales openssl
 )
-# the last entry above is a placeholder that is filtered out below; iconv's CP932 comes with libc-bin
-pkgs=("${pkgs[@]/iconv-cp932-check-dummy/}")
+# iconv and its CP932 tables come with libc-bin and libc6.
 if [ "${1:-}" = "--bench" ]; then
   pkgs+=(libreoffice-calc-nogui hyperfine time)
 fi
 
 missing=()
 for p in "${pkgs[@]}"; do
-  [ -z "$p" ] && continue
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
     missing+=("$p")
   fi
