@@ -32,21 +32,9 @@
 namespace {
 
 std::string FillScript(const std::string& where) {
-  std::string s =
-      "DROP TABLE IF EXISTS ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS SELECT bango, shurui, meisho, tsusho, "
-      "idsaku, sakumotsu, idbyochu, byochu, mokuteki, jiki, baisu, ekiryo, hoho, basho, jikan, ondo, dojo, chitai, "
-      "tekiyaku, kongo, kaisu,";
-  for (int i = 1; i <= 5; ++i) {
-    const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n +
-         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
-         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
-         n + ",";
-  }
-  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
-       "ryakusho FROM tekiyo " + where + " ORDER BY bango;"
-       "DROP TABLE IF EXISTS ttTekiyoByochu; CREATE TEMP TABLE ttTekiyoByochu AS SELECT * FROM ttTekiyoSaku;";
-  return s;
+  return "DROP TABLE IF EXISTS ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS " + TekiyoWorkSelect() + where +
+         " ORDER BY bango;DROP TABLE IF EXISTS ttTekiyoByochu; CREATE TEMP TABLE ttTekiyoByochu AS SELECT * FROM "
+         "ttTekiyoSaku;";
 }
 
 }  // namespace

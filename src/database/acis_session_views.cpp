@@ -330,3 +330,32 @@ void TAcisDB::CreateSessionViews() {
   if (DebugMode) Log("CreateSessionViews");
 }
 
+const std::vector<std::string>& TekiyoWorkColumnNames() {
+  static const std::vector<std::string> cols = [] {
+    std::vector<std::string> c = {"bango",  "shurui",   "meisho", "tsusho", "idsaku", "sakumotsu", "idbyochu",
+                                  "byochu", "mokuteki", "jiki",   "baisu",  "ekiryo", "hoho",      "basho",
+                                  "jikan",  "ondo",     "dojo",   "chitai", "tekiyaku", "kongo",   "kaisu"};
+    for (int i = 1; i <= 5; ++i)
+      for (const char* f : {"seibun", "keito", "kaisu", "mid"}) c.push_back(f + std::to_string(i));
+    for (const char* f : {"seizaidokusei", "yoto", "koka", "zaikei", "ryakusho"}) c.push_back(f);
+    return c;
+  }();
+  return cols;
+}
+
+std::string TekiyoWorkSelect(const std::string& LineBreak) {
+  std::string s = "SELECT ";
+  const std::vector<std::string>& cols = TekiyoWorkColumnNames();
+  for (int i = 0; i < 21; ++i) s += cols[static_cast<size_t>(i)] + ",";
+  for (int i = 1; i <= 5; ++i) {
+    if (i > 1) s += LineBreak;
+    const std::string n = std::to_string(i);
+    s += "seibun" + n + ",keito" + n + ",kaisu" + n +
+         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
+         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
+         n + ",";
+  }
+  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
+       "ryakusho FROM tekiyo ";
+  return s;
+}

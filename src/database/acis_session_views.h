@@ -38,6 +38,13 @@ std::string SessionTvSeibunScript(bool WithJpp);
 // afterwards shows once the per-connection objects are created again.
 std::string SessionRacKeitoScript(bool HaveRac2);
 
+// The 46 columns of the search working tables ttTekiyoSaku and ttTekiyoByochu, in order.
+const std::vector<std::string>& TekiyoWorkColumnNames();
+// "SELECT <the 46 columns> FROM tekiyo " as the searches fill their working tables (the RAC
+// code of each ingredient by pest class, the formulation toxicity); LineBreak goes before the
+// second to fifth ingredient group. The caller appends its WHERE.
+std::string TekiyoWorkSelect(const std::string& LineBreak = "");
+
 // Bumped by every CreateSessionViews (run after each creation of the database object): lets
 // caches built from the database, such as the crop list, notice a replaced database.
 unsigned SessionGeneration();

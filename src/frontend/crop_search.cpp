@@ -1,5 +1,7 @@
 #include "frontend/crop_search.h"
 
+#include "database/acis_session_views.h"
+
 #include <sqlite3.h>
 
 #include <QCheckBox>
@@ -45,13 +47,6 @@ std::string Seconds(const char* Label, double S) {
   return std::string(Label) + buf;
 }
 
-std::string MidColumn(int N) {
-  const std::string n = std::to_string(N);
-  return "(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
-         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
-         n + ",";
-}
-
 std::vector<std::string> ComboItemsWithoutAll(const QComboBox* Combo) {
   std::vector<std::string> items;
   for (int i = 0; i < Combo->count(); ++i) {
@@ -67,30 +62,8 @@ std::vector<std::string> ComboItemsWithoutAll(const QComboBox* Combo) {
 // ---------------------------------------------------------------------------------------------
 // SQL texts
 
-const std::vector<std::string>& TekiyoSakuColumnNames() {
-  static const std::vector<std::string> cols = [] {
-    std::vector<std::string> c = {"bango",  "shurui", "meisho", "tsusho",   "idsaku",   "sakumotsu", "idbyochu",
-                                  "byochu", "mokuteki", "jiki", "baisu",    "ekiryo",   "hoho",      "basho",
-                                  "jikan",  "ondo",   "dojo",   "chitai",   "tekiyaku", "kongo",     "kaisu"};
-    for (int i = 1; i <= 5; ++i)
-      for (const char* f : {"seibun", "keito", "kaisu", "mid"}) c.push_back(f + std::to_string(i));
-    for (const char* f : {"seizaidokusei", "yoto", "koka", "zaikei", "ryakusho"}) c.push_back(f);
-    return c;
-  }();
-  return cols;
-}
-
 std::string TekiyoSakuSelect(const std::string& Regexp) {
-  std::string s = "SELECT ";
-  const std::vector<std::string>& cols = TekiyoSakuColumnNames();
-  for (int i = 0; i < 21; ++i) s += cols[static_cast<size_t>(i)] + ",";
-  for (int i = 1; i <= 5; ++i) {
-    if (i > 1) s += kCrLf;
-    const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n + "," + MidColumn(i);
-  }
-  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
-       "ryakusho FROM tekiyo ";
+  std::string s = TekiyoWorkSelect(kCrLf);
   s += kCrLf;
   // The crop names select the uses through the index on m_tekiyo(sakumotsu); the codes keep
   // the selection exact whatever the names.
@@ -111,7 +84,7 @@ std::string QuerySakumotsuKinsetsuScript(const std::string& MainRegexp, const st
   s += std::string("DROP TABLE IF EXISTS t_saku;") + kCrLf + "CREATE TEMP TABLE t_saku AS " + kCrLf +
        TekiyoSakuSelect(MainRegexp) + kCrLf + ")" + kCrLf + " ORDER BY bango;" + kCrLf + "--" + kCrLf;
   std::string cols;
-  for (const std::string& c : TekiyoSakuColumnNames()) cols += (cols.empty() ? "" : ",") + c;
+  for (const std::string& c : TekiyoWorkColumnNames()) cols += (cols.empty() ? "" : ",") + c;
   // t_main holds the products of the selected crops only (taken before the neighbour rows are
   // appended). A neighbour use whose crop is also selected is in t_saku already.
   s += std::string("DROP TABLE IF EXISTS t_main;") + kCrLf +

@@ -21,8 +21,6 @@ class QWidget;
 class TfrmMain;
 class TfrmSakuByochu;
 
-// The 46 columns of ttTekiyoSaku in order (mid1..mid5 by name).
-const std::vector<std::string>& TekiyoSakuColumnNames();
 // "SELECT <columns of ttTekiyoSaku> FROM tekiyo WHERE sakumotsu IN (...) AND idsaku IN (SELECT
 // idsaku FROM m_sakumotsu WHERE idsaku REGEXP <Regexp>" (no closing bracket): the uses on the
 // crops whose codes match; Regexp is a quoted SQL literal.

@@ -30,20 +30,7 @@ std::string One(TAcisDB& db, const std::string& sql) {
 
 // The crop search's own script for one crop code prefix (the columns of the working table).
 std::string FillSaku(const std::string& where) {
-  std::string s =
-      "DROP TABLE IF EXISTS ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS SELECT bango, shurui, meisho, tsusho, "
-      "idsaku, sakumotsu, idbyochu, byochu, mokuteki, jiki, baisu, ekiryo, hoho, basho, jikan, ondo, dojo, chitai, "
-      "tekiyaku, kongo, kaisu,";
-  for (int i = 1; i <= 5; ++i) {
-    const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n +
-         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
-         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
-         n + ",";
-  }
-  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
-       "ryakusho FROM tekiyo " + where + ";";
-  return s;
+  return "DROP TABLE IF EXISTS ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS " + TekiyoWorkSelect() + where + ";";
 }
 
 }  // namespace

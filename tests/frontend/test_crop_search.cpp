@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "crop_search_fixture.h"
+#include "database/acis_session_views.h"
 #include "database/acis_crop_queries.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/comma_text.h"
@@ -58,7 +59,7 @@ std::vector<std::string> Snapshot() {
 
 TEST(CropSearchSql, ScriptsAndFilterStatements) {
   // The working table's 46 columns, and the RAC column of slot 1 as the views expect it.
-  ASSERT_EQ(TekiyoSakuColumnNames().size(), 46u);
+  ASSERT_EQ(TekiyoWorkColumnNames().size(), 46u);
   const std::string script = QuerySakumotsu2("'1301010000010000'");
   EXPECT_EQ(script.rfind("DROP TABLE IF EXISTS ttTekiyoSaku;\r\nCREATE TEMP TABLE ttTekiyoSaku AS \r\nSELECT bango,", 0), 0u);
   EXPECT_NE(script.find("seibun1,keito1,kaisu1,(select if(count(*) > 0, mid, (select max(mid) from raccode where "
