@@ -20,7 +20,7 @@
 #include "foundation/check_tree_view.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 
 namespace fs = std::filesystem;
 

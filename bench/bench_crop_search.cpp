@@ -25,7 +25,7 @@
 #include "bench_stats.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
-#include "frontend/crop_search.h"
+#include "frontend/crop/crop_search.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
 

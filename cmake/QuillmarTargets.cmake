@@ -1,18 +1,27 @@
-# One static library per subsystem: every .cpp of the folder belongs to it, so adding a file
-# needs no CMake edit.
+# One static library per subsystem: every .cpp of the folder and its sub-folders belongs to
+# it, so adding a file needs no CMake edit.
 function(qm_library name dir)
-  file(GLOB _src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
   add_library(${name} STATIC ${_src})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
 endfunction()
 
-# Each tests/<subsystem>/test_*.cpp is its own test program, so a fault in one file never
-# hides the others.  Files named test_web_*.cpp need a display and run under xvfb-run.
+# Each tests/<subsystem>/[<folder>/]test_*.cpp is its own test program, so a fault in one file
+# never hides the others; it is named after its folders (frontend_crop_test_crop_search).
+# support_*.cpp of the folder and of the folders above it (up to tests/) are linked in.
+# Files named test_web_*.cpp need a display and run under xvfb-run.
 function(qm_tests dir)
   cmake_parse_arguments(QT "" "" "LIBS" ${ARGN})
   file(GLOB _tests CONFIGURE_DEPENDS ${dir}/test_*.cpp)
-  file(GLOB _support CONFIGURE_DEPENDS ${dir}/support_*.cpp)
-  get_filename_component(_sub ${dir} NAME)
+  set(_support)
+  set(_d ${dir})
+  while(NOT _d STREQUAL "${CMAKE_SOURCE_DIR}/tests")
+    file(GLOB _s CONFIGURE_DEPENDS ${_d}/support_*.cpp)
+    list(APPEND _support ${_s})
+    get_filename_component(_d ${_d} DIRECTORY)
+  endwhile()
+  file(RELATIVE_PATH _sub ${CMAKE_SOURCE_DIR}/tests ${dir})
+  string(REPLACE "/" "_" _sub ${_sub})
   foreach(_t ${_tests})
     get_filename_component(_n ${_t} NAME_WE)
     set(_exe ${_sub}_${_n})

@@ -5,8 +5,8 @@
 #include <QTabWidget>
 
 #include "database/acis_db.h"
-#include "frontend/crop_search.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/crop_search.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 
 void InstallSearchPages(TfrmMain& Main) {

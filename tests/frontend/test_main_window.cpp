@@ -23,7 +23,7 @@
 #include "database/acis_db.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "frontend/main_services.h"

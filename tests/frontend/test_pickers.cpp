@@ -9,14 +9,14 @@
 #include <QPushButton>
 #include <QSplitter>
 
-#include "crop_search_fixture.h"
+#include "frontend/crop/crop_search_fixture.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/ini_file.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
-#include "frontend/frm_byochu.h"
+#include "frontend/console/frm_byochu.h"
 #include "frontend/frm_sakubyochu.h"
-#include "frontend/frm_tab_byochu_saku.h"
+#include "frontend/pest/frm_tab_byochu_saku.h"
 #include "frontend/frm_yoto.h"
 #include "frontend/frm_zaikei.h"
 #include "frontend/picker_placement.h"

@@ -1,4 +1,4 @@
-#include "frontend/frm_tab_byochu_saku.h"
+#include "frontend/pest/frm_tab_byochu_saku.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "frontend/frm_byochu.h"
+#include "frontend/console/frm_byochu.h"
 
 #include <QCheckBox>
 #include <QComboBox>

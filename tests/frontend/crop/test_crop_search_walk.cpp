@@ -15,13 +15,13 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "crop_search_fixture.h"
+#include "frontend/crop/crop_search_fixture.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/check_tree_view.h"
 #include "frontend/check_picker.h"
-#include "frontend/crop_chooser_views.h"
-#include "frontend/filter_bar_layout.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/crop_chooser_views.h"
+#include "frontend/crop/filter_bar_layout.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/main_pages.h"
 #include "frontend/picker_placement.h"
 

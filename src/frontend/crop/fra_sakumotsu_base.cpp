@@ -1,4 +1,4 @@
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -11,10 +11,10 @@
 
 #include "database/acis_db.h"
 #include "foundation/message_sink.h"
-#include "frontend/crop_search.h"
+#include "frontend/crop/crop_search.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
-#include "support_main_window.h"
+#include "frontend/support_main_window.h"
 
 struct TCropTab {
   TMainWindowFixture Fx;

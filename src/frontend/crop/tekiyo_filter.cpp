@@ -1,4 +1,4 @@
-#include "frontend/tekiyo_filter.h"
+#include "frontend/crop/tekiyo_filter.h"
 
 #include "database/clause_builders.h"
 

@@ -1,4 +1,4 @@
-#include "frontend/crop_chooser_views.h"
+#include "frontend/crop/crop_chooser_views.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 #include "foundation/check_tree_view.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
-#include "frontend/crop_chooser.h"
+#include "frontend/crop/crop_chooser.h"
 
 TAcisDB* ProgramDatabase() { return AcisDB.get(); }
 

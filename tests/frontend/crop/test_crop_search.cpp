@@ -12,14 +12,14 @@
 #include <chrono>
 #include <thread>
 
-#include "crop_search_fixture.h"
+#include "frontend/crop/crop_search_fixture.h"
 #include "database/acis_session_views.h"
 #include "database/acis_crop_queries.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/comma_text.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/main_pages.h"
-#include "frontend/tekiyo_filter.h"
+#include "frontend/crop/tekiyo_filter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frontend/filter_bar_layout.h"
+#include "frontend/crop/filter_bar_layout.h"
 
 #include <QWidget>
 #include <QWidgetItem>

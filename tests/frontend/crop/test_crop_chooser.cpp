@@ -11,8 +11,8 @@
 #include "database/sakumotsu_list.h"
 #include "database/sample_acis_db.h"
 #include "foundation/comma_text.h"
-#include "frontend/crop_chooser.h"
-#include "frontend/crop_chooser_views.h"
+#include "frontend/crop/crop_chooser.h"
+#include "frontend/crop/crop_chooser_views.h"
 
 namespace {
 

@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/crop_chooser.h"
-#include "frontend/crop_chooser_views.h"
+#include "frontend/crop/crop_chooser.h"
+#include "frontend/crop/crop_chooser_views.h"
 
 class QAction;
 class QLineEdit;

@@ -22,7 +22,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 
 namespace {
 

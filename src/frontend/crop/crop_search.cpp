@@ -1,4 +1,4 @@
-#include "frontend/crop_search.h"
+#include "frontend/crop/crop_search.h"
 
 #include "database/acis_session_views.h"
 
@@ -31,7 +31,7 @@
 #include "frontend/frm_zaikei.h"
 #include "frontend/grid_fill_target.h"
 #include "frontend/picker_placement.h"
-#include "frontend/tekiyo_filter.h"
+#include "frontend/crop/tekiyo_filter.h"
 #include "output/xls_string_grid.h"
 
 namespace {

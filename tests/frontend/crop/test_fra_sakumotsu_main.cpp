@@ -12,11 +12,11 @@
 
 #include "database/acis_db.h"
 #include "foundation/check_tree_view.h"
-#include "frontend/fra_sakumotsu_base.h"
+#include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "frontend/search_tab.h"
-#include "support_main_window.h"
+#include "frontend/support_main_window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "frontend/crop_chooser.h"
+#include "frontend/crop/crop_chooser.h"
 
 #include <QString>
 #include <algorithm>
