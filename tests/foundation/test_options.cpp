@@ -81,7 +81,7 @@ std::vector<Field> Fields() {
       BOOL("NET", "UseLAN", UseLAN, "0", "1"),
       BOOL("NET", "OffLine", OffLine, "0", "1"),
       BOOL("NET", "OoConnect", OoConnect, "1", "0"),
-      INT("NET", "DownSite", DownSite, "3", "4"),
+      INT("NET", "DownSite", DownSite, "0", "4"),
       INT("NET", "DownSiteVeskDB", DownSiteVeskDB, "0", "3"),
       STR("NET", "UserSite", UserSite, "http://", "https://example.org/データ/"),
       BOOL("NET", "UseProxyAuth", UseProxyAuth, "0", "1"),
@@ -182,7 +182,7 @@ TEST_F(OptionsTest, LoadWithoutFileGivesEveryDefaultAndCreatesFolders) {
   o.Load();
   for (const Field& f : Fields()) EXPECT_EQ(f.get(o), f.loadDefault) << f.section << "/" << f.key;
   EXPECT_EQ(o.ProxyPassword, "");
-  EXPECT_EQ(o.DBDownSite, 3);
+  EXPECT_EQ(o.DBDownSite, 0);
   EXPECT_EQ(o.DBDir, appDir + "DB");
   EXPECT_EQ(o.DownloadDir, appDir + "Download");
   EXPECT_TRUE(QDir(QString::fromStdString(o.DBDir)).exists());
