@@ -8,6 +8,7 @@
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
+#include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
   TfrmMain* m = &Main;
@@ -33,6 +34,9 @@ void InstallSearchPages(TfrmMain& Main) {
   QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m](bool canSearch) {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyou->setEnabled(canSearch && AcisDB);
   });
+
+  // The pest tab's top row and search in the place of the placeholder row.
+  InstallPestSearch(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
