@@ -128,6 +128,18 @@ TEST(PestSearch, KeywordsAliasesAndPurposesFindTheirUses) {
   EXPECT_TRUE(log.contains("病害虫検索SQL実行時間 "));
   EXPECT_TRUE(log.contains("病害虫検索表示完了時間 "));
 
+  // The RAC codes of the working table are those of the working tables' common select, for
+  // every pest class.
+  t.Search("病 着果促進 アブラムシ");
+  const std::string reference =
+      TekiyoWorkSelect() +
+      "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN "
+      "(SELECT byochu FROM tByochu))";
+  EXPECT_EQ(TPestTab::Count("SELECT count(*) FROM ttTekiyoByochu"), TPestTab::Count("SELECT count(*) FROM (" + reference + ")"));
+  EXPECT_EQ(TPestTab::Count("SELECT count(*) FROM (SELECT * FROM ttTekiyoByochu EXCEPT " + reference + ")"), 0);
+  EXPECT_EQ(TPestTab::Count("SELECT count(*) FROM (" + reference + " EXCEPT SELECT * FROM ttTekiyoByochu)"), 0);
+  EXPECT_GT(TPestTab::Count("SELECT count(DISTINCT substr(idbyochu,1,1)||mid1) FROM ttTekiyoByochu WHERE mid1 NOT NULL"), 2);
+
   // A purpose finds the uses with that purpose.
   t.Search("着果促進");
   ASSERT_FALSE(t.W->gdByochu->isHidden());
