@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <algorithm>
 
 #include "database/acis_session_views.h"
@@ -182,6 +183,15 @@ TEST(PestSearch, NoMatchAndHostileTextClearTheGridAndChangeNoTable) {
     EXPECT_EQ(TPestTab::LastMessage(), "検索条件に一致するデータはありません") << hostile;
   }
   EXPECT_EQ(Snapshot(), before);
+
+  // Ctrl+T as the user presses it, through the window's shortcuts.
+  QApplication::setActiveWindow(t.W.get());
+  t.W->edtByochu->setFocus();
+  t.W->edtByochu->setText("スリップス");
+  const int ctrlT = t.Ps->SearchCount;
+  QTest::keyClick(t.W->edtByochu, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(t.Ps->SearchCount, ctrlT + 1);
+  EXPECT_EQ(t.GridDataRows(), UsesOfWord("スリップス"));
 
   // An empty box: the action is off and Enter does nothing.
   t.W->edtByochu->clear();
