@@ -23,6 +23,7 @@
 #include "frontend/chemical/dlg_yakuzai_sel.h"
 #include "frontend/chemical/product_sheet.h"
 #include "frontend/chemical/yakuzai_sql.h"
+#include "frontend/crop/dlg_sakumotsu.h"
 #include "frontend/frm_main.h"
 #include "frontend/picker_placement.h"
 
@@ -396,7 +397,16 @@ void TChemicalSearch::btnYakuzaiSelClick() {
   if (r == QDialog::Accepted) YakuzaiPickup();
 }
 
-void TChemicalSearch::bYakuzaiTabSakuSelClick() {}
+void TChemicalSearch::bYakuzaiTabSakuSelClick() {
+  if (!AcisDB) return;
+  m_.SakuSelCancelEmpty = false;
+  ShowCropPicker(&m_, m_.eYakuzaiTabSakumotsu, 2, m_.eYakuzaiTabSakumotsu,
+                 [this](const std::string& line) { m_.WriteLog(line); });
+  // Names chosen in the picker need no look-up.
+  if (m_.SakuSelCancelEmpty) return;
+  CropTextResolved = true;
+  YakuzaiPickup();
+}
 
 void TChemicalSearch::pmnSendToTabYakuzaiClick() {
   if (!AcisDB) return;

@@ -21,6 +21,7 @@
 #include "frontend/frm_main.h"
 #include "frontend/grid_fill_target.h"
 #include "frontend/main_widgets.h"
+#include "output/web_lookup.h"
 #include "output/xls_string_grid.h"
 
 using namespace MainWidgets;
@@ -119,6 +120,12 @@ void TProductSheet::BuildSeibunPopup() {
   actGridSeibunCopyALL = item("actGridSeibunCopyALL", "全てコピー");
   pmnSeibunFixedClm = item("pmnSeibunFixedClm", "列固定");
   NpmnSeibunFixedClmOff = item("NpmnSeibunFixedClmOff", "列固定解除");
+  connect(pmnGoogleGridSeibun, &QAction::triggered, this, [this] { WebSearch(&m_, cellText_); });
+  connect(pmnWeblioGridSeibun, &QAction::triggered, this, [this] { SearchWeblio(&m_, cellText_); });
+  connect(pmnPrdbGridSeibun, &QAction::triggered, this, [this] { SearchPrdb(&m_, cellText_); });
+  connect(pmnFcgrGridSeibun, &QAction::triggered, this, [this] { SearchFcgrSite(&m_, cellText_); });
+  connect(pmnNihsGridSeibun, &QAction::triggered, this, [this] { SearchNihs(&m_, cellText_); });
+  connect(pmnGoogleFfcrGridSeibun, &QAction::triggered, this, [this] { SearchFfcrSite(&m_, cellText_); });
   connect(actGridSeibunCopyALL, &QAction::triggered, this, [this] { m_.gdSeibun->CopyClipboard(); });
   connect(pmnSeibunFixedClm, &QAction::triggered, this, [this] {
     TXlsStringGrid* g = m_.gdSeibun;
@@ -138,7 +145,7 @@ void TProductSheet::UpdateGoogleLabel(bool HaveProduct) {
     const std::string name = NameOfItem(cbYakuzai->currentText().toStdString());
     lblGoogle->setText(QString::fromStdString(name) + " をGoogleで検索");
   }
-  const bool on = LookupsOnline() && HaveProduct && lookupsBuilt_;
+  const bool on = LookupsOnline() && HaveProduct;
   lblGoogle->setEnabled(on);
   QFont f = lblGoogle->font();
   f.setUnderline(on);
@@ -332,9 +339,45 @@ void TProductSheet::ShowUses(int64_t Bango) {
 // ---------------------------------------------------------------------------------------------
 // Look-ups, popup, focus
 
-void TProductSheet::txtGoogleClick() {}
+void TProductSheet::txtGoogleClick() {
+  if (!LookupsOnline()) return;
+  const std::string name = NameOfItem(cbYakuzai->currentText().toStdString());
+  if (!name.empty()) WebSearch(&m_, name);
+}
 
-void TProductSheet::pmnGridSeibunPopup(const QPoint& ViewportPos) { (void)ViewportPos; }
+void TProductSheet::pmnGridSeibunPopup(const QPoint& ViewportPos) {
+  TXlsStringGrid* g = m_.gdSeibun;
+  int col = -1, row = -1;
+  const bool onCell = g->CellAt(ViewportPos, col, row) && row >= g->FixedRows() && col >= 0;
+  for (QAction* a : {pmnGoogleGridSeibun, pmnWeblioGridSeibun, pmnPrdbGridSeibun, pmnFcgrGridSeibun,
+                     pmnNihsGridSeibun, pmnGoogleFfcrGridSeibun})
+    a->setVisible(false);
+  if (!onCell) return;
+  m_.SeibunMouseCol = col;
+  m_.SeibunMouseRow = row;
+  const std::string text = g->Cells(col, row);
+  if (text.empty()) return;
+  cellText_ = text;
+  m_.PopupCellText = QString::fromStdString(text);
+  const std::string header = g->Cells(col, 0);
+  const QString t = QString::fromStdString(text);
+  const bool online = LookupsOnline();
+  auto offer = [online](QAction* a, const QString& caption) {
+    a->setText(caption);
+    a->setVisible(true);
+    a->setEnabled(online);
+  };
+  if (header == "有効成分" || header == "総使用回数における有効成分" || header == "ISO物質名") {
+    const QString d = QString::fromStdString(IsoDisplayName(text));
+    offer(pmnGoogleGridSeibun, "「" + t + "」を Google で検索");
+    offer(pmnWeblioGridSeibun, "「" + t + "」を Weblio で検索");
+    offer(pmnPrdbGridSeibun, "「" + d + "」を 日本食品衛生学会残留農薬基準値データベースで検索");
+    offer(pmnFcgrGridSeibun, "「" + d + "」を Google(フジテレビ商品研究所サイト内)で検索");
+  } else if (header == "系統" || header == "RAC系統" || header == "作用点" || header == "作用機構" ||
+             header == "FRACグループ") {
+    offer(pmnGoogleGridSeibun, "「" + t + "」を Google で検索");
+  }
+}
 
 bool TProductSheet::eventFilter(QObject* Watched, QEvent* Event) {
   if (Watched == seizai_ && Event->type() == QEvent::Resize) {

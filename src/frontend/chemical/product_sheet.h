@@ -78,7 +78,7 @@ class TProductSheet : public QObject {
   TfrmMain& m_;
   QObject* seizai_ = nullptr;
   int64_t shown_ = 0;
-  bool lookupsBuilt_ = false;
+  std::string cellText_;  // the ingredient cell of the last popup
 };
 
 // The summary rows' captions (column 0 of gdSeizai).

@@ -7,10 +7,14 @@
 #include <QLabel>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidgetItemIterator>
 
 #include "database/acis_fill.h"
 #include "foundation/check_list_box_ex.h"
+#include "foundation/check_tree_view.h"
 #include "frontend/chemical/chemical_tab_fixture.h"
+#include "frontend/crop/dlg_sakumotsu.h"
+#include "frontend/picker_placement.h"
 
 namespace {
 
@@ -266,4 +270,45 @@ TEST(ChemicalSearch, SendKeywordFromAResultGrid) {
   EXPECT_EQ(t.W->pgSearch->currentIndex(), tiYakuzai);
   EXPECT_EQ(t.W->pgYakuzaiSide->currentWidget(), t.W->tabBango);
   EXPECT_EQ(t.Cs->Sheet->ShownBango(), 2713);
+}
+
+// The crop picker fills the crop edit with names that need no look-up and runs the pickup;
+// a picker closed with nothing chosen runs nothing.
+TEST(ChemicalSearch, CropPickerRunsThePickup) {
+  OPEN_CHEM_TAB(t);
+  struct THook {
+    TPickerModalHook Prev;
+    explicit THook(TPickerModalHook H) : Prev(SetPickerModalHook(std::move(H))) {}
+    ~THook() { SetPickerModalHook(std::move(Prev)); }
+  };
+  {
+    THook hook([](QDialog& d) {
+      auto& p = static_cast<TDlgSakumotsu&>(d);
+      EXPECT_EQ(p.Mode, 2);
+      p.show();
+      p.PageControl->setCurrentIndex(0);
+      for (QTreeWidgetItemIterator it(p.tvSakumotsu); *it; ++it)
+        if ((*it)->text(0) == "なす") p.tvSakumotsu->setCurrentItem(*it);
+      p.btnAdd->click();
+      p.bCancel->click();
+      return static_cast<int>(QDialog::Rejected);
+    });
+    t.Cs->bYakuzaiTabSakuSelClick();
+  }
+  EXPECT_EQ(t.W->eYakuzaiTabSakumotsu->text(), "なす");
+  EXPECT_TRUE(t.Cs->CropTextResolved);
+  EXPECT_EQ(t.Cs->PickupCount, 1);
+  for (const std::string& n : TChemTab::Column("SELECT DISTINCT k.tsusho FROM m_kihon k JOIN m_tekiyo t "
+                                               "USING(bango) WHERE t.sakumotsu = 'なす'"))
+    EXPECT_TRUE(t.ItemSet(t.W->lstTsusho).count(n)) << n;
+  {
+    THook hook([](QDialog& d) {
+      d.show();
+      d.close();
+      return static_cast<int>(QDialog::Rejected);
+    });
+    t.Cs->bYakuzaiTabSakuSelClick();
+  }
+  EXPECT_TRUE(t.W->SakuSelCancelEmpty);
+  EXPECT_EQ(t.Cs->PickupCount, 1);
 }
