@@ -5,6 +5,7 @@
 #include <QTabWidget>
 
 #include "database/acis_db.h"
+#include "frontend/chemical/chemical_search.h"
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
@@ -37,6 +38,9 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // The pest tab's top row and search in the place of the placeholder row.
   InstallPestSearch(Main);
+
+  // The chemical search, its related-product lists and the product sheet on the chemical tab.
+  InstallChemicalSearch(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
