@@ -6,6 +6,7 @@
 
 #include "database/acis_db.h"
 #include "frontend/chemical/chemical_search.h"
+#include "frontend/console/sql_console.h"
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
@@ -13,6 +14,9 @@
 
 void InstallSearchPages(TfrmMain& Main) {
   TfrmMain* m = &Main;
+
+  // The SQL console on the SQL tab (its table list is filled first when a database opens).
+  InstallSqlConsole(Main);
 
   // The crop-selection frame in the place of the crop tab's placeholder.
   auto* frame = new TfraSakumotsuBase;
