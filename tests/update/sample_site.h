@@ -69,4 +69,16 @@ inline bool Zip(const std::string& zip, const std::string& file) {
   return std::system(("zip -q -j '" + zip + "' '" + file + "'").c_str()) == 0;
 }
 
+// An archive holding one file under the given member name, written by Python's zipfile
+// (UTF-8 names carry the zip UTF-8 flag).
+inline bool ZipAs(const std::string& zip, const std::string& file, const std::string& member) {
+  std::error_code ec;
+  fs::create_directories(fs::path(zip).parent_path(), ec);
+  fs::remove(zip, ec);
+  const std::string cmd = "/usr/bin/python3 -c 'import sys, zipfile; "
+                          "zipfile.ZipFile(sys.argv[1], \"w\", zipfile.ZIP_DEFLATED).write(sys.argv[2], sys.argv[3])' '" +
+                          zip + "' '" + file + "' '" + member + "'";
+  return std::system(cmd.c_str()) == 0;
+}
+
 }  // namespace sample_site
