@@ -209,7 +209,7 @@ int TDataUpdateServices::CheckDatabaseState(TfrmMain& Main) {
   // A file that cannot be opened is no usable database.
   if (!OpenAcisDBFor(Main)) return dsInvalid;
   const bool newer = CheckServerUpdate(Main);
-  if (!AcisDB->TableExists("info")) return dsNoInfoTable;
+  if (!AcisDB->TableExists("main.info")) return dsNoInfoTable;  // spec.db has an info table too
   if (!CheckDatabaseTables()) return dsInvalid;
   if (newer) return dsServerNewer;
   if (AcisDB->GetVersion() < TAcisDB::kVersion) return dsOldVersion;

@@ -44,28 +44,6 @@ std::string Sql(const std::string& db, const std::string& sql) { return RunTool(
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// tests/update/http_test_server.py on a free port, serving a folder.
-class TSiteServer {
- public:
-  explicit TSiteServer(const std::string& root) {
-    p_.start("/usr/bin/python3", {QString::fromStdString(SourcePath("tests/update/http_test_server.py")), "--root",
-                                  QString::fromStdString(root)});
-    if (!p_.waitForReadyRead(10000)) return;
-    const QString line = QString::fromUtf8(p_.readLine()).trimmed();
-    if (line.startsWith("PORT ")) port_ = line.mid(5).toInt();
-  }
-  ~TSiteServer() {
-    p_.kill();
-    p_.waitForFinished();
-  }
-  std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  bool Running() const { return port_ > 0; }
-
- private:
-  QProcess p_;
-  int port_ = 0;
-};
-
 class UnattendedUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -74,7 +52,7 @@ class UnattendedUpdate : public ::testing::Test {
     site_ = dir_.path().toStdString() + "/site";
     fs::create_directories(app_);
     ASSERT_TRUE(sample_site::MakeServerTree(site_));
-    server_ = std::make_unique<TSiteServer>(site_);
+    server_ = std::make_unique<sample_site::TSiteServer>(site_);
     ASSERT_TRUE(server_->Running());
     Ini("DownSite=0\n");
   }
@@ -146,7 +124,7 @@ class UnattendedUpdate : public ::testing::Test {
   QTemporaryDir dir_;
   std::string app_, site_, stderr_, base_;
   int published_ = 0;
-  std::unique_ptr<TSiteServer> server_;
+  std::unique_ptr<sample_site::TSiteServer> server_;
 };
 
 }  // namespace
