@@ -19,7 +19,10 @@ inline constexpr const char* SECTION_OPTIONS = "OPTIONS";
 
 inline constexpr const char* INI_FILE_NAME = "quillmar.ini";
 
-// Valid ranges of the stored enumerations (Load clamps into them).
+// Valid ranges of the stored enumerations.  Load puts the default in place of a value beyond
+// the range where the value picks an entry of a table (a source, a mirror, an image size);
+// the display modes and the spreadsheet target keep what the file holds (their users leave
+// everything as it is for a value they do not know).
 inline constexpr int kDownSiteMax = 4;        // data source 0..4
 inline constexpr int kDownSiteVeskDBMax = 3;  // Vesk mirror 0..3
 inline constexpr int kImageSizeMax = 3;       // MenuImageSize, BtnImageSize: 16, 24, 36, 48 px

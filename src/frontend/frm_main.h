@@ -148,6 +148,9 @@ class TfrmMain : public QMainWindow {
   QFont EvenRowFont;
   TXlsStringGrid* TemplateGrid = nullptr;
   QString ServerUpdateDate;
+  // Set by the crop picker when it closes: its choice was empty (the chemical tab then does
+  // not take the crop text as picked).
+  bool SakuSelCancelEmpty = false;
 
   // ---- controls ----
   QTabWidget* pgSearch = nullptr;
