@@ -33,6 +33,8 @@ void InstallSearchPages(TfrmMain& Main) {
   TCropSearch* search = InstallCropSearch(Main);
   search->SelectionText = [frame] { return QString::fromStdString(frame->Selection); };
   search->KinsetsuText = [frame] { return QString::fromStdString(frame->Kinsetsu); };
+  search->SelectionAdded = [frame] { return frame->SelectionAdded; };
+  search->KinsetsuAdded = [frame] { return frame->KinsetsuAdded; };
   QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
   });
