@@ -10,6 +10,7 @@
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_output_actions.h"
 #include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
@@ -47,6 +48,9 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // The chemical search, its related-product lists and the product sheet on the chemical tab.
   InstallChemicalSearch(Main);
+
+  // The export and look-up actions, the result grid window and the use card.
+  InstallOutputActions(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
