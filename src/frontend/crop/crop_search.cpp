@@ -23,6 +23,7 @@
 #include "database/clause_builders.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "foundation/message_sink.h"
 #include "frontend/display_modes.h"
 #include "frontend/frm_main.h"

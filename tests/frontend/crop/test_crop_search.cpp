@@ -17,6 +17,7 @@
 #include "database/acis_crop_queries.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/comma_text.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/main_pages.h"
 #include "frontend/crop/tekiyo_filter.h"
