@@ -60,6 +60,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The lines-per-cell box corrects its text when it loses the focus, also while the window's
+  // children are being destroyed: by then the window no longer listens.
+  if (seGridCellLine) seGridCellLine->disconnect(this);
   FormDestroy();
   if (frmMain == this) frmMain = nullptr;
 }

@@ -24,6 +24,7 @@
 #include "database/acis_db.h"
 #include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_action.h"
 #include "frontend/main_pages.h"
@@ -239,4 +240,35 @@ TEST(MainWindowActions, SaveKeyInTheLogPaneSavesIt) {
   QTest::keyClick(w.gdTekiyo, Qt::Key_S, Qt::ControlModifier);
   TFileDialogPos::AfterShow = nullptr;
   EXPECT_EQ(dialogs, 0);
+}
+
+// The lines-per-cell box in the status bar takes digits typed and the arrow keys, within 1..9.
+TEST(MainWindowActions, LinesPerCellBoxTakesTypedNumbersAndArrows) {
+  TActionWindow t;
+  ASSERT_TRUE(t.Open());
+  TfrmMain& w = *t.W;
+  TWinSpinEdit* se = w.seGridCellLine;
+  ASSERT_TRUE(se->isEnabled());
+  se->setFocus();
+  se->selectAll();
+  QTest::keyClick(se, Qt::Key_3);
+  EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 3);
+  QTest::keyClick(se, Qt::Key_Up);
+  EXPECT_EQ(se->Value(), 4);
+  EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 4);
+  const int beeps = se->BeepCount();
+  QTest::keyClick(se, Qt::Key_A);  // not a digit: refused
+  EXPECT_EQ(se->BeepCount(), beeps + 1);
+  EXPECT_EQ(se->Text(), "4");
+  // Beyond the range: the box comes back to 9 when it loses the focus; the tab never passes 9.
+  se->selectAll();
+  QTest::keyClicks(se, "12");
+  EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 9);
+  w.gdTekiyo->setFocus();
+  EXPECT_EQ(se->Text(), "9");
+  // An emptied box changes nothing.
+  se->setFocus();
+  se->selectAll();
+  QTest::keyClick(se, Qt::Key_Backspace);
+  EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 9);
 }
