@@ -182,8 +182,11 @@ void TChemicalSearch::ConnectControls() {
   for (QListWidget* l : {lstTsushoSeibun, lstTsushoKeito, lstSayoten, lstRac, lstTsushoSeibunPlural, lstRacKeito})
     connect(l, &QListWidget::itemClicked, this, [this, l] { RelatedListClick(l); });
   for (QListWidget* l : {m_.lstTsusho, m_.lstBango, lstTsushoSeibun, lstTsushoKeito, lstSayoten, lstRac,
-                         lstTsushoSeibunPlural, lstRacKeito})
+                         lstTsushoSeibunPlural, lstRacKeito}) {
     l->installEventFilter(this);
+    // One line per item: thousands of items are laid out without measuring each.
+    l->setUniformItemSizes(true);
+  }
 
   connect(cbSeibun, &QComboBox::activated, this, [this] { cbSeibunChange(); });
   connect(cbYakuzaiTabKeito, &QComboBox::activated, this, [this] { cbYakuzaiTabKeitoChange(); });

@@ -137,6 +137,8 @@ void TChemicalSearch::YakuzaiPickup() {
     bool& flag;
     ~TDone() { flag = false; }
   } done{picking_};
+  QElapsedTimer timer;
+  timer.start();
   TBusyGuard busy(m_);
 
   // 1. A chemical text is never restricted by use.
@@ -172,6 +174,7 @@ void TChemicalSearch::YakuzaiPickup() {
     cropNames = Values(sql, false);
   }
 
+  LastCropSeconds = timer.nsecsElapsed() / 1e9;
   // 4. The crop restriction.
   MakeBangoTable(regexp, cropNames);
 
@@ -183,6 +186,7 @@ void TChemicalSearch::YakuzaiPickup() {
     ClearLists();
     return;
   }
+  LastScriptSeconds = timer.nsecsElapsed() / 1e9;
 
   // 6. The lists.
   const std::string tsusho = YakuTsushoSql();
@@ -206,6 +210,7 @@ void TChemicalSearch::YakuzaiPickup() {
   } else {
     ClearLists();
   }
+  LastListSeconds = timer.nsecsElapsed() / 1e9;
   // 7. An exact trade name that is the only result opens at once.
   if (m_.pgYakuzaiSide->currentWidget() == m_.tabTsusho && m_.lstTsusho->count() == 1 &&
       m_.lstTsusho->item(0)->text().toStdString() == E) {
