@@ -2,6 +2,8 @@
 // numbers, the lists of related products and the working tables behind them.
 #include <sqlite3.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -235,6 +237,13 @@ TEST(ChemicalSearch, KeysInTheEditsAndLists) {
   QTest::keyRelease(l, Qt::Key_Down);
   EXPECT_EQ(t.Cs->LastListItem, l->currentItem()->text().toStdString());
   EXPECT_EQ(t.W->mLog->toPlainText().count("FROM m_kihon WHERE tsusho ="), 1);
+  // Ctrl+C in a list copies its item, not the result grid; Ctrl+T runs the pickup.
+  QApplication::clipboard()->clear();
+  QTest::keyClick(l, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), l->currentItem()->text());
+  const int pickups = t.Cs->PickupCount;
+  QTest::keyClick(l, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(t.Cs->PickupCount, pickups + 1);
   // The clear buttons follow the edits.
   EXPECT_FALSE(t.W->bYakuzaiTabYakuzaiClear->isHidden());
   t.W->bYakuzaiTabYakuzaiClear->click();
