@@ -195,13 +195,10 @@ void TChemicalSearch::ConnectControls() {
   connect(cbRacKeito, &QComboBox::activated, this, [this] { cbRacKeitoChange(); });
   connect(lstSeibunPluralCk, &QListWidget::itemChanged, this, [this] { lstSeibunPluralCkClickCheck(); });
 
-  // The search action follows the edits while this tab is shown; other tabs have their own rule.
+  // The search action follows the edits whenever this tab comes to the front (the other tabs
+  // apply their own rule).
   connect(m_.pgSearch, &QTabWidget::currentChanged, this, [this](int tab) {
-    if (!AcisDB) return;
-    if (tab == tiYakuzai)
-      EditChanged(nullptr);
-    else
-      m_.actSearchTekiyou->setEnabled(true);
+    if (tab == tiYakuzai) EditChanged(nullptr);
   });
 }
 

@@ -211,6 +211,14 @@ TEST(ChemicalSearch, UseComboAndCropRestrictTheLists) {
 
 TEST(ChemicalSearch, KeysInTheEditsAndLists) {
   OPEN_CHEM_TAB(t);
+  // The search action follows the two edits on this tab.
+  t.W->pgSearch->setCurrentIndex(tiSakumotsu);
+  t.W->pgSearch->setCurrentIndex(tiYakuzai);
+  EXPECT_FALSE(t.W->actSearchTekiyou->isEnabled());
+  t.W->eYakuzaiTabSakumotsu->setText("トマト");
+  EXPECT_TRUE(t.W->actSearchTekiyou->isEnabled());
+  t.W->eYakuzaiTabSakumotsu->clear();
+  EXPECT_FALSE(t.W->actSearchTekiyou->isEnabled());
   t.W->activateWindow();
   // Enter in the chemical edit runs the pickup and keeps the focus there.
   t.W->eYakuzai->setFocus();
