@@ -102,8 +102,7 @@ bool TChemicalSearch::MakeBangoTable(const std::string& Regexp, const std::vecto
   const std::string script = BangoTableScript(Regexp);
   m_.WriteLog("SQL>" + script);
   const bool ok = RunScript(script);
-  // A failed crop table restricts to nothing rather than to everything.
-  SetRestriction(!Regexp.empty() || !ok, CropNames);
+  SetRestriction(!Regexp.empty(), CropNames);
   return ok;
 }
 
@@ -175,8 +174,11 @@ void TChemicalSearch::YakuzaiPickup() {
   }
 
   LastCropSeconds = timer.nsecsElapsed() / 1e9;
-  // 4. The crop restriction.
-  MakeBangoTable(regexp, cropNames);
+  // 4. The crop restriction (a failure was shown; nothing is listed without it).
+  if (!MakeBangoTable(regexp, cropNames)) {
+    ClearLists();
+    return;
+  }
 
   // 5. The products.
   ++PickupCount;
