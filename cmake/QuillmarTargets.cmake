@@ -27,7 +27,7 @@ function(qm_tests dir)
     set(_exe ${_sub}_${_n})
     add_executable(${_exe} ${_t} ${_support} ${CMAKE_SOURCE_DIR}/tests/common/test_main.cpp)
     target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${_exe} PRIVATE ${QT_LIBS} Qt6::Test GTest::gtest GTest::gmock)
+    target_link_libraries(${_exe} PRIVATE ${QT_LIBS} GTest::gtest GTest::gmock)
     set_target_properties(${_exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)
     target_compile_definitions(${_exe} PRIVATE
       QM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QM_BINARY_DIR="${CMAKE_BINARY_DIR}")

@@ -50,6 +50,17 @@ TOptionData::TOptionData(const std::string& appDir) {
   SetDefaults();
 }
 
+namespace {
+int (*g_defaultDownSiteRule)() = nullptr;
+}  // namespace
+
+int DefaultDownSite() {
+  const int site = g_defaultDownSiteRule ? g_defaultDownSiteRule() : 0;
+  return site >= 0 && site <= kDownSiteMax ? site : 0;
+}
+
+void SetDefaultDownSiteRule(int (*Rule)()) { g_defaultDownSiteRule = Rule; }
+
 void TOptionData::SetDefaults() {
   DownloadDir = AppDir + "Download";
   TemplateDir = AppDir + "Template";
@@ -121,7 +132,7 @@ void TOptionData::Load() {
     UseLAN = ini.ReadBool(N, "UseLAN", false);
     OffLine = ini.ReadBool(N, "OffLine", false);
     OoConnect = ini.ReadBool(N, "OoConnect", true);
-    DownSite = ReadByte(ini, N, "DownSite", 3, kDownSiteMax);
+    DownSite = ReadByte(ini, N, "DownSite", DefaultDownSite(), kDownSiteMax);
     DBDownSite = DownSite;
     DownSiteVeskDB = ReadByte(ini, N, "DownSiteVeskDB", 0, kDownSiteVeskDBMax);
     UserSite = ini.ReadString(N, "UserSite", "http://");

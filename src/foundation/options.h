@@ -32,6 +32,12 @@ inline constexpr int kKeitoViewModeMax = 1;
 inline constexpr int kRecvBufferSizeMax = 2;  // 0 large, 1 medium, 2 small
 inline constexpr int kGridCellLineMax = 9;    // lines per cell 1..9
 
+// The data source (DownSite) of a settings file that names none. The update side installs its
+// rule at start-up (the mirrors' prebuilt databases only once a mirror host is known); without
+// a rule it is 0, the public service's CSV archives.
+int DefaultDownSite();
+void SetDefaultDownSiteRule(int (*Rule)());
+
 class TOptionData {
  public:
   // AppDir is the program folder (program_paths.h); the file is not read.

@@ -81,7 +81,7 @@ std::vector<Field> Fields() {
       BOOL("NET", "UseLAN", UseLAN, "0", "1"),
       BOOL("NET", "OffLine", OffLine, "0", "1"),
       BOOL("NET", "OoConnect", OoConnect, "1", "0"),
-      INT("NET", "DownSite", DownSite, "3", "4"),
+      INT("NET", "DownSite", DownSite, "0", "4"),
       INT("NET", "DownSiteVeskDB", DownSiteVeskDB, "0", "3"),
       STR("NET", "UserSite", UserSite, "http://", "https://example.org/データ/"),
       BOOL("NET", "UseProxyAuth", UseProxyAuth, "0", "1"),
@@ -182,7 +182,7 @@ TEST_F(OptionsTest, LoadWithoutFileGivesEveryDefaultAndCreatesFolders) {
   o.Load();
   for (const Field& f : Fields()) EXPECT_EQ(f.get(o), f.loadDefault) << f.section << "/" << f.key;
   EXPECT_EQ(o.ProxyPassword, "");
-  EXPECT_EQ(o.DBDownSite, 3);
+  EXPECT_EQ(o.DBDownSite, 0);
   EXPECT_EQ(o.DBDir, appDir + "DB");
   EXPECT_EQ(o.DownloadDir, appDir + "Download");
   EXPECT_TRUE(QDir(QString::fromStdString(o.DBDir)).exists());
@@ -253,8 +253,8 @@ TEST_F(OptionsTest, BadAndOutOfRangeValues) {
       // Bytes: the low 8 bits.  Beyond the range, values that pick a table entry give the
       // default; the others stay as stored (their users change nothing for them).
       {"NET", "DownSite", "258", "2", U(&TOptionData::DownSite)},
-      {"NET", "DownSite", "7", "3", U(&TOptionData::DownSite)},
-      {"NET", "DownSite", "-1", "3", U(&TOptionData::DownSite)},
+      {"NET", "DownSite", "7", "0", U(&TOptionData::DownSite)},  // the default source
+      {"NET", "DownSite", "-1", "0", U(&TOptionData::DownSite)},
       {"NET", "DownSiteVeskDB", "200", "0", U(&TOptionData::DownSiteVeskDB)},
       {"VIEW", "MenuImageSize", "9", "0", U(&TOptionData::MenuImageSize)},
       {"VIEW", "BtnImageSize", "4", "0", U(&TOptionData::BtnImageSize)},
@@ -285,7 +285,7 @@ TEST_F(OptionsTest, BadAndOutOfRangeValues) {
   o.Save();
   TIniFile ini(o.IniFileName);
   EXPECT_EQ(ini.ReadString("COLOR", "TekiyouColor", ""), "001A2B3C");
-  EXPECT_EQ(ini.ReadString("NET", "DownSite", ""), "3");
+  EXPECT_EQ(ini.ReadString("NET", "DownSite", ""), "0");
   EXPECT_EQ(ini.ReadString("OPTIONS", "SeibunViewMode", ""), "7");
   EXPECT_EQ(ini.ReadString("OPTIONS", "SpreadSheet", ""), "5");
 }

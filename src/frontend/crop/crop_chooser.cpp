@@ -144,7 +144,7 @@ std::string SakumotsuSearchSql(std::string_view Words, TCropMatch Match) {
   if (Match == TCropMatch::Exact) {
     const std::string cond = SakuMatchList(Words);
     if (cond.empty()) return std::string();
-    return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,rakuyokaju FROM vs_sakumotsu2 WHERE " + cond +
+    return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE " + cond +
            " ORDER BY idsaku;";
   }
   const std::string pattern = SakumotsuSearchPattern(Words, Match);
@@ -152,6 +152,21 @@ std::string SakumotsuSearchSql(std::string_view Words, TCropMatch Match) {
   return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE "
          "strconv(keywords) regexp preconv(" +
          SqlQuote(pattern) + ") ORDER BY idsaku;";
+}
+
+TBoundSql SakumotsuExactSearch(std::string_view Words) {
+  TBoundSql out;
+  std::string cond;
+  for (const std::string& w : WordList(Words)) {
+    if (w.empty()) continue;
+    out.Params.push_back(w);
+    if (!cond.empty()) cond += " or ";
+    cond += "sakumotsu MATCH ?" + std::to_string(out.Params.size());
+  }
+  if (cond.empty()) return out;
+  out.SQL = "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE (" + cond +
+            ") ORDER BY idsaku;";
+  return out;
 }
 
 std::string Beppyo1LgSql(const std::string& Lg) {

@@ -77,8 +77,17 @@ enum class TCropMatch {
 // pattern; several words are alternatives).  "" when the words hold no key.
 std::string SakumotsuSearchPattern(std::string_view Words, TCropMatch Match);
 // The statement of the crop-name search over vs_sakumotsu2 (class, idsaku, toroku, shukakubui,
-// sakumotsu, betsumei and gunmei; rakuyokaju in the exact search), "" for empty words.
+// sakumotsu, betsumei and gunmei, the columns of a crop record), "" for empty words.
 std::string SakumotsuSearchSql(std::string_view Words, TCropMatch Match);
+
+// A statement with its values bound to ?1, ?2, ... in order.
+struct TBoundSql {
+  std::string SQL;
+  std::vector<std::string> Params;
+};
+// The exact search with every word bound ("sakumotsu MATCH ?n" joined by " or "); empty words
+// are left out, and without any word the statement is empty.
+TBoundSql SakumotsuExactSearch(std::string_view Words);
 
 // ---- crop-group table (spec.beppyo1n) -------------------------------------------------------
 

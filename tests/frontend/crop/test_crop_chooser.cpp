@@ -175,7 +175,7 @@ TEST(CropChooser, SearchStatements) {
     }
   }
   EXPECT_EQ(SakumotsuSearchSql("トマト", TCropMatch::Exact),
-            "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,rakuyokaju FROM vs_sakumotsu2 WHERE "
+            "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE "
             "(sakumotsu MATCH 'トマト') ORDER BY idsaku;");
 }
 
