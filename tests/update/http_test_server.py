@@ -20,6 +20,11 @@ Fixed paths:
   /big?size=<n>    200 with n bytes, sent in large writes (benchmark)
   /__log           200, one line per earlier request: "<method> <target> <Proxy-Authorization
                    or -> ims=<If-Modified-Since or ->"
+  /__posts         200, one line per earlier POST: "<target> TAB <Content-Type> TAB <body as
+                   latin-1>"
+
+POST to any path records the request and answers 200 with a small HTML page that shows the
+path and the body ("<p id=\"path\">...</p><p id=\"body\">...</p>", HTML-escaped).
 
 With --root DIR every other path serves DIR/<path> (percent-decoded UTF-8; "." and ".."
 refused) with Last-Modified = the file's modification time, and answers 304 to an
@@ -38,6 +43,7 @@ a tunnel to 127.0.0.1 (any other host is refused with 403).
 import argparse
 import base64
 import email.utils
+import html
 import http.server
 import os
 import select
@@ -58,6 +64,7 @@ BIG = bytearray(b"0123456789abcdef" * 65536)  # 1 MiB pattern
 ROOT = None  # --root: the folder served beside the fixed paths
 log_lock = threading.Lock()
 request_log = []
+post_log = []
 
 
 def not_older(ims, mtime):
@@ -161,6 +168,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_HEAD(self):
         self.do_GET()
 
+    def do_POST(self):
+        self.record()
+        length = int(self.headers.get("Content-Length", "0") or "0")
+        body = self.rfile.read(length) if length > 0 else b""
+        text = body.decode("latin-1")
+        with log_lock:
+            post_log.append("%s\t%s\t%s" % (self.path, self.headers.get("Content-Type", "-"), text))
+        page = ("<html><head><meta charset=\"utf-8\"><title>posted</title></head><body>"
+                "<p id=\"path\">%s</p><p id=\"body\">%s</p></body></html>"
+                % (html.escape(self.path), html.escape(text)))
+        self.send_body(200, page.encode("utf-8"), [("Content-Type", "text/html; charset=utf-8")])
+
     def do_GET(self):
         self.record()
         target = self.path
@@ -213,6 +232,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/__log":
             with log_lock:
                 body = "\n".join(request_log).encode("utf-8")
+            self.send_body(200, body)
+        elif path == "/__posts":
+            with log_lock:
+                body = "\n".join(post_log).encode("latin-1")
             self.send_body(200, body)
         elif ROOT is not None:
             self.send_from_root(path)
