@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package Quillmar needs to build, run, test and benchmark.
-# Skips what is installed; quick when nothing is missing.  Run as root (or with sudo).
+# Skips what is installed; quick when nothing is missing.  Run it as root or as a user who may
+# use sudo: it asks for sudo itself, and only when packages are missing.
 #   tools/setup.sh          build, run and test
 #   tools/setup.sh --bench  also the peers the benchmarks compare against
 set -euo pipefail
@@ -13,10 +14,11 @@ pkgs=(
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk zip unzip python3 python3-html5lib locales openssl
+  python3-openpyxl libreoffice-calc-nogui
 )
 # iconv and its CP932 tables come with libc-bin and libc6.
 if [ "${1:-}" = "--bench" ]; then
-  pkgs+=(libreoffice-calc-nogui hyperfine time)
+  pkgs+=(hyperfine time)
 fi
 
 missing=()
@@ -31,7 +33,14 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    echo "setup: missing packages: ${missing[*]}" >&2
+    echo "setup: run this as root (sudo is not installed) to install them" >&2
+    exit 1
+  fi
+  SUDO="sudo"
+fi
 echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
