@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <stdlib.h>
@@ -13,6 +12,7 @@
 
 #include "foundation/message_sink.h"
 #include "output/grid_export.h"
+#include "output/spreadsheet_launcher.h"
 #include "output/temp_files.h"
 
 namespace {
@@ -64,12 +64,10 @@ int StartProgram(TSpreadSheetKind kind, const std::string& file) {
   if (!FindHtmlSpreadsheetProgram(kind, program)) {
     reason = "表計算ソフトが見つかりません。";
   } else {
-    QStringList args;
-    for (const auto& a : program.Arguments) args << QString::fromStdString(a);
-    args << QString::fromStdString(file);
-    const QString dir = QFileInfo(QString::fromStdString(file)).absolutePath();
-    if (QProcess::startDetached(QString::fromStdString(program.Path), args, dir)) return 1;
-    reason = program.Path + " を起動できません。";
+    TSpreadsheetProgram start;
+    start.Path = program.Path;
+    start.Arguments = program.Arguments;
+    if (StartSpreadsheetProgram(start, file, &reason)) return 1;
   }
   ShowMessageBox(TMsgKind::Error, "Quillmar", SpreadsheetFailureText(kind) + "\r\n" + reason);
   return -1;

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -25,6 +30,7 @@
 
 #include <cstdlib>
 
+#include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
@@ -239,6 +245,82 @@ TEST(WebBrowser, StyleSheetSwitchZoomPlacementAndExportButton) {
   Pump(50);
 }
 
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+ public:
+  std::vector<QUrl> Urls;
+  Q_INVOKABLE void Open(const QUrl& url) { Urls.push_back(url); }
+};
+
+QByteArray FileStart(const QString& path, int n) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.read(n) : QByteArray();
+}
+
+TEST(WebBrowser, SaveAndPrintToPdfAndPreviewAndPageSetup) {
+  TAppFolder app;
+  TGridModel grid;
+  QTemporaryDir out;
+  const QStringList before = TempFilesLeft();
+  QPointer<TfrmWebBrowser> view = NewView(SamplePage(grid));
+  ASSERT_TRUE(view->Show());
+  Sink().Clear();
+
+  // Save: the page as built, under the chosen name.
+  const QString saved = out.path() + "/結果 一覧.html";
+  TFileDialogPos::AfterShow = [&](QFileDialog& d) {
+    d.selectFile(saved);
+    QMetaObject::invokeMethod(&d, "accept");
+  };
+  view->bSave->trigger();
+  QFile f(saved);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll().toStdString(), view->Html);
+  // A save that cannot be written is reported and leaves nothing under the name.
+  const QString bad = out.path() + "/missing-folder/x.html";
+  TFileDialogPos::AfterShow = [&](QFileDialog& d) {
+    d.selectFile(bad);
+    QMetaObject::invokeMethod(&d, "accept");
+  };
+  view->bSave->trigger();
+  TFileDialogPos::AfterShow = nullptr;
+  EXPECT_FALSE(QFileInfo::exists(bad));
+  ASSERT_EQ(Sink().Count(), 1u);
+  EXPECT_EQ(Sink().Messages()[0].text.rfind("HTMLファイルを保存できませんでした。", 0), 0u);
+
+  // Page setup and print run through the dialog hook; print to a PDF file.
+  std::vector<std::string> dialogs;
+  const QString pdf = out.path() + "/printed.pdf";
+  TfrmWebBrowser::DialogHook = [&](QDialog& d) {
+    dialogs.push_back(d.metaObject()->className());
+    if (auto* pd = qobject_cast<QPrintDialog*>(&d)) {
+      pd->printer()->setOutputFormat(QPrinter::PdfFormat);
+      pd->printer()->setOutputFileName(pdf);
+    }
+    return int(QDialog::Accepted);
+  };
+  view->bPageSetup->trigger();
+  view->bPrint->trigger();
+  EXPECT_EQ(FileStart(pdf, 4), "%PDF");
+  if (QPrinterInfo::availablePrinters().isEmpty()) {
+    // Preview without a printer: the page as a PDF in the desktop's viewer.
+    TUrlRecorder rec;
+    QDesktopServices::setUrlHandler("file", &rec, "Open");
+    view->bPreview->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(rec.Urls.size(), 1u);
+    const QString preview = rec.Urls[0].toLocalFile();
+    EXPECT_TRUE(preview.startsWith(QString::fromStdString(PrivateTempDir())));
+    EXPECT_EQ(FileStart(preview, 4), "%PDF");
+  }
+  TfrmWebBrowser::DialogHook = nullptr;
+  EXPECT_EQ(dialogs, (V{"QPageSetupDialog", "QPrintDialog"}));
+  EXPECT_EQ(Sink().Count(), 1u);
+  view->close();
+  Pump(50);
+  EXPECT_EQ(TempFilesLeft(), before);  // page and preview gone
+}
+
 TEST(WebBrowser, SelectAllAndCopyByKeys) {
   TAppFolder app;
   TGridModel grid;
@@ -369,3 +451,5 @@ TEST(WebBrowser, PostedLookUpsReachTheServiceWithTheirExactBody) {
   EXPECT_EQ(second[2].count('&'), 32);
   unsetenv("QUILLMAR_ACIS_BASE");
 }
+
+#include "test_web_browser.moc"
