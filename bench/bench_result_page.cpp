@@ -3,16 +3,17 @@
 // view (Qt WebEngine): shown, its markup taken back, and written as the page a spreadsheet
 // program opens.
 //   result page of 50,000 x 30 written: goal < 1 s
-//   spreadsheet page of the view's 50,000-row markup written: goal < 1 s
-//   (the view's load and markup read-back are printed for reference)
+//   spreadsheet page of the 50,000-row page's markup written: goal < 1 s
+//   (the view's load and markup read-back of a 5,000-row page are printed for reference)
 //
-// usage: bench_result_page [ROWS]    (QT_QPA_PLATFORM=offscreen is set when unset)
+// usage: bench_result_page [ROWS [VIEW_ROWS]]    (QT_QPA_PLATFORM=offscreen is set when unset)
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -90,6 +91,7 @@ int main(int argc, char** argv) {
   TLogMessageSink quiet([](const std::string&) {});
   TScopedMessageSink scoped(&quiet);
   const int rows = argc > 1 ? std::atoi(argv[1]) : 50000;
+  const size_t viewRows = argc > 2 ? static_cast<size_t>(std::atoi(argv[2])) : 5000;
 
   std::vector<std::string> titles;
   for (int c = 0; c < kCols; ++c) titles.push_back("列" + std::to_string(c));
@@ -122,26 +124,37 @@ int main(int argc, char** argv) {
   std::printf("  ours %8.3f s   Python html.escape %8.3f s   goal < 1 s  %s\n", ours, python,
               ours < 1.0 ? "ok" : "MISSED");
 
-  // The HTML view with the same page, and the page handed to a spreadsheet program.
+  // The page handed to a spreadsheet program, from the markup of the 50,000-row page.
   TResultPage page = BuildResultPage(src, "", sskExcel, {"", ""});
+  const std::string markup = TfrmWebBrowser::PageMarkup(page.Page);
+  std::string error, calcPage;
+  const double calcS = BestTime(3, [&] { calcPage = WriteCalcPage(markup, "Quillmar", &error); });
+  if (calcPage.empty()) std::printf("spreadsheet page not written: %s\n", error.c_str());
+  std::printf("spreadsheet page of %d rows written: ours %8.3f s   Python html.escape %8.3f s   goal < 1 s  %s\n",
+              rows, calcS, python, calcS < 1.0 ? "ok" : "MISSED");
+
+  // The HTML view showing a page of viewRows rows and giving its markup back (for reference:
+  // the engine's own load time; a page of 50,000 x 30 cells is more than its page process
+  // holds, and the view then hands over the page as built).
+  TGridModel small;
+  std::vector<std::vector<std::string>> part(data.begin(), data.begin() + std::min<size_t>(data.size(), viewRows));
+  small.Fill(titles, part);
+  src.Grid = &small;
+  TResultPage smallPage = BuildResultPage(src, "", sskExcel, {"", ""});
   auto* view = new TfrmWebBrowser;
-  view->Html = page.Page;
-  view->Body = page.Body;
+  view->Html = smallPage.Page;
+  view->Body = smallPage.Body;
   view->setWindowState(Qt::WindowMinimized);
   double t0 = Now();
   const bool shown = view->Show();
   const double showS = Now() - t0;
-  std::string markup;
+  std::string live;
   t0 = Now();
-  const bool got = shown && view->CurrentMarkup(markup);
+  const bool got = shown && view->CurrentMarkup(live);
   const double markupS = Now() - t0;
-  std::string error, calcPage;
-  const double calcS = BestTime(3, [&] { calcPage = WriteCalcPage(markup, "Quillmar", &error); });
+  const bool gone = view->RendererGone();
   delete view;
-  if (!got || calcPage.empty()) std::printf("the view did not give its markup (%s)\n", error.c_str());
-  std::printf("HTML view: page shown %.3f s, markup read back %.3f s (%.1f MB)\n", showS, markupS,
-              markup.size() / 1048576.0);
-  std::printf("spreadsheet page of %d rows written: ours %8.3f s   Python html.escape %8.3f s   goal < 1 s  %s\n",
-              rows, calcS, python, calcS < 1.0 ? "ok" : "MISSED");
+  std::printf("HTML view of %zu rows: shown %.3f s, markup read back %.3f s (%.1f MB)%s%s\n", part.size(), showS,
+              markupS, live.size() / 1048576.0, got ? "" : "  (no markup)", gone ? "  (page process ended)" : "");
   return 0;
 }

@@ -181,6 +181,7 @@ void TfrmWebBrowser::BuildControls() {
   connect(cbCssFile, &QComboBox::activated, this, [this](int i) { cbCssFileChange(i); });
   connect(WebBrowser->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+      FRendererGone = false;
       FLoading = true;
       DocumentComplete = false;
       InnerHtml.clear();
@@ -191,6 +192,19 @@ void TfrmWebBrowser::BuildControls() {
     FExpectedUrl.clear();
     LoadFinished(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
   });
+  // The engine's page process can end (out of memory on a very large page, a crash): the page
+  // is then as complete as it will get, and nobody may wait for it.
+  connect(WebBrowser->page(), &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+            if (status == QWebEnginePage::NormalTerminationStatus || FClosing) return;
+            FRendererGone = true;
+            FLoading = false;
+            DocumentComplete = true;
+            emit DocumentCompleted();
+            emit Woken();
+            MessageSink().Log("HTML view: page process ended (" + std::to_string(int(status)) + ", " +
+                              std::to_string(code) + ")");
+          });
   connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this,
           [this](const QString& url) { StatusBar->showMessage(url); });
 }
@@ -360,17 +374,42 @@ bool TfrmWebBrowser::WaitForDocument(int timeoutMs) {
 
 bool TfrmWebBrowser::CurrentMarkup(std::string& markup) {
   QPointer<TfrmWebBrowser> self(this);
-  if (!WaitForDocument()) return false;
-  auto result = std::make_shared<std::optional<std::string>>();
-  WebBrowser->page()->runJavaScript("document.documentElement.innerHTML", [self, result](const QVariant& v) {
-    *result = v.toString().toStdString();
-    if (self) emit self->Woken();
-  });
-  if (!WaitFor(self, kMarkupWaitMs, [self, result] { return !self || self->FClosing || result->has_value(); }))
-    return false;
-  if (FClosing || !result->has_value()) return false;
-  markup = **result;
-  return true;
+  if (!WaitForDocument() && (!self || FClosing)) return false;
+  if (!FRendererGone) {
+    auto result = std::make_shared<std::optional<std::string>>();
+    WebBrowser->page()->runJavaScript("document.documentElement.innerHTML", [self, result](const QVariant& v) {
+      *result = v.toString().toStdString();
+      if (self) emit self->Woken();
+    });
+    if (!WaitFor(self, kMarkupWaitMs, [self, result] {
+          return !self || self->FClosing || self->FRendererGone || result->has_value();
+        }))
+      return false;
+    if (FClosing) return false;
+    if (result->has_value() && !(*result)->empty()) {
+      markup = **result;
+      return true;
+    }
+  }
+  // The engine could not give the live document (its page process ended): a page of our own
+  // is handed over as it was built.
+  if (PostData.empty() && !Html.empty()) {
+    markup = PageMarkup(Html);
+    return true;
+  }
+  ShowMessageBox(TMsgKind::Error, "Quillmar", "ページの内容を取得できませんでした。");
+  return false;
+}
+
+std::string TfrmWebBrowser::PageMarkup(const std::string& page) {
+  // What the document element holds: everything between "<html...>" and "</html>".
+  size_t start = page.find("<html");
+  start = start == std::string::npos ? 0 : page.find('>', start);
+  start = start == std::string::npos ? 0 : start + 1;
+  while (start < page.size() && (page[start] == '\r' || page[start] == '\n')) ++start;
+  size_t end = page.rfind("</html>");
+  if (end == std::string::npos || end < start) end = page.size();
+  return page.substr(start, end - start);
 }
 
 void TfrmWebBrowser::closeEvent(QCloseEvent* ev) {

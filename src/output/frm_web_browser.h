@@ -62,9 +62,15 @@ class TfrmWebBrowser : public QWidget {
   // Waits until the page has loaded; false when the window went away or time ran out.
   bool WaitForDocument(int timeoutMs = kLoadWaitMs);
 
-  // The live markup of the document element (waits for the page first); false when there is
-  // none (the window is closing, the page never loaded).
+  // The live markup of the document element (waits for the page first).  When the engine
+  // cannot give it (its page process ended, say on a very large page), a page of our own is
+  // handed over as built (PageMarkup of Html).  False when there is none (the window is
+  // closing, a posted page that never loaded).
   bool CurrentMarkup(std::string& markup);
+  // The part of a page between its "<html>" start tag and "</html>".
+  static std::string PageMarkup(const std::string& page);
+  // The engine's page process ended during the last load.
+  bool RendererGone() const { return FRendererGone; }
 
   // ---- tool bar and actions ----
   void bSaveClick();
@@ -136,5 +142,6 @@ class TfrmWebBrowser : public QWidget {
   bool FStarted = false;
   bool FClosing = false;
   bool FLoading = false;
+  bool FRendererGone = false;
   int FLoadSerial = 0;
 };

@@ -161,6 +161,26 @@ TEST(WebBrowser, ShowsThePageWithTheGridsCellsAndRemovesItsFilesOnClose) {
   EXPECT_EQ(TempFilesLeft(), before);
 }
 
+TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
+  TAppFolder app;
+  TGridModel grid;
+  QPointer<TfrmWebBrowser> view = NewView(SamplePage(grid));
+  ASSERT_TRUE(view->Show());
+  // The engine's page process ends, as it does when a page is too large for it.
+  view->WebBrowser->load(QUrl("chrome://crash"));
+  for (int i = 0; i < 1000 && !view->RendererGone(); ++i) Pump(10);
+  ASSERT_TRUE(view->RendererGone());
+  EXPECT_TRUE(view->WaitForDocument(5000));
+  std::string markup;
+  ASSERT_TRUE(view->CurrentMarkup(markup));
+  EXPECT_EQ(markup, TfrmWebBrowser::PageMarkup(view->Html));
+  EXPECT_EQ(markup.rfind("<head>", 0), 0u);
+  EXPECT_NE(markup.find("&lt;/table&gt;トマト"), std::string::npos);
+  EXPECT_EQ(markup.find("</html>"), std::string::npos);
+  view->close();
+  Pump(50);
+}
+
 TEST(WebBrowser, ClosingOrFreeingDuringTheLoadEndsTheWaitSafely) {
   TAppFolder app;
   TGridModel grid;
