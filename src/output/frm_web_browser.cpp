@@ -61,6 +61,8 @@ bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<b
 TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
   setObjectName("frmWebBrowser");
   setAttribute(Qt::WA_DeleteOnClose);
+  // An open view does not keep the program running once the main window has closed.
+  setAttribute(Qt::WA_QuitOnClose, false);
   // A window of its own (own task-bar button), freed with its owner.
   if (owner) connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
   BuildControls();
@@ -320,7 +322,9 @@ bool TfrmWebBrowser::Show() {
   if (!self) return false;
   if (!PostData.empty()) return true;
   // The load starts from the event loop; wait for it and for the page.
-  if (!WaitFor(self, kLoadWaitMs, [self] { return !self || self->FClosing || (self->FStarted && self->DocumentComplete && !self->FLoading); }))
+  if (!WaitFor(self, kLoadWaitMs, [self] {
+        return !self || self->FClosing || (self->FStarted && self->DocumentComplete && !self->FLoading);
+      }))
     return false;
   return DocumentComplete && !FClosing;
 }
@@ -367,7 +371,8 @@ void TfrmWebBrowser::LoadFinished(bool ok) {
 
 bool TfrmWebBrowser::WaitForDocument(int timeoutMs) {
   QPointer<TfrmWebBrowser> self(this);
-  if (!WaitFor(self, timeoutMs, [self] { return !self || self->FClosing || (self->DocumentComplete && !self->FLoading); }))
+  if (!WaitFor(self, timeoutMs,
+               [self] { return !self || self->FClosing || (self->DocumentComplete && !self->FLoading); }))
     return false;
   return DocumentComplete && !FClosing;
 }
