@@ -116,6 +116,12 @@ class TAcisDB {
   TImportResult ImportTekiyoCsv(const std::string& FileName);
   static int64_t LineCount(const std::string& FileName);
 
+  // JPP-NET import into jpp.db (jpp_import.cpp). True when the whole file was imported; a
+  // wrong file, a bad line or an SQL failure is reported and leaves the old table as it was.
+  bool AttachJppForImport();
+  bool ImportJppSeizaiCsv(const std::string& FileName, TImportResult* Result = nullptr);
+  bool ImportJppSeibunCsv(const std::string& FileName, TImportResult* Result = nullptr);
+
   // Master-table refresh from script files (master_refresh.cpp).
   bool DownloadSqlFile(const std::string& FileName, const std::string& LocalFile);
   bool RunSqlFile(const std::string& FileName, int Encoding);
