@@ -94,6 +94,23 @@ void TUpdateRunner::Log(const std::string& Line) {
   if (sinks_.Log) sinks_.Log(Line);
 }
 
+void TUpdateRunner::LogLines(const std::string& Prefix, const std::string& Text) {
+  size_t pos = 0;
+  bool any = false;
+  while (pos < Text.size()) {
+    size_t nl = Text.find('\n', pos);
+    std::string line = Text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) {
+      Log(Prefix + line);
+      any = true;
+    }
+    if (nl == std::string::npos) break;
+    pos = nl + 1;
+  }
+  if (!any) Log(Prefix);
+}
+
 std::string TUpdateRunner::LogText() const {
   std::string out;
   for (const std::string& l : log_) out += l + "\n";
@@ -472,12 +489,12 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
     std::string msg;
     const bool ok = ExtractArchive(archive, options_.DownloadDir, &msg, &hooks);
     if (ok) {
-      Log(archive + ": " + msg);
+      LogLines(archive + ": ", msg);
     } else {
       good = false;
       DoAbort();
       Log("解凍作業中止");
-      Log(archive + ": " + msg);
+      LogLines(archive + ": ", msg);
       // The broken copy carries the server's time: without it the next run fetches it again.
       fs::remove(archive, ec);
       break;
@@ -521,7 +538,7 @@ bool TUpdateRunner::UnpackDB() {
     // Each archive replaces its database by rename once it was unpacked whole; the open
     // AcisDB keeps reading the previous file until it is reopened below.
     const bool ok = ExtractDatabaseArchive(DownloadFile(name), options_.DBDir, &msg, &hooks);
-    Log(std::string(name) + ": " + msg);
+    LogLines(std::string(name) + ": ", msg);
     Highlight(name, false);
     if (!ok) {
       std::error_code ec;

@@ -92,6 +92,8 @@ class TUpdateRunner {
 
   // ---- log ----
   void Log(const std::string& Line);
+  // Prefix and each line of a multi-line text (the archiver's output), empty lines dropped.
+  void LogLines(const std::string& Prefix, const std::string& Text);
   // The whole log, one line per line ending in "\n".
   std::string LogText() const;
   // Writes the whole log into FileName (through a temporary file). False when it cannot.

@@ -3,6 +3,7 @@
 // HTTP server's --root or as a shared folder: the public service's pages and archives under
 // ddata/, and a mirror's files (toroku.zip, update.txt, the master scripts and, on demand,
 // the prebuilt databases) under data/.
+#include <QProcess>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -68,5 +69,42 @@ inline bool Zip(const std::string& zip, const std::string& file) {
   fs::remove(zip, ec);
   return std::system(("zip -q -j '" + zip + "' '" + file + "'").c_str()) == 0;
 }
+
+// An archive holding one file under the given member name, written by Python's zipfile
+// (UTF-8 names carry the zip UTF-8 flag).
+inline bool ZipAs(const std::string& zip, const std::string& file, const std::string& member) {
+  std::error_code ec;
+  fs::create_directories(fs::path(zip).parent_path(), ec);
+  fs::remove(zip, ec);
+  const std::string cmd = "/usr/bin/python3 -c 'import sys, zipfile; "
+                          "zipfile.ZipFile(sys.argv[1], \"w\", zipfile.ZIP_DEFLATED).write(sys.argv[2], sys.argv[3])' '" +
+                          zip + "' '" + file + "' '" + member + "'";
+  return std::system(cmd.c_str()) == 0;
+}
+
+// tests/update/http_test_server.py on a free port of 127.0.0.1 serving a folder, for tests
+// that do not link the update tests' server support.
+class TSiteServer {
+ public:
+  explicit TSiteServer(const std::string& root) {
+    p_.start("/usr/bin/python3", {QString::fromStdString(SourcePath("tests/update/http_test_server.py")), "--root",
+                                  QString::fromStdString(root)});
+    if (!p_.waitForReadyRead(10000)) return;
+    const QString line = QString::fromUtf8(p_.readLine()).trimmed();
+    if (line.startsWith("PORT ")) port_ = line.mid(5).toInt();
+  }
+  ~TSiteServer() {
+    p_.kill();
+    p_.waitForFinished();
+  }
+  TSiteServer(const TSiteServer&) = delete;
+  TSiteServer& operator=(const TSiteServer&) = delete;
+  std::string Base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  bool Running() const { return port_ > 0; }
+
+ private:
+  QProcess p_;
+  int port_ = 0;
+};
 
 }  // namespace sample_site
