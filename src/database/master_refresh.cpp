@@ -11,6 +11,7 @@
 #include "database/acis_schema.h"
 #include "database/file_copy.h"
 #include "database/import_reader.h"
+#include "database/lookup_indexes.h"
 #include "database/sql_functions.h"
 #include "foundation/message_sink.h"
 
@@ -231,7 +232,7 @@ bool TAcisDB::RunScriptText(const std::string& Text, const std::string& Title) {
     RunScriptInTransaction(*FDb, Text);
     return true;
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, Title);
+    SqlFailure(e, Title);
     return false;
   }
 }
@@ -262,9 +263,14 @@ bool TAcisDB::RefreshMaster(const TMasterScript& M) {
   if (!changed && M.Table && TableExists(M.Table)) return false;
   const std::string run = changed ? FPendingNew : local;
   bool ok = RunSqlFile(run, M.Encoding);
+  // The script replaced its tables: their look-up indexes go with them.
+  if (ok) CreateLookupIndexes(*FDb, [this](const std::string& l) { Log(l); });
   if (changed) {
     std::error_code ec;
-    if (ok) {
+    if (ok && FSettings.DeferScriptCopies) {
+      // A build: the new copy takes its place only when the build's databases do.
+      FDeferredCopies.emplace_back(FPendingNew, local);
+    } else if (ok) {
       fs::rename(FPendingNew, local, ec);
       if (ec) Log(local + " を置き換えられません: " + ec.message());
     } else {
@@ -351,9 +357,11 @@ void TAcisDB::UpdateKihonKoka() {
   for (int m = 4; m <= 32768; m *= 2)
     s += ", (select koka from spec.koka where kokaid = idkoka & " + std::to_string(m) + ")";
   s += ");\n"
-       "-- effect text into the product table\n"
+       "-- effect text into the product table, only where it changed: a start with unchanged\n"
+       "-- classification data writes nothing\n"
        "create index if not exists t_koka_bango on t_koka (bango);\n"
-       "update m_kihon set koka = (select koka from t_koka where bango = m_kihon.bango);\n"
+       "update m_kihon set koka = (select koka from t_koka where bango = m_kihon.bango) where koka is not "
+       "(select koka from t_koka where bango = m_kihon.bango);\n"
        "drop table if exists t_koka;\n";
   try {
     FDb->ExecAll = true;
@@ -362,6 +370,6 @@ void TAcisDB::UpdateKihonKoka() {
     FDb->ExecSQL(s);
     Log("m_kihon koka 更新");
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, "m_kihon koka 更新 SQL実行");
+    SqlFailure(e, "m_kihon koka 更新 SQL実行");
   }
 }

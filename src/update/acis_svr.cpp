@@ -13,6 +13,7 @@
 
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "foundation/stale_files.h"
 #include "update/archive_7zip.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
@@ -305,7 +306,7 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
   };
   if (!FileExists(archive)) return fail(archive + " なし");
   EnsureFolder(dbFolder);
-  std::string pattern = JoinFolder(dbFolder, ".qm-install-XXXXXX");
+  std::string pattern = JoinFolder(dbFolder, ".qm-install-" + OwnerTag() + "-XXXXXX");
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!::mkdtemp(buf.data())) return fail(dbFolder + " に一時フォルダを作成できません");

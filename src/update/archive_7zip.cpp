@@ -17,6 +17,7 @@
 #include <set>
 
 #include "database/import_reader.h"  // IsValidUtf8
+#include "foundation/stale_files.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail("cannot create folder " + folder);
 
-  std::string pattern = folder + "/.qm-unpack-XXXXXX";
+  std::string pattern = folder + "/.qm-unpack-" + OwnerTag() + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!::mkdtemp(buf.data())) return fail(std::string("cannot create a temporary folder: ") + std::strerror(errno));

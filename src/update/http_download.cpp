@@ -16,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/stale_files.h"
 #include "update/http_date.h"
 
 namespace {
@@ -335,7 +336,8 @@ class TempFileSink {
 
   bool Open() {
     if (target_.empty()) return false;  // no file name: nothing can be saved
-    std::string pattern = target_ + ".part-XXXXXX";
+    // The process id in the name lets the next start remove what a killed run left.
+    std::string pattern = target_ + ".part-" + OwnerTag() + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
