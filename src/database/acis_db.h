@@ -194,6 +194,7 @@ class TAcisDB {
   std::string FPendingLocal, FPendingNew;
   std::vector<std::pair<std::string, std::string>> FDeferredCopies;
   std::string FFirstSqlError;
+  bool FScriptFault = false;  // the last script failed by its own SQL (not the disk, a lock...)
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

@@ -168,8 +168,9 @@ int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
       std::string stmtText(p, tail ? static_cast<size_t>(tail - p) : static_cast<size_t>(end - p));
       if (rc != SQLITE_OK) {
         std::string msg = Db.ErrorText("Error executing SQL", stmtText);
+        const int code = Db.LastErrorCode();
         sqlite3_finalize(st);
-        throw ESQLiteException(msg);
+        throw ESQLiteException(msg, code);
       }
       if (!st) break;  // only blanks or comments left
       p = tail;
@@ -182,8 +183,9 @@ int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
       }
       if (rc != SQLITE_DONE) {
         std::string msg = Db.ErrorText("Error executing SQL statement", stmtText);
+        const int code = Db.LastErrorCode();
         sqlite3_finalize(st);
-        throw ESQLiteException(msg);
+        throw ESQLiteException(msg, code);
       }
       sqlite3_finalize(st);
       ++count;
@@ -276,10 +278,13 @@ bool TAcisDB::RunSqlFile(const std::string& FileName, int Encoding) {
 }
 
 bool TAcisDB::RunScriptText(const std::string& Text, const std::string& Title) {
+  FScriptFault = false;
   try {
     RunScriptInTransaction(*FDb, Text);
     return true;
   } catch (const ESQLiteException& e) {
+    // A failure of the disk, a lock or memory is no fault of the script: it may run next time.
+    FScriptFault = !e.IsEnvironmentFailure();
     SqlFailure(e, Title);
     return false;
   }
@@ -323,13 +328,14 @@ bool TAcisDB::RefreshMaster(const TMasterScript& M) {
   }
   if (!changed && M.Table && TableExists(M.Table)) return false;
   const std::string run = changed ? FPendingNew : local;
+  FScriptFault = false;
   bool ok = RunSqlFile(run, M.Encoding);
   std::error_code fec;
   if (ok) {
     RemoveQuietly(failed);
     // The script replaced its tables: their look-up indexes go with them.
     CreateLookupIndexes(*FDb, [this](const std::string& l) { Log(l); });
-  } else if (fs::exists(run, fec)) {
+  } else if (FScriptFault && fs::exists(run, fec)) {
     // Remember this copy: the new one is kept under the other name, the local one copied.
     RemoveQuietly(failed);
     if (changed) {
