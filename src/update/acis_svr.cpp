@@ -169,7 +169,10 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   ErrorCode = d.ErrorCode;
   StatusCode = d.ResponseHeaders.Values("StatusCode");
   StatusText = d.ResponseHeaders.Values("StatusText");
+  // A date the copy was not given (far ahead, or before 1990) compares as no date at all.
   LastModified = d.ResponseHeaders.Values("Last-Modified");
+  if (!PlausibleHttpDate(LastModified)) LastModified.clear();
+  if (d.DiskFull) Log("ディスクの空きが足りないため、ダウンロードを中止しました: " + target);
   return ok;
 }
 

@@ -62,7 +62,8 @@ class TAcisSvr : public TSvrHooks {
   int ErrorCode = 0;                // step code of the last download
   std::string StatusCode;           // "StatusCode" of the last download; empty when none came
   std::string StatusText;
-  std::string LastModified;         // "Last-Modified" of the last download
+  std::string LastModified;         // "Last-Modified" of the last download (empty when it is
+                                    // implausible: more than a day ahead, or before 1990)
 
   // A conditional download of Url into FileName (conditional on the existing FileName),
   // with the service's network settings; the file takes the server's time. True when a new
