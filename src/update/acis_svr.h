@@ -111,6 +111,9 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
 // the archiver's text or the reason.
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
                             const TSvrHooks* hooks = nullptr);
+// Called with each member's name just before it replaces its file (tests change the folder
+// under the install with it); unset normally.
+extern std::function<void(const std::string&)> InstallBeforeMove;
 
 // One file copy as the shell does it: overwriting without asking, keeping the source's time,
 // to a folder or a full file name; the hourglass shows meanwhile. True when the copy succeeded.
