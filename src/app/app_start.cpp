@@ -4,6 +4,7 @@
 
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "frontend/data_update_services.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "database/master_refresh.h"
@@ -14,6 +15,9 @@ QMainWindow* CreateMainWindow() {
   // Master scripts are fetched through the update service's downloader (mirror or own site).
   static TSvrMasterDownloader masterDownloader;
   SetMasterDownloader(&masterDownloader);
+  // The data update (start-up check, update window, "/u" and "/r"); before the window loads
+  // the settings, so that a new user's data source follows the known mirror hosts.
+  InstallDataUpdateServices();
   auto* w = new TfrmMain();
   // The window has loaded the settings: the folders are known. What a killed run left there
   // (build files, partial downloads, unpacking folders) goes before anything else runs.
@@ -40,8 +44,8 @@ void BringToFront(QMainWindow* window) {
 }
 
 int RunUnattendedWithoutWindow() {
-  // Only used when no main window can run it.
-  return kExitDataCurrent;
+  // Never used: the (hidden) main window runs "/u" and "/r" (MainWindowRunsUnattended).
+  return kExitAborted;
 }
 
 bool MainWindowRunsUnattended() { return true; }

@@ -262,6 +262,9 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     t0 = now;
     if (Request.Aborted && Request.Aborted()) throw std::runtime_error("中止しました");
   };
+  auto begin = [&](const std::string& name, int index = 0) {
+    if (Request.OnStep) Request.OnStep(name, index);
+  };
   try {
     db = std::make_unique<TAcisDB>(temp, settings, Request.Log);
     db->FProgressBar = Request.Progress;
@@ -276,10 +279,12 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     mark("open");
 
     step = "CreateBuildTables";
+    begin(step);
     db->CreateBuildTables();
     mark(step);
 
     step = "import kihon";
+    begin(step);
     switch (Request.Source) {
       case 0:
         res.Kihon = db->ImportAcisKihonCsv(Request.KihonFile);
@@ -305,24 +310,34 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     };
     if (Request.Source == 1) {
       if (Request.TekiyoRows.empty()) throw std::runtime_error("登録適用部のデータがありません");
-      for (TRowSource* rows : Request.TekiyoRows) add(db->ImportTekiyoGrid(*rows));
+      for (size_t i = 0; i < Request.TekiyoRows.size(); ++i) {
+        begin(step, static_cast<int>(i));
+        add(db->ImportTekiyoGrid(*Request.TekiyoRows[i]));
+      }
     } else {
       if (Request.TekiyoFiles.empty()) throw std::runtime_error("登録適用部のファイルがありません");
-      for (const std::string& f : Request.TekiyoFiles)
+      for (size_t i = 0; i < Request.TekiyoFiles.size(); ++i) {
+        const std::string& f = Request.TekiyoFiles[i];
+        begin(step, static_cast<int>(i));
         add(Request.Source == 0 ? db->ImportAcisTekiyoCsv(f) : db->ImportTekiyoCsv(f));
+      }
     }
     mark(step);
     if (res.Kihon.Stored == 0) throw std::runtime_error("登録基本部が 1 件も取り込めませんでした");
     if (res.Tekiyo.Stored == 0) throw std::runtime_error("登録適用部が 1 件も取り込めませんでした");
 
     step = "FillTmKihon";
+    begin(step);
     db->FillTmKihon();
     mark(step);
     step = "BuildMKihon";
+    begin(step);
     db->BuildMKihon();
     mark(step);
     step = "masters";
+    begin("UpdateMSakumotsu");
     db->UpdateMSakumotsu();
+    begin("UpdateMByochu");
     db->UpdateMByochu();
     if (!db->TableExists("m_sakumotsu") || !db->TableExists("m_byochu"))
       throw std::runtime_error("作物・病害虫マスタ (m_sakumotsu, m_byochu) を作れませんでした");
@@ -331,17 +346,21 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     db->UpdateKihonKoka();
     mark(step);
     step = "CreateSeibunTable";
+    begin(step);
     db->CreateSeibunTable();
     mark(step);
     step = "CreateIndexes";
+    begin(step);
     db->CreateIndexes();
     // The look-up indexes of the result views, in acis.db and spec.db: a reader never makes them.
     CreateLookupIndexes(*db->FDb, log);
     mark(step);
     step = "CreateTekiyoViews";
+    begin(step);
     db->CreateTekiyoViews();
     mark(step);
     step = "SetLastUpdate";
+    begin(step);
     if (!Request.DataDate.empty()) db->SetLastUpdate(Request.DataDate);
     mark(step);
     scriptCopies = db->DeferredScriptCopies();

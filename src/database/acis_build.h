@@ -30,6 +30,11 @@ struct TAcisBuildRequest {
   TAcisProgressFn Progress;
   TAcisPumpFn Pump;
   std::function<bool()> Aborted;  // tested between steps
+  // Called as each step begins: "CreateBuildTables", "import kihon", "import tekiyo" (Index:
+  // the file or sheet, from 0), "FillTmKihon", "BuildMKihon", "UpdateMSakumotsu",
+  // "UpdateMByochu", "CreateSeibunTable", "CreateIndexes", "CreateTekiyoViews",
+  // "SetLastUpdate". The update window writes its step lines and moves its bar from here.
+  std::function<void(const std::string& Step, int Index)> OnStep;
 };
 
 struct TAcisBuildResult {

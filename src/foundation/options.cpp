@@ -25,9 +25,15 @@ void EnsureFolder(const std::string& dir) {
     ShowMessageBox(TMsgKind::Error, "Quillmar", dir + "を作成できません");
 }
 
+// A byte as the file holds it: the low 8 bits of the integer.
+std::uint8_t ReadByte(const TIniFile& ini, const char* section, const char* key, int def) {
+  return static_cast<std::uint8_t>(ini.ReadInteger(section, key, def) & 0xFF);
+}
+
+// A byte that picks an entry of a table 0..max: the default when it lies beyond.
 std::uint8_t ReadByte(const TIniFile& ini, const char* section, const char* key, int def, int max) {
-  int v = ini.ReadInteger(section, key, def) & 0xFF;
-  return static_cast<std::uint8_t>(std::min(v, max));
+  const int v = ReadByte(ini, section, key, def);
+  return static_cast<std::uint8_t>(v > max ? def : v);
 }
 
 TColor ReadColor(const TIniFile& ini, const char* key, const char* def) {
@@ -43,6 +49,17 @@ TOptionData::TOptionData(const std::string& appDir) {
   IniFileName = AppDir + INI_FILE_NAME;
   SetDefaults();
 }
+
+namespace {
+int (*g_defaultDownSiteRule)() = nullptr;
+}  // namespace
+
+int DefaultDownSite() {
+  const int site = g_defaultDownSiteRule ? g_defaultDownSiteRule() : 0;
+  return site >= 0 && site <= kDownSiteMax ? site : 0;
+}
+
+void SetDefaultDownSiteRule(int (*Rule)()) { g_defaultDownSiteRule = Rule; }
 
 void TOptionData::SetDefaults() {
   DownloadDir = AppDir + "Download";
@@ -109,13 +126,13 @@ void TOptionData::Load() {
     // NET
     ReadTimeout = ini.ReadInteger(N, "ReadTimeout", 0);
     RecvBufferSize = ini.ReadInteger(N, "RecvBufferSize", RecvBufferSize);
-    // Above the range the medium buffer, as before; below it too (it indexes a table).
-    if (RecvBufferSize > kRecvBufferSizeMax || RecvBufferSize < 0) RecvBufferSize = 1;
+    // Above the range the medium buffer; a negative value stays (it picks the medium buffer).
+    if (RecvBufferSize > kRecvBufferSizeMax) RecvBufferSize = 1;
     ReceiveTimeout = ini.ReadInteger(N, "ReceiveTimeout", 0);
     UseLAN = ini.ReadBool(N, "UseLAN", false);
     OffLine = ini.ReadBool(N, "OffLine", false);
     OoConnect = ini.ReadBool(N, "OoConnect", true);
-    DownSite = ReadByte(ini, N, "DownSite", 3, kDownSiteMax);
+    DownSite = ReadByte(ini, N, "DownSite", DefaultDownSite(), kDownSiteMax);
     DBDownSite = DownSite;
     DownSiteVeskDB = ReadByte(ini, N, "DownSiteVeskDB", 0, kDownSiteVeskDBMax);
     UserSite = ini.ReadString(N, "UserSite", "http://");
@@ -193,14 +210,14 @@ void TOptionData::Load() {
     DlgSakuBunruiCheckUpper = ini.ReadBool(O, "DlgSakuBunruiCheckUpper", false);
     DlgSakuSearchCheckUpper = ini.ReadBool(O, "DlgSakuSearchCheckUpper", false);
     UpperGroup = ini.ReadBool(O, "UpperGroup", false);
-    SpreadSheet = ReadByte(ini, O, "SpreadSheet", 0, kSpreadSheetMax);
+    SpreadSheet = ReadByte(ini, O, "SpreadSheet", 0);
     NoUpdateCheck = ini.ReadBool(O, "NoUpdateCheck", false);
     SQLEditorLineSpace = ini.ReadInteger(O, "SQLEditorLineSpace", 0);
     SQLEditorLineNumber = ini.ReadBool(O, "SQLEditorLineNumber", true);
     SQLEditorRightEdge = ini.ReadInteger(O, "SQLEditorRightEdge", 80);
     SQLEditorWordwrap = ini.ReadBool(O, "SQLEditorWordwrap", false);
-    SeibunViewMode = ReadByte(ini, O, "SeibunViewMode", 0, kSeibunViewModeMax);
-    KeitoViewMode = ReadByte(ini, O, "KeitoViewMode", 0, kKeitoViewModeMax);
+    SeibunViewMode = ReadByte(ini, O, "SeibunViewMode", 0);
+    KeitoViewMode = ReadByte(ini, O, "KeitoViewMode", 0);
     TabletMode = ini.ReadBool(O, "TabletMode", false);
     TabletSplitterWidth = ini.ReadInteger(O, "TabletSplitterWidth", 10);
     TabletTabHeight = ini.ReadInteger(O, "TabletTabHeight", 25);

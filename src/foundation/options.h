@@ -19,7 +19,10 @@ inline constexpr const char* SECTION_OPTIONS = "OPTIONS";
 
 inline constexpr const char* INI_FILE_NAME = "quillmar.ini";
 
-// Valid ranges of the stored enumerations (Load clamps into them).
+// Valid ranges of the stored enumerations.  Load puts the default in place of a value beyond
+// the range where the value picks an entry of a table (a source, a mirror, an image size);
+// the display modes and the spreadsheet target keep what the file holds (their users leave
+// everything as it is for a value they do not know).
 inline constexpr int kDownSiteMax = 4;        // data source 0..4
 inline constexpr int kDownSiteVeskDBMax = 3;  // Vesk mirror 0..3
 inline constexpr int kImageSizeMax = 3;       // MenuImageSize, BtnImageSize: 16, 24, 36, 48 px
@@ -28,6 +31,12 @@ inline constexpr int kSeibunViewModeMax = 4;
 inline constexpr int kKeitoViewModeMax = 1;
 inline constexpr int kRecvBufferSizeMax = 2;  // 0 large, 1 medium, 2 small
 inline constexpr int kGridCellLineMax = 9;    // lines per cell 1..9
+
+// The data source (DownSite) of a settings file that names none. The update side installs its
+// rule at start-up (the mirrors' prebuilt databases only once a mirror host is known); without
+// a rule it is 0, the public service's CSV archives.
+int DefaultDownSite();
+void SetDefaultDownSiteRule(int (*Rule)());
 
 class TOptionData {
  public:

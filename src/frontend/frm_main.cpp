@@ -325,22 +325,16 @@ void TfrmMain::FormCreate() {
                      actGridAllCopy, actCrossCheck})
     a->setEnabled(false);
   actTsusho->setChecked(OptionData->TushoMode);
+  // The designed look is mode 0; a stored mode outside 0..4 leaves it.
+  SetSeibunViewMode(0);
   SetSeibunViewMode(OptionData->SeibunViewMode);
-  // The stored RAC mode as written in the file: 0 off, 1 on, anything else leaves RAC off
-  // (and is stored as off again).
-  int keito = OptionData->KeitoViewMode;
-  try {
-    keito = TIniFile(OptionData->IniFileName).ReadInteger(SECTION_OPTIONS, "KeitoViewMode", keito);
-  } catch (const std::exception&) {
-  }
-  if (keito == 0) {
+  // The stored RAC mode: 0 off, 1 on; any other value leaves both as they are.
+  if (OptionData->KeitoViewMode == 0) {
     actRacKeito->setChecked(false);
     RacKeitoOn = false;
-  } else if (keito == 1) {
+  } else if (OptionData->KeitoViewMode == 1) {
     actRacKeito->setChecked(true);
     RacKeitoOn = true;
-  } else {
-    OptionData->KeitoViewMode = 0;
   }
 
   // 15. The spreadsheet button carries the stored target's action.

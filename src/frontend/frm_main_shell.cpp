@@ -301,8 +301,10 @@ void TfrmMain::ApplyToolbarStyle() {
 
 void TfrmMain::FormViewSettings() {
   static const int kIconSizes[] = {16, 24, 32, 48};
-  const int menuIcon = kIconSizes[std::min<int>(OptionData->MenuImageSize, 3)];
-  const int btnIcon = kIconSizes[std::min<int>(OptionData->BtnImageSize, 3)];
+  // An index beyond the table takes the default size.
+  auto size = [](int index) { return kIconSizes[index >= 0 && index <= 3 ? index : 0]; };
+  const int menuIcon = size(OptionData->MenuImageSize);
+  const int btnIcon = size(OptionData->BtnImageSize);
   ToolBar->setIconSize(QSize(btnIcon, btnIcon));
   for (QMenu* m : {mnTekiyouGrid, dmCalc, dmSeibun, pmnLog})
     m->setStyleSheet(QString("QMenu::icon { width: %1px; height: %1px; }").arg(menuIcon));

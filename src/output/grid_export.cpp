@@ -85,7 +85,9 @@ bool ForEachCsvPiece(const TGridModel& m, bool endComma, Emit&& put) {
     for (size_t i = 0; i < cols.size(); ++i) {
       field.clear();
       AppendCsvField(field, TrimCell(m.Cell(cols[i], r)));
-      if (i + 1 < cols.size()) field.push_back(',');
+      // Every cell but one of the grid's last column is followed by a comma, so a line whose
+      // last columns are hidden ends with one.
+      if (cols[i] + 1 < m.ColCount()) field.push_back(',');
       if (!put(field, r, cols[i])) return false;
     }
     if (!put(endComma ? ",\r\n" : "\r\n", r, -1)) return false;

@@ -477,9 +477,16 @@ std::string TSvrMasterDownloader::MirrorSiteUrl(int Index) { return ::MirrorSite
 
 TMasterDownloader::TResult TSvrMasterDownloader::Download(const std::string& Url, const std::string& LocalFile,
                                                           const std::string& TempFile) {
+  TResult r;
+  // A mirror whose host is not known is never asked (its placeholder name cannot resolve).
+  for (int i = 0; i < 4; ++i) {
+    if (!::MirrorHostConfigured(i) && Url.rfind(::MirrorSiteUrl(i), 0) == 0) {
+      r.StatusText = "ミラーサイトのアドレスが設定されていません";
+      return r;
+    }
+  }
   TAcisSvr svr(ownOptions_ ? options_ : GlobalOptions());
   static_cast<TSvrHooks&>(svr) = hooks_;
-  TResult r;
   r.Changed = svr.DownloadAs(Url, TempFile, LocalFile);
   r.StatusCode = std::atoi(svr.StatusCode.c_str());
   r.StatusText = svr.StatusText;

@@ -69,6 +69,23 @@ std::string MirrorSiteUrl(int index) {
   return kMirrorBases[index];
 }
 
+bool MirrorHostConfigured(int index) {
+  if (index < 0 || index > 3) index = 0;
+  if (!EnvValue(("QUILLMAR_MIRROR_BASE_" + std::to_string(index)).c_str()).empty()) return true;
+  if (!EnvValue("QUILLMAR_MIRROR_BASE").empty()) return true;
+  // The built-in names end in ".invalid" until the real hosts are filled in.
+  const std::string_view base = kMirrorBases[index];
+  return base.find(".invalid/") == std::string_view::npos;
+}
+
+std::string MirrorNotConfiguredText() {
+  return "ミラーサイトのアドレスが設定されていないため、ミラーサイトからはデータを取得できません。"
+         "FAMIC のデータ (CSV または Excel) を選ぶか、環境変数 QUILLMAR_MIRROR_BASE に"
+         "ミラーサイトのアドレスを設定してください。";
+}
+
+int DefaultDataSource() { return MirrorHostConfigured(0) ? 3 : 0; }
+
 std::string DownloadBaseUrl(const TOptionData& options) {
   if (options.DownSite == 3) return MirrorSiteUrl(options.DownSiteVeskDB);
   if (options.DownSite == 4) {

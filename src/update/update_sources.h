@@ -34,6 +34,14 @@ inline constexpr const char* kMirrorBases[4] = {
     "https://mirror3.vesk.invalid/data/",  // PLACEHOLDER: branch mirror 3
 };
 
+// A mirror host is known: an override names it, or the built-in base is not a placeholder.
+bool MirrorHostConfigured(int index);
+// The words shown and logged when a mirror source is chosen while no mirror host is known.
+std::string MirrorNotConfiguredText();
+// The data source a new user starts with: the mirrors' prebuilt databases (3) once mirror 0
+// has a known host, else the public service's CSV archives (0).
+int DefaultDataSource();
+
 // Display names of the mirrors for the first-run dialog and the options (host shown).
 std::string MirrorDisplayName(int index);
 

@@ -81,7 +81,7 @@ std::vector<Field> Fields() {
       BOOL("NET", "UseLAN", UseLAN, "0", "1"),
       BOOL("NET", "OffLine", OffLine, "0", "1"),
       BOOL("NET", "OoConnect", OoConnect, "1", "0"),
-      INT("NET", "DownSite", DownSite, "3", "4"),
+      INT("NET", "DownSite", DownSite, "0", "4"),
       INT("NET", "DownSiteVeskDB", DownSiteVeskDB, "0", "3"),
       STR("NET", "UserSite", UserSite, "http://", "https://example.org/データ/"),
       BOOL("NET", "UseProxyAuth", UseProxyAuth, "0", "1"),
@@ -182,7 +182,7 @@ TEST_F(OptionsTest, LoadWithoutFileGivesEveryDefaultAndCreatesFolders) {
   o.Load();
   for (const Field& f : Fields()) EXPECT_EQ(f.get(o), f.loadDefault) << f.section << "/" << f.key;
   EXPECT_EQ(o.ProxyPassword, "");
-  EXPECT_EQ(o.DBDownSite, 3);
+  EXPECT_EQ(o.DBDownSite, 0);
   EXPECT_EQ(o.DBDir, appDir + "DB");
   EXPECT_EQ(o.DownloadDir, appDir + "Download");
   EXPECT_TRUE(QDir(QString::fromStdString(o.DBDir)).exists());
@@ -245,20 +245,24 @@ TEST_F(OptionsTest, BadAndOutOfRangeValues) {
   const std::vector<Case> cases = {
       {"WINDOW", "ToolBar1Left", "44", "11", I(&TOptionData::ToolBar1Left)},  // only "ToolBar1Loft" counts
       {"NET", "RecvBufferSize", "7", "1", I(&TOptionData::RecvBufferSize)},
-      {"NET", "RecvBufferSize", "-1", "1", I(&TOptionData::RecvBufferSize)},  // would index a table
+      {"NET", "RecvBufferSize", "-1", "-1", I(&TOptionData::RecvBufferSize)},
       {"NET", "RecvBufferSize", "x", "1", I(&TOptionData::RecvBufferSize)},
       {"OPTIONS", "GridCellLine3", "0", "1", I(&TOptionData::GridCellLine3)},
       {"OPTIONS", "GridCellLine4", "-5", "1", I(&TOptionData::GridCellLine4)},
       {"OPTIONS", "GridCellLine0", "1000", "9", I(&TOptionData::GridCellLine0)},
-      {"NET", "DownSite", "259", "3", U(&TOptionData::DownSite)},  // low 8 bits
-      {"NET", "DownSite", "7", "4", U(&TOptionData::DownSite)},
-      {"NET", "DownSite", "-1", "4", U(&TOptionData::DownSite)},
-      {"NET", "DownSiteVeskDB", "200", "3", U(&TOptionData::DownSiteVeskDB)},
-      {"VIEW", "MenuImageSize", "9", "3", U(&TOptionData::MenuImageSize)},
-      {"VIEW", "BtnImageSize", "4", "3", U(&TOptionData::BtnImageSize)},
-      {"OPTIONS", "SpreadSheet", "255", "3", U(&TOptionData::SpreadSheet)},
-      {"OPTIONS", "SeibunViewMode", "5", "4", U(&TOptionData::SeibunViewMode)},
-      {"OPTIONS", "KeitoViewMode", "2", "1", U(&TOptionData::KeitoViewMode)},
+      // Bytes: the low 8 bits.  Beyond the range, values that pick a table entry give the
+      // default; the others stay as stored (their users change nothing for them).
+      {"NET", "DownSite", "258", "2", U(&TOptionData::DownSite)},
+      {"NET", "DownSite", "7", "0", U(&TOptionData::DownSite)},  // the default source
+      {"NET", "DownSite", "-1", "0", U(&TOptionData::DownSite)},
+      {"NET", "DownSiteVeskDB", "200", "0", U(&TOptionData::DownSiteVeskDB)},
+      {"VIEW", "MenuImageSize", "9", "0", U(&TOptionData::MenuImageSize)},
+      {"VIEW", "BtnImageSize", "4", "0", U(&TOptionData::BtnImageSize)},
+      {"VIEW", "BtnImageSize", "258", "2", U(&TOptionData::BtnImageSize)},
+      {"OPTIONS", "SpreadSheet", "255", "255", U(&TOptionData::SpreadSheet)},
+      {"OPTIONS", "SpreadSheet", "261", "5", U(&TOptionData::SpreadSheet)},
+      {"OPTIONS", "SeibunViewMode", "7", "7", U(&TOptionData::SeibunViewMode)},
+      {"OPTIONS", "KeitoViewMode", "2", "2", U(&TOptionData::KeitoViewMode)},
       {"COLOR", "TekiyouColor", "zz", "00000000", C(&TOptionData::TekiyouColor)},
       {"COLOR", "TekiyouColor", "1A2b3C", "001A2B3C", C(&TOptionData::TekiyouColor)},
       {"COLOR", "LogColor", "123456789A", "3456789A", C(&TOptionData::LogColor)},
@@ -273,14 +277,17 @@ TEST_F(OptionsTest, BadAndOutOfRangeValues) {
     o.Load();
     EXPECT_EQ(c.get(o), c.want) << c.key << "=" << c.stored;
   }
-  // An out-of-range value is saved back in its clamped form.
-  WriteAll(appDir + "quillmar.ini", "[COLOR]\nTekiyouColor=1A2b3C\n[NET]\nDownSite=259\n");
+  // Saved back as loaded: a corrected value corrected, a kept one as it was.
+  WriteAll(appDir + "quillmar.ini",
+           "[COLOR]\nTekiyouColor=1A2b3C\n[NET]\nDownSite=9\n[OPTIONS]\nSeibunViewMode=7\nSpreadSheet=5\n");
   TOptionData o(appDir);
   o.Load();
   o.Save();
   TIniFile ini(o.IniFileName);
   EXPECT_EQ(ini.ReadString("COLOR", "TekiyouColor", ""), "001A2B3C");
-  EXPECT_EQ(ini.ReadString("NET", "DownSite", ""), "3");
+  EXPECT_EQ(ini.ReadString("NET", "DownSite", ""), "0");
+  EXPECT_EQ(ini.ReadString("OPTIONS", "SeibunViewMode", ""), "7");
+  EXPECT_EQ(ini.ReadString("OPTIONS", "SpreadSheet", ""), "5");
 }
 
 TEST_F(OptionsTest, BadFontTextDoesNotStopLoadBeforeTheFolders) {

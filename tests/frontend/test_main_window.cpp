@@ -22,6 +22,7 @@
 
 #include "database/acis_db.h"
 #include "foundation/global.h"
+#include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
@@ -261,16 +262,36 @@ TEST(MainWindow, DisplayModesNameTheViewAndRedisplayShownResults) {
   EXPECT_EQ(searches, 0);
 }
 
-TEST(MainWindow, StoredKeitoViewModeOutsideTheRangeLeavesRacOff) {
+// Stored modes and targets the window does not know change nothing: RAC stays off, the
+// ingredient display and the spreadsheet button keep their designed state, and the values go
+// back to the file as they came.
+TEST(MainWindow, StoredModesOutsideTheRangeChangeNothing) {
   TMainWindowFixture fx;
-  // An unknown mode never switches RAC on by itself.
-  fx.WriteIni("[OPTIONS]\nKeitoViewMode=2\nSeibunViewMode=9\n");
+  fx.WriteIni("[OPTIONS]\nKeitoViewMode=2\nSeibunViewMode=7\nSpreadSheet=5\n");
+  {
+    TfrmMain w;
+    EXPECT_FALSE(w.RacKeitoOn);
+    EXPECT_FALSE(w.actRacKeito->isChecked());
+    EXPECT_EQ(w.SeibunView, 0);
+    EXPECT_EQ(w.btnSeibunView->text(), "成分簡略");
+    EXPECT_TRUE(w.miSv[0]->isChecked());
+    EXPECT_FALSE(w.miSv[4]->isChecked());
+    EXPECT_EQ(w.ResultViewName.back(), '1');
+    EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyExcelByHTML);
+    w.close();
+  }
+  TIniFile ini(OptionData->IniFileName);
+  EXPECT_EQ(ini.ReadInteger("OPTIONS", "KeitoViewMode", -1), 2);
+  EXPECT_EQ(ini.ReadInteger("OPTIONS", "SeibunViewMode", -1), 7);
+  EXPECT_EQ(ini.ReadInteger("OPTIONS", "SpreadSheet", -1), 5);
+
+  // In range they are applied.
+  fx.WriteIni("[OPTIONS]\nKeitoViewMode=1\nSeibunViewMode=3\nSpreadSheet=2\n");
   TfrmMain w;
-  EXPECT_FALSE(w.RacKeitoOn);
-  EXPECT_FALSE(w.actRacKeito->isChecked());
-  EXPECT_EQ(OptionData->KeitoViewMode, 0);
-  EXPECT_EQ(w.SeibunView, OptionData->SeibunViewMode);
-  EXPECT_LE(w.SeibunView, 4);
+  EXPECT_TRUE(w.RacKeitoOn);
+  EXPECT_EQ(w.SeibunView, 3);
+  EXPECT_EQ(w.btnSeibunView->text(), "回数省略");
+  EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyWPS);
 }
 
 namespace {

@@ -122,15 +122,23 @@ TEST(GridCsv, PythonReadsBackCommasQuotesLineBreaksAndJapanese) {
   ASSERT_EQ(g.SetCommaText(), 0);
   EXPECT_EQ(PythonCsv(dir.filePath("utf8.csv"), "utf-8"), expected);
 
-  // Hidden last columns leave no trailing empty field; CSVEndComma adds exactly one comma.
+  // Hidden columns are left out; a line whose last grid column is hidden ends with a comma
+  // (one empty field), and CSVEndComma adds one more.  A hidden column inside the line leaves
+  // no empty field.
   g.SetColWidths(3, 0);
   g.SetColWidths(2, 0);
   ASSERT_EQ(g.SetCommaText(), 0);
-  EXPECT_EQ(PythonCsv(dir.filePath("utf8.csv"), "utf-8")[1], (V{"1", "ボルドー, 水和剤"}));
-  g.CSVEndComma = true;
-  ASSERT_EQ(g.SetCommaText(), 0);
   EXPECT_EQ(PythonCsv(dir.filePath("utf8.csv"), "utf-8")[1], (V{"1", "ボルドー, 水和剤", ""}));
   EXPECT_TRUE(ReadFile(dir.filePath("utf8.csv")).startsWith("番号,農薬の名称,\r\n"));
+  g.CSVEndComma = true;
+  ASSERT_EQ(g.SetCommaText(), 0);
+  EXPECT_EQ(PythonCsv(dir.filePath("utf8.csv"), "utf-8")[1], (V{"1", "ボルドー, 水和剤", "", ""}));
+  EXPECT_TRUE(ReadFile(dir.filePath("utf8.csv")).startsWith("番号,農薬の名称,,\r\n"));
+  g.SetColWidths(3, 50);
+  g.CSVEndComma = false;
+  ASSERT_EQ(g.SetCommaText(), 0);
+  EXPECT_EQ(PythonCsv(dir.filePath("utf8.csv"), "utf-8")[1], (V{"1", "ボルドー, 水和剤", "h1"}));
+  EXPECT_TRUE(ReadFile(dir.filePath("utf8.csv")).startsWith("番号,農薬の名称,隠し\r\n"));
 
   // The comma reader reads our own CSV back.
   g.SetColWidths(2, 50);

@@ -35,6 +35,8 @@ answer:
   <file>.always     Last-Modified sent, If-Modified-Since ignored (always 200)
   <file>.truncate   announces the whole length, sends half of the body, closes
   <file>.status     answers with the status code written in it and an empty body
+  <file>.stall      announces the whole length, sends 100 bytes, then stays silent for the
+                    seconds written in it (default 60) before it closes
 Without --root, or for a file that is not there, the answer is 404.
 
 As a proxy (absolute target or CONNECT) it asks for Basic "user:secret" and answers 407
@@ -299,7 +301,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         with open(full, "rb") as f:
             body = f.read()
-        if os.path.exists(full + ".truncate"):
+        if os.path.exists(full + ".stall"):
+            with open(full + ".stall") as f:
+                text = f.read().strip()
+            self.send_head(200, headers, len(body))
+            try:
+                self.wfile.write(body[:100])
+                self.wfile.flush()
+                time.sleep(float(text) if text else 60)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
+        elif os.path.exists(full + ".truncate"):
             self.send_truncated(body, headers)
         else:
             self.send_body(200, body, headers)

@@ -59,8 +59,13 @@ std::vector<std::string> NamesWithout(const std::vector<std::string>& Names, con
   return out;
 }
 
+std::vector<std::string> AddedNames(const std::vector<std::string>& Result, const std::vector<std::string>& Own) {
+  return NamesWithout(Result, Own);
+}
+
 std::vector<std::string> TreeSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
-                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace) {
+                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace,
+                                            std::vector<std::string>* Added) {
   std::vector<std::string> names;
   bool upper = false;
   for (const TSakumotsu* c : Checked) {
@@ -80,16 +85,20 @@ std::vector<std::string> TreeSelectionNames(const std::vector<const TSakumotsu*>
     if (Trace) Trace("flgUpper==> tmpsk -> " + TraceText(text));
   }
   if (Trace) Trace("tmpsk -> " + TraceText(text));
-  return RemoveDuplicateNames(text);
+  std::vector<std::string> result = RemoveDuplicateNames(text);
+  if (Added) *Added = AddedNames(result, names);
+  return result;
 }
 
 std::vector<std::string> ListSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
                                             const TUpperGroupFn& UpperGroup, const TNameOfFn& NameOf,
-                                            const TTraceFn& Trace) {
+                                            const TTraceFn& Trace, std::vector<std::string>* Added) {
   std::vector<std::string> text;
+  std::vector<std::string> own;  // the names the checked crops stand for themselves
   if (UpperOption) {
     for (const TSakumotsu* c : Checked) {
       if (!c) continue;
+      own.push_back(c->sakumotsu);
       std::vector<std::string> u = UpperGroup ? SplitCropNames(UpperGroup(c->sakumotsu)) : std::vector<std::string>();
       if (u.empty()) u.push_back(c->sakumotsu);
       Append(text, u);
@@ -98,12 +107,16 @@ std::vector<std::string> ListSelectionNames(const std::vector<const TSakumotsu*>
   } else {
     for (const TSakumotsu* c : Checked) {
       if (!c) continue;
+      const size_t from = text.size();
       if (NameOf) Append(text, NameOf(*c));
       else text.push_back(c->sakumotsu);
+      own.insert(own.end(), text.begin() + static_cast<std::ptrdiff_t>(from), text.end());
       if (c->toroku == 2 && UpperGroup) Append(text, SplitCropNames(UpperGroup(c->sakumotsu)));
     }
   }
-  return RemoveDuplicateNames(text);
+  std::vector<std::string> result = RemoveDuplicateNames(text);
+  if (Added) *Added = AddedNames(result, own);
+  return result;
 }
 
 std::string CvoCellToNames(std::string_view Cell) {
@@ -131,7 +144,7 @@ std::string SakumotsuSearchSql(std::string_view Words, TCropMatch Match) {
   if (Match == TCropMatch::Exact) {
     const std::string cond = SakuMatchList(Words);
     if (cond.empty()) return std::string();
-    return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,rakuyokaju FROM vs_sakumotsu2 WHERE " + cond +
+    return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE " + cond +
            " ORDER BY idsaku;";
   }
   const std::string pattern = SakumotsuSearchPattern(Words, Match);
@@ -139,6 +152,21 @@ std::string SakumotsuSearchSql(std::string_view Words, TCropMatch Match) {
   return "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE "
          "strconv(keywords) regexp preconv(" +
          SqlQuote(pattern) + ") ORDER BY idsaku;";
+}
+
+TBoundSql SakumotsuExactSearch(std::string_view Words) {
+  TBoundSql out;
+  std::string cond;
+  for (const std::string& w : WordList(Words)) {
+    if (w.empty()) continue;
+    out.Params.push_back(w);
+    if (!cond.empty()) cond += " or ";
+    cond += "sakumotsu MATCH ?" + std::to_string(out.Params.size());
+  }
+  if (cond.empty()) return out;
+  out.SQL = "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE (" + cond +
+            ") ORDER BY idsaku;";
+  return out;
 }
 
 std::string Beppyo1LgSql(const std::string& Lg) {

@@ -327,6 +327,25 @@ int TCropResultList::ShowSearchResult(TAcisDB& Db, const std::string& SQL) {
   TWaitCursor wait;
   ClearRecords();
   if (!Db.Query(SQL, false)) return 0;
+  return FillFromCursor(Db);
+}
+
+int TCropResultList::ShowSearchResult(TAcisDB& Db, const std::string& SQL, const std::vector<std::string>& Params) {
+  TWaitCursor wait;
+  ClearRecords();
+  std::vector<TSQLiteParam> values(Params.begin(), Params.end());
+  try {
+    TAcisBusy busy;
+    Db.FTbl = Db.FDb->GetTableBound(SQL, TSQLiteParams(values));
+  } catch (const ESQLiteException& e) {
+    TAcisDB::ShowSqlError(e, "");
+    return 0;
+  }
+  if (!Db.FTbl || Db.FTbl->Count() == 0) return 0;
+  return FillFromCursor(Db);
+}
+
+int TCropResultList::FillFromCursor(TAcisDB& Db) {
   TTakenCursor cursor(Db);
   TSQLiteTbl& t = *cursor;
   ++FUpdating;
@@ -357,6 +376,10 @@ int TCropResultList::ShowSearchResult(TAcisDB& Db, const std::string& SQL) {
     Db.Breathe();
   }
   addTopLevelItems(items);
+  // The level marks take up to five characters before the name: the name column grows to its
+  // widest caption (within the cap) so that the names stay readable; it never shrinks here.
+  const int need = FMaxWidth > 0 ? std::min(FMaxWidth, sizeHintForColumn(0)) : sizeHintForColumn(0);
+  if (columnWidth(0) < need) setColumnWidth(0, need);
   setUpdatesEnabled(true);
   --FUpdating;
   return static_cast<int>(items.size());

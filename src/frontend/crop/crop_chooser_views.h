@@ -87,6 +87,9 @@ class TCropResultList : public QTreeWidget {
   // per row, caption ">" times the level, a blank and the name, sub-items harvested part and
   // other names.  No rows (or a failed query): the list stays empty.  Returns the row count.
   int ShowSearchResult(TAcisDB& Db, const std::string& SQL);
+  // The same for a statement with values bound to ?1, ?2, ... (a failure is reported by the
+  // database object's error memo and leaves the list empty).
+  int ShowSearchResult(TAcisDB& Db, const std::string& SQL, const std::vector<std::string>& Params);
   // Frees the records and clears the list.
   void ClearRecords();
 
@@ -108,6 +111,8 @@ class TCropResultList : public QTreeWidget {
 
  private:
   void OnItemChanged(QTreeWidgetItem* Item, int Column);
+  // One item per row of the database's current result.
+  int FillFromCursor(TAcisDB& Db);
   std::vector<std::unique_ptr<TSakumotsu>> FRecords;
   int FUpdating = 0;
   int FMaxWidth;

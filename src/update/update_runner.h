@@ -1,0 +1,134 @@
+#pragma once
+// The data update without widgets: download or copy the archives of a data source, unpack
+// them, and rebuild acis.db from them (or install the prebuilt databases), with a log, a
+// progress bar and an abort flag. The update window is a view over one runner; the unattended
+// runs ("/u", "/r") drive a runner of their own.
+//
+// Nothing is lost: downloads and extractions go to temporary names first, the rebuild goes
+// into a temporary database that replaces acis.db only after its last step, and AcisDB keeps
+// the previous database open until the new one is in place. A failed step leaves the previous
+// database open and usable.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "update/update_sources.h"
+
+class TAcisSvr;
+class TOptionData;
+struct TAcisDBSettings;
+
+// The database object's settings taken from the given settings object.
+TAcisDBSettings UpdateDbSettings(const TOptionData& Options);
+
+// What the runner needs of the window (or of the unattended run) that drives it; every member
+// may be left unset.
+struct TUpdateSinks {
+  std::function<void(const std::string&)> Log;                   // one log line
+  std::function<void(int64_t position, int64_t max)> Progress;   // the progress bar
+  std::function<void()> Pump;                                    // let the window breathe
+  std::function<void(bool busy)> Busy;                           // hourglass on / off
+  // A file label ("登録基本部", "acis.zip", "登録適用部", ...) shown bold while its file is
+  // processed.
+  std::function<void(const std::string& label, bool bold)> Highlight;
+  // The window's buttons: off while a step runs, on again afterwards (EnableButtons).
+  std::function<void(bool enable)> Buttons;
+  // An automatic window closes itself after its run.
+  std::function<void()> Close;
+};
+
+class TUpdateRunner {
+ public:
+  // Works on the given settings (the program's OptionData); reads DownSite, DownSiteVeskDB,
+  // UserSite, UseLAN and the folders, and writes DBDownSite and UserSite as the steps say.
+  TUpdateRunner(TOptionData& Options, TUpdateSinks Sinks);
+  ~TUpdateRunner();
+  TUpdateRunner(const TUpdateRunner&) = delete;
+  TUpdateRunner& operator=(const TUpdateRunner&) = delete;
+
+  // ---- state, in the window's terms ----
+  int Mode = 0;              // data source 0..4 of this run
+  int MirrorIndex = 0;       // mirror 0..3 of the prebuilt-database download
+  bool Abort = false;        // the running step or sequence is to stop
+  bool InSequence = false;   // a whole update runs: a failed download or copy aborts it
+  std::string UpdateDate;    // data date of the source; the rebuild stores it as LastUpdate
+  int FileIndex = 0;         // workbook being converted (0..4)
+  TCsvNames CsvNames;        // the three public CSV archives (from update2.htm)
+  bool AutoStart = false;    // run AutoUpdate when the window opens, close afterwards
+  bool DownloadCheckStart = false;
+  bool IgnoreCopyFailure = false;  // a failed shared-folder copy does not abort the sequence
+  bool Updated = false;      // the database was replaced
+  bool OneStop = false;      // one-step rebuild when the window opens
+  bool OldDb = false;        // the replaced database had info Version below 120413
+  bool AutoUpdateRun = false;    // the unattended update ("/u")
+  bool DownloadCheckRun = false; // the unattended download check ("/r")
+  std::string SiteText;      // the own site's address or folder (the window's edit box)
+
+  // ---- steps ----
+  // Fetches the files of Mode from the network (or the own site). False when a file could
+  // neither be fetched nor found current; in a sequence that aborts it.
+  bool Download();
+  // The same files copied from the shared folder (dirLAN).
+  bool CopyFromShare();
+  // Reads update2.htm: the data date into UpdateDate and the three archive names into
+  // CsvNames. False when the page, its date line or one of the names is missing.
+  bool AcisCsvInfoSet();
+  bool UnpackAcisCsv();  // mode 0
+  bool UnpackXls();      // mode 1
+  bool UnpackToroku();   // mode 2
+  // Modes 3 and 4: acis.zip and spec.zip installed into the database folder, AcisDB reopened.
+  bool UnpackDB();
+  // Rebuilds acis.db from the unpacked files of Mode (0..2).
+  bool RebuildDB();
+  // The whole update: fetch or copy, unpack, rebuild. False exactly when it was aborted.
+  bool AutoUpdate();
+  // The fetch or copy step only. True when it ran to its end.
+  bool DownloadCheck();
+  // The one-step rebuild after a program update: fetch and unpack only what is missing.
+  bool OneStopUpdate();
+  // The abort button: the running step stops at its next check.
+  void DoAbort();
+
+  // ---- log ----
+  void Log(const std::string& Line);
+  // Prefix and each line of a multi-line text (the archiver's output), empty lines dropped.
+  void LogLines(const std::string& Prefix, const std::string& Text);
+  // The whole log, one line per line ending in "\n".
+  std::string LogText() const;
+  // Writes the whole log into FileName (through a temporary file). False when it cannot.
+  bool SaveLog(const std::string& FileName) const;
+
+  // The local file names of the download folder.
+  std::string DownloadFile(const std::string& Name) const;
+  std::string DbFile(const std::string& Name) const;
+
+  TOptionData& Options() { return options_; }
+
+ private:
+  friend class TUpdateRunnerAccess;
+  struct TStepResult;
+  // One download of Url into the download folder's Name; true when it came or is current.
+  bool Fetch(TAcisSvr& Svr, const std::string& Url, const std::string& Name, const std::string& StartLine,
+             const std::string& DoneLine, const std::string& FailLine);
+  bool CopyOne(const std::string& From, const std::string& Name, const std::string& StartLine,
+               const std::string& DoneLine, const std::string& FailLine);
+  bool UnpackArchives(const std::vector<std::string>& Names, const std::string& LinePrefix);
+  bool DownloadPrebuilt(TAcisSvr& Svr, const std::string& Base);
+  bool CopyPrebuiltFromFolder(const std::string& Folder);
+  bool MirrorUsable(int Index);
+  void Progress(int64_t Position, int64_t Max);
+  void Buttons(bool Enable);
+  void Busy(bool On);
+  void Highlight(const std::string& Label, bool Bold);
+  void Pump();
+  // Opens acis.db of the database folder as AcisDB (replacing the object in place); false
+  // when there is no such file or it cannot be opened (AcisDB then stays as it was).
+  bool ReopenAcisDB();
+  std::string DateTimeNow() const;
+
+  TOptionData& options_;
+  TUpdateSinks sinks_;
+  std::vector<std::string> log_;
+  TAcisSvr* svr_ = nullptr;  // the download running now (its Cancel follows Abort)
+};

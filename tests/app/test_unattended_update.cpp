@@ -1,0 +1,230 @@
+// The built program run unattended ("/u", "/r") against a loopback HTTP server that publishes
+// the sample register as the public service and a mirror do: the exit codes, the log files and
+// the previous database under every failure the runs can meet.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <filesystem>
+
+#include "common/test_support.h"
+#include "update/sample_site.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const int kRunTimeoutMs = 120000;  // sanitizer builds start slowly
+
+std::string ReadAll(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll().toStdString();
+}
+
+void WriteAll(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  QFile f(QString::fromStdString(path));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+std::string RunTool(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(kRunTimeoutMs)) return "(timed out)";
+  return QString::fromUtf8(p.readAllStandardOutput()).trimmed().toStdString();
+}
+
+std::string Sql(const std::string& db, const std::string& sql) { return RunTool("sqlite3", {QString::fromStdString(db), QString::fromStdString(sql)}); }
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class UnattendedUpdate : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    app_ = dir_.path().toStdString() + "/app";
+    site_ = dir_.path().toStdString() + "/site";
+    fs::create_directories(app_);
+    ASSERT_TRUE(sample_site::MakeServerTree(site_));
+    server_ = std::make_unique<sample_site::TSiteServer>(site_);
+    ASSERT_TRUE(server_->Running());
+    Ini("DownSite=0\n");
+  }
+
+  void Ini(const std::string& net) {
+    WriteAll(app_ + "/quillmar.ini", "[NET]\nReadTimeout=5000\nReceiveTimeout=5000\n" + net);
+  }
+
+  // Runs the program; returns its exit code (-1 when it did not end in time).
+  int Program(const char* sw, double* seconds = nullptr) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QUILLMAR_INSTANCE_NAME", QString("qm-unattended-%1").arg(QCoreApplication::applicationPid()));
+    env.insert("QUILLMAR_APPDIR", QString::fromStdString(app_));
+    // With the server stopped its address stays: nothing listens there any more.
+    if (server_) base_ = server_->Base();
+    env.insert("QUILLMAR_ACIS_BASE", QString::fromStdString(base_));
+    env.insert("QUILLMAR_MIRROR_BASE", QString::fromStdString(base_));
+    p.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    p.start(QString::fromStdString(BinaryPath("bin/quillmar")), {sw});
+    if (!p.waitForFinished(kRunTimeoutMs)) {
+      p.kill();
+      p.waitForFinished();
+      return -1;
+    }
+    if (seconds) *seconds = t.elapsed() / 1000.0;
+    stderr_ = p.readAllStandardError().toStdString();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  }
+
+  std::string Db() const { return app_ + "/DB/acis.db"; }
+  std::string UpdateLog() const { return app_ + "/DB/autoupdate.log"; }
+  std::string DownLog() const { return app_ + "/Download/autodown.log"; }
+  std::string LastUpdate() const { return Sql(Db(), "SELECT Value FROM info WHERE Item='LastUpdate'"); }
+  std::string Site(const std::string& p) const { return site_ + "/" + p; }
+
+  // The CSV page announces newer data under new archive names.
+  void PublishNewPage(const std::string& date, const std::string& tag) {
+    std::string page = "\xEF\xBB\xBF<html><body>\n<p>" + date + "反映分</p>\n";
+    const char* labels[3] = {"登録基本部", "登録適用部一", "登録適用部二"};
+    const char* names[3] = {"登録基本部csv_", "登録適用部一_", "登録適用部二_"};
+    for (int i = 0; i < 3; ++i)
+      page += std::string("<a href=\"datacsv/") + names[i] + tag + ".zip\" target =\"_blank\">" + labels[i] + "</a>\n";
+    WriteAll(Site("ddata/index2.htm"), page + "</body></html>\n");
+    // Each page a minute later than the last: the server compares whole seconds.
+    const auto when = fs::file_time_type::clock::now() + std::chrono::minutes(++published_);
+    fs::last_write_time(Site("ddata/index2.htm"), when);
+    // The archives hold the sample's CSV files under this release's names, as the service's do.
+    const std::string pub = SourcePath("data/sample/public/");
+    ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録基本部csv_" + tag + ".zip"), pub + "登録基本部_20261104.csv",
+                                   "登録基本部_" + tag + ".csv"));
+    ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録適用部一_" + tag + ".zip"), pub + "登録適用部一_20261104.csv",
+                                   "登録適用部一_" + tag + ".csv"));
+    ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録適用部二_" + tag + ".zip"), pub + "登録適用部二_20261104.csv",
+                                   "登録適用部二_" + tag + ".csv"));
+  }
+
+  void ExpectDatabaseKept(const std::string& date) {
+    EXPECT_EQ(LastUpdate(), date);
+    EXPECT_EQ(Sql(Db(), "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+    for (const auto& e : fs::directory_iterator(app_ + "/DB"))
+      EXPECT_EQ(e.path().filename().string().find("acis.db.build-"), std::string::npos) << e.path();
+  }
+
+  QTemporaryDir dir_;
+  std::string app_, site_, stderr_, base_;
+  int published_ = 0;
+  std::unique_ptr<sample_site::TSiteServer> server_;
+};
+
+}  // namespace
+
+TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
+  // No database: the update builds one (1) and writes its log.
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  const std::string log = ReadAll(UpdateLog());
+  EXPECT_EQ(log.rfind("データ更新開始:", 0), 0u) << log;
+  EXPECT_TRUE(Has(log, "データ更新完了\n"));
+  EXPECT_TRUE(Has(log, "データ更新完了:"));
+  EXPECT_EQ(LastUpdate(), "2026年11月4日反映及び失効反映");
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM seibun") != "0", true);
+
+  // Current data: 0, and no log file is written.
+  fs::remove(UpdateLog());
+  EXPECT_EQ(Program("/u"), 0) << stderr_;
+  EXPECT_FALSE(fs::exists(UpdateLog()));
+  EXPECT_EQ(Program("/r"), 0) << stderr_;
+  EXPECT_FALSE(fs::exists(DownLog()));
+
+  // Newer data on the server: "/r" fetches the archives only (2), the database stays.
+  PublishNewPage("2027年2月3日", "B");
+  EXPECT_EQ(Program("/r"), 2) << stderr_;
+  EXPECT_TRUE(fs::exists(app_ + "/Download/登録適用部二_B.zip"));
+  EXPECT_TRUE(Has(ReadAll(DownLog()), "ダウンロード更新確認終了:"));
+  ExpectDatabaseKept("2026年11月4日反映及び失効反映");
+
+  // A corrupt archive: 3, the old database whole.
+  PublishNewPage("2027年3月4日", "C");
+  WriteAll(Site("ddata/datacsv/登録適用部一_C.zip"), "PK\x03\x04 broken");
+  EXPECT_EQ(Program("/u"), 3) << stderr_;
+  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
+  ExpectDatabaseKept("2026年11月4日反映及び失効反映");
+
+  // An archive without its CSV file: 3, the old database whole.
+  PublishNewPage("2027年4月5日", "D");
+  ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_D.zip"), SourcePath("data/sample/mirror/update.txt")));
+  EXPECT_EQ(Program("/u"), 3) << stderr_;
+  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "オープン失敗"));
+  ExpectDatabaseKept("2026年11月4日反映及び失効反映");
+
+  // An archive missing on the server: "/r" reports the failed download (3, not 2).
+  PublishNewPage("2027年5月6日", "E");
+  fs::remove(Site("ddata/datacsv/登録適用部二_E.zip"));
+  EXPECT_EQ(Program("/r"), 3) << stderr_ << ReadAll(DownLog());
+  EXPECT_TRUE(Has(ReadAll(DownLog()), "ダウンロード中止"));
+
+  // The whole update of the newer data: 1, the page's date stored.
+  PublishNewPage("2027年6月7日", "F");
+  EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  EXPECT_EQ(LastUpdate(), "2027年6月7日反映");
+}
+
+TEST_F(UnattendedUpdate, AStalledServerEndsTheRunWithAbortedWithinItsTimeOut) {
+  Ini("DownSite=0\nReceiveTimeout=1000\n");
+  WriteAll(Site("ddata/datacsv/登録適用部一_20261104.zip.stall"), "60");
+  double seconds = 0;
+  EXPECT_EQ(Program("/u", &seconds), 3) << stderr_;
+  EXPECT_LT(seconds, 30.0);
+  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "登録適用部一_20261104.zip ダウンロード中止"));
+  EXPECT_FALSE(fs::exists(Db()));
+}
+
+TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder) {
+  // A database built by the developer tool, zipped as the mirror publishes it.
+  const std::string made = dir_.path().toStdString() + "/made";
+  const std::string out = RunTool(QString::fromStdString(BinaryPath("bin/qmtool")),
+                              {"build", "--db", QString::fromStdString(made), "--masters",
+                               QString::fromStdString(SourcePath("data/sample/masters")), "--source", "2", "--kihon",
+                               QString::fromStdString(SourcePath("data/sample/mirror/kihon.csv")), "--tekiyo",
+                               QString::fromStdString(SourcePath("data/sample/mirror/tekiyo.csv")), "--date",
+                               "2031年1月2日反映", "--quiet"});
+  ASSERT_TRUE(Has(out, "built")) << out;
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), made + "/acis.db"));
+  ASSERT_TRUE(sample_site::Zip(Site("data/spec.zip"), made + "/spec.db"));
+
+  // The mirror's prebuilt databases are fetched and installed on every run: 1 each time.
+  Ini("DownSite=3\n");
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  EXPECT_EQ(LastUpdate(), "2031年1月2日反映");
+  EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "304"));
+
+  // An own web site.
+  fs::remove_all(app_ + "/DB");
+  ASSERT_TRUE(sample_site::Zip(Site("own/acis.zip"), made + "/acis.db"));
+  ASSERT_TRUE(sample_site::Zip(Site("own/spec.zip"), made + "/spec.db"));
+  Ini("DownSite=4\nUserSite=" + server_->Base() + "/own/\n");
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  EXPECT_EQ(LastUpdate(), "2031年1月2日反映");
+
+  // A shared folder holding the sample register's files, no network: the mirror's CSV set.
+  server_.reset();
+  fs::remove_all(app_ + "/DB");
+  const std::string share = dir_.path().toStdString() + "/share";
+  ASSERT_TRUE(sample_site::MakeSharedFolder(share));
+  Ini("DownSite=2\nUseLAN=1\n[PATH]\ndirLAN=" + share + "\n");
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  EXPECT_EQ(LastUpdate(), "2026年11月4日反映");
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+}

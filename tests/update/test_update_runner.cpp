@@ -1,0 +1,418 @@
+// The update runner against a loopback HTTP server serving the sample register as the public
+// service and a mirror publish it, and against a shared folder holding the sample files: every
+// data source fetched, unpacked and rebuilt (or installed), and the previous database kept
+// whole and open whenever a step fails.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "database/acis_build.h"
+#include "database/acis_db.h"
+#include "database/master_refresh.h"
+#include "foundation/global.h"
+#include "foundation/message_sink.h"
+#include "update/acis_svr.h"
+#include "update/update_pages.h"
+#include "update/update_runner.h"
+#include "sample_site.h"
+#include "support_http_server.h"
+#include "update_test_support.h"
+
+namespace fs = std::filesystem;
+using namespace updtest;
+
+namespace {
+
+std::string Capture(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ::pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+// Read with the sqlite3 program, not through our layer.
+std::string Sql(const std::string& db, const std::string& sql) {
+  return Capture("sqlite3 '" + db + "' \"" + sql + "\" 2>&1");
+}
+
+bool Has(const std::string& log, const std::string& part) { return log.find(part) != std::string::npos; }
+
+const char* const kSampleCsvDate = "2026年11月4日反映及び失効反映";  // the CSV page's date line
+const char* const kSampleMirrorDate = "2026年11月4日反映";         // update.txt's sentence
+
+class UpdateRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    base_ = tmp_.path().toStdString();
+    InitGlobals(base_ + "/app");
+    OptionData->DBDir = base_ + "/app/DB";
+    OptionData->DownloadDir = base_ + "/app/Download";
+    OptionData->ReadTimeout = 5000;
+    OptionData->ReceiveTimeout = 5000;
+    fs::create_directories(OptionData->DBDir);
+    fs::create_directories(OptionData->DownloadDir);
+    site_ = base_ + "/site";
+    ASSERT_TRUE(sample_site::MakeServerTree(site_));
+    server_ = std::make_unique<TTestHttpServer>(site_);
+    ASSERT_TRUE(server_->Running());
+    ::setenv("QUILLMAR_ACIS_BASE", server_->Base().c_str(), 1);
+    ::setenv("QUILLMAR_MIRROR_BASE", server_->Base().c_str(), 1);
+    SetMasterDownloader(&masters_);
+    scoped_ = std::make_unique<TScopedMessageSink>(&sink_);
+  }
+  void TearDown() override {
+    AcisDB.reset();
+    SetMasterDownloader(nullptr);
+    ::unsetenv("QUILLMAR_ACIS_BASE");
+    ::unsetenv("QUILLMAR_MIRROR_BASE");
+    scoped_.reset();
+    FinalizeGlobals();
+  }
+
+  std::unique_ptr<TUpdateRunner> Runner(int mode) {
+    OptionData->DownSite = static_cast<std::uint8_t>(mode);
+    TUpdateSinks sinks;
+    sinks.Log = [this](const std::string& l) { lines_.push_back(l); };
+    auto r = std::make_unique<TUpdateRunner>(*OptionData, sinks);
+    return r;
+  }
+  std::string Db() const { return OptionData->DBDir + "/acis.db"; }
+  std::string Dl(const std::string& name) const { return OptionData->DownloadDir + "/" + name; }
+  std::string Site(const std::string& path) const { return site_ + "/" + path; }
+
+  // A database built from the mirror files with a date of its own, as the previous data.
+  void BuildPrevious(const std::string& date) {
+    TAcisBuildRequest req;
+    req.DBDir = OptionData->DBDir;
+    req.Source = 2;
+    req.KihonFile = SourcePath("data/sample/mirror/kihon.csv");
+    req.TekiyoFiles = {SourcePath("data/sample/mirror/tekiyo.csv")};
+    req.DataDate = date;
+    req.Settings.DBDir = OptionData->DBDir;
+    req.Settings.UseLAN = true;
+    req.Settings.dirLAN = SourcePath("data/sample/masters");
+    req.Settings.DownloadDir = OptionData->DownloadDir;
+    ASSERT_TRUE(BuildAcisDatabase(req).Ok);
+    AcisDB = std::make_unique<TAcisDB>(Db(), UpdateDbSettings(*OptionData));
+  }
+
+  // The previous database is whole, open and still the same data.
+  void ExpectPreviousKept(const std::string& date) {
+    ASSERT_TRUE(AcisDB);
+    EXPECT_EQ(AcisDB->FLastUpdate, date);
+    EXPECT_TRUE(AcisDB->Query("SELECT count(*) FROM m_tekiyo", false));
+    EXPECT_EQ(Sql(Db(), "SELECT Value FROM info WHERE Item='LastUpdate'"), date);
+    EXPECT_EQ(Sql(Db(), "PRAGMA integrity_check"), "ok");
+    for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find("acis.db.build-"), std::string::npos) << name;
+  }
+
+  QTemporaryDir tmp_;
+  std::string base_, site_;
+  std::unique_ptr<TTestHttpServer> server_;
+  TSvrMasterDownloader masters_;
+  TLogMessageSink sink_;
+  std::unique_ptr<TScopedMessageSink> scoped_;
+  std::vector<std::string> lines_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The public service's CSV archives
+
+TEST_F(UpdateRunnerTest, PublicCsvUpdateBuildsTheDatabaseWithThePagesDateAndRunsAgainOnCurrentFiles) {
+  auto r = Runner(0);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  EXPECT_TRUE(r->Updated);
+  const std::string log = r->LogText();
+  for (const char* line : {"ダウンロード開始", "登録基本部csv_20261104.zip ダウンロード完了", "解凍作業完了", "テーブル作成",
+                           "登録適用部二 データベース変換中", "インデックス作成終了", "ビュー作成終了", "データ更新完了"})
+    EXPECT_TRUE(Has(log, line)) << line << "\n" << log;
+  // The date the rebuild stores is the one the start-up check reads from the page copy.
+  EXPECT_EQ(PageDateText(Dl("update2.htm"), 0), kSampleCsvDate);
+  EXPECT_EQ(Sql(Db(), "SELECT Value FROM info WHERE Item='LastUpdate'"), kSampleCsvDate);
+  EXPECT_EQ(Sql(Db(), "SELECT count(DISTINCT bango) FROM m_kihon"), "200");
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+  ASSERT_TRUE(AcisDB);
+  EXPECT_EQ(AcisDB->FLastUpdate, kSampleCsvDate);
+  EXPECT_EQ(OptionData->DBDownSite, 0);
+
+  // A second run finds every file current ("304") and still goes to its end.
+  auto again = Runner(0);
+  ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
+  EXPECT_TRUE(Has(again->LogText(), "304"));
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+}
+
+TEST_F(UpdateRunnerTest, FailuresLeaveThePreviousDatabaseOpenAndWhole) {
+  BuildPrevious("2020年1月1日反映");
+  const std::string newPage =
+      "\xEF\xBB\xBF<html><body>\n<p>2027年1月5日反映分</p>\n"
+      "<a href=\"datacsv/登録基本部csv_X.zip\" target =\"_blank\">登録基本部</a>\n"
+      "<a href=\"datacsv/登録適用部一_X.zip\" target =\"_blank\">登録適用部一</a>\n"
+      "<a href=\"datacsv/登録適用部二_X.zip\" target =\"_blank\">登録適用部二</a>\n</body></html>\n";
+  ASSERT_TRUE(WriteFile(Site("ddata/index2.htm"), newPage));
+  const std::string pub = SourcePath("data/sample/public/");
+
+  // A corrupt archive: unpacking fails, nothing is rebuilt.
+  ASSERT_TRUE(WriteFile(Site("ddata/datacsv/登録基本部csv_X.zip"), "PK\x03\x04 this is no archive"));
+  ASSERT_TRUE(sample_site::CopyInto(pub + "登録適用部一_20261104.zip", Site("ddata/datacsv/登録適用部一_X.zip")));
+  ASSERT_TRUE(sample_site::CopyInto(pub + "登録適用部二_20261104.zip", Site("ddata/datacsv/登録適用部二_X.zip")));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_TRUE(Has(r->LogText(), "解凍作業中止"));
+    EXPECT_TRUE(Has(r->LogText(), "データ更新中止!"));
+    EXPECT_FALSE(r->Updated);
+    ExpectPreviousKept("2020年1月1日反映");
+  }
+
+  // An archive that unpacks but lacks its CSV file: the rebuild stops before anything changes.
+  ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_X.zip"), SourcePath("data/sample/mirror/update.txt")));
+  fs::remove(Dl("登録基本部csv_X.zip"));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_TRUE(Has(r->LogText(), "オープン失敗")) << r->LogText();
+    ExpectPreviousKept("2020年1月1日反映");
+  }
+
+  // A missing archive on the server: the download step fails and the sequence stops there.
+  fs::remove(Site("ddata/datacsv/登録適用部二_X.zip"));
+  fs::remove(Dl("登録適用部二_X.zip"));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_TRUE(Has(r->LogText(), "登録適用部二_X.zip ダウンロード中止"));
+    EXPECT_FALSE(Has(r->LogText(), "を解凍"));
+    ExpectPreviousKept("2020年1月1日反映");
+  }
+}
+
+TEST_F(UpdateRunnerTest, AbortDuringTheBuildKeepsThePreviousDatabase) {
+  BuildPrevious("2020年1月1日反映");
+  TUpdateRunner* self = nullptr;
+  TUpdateSinks sinks;
+  sinks.Log = [&](const std::string& l) {
+    // The user presses "中止" while the indexes are made.
+    if (l == "インデックス作成開始") self->DoAbort();
+  };
+  OptionData->DownSite = 0;
+  TUpdateRunner r(*OptionData, sinks);
+  self = &r;
+  EXPECT_FALSE(r.AutoUpdate());
+  EXPECT_TRUE(Has(r.LogText(), "データ更新中止!"));
+  EXPECT_FALSE(Has(r.LogText(), "データ更新完了"));
+  ExpectPreviousKept("2020年1月1日反映");
+}
+
+// ---------------------------------------------------------------------------------------------
+// The spreadsheets, the mirror's CSV set
+
+TEST_F(UpdateRunnerTest, SpreadsheetArchivesComeFromTheirServerNamesIntoZipNames) {
+  auto r = Runner(1);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  for (const char* f : {"登録基本部.zip", "登録適用部一.zip", "登録適用部三.zip", "登録適用部四.zip", "登録適用部二.xls"})
+    EXPECT_TRUE(Exists(Dl(f))) << f;
+  // One rule: parts one to three are asked for with the server's ".lzh", in the update check
+  // as in the download.
+  TAcisSvr svr(*OptionData);
+  ASSERT_TRUE(svr.Download(server_->Url("/__log"), base_ + "/requests.txt"));
+  const std::string requests = ReadFile(base_ + "/requests.txt");
+  EXPECT_TRUE(Has(requests, "/ddata/data/%E7%99%BB%E9%8C%B2%E9%81%A9%E7%94%A8%E9%83%A8%E4%B8%80.lzh")) << requests;
+  EXPECT_FALSE(Has(requests, "/ddata/data/%E7%99%BB%E9%8C%B2%E9%81%A9%E7%94%A8%E9%83%A8%E4%B8%80.zip"));
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+  // The date is the page's, so that the start-up check finds the data current.
+  EXPECT_EQ(Sql(Db(), "SELECT Value FROM info WHERE Item='LastUpdate'"), PageDateText(Dl("update.htm"), 1));
+  EXPECT_TRUE(Has(r->LogText(), "更新日取得:2026年11月4日反映"));
+  EXPECT_TRUE(Has(r->LogText(), "登録適用部四.xls 読込中"));
+  EXPECT_EQ(r->FileIndex, 5);
+}
+
+TEST_F(UpdateRunnerTest, MirrorCsvSetAndOneStopRebuild) {
+  auto r = Runner(2);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  EXPECT_EQ(Sql(Db(), "SELECT Value FROM info WHERE Item='LastUpdate'"), kSampleMirrorDate);
+  EXPECT_EQ(PageDateText(Dl("update.txt"), 2), kSampleMirrorDate);
+
+  // One-step rebuild with everything unpacked: nothing is fetched (the server is gone).
+  server_.reset();
+  auto one = Runner(2);
+  ASSERT_TRUE(one->OneStopUpdate()) << one->LogText();
+  EXPECT_FALSE(Has(one->LogText(), "ダウンロード開始"));
+  EXPECT_TRUE(Has(one->LogText(), "データ更新完了"));
+
+  // Without tekiyo.csv but with toroku.zip: unpacked again, then rebuilt.
+  fs::remove(Dl("tekiyo.csv"));
+  auto two = Runner(2);
+  ASSERT_TRUE(two->OneStopUpdate()) << two->LogText();
+  EXPECT_TRUE(Has(two->LogText(), "toroku.zip を解凍"));
+}
+
+TEST_F(UpdateRunnerTest, OneStopUnpacksPublicArchivesThatAreHereBeforeRebuilding) {
+  for (const char* f : {"登録基本部csv_20261104.zip", "登録適用部一_20261104.zip", "登録適用部二_20261104.zip", "update2.htm"})
+    ASSERT_TRUE(sample_site::CopyInto(SourcePath("data/sample/public/") + f, Dl(f)));
+  server_.reset();  // no network: only what is here, the master scripts from the shared folder
+  auto r = Runner(0);
+  ASSERT_FALSE(r->OneStopUpdate());
+  EXPECT_TRUE(Has(r->LogText(), "解凍作業完了"));
+  // Without the master scripts the build cannot be made, and the log says why in plain words.
+  EXPECT_TRUE(Has(r->LogText(), "マスタースクリプト")) << r->LogText();
+  EXPECT_FALSE(Exists(Db()));
+  OptionData->UseLAN = true;
+  OptionData->dirLAN = SourcePath("data/sample/masters");
+  r = Runner(0);
+  ASSERT_TRUE(r->OneStopUpdate()) << r->LogText();
+  EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Prebuilt databases: mirror, own site (web and folder)
+
+TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreNoFailure) {
+  // The mirror's prebuilt databases: made by the build and zipped by zip.
+  const std::string made = base_ + "/made";
+  {
+    TAcisBuildRequest req;
+    req.DBDir = made;
+    req.Source = 2;
+    req.KihonFile = SourcePath("data/sample/mirror/kihon.csv");
+    req.TekiyoFiles = {SourcePath("data/sample/mirror/tekiyo.csv")};
+    req.DataDate = "2030年1月1日反映";
+    req.Settings.DBDir = made;
+    req.Settings.UseLAN = true;
+    req.Settings.dirLAN = SourcePath("data/sample/masters");
+    req.Settings.DownloadDir = made + "/dl";
+    ASSERT_TRUE(BuildAcisDatabase(req).Ok);
+  }
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), made + "/acis.db"));
+  ASSERT_TRUE(sample_site::Zip(Site("data/spec.zip"), made + "/spec.db"));
+  BuildPrevious("2020年1月1日反映");
+
+  auto r = Runner(3);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  ASSERT_TRUE(AcisDB);
+  EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
+  EXPECT_EQ(OptionData->DBDownSite, 3);
+  // Unchanged archives answer "304": the run still installs them and succeeds.
+  auto again = Runner(3);
+  ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
+  EXPECT_TRUE(Has(again->LogText(), "acis.zip ダウンロード完了"));
+
+  // A damaged acis.zip: the installed database stays and stays open.
+  ASSERT_TRUE(WriteFile(Site("data/acis.zip"), "PK garbage"));
+  auto bad = Runner(3);
+  EXPECT_FALSE(bad->AutoUpdate());
+  EXPECT_TRUE(Has(bad->LogText(), "データ更新中止!"));
+  ASSERT_TRUE(AcisDB);
+  EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
+  EXPECT_TRUE(AcisDB->Query("SELECT count(*) FROM m_kihon", false));
+
+  // An own web site, and an own folder.
+  ASSERT_TRUE(sample_site::Zip(Site("own/acis.zip"), made + "/acis.db"));
+  ASSERT_TRUE(sample_site::Zip(Site("own/spec.zip"), made + "/spec.db"));
+  auto web = Runner(4);
+  web->SiteText = server_->Url("/own");
+  ASSERT_TRUE(web->AutoUpdate()) << web->LogText();
+  EXPECT_EQ(OptionData->UserSite, server_->Url("/own"));
+  auto folder = Runner(4);
+  folder->SiteText = Site("own");
+  ASSERT_TRUE(folder->AutoUpdate()) << folder->LogText();
+  EXPECT_TRUE(Has(folder->LogText(), "acis.zip コピー完了"));
+  auto invalid = Runner(4);
+  invalid->SiteText = "ftp://example.invalid/";
+  EXPECT_FALSE(invalid->AutoUpdate());
+  EXPECT_TRUE(Has(invalid->LogText(), "ftp://example.invalid/が無効"));
+  EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
+}
+
+TEST_F(UpdateRunnerTest, MirrorSourcesWithoutAKnownHostSaySoInPlainWords) {
+  ::unsetenv("QUILLMAR_MIRROR_BASE");
+  ASSERT_FALSE(MirrorHostConfigured(0));
+  EXPECT_EQ(DefaultDataSource(), 0);
+  for (int mode : {2, 3}) {
+    auto r = Runner(mode);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_TRUE(Has(r->LogText(), MirrorNotConfiguredText())) << r->LogText();
+  }
+  ::setenv("QUILLMAR_MIRROR_BASE_2", server_->Base().c_str(), 1);
+  EXPECT_TRUE(MirrorHostConfigured(2));
+  EXPECT_FALSE(MirrorHostConfigured(1));
+  ::unsetenv("QUILLMAR_MIRROR_BASE_2");
+  ::setenv("QUILLMAR_MIRROR_BASE", server_->Base().c_str(), 1);
+  EXPECT_EQ(DefaultDataSource(), 3);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The shared folder, a stalled server, the download check
+
+TEST_F(UpdateRunnerTest, SharedFolderHoldingTheSampleFilesUpdatesWithoutANetwork) {
+  server_.reset();
+  const std::string share = base_ + "/share";
+  ASSERT_TRUE(sample_site::MakeSharedFolder(share));
+  OptionData->UseLAN = true;
+  OptionData->dirLAN = share;
+  for (int mode : {0, 2, 1}) {
+    auto r = Runner(mode);
+    ASSERT_TRUE(r->AutoUpdate()) << "mode " << mode << "\n" << r->LogText();
+    EXPECT_TRUE(Has(r->LogText(), "共有フォルダからコピー開始"));
+    EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997") << mode;
+  }
+  // A copy that fails aborts the sequence, unless the opener said to go on with what is here.
+  fs::remove(share + "/toroku.zip");
+  auto strict = Runner(2);
+  EXPECT_FALSE(strict->AutoUpdate());
+  EXPECT_TRUE(Has(strict->LogText(), "toroku.zip コピー中止"));
+  auto lenient = Runner(2);
+  lenient->IgnoreCopyFailure = true;
+  EXPECT_TRUE(lenient->AutoUpdate()) << lenient->LogText();
+}
+
+TEST_F(UpdateRunnerTest, AStalledServerEndsTheRunWithinItsTimeOut) {
+  OptionData->ReceiveTimeout = 1000;
+  ASSERT_TRUE(WriteFile(Site("ddata/datacsv/登録適用部一_20261104.zip.stall"), "30"));
+  auto r = Runner(0);
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(r->AutoUpdate());
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_LT(secs, 20.0);
+  EXPECT_TRUE(Has(r->LogText(), "登録適用部一_20261104.zip ダウンロード中止"));
+  EXPECT_FALSE(Exists(Db()));
+  for (const auto& name : List(OptionData->DownloadDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+}
+
+TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog) {
+  auto r = Runner(0);
+  r->DownloadCheckRun = true;
+  EXPECT_TRUE(r->DownloadCheck());
+  EXPECT_TRUE(Exists(Dl("登録適用部二_20261104.zip")));
+  EXPECT_FALSE(Exists(Dl("登録適用部二_20261104.csv")));
+  EXPECT_FALSE(Exists(Db()));
+  const std::string saved = ReadFile(Dl("autodown.log"));
+  EXPECT_EQ(saved.rfind("ダウンロード更新確認開始:", 0), 0u) << saved;
+  EXPECT_TRUE(Has(saved, "ダウンロード更新確認終了:"));
+
+  // A failed fetch is no success.
+  server_.reset();
+  fs::remove(Dl("update2.htm"));
+  auto failed = Runner(0);
+  EXPECT_FALSE(failed->DownloadCheck());
+
+  // "/u": start and end lines with date and time, saved as autoupdate.log beside acis.db.
+  auto u = Runner(0);
+  u->AutoUpdateRun = true;
+  EXPECT_FALSE(u->AutoUpdate());
+  const std::string ulog = ReadFile(OptionData->DBDir + "/autoupdate.log");
+  EXPECT_EQ(ulog.rfind("データ更新開始:", 0), 0u) << ulog;
+  EXPECT_TRUE(Has(ulog, "データ更新中止!"));
+  EXPECT_TRUE(Has(ulog, "データ更新完了:"));
+}
