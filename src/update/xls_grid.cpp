@@ -96,9 +96,13 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
 
 bool TXlsGridRows::NextRow(std::vector<std::string>& Row) {
   if (next_ >= rows_) return false;
-  Row.assign(static_cast<size_t>(cols_), std::string());
-  while (cell_ < cells_.size() && cells_[cell_].row == next_) {
-    const Cell& c = cells_[cell_++];
+  // As wide as the row's last cell: a sparse sheet (a stray cell far right and one far down)
+  // costs its cells, not rows times columns.
+  size_t end = cell_;
+  while (end < cells_.size() && cells_[end].row == next_) ++end;
+  Row.assign(end > cell_ ? static_cast<size_t>(cells_[end - 1].col) + 1 : 0, std::string());
+  for (; cell_ < end; ++cell_) {
+    const Cell& c = cells_[cell_];
     Row[static_cast<size_t>(c.col)].assign(text_, c.off, c.len);
   }
   ++next_;

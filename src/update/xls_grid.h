@@ -28,6 +28,8 @@ class TXlsGridRows : public TRowSource {
   // wanted sheet gives no rows (SheetFound() false).
   void Load(const std::string& FileName, const std::string& WantedSheet = "", bool ReadDate = false);
 
+  // The next row of the grid, as wide as its last cell present (the cells after it, and every
+  // cell of a row without any, are empty; Columns() is the grid's width).
   bool NextRow(std::vector<std::string>& Row) override;
   int64_t RowCountHint() const override { return rows_; }
   void Rewind() { next_ = 0; cell_ = 0; }

@@ -13,6 +13,12 @@ Fixed paths:
   /truncated       200 announcing 1000 bytes, sends 500, then closes the connection
   /slow?n=&ms=     200, n chunks of 1 KiB with ms milliseconds between them
   /stall           200 announcing 4096 bytes, sends 100, then stays silent for 30 s
+  /trickle?n=&ms=  200 announcing n bytes, sends them one at a time, ms milliseconds apart
+  /trickle-head?ms= the status line, then the header block one byte per ms milliseconds
+  /moved-304       304 Not Modified carrying a Location (to /file/moved.txt)
+  /two-lengths?a=&b=  200 with two Content-Length headers, a and b, and a body of b bytes
+  /dated?lm=<text> 200 with the Last-Modified given (percent-encoded); "future" stands for a
+                   date in the year 9999; 304 to an If-Modified-Since not older than it
   /redirect        302 to /file/redirected.txt;  /redirect-loop redirects to itself
   /to-http?port=n  302 to http://127.0.0.1:n/file/downgraded.txt
   /colon           200 with a header whose value holds ": " itself
@@ -217,6 +223,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_paced(n * 1024, [b"s" * 1024] * n, ms / 1000.0)
         elif path == "/stall":
             self.send_paced(4096, [b"t" * 100], 30)
+        elif path == "/trickle":
+            n = int(query.get("n", ["100"])[0])
+            ms = int(query.get("ms", ["200"])[0])
+            self.send_paced(n, [b"t"] * n, ms / 1000.0)
+        elif path == "/trickle-head":
+            ms = int(query.get("ms", ["200"])[0])
+            head = b"X-Padding: " + b"p" * 200 + b"\r\nContent-Length: 2\r\n\r\nok"
+            try:
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                self.wfile.flush()
+                for i in range(len(head)):
+                    self.wfile.write(head[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(ms / 1000.0)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
+        elif path == "/moved-304":
+            self.send_head(304, [("Location", "/file/moved.txt"), ("Last-Modified", LAST_MODIFIED)])
+        elif path == "/two-lengths":
+            a = query.get("a", ["10"])[0]
+            b = int(query.get("b", ["20"])[0])
+            self.send_response(200)
+            self.send_header("Content-Length", a)
+            self.send_header("Content-Length", str(b))
+            self.end_headers()
+            self.wfile.write(b"L" * b)
+        elif path == "/dated":
+            lm = query.get("lm", [LAST_MODIFIED])[0]
+            if lm == "future":
+                lm = "Fri, 31 Dec 9999 23:59:59 GMT"
+            ims = self.headers.get("If-Modified-Since")
+            try:
+                lm_time = int(email.utils.parsedate_to_datetime(lm).timestamp())
+            except (TypeError, ValueError, OverflowError):
+                lm_time = None
+            if ims and lm_time is not None and not_older(ims, lm_time):
+                self.send_head(304, [("Last-Modified", lm)])
+                return
+            self.send_body(200, b"dated body\n", [("Last-Modified", lm)])
         elif path == "/redirect":
             self.send_body(302, b"moved", [("Location", "/file/redirected.txt")])
         elif path == "/to-http":
