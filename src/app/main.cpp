@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName("Quillmar");
+  // No display name: the desktop would append it to every window title ("Quillmar - オフライン
+  // — Quillmar"); the windows' captions are complete as they stand.
 
   // Another copy runs: bring it to the front and leave without touching the settings.
   TSingleInstance guard;
