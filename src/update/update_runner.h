@@ -104,6 +104,8 @@ class TUpdateRunner {
   std::string DbFile(const std::string& Name) const;
 
   TOptionData& Options() { return options_; }
+  // Replaces the event pump (the unattended runs add their stop check).
+  void SetPump(std::function<void()> Pump) { sinks_.Pump = std::move(Pump); }
 
  private:
   friend class TUpdateRunnerAccess;
