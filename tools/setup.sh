@@ -14,10 +14,11 @@ pkgs=(
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-noto-cjk zip unzip python3 python3-html5lib locales openssl
+  python3-openpyxl libreoffice-calc-nogui
 )
 # iconv and its CP932 tables come with libc-bin and libc6.
 if [ "${1:-}" = "--bench" ]; then
-  pkgs+=(libreoffice-calc-nogui hyperfine time)
+  pkgs+=(hyperfine time)
 fi
 
 missing=()

@@ -97,34 +97,47 @@ struct TNameCover {
   std::set<std::string> Own;      // codes of the crops of that name
 };
 
-// The crop condition of each name of a selection (unquoted "、(...)、" patterns), each distinct
-// condition once, names without a condition left out.  When the first name is a cultivation
-// form ("トマト（施設栽培）"), every other name but the crop's own stands for that form as well,
-// as in the condition of the whole selection.
-std::vector<std::string> NameConditions(const std::string& Names) {
-  std::vector<std::string> out;
+// One name of a selection: its crop condition (an unquoted "、(...)、" pattern) and whether
+// the user chose it (else it came in on a chosen crop's behalf).
+struct TNameCondition {
+  std::string Condition;
+  bool Chosen = true;
+};
+
+// The crop condition of each name of a selection, each distinct condition once (chosen when
+// any of its names was chosen), names without a condition left out.  When the first name is a
+// cultivation form ("トマト（施設栽培）"), every other name but the crop's own stands for that
+// form as well, as in the condition of the whole selection.  Added: the names that came in on
+// a chosen crop's behalf.
+std::vector<TNameCondition> NameConditions(const std::string& Names, const std::vector<std::string>& Added) {
+  std::set<std::string> added;
+  for (const std::string& a : Added) added.insert(BuildSakumotsuCondition(a, '#', false));
+  std::vector<TNameCondition> out;
   const std::vector<std::string> items = SplitNameList(Names);
   std::string form, base;
   for (size_t i = 0; i < items.size(); ++i) {
     std::string cond;
+    const std::string name = BuildSakumotsuCondition(items[i], '#', false);
     if (i == 0) {
-      const std::string first = BuildSakumotsuCondition(items[i], '#', false);
-      const size_t open = first.find("（");
-      if (first.find("栽培）") != std::string::npos && open != std::string::npos) {
-        form = first.substr(open);
-        base = first.substr(0, open);
+      const size_t open = name.find("（");
+      if (name.find("栽培）") != std::string::npos && open != std::string::npos) {
+        form = name.substr(open);
+        base = name.substr(0, open);
       }
       cond = BuildSakumotsuCondition(items[i], ':', false);
+    } else if (!form.empty() && !name.empty() && name != base) {
+      cond = BuildSakumotsuCondition(items[i] + "," + name + form, ':', false);
     } else {
-      const std::string name = BuildSakumotsuCondition(items[i], '#', false);
-      if (!form.empty() && !name.empty() && name != base)
-        cond = BuildSakumotsuCondition(items[i] + "," + name + form, ':', false);
-      else
-        cond = BuildSakumotsuCondition(items[i], ':', false);
+      cond = BuildSakumotsuCondition(items[i], ':', false);
     }
     cond = UnquoteSqlLiteral(cond);
     if (cond == kNoNamesPattern) continue;
-    if (std::find(out.begin(), out.end(), cond) == out.end()) out.push_back(std::move(cond));
+    const bool chosen = added.count(name) == 0;
+    auto same = std::find_if(out.begin(), out.end(), [&](const TNameCondition& c) { return c.Condition == cond; });
+    if (same == out.end())
+      out.push_back({std::move(cond), chosen});
+    else
+      same->Chosen = same->Chosen || chosen;
   }
   return out;
 }
@@ -142,7 +155,8 @@ std::string UnquoteSqlLiteral(std::string_view Literal) {
   return out;
 }
 
-std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly) {
+std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly,
+                                      const std::vector<std::string>& Added) {
   (void)RegisteredOnly;  // every caller passes it; the covered codes do not depend on it
   if (DebugMode) Log("---- acdb: IdSakuRegexpLine test ----");
   const std::string c = BuildSakumotsuCondition(Names, ':', false);
@@ -154,10 +168,11 @@ std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredO
   // of its groups is the name and no exclusion names it, or an inclusion names it), and among
   // them the crops that bear the name themselves.  One query reads the crops any of the names
   // could cover; each name is then tested on their texts, normalised once per crop.
+  const std::vector<TNameCondition> conditions = NameConditions(Names, Added);
   std::vector<TNameCover> names;
   try {
     std::vector<TNameMatcher> matchers;
-    for (const std::string& cond : NameConditions(Names)) matchers.emplace_back(cond);
+    for (const TNameCondition& cond : conditions) matchers.emplace_back(cond.Condition);
     names.resize(matchers.size());
     FSQL = kCandidatesSql;
     if (DebugMode) Log(FSQL);
@@ -183,22 +198,13 @@ std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredO
     return std::string(kNoCropPattern);
   }
 
-  // A name whose crops include another chosen name's crop is a group above that crop (a
-  // crop chosen with its upper groups): it stands for the uses registered on the group
-  // itself, not for every crop of the group.  Every other name keeps all it covers.
+  // A name the user chose stands for every crop it covers; a name that came in on a chosen
+  // crop's behalf (its upper groups) stands for its own registrations only, so that a crop
+  // with its groups does not list every crop of the groups.  The result is the union: one
+  // more name never takes a crop away.
   std::set<std::string> chosen;
   for (size_t i = 0; i < names.size(); ++i) {
-    bool above = false;
-    for (size_t j = 0; j < names.size() && !above; ++j) {
-      if (j == i) continue;
-      for (const std::string& code : names[j].Own) {
-        if (names[i].Own.count(code) == 0 && names[i].Covered.count(code) != 0) {
-          above = true;
-          break;
-        }
-      }
-    }
-    const std::set<std::string>& codes = above ? names[i].Own : names[i].Covered;
+    const std::set<std::string>& codes = conditions[i].Chosen ? names[i].Covered : names[i].Own;
     chosen.insert(codes.begin(), codes.end());
   }
   std::string codes;

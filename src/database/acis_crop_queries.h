@@ -5,11 +5,11 @@
 //
 // IdSakuRegexpLine turns a crop selection into the codes it stands for, each name on its own:
 // a name covers the crops whose name or one of whose groups it is (less the crops that
-// exclude that group, plus those that include it).  A name that covers another name of the
-// same selection (a group chosen together with a crop inside it, as the crop frame's upper
-// groups are) stands for its own crop code(s) only, so "きゅうり,果菜類,野菜類" gives the
-// cucumber's uses and those registered on the two groups, not every vegetable's.  A group
-// chosen alone, or groups that do not contain each other, cover all their crops.
+// exclude that group, plus those that include it).  Names listed in Added came in on a chosen
+// crop's behalf (the upper groups the crop frame adds): each stands for the crops of that
+// name only, so "きゅうり" with its groups 果菜類 and 野菜類 added gives the cucumber's uses and
+// those registered on the two groups, not every vegetable's.  A group the user chose covers
+// all its crops, whatever else is chosen; the result is the union over the names.
 #include <memory>
 #include <string>
 #include <string_view>

@@ -72,7 +72,11 @@ void TAcisDB::SetMultiStatement(bool Value) { FDb->ExecAll = Value; }
 std::string TAcisDB::SQLiteVersion() const { return TSQLiteDb::Version(); }
 
 void TAcisDB::Log(const std::string& Text) {
-  if (FLog) FLog(Text);
+  if (!FLog) return;
+  if (Text.find('\0') == std::string::npos)
+    FLog(Text);
+  else
+    FLog(VisibleNul(Text));  // a value quoted in the line must not cut it short
 }
 
 void TAcisDB::Breathe() {

@@ -156,7 +156,9 @@ class TAcisDB {
   void SetGridFromTable(TGridFillTarget& Grid, TSQLiteTbl& Tbl);
   std::string GetIso(const std::string& Ippanmei);
   int GetByochuCid(const std::string& Byochu);
-  std::string IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly = false);
+  // Added: names of Names that came in on a chosen crop's behalf (acis_crop_queries.h).
+  std::string IdSakuRegexpLine(const std::string& Names, bool RegisteredOnly = false,
+                               const std::vector<std::string>& Added = {});
   std::string UpperGroup(const std::string& Name);
   std::string UpperGroupMarked(const std::string& Name) noexcept;
   std::string SameLevelSakumotsu(const std::string& Name);

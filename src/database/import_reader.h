@@ -10,11 +10,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "foundation/text_utils.h"
+
 // A file that cannot be opened or read.
 class EImportFileError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EImportFileError(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
 };
+
+#include "foundation/text_utils.h"
 
 enum class TTextEncoding { Auto, Cp932, Utf8 };
 

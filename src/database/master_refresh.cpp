@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -110,6 +111,9 @@ std::string FirstKeyword(const char* Sql, size_t Len) {
 
 int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
   const std::string text = PreconvSql(Script);
+  if (const size_t at = text.find('\0'); at != std::string::npos)
+    throw ESQLiteException("Error executing SQL \"" + text.substr(at > 200 ? at - 200 : 0, std::min<size_t>(at, 200)) +
+                           "\" : NUL character in the script at byte " + std::to_string(at + 1));
   sqlite3* h = Db.Handle();
   Db.BeginTransaction();
   int count = 0;

@@ -18,6 +18,8 @@
 struct pcre2_real_code_8;
 struct pcre2_real_match_data_8;
 
+#include "foundation/text_utils.h"
+
 // The ASCII characters with a meaning in a pattern outside a character class.
 inline bool IsRegexMeta(char c) {
   switch (c) {
@@ -85,9 +87,10 @@ void ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, 
   }
 }
 
+// A NUL byte of the pattern shows as "␀" in the message (never cuts it).
 class EPerlRegEx : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EPerlRegEx(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
 };
 
 // Option bits (may be or-ed).

@@ -17,13 +17,16 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/text_utils.h"
+
 struct pcre2_real_code_8;
 struct pcre2_real_match_data_8;
 
 // A pattern that does not compile, or a match that fails inside PCRE2.
+// A NUL byte of the pattern shows as "␀" in the message (never cuts it).
 class ESqlRegex : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ESqlRegex(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
 };
 
 // Number of patterns compiled by the SQL functions since the program started (PCRE2

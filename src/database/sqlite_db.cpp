@@ -266,6 +266,12 @@ void TSQLiteDb::FailWith(const std::string& Msg, const std::string& SQL, const s
   throw ESQLiteException(Msg + " \"" + SQL + "\" : " + ErrText);
 }
 
+void TSQLiteDb::RefuseNul(const std::string& Text, const std::string& SQL) {
+  const size_t at = Text.find('\0');
+  if (at != std::string::npos)
+    FailWith("Error executing SQL", SQL, "NUL character in the SQL text at byte " + std::to_string(at + 1));
+}
+
 void TSQLiteDb::Rollback() noexcept {
   if (FHandle && !sqlite3_get_autocommit(FHandle)) sqlite3_exec(FHandle, "ROLLBACK;", nullptr, nullptr, nullptr);
   FInTransaction = false;
@@ -273,6 +279,7 @@ void TSQLiteDb::Rollback() noexcept {
 
 void TSQLiteDb::ExecSQL(const std::string& SQL) {
   const std::string text = PreconvSql(SQL);
+  RefuseNul(text, SQL);
   const char* p = text.c_str();
   const char* const end = p + text.size();
   while (p < end) {
@@ -342,8 +349,10 @@ void TSQLiteDb::BeginTransaction() {
 void TSQLiteDb::Commit() {
   const std::string sql = "COMMIT;";
   if (sqlite3_exec(FHandle, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-    // The flag stays set, so the destructor rolls the transaction back.
-    RaiseError("Error executing SQL statement", sql);
+    // A COMMIT that failed (disk full, a lock) may leave the transaction open: roll it back
+    // so nothing half-done stays and the next step does not stumble over it, and report this
+    // failure, not a later one.
+    Fail("Error executing SQL statement", sql);
   }
   FInTransaction = false;
 }
@@ -377,6 +386,7 @@ int64_t TSQLiteDb::Changes() const { return sqlite3_changes64(FHandle); }
 
 TSQLiteStmt::TSQLiteStmt(TSQLiteDb& Db, const std::string& SQL) : FDb(&Db), FSQL(SQL) {
   const std::string text = PreconvSql(SQL);
+  Db.RefuseNul(text, SQL);
   if (sqlite3_prepare_v2(Db.FHandle, text.c_str(), static_cast<int>(text.size()), &FStmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(FStmt);
     FStmt = nullptr;
@@ -540,6 +550,7 @@ void TSQLiteTbl::Fetch(TSQLiteDb& Db, const std::string& SQL, TSQLiteParams Para
   FColumnNameCase = 1;
   Clear();
   const std::string text = PreconvSql(SQL);
+  Db.RefuseNul(text, SQL);
   const char* p = text.c_str();
   const char* const end = p + text.size();
   sqlite3* h = Db.FHandle;

@@ -16,14 +16,17 @@
 #include <type_traits>
 #include <vector>
 
+#include "foundation/text_utils.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
 // The database failure.  Its text is the operation's message, a blank, the SQL text in double
 // quotes, " : " and SQLite's error message ("No message" when SQLite reports no error code).
+// A NUL byte in the text (a value quoted into the SQL) shows as "␀": the text is never cut.
 class ESQLiteException : public std::runtime_error {
  public:
-  explicit ESQLiteException(const std::string& Msg) : std::runtime_error(Msg) {}
+  explicit ESQLiteException(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
   std::string Message() const { return what(); }
 };
 
@@ -105,7 +108,8 @@ class TSQLiteDb {
 
   // "BEGIN TRANSACTION;"; raises "Transaction already open" when one is open.
   void BeginTransaction();
-  // "COMMIT;" then clears the flag (when COMMIT fails the flag stays and the destructor rolls back).
+  // "COMMIT;" then clears the flag. A COMMIT that fails rolls the transaction back (the flag
+  // is cleared) and raises with COMMIT's own error.
   void Commit();
   // "ROLLBACK;" when SQLite has a transaction open; clears the flag.  Never raises.
   void Rollback() noexcept;
@@ -132,6 +136,9 @@ class TSQLiteDb {
   // and raises.
   [[noreturn]] void Fail(const std::string& Msg, const std::string& SQL);
   [[noreturn]] void FailWith(const std::string& Msg, const std::string& SQL, const std::string& ErrText);
+  // SQLite reads a text only up to a NUL byte and would quietly drop the rest: such a text
+  // fails as a whole instead.
+  void RefuseNul(const std::string& Text, const std::string& SQL);
   void BindOne(sqlite3_stmt* st, int Index, const TSQLiteParam& Value, const std::string& SQL);
   void BindParams(sqlite3_stmt* st, TSQLiteParams Params, const std::string& SQL);
 

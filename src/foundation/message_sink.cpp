@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "foundation/text_utils.h"
+
 namespace {
 TLogMessageSink& DefaultSink() {
   static TLogMessageSink sink;
@@ -60,7 +62,9 @@ void TLogMessageSink::Write(const std::string& line) {
   if (w) {
     w(line);
   } else {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    const std::string text = VisibleNul(line);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
   }
 }
 
@@ -90,7 +94,7 @@ void ShowMessageBox(TMsgKind kind, const std::string& caption, const std::string
   TMessage m;
   m.kind = kind;
   m.caption = caption;
-  m.text = text;
+  m.text = VisibleNul(text);  // a NUL in a quoted value must not cut the text
   MessageSink().Show(m, TMsgButtons::Ok, TMsgAnswer::Ok);
 }
 
@@ -98,7 +102,7 @@ bool ConfirmBox(const std::string& caption, const std::string& text, bool defaul
   TMessage m;
   m.kind = TMsgKind::Confirm;
   m.caption = caption;
-  m.text = text;
+  m.text = VisibleNul(text);  // a NUL in a quoted value must not cut the text
   return MessageSink().Show(m, TMsgButtons::YesNo, defaultYes ? TMsgAnswer::Yes : TMsgAnswer::No) ==
          TMsgAnswer::Yes;
 }
@@ -107,8 +111,8 @@ void ShowMemo(const std::string& caption, const std::string& title, const std::s
   TMessage m;
   m.kind = TMsgKind::Error;
   m.caption = caption;
-  m.title = title;
-  m.text = text;
+  m.title = VisibleNul(title);
+  m.text = VisibleNul(text);  // a NUL in a quoted value must not cut the text
   m.memo = true;
   MessageSink().Show(m, TMsgButtons::Ok, TMsgAnswer::Ok);
 }

@@ -170,6 +170,18 @@ bool IsKatakana(std::string_view text) {
 
 std::string BoolToStr01(bool value) { return value ? "1" : "0"; }
 
+std::string VisibleNul(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\0')
+      out += kVisibleNul;
+    else
+      out.push_back(c);
+  }
+  return out;
+}
+
 std::string GetTempDir() {
   std::error_code ec;
   std::string dir = std::filesystem::temp_directory_path(ec).string();

@@ -41,6 +41,11 @@ int CountStr(std::string_view text, std::string_view sub);
 bool IsHiragana(std::string_view text);
 bool IsKatakana(std::string_view text);
 
+// The text with every NUL byte shown as "␀" (U+2400), so a message or log line that quotes a
+// value holding one is neither cut short there nor loses what follows.
+std::string VisibleNul(std::string_view text);
+inline constexpr std::string_view kVisibleNul = "\u2400";
+
 // "1" / "0".
 std::string BoolToStr01(bool value);
 

@@ -75,6 +75,12 @@ class TfrmMain : public QMainWindow {
   void mnDocOpenClick();
   void actOptionExecute();
   void mnAboutClick();
+  // The SQL editor and its highlighter take the editor settings of the options (also after
+  // the options dialog).
+  void ApplySqlEditorSettings();
+  // "SQLタブで検索": the look-up of the cell under the result-grid popup into the SQL editor
+  // (the SQL console, console/sql_console.cpp).
+  void pmnSendToSqlClick();
 
   // Handlers of the searches per tab (owned; nullptr removes). Tab 3 has none by default.
   void SetSearchHandler(int Tab, std::unique_ptr<TSearchTabHandler> Handler);
@@ -269,7 +275,6 @@ class TfrmMain : public QMainWindow {
   void RestoreWindowPlacement(TIniFile& Ini);
   void RestoreLayout(TIniFile& Ini);
   void ApplyOptions();
-  void ApplySqlEditorSettings();
   void TidyDatabaseFolder();
   void SaveLayout();
   void CopyControlStatesToOptions();

@@ -5,12 +5,18 @@
 #include <QTabWidget>
 
 #include "database/acis_db.h"
+#include "frontend/chemical/chemical_search.h"
+#include "frontend/console/sql_console.h"
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
+#include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
   TfrmMain* m = &Main;
+
+  // The SQL console on the SQL tab (its table list is filled first when a database opens).
+  InstallSqlConsole(Main);
 
   // The crop-selection frame in the place of the crop tab's placeholder.
   auto* frame = new TfraSakumotsuBase;
@@ -27,12 +33,20 @@ void InstallSearchPages(TfrmMain& Main) {
   TCropSearch* search = InstallCropSearch(Main);
   search->SelectionText = [frame] { return QString::fromStdString(frame->Selection); };
   search->KinsetsuText = [frame] { return QString::fromStdString(frame->Kinsetsu); };
+  search->SelectionAdded = [frame] { return frame->SelectionAdded; };
+  search->KinsetsuAdded = [frame] { return frame->KinsetsuAdded; };
   QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
   });
   QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m](bool canSearch) {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyou->setEnabled(canSearch && AcisDB);
   });
+
+  // The pest tab's top row and search in the place of the placeholder row.
+  InstallPestSearch(Main);
+
+  // The chemical search, its related-product lists and the product sheet on the chemical tab.
+  InstallChemicalSearch(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;

@@ -18,6 +18,7 @@
 #include "foundation/message_sink.h"
 #include "output/cp932_codec.h"
 #include "output/grid_export.h"
+#include "output/spreadsheet_export.h"
 
 namespace {
 
@@ -384,20 +385,17 @@ int TXlsStringGrid::SetHTML() {
   return 0;
 }
 
-int TXlsStringGrid::ExportToSpreadsheet(TSpreadSheetKind kind, const char* program) {
+int TXlsStringGrid::ExportToSpreadsheet(TSpreadSheetKind kind) {
   if (DataRows() < 1) {
     Error(kNoDataMessage);
     return 2;
   }
-  if (gAutomation) return gAutomation->Export(*this, kind);
-  ShowMessageBox(TMsgKind::Error, "Quillmar",
-                 std::string(program) + "を起動できませんでした。\r\n" + program + "のインストールを確認してください。");
-  return -1;
+  return (gAutomation ? *gAutomation : DefaultSpreadsheetAutomation()).Export(*this, kind);
 }
 
-int TXlsStringGrid::CopyExcel() { return ExportToSpreadsheet(sskExcel, "MS-Excel"); }
-int TXlsStringGrid::CopyJustCalc() { return ExportToSpreadsheet(sskJustCalc, "JustCalc "); }
-int TXlsStringGrid::CopyKingsoft() { return ExportToSpreadsheet(sskKingsoft, "Kingsoft Spreadsheets "); }
+int TXlsStringGrid::CopyExcel() { return ExportToSpreadsheet(sskExcel); }
+int TXlsStringGrid::CopyJustCalc() { return ExportToSpreadsheet(sskJustCalc); }
+int TXlsStringGrid::CopyKingsoft() { return ExportToSpreadsheet(sskKingsoft); }
 
 std::string TXlsStringGrid::SelectionText() const {
   int l, t, r, b;

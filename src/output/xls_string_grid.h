@@ -26,15 +26,15 @@ constexpr unsigned clNoneColor = 0x1FFFFFFF;  // clNone: no fill
 
 class TXlsStringGrid;
 
-// The spreadsheet program behind CopyExcel, CopyJustCalc and CopyKingsoft.  Until one is
-// installed the exports report that the program cannot be started (-1).
+// The spreadsheet route behind CopyExcel, CopyJustCalc and CopyKingsoft: by default the .xlsx
+// workbook opened in the spreadsheet program of this machine (spreadsheet_export.h).
 class TSpreadsheetAutomation {
  public:
   virtual ~TSpreadsheetAutomation() = default;
   // Result codes of the exports: 1, 2, -1, -2, -3.
   virtual int Export(TXlsStringGrid& grid, TSpreadSheetKind kind) = 0;
 };
-// Installs the automation (not owned); nullptr restores the stub.  Returns the previous one.
+// Installs the automation (not owned); nullptr restores the default.  Returns the previous one.
 TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation);
 
 // Column fitting of the result grids (lines per cell, width cap, row heights).
@@ -106,6 +106,7 @@ class TXlsStringGrid : public QTableView {
   bool AutoFit = true;
   std::string SheetName;
   QFont CellFont;
+  unsigned CellFontColor = 0;  // colour of CellFont (red in the low byte)
   unsigned CellColor = clNoneColor;
   unsigned CellTitleColor = clNoneColor;
   TCellBorderWeight CellBorderWeight = bwNone;
@@ -189,8 +190,8 @@ class TXlsStringGrid : public QTableView {
 
  private:
   void Error(const std::string& text) const;
-  // The spreadsheet exports: 2 without data rows, else the automation's result (-1 without one).
-  int ExportToSpreadsheet(TSpreadSheetKind kind, const char* program);
+  // The spreadsheet exports: 2 without data rows, else the automation's result.
+  int ExportToSpreadsheet(TSpreadSheetKind kind);
   void SyncColumns();
   void UpdateFrozen();
   int DataRows() const { return FModel->RowCount() - FModel->FixedRows(); }

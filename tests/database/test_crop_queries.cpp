@@ -4,6 +4,8 @@
 // hint query that must never raise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QProcess>
 #include <set>
@@ -92,9 +94,9 @@ TEST(CropQueries, IdSakuRegexpLineMembershipAndTheNoMatchPattern) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
-// A crop chosen with its upper groups stands for its own uses and those registered on the
-// groups themselves; a group alone, or groups that do not contain each other, keep every crop.
-TEST(CropQueries, IdSakuRegexpLineGroupsAboveAChosenCrop) {
+// Names that came in on a chosen crop's behalf (its upper groups) stand for their own codes
+// only; every name the user chose covers all it covers, whatever else is chosen.
+TEST(CropQueries, IdSakuRegexpLineChosenAndAddedNames) {
   OPEN_SAMPLE_DB(s);
   TLogMessageSink sink;
   TScopedMessageSink scoped(&sink);
@@ -104,40 +106,68 @@ TEST(CropQueries, IdSakuRegexpLineGroupsAboveAChosenCrop) {
                     kYoso = "9800000000010000";
   struct Case {
     std::string names;
+    std::vector<std::string> added;
     std::set<std::string> codes;
   };
   const Case cases[] = {
-      // The crop with all it covers, each group above it by its own code only.
-      {"テスト菜,テスト葉,テスト類,テスト群", {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
+      // The crop with all it covers, each group added for it by its own code only.
+      {"テスト菜,テスト葉,テスト類,テスト群", {"テスト葉", "テスト類", "テスト群"}, {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
       // The order of the names does not matter.
-      {"テスト群,テスト類,テスト菜,テスト葉", {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
-      // A cultivation form with the crop above it and that crop's groups: the form, and the
-      // others by their own codes (テスト菜 is above the form, so its other forms stay out).
-      {"テスト菜（施設栽培）,テスト菜,テスト葉,テスト類", {kShisetsu, kNa, kHa, kRui}},
-      // A crop that a group includes (not by its groups): the group is above it all the same.
-      {"よそ菜,テスト類", {kYoso, kRui}},
+      {"テスト群,テスト類,テスト菜,テスト葉", {"テスト葉", "テスト類", "テスト群"}, {kNa, kShisetsu, kJogai, kHa, kRui, kGun}},
+      // A cultivation form with the crop above it and that crop's groups added: the form, and
+      // the others by their own codes (the crop's other forms stay out).
+      {"テスト菜（施設栽培）,テスト菜,テスト葉,テスト類", {"テスト菜", "テスト葉", "テスト類"}, {kShisetsu, kNa, kHa, kRui}},
+      // An added name matches in either bracket width.
+      {"テスト菜(施設栽培),テスト菜", {"テスト菜"}, {kShisetsu, kNa}},
+      // A crop that a group includes (not by its groups), the group added for it.
+      {"よそ菜,テスト類", {"テスト類"}, {kYoso, kRui}},
+      // The same names all chosen: each covers all its crops.
+      {"テスト菜,テスト葉,テスト類,テスト群", {}, {kNa, kShisetsu, kJogai, kHa, kRui, kGun, kYoso}},
+      // A group chosen beside a crop inside it keeps every crop of the group.
+      {"テスト葉,テスト菜", {}, {kHa, kNa, kShisetsu, kJogai}},
+      {"テスト葉,テスト菜,テスト類", {"テスト類"}, {kHa, kNa, kShisetsu, kJogai, kRui}},
       // A group alone covers its crops.
-      {"テスト葉", {kHa, kNa, kShisetsu, kJogai}},
+      {"テスト葉", {}, {kHa, kNa, kShisetsu, kJogai}},
+      {"テスト葉", {"テスト葉"}, {kHa}},
       // Groups that do not contain each other keep all they cover.
-      {"テスト葉,テスト群", {kHa, kNa, kShisetsu, kJogai, kGun}},
+      {"テスト葉,テスト群", {}, {kHa, kNa, kShisetsu, kJogai, kGun}},
       // A crop that excludes a group comes in by its own name when chosen beside that group.
-      {"テスト類,テスト菜(除外)", {kRui, kNa, kShisetsu, kYoso, kJogai}},
-      // The same name twice, or in another spelling, is not a group above itself.
-      {"テスト類,てすと類", {kRui, kNa, kShisetsu, kYoso}},
+      {"テスト類,テスト菜(除外)", {}, {kRui, kNa, kShisetsu, kYoso, kJogai}},
+      // The same name twice, or in another spelling, is one name.
+      {"テスト類,てすと類", {}, {kRui, kNa, kShisetsu, kYoso}},
       // Names that are no crop leave the others as they are.
-      {"テスト葉,nosuch,'", {kHa, kNa, kShisetsu, kJogai}},
+      {"テスト葉,nosuch,'", {"nosuch"}, {kHa, kNa, kShisetsu, kJogai}},
   };
   for (const Case& c : cases) {
-    const std::string r = db.IdSakuRegexpLine(c.names, false);
+    const std::string r = db.IdSakuRegexpLine(c.names, false, c.added);
     EXPECT_EQ(Codes(r), c.codes) << c.names << " -> " << r;
     EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM m_sakumotsu WHERE idsaku REGEXP " + r)[0][0],
               std::to_string(c.codes.size()))
         << c.names;
   }
+  // Ticking one more crop never takes a crop away: every prefix of a selection covers no more
+  // than the whole selection.
+  const std::vector<std::string> ticks = {"テスト群", "テスト菜", "テスト類", "よそ菜", "テスト葉"};
+  std::set<std::string> before;
+  std::string names;
+  for (const std::string& t : ticks) {
+    names += (names.empty() ? "" : ",") + t;
+    const std::set<std::string> now = Codes(db.IdSakuRegexpLine(names, false));
+    EXPECT_TRUE(std::includes(now.begin(), now.end(), before.begin(), before.end())) << names;
+    before = now;
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+}
 
-  // The sample register: cucumber with the groups the crop frame adds for it.  Expected, by
-  // codes: the cucumber and every crop below it, and each group's own row; nothing of なす.
+// The sample register: cucumber with the groups the crop frame adds for it.
+TEST(CropQueries, IdSakuRegexpLineCropWithItsUpperGroupsOnTheSampleRegister) {
+  OPEN_SAMPLE_DB(s);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  // Expected, by codes: the cucumber and every crop below it, and each group's own row;
+  // nothing of なす.
   const std::string cucumber = "きゅうり,うり科果菜類,果菜類,野菜類,うり科野菜類";
+  const std::vector<std::string> groups = {"うり科果菜類", "果菜類", "野菜類", "うり科野菜類"};
   std::set<std::string> want;
   for (const TRowText& row :
        Rows(*db.FDb,
@@ -145,14 +175,15 @@ TEST(CropQueries, IdSakuRegexpLineGroupsAboveAChosenCrop) {
             "sakumotsu = 'きゅうり')||'%' OR sakumotsu IN ('うり科果菜類','果菜類','野菜類','うり科野菜類')"))
     want.insert(row[0]);
   ASSERT_EQ(want.size(), 5u);
-  const std::set<std::string> got = Codes(db.IdSakuRegexpLine(cucumber, false));
+  const std::set<std::string> got = Codes(db.IdSakuRegexpLine(cucumber, false, groups));
   EXPECT_EQ(got, want);
   const std::string nasu = Rows(*db.FDb, "SELECT idsaku FROM m_sakumotsu WHERE sakumotsu = 'なす'").at(0)[0];
   EXPECT_EQ(got.count(nasu), 0u);
-  // Alone, 野菜類 is every vegetable again, なす among them.
+  // Chosen, 野菜類 is every vegetable, なす among them, alone or beside the cucumber.
   const std::set<std::string> vegetables = Codes(db.IdSakuRegexpLine("野菜類", false));
   EXPECT_GT(vegetables.size(), 20u);
   EXPECT_EQ(vegetables.count(nasu), 1u);
+  EXPECT_EQ(Codes(db.IdSakuRegexpLine(cucumber, false, {"うり科果菜類", "果菜類", "うり科野菜類"})), vegetables);
   // Two sibling groups cover both families.
   const std::set<std::string> siblings = Codes(db.IdSakuRegexpLine("果菜類,葉菜類", false));
   for (const auto& [group, prefix] : {std::pair<std::string, std::string>{"果菜類", "1301"}, {"葉菜類", "1302"}}) {
@@ -262,8 +293,9 @@ TEST(CropQueries, QmtoolCropsPrintsTheAnswers) {
       << out;
   EXPECT_NE(out.find("UpperGroup\tテスト群,テスト菜,テスト葉,テスト類\n"), std::string::npos) << out;
   EXPECT_NE(out.find("DeployCrops\tテスト菜ミニ,テスト菜(除外),テスト菜(施設栽培),テスト菜\n"), std::string::npos) << out;
-  // The crop with its upper groups: the groups by their own codes.
-  p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), "テスト菜", "テスト葉", "テスト類"});
+  // The crop with its upper groups added: the groups by their own codes.
+  p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), "テスト菜", "--added", "テスト葉", "--added",
+                 "テスト類"});
   ASSERT_TRUE(p.waitForFinished(60000));
   EXPECT_NE(p.readAllStandardOutput().toStdString().find(
                 "IdSakuRegexpLine\t'9900000000000000|9901010000000000|9901010000010000|9901010000010001|"

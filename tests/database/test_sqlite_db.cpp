@@ -51,7 +51,8 @@ TEST(SQLiteDb, ExecAllMatrix) {
       {"rows of a query are stepped over", true, "SELECT * FROM a; DELETE FROM b WHERE x > 1;", 3, 1, nullptr},
       {"trailing comment and blanks", true, "DELETE FROM a WHERE x = 1; -- done\n  /* c */ \n", 2, 3, nullptr},
       {"empty text", true, "", 3, 3, nullptr},
-      {"text ends at a NUL", true, std::string_view("DELETE FROM a;\0DELETE FROM b;", 30), 0, 3, nullptr},
+      {"a NUL fails the whole text", true, std::string_view("DELETE FROM a;\0DELETE FROM b;", 29), 3, 3,
+       "Error executing SQL \"DELETE FROM a;\u2400DELETE FROM b;\" : NUL character in the SQL text at byte 15"},
       {"runtime failure", true, "DELETE FROM b; INSERT INTO a VALUES(1);", 3, 0,
        "Error executing SQL statement \"DELETE FROM b; INSERT INTO a VALUES(1);\" : UNIQUE constraint failed: a.x"},
   };
@@ -307,16 +308,51 @@ TEST(SQLiteDb, TransactionsAndRollbacks) {
     db.BeginTransaction();  // the flag was cleared, a new transaction starts
     db.Commit();
 
-    // A COMMIT that fails keeps the transaction; the destructor rolls it back.
+    // A COMMIT that fails (SQLite keeps the transaction open after a deferred constraint)
+    // is rolled back at once and reported with its own error; the steps after it work.
     db.ExecSQL("PRAGMA foreign_keys = ON;"
                "CREATE TABLE c(p INTEGER REFERENCES t(x) DEFERRABLE INITIALLY DEFERRED);");
     db.BeginTransaction();
     db.ExecSQL("INSERT INTO c VALUES(42)");
-    EXPECT_NE(ErrorOf([&] { db.Commit(); }), "(no exception)");
-    EXPECT_TRUE(db.InTransaction());
+    EXPECT_EQ(ErrorOf([&] { db.Commit(); }), "Error executing SQL statement \"COMMIT;\" : FOREIGN KEY constraint failed");
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_TRUE(sqlite3_get_autocommit(db.Handle()));
+    EXPECT_EQ(CountRows(db, "c"), 0);
+    db.ExecSQL("PRAGMA synchronous = OFF;");  // refused inside an open transaction
+    db.BeginTransaction();
+    db.ExecSQL("INSERT INTO c VALUES(1)");
+    db.Commit();
   }
   TSQLiteDb db(path);
-  EXPECT_EQ(CountRows(db, "c"), 0);
+  EXPECT_EQ(CountRows(db, "c"), 1);
+}
+
+// A NUL byte in a text: SQLite would read the SQL only up to it and drop the rest without a
+// word, so such a text fails whole; and no error text is cut at a NUL of a quoted value.
+TEST(SQLiteDb, NulBytesNeitherCutTheSqlNorTheMessages) {
+  QTemporaryDir dir;
+  TSQLiteDb db(DbPath(dir));
+  db.ExecAll = true;
+  db.ExecSQL("CREATE TABLE t(x)");
+  const std::string dropAfterNul("INSERT INTO t VALUES(1);\0 DROP TABLE t;", 39);
+  const std::string e1 = ErrorOf([&] { db.ExecSQL(dropAfterNul); });
+  EXPECT_EQ(e1, "Error executing SQL \"INSERT INTO t VALUES(1);\u2400 DROP TABLE t;\" : NUL character in the SQL text at "
+                "byte 25");
+  EXPECT_TRUE(db.TableExists("t"));
+  EXPECT_EQ(CountRows(db, "t"), 0);
+  const std::string e2 = ErrorOf([&] { db.GetTable(std::string("SELECT 'a\0b' FROM nosuch", 24)); });
+  EXPECT_NE(e2.find("'a\u2400b' FROM nosuch\" : NUL character"), std::string::npos) << e2;
+  EXPECT_NE(ErrorOf([&] { db.Prepare(std::string("SELECT 1\0", 9)); }), "(no exception)");
+
+  // A value with a NUL goes in and out whole through bound parameters, and an SQL function
+  // that fails on it names all of it.
+  const std::string value("ab\0cd(", 7);
+  db.ExecBound("INSERT INTO t VALUES(?1)", {value});
+  auto t = db.GetTable("SELECT x, length(CAST(x AS BLOB)) FROM t");
+  EXPECT_EQ(t->FieldAsInteger(1), 7);
+  const std::string e3 = ErrorOf([&] { db.GetTableBound("SELECT regexp(?1, 'x')", {value}); });
+  EXPECT_NE(e3.find("ab\u2400cd("), std::string::npos) << e3;
+  EXPECT_EQ(e3.find('\0'), std::string::npos);
 }
 
 TEST(SQLiteDb, BusyTimeoutAndBusyResult) {

@@ -146,3 +146,27 @@ TEST(StrConv, PreconvRewritesLiterals) {
   };
   for (auto& c : cases) EXPECT_EQ(PreconvSql(c.in), c.out) << c.in;
 }
+
+// Literals of any length are rewritten (a user may paste a long list into a search box), also
+// with quotes, line breaks and options; an unterminated call is left for SQLite to report.
+TEST(StrConv, PreconvRewritesLongLiterals) {
+  for (size_t n : {1363u, 1364u, 5000u, 200000u}) {
+    std::string text;
+    while (text.size() < n) text += "ﾄﾏﾄ'' \n";
+    const std::string sql = "select x like preconv('" + text + "', 'kcwv') from t";
+    const std::string out = PreconvSql(sql);
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+      plain.push_back(text[i]);
+      if (text[i] == '\'') ++i;
+    }
+    std::string quoted;
+    for (char c : StrConvText(plain, "kcwv")) {
+      quoted.push_back(c);
+      if (c == '\'') quoted.push_back('\'');
+    }
+    EXPECT_EQ(out, "select x like '" + quoted + "' from t") << n;
+  }
+  const std::string open = "select preconv('" + std::string(5000, 'a');
+  EXPECT_EQ(PreconvSql(open), open);
+}

@@ -14,6 +14,10 @@ TEST(MessageSink, UnattendedSinkAnswersDefaultAndRecords) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_NE(lines[2].find("SQL エラー"), std::string::npos);
   EXPECT_NE(lines[2].find("no such table"), std::string::npos);
+  // A value with a NUL byte quoted in a message keeps everything after it.
+  ShowMemo("SQL エラー", std::string("t\0itle", 6), std::string("near 'a\0b': syntax error", 24));
+  EXPECT_EQ(sink.Messages()[3].text, "near 'a\u2400b': syntax error");
+  EXPECT_EQ(sink.Messages()[3].title, "t\u2400itle");
 }
 
 TEST(MessageSink, ScopedSinkRestoresPrevious) {

@@ -1,5 +1,6 @@
-// qmtool crops --db DIR WORDS...: the crop hierarchy answers for a crop text (the words joined
-// with commas), one line each, name and value separated by a tab:
+// qmtool crops --db DIR [--added NAME ...] WORDS...: the crop hierarchy answers for a crop text
+// (the words joined with commas; each --added name joins it as a name that came in on a chosen
+// crop's behalf), one line each, name and value separated by a tab:
 //   IdSakuRegexpLine  the quoted pattern over crop codes ('(?!)' when no crop is covered)
 //   UpperGroup        the registered crops at and above the first crop, deepest first
 //   DeployCrops       the text with its first crop expanded into the registered crops below it
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
@@ -18,17 +20,22 @@
 namespace {
 
 int CropsUsage() {
-  std::fprintf(stderr, "usage: qmtool crops --db DIR WORD [WORD ...]\n");
+  std::fprintf(stderr, "usage: qmtool crops --db DIR [--added NAME ...] WORD [WORD ...]\n");
   return 2;
 }
 
 int RunCrops(int argc, char** argv) {
   std::string dir, text;
+  std::vector<std::string> added;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
       dir = argv[++i];
     } else if (std::strncmp(argv[i], "--db=", 5) == 0) {
       dir = argv[i] + 5;
+    } else if (std::strcmp(argv[i], "--added") == 0 && i + 1 < argc) {
+      added.push_back(argv[++i]);
+      if (!text.empty()) text += ',';
+      text += added.back();
     } else {
       if (!text.empty()) text += ',';
       text += argv[i];
@@ -42,7 +49,7 @@ int RunCrops(int argc, char** argv) {
   }
   try {
     std::unique_ptr<TAcisDB> db = OpenAcisDB(dir);
-    std::printf("IdSakuRegexpLine\t%s\n", db->IdSakuRegexpLine(text, false).c_str());
+    std::printf("IdSakuRegexpLine\t%s\n", db->IdSakuRegexpLine(text, false, added).c_str());
     std::printf("UpperGroup\t%s\n", db->UpperGroup(FullToHalfBrackets(FirstCsvItem(text))).c_str());
     std::printf("DeployCrops\t%s\n", db->DeployCrops(text, ' ').c_str());
     std::printf("DeployCropsUp\t%s\n", db->DeployCrops(text, '~').c_str());
@@ -53,6 +60,6 @@ int RunCrops(int argc, char** argv) {
   return 0;
 }
 
-QmToolRegistrar reg{{"crops", "--db DIR WORDS  crop codes, upper groups and expansion of a crop text", RunCrops}};
+QmToolRegistrar reg{{"crops", "--db DIR [--added NAME] WORDS  crop codes, upper groups and expansion of a crop text", RunCrops}};
 
 }  // namespace

@@ -59,8 +59,13 @@ std::vector<std::string> NamesWithout(const std::vector<std::string>& Names, con
   return out;
 }
 
+std::vector<std::string> AddedNames(const std::vector<std::string>& Result, const std::vector<std::string>& Own) {
+  return NamesWithout(Result, Own);
+}
+
 std::vector<std::string> TreeSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
-                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace) {
+                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace,
+                                            std::vector<std::string>* Added) {
   std::vector<std::string> names;
   bool upper = false;
   for (const TSakumotsu* c : Checked) {
@@ -80,16 +85,20 @@ std::vector<std::string> TreeSelectionNames(const std::vector<const TSakumotsu*>
     if (Trace) Trace("flgUpper==> tmpsk -> " + TraceText(text));
   }
   if (Trace) Trace("tmpsk -> " + TraceText(text));
-  return RemoveDuplicateNames(text);
+  std::vector<std::string> result = RemoveDuplicateNames(text);
+  if (Added) *Added = AddedNames(result, names);
+  return result;
 }
 
 std::vector<std::string> ListSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
                                             const TUpperGroupFn& UpperGroup, const TNameOfFn& NameOf,
-                                            const TTraceFn& Trace) {
+                                            const TTraceFn& Trace, std::vector<std::string>* Added) {
   std::vector<std::string> text;
+  std::vector<std::string> own;  // the names the checked crops stand for themselves
   if (UpperOption) {
     for (const TSakumotsu* c : Checked) {
       if (!c) continue;
+      own.push_back(c->sakumotsu);
       std::vector<std::string> u = UpperGroup ? SplitCropNames(UpperGroup(c->sakumotsu)) : std::vector<std::string>();
       if (u.empty()) u.push_back(c->sakumotsu);
       Append(text, u);
@@ -98,12 +107,16 @@ std::vector<std::string> ListSelectionNames(const std::vector<const TSakumotsu*>
   } else {
     for (const TSakumotsu* c : Checked) {
       if (!c) continue;
+      const size_t from = text.size();
       if (NameOf) Append(text, NameOf(*c));
       else text.push_back(c->sakumotsu);
+      own.insert(own.end(), text.begin() + static_cast<std::ptrdiff_t>(from), text.end());
       if (c->toroku == 2 && UpperGroup) Append(text, SplitCropNames(UpperGroup(c->sakumotsu)));
     }
   }
-  return RemoveDuplicateNames(text);
+  std::vector<std::string> result = RemoveDuplicateNames(text);
+  if (Added) *Added = AddedNames(result, own);
+  return result;
 }
 
 std::string CvoCellToNames(std::string_view Cell) {

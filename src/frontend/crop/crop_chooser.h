@@ -40,17 +40,24 @@ using TTraceFn = std::function<void(const std::string& Line)>;
 // must have been left out by the caller).  The higher groups of every checked crop are added
 // when the last checked crop asks for them: the upper option is on or its state is 2.  Trace,
 // when set, receives the debug lines of the tree rule.  The result has every name once.
+// Added, when given, receives the names of the result that came in on a checked crop's
+// behalf (its higher groups that are not checked themselves), in result order.
 std::vector<std::string> TreeSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
-                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace = nullptr);
+                                            const TUpperGroupFn& UpperGroup, const TTraceFn& Trace = nullptr,
+                                            std::vector<std::string>* Added = nullptr);
 
 // The result list's rule.  With the upper option every checked crop stands for its higher
 // groups (or itself when it has none); without it each crop stands for NameOf(crop) (its name
 // by default; the picker's template mode passes the same-level crops), and a crop of state 2
-// brings its higher groups too.  The result has every name once.
+// brings its higher groups too.  The result has every name once.  Added as for the tree: the
+// higher groups brought in, less the names the crops stand for themselves.
 using TNameOfFn = std::function<std::vector<std::string>(const TSakumotsu& Crop)>;
 std::vector<std::string> ListSelectionNames(const std::vector<const TSakumotsu*>& Checked, bool UpperOption,
                                             const TUpperGroupFn& UpperGroup, const TNameOfFn& NameOf = nullptr,
-                                            const TTraceFn& Trace = nullptr);
+                                            const TTraceFn& Trace = nullptr, std::vector<std::string>* Added = nullptr);
+
+// The names of Result that are not among Own (compared without regard to letter case).
+std::vector<std::string> AddedNames(const std::vector<std::string>& Result, const std::vector<std::string>& Own);
 
 // The crop names of a CVO 作物名 cell: "|" between names becomes ",".
 std::string CvoCellToNames(std::string_view Cell);

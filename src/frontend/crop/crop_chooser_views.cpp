@@ -376,6 +376,10 @@ int TCropResultList::FillFromCursor(TAcisDB& Db) {
     Db.Breathe();
   }
   addTopLevelItems(items);
+  // The level marks take up to five characters before the name: the name column grows to its
+  // widest caption (within the cap) so that the names stay readable; it never shrinks here.
+  const int need = FMaxWidth > 0 ? std::min(FMaxWidth, sizeHintForColumn(0)) : sizeHintForColumn(0);
+  if (columnWidth(0) < need) setColumnWidth(0, need);
   setUpdatesEnabled(true);
   --FUpdating;
   return static_cast<int>(items.size());

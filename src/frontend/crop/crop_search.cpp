@@ -209,8 +209,8 @@ std::string TCropSearch::PercentFilterText(QComboBox* Combo) {
 
 std::string TCropSearch::QuerySakumotsuKinsetsu() {
   if (!AcisDB) return {};
-  const std::string sub = AcisDB->IdSakuRegexpLine(m_.KinsetsuSelection.toStdString(), false);
-  const std::string main = AcisDB->IdSakuRegexpLine(m_.SakumotsuSelection.toStdString(), false);
+  const std::string sub = AcisDB->IdSakuRegexpLine(m_.KinsetsuSelection.toStdString(), false, kinsetsuAdded_);
+  const std::string main = AcisDB->IdSakuRegexpLine(m_.SakumotsuSelection.toStdString(), false, selectionAdded_);
   return QuerySakumotsuKinsetsuScript(main, sub);
 }
 
@@ -227,9 +227,11 @@ void TCropSearch::SearchTekiyoBySakumotsu() {
   }
   m_.SakumotsuSelection = SelectionText ? SelectionText().trimmed() : QString();
   m_.KinsetsuSelection = KinsetsuText ? KinsetsuText().trimmed() : QString();
+  selectionAdded_ = SelectionAdded ? SelectionAdded() : std::vector<std::string>();
+  kinsetsuAdded_ = KinsetsuAdded ? KinsetsuAdded() : std::vector<std::string>();
   if (m_.SakumotsuSelection.isEmpty()) return;
   const std::string selection = m_.SakumotsuSelection.toStdString();
-  const std::string re = AcisDB->IdSakuRegexpLine(selection, false);
+  const std::string re = AcisDB->IdSakuRegexpLine(selection, false, selectionAdded_);
   if (IsNoCropPattern(re)) {
     ShowMessageBox(TMsgKind::Warning, "Quillmar", "選択した検索条件に矛盾があるためデータを取得できません。");
     return;

@@ -28,8 +28,8 @@ std::string TekiyoSakuSelect(const std::string& Regexp);
 // The script of a search without neighbour crops (lines separated by CR LF).
 std::string QuerySakumotsu2(const std::string& Regexp);
 // The script with neighbour crops: every use on the selected crops and on the neighbour crops
-// of the products registered on both sides, ordered by registration number. A use on a crop
-// that is both selected and a neighbour is listed once.
+// of the products registered on both sides, ordered by registration number. A use whose crop
+// the two sides share (a name on both, or a group covered by both) is listed once.
 std::string QuerySakumotsuKinsetsuScript(const std::string& MainRegexp, const std::string& KinsetsuRegexp);
 
 class TCropSearch : public QObject, public TSearchTabHandler {
@@ -44,6 +44,10 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   // frame sets its own Selection / Kinsetsu here.
   std::function<QString()> SelectionText;
   std::function<QString()> KinsetsuText;
+  // The names of those texts that came in on a chosen crop's behalf (they stand for their
+  // own registrations only); none by default.
+  std::function<std::vector<std::string>()> SelectionAdded;
+  std::function<std::vector<std::string>()> KinsetsuAdded;
 
   // ---- the search ----
   void SearchTekiyoBySakumotsu();
@@ -102,6 +106,8 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   void QueueFilter(int Kind);
 
   TfrmMain& m_;
+  // The added names of the last search's two texts.
+  std::vector<std::string> selectionAdded_, kinsetsuAdded_;
   std::map<QWidget*, bool> wanted_;
   int pendingFilter_ = -1;
 };

@@ -438,16 +438,15 @@ QString TfraSakumotsuBase::TreeHint(QTreeWidgetItem* Item) {
 
 bool TfraSakumotsuBase::MainMode() const { return FMain; }
 
-void TfraSakumotsuBase::WriteTarget(const std::string& Text) {
+void TfraSakumotsuBase::WriteTarget(const std::string& Text, const std::vector<std::string>& Added) {
   TChangeBatch batch(*this);
-  QLineEdit* target = MainMode() ? eSakumotsu : eKinsetsuSakumotsu;
-  std::string text = Text;
-  if (!MainMode() && !Selection.empty() && !text.empty()) {
-    // A crop on both sides would give its uses twice: the main side keeps it.
-    text = ListToCommaText(NamesWithout(CommaTextToList(text), CommaTextToList(Selection)));
-  }
+  const bool main = MainMode();
+  QLineEdit* target = main ? eSakumotsu : eKinsetsuSakumotsu;
   target->clear();
-  target->setText(QString::fromStdString(text));
+  target->setText(QString::fromStdString(Text));
+  // The change handlers forgot the added names of the old text; these belong to the new one.
+  if (Text.empty()) return;
+  (main ? SelectionAdded : KinsetsuAdded) = Added;
 }
 
 void TfraSakumotsuBase::eSakumotsuChange() {
@@ -461,6 +460,7 @@ void TfraSakumotsuBase::eSakumotsuChange() {
   tbKinsetsu->setEnabled(!text.isEmpty());
   eKinsetsuSakumotsu->setEnabled(!text.isEmpty());
   Selection = text.toStdString();
+  SelectionAdded.clear();
   eSakumotsu->setToolTip(text);
   FChanged = true;
 }
@@ -470,6 +470,7 @@ void TfraSakumotsuBase::eKinsetsuSakumotsuChange() {
   const QString text = eKinsetsuSakumotsu->text();
   eKinsetsuSakumotsu->setToolTip(text);
   Kinsetsu = text.toStdString();
+  KinsetsuAdded.clear();
   FChanged = true;
 }
 
@@ -499,7 +500,10 @@ void TfraSakumotsuBase::CollectTreeSelection() {
   --FTreeUpdating;
   TTraceFn trace;
   if (DebugMode) trace = [this](const std::string& l) { Log(l); };
-  WriteTarget(ListToCommaText(TreeSelectionNames(checked, actCheckUpperTree->isChecked(), UpperGroupFn(), trace)));
+  std::vector<std::string> added;
+  const std::vector<std::string> names =
+      TreeSelectionNames(checked, actCheckUpperTree->isChecked(), UpperGroupFn(), trace, &added);
+  WriteTarget(ListToCommaText(names), added);
 }
 
 void TfraSakumotsuBase::UncheckTree() {
@@ -549,8 +553,10 @@ void TfraSakumotsuBase::lvSakumotsuCheck() {
     Log("上位グループ検索開始-----");
     trace = [this](const std::string& l) { Log(l); };
   }
-  WriteTarget(ListToCommaText(
-      ListSelectionNames(lvSakumotsu->CheckedRecords(), actCheckUpperList->isChecked(), UpperGroupFn(), nullptr, trace)));
+  std::vector<std::string> added;
+  const std::vector<std::string> names = ListSelectionNames(
+      lvSakumotsu->CheckedRecords(), actCheckUpperList->isChecked(), UpperGroupFn(), nullptr, trace, &added);
+  WriteTarget(ListToCommaText(names), added);
 }
 
 void TfraSakumotsuBase::SearchSakumotsu() {
@@ -628,8 +634,13 @@ void TfraSakumotsuBase::lvBeppyo1DblClick() {
     TChangeBatch batch(*this);
     const std::string name = pgBeppyo->CurrentCropName();
     std::string text = name;
-    if (!name.empty() && tbUpperB->isChecked()) text = ListToCommaText(SplitCropNames(UpperGroupFn()(name)));
-    WriteTarget(text);
+    std::vector<std::string> added;
+    if (!name.empty() && tbUpperB->isChecked()) {
+      const std::vector<std::string> names = SplitCropNames(UpperGroupFn()(name));
+      text = ListToCommaText(names);
+      added = AddedNames(names, {name});
+    }
+    WriteTarget(text, added);
   }
   if (!Selection.empty()) emit SearchRequested();
 }

@@ -20,8 +20,11 @@
 //    click in the crop-group or CVO table, and on Enter in the tree.  A change writes its edit
 //    in two steps (cleared, then set); the steps are reported as one change, so one check
 //    gives exactly one request.
-//  - The neighbour text never repeats a name of the main text, so the two sides hand the
-//    search lists without overlap.
+//  - Each side also lists the names of its text that came in on a chosen crop's behalf (the
+//    higher groups the upper-group rules add: SelectionAdded, KinsetsuAdded); the search lets
+//    them stand for their own registrations only.  A text written from outside the frame has
+//    none.  The neighbour text is kept as the rules build it, also where it repeats names of
+//    the main text (the search lists a use once).
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -52,6 +55,8 @@ class TfraSakumotsuBase : public QWidget {
   // ---- fields in declared order ----
   std::string Selection;  // main crops, comma text (eSakumotsu's text after its change)
   std::string Kinsetsu;   // neighbour crops, comma text (eKinsetsuSakumotsu's text)
+  // Names of the two texts that came in on a chosen crop's behalf (not chosen themselves).
+  std::vector<std::string> SelectionAdded, KinsetsuAdded;
   bool ForwardMatch = true;  // name search: keywords start with the words (else anywhere)
   QTreeWidgetItem* HintNode = nullptr;
   std::function<void(const std::string&)> LogMemo;  // trace lines and the name-search SQL
@@ -158,8 +163,9 @@ class TfraSakumotsuBase : public QWidget {
   void ReadOptions();
   void WriteOptions();
   void SetMode(bool Main);
-  // Writes Text into the edit of the active mode (cleared first, then set).
-  void WriteTarget(const std::string& Text);
+  // Writes Text into the edit of the active mode (cleared first, then set); Added: its names
+  // that came in on a chosen crop's behalf.
+  void WriteTarget(const std::string& Text, const std::vector<std::string>& Added = {});
   void UncheckTree();
   void eSakumotsuChange();
   void eKinsetsuSakumotsuChange();

@@ -106,6 +106,38 @@ TEST(CropChooser, ListRule) {
   EXPECT_TRUE(ListSelectionNames({}, true, up.Fn()).empty());
 }
 
+// The rules tell the names the user checked from the groups they bring in on a crop's behalf:
+// a group that is itself checked (or is the crop's own name) is never an added one.
+TEST(CropChooser, RulesListTheNamesAddedOnACropsBehalf) {
+  TSakumotsu tomato = Crop("トマト", 1), nasu = Crop("なす", 1), corn = Crop("スイートコーン", 2, 5),
+             group = Crop("果菜類", 3, 1), unknown = Crop("未登録作物", 1);
+  TFakeUpper up;
+  up.Groups["果菜類"] = "果菜類,野菜類";
+  using V = std::vector<std::string>;
+  V added{"stale"};
+  TreeSelectionNames({&tomato, &nasu}, false, up.Fn(), nullptr, &added);
+  EXPECT_TRUE(added.empty());
+  TreeSelectionNames({&tomato}, true, up.Fn(), nullptr, &added);
+  EXPECT_EQ(added, (V{"なす科野菜類", "なす科果菜類", "果菜類", "野菜類"}));
+  // A checked group stays a chosen name when a checked crop brings it too.
+  EXPECT_EQ(Joined(TreeSelectionNames({&group, &tomato}, true, up.Fn(), nullptr, &added)),
+            "なす科野菜類,トマト,なす科果菜類,果菜類,野菜類");
+  EXPECT_EQ(added, (V{"なす科野菜類", "なす科果菜類", "野菜類"}));
+  TreeSelectionNames({&tomato, &corn}, false, up.Fn(), nullptr, &added);
+  EXPECT_EQ(added, (V{"なす科野菜類", "なす科果菜類", "果菜類", "野菜類", "とうもろこし", "雑穀類", "穀類"}));
+
+  ListSelectionNames({&tomato, &unknown}, true, up.Fn(), nullptr, nullptr, &added);
+  EXPECT_EQ(added, (V{"なす科野菜類", "なす科果菜類", "果菜類", "野菜類"}));
+  ListSelectionNames({&group, &nasu}, true, up.Fn(), nullptr, nullptr, &added);
+  EXPECT_EQ(added, (V{"なす科野菜類", "なす科果菜類", "野菜類"}));
+  ListSelectionNames({&tomato, &corn}, false, up.Fn(), nullptr, nullptr, &added);
+  EXPECT_EQ(added, (V{"とうもろこし", "雑穀類", "穀類"}));
+  // The names a crop stands for in the picker's template mode are its own, not added.
+  auto sameLevel = [](const TSakumotsu& c) { return V{c.sakumotsu, "果菜類"}; };
+  ListSelectionNames({&tomato}, false, up.Fn(), sameLevel, nullptr, &added);
+  EXPECT_TRUE(added.empty());
+}
+
 TEST(CropChooser, SmallTextRules) {
   EXPECT_EQ(CvoCellToNames("トマト|なす科野菜類"), "トマト,なす科野菜類");
   EXPECT_EQ(CvoCellToNames(""), "");

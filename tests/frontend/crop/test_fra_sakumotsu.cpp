@@ -1,6 +1,10 @@
 // The crop-selection frame on the sample register: the ways of choosing, the registration-state
 // rules, the neighbour mode and the automatic search.
 #include <gtest/gtest.h>
+
+#include <QStyle>
+
+#include <QFontMetrics>
 #include <sqlite3.h>
 
 #include <QAction>
@@ -219,11 +223,15 @@ TEST(FraSakumotsu, NeighbourMode) {
   ASSERT_FALSE(f.Changes.empty());
   EXPECT_TRUE(f.Changes.back());
 
-  // A crop on both sides stays on the main side only, also among the groups.
+  // The neighbour text is built by the same rules, whatever the main side holds: names on
+  // both sides stay (the search lists their uses once).  The groups came in on the checked
+  // crops' behalf.
   fr.actCheckUpperTree->setChecked(true);
   f.Check("トマト");
-  EXPECT_EQ(fr.Kinsetsu, "なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+  EXPECT_EQ(fr.Kinsetsu, "トマト,なす科野菜類,なす,なす科果菜類,果菜類,野菜類");
+  EXPECT_EQ(fr.KinsetsuAdded, (std::vector<std::string>{"なす科野菜類", "なす科果菜類", "果菜類", "野菜類"}));
   EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_TRUE(fr.SelectionAdded.empty());
 
   // No neighbour crops left: the search stays possible and runs once, on the main crops.
   f.ResetSpies();
@@ -267,10 +275,24 @@ TEST(FraSakumotsu, NameSearchPage) {
   EXPECT_EQ(fr.lvSakumotsu->topLevelItemCount(), 0);
   EXPECT_EQ(f.SearchCount(), 0);
 
+  fr.resize(249, 500);  // the frame's designed width
+  fr.show();
   fr.edtInput->setText("ﾄﾏﾄ");
   fr.edtInputEnter();
   ASSERT_EQ(fr.lvSakumotsu->topLevelItemCount(), 2);
   EXPECT_EQ(fr.Selection, "トマト");
+  // The level marks and the whole name fit the name column (a level-5 name is five marks).
+  {
+    const QFontMetrics fm(fr.lvSakumotsu->font());
+    QStyle* st = fr.lvSakumotsu->style();
+    const int box = st->pixelMetric(QStyle::PM_IndicatorWidth) + 2 * st->pixelMetric(QStyle::PM_FocusFrameHMargin);
+    for (int i = 0; i < fr.lvSakumotsu->topLevelItemCount(); ++i) {
+      const QString caption = fr.lvSakumotsu->topLevelItem(i)->text(0);
+      EXPECT_GE(fr.lvSakumotsu->columnWidth(0), fm.horizontalAdvance(caption) + box) << caption.toStdString();
+      EXPECT_LE(fr.lvSakumotsu->columnWidth(0), 300);
+    }
+    EXPECT_EQ(fr.lvSakumotsu->topLevelItem(1)->text(0), ">>>>> トマト(施設栽培)");
+  }
   EXPECT_EQ(f.SearchCount(), 1);
   ASSERT_FALSE(f.Log.empty());
   EXPECT_NE(f.Log.back().find("vs_sakumotsu2"), std::string::npos);  // the statement is logged
@@ -279,6 +301,8 @@ TEST(FraSakumotsu, NameSearchPage) {
   fr.actCheckUpperList->setChecked(true);
   fr.lvSakumotsu->topLevelItem(1)->setCheckState(0, Qt::Checked);
   EXPECT_EQ(fr.Selection, "なす科野菜類,トマト(施設栽培),トマト,なす科果菜類,果菜類,野菜類");
+  // Both crops are checked (トマト by the typed name): only the groups came in for them.
+  EXPECT_EQ(fr.SelectionAdded, (std::vector<std::string>{"なす科野菜類", "なす科果菜類", "果菜類", "野菜類"}));
   EXPECT_EQ(f.SearchCount(), 2);
   fr.actSakumotsuListCheckOff->trigger();
   EXPECT_EQ(fr.Selection, "");

@@ -1,0 +1,155 @@
+// The spreadsheet export and the result grid window on result-sized grids, each beside a
+// baseline measured in the same run:
+//   .xlsx of 250,000 x 30 (constant-memory writer): time and peak memory added, beside
+//     LibreOffice converting the same grid's CSV to .xlsx, and beside the writer library's own
+//     floor (the same texts written as strings with one format, nothing else);
+//   the grid window's copy of a 250,000-row result, beside copying the cells one by one.
+// Goals: .xlsx < 5 s and < 50 MB added; grid-window copy < 50 ms.
+//
+// usage: bench_output [ROWS]    (QT_QPA_PLATFORM=offscreen is set when unset)
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench_stats.h"
+#include "foundation/message_sink.h"
+#include "output/grid_export.h"
+#include "output/grid_model.h"
+#include "output/xls_string_grid.h"
+#include "output/xlsx_export.h"
+
+#include <xlsxwriter.h>
+
+namespace {
+
+constexpr int kCols = 30;
+
+// Texts shaped like registered-use rows.
+std::string CellText(int col, int row, std::mt19937& rng) {
+  static const char* const kCrops[] = {"トマト", "ミニトマト", "きゅうり", "なす", "キャベツ", "はくさい", "だいず", "稲"};
+  static const char* const kPests[] = {"アブラムシ類", "うどんこ病", "灰色かび病", "ハダニ類", "コナガ", "いもち病"};
+  const int bango = 10000 + row / 25;
+  switch (col) {
+    case 0: return std::to_string(bango);
+    case 1: return (bango % 3) ? "殺虫剤" : "殺菌剤";
+    case 2: return "農薬" + std::to_string(bango) + "水和剤";
+    case 3: return "通称" + std::to_string(bango % 4000);
+    case 4: return kCrops[rng() % 8];
+    case 5: return kPests[rng() % 6];
+    case 6: return std::string("収穫") + std::to_string(rng() % 30 + 1) + "日前まで";
+    case 7: return std::to_string((rng() % 40 + 1) * 100) + "倍";
+    case 8: return std::to_string((rng() % 30 + 1) * 10) + "～" + std::to_string((rng() % 30 + 31) * 10) + "L/10a";
+    case 9: return (rng() % 2) ? "散布" : "株元散布";
+    case 10: return std::to_string(rng() % 5 + 1) + "回以内";
+    case 11: return std::to_string(rng() % 3 + 1);
+    default: return (rng() % 3) ? "-" : "備考" + std::to_string(rng() % 100);
+  }
+}
+
+void Fill(TXlsStringGrid& g, int rows) {
+  std::vector<std::string> titles;
+  for (int c = 0; c < kCols; ++c) titles.push_back(c == 0 ? "番号" : "列" + std::to_string(c));
+  std::mt19937 rng(42);
+  std::vector<std::string> cells(static_cast<size_t>(rows) * kCols);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < kCols; ++c) cells[static_cast<size_t>(r) * kCols + c] = CellText(c, r, rng);
+  g.Model().Fill(titles, rows, [&](int r, int c) -> std::string_view { return cells[static_cast<size_t>(r) * kCols + c]; });
+}
+
+// Peak resident memory since the last reset, in MB (VmHWM; reset through clear_refs).
+void ResetPeak() {
+  std::ofstream f("/proc/self/clear_refs");
+  f << "5";
+}
+double PeakMb() { return StatusKb("VmHWM:") / 1024.0; }
+
+void Line(const char* what, double ours, const char* base, double theirs, const char* unit, double goal) {
+  std::printf("%-36s %9.1f %s   %s %9.1f %s   goal < %g %s  %s\n", what, ours, unit, base, theirs, unit, goal, unit,
+              ours < goal ? "ok" : "MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  TLogMessageSink quiet([](const std::string&) {});
+  TScopedMessageSink scoped(&quiet);
+  const int rows = argc > 1 ? std::atoi(argv[1]) : 250000;
+  QTemporaryDir dir;
+
+  TXlsStringGrid grid;
+  Fill(grid, rows);
+  // The main window's spreadsheet copy sets these.
+  grid.FreezePanesRow = 2;
+  grid.FreezePanesCol = 1;
+  grid.PageOrientation = xlLandscape;
+  grid.CellBorderWeight = bwHairline;
+
+  // ---- .xlsx
+  malloc_trim(0);
+  ResetPeak();
+  const double rss0 = RssMb();
+  const std::string xlsx = dir.filePath("grid.xlsx").toStdString();
+  double t0 = Now();
+  TXlsxResult r = WriteGridXlsx(grid.Model(), SheetSpecOf(grid, sskExcel), xlsx);
+  const double xlsxS = Now() - t0;
+  const double xlsxMb = PeakMb() - rss0;
+  if (r.Code != 1) std::printf("xlsx failed: %s\n", r.Message.c_str());
+  const double xlsxSize = QFile(QString::fromStdString(xlsx)).size() / 1048576.0;
+
+  // The library's floor: the same cells as strings with one format.
+  const std::string raw = dir.filePath("raw.xlsx").toStdString();
+  t0 = Now();
+  {
+    lxw_workbook_options o{};
+    o.constant_memory = LXW_TRUE;
+    lxw_workbook* wb = workbook_new_opt(raw.c_str(), &o);
+    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+    lxw_format* f = workbook_add_format(wb);
+    format_set_border(f, LXW_BORDER_HAIR);
+    const TGridModel& m = grid.Model();
+    std::string cell;
+    for (int r = 0; r < m.RowCount(); ++r)
+      for (int c = 0; c < m.ColCount(); ++c) {
+        cell.assign(m.Cell(c, r));
+        worksheet_write_string(ws, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), cell.c_str(), f);
+      }
+    workbook_close(wb);
+  }
+  const double rawS = Now() - t0;
+
+  // LibreOffice converting the same grid's CSV (written beforehand, not timed).
+  const std::string csv = dir.filePath("grid.csv").toStdString();
+  WriteCsvFile(grid.Model(), csv, false, true);
+  QProcess lo;
+  lo.setWorkingDirectory(dir.path());
+  t0 = Now();
+  lo.start("soffice", {"-env:UserInstallation=" + QUrl::fromLocalFile(dir.filePath("profile")).toString(),
+                       "--headless", "--infilter=CSV:44,34,76", "--convert-to", "xlsx", "--outdir",
+                       dir.filePath("lo"), QString::fromStdString(csv)});
+  const bool loOk = lo.waitForFinished(-1) && lo.exitCode() == 0;
+  const double loS = Now() - t0;
+  rusage ru{};
+  getrusage(RUSAGE_CHILDREN, &ru);
+  const double loMb = ru.ru_maxrss / 1024.0;
+  std::printf("%d x %d grid; our workbook %.1f MB\n", rows, kCols, xlsxSize);
+  if (!loOk) std::printf("LibreOffice did not convert: %s\n", lo.readAllStandardError().constData());
+  Line(".xlsx of the grid: time", xlsxS, "LibreOffice CSV->xlsx", loS, "s", 5);
+  Line(".xlsx of the grid: time", xlsxS, "writer library alone ", rawS, "s", 5);
+  Line(".xlsx of the grid: memory added", xlsxMb, "LibreOffice (peak) ", loMb, "MB", 50);
+  return 0;
+}

@@ -1,0 +1,389 @@
+#include "database/sql_template.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <set>
+
+#include "database/acis_db.h"
+#include "database/regex_utils.h"
+#include "database/sakumotsu_keys.h"
+#include "foundation/comma_text.h"
+#include "foundation/ini_file.h"
+#include "foundation/message_sink.h"
+
+const std::array<std::string_view, kTemplateArgCount> TemplateArgNames = {"sakumotsu", "byochu", "yoto", "zaikei",
+                                                                          "sonota"};
+const std::array<std::string_view, kTemplateArgCount> TemplateArgLabels = {"作物名", "病害虫名", "用途", "剤形",
+                                                                           "その他"};
+
+namespace {
+
+// One prefix character, and an optional one.
+constexpr std::string_view kC = "[/%!:~_#=`]";
+constexpr std::string_view kCOpt = "[/%!:~_#=`]?";
+// The prefix characters (none of them special inside a character class).
+constexpr const char* kPrefixes = "/%!:~_#=`";
+
+std::string Name(int Arg) { return std::string(TemplateArgNames.at(Arg)); }
+
+// A replacement that stands for itself (no group references, backslashes kept).
+std::string Literal(std::string_view Value) {
+  std::string out;
+  out.reserve(Value.size() + 8);
+  for (char c : Value) {
+    if (c == '\\' || c == '$') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// A text matched literally inside a pattern.
+std::string QuoteMeta(std::string_view Text) {
+  std::string out;
+  for (char c : Text) {
+    if (IsRegexMeta(c) || c == '#' || c == '/' || c == '-') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// Lines split at CR LF, LF or CR (a final line break gives no empty last line).
+std::vector<std::string> SplitLines(std::string_view Text) {
+  std::vector<std::string> lines;
+  std::size_t p = 0;
+  while (p < Text.size()) {
+    std::size_t e = Text.find_first_of("\r\n", p);
+    if (e == std::string_view::npos) {
+      lines.emplace_back(Text.substr(p));
+      break;
+    }
+    lines.emplace_back(Text.substr(p, e - p));
+    p = e + ((Text[e] == '\r' && e + 1 < Text.size() && Text[e + 1] == '\n') ? 2 : 1);
+  }
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& Lines, std::string_view Sep) {
+  std::string out;
+  for (std::size_t i = 0; i < Lines.size(); ++i) {
+    if (i) out += Sep;
+    out += Lines[i];
+  }
+  return out;
+}
+
+// Every line end as CR LF.
+std::string CrLf(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size() + Text.size() / 16);
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    const char c = Text[i];
+    if (c == '\r') {
+      out += "\r\n";
+      if (i + 1 < Text.size() && Text[i + 1] == '\n') ++i;
+    } else if (c == '\n') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool IsArgName(std::string_view Name) {
+  for (std::string_view n : TemplateArgNames)
+    if (SameTextAscii(n, Name)) return true;
+  return false;
+}
+
+// A value that starts with a quote: the text inside the quotes (a doubled quote stands for
+// one; what follows the closing quote is dropped). False when the quote is not closed.
+bool Dequote(std::string_view Value, std::string& Out) {
+  const char q = Value.front();
+  Out.clear();
+  for (std::size_t i = 1; i < Value.size(); ++i) {
+    if (Value[i] != q) {
+      Out += Value[i];
+      continue;
+    }
+    if (i + 1 < Value.size() && Value[i + 1] == q) {
+      Out += q;
+      ++i;
+      continue;
+    }
+    return true;
+  }
+  return false;
+}
+
+// The condition, list or text that replaces a prefixed placeholder of argument Arg.
+std::string PrefixValue(int Arg, char Prefix, const std::string& Value, TAcisDB* Db) {
+  if (Prefix == '`') return Value;
+  if (Arg == taSakumotsu && (Prefix == '_' || Prefix == '~')) return Db ? Db->DeployCrops(Value, Prefix) : Value;
+  return BuildSakumotsuCondition(Value, Prefix, false);
+}
+
+void ShowTemplateError(const std::string& Text) { ShowMessageBox(TMsgKind::Error, "Quillmar", Text); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Argument lists
+
+int TTemplateArgList::IndexOfName(std::string_view Name) const {
+  for (std::size_t i = 0; i < Lines.size(); ++i) {
+    const std::string& l = Lines[i];
+    const std::size_t eq = l.find('=');
+    if (eq != std::string::npos && SameTextAscii(std::string_view(l).substr(0, eq), Name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool TTemplateArgList::Has(std::string_view Name) const { return IndexOfName(Name) >= 0; }
+
+std::string TTemplateArgList::Value(std::string_view Name) const {
+  const int i = IndexOfName(Name);
+  if (i < 0) return {};
+  const std::string& l = Lines[static_cast<std::size_t>(i)];
+  return l.substr(l.find('=') + 1);
+}
+
+TTemplateArgList NormalizeArgList(std::string_view Text) {
+  std::string t = RegexReplace(Text, R"((^|=)\s+)", "g", "\\1");
+  t = RegexReplace(t, R"(\s+(=|$))", "g", "\\1");
+  const std::vector<std::string> raw = SplitLines(t);
+  TTemplateArgList list;
+  std::set<std::string> done;  // names whose value was taken (the first line of a name counts)
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    std::string line = raw[i];
+    const std::size_t eq = line.find('=');
+    if (eq == std::string::npos) {
+      list.Lines.push_back(std::move(line));
+      continue;
+    }
+    std::string name = line.substr(0, eq);
+    for (char& c : name)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string value = line.substr(eq + 1);
+    if (IsArgName(name) && !done.count(name) && !value.empty() && (value[0] == '"' || value[0] == '\'')) {
+      done.insert(name);
+      std::string inner;
+      bool closed = Dequote(value, inner);
+      // A value whose quote closes on a later line (a box text with line breaks).
+      std::size_t last = i;
+      for (std::size_t j = i + 1; !closed && j < raw.size(); ++j) {
+        value += "\r\n" + raw[j];
+        if (Dequote(value, inner)) {
+          closed = true;
+          last = j;
+        }
+      }
+      if (closed && !(inner.empty() && value.size() == 2)) {
+        line = line.substr(0, eq + 1) + inner;
+        i = last;
+      }
+    } else if (IsArgName(name)) {
+      done.insert(name);
+    }
+    list.Lines.push_back(std::move(line));
+  }
+  return list;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Body, modes, defaults
+
+void TSqlTemplate::ExtractTemplateBody(std::string_view Html) {
+  std::vector<std::string> g;
+  if (!RegexMatch(Html, R"(#template\s*?\{(.*?)\s*\})", "is", &g)) {
+    TemplateText.clear();
+    return;
+  }
+  std::string body = RegexReplace(CrLf(g[1]), R"(^(\s*\r\n)+)", "s", "");
+  body = RegexReplace(body, R"(\s+$)", "mg", "");
+  std::vector<std::string> indent;
+  if (RegexMatch(body, "^[ \\t]+", "", &indent)) body = RegexReplace(body, "^" + indent[0] + "(.*)", "mg", "\\1");
+  // The steps above may leave a lone CR or LF between lines: every line end is CR LF again.
+  TemplateText = JoinLines(SplitLines(body), "\r\n");
+}
+
+int TSqlTemplate::GetTemplateArgMode(int Arg) const {
+  const std::string n = Name(Arg);
+  const std::string a =
+      "<" + std::string(kCOpt) + n + std::string(kCOpt) + ">|\\[" + std::string(kCOpt) + n + std::string(kCOpt) + "\\]";
+  if (!RegexMatch(TemplateText, a, "i")) return 0;
+  const std::string uncommented = RegexReplace(TemplateText, "--.*$", "mg", "");
+  return RegexMatch(uncommented, a, "i") ? 2 : 1;
+}
+
+void TSqlTemplate::SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& Boxes) {
+  ExtractTemplateBody(Html);
+  std::vector<std::string> g;
+  std::string defaults;
+  if (RegexMatch(Html, R"(#default\s*?\{\s*(.*?)\s*?\})", "is", &g)) defaults = g[1];
+  const TTemplateArgList list = NormalizeArgList(defaults);
+  int sum = 0;
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    Modes[i] = GetTemplateArgMode(i);
+    if (Modes[i] > 0) Boxes.SetText(i, list.Value(TemplateArgNames[i]));
+    Boxes.Show(i, Modes[i] >= 1);
+    sum += Modes[i];
+  }
+  Boxes.ShowSpacer(sum >= 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the SQL
+
+std::string TSqlTemplate::SubstAngleArg(int Arg, const std::string& Sql, std::string_view Value,
+                                        std::string_view Prefix) {
+  if (Sql.empty() || Value.empty()) return Sql;
+  const std::string q = QuoteMeta(Prefix) + Name(Arg) + std::string(kCOpt) + ">";
+  std::string s = RegexReplace(Sql, "--(.*?" + q + ")", "ig", "\\1");
+  return RegexReplace(s, q, "ig", Literal(Value));
+}
+
+bool LineHasListArg(const std::vector<int>& Args, std::string_view Line) {
+  if (Args.empty()) return false;
+  std::string names;
+  for (int a : Args) {
+    if (!names.empty()) names += '|';
+    names += Name(a);
+  }
+  return RegexMatch(Line, "\\[" + std::string(kC) + "(" + names + ")" + std::string(kCOpt) + "\\]", "i");
+}
+
+std::string TSqlTemplate::BuildTemplateSql(std::string_view Html, const TTemplateArgBoxes& Boxes, TAcisDB* Db) {
+  ExtractTemplateBody(Html);
+  if (TemplateText.empty()) {
+    ShowTemplateError("テンプレートがありません");
+    return {};
+  }
+  for (int i = 0; i < kTemplateArgCount; ++i) Modes[i] = GetTemplateArgMode(i);
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    if (Modes[i] == 2 && Boxes.Text(i).empty()) {
+      ShowTemplateError(std::string(TemplateArgLabels[i]) + "が設定されていません");
+      return {};
+    }
+  }
+
+  // Values: blanks around commas dropped; a crop list without quotes is one quoted item.
+  // An empty crop value stays empty, so its optional condition stays commented out.
+  std::array<std::string, kTemplateArgCount> v;
+  for (int i = 0; i < kTemplateArgCount; ++i) v[i] = RegexReplace(Boxes.Text(i), R"(\s*,\s*)", "g", ",");
+  if (!v[taSakumotsu].empty() && v[taSakumotsu].find('\'') == std::string::npos)
+    v[taSakumotsu] = "'" + v[taSakumotsu] + "'";
+
+  // List lines: one copy per item of the driving argument.
+  std::vector<std::string> out;
+  for (const std::string& line : SplitLines(TemplateText)) {
+    int a = -1;
+    for (int i = 0; i < kTemplateArgCount && a < 0; ++i)
+      if (LineHasListArg({i}, line)) a = i;
+    if (a < 0) {
+      out.push_back(line);
+      continue;
+    }
+    const std::string n = Name(a);
+    for (const std::string& item : SplitDelimitedText(v[a], ',', '\'', true)) {
+      if (item.empty()) continue;
+      std::string copy = RegexReplace(line, "\\[" + n + std::string(kCOpt) + "\\]", "ig", Literal(QuotedCommaList(item)));
+      std::string left = kPrefixes;
+      std::vector<std::string> g;
+      while (!left.empty() && RegexMatch(copy, "\\[([" + left + "])" + n + std::string(kCOpt) + "\\]", "i", &g)) {
+        const char c = g[1][0];
+        left.erase(left.find(c), 1);  // a value that brings a placeholder back is not expanded again
+        copy = RegexReplace(copy, "\\[" + QuoteMeta(g[1]) + n + std::string(kCOpt) + "\\]", "ig",
+                            Literal(PrefixValue(a, c, item, Db)));
+      }
+      out.push_back(std::move(copy));
+    }
+  }
+  std::string sql = RegexReplace(JoinLines(out, "\r\n"), R"(,(\s+from))", "ig", "\\1");
+
+  // Angle placeholders. An empty value leaves its placeholders (and their comments) alone.
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    if (Modes[i] == 0) continue;
+    const std::string n = Name(i);
+    if (i == taSonota) {
+      sql = SubstAngleArg(i, sql, v[i], "<");
+      continue;
+    }
+    if (RegexMatch(sql, "<" + n + std::string(kCOpt) + ">", "i")) sql = SubstAngleArg(i, sql, QuotedCommaList(v[i]), "<");
+    if (v[i].empty()) continue;
+    std::string left = kPrefixes;
+    std::vector<std::string> g;
+    while (!left.empty() && RegexMatch(sql, "<([" + left + "])" + n + std::string(kCOpt) + ">", "i", &g)) {
+      const char c = g[1][0];
+      left.erase(left.find(c), 1);
+      sql = SubstAngleArg(i, sql, PrefixValue(i, c, v[i], Db), "<" + g[1]);
+    }
+  }
+  return sql;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Argument files
+
+void LoadTemplateArgText(std::string_view Text, TTemplateArgBoxes& Boxes) {
+  const TTemplateArgList list = NormalizeArgList(Text);
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    if (!Boxes.Shown(i) || !list.Has(TemplateArgNames[i])) continue;
+    std::string value = list.Value(TemplateArgNames[i]);
+    if (value == "''" || value == "\"\"") value.clear();
+    Boxes.SetText(i, value);
+  }
+}
+
+bool LoadTemplateArgFile(const std::string& FileName, TTemplateArgBoxes& Boxes) {
+  std::string text;
+  if (!LoadTextFile(FileName, text)) return false;
+  LoadTemplateArgText(text, Boxes);
+  return true;
+}
+
+std::vector<std::string> TemplateArgFileLines(const TTemplateArgBoxes& Boxes) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    if (!Boxes.Shown(i)) continue;
+    lines.push_back(Name(i) + " = \"" + ReplaceAllText(Boxes.Text(i), "\"", "\"\"") + "\"");
+  }
+  return lines;
+}
+
+std::string DecodeTextBytes(const std::string& Bytes) {
+  std::string_view b = Bytes;
+  if (b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
+  const std::string s(b);
+  return IsValidUtf8(s) ? s : Cp932ToUtf8Lossy(s);
+}
+
+bool LoadTextFile(const std::string& FileName, std::string& Text) {
+  QFile f(QString::fromStdString(FileName));
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  Text = DecodeTextBytes(f.readAll().toStdString());
+  return true;
+}
+
+bool SaveTextLines(const std::string& FileName, const std::vector<std::string>& Lines) {
+  QSaveFile f(QString::fromStdString(FileName));
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  std::string text;
+  for (const std::string& l : Lines) text += l + "\r\n";
+  if (f.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
+    f.cancelWriting();
+    return false;
+  }
+  return f.commit();
+}

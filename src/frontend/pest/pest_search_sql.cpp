@@ -1,0 +1,102 @@
+#include "frontend/pest/pest_search_sql.h"
+
+#include "database/acis_session_views.h"
+#include "database/clause_builders.h"
+#include "database/regex_utils.h"
+#include "foundation/comma_text.h"
+#include "frontend/crop/tekiyo_filter.h"
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kFound = "(byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM tByochu))";
+
+}  // namespace
+
+TPestCondition ByochuCondition(std::string_view Keywords) {
+  TPestCondition c;
+  for (const std::string& w : WordList(Keywords)) {
+    if (w.empty()) continue;
+    const std::string value = "%" + w + "%";
+    c.Params.push_back(value);
+    const std::string test = "concat('、',byochu,betsumei) MATCH ";
+    if (!c.Bound.empty()) {
+      c.Bound += " or ";
+      c.Literal += " or ";
+    }
+    c.Bound += test + "?" + std::to_string(c.Params.size());
+    c.Literal += test + SqlQuote(value);
+  }
+  if (c.Params.empty()) return c;
+  c.Bound = "(" + c.Bound + ")";
+  c.Literal = "(" + c.Literal + ")";
+  return c;
+}
+
+std::string TByochuCreateSql(const std::string& Condition) {
+  return "CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + Condition + ";";
+}
+
+std::string RacMidScript() {
+  return std::string("DROP TABLE IF EXISTS tRacMid;") + kCrLf +
+         "CREATE TEMP TABLE tRacMid(ippanmei, cid, mid, PRIMARY KEY(ippanmei, cid)) WITHOUT ROWID;" + kCrLf +
+         "INSERT INTO tRacMid SELECT i.ippanmei, c.cid, (select if(count(*) > 0, mid, (select max(mid) from raccode "
+         "where ippanmei = i.ippanmei group by ippanmei)) from raccode where ippanmei = i.ippanmei and cid = c.cid) " +
+         "FROM (SELECT DISTINCT ippanmei FROM raccode WHERE ippanmei IS NOT NULL) AS i, " +
+         "(SELECT DISTINCT substr(idbyochu, 1, 1) AS cid FROM m_byochu WHERE idbyochu IS NOT NULL UNION SELECT '') AS c;";
+}
+
+std::string TekiyoByochuSelect() {
+  const std::vector<std::string>& cols = TekiyoWorkColumnNames();
+  std::string s = "SELECT ";
+  for (size_t i = 0; i < 21; ++i) s += cols[i] + ",";
+  for (int i = 1; i <= 5; ++i) {
+    if (i > 1) s += kCrLf;
+    const std::string n = std::to_string(i);
+    s += "seibun" + n + ",keito" + n + ",kaisu" + n + ",(select mid from tRacMid where ippanmei = seibun" + n +
+         " and cid = ifnull(substr(idbyochu, 1, 1), '')) as mid" + n + ",";
+  }
+  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
+       "ryakusho FROM tekiyo ";
+  return s;
+}
+
+std::string TekiyoByochuScript() {
+  return RacMidScript() + kCrLf + "DROP TABLE IF EXISTS ttTekiyoByochu;" + kCrLf +
+         "CREATE TEMP TABLE ttTekiyoByochu AS " + kCrLf + TekiyoByochuSelect() + kCrLf +
+         "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) " + kCrLf +
+         "OR mokuteki IN (SELECT byochu FROM tByochu));";
+}
+
+std::string ByochuScript(const std::string& Condition) {
+  return std::string("DROP TABLE IF EXISTS tByochu;") + TByochuCreateSql(Condition) + kCrLf + TekiyoByochuScript();
+}
+
+std::string ByochuCropListSql() {
+  return "SELECT DISTINCT sakumotsu FROM ttTekiyoByochu WHERE sakumotsu NOT REGEXP '(、.*)?を除く' ORDER BY idsaku;";
+}
+
+std::string ByochuResultSql(std::string_view View) {
+  return "SELECT * FROM " + std::string(View) +
+         " WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN (SELECT byochu FROM tByochu);";
+}
+
+std::string ByochuCropFilterSql(std::string_view View, const std::string& Crops, const TDeployFn& Deploy) {
+  const std::string t = FilterValue(Crops);
+  if (t.empty()) return "SELECT * FROM " + std::string(View);
+  std::string terms;
+  for (const std::string& name : CommaTextToList(t)) {
+    if (name.empty()) continue;
+    std::string deployed = Deploy ? Deploy(name) : std::string();
+    // The names are matched literally: a crop such as トマト(施設栽培) holds pattern characters.
+    std::string alternation = ListToAlternation(deployed);
+    if (alternation.empty()) alternation = EscapeRegexName(name);
+    const std::string p = SqlQuote("、(" + alternation + ")、");
+    terms += "('、'||concat('、', sakumotsu, shozoku)||'、' regexp " + p + " and nozoku not regexp " + p +
+             " or fukumu regexp " + p + ") or" + kCrLf;
+  }
+  // The rows found for the pests only: the filter narrows the search's result by crop.
+  return "SELECT * FROM " + std::string(View) + " WHERE " + kFound +
+         " AND sakumotsu in (select sakumotsu from m_sakumotsu left join sakuhojo using(idsaku) where " + kCrLf +
+         terms + "0" + ")";
+}
