@@ -98,7 +98,7 @@ QWidget* TfrmUpdate::BuildPage(const std::vector<std::string>& Files, QPushButto
     files->addWidget(l);
   }
   files->addStretch(1);
-  grid->addLayout(files, 0, 0, 1, 2);
+  grid->addLayout(files, 0, 0, 1, 3);
   int row = 1;
   auto step = [&](const char* caption, QPushButton** button, const char* name) {
     grid->addWidget(new QLabel(caption, page), row, 0);
