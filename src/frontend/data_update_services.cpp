@@ -243,7 +243,9 @@ bool TDataUpdateServices::ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool 
     frm.AutoStart() = AutoStart;
     frm.IgnoreCopyFailure() = IgnoreCopyFailure;
     ExecPicker(frm);
-    updated = frm.Updated();
+    // A new database object needs the caller's per-connection objects and lists, also when
+    // the update did not get to its end.
+    updated = frm.Updated() || frm.Runner().Reopened;
   }
   TfrmMain* m = &Main;
   if (AcisDB) AcisDB->FLog = [m](const std::string& line) { m->WriteLog(line); };

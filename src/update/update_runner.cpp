@@ -188,6 +188,7 @@ bool TUpdateRunner::ReopenAcisDB() {
   try {
     auto db = std::make_unique<TAcisDB>(file, UpdateDbSettings(options_), [this](const std::string& l) { Log(l); });
     AcisDB = std::move(db);
+    Reopened = true;
     return true;
   } catch (const std::exception& e) {
     Log(file + " を開けません: " + e.what());
