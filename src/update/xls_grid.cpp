@@ -39,6 +39,7 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
   wanted_ = 0;
   rows_ = 0;
   cols_ = 0;
+  outside_ = 0;
   Rewind();
   wantedName_ = WantedSheet.empty() ? BaseNameWithoutXls(FileName) : WantedSheet;
 
@@ -85,7 +86,10 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
   std::vector<Cell> kept;
   kept.reserve(cells_.size());
   for (const Cell& c : cells_) {
-    if (c.row >= rows_ || c.col >= cols_) continue;
+    if (c.row >= rows_ || c.col >= cols_) {
+      ++outside_;
+      continue;
+    }
     if (!kept.empty() && kept.back().row == c.row && kept.back().col == c.col)
       kept.back() = c;
     else

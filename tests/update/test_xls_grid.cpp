@@ -86,6 +86,7 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
     EXPECT_EQ(g.DateSentence(), c.date) << c.what;
     EXPECT_EQ(g.RowCountHint(), 4) << c.what;
     EXPECT_EQ(g.Columns(), 3) << c.what;
+    EXPECT_EQ(g.OutsideCells(), 2) << c.what;  // counted, so the update can say so
     EXPECT_EQ(AllRows(g), expected) << c.what;
     ASSERT_FALSE(progress.empty()) << c.what;
     EXPECT_EQ(progress.back(), 0) << c.what;
