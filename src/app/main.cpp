@@ -43,6 +43,8 @@ std::unique_ptr<QSocketNotifier> InstallTerminateHandler() {
     ssize_t r = ::read(g_signalPipe[1], buf, sizeof buf);
     (void)r;
     if (IsUnattendedRun()) BatchExitCode = kExitAborted;
+    // A running update stops at its next check and counts as aborted.
+    StopRequested = true;
     g_terminateRequested = true;
     QApplication::closeAllWindows();
     QApplication::quit();
