@@ -126,7 +126,10 @@ TDlgSakumotsu::TDlgSakumotsu(QWidget* Owner, TDatabaseFn Database) : QDialog(Own
   SetChoice({});
 
   // The tree, the crop-group table and the CVO families, as in the crop-selection frame.
+  // The crop list the crop frame shows, unless the database was replaced since it was loaded:
+  // reloading it here would free the records the frame's tree still points at.
   FList = SakumotsuList();
+  if (FList->IsStale()) FList = std::make_shared<TSakumotsuList>();
   if (TAcisDB* db = FDatabase ? FDatabase() : nullptr) {
     BuildCropTree(tvSakumotsu, *db, FList, CropTreeImages(TreeImageSize()), false, 3);
     pgBeppyo->LoadSpecTables();

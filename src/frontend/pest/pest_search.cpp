@@ -53,12 +53,7 @@ class TPestTabTop : public QWidget {
     cbTabByochuSakumotu->setInsertPolicy(QComboBox::NoInsert);
     cbTabByochuSakumotu->setCompleter(nullptr);
     for (QPushButton* b : {btnTabByochu, btnTabByochuSaku}) b->setAutoDefault(false);
-    int h = 0;
-    for (QWidget* w : std::initializer_list<QWidget*>{btnTabByochu, edtByochu, btnTabByochuSaku, cbTabByochuSakumotu})
-      h = std::max(h, w->sizeHint().height());
-    rowHeight_ = h;
-    setFixedHeight(h + 4);
-    setMinimumWidth(btnTabByochu->sizeHint().width() + btnTabByochuSaku->sizeHint().width() + 80);
+    FitHeight();
   }
   QPushButton *btnTabByochu, *btnTabByochuSaku;
   QLineEdit* edtByochu;
@@ -67,20 +62,39 @@ class TPestTabTop : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* Event) override {
     QWidget::resizeEvent(Event);
-    // Half the width for each side: the keyword box reaches to the middle, the crop side
-    // starts just after it and reaches to 4 pixels before the right edge.
-    const int w = Event->size().width();
-    const int half = w / 2;
+    Relayout(Event->size().width());
+  }
+  void changeEvent(QEvent* Event) override {
+    QWidget::changeEvent(Event);
+    if (Event->type() == QEvent::FontChange || Event->type() == QEvent::StyleChange) {
+      FitHeight();
+      Relayout(width());
+    }
+  }
+
+ private:
+  // One row as high as its tallest control.
+  void FitHeight() {
+    int h = 0;
+    for (QWidget* w : std::initializer_list<QWidget*>{btnTabByochu, edtByochu, btnTabByochuSaku, cbTabByochuSakumotu})
+      h = std::max(h, w->sizeHint().height());
+    rowHeight_ = h;
+    setFixedHeight(h + 4);
+    setMinimumWidth(btnTabByochu->sizeHint().width() + btnTabByochuSaku->sizeHint().width() + 80);
+  }
+  // Half the width for each side: the keyword box reaches to the middle, the crop side starts
+  // just after it and reaches to 4 pixels before the right edge.
+  void Relayout(int W) {
+    const int half = W / 2;
     const int y = 2;
     btnTabByochu->setGeometry(2, y, btnTabByochu->sizeHint().width(), rowHeight_);
     const int editLeft = btnTabByochu->geometry().right() + 3;
     edtByochu->setGeometry(editLeft, y, std::max(10, half - editLeft - 2), rowHeight_);
     btnTabByochuSaku->setGeometry(half + 2, y, btnTabByochuSaku->sizeHint().width(), rowHeight_);
     const int comboLeft = btnTabByochuSaku->geometry().right() + 1 + 2;
-    cbTabByochuSakumotu->setGeometry(comboLeft, y, std::max(10, w - 4 - comboLeft), rowHeight_);
+    cbTabByochuSakumotu->setGeometry(comboLeft, y, std::max(10, W - 4 - comboLeft), rowHeight_);
   }
 
- private:
   int rowHeight_ = 24;
 };
 
