@@ -13,7 +13,7 @@ pkgs=(
   libsqlite3-dev sqlite3 libpcre2-dev libcurl4-openssl-dev curl
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-noto-cjk zip unzip python3 python3-html5lib locales openssl
+  xvfb xauth x11-utils dbus at-spi2-core fonts-noto-cjk zip unzip python3 python3-html5lib locales openssl
   python3-openpyxl libreoffice-calc-nogui
 )
 # iconv and its CP932 tables come with libc-bin and libc6.

@@ -9,6 +9,7 @@
 #include "frontend/main_pages.h"
 #include "database/master_refresh.h"
 #include "update/acis_svr.h"
+#include "update/leftover_cleanup.h"
 
 QMainWindow* CreateMainWindow() {
   // Master scripts are fetched through the update service's downloader (mirror or own site).
@@ -18,6 +19,9 @@ QMainWindow* CreateMainWindow() {
   // the settings, so that a new user's data source follows the known mirror hosts.
   InstallDataUpdateServices();
   auto* w = new TfrmMain();
+  // The window has loaded the settings: the folders are known. What a killed run left there
+  // (build files, partial downloads, unpacking folders) goes before anything else runs.
+  CleanupLeftoversAtStart([](const std::string& line) { MessageSink().Log(line); });
   InstallSearchPages(*w);
   // An unattended run ends the program when the window has closed after it.
   w->OnUnattendedDone = [] { QCoreApplication::quit(); };

@@ -43,6 +43,8 @@ std::unique_ptr<QSocketNotifier> InstallTerminateHandler() {
     ssize_t r = ::read(g_signalPipe[1], buf, sizeof buf);
     (void)r;
     if (IsUnattendedRun()) BatchExitCode = kExitAborted;
+    // A running update stops at its next check and counts as aborted.
+    StopRequested = true;
     g_terminateRequested = true;
     QApplication::closeAllWindows();
     QApplication::quit();
@@ -99,7 +101,8 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName("Quillmar");
+  // No display name: the desktop would append it to every window title ("Quillmar - オフライン
+  // — Quillmar"); the windows' captions are complete as they stand.
 
   // Another copy runs: bring it to the front and leave without touching the settings.
   TSingleInstance guard;

@@ -3,12 +3,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "database/acis_schema.h"
+#include "database/db_swap_lock.h"
+#include "database/file_copy.h"
+#include "database/lookup_indexes.h"
+#include "foundation/stale_files.h"
 #include "database/import_reader.h"
 #include "database/import_rows.h"
 
@@ -164,24 +171,86 @@ void RemoveDbFiles(const std::string& path) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
 }
 
+// A journal left beside a replaced database belongs to the old file: it must never be played
+// back into the new one.
+void RemoveJournals(const std::string& path) {
+  std::error_code ec;
+  for (const char* suffix : {"-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
+}
+
+// How long a finished build waits for readers that are opening the old files.
+constexpr int kSwapWaitMs = 10 * 60 * 1000;
+
+// Puts the built spec.db and acis.db in place, both or neither, while no reader opens them.
+// The old spec.db stays under a second name until the new acis.db is in place, so a failed
+// second rename can put it back.
+std::string SwapIntoPlace(const std::string& dir, const std::string& tempSpec, const std::string& temp,
+                          const TAcisPumpFn& pump) {
+  const std::string spec = dir + "/spec.db", acis = dir + "/acis.db";
+  const std::string prev = spec + ".prev-" + OwnerTag();
+  TDbSwapLock lock(dir, TDbSwapLock::Exclusive, kSwapWaitMs, pump);
+  if (!lock.Held()) return "データベースを使用中のため置き換えられません";
+  std::error_code ec;
+  fs::remove(prev, ec);
+  const bool hadSpec = fs::exists(spec, ec);
+  if (hadSpec && ::link(spec.c_str(), prev.c_str()) != 0) return "spec.db を退避できません: " + std::string(std::strerror(errno));
+  if (::rename(tempSpec.c_str(), spec.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    fs::remove(prev, ec);
+    return "spec.db を置き換えられません: " + why;
+  }
+  if (::rename(temp.c_str(), acis.c_str()) != 0) {
+    const std::string why = std::strerror(errno);
+    if (hadSpec)
+      ::rename(prev.c_str(), spec.c_str());
+    else
+      fs::remove(spec, ec);
+    return "acis.db を置き換えられません: " + why;
+  }
+  RemoveJournals(spec);
+  RemoveJournals(acis);
+  fs::remove(prev, ec);
+  SyncDir(dir);
+  return {};
+}
+
 }  // namespace
 
 TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   TAcisBuildResult res;
   const std::string dir = Request.DBDir.empty() ? "." : Request.DBDir;
   const std::string target = dir + "/acis.db";
-  const std::string temp = dir + "/acis.db.build-" + std::to_string(::getpid());
+  const std::string temp = dir + "/acis.db.build-" + OwnerTag();
+  const std::string tempSpec = dir + "/spec.db.build-" + OwnerTag();
   res.DbFile = target;
   auto log = [&](const std::string& s) {
     if (Request.Log) Request.Log(s);
   };
   std::error_code ec;
   fs::create_directories(dir, ec);
+  // Build files of earlier runs that were killed.
+  RemoveStaleTempFiles(dir, log);
   RemoveDbFiles(temp);
+  RemoveDbFiles(tempSpec);
 
   TAcisDBSettings settings = Request.Settings;
   settings.DBDir = dir;
   settings.DBDownSite = Request.Source;  // built here: the masters are refreshed
+  // The masters are refreshed in a copy of spec.db that replaces it together with acis.db: a
+  // failed build leaves spec.db as it was, and no reader pairs an old acis.db with a new
+  // spec.db. New script copies take their place only then, too.
+  settings.SpecFile = tempSpec;
+  settings.DeferScriptCopies = true;
+  std::vector<std::pair<std::string, std::string>> scriptCopies;
+  auto dropScriptCopies = [&] {
+    for (const auto& [fresh, local] : scriptCopies) fs::remove(fresh, ec);
+  };
+  if (fs::exists(dir + "/spec.db", ec) && CopyFileAtomic(dir + "/spec.db", tempSpec) != TFileCopyResult::Ok) {
+    res.Error = "spec.db を複製できません: " + tempSpec;
+    log("データベース作成失敗: " + res.Error);
+    RemoveDbFiles(tempSpec);
+    return res;
+  }
 
   std::unique_ptr<TAcisDB> db;
   std::string step = "open";
@@ -204,6 +273,8 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     // commit. The file is flushed before it replaces acis.db.
     db->FDb->ExecSQL("PRAGMA main.synchronous=OFF;");
     db->FDb->ExecSQL("PRAGMA main.journal_mode=MEMORY;");
+    db->FDb->ExecSQL("PRAGMA spec.synchronous=OFF;");
+    db->FDb->ExecSQL("PRAGMA spec.journal_mode=MEMORY;");
     db->FDb->ExecSQL("PRAGMA cache_size=-65536;");
     mark("open");
 
@@ -270,6 +341,9 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     db->UpdateMByochu();
     if (!db->TableExists("m_sakumotsu") || !db->TableExists("m_byochu"))
       throw std::runtime_error("作物・病害虫マスタ (m_sakumotsu, m_byochu) を作れませんでした");
+    // The effect texts as every open of the database derives them from the classification
+    // data: done here, the first open after the build finds nothing to rewrite.
+    db->UpdateKihonKoka();
     mark(step);
     step = "CreateSeibunTable";
     begin(step);
@@ -278,6 +352,8 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     step = "CreateIndexes";
     begin(step);
     db->CreateIndexes();
+    // The look-up indexes of the result views, in acis.db and spec.db: a reader never makes them.
+    CreateLookupIndexes(*db->FDb, log);
     mark(step);
     step = "CreateTekiyoViews";
     begin(step);
@@ -287,28 +363,40 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     begin(step);
     if (!Request.DataDate.empty()) db->SetLastUpdate(Request.DataDate);
     mark(step);
-    db.reset();  // closes the file
+    scriptCopies = db->DeferredScriptCopies();
+    db.reset();  // closes the files
   } catch (const std::exception& e) {
-    res.Error = step + ": " + e.what();
+    // An SQL failure shown earlier in the build (a master script whose commit failed, say) is
+    // the cause of what stopped it: it comes first.
+    const std::string first = db ? db->FirstSqlError() : std::string();
+    res.Error = step + ": " + (first.empty() || first.find(e.what()) != std::string::npos
+                                   ? std::string(e.what())
+                                   : first + " (" + e.what() + ")");
     log("データベース作成失敗: " + res.Error);
+    if (db) scriptCopies = db->DeferredScriptCopies();
     db.reset();
     RemoveDbFiles(temp);
+    RemoveDbFiles(tempSpec);
+    dropScriptCopies();
     return res;
   }
-  if (!SyncFile(temp)) {
-    res.Error = "一時ファイルを書き込めません: " + temp;
+  auto fail = [&](const std::string& why) {
+    res.Error = why;
     log(res.Error);
     RemoveDbFiles(temp);
+    RemoveDbFiles(tempSpec);
+    dropScriptCopies();
     return res;
+  };
+  // A build whose masters all came from acis.db itself never wrote the copy: an empty file
+  // is an empty database.
+  if (!fs::exists(tempSpec, ec)) std::ofstream(tempSpec, std::ios::binary).flush();
+  if (!SyncFile(temp) || !SyncFile(tempSpec)) return fail("一時ファイルを書き込めません: " + temp);
+  if (std::string why = SwapIntoPlace(dir, tempSpec, temp, Request.Pump); !why.empty()) return fail(why);
+  for (const auto& [fresh, local] : scriptCopies) {
+    fs::rename(fresh, local, ec);
+    if (ec) log(local + " を置き換えられません: " + ec.message());
   }
-  fs::rename(temp, target, ec);
-  if (ec) {
-    res.Error = "acis.db を置き換えられません: " + ec.message();
-    log(res.Error);
-    RemoveDbFiles(temp);
-    return res;
-  }
-  SyncDir(dir);
   res.Ok = true;
   return res;
 }

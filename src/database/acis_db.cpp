@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <typeinfo>
 
+#include "database/db_swap_lock.h"
 #include "database/import_reader.h"
 #include "database/master_refresh.h"
 #include "foundation/global.h"
@@ -16,6 +17,9 @@ std::unique_ptr<TAcisDB> AcisDB;
 
 namespace {
 TAcisBusyHook gBusyHook;
+// How long an open waits for a build or install that is putting new files in place (the
+// renames take milliseconds; a swap waits for readers that are still opening).
+constexpr int kOpenWaitMs = 30000;
 }  // namespace
 
 void SetAcisBusyHook(TAcisBusyHook Hook) { gBusyHook = std::move(Hook); }
@@ -47,12 +51,21 @@ void TAcisDB::ShowSqlError(const ESQLiteException& E, const std::string& Title) 
   ShowMemo("SQL エラー", Title, SqlErrorMemoText(E));
 }
 
+void TAcisDB::SqlFailure(const ESQLiteException& E, const std::string& Title) {
+  if (FFirstSqlError.empty()) FFirstSqlError = (Title.empty() ? std::string() : Title + ": ") + E.what();
+  ShowSqlError(E, Title);
+}
+
 TAcisDB::TAcisDB(const std::string& FileName, TAcisLogFn LogMemo)
     : TAcisDB(FileName, AcisDBSettingsFromOptions(), std::move(LogMemo)) {}
 
 TAcisDB::TAcisDB(const std::string& FileName, const TAcisDBSettings& Settings, TAcisLogFn LogMemo)
     : FLog(std::move(LogMemo)), FFileName(FileName), FSettings(Settings) {
   FLastPump = std::chrono::steady_clock::now();
+  // The files are opened, attached and refreshed while no build or install swaps them, so
+  // this connection gets acis.db and spec.db of one generation.
+  TDbSwapLock swap(FSettings.DBDir, TDbSwapLock::Shared, kOpenWaitMs);
+  if (!swap.Held()) throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + kDataBeingReplaced);
   FDb = std::make_unique<TSQLiteDb>(FileName, false);
   Log("acis.db open");
   SetMultiStatement(true);
@@ -114,7 +127,7 @@ bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) 
 }  // namespace
 
 bool TAcisDB::AttachSpec() {
-  AttachFile(*this, FSettings.DBDir + "/spec.db", "spec");
+  AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
   Log("spec.db Attach");
   if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
   try {
@@ -139,7 +152,7 @@ bool TAcisDB::AttachSpec() {
       UpdateMByochu();
     }
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, "AcisDB.AttachSpec ");
+    SqlFailure(e, "AcisDB.AttachSpec ");
     return false;
   } catch (const std::exception& e) {
     ShowMessageBox(TMsgKind::Error, "Quillmar", ExceptionClassName(e) + "\n" + e.what());
@@ -196,7 +209,7 @@ bool TAcisDB::ExecSQL(const std::string& SQL) {
     FDb->ExecSQL(SQL);
     return true;
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, "");
+    SqlFailure(e, "");
     return false;
   }
 }
@@ -207,7 +220,7 @@ bool TAcisDB::Query(const std::string& SQL, bool ShowNoData) {
     try {
       FTbl = FDb->GetTable(SQL);
     } catch (const ESQLiteException& e) {
-      ShowSqlError(e, "");
+      SqlFailure(e, "");
       return false;
     }
   }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "database/sqlite_db.h"
@@ -39,6 +40,11 @@ struct TAcisDBSettings {
   // Fetches master scripts from the mirror; borrowed, may be null (then the downloader
   // installed by SetMasterDownloader is used; without one there is no connection).
   TMasterDownloader* Downloader = nullptr;
+  // The spec.db attached as "spec"; empty: DBDir/spec.db. A build attaches its own copy.
+  std::string SpecFile;
+  // A master script copy that ran is not put in place of the local copy at once but kept in
+  // DeferredScriptCopies (a build does that once its databases are in place).
+  bool DeferScriptCopies = false;
 };
 
 // The settings of OptionData (defaults when it does not exist).
@@ -75,6 +81,9 @@ class TAcisDB {
   TAcisPumpFn FPump;                 // message pump for long loops (called about every 50 ms)
 
   const TAcisDBSettings& Settings() const { return FSettings; }
+  // New master-script copies (new file, local copy) that ran but were kept back
+  // (TAcisDBSettings::DeferScriptCopies).
+  const std::vector<std::pair<std::string, std::string>>& DeferredScriptCopies() const { return FDeferredCopies; }
   TAcisDBSettings& Settings() { return FSettings; }
   const std::string& FileName() const { return FFileName; }
 
@@ -97,6 +106,9 @@ class TAcisDB {
   bool Query(const std::string& SQL, bool ShowNoData = true);
   // Shows an SQL failure in the memo (title names the operation; empty for ExecSQL/Query).
   static void ShowSqlError(const ESQLiteException& E, const std::string& Title);
+  // The first SQL failure this object showed (title and text), empty when none: a build that
+  // stops later names it as the cause.
+  const std::string& FirstSqlError() const { return FFirstSqlError; }
 
   // Build steps, in build order (acis_build.cpp). Failures raise ESQLiteException.
   void CreateBuildTables();
@@ -188,6 +200,11 @@ class TAcisDB {
   // Files fetched during this run that replace the local copy once their script ran:
   // local copy -> new copy.
   std::string FPendingLocal, FPendingNew;
+  std::vector<std::pair<std::string, std::string>> FDeferredCopies;
+  std::string FFirstSqlError;
+  bool FScriptFault = false;  // the last script failed by its own SQL (not the disk, a lock...)
+  // Shows the failure and keeps it when it is the first.
+  void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };
 
 // The hourglass cursor while SQL or a script download runs: the window layer installs a hook

@@ -231,60 +231,6 @@ unsigned SessionGeneration() { return gSessionGeneration.load(); }
 
 namespace {
 
-// Indexes for the look-ups the views make per row: the RAC tables by general name and the
-// toxicity table by either of its names.  Created in whichever attached database holds the
-// table; a database that cannot be written (or a missing table) only costs speed.
-void EnsureLookupIndexes(TAcisDB& db) {
-  struct TIdx {
-    const char* table;
-    const char* index;
-    const char* columns;
-  };
-  static const TIdx kIdx[] = {
-      {"rac2", "idxRac2IppanmeiCid", "ippanmei, cid"}, {"raccode", "idxRaccodeIppanmeiCid", "ippanmei, cid"},
-      {"frac_mg", "idxFracMgIppanmei", "ippanmei"},    {"irac_mg", "idxIracMgIppanmei", "ippanmei"},
-      {"hrac_mg", "idxHracMgIppanmei", "ippanmei"},    {"dokusei", "idxDokuseiIppanmei", "ippanmei"},
-      {"dokusei", "idxDokuseiSeibunmei", "seibunmei"}, {"iso", "idxIsoIppanmei", "ippanmei"},
-      {"seibun", "idxSeibunIppanmei", "ippanmei"},
-  };
-  std::vector<std::string> schemas;
-  try {
-    auto t = db.FDb->GetTable("PRAGMA database_list;");
-    for (t->MoveFirst(); !t->Eof(); t->Next()) {
-      std::string name = t->FieldAsString(1);
-      if (name != "temp") schemas.push_back(name);
-    }
-  } catch (const ESQLiteException&) {
-    return;
-  }
-  for (const std::string& schema : schemas) {
-    for (const TIdx& x : kIdx) {
-      try {
-        auto t = db.FDb->GetTableBound("SELECT type FROM \"" + schema + "\".sqlite_master WHERE name = ?1 COLLATE NOCASE",
-                                       {std::string(x.table)});
-        if (t->Count() == 0 || t->FieldAsString(0) != "table") continue;
-        // Only when every column exists (an older layout may lack one).
-        auto cols = db.FDb->GetTableBound("SELECT count(*) FROM pragma_table_info(?1, ?2) WHERE name IN ('ippanmei', 'cid', 'seibunmei')",
-                                          {std::string(x.table), schema});
-        const std::string columns = x.columns;
-        const int want = columns.find(',') != std::string::npos ? 2 : 1;
-        if (cols->FieldAsInteger(0) < want) continue;
-        // A table already read through an index on the same leading column needs no other.
-        const std::string lead = columns.substr(0, columns.find(','));
-        auto have = db.FDb->GetTableBound(
-            "SELECT count(*) FROM pragma_index_list(?1, ?2) AS l, pragma_index_info(l.name, ?2) AS i WHERE i.seqno = 0 "
-            "AND i.name = ?3 AND (?4 = 1 OR l.name = ?5)",
-            {std::string(x.table), schema, lead, want, std::string(x.index)});
-        if (have->FieldAsInteger(0) > 0) continue;
-        db.FDb->ExecSQL("CREATE INDEX IF NOT EXISTS \"" + schema + "\"." + x.index + " ON " + x.table + " (" +
-                        x.columns + ");");
-      } catch (const ESQLiteException& e) {
-        db.Log(std::string("index ") + x.index + ": " + e.what());
-      }
-    }
-  }
-}
-
 // Drops for the objects of the view script that exist on the connection, each by its own kind,
 // so a second run on one connection, or a leftover TEMP table named like a view, never stops it.
 std::string ExistingObjectDrops(TAcisDB& db) {
@@ -319,8 +265,9 @@ void TAcisDB::CreateSessionViews() {
   ++gSessionGeneration;
   const bool saved = FDb->ExecAll;
   SetMultiStatement(true);
+  // Only TEMP objects: opening and preparing a connection never writes to the database files
+  // (the build and the master-script refresh create the look-up indexes the views use).
   ExecSQL(SessionSeibunScript());
-  EnsureLookupIndexes(*this);
   // Without the RAC table (a database without its master tables) the table stays empty and the
   // Rk views show no groups.
   ExecSQL(SessionRacKeitoScript(TableExists("rac2")));

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "foundation/stale_files.h"
+
 TFileCopyResult CopyFileAtomic(const std::string& Source, const std::string& Destination,
                                const std::function<bool(uint64_t, bool)>& OnPiece) {
   int in = ::open(Source.c_str(), O_RDONLY | O_CLOEXEC);
@@ -16,7 +18,7 @@ TFileCopyResult CopyFileAtomic(const std::string& Source, const std::string& Des
     ::close(in);
     return TFileCopyResult::SourceError;
   }
-  std::string pattern = Destination + ".qmcopy-XXXXXX";
+  std::string pattern = Destination + ".qmcopy-" + OwnerTag() + "-XXXXXX";
   std::vector<char> tmp(pattern.begin(), pattern.end());
   tmp.push_back('\0');
   int out = ::mkostemp(tmp.data(), O_CLOEXEC);

@@ -3,7 +3,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <sys/stat.h>
+#include <time.h>
+
 #include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +15,7 @@
 #include "database/acis_schema.h"
 #include "database/file_copy.h"
 #include "database/import_reader.h"
+#include "database/lookup_indexes.h"
 #include "database/sql_functions.h"
 #include "foundation/message_sink.h"
 
@@ -28,6 +33,40 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
 void RemoveQuietly(const std::string& path) {
   std::error_code ec;
   fs::remove(path, ec);
+}
+
+// A script copy told apart from another by its modification time and size.
+struct TCopyId {
+  bool Exists = false;
+  int64_t MTimeNs = 0;
+  uint64_t Size = 0;
+  bool operator==(const TCopyId& o) const {
+    return Exists && o.Exists && MTimeNs == o.MTimeNs && Size == o.Size;
+  }
+};
+
+TCopyId CopyIdOf(const std::string& path) {
+  struct stat st {};
+  TCopyId id;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return id;
+  id.Exists = true;
+  id.MTimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  id.Size = static_cast<uint64_t>(st.st_size);
+  return id;
+}
+
+// The remembered copy of a script that failed: kept beside the local copy under this name,
+// with the time and size it came with.
+std::string FailedCopyName(const std::string& local) { return local + ".failed"; }
+
+std::string FailedCopyNote(const std::string& file, const TCopyId& id) {
+  const std::time_t t = static_cast<std::time_t>(id.MTimeNs / 1000000000);
+  std::tm tm {};
+  ::localtime_r(&t, &tm);
+  char when[32];
+  std::strftime(when, sizeof when, "%Y/%m/%d %H:%M:%S", &tm);
+  return file + ": 実行に失敗したコピー (" + when + ", " + std::to_string(id.Size) +
+         " バイト) は実行しません。新しいコピーを待ちます";
 }
 }  // namespace
 
@@ -129,8 +168,9 @@ int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
       std::string stmtText(p, tail ? static_cast<size_t>(tail - p) : static_cast<size_t>(end - p));
       if (rc != SQLITE_OK) {
         std::string msg = Db.ErrorText("Error executing SQL", stmtText);
+        const int code = Db.LastErrorCode();
         sqlite3_finalize(st);
-        throw ESQLiteException(msg);
+        throw ESQLiteException(msg, code);
       }
       if (!st) break;  // only blanks or comments left
       p = tail;
@@ -143,8 +183,9 @@ int RunScriptInTransaction(TSQLiteDb& Db, const std::string& Script) {
       }
       if (rc != SQLITE_DONE) {
         std::string msg = Db.ErrorText("Error executing SQL statement", stmtText);
+        const int code = Db.LastErrorCode();
         sqlite3_finalize(st);
-        throw ESQLiteException(msg);
+        throw ESQLiteException(msg, code);
       }
       sqlite3_finalize(st);
       ++count;
@@ -184,9 +225,15 @@ bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& Lo
   RemoveQuietly(tmp);
   std::error_code dirErr;
   fs::create_directories(fs::path(LocalFile).parent_path(), dirErr);
+  // The request is conditional on the newest copy known here: the remembered copy that failed
+  // counts, so the server sends it again only when it has a different one.
+  std::string reference = LocalFile;
+  const std::string failed = FailedCopyName(LocalFile);
+  const TCopyId failedId = CopyIdOf(failed), localId = CopyIdOf(LocalFile);
+  if (failedId.Exists && (!localId.Exists || failedId.MTimeNs > localId.MTimeNs)) reference = failed;
   TMasterDownloader::TResult r;
   try {
-    r = d->Download(url, LocalFile, tmp);
+    r = d->Download(url, reference, tmp);
   } catch (const std::exception& e) {
     Log(std::string("ダウンロード失敗: ") + e.what());
     RemoveQuietly(tmp);
@@ -200,6 +247,10 @@ bool TAcisDB::DownloadSqlFile(const std::string& FileName, const std::string& Lo
   std::string why;
   if (!LooksLikeSqlScript(tmp, why)) {
     Log(FileName + " を使いません (" + why + ")");
+    RemoveQuietly(tmp);
+    return false;
+  }
+  if (CopyIdOf(tmp) == failedId) {  // the server ignored the condition: the same copy again
     RemoveQuietly(tmp);
     return false;
   }
@@ -227,17 +278,25 @@ bool TAcisDB::RunSqlFile(const std::string& FileName, int Encoding) {
 }
 
 bool TAcisDB::RunScriptText(const std::string& Text, const std::string& Title) {
+  FScriptFault = false;
   try {
     RunScriptInTransaction(*FDb, Text);
     return true;
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, Title);
+    // A failure of the disk, a lock or memory is no fault of the script: it may run next time.
+    FScriptFault = !e.IsEnvironmentFailure();
+    SqlFailure(e, Title);
     return false;
   }
 }
 
 bool TAcisDB::RefreshMaster(const TMasterScript& M) {
   const std::string local = JoinPath(FSettings.DownloadDir, M.File);
+  // A copy whose run failed is remembered (kept under another name, with its time and size):
+  // it is neither run again nor shown again until a different copy arrives; each start says so
+  // in the log instead.
+  const std::string failed = FailedCopyName(local);
+  const TCopyId failedId = CopyIdOf(failed);
   FPendingLocal.clear();
   FPendingNew.clear();
   bool changed = false;
@@ -245,7 +304,7 @@ bool TAcisDB::RefreshMaster(const TMasterScript& M) {
     const std::string shared = JoinPath(FSettings.dirLAN, M.File);
     Log("共有フォルダ確認: " + shared);
     std::string msg;
-    if (IsSourceNewer(shared, local, msg)) {
+    if (IsSourceNewer(shared, local, msg) && !(CopyIdOf(shared) == failedId)) {
       std::string tmp = local + ".new";
       std::error_code ec;
       fs::create_directories(FSettings.DownloadDir, ec);
@@ -259,12 +318,38 @@ bool TAcisDB::RefreshMaster(const TMasterScript& M) {
   } else {
     changed = DownloadSqlFile(M.File, local);
   }
+  if (!changed && failedId.Exists) {
+    const TCopyId localId = CopyIdOf(local);
+    // The failed copy is the latest one known here (a good copy that came later replaces it).
+    if (!localId.Exists || failedId.MTimeNs >= localId.MTimeNs || localId == failedId) {
+      Log(FailedCopyNote(M.File, failedId));
+      if (localId == failedId) return false;
+    }
+  }
   if (!changed && M.Table && TableExists(M.Table)) return false;
   const std::string run = changed ? FPendingNew : local;
+  FScriptFault = false;
   bool ok = RunSqlFile(run, M.Encoding);
+  std::error_code fec;
+  if (ok) {
+    RemoveQuietly(failed);
+    // The script replaced its tables: their look-up indexes go with them.
+    CreateLookupIndexes(*FDb, [this](const std::string& l) { Log(l); });
+  } else if (FScriptFault && fs::exists(run, fec)) {
+    // Remember this copy: the new one is kept under the other name, the local one copied.
+    RemoveQuietly(failed);
+    if (changed) {
+      fs::rename(run, failed, fec);
+    } else {
+      CopyFileKeepTime(run, failed);
+    }
+  }
   if (changed) {
     std::error_code ec;
-    if (ok) {
+    if (ok && FSettings.DeferScriptCopies) {
+      // A build: the new copy takes its place only when the build's databases do.
+      FDeferredCopies.emplace_back(FPendingNew, local);
+    } else if (ok) {
       fs::rename(FPendingNew, local, ec);
       if (ec) Log(local + " を置き換えられません: " + ec.message());
     } else {
@@ -351,9 +436,11 @@ void TAcisDB::UpdateKihonKoka() {
   for (int m = 4; m <= 32768; m *= 2)
     s += ", (select koka from spec.koka where kokaid = idkoka & " + std::to_string(m) + ")";
   s += ");\n"
-       "-- effect text into the product table\n"
+       "-- effect text into the product table, only where it changed: a start with unchanged\n"
+       "-- classification data writes nothing\n"
        "create index if not exists t_koka_bango on t_koka (bango);\n"
-       "update m_kihon set koka = (select koka from t_koka where bango = m_kihon.bango);\n"
+       "update m_kihon set koka = (select koka from t_koka where bango = m_kihon.bango) where koka is not "
+       "(select koka from t_koka where bango = m_kihon.bango);\n"
        "drop table if exists t_koka;\n";
   try {
     FDb->ExecAll = true;
@@ -362,6 +449,6 @@ void TAcisDB::UpdateKihonKoka() {
     FDb->ExecSQL(s);
     Log("m_kihon koka 更新");
   } catch (const ESQLiteException& e) {
-    ShowSqlError(e, "m_kihon koka 更新 SQL実行");
+    SqlFailure(e, "m_kihon koka 更新 SQL実行");
   }
 }

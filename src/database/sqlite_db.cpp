@@ -251,14 +251,36 @@ std::string TSQLiteDb::ErrorText(const std::string& Msg, const std::string& SQL)
   return Msg + " \"" + SQL + "\" : " + err;
 }
 
+bool ESQLiteException::IsEnvironmentFailure() const {
+  switch (FCode & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+    case SQLITE_READONLY:
+    case SQLITE_INTERRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+    case SQLITE_NOTADB:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int TSQLiteDb::LastErrorCode() const { return FHandle ? sqlite3_extended_errcode(FHandle) : 0; }
+
 void TSQLiteDb::RaiseError(const std::string& Msg, const std::string& SQL) {
-  throw ESQLiteException(ErrorText(Msg, SQL));
+  throw ESQLiteException(ErrorText(Msg, SQL), LastErrorCode());
 }
 
 void TSQLiteDb::Fail(const std::string& Msg, const std::string& SQL) {
   const std::string text = ErrorText(Msg, SQL);
+  const int code = LastErrorCode();
   Rollback();
-  throw ESQLiteException(text);
+  throw ESQLiteException(text, code);
 }
 
 void TSQLiteDb::FailWith(const std::string& Msg, const std::string& SQL, const std::string& ErrText) {
@@ -294,9 +316,10 @@ void TSQLiteDb::ExecSQL(const std::string& SQL) {
     }
     if (rc != SQLITE_DONE) {
       const std::string msg = ErrorText("Error executing SQL statement", SQL);
+      const int code = LastErrorCode();
       g.Finalize();
       Rollback();
-      throw ESQLiteException(msg);
+      throw ESQLiteException(msg, code);
     }
     g.Finalize();
     if (!ExecAll) break;
@@ -493,9 +516,10 @@ bool TSQLiteStmt::Step() {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   const std::string msg = FDb->ErrorText("Error executing SQL statement", FSQL);
+  const int code = FDb->LastErrorCode();
   sqlite3_reset(FStmt);  // releases the statement's locks before the rollback
   FDb->Rollback();
-  throw ESQLiteException(msg);
+  throw ESQLiteException(msg, code);
 }
 
 void TSQLiteStmt::Exec(TSQLiteParams Params) {
@@ -594,10 +618,11 @@ void TSQLiteTbl::Fetch(TSQLiteDb& Db, const std::string& SQL, TSQLiteParams Para
       Clear();
       const std::string msg = rc == SQLITE_BUSY ? std::string()
                                                 : Db.ErrorText("Could not retrieve data", SQL);
+      const int code = Db.LastErrorCode();
       g.Finalize();
       if (rc == SQLITE_BUSY) Db.FailWith("Could not prepare SQL statement", SQL, "SQLite is Busy");
       Db.Rollback();
-      throw ESQLiteException(msg);
+      throw ESQLiteException(msg, code);
     }
     FRow = 0;
     g.Finalize();

@@ -26,8 +26,16 @@ struct sqlite3_stmt;
 // A NUL byte in the text (a value quoted into the SQL) shows as "␀": the text is never cut.
 class ESQLiteException : public std::runtime_error {
  public:
-  explicit ESQLiteException(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
+  explicit ESQLiteException(const std::string& Msg, int Code = 0) : std::runtime_error(VisibleNul(Msg)), FCode(Code) {}
   std::string Message() const { return what(); }
+  // SQLite's (extended) result code of the failure; 0 for failures of this layer itself.
+  int Code() const { return FCode; }
+  // The failure lies outside the SQL text: the disk, the file, a lock, memory. The same text
+  // may well succeed another time.
+  bool IsEnvironmentFailure() const;
+
+ private:
+  int FCode = 0;
 };
 
 // Column type codes, the numbers of SQLite's fundamental types (0: not decided yet).
@@ -125,6 +133,8 @@ class TSQLiteDb {
   std::string ErrorText(const std::string& Msg, const std::string& SQL) const;
 
   sqlite3* Handle() const { return FHandle; }
+  // The connection's extended result code of the last failure (0 without a handle).
+  int LastErrorCode() const;
   bool Unicode() const { return FUnicode; }
   int64_t LastInsertRowId() const;
   int64_t Changes() const;

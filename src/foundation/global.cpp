@@ -12,10 +12,12 @@ bool CmdOffline = false;
 bool CmdDirectSql = false;
 int BatchExitCode = 0;
 bool DebugMode = false;
+bool StopRequested = false;
 float ScaleFactor = 0.0f;
 
 void InitGlobals(const std::string& appDir) {
   DebugMode = false;
+  StopRequested = false;
   CmdAutoUpdate = false;
   CmdAutoDownload = false;
   CmdOffline = false;

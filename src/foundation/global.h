@@ -18,6 +18,7 @@ extern bool CmdOffline;       // "/f": offline for this run
 extern bool CmdDirectSql;     // "/d": SQL console direct mode
 extern int BatchExitCode;     // exit code of an unattended run (below)
 extern bool DebugMode;        // trace lines to the log pane
+extern bool StopRequested;    // the system asked the program to end (log-out, SIGTERM): long work stops
 extern float ScaleFactor;     // screen pixels per inch / 96; 0 until the main window sets it
 
 // Exit codes of the unattended runs ("/u", "/r").

@@ -52,8 +52,14 @@ std::unique_ptr<TUpdateRunner> UnattendedRunner(TfrmMain& Main) {
   TUpdateSinks sinks;
   TfrmMain* m = &Main;
   sinks.Log = [m](const std::string& line) { m->WriteLog(line); };
-  sinks.Pump = Pump;
-  return std::make_unique<TUpdateRunner>(*OptionData, sinks);
+  auto runner = std::make_unique<TUpdateRunner>(*OptionData, sinks);
+  TUpdateRunner* r = runner.get();
+  // Stopped from outside (SIGTERM): the run aborts at its next check.
+  runner->SetPump([r] {
+    Pump();
+    if (StopRequested && !r->Abort) r->DoAbort();
+  });
+  return runner;
 }
 
 // Runs an unattended step; an exception ends it with "aborted" and a saved log.
@@ -73,11 +79,13 @@ int RunUnattended(TDataUpdateServices& services, TfrmMain& Main, bool update) {
     if (update) {
       runner->AutoStart = true;
       runner->AutoUpdateRun = true;
-      return runner->AutoUpdate() ? kExitUpdated : kExitAborted;
+      const bool ok = runner->AutoUpdate();
+      return ok && !StopRequested ? kExitUpdated : kExitAborted;
     }
     runner->DownloadCheckStart = true;
     runner->DownloadCheckRun = true;
-    return runner->DownloadCheck() ? kExitDownloaded : kExitAborted;
+    const bool ok = runner->DownloadCheck();
+    return ok && !StopRequested ? kExitDownloaded : kExitAborted;
   } catch (const std::exception& e) {
     // The log is written also when the run fails.
     if (!runner) runner = UnattendedRunner(Main);
@@ -235,7 +243,9 @@ bool TDataUpdateServices::ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool 
     frm.AutoStart() = AutoStart;
     frm.IgnoreCopyFailure() = IgnoreCopyFailure;
     ExecPicker(frm);
-    updated = frm.Updated();
+    // A new database object needs the caller's per-connection objects and lists, also when
+    // the update did not get to its end.
+    updated = frm.Updated() || frm.Runner().Reopened;
   }
   TfrmMain* m = &Main;
   if (AcisDB) AcisDB->FLog = [m](const std::string& line) { m->WriteLog(line); };

@@ -39,8 +39,10 @@
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
+#include "frontend/main_action.h"
 #include "frontend/main_widgets.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
@@ -58,6 +60,9 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The lines-per-cell box corrects its text when it loses the focus, also while the window's
+  // children are being destroyed: by then the window no longer listens.
+  if (seGridCellLine) seGridCellLine->disconnect(this);
   FormDestroy();
   if (frmMain == this) frmMain = nullptr;
 }
@@ -66,8 +71,9 @@ TfrmMain::~TfrmMain() {
 // Construction of the controls
 
 void TfrmMain::BuildActions() {
+  // Actions without a handler stay disabled until one is connected (main_action.h).
   auto act = [this](const QString& caption, const char* name, const QKeySequence& key = {}) {
-    auto* a = Named(new QAction(caption, this), name);
+    auto* a = Named(new TMainAction(caption, this), name);
     if (!key.isEmpty()) {
       a->setShortcut(key);
       a->setShortcutContext(Qt::WindowShortcut);
@@ -112,9 +118,11 @@ void TfrmMain::BuildActions() {
   actGridAdjustWidth = act("列幅自動設定", "actGridAdjustWidth");
   actGridSeibunCopy = act("コピー", "actGridSeibunCopy");
   actGridSeibunAllCopy = act("全てコピー", "actGridSeibunAllCopy");
-  // The ingredient grid's copies are reached from its own popup; their shortcuts work while it
-  // has the focus (the result grids' Ctrl+C and Ctrl+A are window-wide).
-  actGridSeibunCopy->setShortcutContext(Qt::WidgetShortcut);
+  // The ingredient grid's copies sit in its own popup.  Their keys are the window-wide Ctrl+C
+  // and Ctrl+A, which copy the ingredient grid while it has the focus; shown in the popup only.
+  for (QAction* a : {actGridSeibunCopy, actGridSeibunAllCopy}) a->setShortcutContext(Qt::WidgetShortcut);
+  actGridSeibunCopy->setShortcut(QKeySequence("Ctrl+C"));
+  actGridSeibunAllCopy->setShortcut(QKeySequence("Ctrl+A"));
 
   connect(actGridCopy, &QAction::triggered, this, [this] { actGridCopyExecute(); });
   connect(actGridAllCopy, &QAction::triggered, this, [this] { actGridAllCopyExecute(); });
@@ -229,12 +237,16 @@ void TfrmMain::BuildMenus() {
   pmnFixedClmOff = Named(mnTekiyouGrid->addAction("列固定解除(&U)"), "pmnFixedClmOff");
   connect(pmnFixedClmOff, &QAction::triggered, this, [this] { pmnFixedClmOffClick(); });
   mnTekiyouGrid->addSeparator();
-  pmnGoogleTekiyo = Named(mnTekiyouGrid->addAction("Google検索"), "pmnGoogleTekiyo");
+  pmnGoogleTekiyo = Named(new TMainAction("Google検索", this), "pmnGoogleTekiyo");
+  mnTekiyouGrid->addAction(pmnGoogleTekiyo);
   mnTekiyouGrid->addSeparator();
   pmnRemoveClm = Named(mnTekiyouGrid->addAction("列削除"), "pmnRemoveClm");
   connect(pmnRemoveClm, &QAction::triggered, this, [this] { pmnRemoveClmClick(); });
   pmnRemoveRow = Named(mnTekiyouGrid->addAction("行削除"), "pmnRemoveRow");
+  // Ctrl+X works in the window, as Ctrl+C and Ctrl+A do (a text box with the focus cuts).
   pmnRemoveRow->setShortcut(QKeySequence("Ctrl+X"));
+  pmnRemoveRow->setShortcutContext(Qt::WindowShortcut);
+  addAction(pmnRemoveRow);
   connect(pmnRemoveRow, &QAction::triggered, this, [this] { pmnRemoveRowClick(); });
 
   // The log pane's popup.
@@ -245,6 +257,9 @@ void TfrmMain::BuildMenus() {
   pmnLogSelectAll->setShortcut(QKeySequence("Ctrl+A"));
   pmnLogSave = Named(pmnLog->addAction("ファイル保存"), "pmnLogSave");
   pmnLogSave->setShortcut(QKeySequence("Ctrl+S"));
+  connect(pmnLogCopy, &QAction::triggered, this, [this] { mLog->copy(); });
+  connect(pmnLogSelectAll, &QAction::triggered, this, [this] { mLog->selectAll(); });
+  connect(pmnLogSave, &QAction::triggered, this, [this] { SaveLogToFile(); });
 }
 
 void TfrmMain::BuildToolBar() {
@@ -288,11 +303,13 @@ void TfrmMain::BuildStatusBar() {
   StatusBar->addWidget(panels_[1]);
   StatusBar->addWidget(panels_[2]);
   StatusBar->addPermanentWidget(panels_[3]);
-  seGridCellLine = Named(new QSpinBox(StatusBar), "seGridCellLine");
-  seGridCellLine->setRange(1, 9);
+  seGridCellLine = Named(new TWinSpinEdit(StatusBar), "seGridCellLine");
+  seGridCellLine->SetMinValue(1);
+  seGridCellLine->SetMaxValue(9);
+  seGridCellLine->SetValue(1);
   seGridCellLine->setToolTip("セル内の行数");
   StatusBar->addPermanentWidget(seGridCellLine);
-  connect(seGridCellLine, &QSpinBox::valueChanged, this, [this] { seGridCellLineChange(); });
+  connect(seGridCellLine, &TWinSpinEdit::ValueChanged, this, [this] { seGridCellLineChange(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -377,7 +394,7 @@ void TfrmMain::FormCreate() {
   for (int i = 0; i < kSearchTabs; ++i) GridStates[i].CellLines = ClampCellLines(*OptionData->GridCellLine(i));
   {
     const QSignalBlocker block(seGridCellLine);
-    seGridCellLine->setValue(GridStates[0].CellLines);
+    seGridCellLine->SetValue(GridStates[0].CellLines);
   }
 
   // 21. Row selection.

@@ -38,6 +38,7 @@ class QsciScintilla;
 class QsciLexerSQL;
 class TIniFile;
 class TSearchTabHandler;
+class TWinSpinEdit;
 class TXlsStringGrid;
 
 class TfrmMain : public QMainWindow {
@@ -166,7 +167,7 @@ class TfrmMain : public QMainWindow {
   QSplitter* SplitterGrid = nullptr;
   QToolBar* ToolBar = nullptr;
   QStatusBar* StatusBar = nullptr;
-  QSpinBox* seGridCellLine = nullptr;
+  TWinSpinEdit* seGridCellLine = nullptr;
   QToolButton *btnExcel = nullptr, *btnSeibunView = nullptr;
   TXlsStringGrid *gdTekiyo = nullptr, *gdByochu = nullptr, *gdYakuzai = nullptr, *gdSQL = nullptr,
                  *gdSeibun = nullptr, *gdSeizai = nullptr;
@@ -283,6 +284,7 @@ class TfrmMain : public QMainWindow {
   void SetupResultGrid(TXlsStringGrid* Grid);
   TXlsStringGrid* CreateResultGrid(QWidget* Parent, const char* Name);
   void CopyGridSelection(TXlsStringGrid* Grid);
+  bool SeibunHasFocus() const;
   bool HandleGridKey(TXlsStringGrid* Grid, QKeyEvent* Key);
   void GridMousePress(TXlsStringGrid* Grid, QMouseEvent* Mouse);
   bool GridEventFilter(QObject* Watched, QEvent* Event);

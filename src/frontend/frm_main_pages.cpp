@@ -325,6 +325,9 @@ void TfrmMain::BuildPages() {
   mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   mLog->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(mLog, &QPlainTextEdit::customContextMenuRequested, this, [this](const QPoint& p) { ShowLogPopup(p); });
+  // Ctrl+S saves the pane while it has the focus (its copy and select-all keys are its own).
+  pmnLogSave->setShortcutContext(Qt::WidgetShortcut);
+  mLog->addAction(pmnLogSave);
   SplitterGrid->addWidget(mLog);
   // The log pane may be made as small as one line, or pushed out of sight.
   mLog->setMinimumHeight(16);

@@ -6,7 +6,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -26,7 +25,9 @@
 #include <Qsci/qsciscintilla.h>
 
 #include "database/acis_db.h"
+#include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "foundation/message_sink.h"
 #include "frontend/display_modes.h"
 #include "frontend/frm_main.h"
@@ -74,23 +75,19 @@ void TfrmMain::WriteLog(const QString& Text) {
 }
 
 void TfrmMain::ShowLogPopup(const QPoint& Pos) {
+  // The items carry themselves out; copying needs a selection.
   pmnLogCopy->setEnabled(mLog->textCursor().hasSelection());
-  QAction* chosen = pmnLog->exec(mLog->mapToGlobal(Pos));
-  if (chosen == pmnLogCopy)
-    mLog->copy();
-  else if (chosen == pmnLogSelectAll)
-    mLog->selectAll();
-  else if (chosen == pmnLogSave)
-    SaveLogToFile();
+  pmnLog->exec(mLog->mapToGlobal(Pos));
 }
 
 void TfrmMain::SaveLogToFile() {
-  QFileDialog dlg(this, "ログの保存");
-  dlg.setAcceptMode(QFileDialog::AcceptSave);
-  dlg.setDefaultSuffix("txt");
-  dlg.setNameFilter("テキストファイル (*.txt);;全てのファイル (*)");
-  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return;
-  QFile f(dlg.selectedFiles().first());
+  TSaveDialogPos dlg;
+  dlg.Title = "ログの保存";
+  dlg.DefaultExt = "txt";
+  dlg.Filter = "テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*";
+  dlg.OverwritePrompt = true;
+  if (!dlg.Execute(this) || dlg.FileName.isEmpty()) return;
+  QFile f(dlg.FileName);
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
     ShowMessageBox(TMsgKind::Error, "Quillmar", f.fileName().toStdString() + " に保存できません");
     return;
@@ -109,7 +106,8 @@ void TfrmMain::EnableResultActions(bool Enabled) {
     a->setEnabled(Enabled);
   mnPortaBase->setEnabled(false);  // not offered on this platform
   seGridCellLine->setEnabled(Enabled);
-  btnExcel->setEnabled(Enabled);
+  // The spreadsheet button is as usable as the action it carries.
+  btnExcel->setEnabled(Enabled && btnExcel->defaultAction() && btnExcel->defaultAction()->isEnabled());
   const int tab = pgSearch->currentIndex();
   const bool modes = tab == tiSakumotsu || tab == tiByochu;
   actTsusho->setEnabled(modes);
@@ -257,7 +255,7 @@ void TfrmMain::pgSearchChange() {
   SetStatusText(3, g.CountText);
   {
     const QSignalBlocker block(seGridCellLine);
-    seGridCellLine->setValue(ClampCellLines(g.CellLines));
+    seGridCellLine->SetValue(ClampCellLines(g.CellLines));
   }
   EnableResultActions(GridVisible(g.Grid));
   if (tab == tiSakumotsu || tab == tiByochu) ResultViewName = ViewNameFor(tab);

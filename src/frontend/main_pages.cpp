@@ -6,6 +6,7 @@
 
 #include "database/acis_db.h"
 #include "frontend/chemical/chemical_search.h"
+#include "frontend/console/frm_template.h"
 #include "frontend/console/sql_console.h"
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
@@ -21,6 +22,8 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // The SQL console on the SQL tab (its table list is filled first when a database opens).
   InstallSqlConsole(Main);
+  // The template page on the template tab.
+  InstallTemplatePage(Main);
 
   // The crop-selection frame in the place of the crop tab's placeholder.
   auto* frame = new TfraSakumotsuBase;

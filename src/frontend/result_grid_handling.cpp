@@ -18,6 +18,7 @@
 
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
 
@@ -99,11 +100,13 @@ void TfrmMain::AdjustGridColumnWidths(TXlsStringGrid* Grid) {
 }
 
 void TfrmMain::seGridCellLineChange() {
-  const int v = seGridCellLine->value();
-  if (v < 1) return;
+  // Only a text that is a number of at least 1 counts (a box being typed in may hold none).
+  bool number = false;
+  const qlonglong v = seGridCellLine->Text().trimmed().toLongLong(&number);
+  if (!number || v < 1) return;
   const int tab = pgSearch->currentIndex();
   if (tab < 0 || tab >= kSearchTabs) return;
-  GridStates[tab].CellLines = ClampCellLines(v);
+  GridStates[tab].CellLines = ClampCellLines(static_cast<int>(std::min<qlonglong>(v, 9)));
   TXlsStringGrid* g = GridStates[tab].Grid;
   if (g && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
 }
@@ -173,13 +176,21 @@ bool ForwardToTextBox(TEditKey key) {
 
 }  // namespace
 
+// The ingredient grid of the chemical tab has the focus: the copy keys are its own.
+bool TfrmMain::SeibunHasFocus() const {
+  QWidget* f = QApplication::focusWidget();
+  return gdSeibun && f && (f == gdSeibun || gdSeibun->isAncestorOf(f));
+}
+
 void TfrmMain::actGridCopyExecute() {
   if (ForwardToTextBox(TEditKey::Copy)) return;
+  if (SeibunHasFocus()) return actGridSeibunCopy->trigger();
   CopyGridSelection(CurrentGrid);
 }
 
 void TfrmMain::actGridAllCopyExecute() {
   if (ForwardToTextBox(TEditKey::SelectAll)) return;
+  if (SeibunHasFocus()) return actGridSeibunAllCopy->trigger();
   if (CurrentGrid) CurrentGrid->CopyClipboard();
 }
 
@@ -211,6 +222,9 @@ void TfrmMain::pmnRemoveRowClick() {
   if (ForwardToTextBox(TEditKey::Cut)) return;
   TXlsStringGrid* g = CurrentGrid;
   if (!g || g->Row() < g->FixedRows()) return;
+  // Ctrl+X in another grid of the tab (the ingredient or product grid) removes nothing.
+  for (QWidget* f = QApplication::focusWidget(); f; f = f->parentWidget())
+    if (auto* other = qobject_cast<TXlsStringGrid*>(f); other && other != g) return;
   // Only when the current cell can be seen.
   const QModelIndex cur = g->currentIndex();
   if (!cur.isValid() || !g->viewport()->rect().intersects(g->visualRect(cur))) return;
@@ -263,7 +277,7 @@ bool TfrmMain::HandleGridKey(TXlsStringGrid* Grid, QKeyEvent* Key) {
     const int lines = key - Qt::Key_0;
     const int state = GridStateIndex(Grid);
     if (state >= 0) GridStates[state].CellLines = lines;
-    seGridCellLine->setValue(lines);  // fits the columns again
+    seGridCellLine->SetValue(lines);  // fits the columns again
     return true;
   }
   if (key == Qt::Key_Menu) {

@@ -406,9 +406,12 @@ TGridSortResult TGridModel::SortRows(int col, TGridSortKind kind, TXlSortOrder o
   std::vector<uint32_t> sorted(n);
   for (int i = 0; i < n; ++i) sorted[start[rank[rowSlot[i]]]++] = FRows[first + i];
 
-  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  // The data rows change their contents in place (the string grid's sort: selection and
+  // current cell stay where they are).  Told as changed data, not as a new layout, the views
+  // keep their persistent indexes and an accessibility bridge its cell objects, instead of
+  // rebuilding them per row.
   std::copy(sorted.begin(), sorted.end(), FRows.begin() + first);
-  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+  emit dataChanged(index(0, 0), index(n - 1, ColCount() - 1), {Qt::DisplayRole});
   res.Sorted = true;
   return res;
 }

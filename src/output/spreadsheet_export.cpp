@@ -141,3 +141,27 @@ TSpreadsheetAutomation& DefaultSpreadsheetAutomation() {
   static TXlsxSpreadsheetAutomation automation;
   return automation;
 }
+
+std::string CopyResultMessage(int code, TSpreadSheetKind kind) {
+  const std::string program = kind == sskJustCalc ? "JustCalc" : kind == sskKingsoft ? "WPS" : "Excel";
+  switch (code) {
+    case -3: return "エラー：バッファーオーバーフロー";
+    case -2: return program + "を起動できません(OLEエラー)";
+    case -1: return program + "がインストールされていません";
+    case 2: return "データ行がありません";
+    default: return {};
+  }
+}
+
+int CopyGridToSpreadsheet(TXlsStringGrid& grid, TSpreadSheetKind kind) {
+  grid.FreezePanesRow = 2;
+  grid.FreezePanesCol = 1;
+  grid.VerticalRangeRow = 0;
+  grid.VerticalRangeCol = 0;
+  grid.PageOrientation = xlLandscape;
+  grid.CellBorderWeight = bwHairline;
+  const int code = kind == sskJustCalc ? grid.CopyJustCalc() : kind == sskKingsoft ? grid.CopyKingsoft() : grid.CopyExcel();
+  const std::string message = CopyResultMessage(code, kind);
+  if (!message.empty()) ShowMessageBox(TMsgKind::Error, "Quillmar", message);
+  return code;
+}

@@ -26,6 +26,13 @@ std::string NewExportFileName(const std::string& dir, const std::string& wantedS
 // Removes the workbooks of earlier exports older than `days` days.
 void RemoveOldExports(const std::string& dir, int days);
 
+// The spreadsheet copy of the result windows: the grid gets the windows' export properties
+// (title row frozen, landscape, hairline borders, no vertical text), the export runs, and the
+// outcome is reported with the windows' message for its code.  Returns the code.
+int CopyGridToSpreadsheet(TXlsStringGrid& grid, TSpreadSheetKind kind);
+// The windows' message for a code of CopyExcel or CopyJustCalc ("" for 1).
+std::string CopyResultMessage(int code, TSpreadSheetKind kind);
+
 // Messages of the exports by target.
 std::string CannotStartMessage(TSpreadSheetKind kind);
 std::string ExportFailureMessage(TSpreadSheetKind kind);

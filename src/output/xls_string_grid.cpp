@@ -1,6 +1,7 @@
 #include "output/xls_string_grid.h"
 
 #include <QApplication>
+#include <QStyle>
 #include <QClipboard>
 #include <QFile>
 #include <QFontMetrics>
@@ -586,6 +587,12 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
   const QFontMetrics fm(font());
   auto tw = [&](const QString& s) { return fm.horizontalAdvance(s); };
   const int aw = tw(QStringLiteral("あ"));
+  // A caption as the title row draws it: its text in the header's font between the margins.
+  const QFontMetrics hfm(horizontalHeader()->font());
+  const int headerMargin = std::max(2, style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()));
+  auto captionWidth = [&](const std::string& title) {
+    return title.empty() ? 0 : hfm.horizontalAdvance(QString::fromStdString(title)) + 2 * headerMargin + 1;
+  };
   const bool hasData = DataRows() > 0;
   const TStringPool& pool = FModel->Pool();
   std::vector<int> widthOfId(pool.Count(), -1);  // each distinct text measured once
@@ -620,6 +627,11 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
       if (title == "番号") width = tw(QStringLiteral("00000")) + 5;
       else if (title == "混合数") width = tw(QStringLiteral("00")) + 5;
       else if (title == "製剤毒性") width = tw(QStringLiteral("普")) + 5;
+      // Never narrower than the caption, within the width cap (which the narrowest fitted
+      // column, five "あ", may pass).
+      int caption = captionWidth(title);
+      if (opt.MaxWidth > 0 && !opt.IsSeizai) caption = std::min(caption, std::max(opt.MaxWidth, 5 * aw) + 5);
+      width = std::max(width, caption);
       const int gridWidth = this->width();
       if (width >= gridWidth && gridWidth > 0)
         width = std::max(5, gridWidth - verticalScrollBar()->sizeHint().width() - 4);

@@ -13,6 +13,10 @@
 
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "database/db_swap_lock.h"
+#include "database/lookup_indexes.h"
+#include "database/sqlite_db.h"
+#include "foundation/stale_files.h"
 #include "update/archive_7zip.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
@@ -168,7 +172,10 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   ErrorCode = d.ErrorCode;
   StatusCode = d.ResponseHeaders.Values("StatusCode");
   StatusText = d.ResponseHeaders.Values("StatusText");
+  // A date the copy was not given (far ahead, or before 1990) compares as no date at all.
   LastModified = d.ResponseHeaders.Values("Last-Modified");
+  if (!PlausibleHttpDate(LastModified)) LastModified.clear();
+  if (d.DiskFull) Log("ディスクの空きが足りないため、ダウンロードを中止しました: " + target);
   return ok;
 }
 
@@ -305,7 +312,7 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
   };
   if (!FileExists(archive)) return fail(archive + " なし");
   EnsureFolder(dbFolder);
-  std::string pattern = JoinFolder(dbFolder, ".qm-install-XXXXXX");
+  std::string pattern = JoinFolder(dbFolder, ".qm-install-" + OwnerTag() + "-XXXXXX");
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!::mkdtemp(buf.data())) return fail(dbFolder + " に一時フォルダを作成できません");
@@ -322,26 +329,42 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
   if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
   std::string msg;
   if (!arc.Extract(archive, tmp, msg)) return fail(msg.empty() ? archive + " を解凍できません" : msg);
+  // A member left out (a link, a device) is no database file: the archive is not what it seems.
+  if (!arc.SkippedNames().empty()) return fail(msg + archive + ": " + arc.SkippedNames().front() + " を解凍できません");
   const std::vector<std::string> names = arc.ExtractedNames();
   if (names.empty()) return fail(archive + " にファイルがありません");
   for (const std::string& name : names) {
-    if (EndsWithDb(name) && !IsSqliteFile(JoinFolder(tmp, name)))
-      return fail(archive + ": " + name + " はデータベースではありません");
+    if (!EndsWithDb(name)) continue;
+    const std::string file = JoinFolder(tmp, name);
+    if (!IsSqliteFile(file)) return fail(archive + ": " + name + " はデータベースではありません");
+    // The look-up indexes of the result views, made here (a reader never makes them).
+    try {
+      TSQLiteDb db(file);
+      CreateLookupIndexes(db, [hooks](const std::string& line) {
+        if (hooks) hooks->Log(line);
+      });
+    } catch (const ESQLiteException& e) {
+      return fail(archive + ": " + name + ": " + e.what());
+    }
   }
-  // Everything arrived whole: now each file takes its place by rename (same file system).
-  for (const std::string& name : names) {
-    const fs::path target = fs::path(dbFolder) / name;
-    std::error_code ec;
-    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
-    fs::rename(fs::path(tmp) / name, target, ec);
-    if (ec) return fail(target.string() + " を置き換えられません: " + ec.message());
-    // A journal left by the replaced file must never be replayed into the new one.
+  // Everything arrived whole: now the files take their places by rename (same file system),
+  // all or none, while no reader is opening the database.
+  TDbSwapLock lock(dbFolder, TDbSwapLock::Exclusive, 10 * 60 * 1000, [hooks] {
+    if (hooks) hooks->Pump();
+  });
+  if (!lock.Held()) return fail(dbFolder + " のデータベースを使用中のため置き換えられません");
+  std::string error;
+  if (!MoveFilesIntoPlace(tmp, dbFolder, names, error, InstallBeforeMove))
+    return fail(archive + ": " + error + " (データベースは元のままです)");
+  // A journal left by a replaced file must never be replayed into the new one.
+  for (const std::string& name : names)
     if (EndsWithDb(name))
-      for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(target.string() + suffix);
-  }
+      for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(JoinFolder(dbFolder, name) + suffix);
   if (message) *message = msg;
   return true;
 }
+
+std::function<void(const std::string&)> InstallBeforeMove;
 
 bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks) {
   TShfOperation op;

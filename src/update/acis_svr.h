@@ -62,7 +62,8 @@ class TAcisSvr : public TSvrHooks {
   int ErrorCode = 0;                // step code of the last download
   std::string StatusCode;           // "StatusCode" of the last download; empty when none came
   std::string StatusText;
-  std::string LastModified;         // "Last-Modified" of the last download
+  std::string LastModified;         // "Last-Modified" of the last download (empty when it is
+                                    // implausible: more than a day ahead, or before 1990)
 
   // A conditional download of Url into FileName (conditional on the existing FileName),
   // with the service's network settings; the file takes the server's time. True when a new
@@ -110,6 +111,9 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
 // the archiver's text or the reason.
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
                             const TSvrHooks* hooks = nullptr);
+// Called with each member's name just before it replaces its file (tests change the folder
+// under the install with it); unset normally.
+extern std::function<void(const std::string&)> InstallBeforeMove;
 
 // One file copy as the shell does it: overwriting without asking, keeping the source's time,
 // to a folder or a full file name; the hourglass shows meanwhile. True when the copy succeeded.

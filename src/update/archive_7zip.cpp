@@ -14,38 +14,18 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "database/import_reader.h"  // IsValidUtf8
+#include "foundation/disk_space.h"
+#include "foundation/stale_files.h"
 
 namespace {
 
 std::uint64_t NowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::string Cp932ToUtf8(const std::string& raw) {
-  iconv_t cd = iconv_open("UTF-8", "CP932");
-  if (cd == iconv_t(-1)) return raw;
-  std::string out;
-  out.resize(raw.size() * 3 + 8);
-  char* in = const_cast<char*>(raw.data());
-  size_t inLeft = raw.size();
-  char* o = out.data();
-  size_t oLeft = out.size();
-  while (inLeft > 0) {
-    if (iconv(cd, &in, &inLeft, &o, &oLeft) != size_t(-1)) break;
-    if (errno == E2BIG) break;  // cannot happen with 3 bytes per input byte
-    // A byte that is no CP932: keep the name usable and go on.
-    *o++ = '_';
-    --oLeft;
-    ++in;
-    --inLeft;
-  }
-  out.resize(out.size() - oLeft);
-  iconv_close(cd);
-  return out;
 }
 
 // libarchive converts names with the thread's locale; a UTF-8 one keeps UTF-8 names whole and
@@ -120,34 +100,6 @@ struct Staged {
 
 }  // namespace
 
-std::string ArchiveNameToUtf8(const std::string& raw) {
-  std::string name = IsValidUtf8(raw.data(), raw.size()) ? raw : Cp932ToUtf8(raw);
-  for (char& c : name)
-    if (c == '\\') c = '/';  // after the conversion: a CP932 trail byte may be 0x5C
-  return name;
-}
-
-bool SafeArchivePath(const std::string& name, std::vector<std::string>& parts) {
-  parts.clear();
-  size_t p = 0;
-  bool first = true;
-  while (p <= name.size()) {
-    size_t e = name.find('/', p);
-    if (e == std::string::npos) e = name.size();
-    std::string part = name.substr(p, e - p);
-    p = e + 1;
-    if (first && part.size() == 2 && part[1] == ':' && std::isalpha(static_cast<unsigned char>(part[0]))) {
-      first = false;
-      continue;  // "C:" of a Windows absolute name
-    }
-    first = false;
-    if (part.empty() || part == ".") continue;
-    if (part == "..") return false;
-    parts.push_back(part);
-  }
-  return true;
-}
-
 std::string TplArchiever7ZIP::VersionText() const {
   int v = archive_version_number();  // 3006002 for 3.6.2
   int major = v / 1000000, minor = (v / 1000) % 1000, release = v % 1000;
@@ -160,40 +112,15 @@ std::string TplArchiever7ZIP::VersionText() const {
   return "Ver. " + num + "." + std::to_string(release);
 }
 
-bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string& folder, std::string& message) {
-  names_.clear();
-  message.clear();
-  namespace fs = std::filesystem;
-  auto fail = [&](const std::string& why) {
-    message += "Error: " + why + "\n";
-    return false;
-  };
-  if (folder.empty()) return fail("no target folder");
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail("cannot create folder " + folder);
 
-  std::string pattern = folder + "/.qm-unpack-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!::mkdtemp(buf.data())) return fail(std::string("cannot create a temporary folder: ") + std::strerror(errno));
-  const std::string staging = buf.data();
-  struct StagingGuard {
-    std::string path;
-    ~StagingGuard() {
-      std::error_code e;
-      std::filesystem::remove_all(path, e);
-    }
-  } guard{staging};
+namespace {
 
-  TUtf8Locale utf8;
+archive* OpenReader(const std::string& path, std::string& error) {
   archive* a = archive_read_new();
-  if (!a) return fail("out of memory");
-  struct ReaderGuard {
-    archive* a;
-    ~ReaderGuard() { archive_read_free(a); }
-  } reader{a};
+  if (!a) {
+    error = "out of memory";
+    return nullptr;
+  }
   archive_read_support_format_zip(a);
   archive_read_support_format_lha(a);
   archive_read_support_format_7zip(a);
@@ -202,16 +129,165 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
   archive_read_support_filter_bzip2(a);
   archive_read_support_filter_xz(a);
   // LHA names are CP932 by convention, and libarchive must be told so: it cannot read
-  // non-ASCII LHA names otherwise. ZIP names come as stored and are judged below.
+  // non-ASCII LHA names otherwise. ZIP names come as stored and are judged by their flag.
   archive_read_set_options(a, "lha:hdrcharset=CP932");
-  if (archive_read_open_filename(a, archivePath.c_str(), 1 << 16) != ARCHIVE_OK)
-    return fail(archivePath + ": " + (archive_error_string(a) ? archive_error_string(a) : "cannot open"));
+  if (archive_read_open_filename(a, path.c_str(), 1 << 16) != ARCHIVE_OK) {
+    error = path + ": " + (archive_error_string(a) ? archive_error_string(a) : "cannot open");
+    archive_read_free(a);
+    return nullptr;
+  }
+  return a;
+}
 
-  std::vector<Staged> staged;
-  std::set<std::string> seen;
-  std::vector<char> data(1 << 18);
+std::string Mb(std::int64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB"; }
+
+// Removes the folder and what is in it when it goes out of scope.
+struct TFolderGuard {
+  std::string path;
+  ~TFolderGuard() {
+    if (path.empty()) return;
+    std::error_code e;
+    std::filesystem::remove_all(path, e);
+  }
+};
+
+bool MakeTempFolder(const std::string& inside, std::string& path, std::string& error) {
+  std::string pattern = inside + "/.qm-unpack-" + OwnerTag() + "-XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) {
+    error = std::string("cannot create a temporary folder: ") + std::strerror(errno);
+    return false;
+  }
+  path = buf.data();
+  return true;
+}
+
+// Every folder on the way to a member inside Folder is a real folder (or missing), and a
+// file member's own place holds no folder.
+bool CheckTarget(const std::string& folder, const std::vector<std::string>& parts, bool isFolder, std::string& error) {
+  std::string path = folder;
+  const size_t folders = isFolder ? parts.size() : parts.size() - 1;
+  for (size_t i = 0; i < folders; ++i) {
+    path += "/" + parts[i];
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return true;  // made when moving
+    if (!S_ISDIR(st.st_mode)) {
+      error = "not a folder: " + Join(parts, i + 1);
+      return false;
+    }
+  }
+  if (isFolder) return true;
+  path += "/" + parts.back();
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = "a folder is in the way: " + Join(parts, parts.size());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool MoveFilesIntoPlace(const std::string& from, const std::string& to, const std::vector<std::string>& names,
+                        std::string& error, const std::function<void(const std::string&)>& beforeMove) {
+  std::vector<std::vector<std::string>> parts(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (!SafeArchivePath(names[i], parts[i]) || parts[i].empty()) {
+      error = "bad name: " + names[i];
+      return false;
+    }
+    if (!CheckTarget(to, parts[i], false, error)) return false;
+  }
+  std::string backup;
+  if (!MakeTempFolder(to, backup, error)) return false;
+  TFolderGuard backupGuard{backup};
+  std::vector<std::string> createdFolders;
+  struct TMoved {
+    std::string dest, saved;  // saved: where the file it replaced waits ("" when none)
+  };
+  std::vector<TMoved> moved;
+  auto undo = [&] {
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+      ::unlink(it->dest.c_str());
+      if (!it->saved.empty()) ::rename(it->saved.c_str(), it->dest.c_str());
+    }
+    for (auto it = createdFolders.rbegin(); it != createdFolders.rend(); ++it) ::rmdir(it->c_str());
+  };
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string rel = Join(parts[i], parts[i].size());
+    std::string path = to;
+    for (size_t k = 0; k + 1 < parts[i].size(); ++k) {
+      path += "/" + parts[i][k];
+      struct stat st {};
+      if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) continue;
+        error = "not a folder: " + Join(parts[i], k + 1);
+      } else if (::mkdir(path.c_str(), 0777) == 0) {
+        createdFolders.push_back(path);
+        continue;
+      } else {
+        error = "cannot create folder " + Join(parts[i], k + 1) + ": " + std::strerror(errno);
+      }
+      undo();
+      return false;
+    }
+    if (beforeMove) beforeMove(rel);
+    const std::string dest = to + "/" + rel;
+    TMoved m{dest, ""};
+    struct stat st {};
+    if (::lstat(dest.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        error = "a folder is in the way: " + rel;
+        undo();
+        return false;
+      }
+      m.saved = backup + "/" + std::to_string(i);
+      if (::rename(dest.c_str(), m.saved.c_str()) != 0) {
+        error = "cannot replace " + rel + ": " + std::strerror(errno);
+        undo();
+        return false;
+      }
+    }
+    if (::rename((from + "/" + rel).c_str(), dest.c_str()) != 0) {
+      error = "cannot replace " + rel + ": " + std::strerror(errno);
+      if (!m.saved.empty()) ::rename(m.saved.c_str(), dest.c_str());
+      undo();
+      return false;
+    }
+    moved.push_back(std::move(m));
+  }
+  return true;
+}
+
+bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string& folder, std::string& message) {
+  names_.clear();
+  skipped_.clear();
+  message.clear();
+  namespace fs = std::filesystem;
+  auto fail = [&](const std::string& why) {
+    message += "Error: " + why + "\n";
+    names_.clear();
+    return false;
+  };
+  if (folder.empty()) return fail("no target folder");
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail("cannot create folder " + folder);
+  struct stat ast {};
+  if (::stat(archivePath.c_str(), &ast) != 0) return fail(archivePath + ": " + std::strerror(errno));
+
+  TUtf8Locale utf8;
+  const std::map<std::string, bool> zipFlags = ZipNameFlags(archivePath);
+  auto nameOf = [&](archive_entry* entry) {
+    const char* raw = archive_entry_pathname(entry);
+    if (!raw) raw = archive_entry_pathname_utf8(entry);
+    const std::string rawName = raw ? raw : "";
+    auto it = zipFlags.find(rawName);
+    return it != zipFlags.end() ? ZipNameToUtf8(rawName, it->second) : ArchiveNameToUtf8(rawName);
+  };
   std::uint64_t lastPump = 0;  // the first block already lets the window breathe
-  bool refused = false;
   auto pumpCancelled = [&] {
     if (!OnPump) return false;
     std::uint64_t now = NowMs();
@@ -222,29 +298,73 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
     return cancel;
   };
 
+  // First pass, before anything is written: the names and the sizes the archive declares.
+  const std::int64_t budget = std::max<std::int64_t>(std::int64_t(ast.st_size) * kArchiveMaxRatio, kArchiveExpandFloor);
+  std::int64_t declaredTotal = 0;
+  {
+    std::string error;
+    archive* a = OpenReader(archivePath, error);
+    if (!a) return fail(error);
+    struct ReaderGuard {
+      archive* a;
+      ~ReaderGuard() { archive_read_free(a); }
+    } reader{a};
+    bool refused = false;
+    for (;;) {
+      archive_entry* entry = nullptr;
+      int r = archive_read_next_header(a, &entry);
+      if (r == ARCHIVE_EOF) break;
+      if (r < ARCHIVE_WARN) return fail(archive_error_string(a) ? archive_error_string(a) : "damaged archive");
+      const std::string name = nameOf(entry);
+      std::vector<std::string> parts;
+      if (!SafeArchivePath(name, parts)) {
+        message += "Refused (outside the folder): " + name + "\n";
+        refused = true;
+      }
+      if (archive_entry_filetype(entry) == AE_IFREG && archive_entry_size_is_set(entry))
+        declaredTotal += std::max<std::int64_t>(0, archive_entry_size(entry));
+      if (pumpCancelled()) return fail("cancelled");
+    }
+    if (refused) return fail("the archive holds names outside the target folder; nothing was extracted");
+  }
+  if (declaredTotal > budget)
+    return fail("the archive would expand to " + Mb(declaredTotal) + ", more than " +
+                std::to_string(kArchiveMaxRatio) + " times its own size; nothing was extracted");
+  if (!RoomFor(folder, declaredTotal))
+    return fail("not enough free space in " + folder + " for " + Mb(declaredTotal) + " (and " + Mb(kDiskReserveBytes) +
+                " to spare); nothing was extracted");
+
+  std::string staging, error;
+  if (!MakeTempFolder(folder, staging, error)) return fail(error);
+  TFolderGuard guard{staging};
+  archive* a = OpenReader(archivePath, error);
+  if (!a) return fail(error);
+  struct ReaderGuard {
+    archive* a;
+    ~ReaderGuard() { archive_read_free(a); }
+  } reader{a};
+
+  std::vector<Staged> staged;
+  std::set<std::string> seen;
+  std::vector<char> data(1 << 18);
+  std::int64_t writtenTotal = 0, sinceSpaceCheck = 0;
   for (;;) {
     archive_entry* entry = nullptr;
     int r = archive_read_next_header(a, &entry);
     if (r == ARCHIVE_EOF) break;
     if (r < ARCHIVE_WARN) return fail(archive_error_string(a) ? archive_error_string(a) : "damaged archive");
-    const char* rawName = archive_entry_pathname(entry);
-    if (!rawName) rawName = archive_entry_pathname_utf8(entry);
-    std::string name = ArchiveNameToUtf8(rawName ? rawName : "");
+    const std::string name = nameOf(entry);
     std::vector<std::string> parts;
-    if (!SafeArchivePath(name, parts)) {
-      message += "Refused (outside the folder): " + name + "\n";
-      refused = true;
-      continue;
-    }
+    if (!SafeArchivePath(name, parts)) return fail("name outside the folder: " + name);
     if (parts.empty()) continue;
     if (archive_entry_is_encrypted(entry)) return fail("encrypted member: " + name);
     mode_t type = archive_entry_filetype(entry);
     if (archive_entry_hardlink(entry) || type == AE_IFLNK) {
       message += "Skipped (link): " + name + "\n";
+      skipped_.push_back(name);
       continue;
     }
     std::string rel = Join(parts, parts.size());
-    std::string error;
     if (type == AE_IFDIR) {
       if (!MakeFolders(staging, parts, parts.size(), error)) return fail(error);
       if (seen.insert(rel).second) staged.push_back({parts, true});
@@ -252,14 +372,17 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
     }
     if (type != AE_IFREG && type != 0) {
       message += "Skipped (not a file): " + name + "\n";
+      skipped_.push_back(name);
       continue;
     }
+    const std::int64_t declared = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
     if (!MakeFolders(staging, parts, parts.size() - 1, error)) return fail(error);
     std::string target = staging + "/" + rel;
     int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return fail("cannot write " + rel + ": " + std::strerror(errno));
     bool ok = true;
     std::string why;
+    std::int64_t end = 0;
     for (;;) {
       const void* block = nullptr;
       size_t size = 0;
@@ -270,6 +393,25 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
         ok = false;
         why = archive_error_string(a) ? archive_error_string(a) : "damaged member";
         break;
+      }
+      // A member that grows past what it declared, or an archive past its budget, is a bomb.
+      const std::int64_t blockEnd = std::int64_t(offset) + std::int64_t(size);
+      const std::int64_t grown = std::max<std::int64_t>(0, blockEnd - end);
+      end = std::max(end, blockEnd);
+      writtenTotal += grown;
+      sinceSpaceCheck += grown;
+      if ((declared >= 0 && end > declared) || writtenTotal > budget) {
+        ok = false;
+        why = "expands beyond its declared size";
+        break;
+      }
+      if (sinceSpaceCheck >= (8 << 20)) {
+        sinceSpaceCheck = 0;
+        if (!RoomFor(folder, 0)) {
+          ok = false;
+          why = "the disk is nearly full";
+          break;
+        }
       }
       if (size && !WriteAll(fd, static_cast<const char*>(block), size, offset)) {
         ok = false;
@@ -302,24 +444,20 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
     if (seen.insert(rel).second) staged.push_back({parts, false});
     if (pumpCancelled()) return fail("cancelled");
   }
-  if (refused) return fail("the archive holds names outside the target folder; nothing was extracted");
 
-  // Everything read cleanly: move into place.
+  // Everything read cleanly: check every place, then move; a failed move puts back the rest.
+  std::vector<std::string> files;
   for (const auto& s : staged) {
-    std::string rel = Join(s.parts, s.parts.size());
-    std::string error;
-    if (s.folder) {
-      if (!MakeFolders(folder, s.parts, s.parts.size(), error)) return fail(error);
-      continue;
-    }
-    if (!MakeFolders(folder, s.parts, s.parts.size() - 1, error)) return fail(error);
-    std::string dest = folder + "/" + rel;
-    struct stat dst {};
-    if (::lstat(dest.c_str(), &dst) == 0 && S_ISDIR(dst.st_mode)) return fail("a folder is in the way: " + rel);
-    if (::rename((staging + "/" + rel).c_str(), dest.c_str()) != 0)
-      return fail("cannot replace " + rel + ": " + std::strerror(errno));
-    names_.push_back(rel);
-    message += rel + "\n";
+    if (!CheckTarget(folder, s.parts, s.folder, error)) return fail(error);
+    if (!s.folder) files.push_back(Join(s.parts, s.parts.size()));
+  }
+  for (const auto& s : staged) {
+    if (s.folder && !MakeFolders(folder, s.parts, s.parts.size(), error)) return fail(error);
+  }
+  if (!MoveFilesIntoPlace(staging, folder, files, error, BeforeMove)) return fail(error);
+  for (const auto& f : files) {
+    names_.push_back(f);
+    message += f + "\n";
   }
   return true;
 }

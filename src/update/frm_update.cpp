@@ -98,7 +98,7 @@ QWidget* TfrmUpdate::BuildPage(const std::vector<std::string>& Files, QPushButto
     files->addWidget(l);
   }
   files->addStretch(1);
-  grid->addLayout(files, 0, 0, 1, 2);
+  grid->addLayout(files, 0, 0, 1, 3);
   int row = 1;
   auto step = [&](const char* caption, QPushButton** button, const char* name) {
     grid->addWidget(new QLabel(caption, page), row, 0);
@@ -408,7 +408,10 @@ void TfrmUpdate::showEvent(QShowEvent* Event) {
     QTimer::singleShot(0, this, [this] { FormActivate(); });
 }
 
-bool TfrmUpdate::FormCloseQuery() { return !runner_->InSequence || runner_->AutoUpdateRun; }
+bool TfrmUpdate::FormCloseQuery() {
+  // Not while a sequence or a single step runs (a step lets events through).
+  return (!runner_->InSequence && running_ == 0) || runner_->AutoUpdateRun;
+}
 
 void TfrmUpdate::closeEvent(QCloseEvent* Event) {
   if (!FormCloseQuery()) {
@@ -418,7 +421,6 @@ void TfrmUpdate::closeEvent(QCloseEvent* Event) {
   // FormClose: the database object no longer moves this window's bar.
   if (AcisDB) AcisDB->FProgressBar = nullptr;
   QDialog::closeEvent(Event);
-  if (Event->isAccepted()) done(QDialog::Accepted);
 }
 
 void TfrmUpdate::reject() {

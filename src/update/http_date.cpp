@@ -143,6 +143,15 @@ std::string FileHttpTime(const std::string& fileName) {
   return FormatHttpDate(st.st_mtim.tv_sec);
 }
 
+bool PlausibleHttpDate(const std::string& text, std::time_t now) {
+  std::time_t t = 0;
+  if (text.empty() || !ParseHttpDate(text, t)) return false;
+  constexpr std::time_t k1990 = 631152000;  // 1990-01-01 00:00:00 UTC
+  return t >= k1990 && t <= now + 24 * 60 * 60;
+}
+
+bool PlausibleHttpDate(const std::string& text) { return PlausibleHttpDate(text, std::time(nullptr)); }
+
 bool SetFileHttpTime(const std::string& fileName, const std::string& httpDate) {
   std::time_t t = 0;
   if (httpDate.empty() || !ParseHttpDate(httpDate, t)) return false;

@@ -11,6 +11,12 @@ std::string FormatHttpDate(std::time_t utc);
 // time. Leading and trailing blanks are ignored; anything else that does not fit fails.
 bool ParseHttpDate(const std::string& text, std::time_t& utc);
 
+// A Last-Modified a file may be given: a date that reads, not before 1990 and not more than a
+// day ahead of Now. A server clock far off (year 9999, say) would otherwise stamp the copy so
+// that every later conditional request is answered "not modified".
+bool PlausibleHttpDate(const std::string& text, std::time_t now);
+bool PlausibleHttpDate(const std::string& text);  // against the current time
+
 // The file's last-write time (UTC) as RFC 1123 text; empty when the file cannot be read or
 // its time not converted.
 std::string FileHttpTime(const std::string& fileName);

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <thread>
 
+#include "foundation/disk_space.h"
+#include "foundation/stale_files.h"
 #include "update/http_date.h"
 
 namespace {
@@ -88,6 +90,7 @@ class CurlTransfer {
     std::vector<std::string> proxyHeaders;  // to the proxy only
     int connectTimeoutMs = 0;
     int receiveTimeoutMs = 0;
+    long lowSpeedLimit = 0;  // bytes per second over the receive time-out; 0: none
     long bufferSize = 65536;
     std::string caBundle;  // empty: the system's authorities
   };
@@ -132,6 +135,12 @@ class CurlTransfer {
     // A server that stops sending for the receive time-out ends the transfer (checked in the
     // loop below: libcurl's own low-speed check averages over seconds and reacts late).
     const std::uint64_t recvTimeout = s.receiveTimeoutMs > 0 ? std::uint64_t(s.receiveTimeoutMs) : 60000;
+    // A server that keeps the transfer alive with a byte now and then (each one would restart
+    // the check above) fails when the rate stays under the limit for the receive time-out.
+    if (s.lowSpeedLimit > 0) {
+      curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, s.lowSpeedLimit);
+      curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, long(std::max<std::uint64_t>(1, (recvTimeout + 999) / 1000)));
+    }
     std::string proxy, noProxy;
     if (!s.proxyName.empty()) {
       proxy = CurlProxyFor(s.proxyName, s.url);
@@ -227,7 +236,9 @@ class CurlTransfer {
     long code = 0;
     curl_easy_getinfo(t->easy_, CURLINFO_RESPONSE_CODE, &code);
     if (code >= 100 && code < 200) return len;
-    if (code >= 300 && code < 400) {
+    // Only the redirect codes are followed: a "304 Not Modified" (or any other 3xx) that
+    // carries a Location is the final answer, never a way to another body.
+    if (code == 301 || code == 302 || code == 303 || code == 307 || code == 308) {
       THeaderList h;
       ParseResponseHeaders(t->rawHeaders, h);
       std::string location = h.Values("Location");
@@ -303,6 +314,8 @@ class TempFileSink {
     return true;
   }
 
+  bool DiskFull() const { return diskFull_; }
+
   // Writes the rest, closes, optionally stamps the time and renames onto the target.
   bool Commit(const std::string& lastModified) {
     if (fd_ < 0 && !Open()) return false;
@@ -335,7 +348,8 @@ class TempFileSink {
 
   bool Open() {
     if (target_.empty()) return false;  // no file name: nothing can be saved
-    std::string pattern = target_ + ".part-XXXXXX";
+    // The process id in the name lets the next start remove what a killed run left.
+    std::string pattern = target_ + ".part-" + OwnerTag() + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -348,6 +362,11 @@ class TempFileSink {
   }
 
   bool Submit() {
+    // Every block: stop before the disk fills, with the reserve still free.
+    if (!RoomFor(target_, std::int64_t(cur_.size()))) {
+      diskFull_ = true;
+      return false;
+    }
     std::unique_lock<std::mutex> lock(mu_);
     spaceCv_.wait(lock, [&] { return queue_.size() < kQueued || failed_; });
     if (failed_) return false;
@@ -417,6 +436,7 @@ class TempFileSink {
   std::vector<std::vector<char>> spare_;
   std::atomic<bool> failed_{false};
   bool stop_ = false;
+  bool diskFull_ = false;
 };
 
 }  // namespace
@@ -488,6 +508,22 @@ void ParseResponseHeaders(const std::string& raw, THeaderList& list) {
     while (v < value.size() && (value[v] == ' ' || value[v] == '\t')) ++v;
     list.Add(Trim(line.substr(0, colon)) + "=" + value.substr(v));
   }
+}
+
+std::int64_t AnnouncedLength(const THeaderList& headers) {
+  std::int64_t length = -1;
+  for (const std::string& line : headers.Lines()) {
+    const size_t eq = line.find('=');
+    if (eq != 14 || !EqualNoCase(line.substr(0, eq), "Content-Length")) continue;
+    for (const std::string& part : SplitAny(line.substr(eq + 1), ",")) {
+      const std::string v = Trim(part);
+      if (v.empty() || v.size() > 18 || v.find_first_not_of("0123456789") != std::string::npos) return -2;
+      const std::int64_t n = std::stoll(v);
+      if (length >= 0 && n != length) return -2;
+      length = n;
+    }
+  }
+  return length;
 }
 
 std::string CurlProxyFor(const std::string& proxyName, const std::string& url) {
@@ -599,6 +635,7 @@ bool THttpDownload::Execute() {
   setup.proxyBypass = ProxyBypass;
   setup.connectTimeoutMs = ConnectTimeout;
   setup.receiveTimeoutMs = ReceiveTimeout;
+  setup.lowSpeedLimit = long(LowSpeedLimit);
   setup.bufferSize = CurlBufferFor(BufferSize);
   setup.caBundle = CaBundle;
   SplitRequestHeaders(RequestHeadersText(false), setup.headers, setup.proxyHeaders);
@@ -620,6 +657,8 @@ bool THttpDownload::Execute() {
   bool cancel = false;
   bool diskError = false;
   bool refused = false;
+  bool badLength = false;
+  DiskFull = false;
   auto fire = [&](std::uint32_t phase) {
     if (!OnDownloadProgress) return;
     OnDownloadProgress(*this, std::uint32_t(received), progressMax, phase, url_, cancel);
@@ -630,15 +669,19 @@ bool THttpDownload::Execute() {
   t.onFinalHeaders = [&](const std::string& raw) {
     ParseResponseHeaders(raw, ResponseHeaders);
     ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
-    std::string cl = ResponseHeaders.Values("Content-Length");
-    if (!cl.empty()) {
-      char* end = nullptr;
-      long long v = std::strtoll(cl.c_str(), &end, 10);
-      ContentLength = v > 0 ? v : 0;
-    }
+    const std::int64_t announced = AnnouncedLength(ResponseHeaders);
+    ContentLength = announced > 0 ? announced : 0;
     if (ResponseHeaders.Values("StatusCode") != "200") {
       refused = true;
       return false;  // the body of a refusal is not wanted
+    }
+    if (announced == -2) {  // lengths that disagree: where the body ends is anybody's guess
+      badLength = true;
+      return false;
+    }
+    if (announced > 0 && !RoomFor(fileName_, announced)) {
+      DiskFull = true;
+      return false;
     }
     ErrorCode = INET_ERROR_READ_FILE;
     progressMax = std::uint32_t(std::uint64_t(ContentLength) & 0xffffffffu);
@@ -675,7 +718,13 @@ bool THttpDownload::Execute() {
     ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
     return false;
   }
-  if (diskError) {
+  if (badLength) {
+    ErrorCode = INET_ERROR_HTTP_QUERY_INFO;
+    if (OnDebugLog) OnDebugLog("Content-Length: conflicting values");
+    return false;
+  }
+  if (diskError || DiskFull || sink.DiskFull()) {
+    DiskFull = DiskFull || sink.DiskFull();
     ErrorCode = INET_ERROR_READ_FILE;
     return false;
   }
@@ -701,7 +750,8 @@ bool THttpDownload::Execute() {
   // An empty body, or one shorter than the server announced, is no copy of the file.
   if (received == 0) return false;
   if (ContentLength > 0 && received < std::uint64_t(ContentLength)) return false;
-  if (!sink.Commit(AdjustTimeStamp ? ResponseHeaders.Values("Last-Modified") : std::string())) return false;
+  const std::string lastModified = ResponseHeaders.Values("Last-Modified");
+  if (!sink.Commit(AdjustTimeStamp && PlausibleHttpDate(lastModified) ? lastModified : std::string())) return false;
   ContentLength = std::int64_t(received);
   ErrorCode = 0;
   return true;

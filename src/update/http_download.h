@@ -36,6 +36,11 @@ class THeaderList {
 // hold ": " themselves stay whole.
 void ParseResponseHeaders(const std::string& raw, THeaderList& list);
 
+// The body length a response announces: -1 when it announces none; -2 when its
+// Content-Length headers (or the values of one) disagree or do not read as a number, which
+// leaves the length of the body unknown (such a response is refused).
+std::int64_t AnnouncedLength(const THeaderList& headers);
+
 class THttpDownload : public TInetDownload {
  public:
   THttpDownload();
@@ -63,9 +68,17 @@ class THttpDownload : public TInetDownload {
   std::string UserAgent = "InetDownloader";
   std::uint32_t ProgressInterval = 500;  // ms between two phase-5 events
   bool AdjustTimeStamp = false;          // give the file the server's Last-Modified time
+                                         // (a plausible one: PlausibleHttpDate)
   TBufferSize BufferSize = TBufferSize::bsMedium;
   // PEM file of the certificate authorities to trust for https; empty: the system's.
   std::string CaBundle;
+  // The least average rate, in bytes per second over the receive time-out, at which a
+  // transfer counts as alive: a server that trickles a byte now and then fails like one that
+  // stalls. 0: no least rate.
+  std::uint32_t LowSpeedLimit = 1024;
+  // The last attempt stopped because the disk is (nearly) full: the announced length did not
+  // fit, or the free space fell to the reserve while receiving (ErrorCode 12205).
+  bool DiskFull = false;
   // Trace lines of each request (address, proxy, request headers with the credentials
   // masked); unset: no trace.
   std::function<void(const std::string&)> OnDebugLog;

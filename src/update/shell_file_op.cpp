@@ -119,7 +119,7 @@ bool ExpandSources(const std::vector<std::string>& list, bool filesOnly, std::ve
 
 std::uint64_t TreeSize(const std::string& p) {
   struct stat st {};
-  if (!LStat(p, st)) return 0;
+  if (::stat(p.c_str(), &st) != 0) return 0;  // a link counts as what it points to
   if (!S_ISDIR(st.st_mode)) return S_ISREG(st.st_mode) ? std::uint64_t(st.st_size) : 0;
   std::uint64_t sum = 0;
   std::error_code ec;
@@ -258,6 +258,19 @@ int TShfOperation::CopyOrMove(bool move) {
 int TShfOperation::CopyTree(const std::string& from, const std::string& to, bool move) {
   struct stat st {};
   if (!LStat(from, st)) return SHF_ERROR_FILE_NOT_FOUND;
+  // A copy takes what a symbolic link points to, as the shell does (a link to a file gives
+  // the file's contents, a link to a folder its files); a link that leads nowhere is a missing
+  // source. A move keeps the link itself.
+  if (S_ISLNK(st.st_mode) && !move) {
+    struct stat target {};
+    if (::stat(from.c_str(), &target) != 0) return SHF_ERROR_FILE_NOT_FOUND;
+    st = target;
+  }
+  if (S_ISDIR(st.st_mode) && !move) {
+    // A link back to a folder being copied would never end.
+    for (const auto& [dev, ino] : copying_)
+      if (dev == st.st_dev && ino == st.st_ino) return SHF_DE_DESTSUBTREE;
+  }
   if (S_ISLNK(st.st_mode)) {
     std::vector<char> buf(4096);
     ssize_t n = ::readlink(from.c_str(), buf.data(), buf.size() - 1);
@@ -277,10 +290,15 @@ int TShfOperation::CopyTree(const std::string& from, const std::string& to, bool
     }
     ::closedir(d);
     std::sort(names.begin(), names.end());
+    copying_.emplace_back(st.st_dev, st.st_ino);
     for (const auto& n : names) {
       int rc = CopyTree(from + "/" + n, to + "/" + n, move);
-      if (rc != 0) return rc;
+      if (rc != 0) {
+        copying_.pop_back();
+        return rc;
+      }
     }
+    copying_.pop_back();
     int fd = ::open(to.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
       CopyTimes(fd, st);

@@ -4,8 +4,11 @@
 // confirmations, renaming on collision), on POSIX calls. Copies keep the source's times and
 // are written under a temporary name first, so an interrupted copy never leaves a torn file
 // under the real name. The shell's progress dialog becomes a callback.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -89,6 +92,7 @@ class TShfOperation {
   std::string Title() const;
 
   bool aborted_ = false;
+  std::vector<std::pair<dev_t, ino_t>> copying_;  // folders being copied, outermost first
   std::uint64_t done_ = 0;
   std::uint64_t total_ = 0;
   std::uint64_t lastTick_ = 0;

@@ -70,6 +70,8 @@ class TUpdateWorkbookRows : public TRowSource {
     g->Load(file_, name_);
     if (!g->SheetFound()) throw EXBiffError(file_ + ": シート " + name_ + " がありません");
     rows_ = g->Rows();
+    if (g->OutsideCells() > 0)
+      log_(name_ + ": 表の外のセル " + std::to_string(g->OutsideCells()) + " 個は取り込みません");
     log_(name_ + " データベース変換中");
     grid_ = std::move(g);
   }
@@ -178,6 +180,8 @@ bool TUpdateRunner::RebuildDB() {
         kihon->Aborted = [this] { return Abort; };
         kihon->Load(DownloadFile(base + ".xls"), base, true);
         if (!kihon->SheetFound()) throw EXBiffError(DownloadFile(base + ".xls") + ": シート " + base + " がありません");
+        if (kihon->OutsideCells() > 0)
+          Log(base + ": 表の外のセル " + std::to_string(kihon->OutsideCells()) + " 個は取り込みません");
         const std::string a1 = DataDateText(kihon->DateSentence());
         if (IsKnownDataDate(a1)) Log("更新日取得:" + a1);
         // The page copy's date wins: the start-up check compares the database with it.

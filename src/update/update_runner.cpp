@@ -47,7 +47,15 @@ bool IsWebAddress(const std::string& s) { return StartsWith(s, "http://") || Sta
 
 // The status of the last download as the log shows it.
 std::string CodeText(const TAcisSvr& svr) {
-  if (!svr.StatusCode.empty()) return svr.StatusCode + " " + svr.StatusText;
+  if (!svr.StatusCode.empty()) {
+    std::string text = svr.StatusCode + " " + svr.StatusText;
+    // The answer came but the body did not (cut off, timed out): say at which step.
+    if (svr.StatusCode == "200" && svr.ErrorCode != 0) {
+      const std::string name = InetErrorText(svr.ErrorCode);
+      if (!name.empty()) text += " (" + name + ")";
+    }
+    return text;
+  }
   std::string name = InetErrorText(svr.ErrorCode);
   return "StatusCode なし " + (name.empty() ? std::string("サーバ接続失敗!") : name + " サーバ接続失敗!");
 }
@@ -180,6 +188,7 @@ bool TUpdateRunner::ReopenAcisDB() {
   try {
     auto db = std::make_unique<TAcisDB>(file, UpdateDbSettings(options_), [this](const std::string& l) { Log(l); });
     AcisDB = std::move(db);
+    Reopened = true;
     return true;
   } catch (const std::exception& e) {
     Log(file + " を開けません: " + e.what());

@@ -59,6 +59,7 @@ class TUpdateRunner {
   bool DownloadCheckStart = false;
   bool IgnoreCopyFailure = false;  // a failed shared-folder copy does not abort the sequence
   bool Updated = false;      // the database was replaced
+  bool Reopened = false;     // AcisDB is a new object (also after a partial install)
   bool OneStop = false;      // one-step rebuild when the window opens
   bool OldDb = false;        // the replaced database had info Version below 120413
   bool AutoUpdateRun = false;    // the unattended update ("/u")
@@ -104,6 +105,8 @@ class TUpdateRunner {
   std::string DbFile(const std::string& Name) const;
 
   TOptionData& Options() { return options_; }
+  // Replaces the event pump (the unattended runs add their stop check).
+  void SetPump(std::function<void()> Pump) { sinks_.Pump = std::move(Pump); }
 
  private:
   friend class TUpdateRunnerAccess;

@@ -46,6 +46,7 @@ const TOptionData& GlobalOptions() {
 std::string MirrorDisplayName(int index) {
   static const char* const kNames[4] = {"メインサイト", "ミラーサイト1", "ミラーサイト2", "ミラーサイト3"};
   if (index < 0 || index > 3) index = 0;
+  if (!MirrorHostConfigured(index)) return std::string(kNames[index]) + " (アドレス未設定)";
   std::string url = MirrorSiteUrl(index);
   size_t start = url.find("://");
   start = start == std::string::npos ? 0 : start + 3;

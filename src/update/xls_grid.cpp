@@ -39,6 +39,7 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
   wanted_ = 0;
   rows_ = 0;
   cols_ = 0;
+  outside_ = 0;
   Rewind();
   wantedName_ = WantedSheet.empty() ? BaseNameWithoutXls(FileName) : WantedSheet;
 
@@ -85,7 +86,10 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
   std::vector<Cell> kept;
   kept.reserve(cells_.size());
   for (const Cell& c : cells_) {
-    if (c.row >= rows_ || c.col >= cols_) continue;
+    if (c.row >= rows_ || c.col >= cols_) {
+      ++outside_;
+      continue;
+    }
     if (!kept.empty() && kept.back().row == c.row && kept.back().col == c.col)
       kept.back() = c;
     else
@@ -96,9 +100,13 @@ void TXlsGridRows::Load(const std::string& FileName, const std::string& WantedSh
 
 bool TXlsGridRows::NextRow(std::vector<std::string>& Row) {
   if (next_ >= rows_) return false;
-  Row.assign(static_cast<size_t>(cols_), std::string());
-  while (cell_ < cells_.size() && cells_[cell_].row == next_) {
-    const Cell& c = cells_[cell_++];
+  // As wide as the row's last cell: a sparse sheet (a stray cell far right and one far down)
+  // costs its cells, not rows times columns.
+  size_t end = cell_;
+  while (end < cells_.size() && cells_[end].row == next_) ++end;
+  Row.assign(end > cell_ ? static_cast<size_t>(cells_[end - 1].col) + 1 : 0, std::string());
+  for (; cell_ < end; ++cell_) {
+    const Cell& c = cells_[cell_];
     Row[static_cast<size_t>(c.col)].assign(text_, c.off, c.len);
   }
   ++next_;

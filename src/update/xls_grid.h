@@ -28,6 +28,8 @@ class TXlsGridRows : public TRowSource {
   // wanted sheet gives no rows (SheetFound() false).
   void Load(const std::string& FileName, const std::string& WantedSheet = "", bool ReadDate = false);
 
+  // The next row of the grid, as wide as its last cell present (the cells after it, and every
+  // cell of a row without any, are empty; Columns() is the grid's width).
   bool NextRow(std::vector<std::string>& Row) override;
   int64_t RowCountHint() const override { return rows_; }
   void Rewind() { next_ = 0; cell_ = 0; }
@@ -38,6 +40,9 @@ class TXlsGridRows : public TRowSource {
   const std::string& DateSentence() const { return date_; }
   int64_t Rows() const { return rows_; }
   int Columns() const { return cols_; }
+  // Cells of the wanted sheet with a text that lie outside the grid (right of the header row's
+  // last column, below the first column's last row): not imported, so the reader logs them.
+  int64_t OutsideCells() const { return outside_; }
 
  private:
   struct Cell {
@@ -53,6 +58,7 @@ class TXlsGridRows : public TRowSource {
   int wanted_ = 0;
   int64_t rows_ = 0;
   int cols_ = 0;
+  int64_t outside_ = 0;
   int64_t next_ = 0;
   size_t cell_ = 0;
 };

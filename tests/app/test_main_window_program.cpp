@@ -67,6 +67,35 @@ TEST(MainWindowProgram, UnattendedRunClosesTheHiddenWindowAndSavesTheSettings) {
   }
 }
 
+// A start removes what a killed run left in the database and download folders (build files,
+// partial downloads, unpacking folders), but not the files of a process that still runs.
+TEST(MainWindowProgram, StartRemovesLeftoversOfKilledRuns) {
+  QTemporaryDir dir;
+  QProcess gone;
+  gone.start("/bin/true", {});
+  ASSERT_TRUE(gone.waitForFinished(kTimeoutMs));
+  const std::string dead = std::to_string(gone.processId() > 0 ? gone.processId() : 999999);
+  const std::string live = std::to_string(QCoreApplication::applicationPid());
+  const std::string db = dir.path().toStdString() + "/DB", dl = dir.path().toStdString() + "/Download";
+  QDir().mkpath(QString::fromStdString(dl + "/unpacked/.qm-unpack-" + dead + "-AbC123"));
+  QDir().mkpath(QString::fromStdString(db + "/.qm-install-" + dead + "-x1y2z3"));
+  const std::vector<std::string> stale = {db + "/acis.db.build-" + dead, db + "/acis.db.build-" + dead + "-journal",
+                                          db + "/spec.db.build-" + dead, dl + "/toroku.zip.part-" + dead + "-Q9w8e7",
+                                          dl + "/unpacked/.qm-unpack-" + dead + "-AbC123/kihon.csv"};
+  const std::vector<std::string> kept = {db + "/acis.db.build-" + live, dl + "/toroku.zip.part-" + live + "-zzzzzz",
+                                         dl + "/notes.part-of-it.txt"};
+  for (const auto& f : stale) QFile(QString::fromStdString(f)).open(QIODevice::WriteOnly);
+  for (const auto& f : kept) QFile(QString::fromStdString(f)).open(QIODevice::WriteOnly);
+  QProcess p;
+  p.setProcessEnvironment(Env(dir));
+  p.start(Program(), {"/u"});
+  ASSERT_TRUE(p.waitForFinished(kTimeoutMs));
+  for (const auto& f : stale) EXPECT_FALSE(QFile::exists(QString::fromStdString(f))) << f;
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(dl + "/unpacked/.qm-unpack-" + dead + "-AbC123")));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(db + "/.qm-install-" + dead + "-x1y2z3")));
+  for (const auto& f : kept) EXPECT_TRUE(QFile::exists(QString::fromStdString(f))) << f;
+}
+
 TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
   ASSERT_TRUE(QFile::exists(Program()));
   QTemporaryDir dir;

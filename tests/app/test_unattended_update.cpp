@@ -62,7 +62,7 @@ class UnattendedUpdate : public ::testing::Test {
   }
 
   // Runs the program; returns its exit code (-1 when it did not end in time).
-  int Program(const char* sw, double* seconds = nullptr) {
+  int Program(const char* sw, double* seconds = nullptr, int stopAfterMs = -1) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -76,6 +76,7 @@ class UnattendedUpdate : public ::testing::Test {
     QElapsedTimer t;
     t.start();
     p.start(QString::fromStdString(BinaryPath("bin/quillmar")), {sw});
+    if (stopAfterMs >= 0 && !p.waitForFinished(stopAfterMs)) p.terminate();  // SIGTERM, as at log-out
     if (!p.waitForFinished(kRunTimeoutMs)) {
       p.kill();
       p.waitForFinished();
@@ -187,6 +188,14 @@ TEST_F(UnattendedUpdate, AStalledServerEndsTheRunWithAbortedWithinItsTimeOut) {
   EXPECT_EQ(Program("/u", &seconds), 3) << stderr_;
   EXPECT_LT(seconds, 30.0);
   EXPECT_TRUE(Has(ReadAll(UpdateLog()), "登録適用部一_20261104.zip ダウンロード中止"));
+  EXPECT_FALSE(fs::exists(Db()));
+
+  // With a long time-out, a run stopped from outside ends at once as aborted, with its log.
+  Ini("DownSite=0\nReceiveTimeout=60000\n");
+  fs::remove(UpdateLog());
+  EXPECT_EQ(Program("/u", &seconds, 3000), 3) << stderr_;
+  EXPECT_LT(seconds, 20.0);
+  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
   EXPECT_FALSE(fs::exists(Db()));
 }
 

@@ -3,6 +3,7 @@
 // table and the views.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -29,6 +30,11 @@ TAcisBuildRequest PublicRequest(TAcisFixture& fx) {
   req.DataDate = "2026年12月1日反映";
   req.Log = [&fx](const std::string& s) { fx.LogLines.push_back(s); };
   return req;
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<std::string> FilesIn(const std::string& dir) {
@@ -126,7 +132,7 @@ TEST(AcisBuild, PublicCsvBuildsEveryObject) {
   EXPECT_EQ(res.Kihon.Stored, 8);
   EXPECT_EQ(res.Tekiyo.Stored, 5);
   // Only acis.db, spec.db (and no left-over temporary file) in the database folder.
-  EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{"acis.db", "spec.db"}));
+  EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "spec.db"}));
 
   auto db = fx.Open(true);
   EXPECT_EQ(db->GetVersion(), 190107);
@@ -217,12 +223,67 @@ TEST(AcisBuild, FailedBuildLeavesThePreviousDatabase) {
     TAcisBuildResult res = BuildAcisDatabase(req);
     EXPECT_FALSE(res.Ok) << c.what;
     EXPECT_FALSE(res.Error.empty()) << c.what;
-    EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{"acis.db", "spec.db"})) << c.what;
+    EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "spec.db"})) << c.what;
     auto db = fx.Open(true);
     EXPECT_EQ(db->GetVersion(), 190107) << c.what;
     EXPECT_EQ(Rows(*db->FDb, "SELECT * FROM m_tekiyo ORDER BY rowid"), before) << c.what;
     EXPECT_EQ(Rows(*db->FDb, "SELECT count(*) FROM tekiyo")[0][0], "5") << c.what;
   }
+}
+
+// The masters are refreshed in a copy of spec.db: a build that fails after a new master
+// script ran leaves spec.db byte for byte and the local script copy as they were (so the next
+// start still sees the script as new); the next build that succeeds brings both.
+TEST(AcisBuild, FailedBuildLeavesSpecDbAndScriptCopies) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  ASSERT_TRUE(BuildAcisDatabase(PublicRequest(fx)).Ok);
+  const std::string spec = fx.DBDir + "/spec.db", local = fx.DownloadDir + "/spec.seizai.txt";
+  const std::string specBefore = Bytes(spec), localBefore = Bytes(local);
+  ASSERT_FALSE(specBefore.empty());
+  {
+    std::ofstream out(fx.SharedDir + "/spec.seizai.txt", std::ios::app);
+    out << "\nCREATE TABLE spec.qm_marker AS SELECT 1 AS x;\n";
+  }
+  fs::last_write_time(fx.SharedDir + "/spec.seizai.txt", fs::file_time_type::clock::now() + std::chrono::hours(1));
+  const std::string shared = Bytes(fx.SharedDir + "/spec.seizai.txt");
+
+  TAcisBuildRequest failing = PublicRequest(fx);
+  failing.TekiyoFiles.push_back("/nonexistent/tekiyo2.csv");
+  TAcisBuildResult res = BuildAcisDatabase(failing);
+  ASSERT_FALSE(res.Ok);
+  EXPECT_TRUE(fx.Logged("spec.seizai 更新"));  // the new script did run, in the copy
+  EXPECT_TRUE(Bytes(spec) == specBefore);
+  EXPECT_TRUE(Bytes(local) == localBefore);
+  EXPECT_EQ(FilesIn(fx.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "spec.db"}));
+  EXPECT_FALSE(fs::exists(local + ".new"));
+
+  ASSERT_TRUE(BuildAcisDatabase(PublicRequest(fx)).Ok);
+  EXPECT_TRUE(Bytes(local) == shared);
+  TSQLiteDb check(spec);
+  EXPECT_EQ(Rows(check, "SELECT x FROM qm_marker"), (std::vector<TRowText>{{"1"}}));
+  // The build made the look-up indexes of the views, in both files.
+  EXPECT_EQ(Rows(check, "SELECT count(*) FROM sqlite_master WHERE name = 'idxBunruiSeibun'")[0][0], "1");
+  TSQLiteDb acis(fx.DBDir + "/acis.db");
+  EXPECT_EQ(Rows(acis, "SELECT count(*) FROM sqlite_master WHERE name = 'idxSeibunIppanmei'")[0][0], "1");
+}
+
+// Opening the database and preparing a connection for the searches write nothing to the
+// files: a reader beside a build never makes a journal.
+TEST(AcisDB, OpeningWritesNothing) {
+  TAcisFixture fx;
+  fx.CopyMasters();
+  ASSERT_TRUE(BuildAcisDatabase(PublicRequest(fx)).Ok);
+  const std::string acisBefore = Bytes(fx.DBDir + "/acis.db"), specBefore = Bytes(fx.DBDir + "/spec.db");
+  const auto mtime = fs::last_write_time(fx.DBDir + "/acis.db");
+  for (bool shared : {true, false}) {
+    auto db = fx.Open(shared);
+    db->CreateSessionViews();
+    db->Query("SELECT * FROM tvTekiyoRkSaku1", false);
+  }
+  EXPECT_TRUE(Bytes(fx.DBDir + "/acis.db") == acisBefore);
+  EXPECT_TRUE(Bytes(fx.DBDir + "/spec.db") == specBefore);
+  EXPECT_TRUE(fs::last_write_time(fx.DBDir + "/acis.db") == mtime);
 }
 
 TEST(AcisBuild, StepsSurviveBadProductsAndASecondRun) {

@@ -34,6 +34,7 @@ class TFakeDownloader : public TMasterDownloader {
     int Status = 200;
   };
   bool Connected = true;
+  bool IgnoreCondition = false;        // a server that answers 200 to every request
   std::map<std::string, File> Files;  // by file name
   std::vector<std::string> Requests;
 
@@ -48,7 +49,8 @@ class TFakeDownloader : public TMasterDownloader {
     auto it = Files.find(name);
     if (it == Files.end()) return {false, 404, "Not Found"};
     std::error_code ec;
-    if (it->second.Status == 200 && fs::exists(LocalFile, ec) && fs::last_write_time(LocalFile) >= it->second.Time)
+    if (it->second.Status == 200 && !IgnoreCondition && fs::exists(LocalFile, ec) &&
+        fs::last_write_time(LocalFile) >= it->second.Time)
       return {false, 304, "Not Modified"};
     WriteAll(TempFile, it->second.Body);
     fs::last_write_time(TempFile, it->second.Time);
@@ -112,11 +114,13 @@ TEST_F(RefreshTest, MirrorDownloadRunsOnceAndKeepsTheCopy) {
   EXPECT_TRUE(db->TableExists("spec.seizai"));
 }
 
-TEST_F(RefreshTest, FailingScriptRollsBackAndRetriesNextStart) {
+// A script that fails is rolled back and shown once; that copy (told by its time and size) is
+// then neither run nor shown again, each start only logs it, until a different copy arrives.
+TEST_F(RefreshTest, FailingScriptRollsBackAndWaitsForADifferentCopy) {
   fake.Put("spec.seizai.txt", kSeizaiV1, 100);
   auto db = OpenMirror();
   ASSERT_TRUE(db->TableExists("spec.seizai"));
-  fake.Put("spec.seizai.txt", kSeizaiV2Broken, 0);  // newer, fails in its third statement
+  fake.Put("spec.seizai.txt", kSeizaiV2Broken, 10);  // newer, fails in its third statement
   sink.Clear();
   EXPECT_FALSE(db->UpdateSeizai());
   ASSERT_EQ(sink.Count(), 1u);
@@ -127,10 +131,67 @@ TEST_F(RefreshTest, FailingScriptRollsBackAndRetriesNextStart) {
   EXPECT_EQ(ReadAll(fx.DownloadDir + "/spec.seizai.txt"), kSeizaiV1);
   EXPECT_FALSE(fs::exists(fx.DownloadDir + "/spec.seizai.txt.new"));
   EXPECT_FALSE(db->FDb->InTransaction());
-  // The next start asks again, gets the (now fixed) script and runs it.
+
+  // The next starts: asked conditionally on the failed copy (304), or served the same copy
+  // again by a server that ignores the condition; neither runs nor shows anything, both log.
+  for (bool ignore : {false, true}) {
+    fake.IgnoreCondition = ignore;
+    fx.LogLines.clear();
+    auto again = OpenMirror();
+    EXPECT_EQ(sink.Count(), 1u) << ignore;
+    EXPECT_TRUE(fx.Logged("spec.seizai.txt: 実行に失敗したコピー (")) << ignore;
+    EXPECT_FALSE(fx.Logged("spec.seizai 更新")) << ignore;
+    EXPECT_EQ(Rows(*again->FDb, "SELECT bango FROM spec.seizai"), (std::vector<TRowText>{{"1"}}));
+  }
+  EXPECT_TRUE(fx.Logged("200 OK"));  // the last start was served the whole copy again
+
+  // A different copy arrives: it runs, and the failure is forgotten.
+  fake.IgnoreCondition = false;
   fake.Put("spec.seizai.txt", "DELETE FROM spec.seizai;\r\nINSERT INTO spec.seizai VALUES (3,'ok');\r\n", 0);
   EXPECT_TRUE(db->UpdateSeizai());
   EXPECT_EQ(Rows(*db->FDb, "SELECT bango FROM spec.seizai"), (std::vector<TRowText>{{"3"}}));
+  EXPECT_FALSE(fs::exists(fx.DownloadDir + "/spec.seizai.txt.failed"));
+  fx.LogLines.clear();
+  db->UpdateSeizai();
+  EXPECT_FALSE(fx.Logged("実行に失敗したコピー"));
+  EXPECT_EQ(sink.Count(), 1u);
+}
+
+// The same from the shared folder, and for a local copy that fails while its table is missing.
+TEST_F(RefreshTest, FailedSharedAndLocalCopiesAreNotRetried) {
+  fx.CopyMasters();
+  auto db = fx.Open(true);
+  WriteAll(fx.SharedDir + "/spec.seizai.txt", kSeizaiV2Broken);
+  fs::last_write_time(fx.SharedDir + "/spec.seizai.txt",
+                      fs::last_write_time(fx.DownloadDir + "/spec.seizai.txt") + std::chrono::hours(1));
+  sink.Clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  EXPECT_EQ(sink.Count(), 1u);
+  fx.LogLines.clear();
+  EXPECT_FALSE(db->UpdateSeizai());
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_TRUE(fx.Logged("spec.seizai.txt: 実行に失敗したコピー ("));
+  // A good shared copy with yet another time runs.
+  WriteAll(fx.SharedDir + "/spec.seizai.txt", "DELETE FROM spec.seizai;");
+  fs::last_write_time(fx.SharedDir + "/spec.seizai.txt",
+                      fs::last_write_time(fx.DownloadDir + "/spec.seizai.txt") + std::chrono::hours(2));
+  EXPECT_TRUE(db->UpdateSeizai());
+
+  // The local copy is all there is, its table is missing, and it fails: shown once.
+  fs::remove(fx.SharedDir + "/spec.ryutsu.txt");
+  WriteAll(fx.DownloadDir + "/spec.ryutsu.txt", "CREATE TABLE spec.ryutsu(x); INSERT INTO nosuch VALUES(1);");
+  sink.Clear();
+  EXPECT_FALSE(db->UpdateRyutsu());
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_FALSE(db->TableExists("ryutsu"));
+  fx.LogLines.clear();
+  EXPECT_FALSE(db->UpdateRyutsu());
+  EXPECT_EQ(sink.Count(), 1u);
+  EXPECT_TRUE(fx.Logged("spec.ryutsu.txt: 実行に失敗したコピー ("));
+  // Mended by hand (another time or size): it runs.
+  WriteAll(fx.DownloadDir + "/spec.ryutsu.txt", "CREATE TABLE spec.ryutsu(x);");
+  EXPECT_TRUE(db->UpdateRyutsu());
+  EXPECT_TRUE(db->TableExists("ryutsu"));
 }
 
 TEST_F(RefreshTest, ErrorPagesAndNoConnectionNeverReplaceACopy) {

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 
 #include "common/test_support.h"
 #include "database/acis_db.h"
@@ -53,6 +55,11 @@ class TScriptedSink : public TMessageSink {
     return false;
   }
 };
+
+std::string ReadText(const std::string& path) {
+  QFile f(QString::fromStdString(path));
+  return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
 
 std::string Sql(const std::string& db, const std::string& sql) {
   std::string out;
@@ -426,4 +433,20 @@ TEST_F(DataUpdateServices, PrebuiltSourcesAtStartUpAndTheSharedFolderCheck) {
   ASSERT_TRUE(AcisDB);
   EXPECT_EQ(AcisDB->FLastUpdate, "2032年1月1日反映");
   AcisDB.reset();
+}
+
+TEST_F(DataUpdateServices, AnExceptionEndsAnUnattendedRunAsAbortedWithItsLog) {
+  struct TThrowingServices : TDataUpdateServices {
+    int CheckDatabaseState(TfrmMain&) override { throw std::runtime_error("disk gone"); }
+  } services;
+  auto w = Window();
+  CmdAutoUpdate = true;
+  EXPECT_EQ(services.RunAutoUpdate(*w), kExitAborted);
+  const std::string log = ReadText(OptionData->DBDir + "/autoupdate.log");
+  EXPECT_NE(log.find("disk gone"), std::string::npos) << log;
+  EXPECT_NE(log.find("データ更新中止!"), std::string::npos);
+  CmdAutoUpdate = false;
+  CmdAutoDownload = true;
+  EXPECT_EQ(services.RunAutoDownloadCheck(*w), kExitAborted);
+  EXPECT_NE(ReadText(OptionData->DownloadDir + "/autodown.log").find("disk gone"), std::string::npos);
 }

@@ -22,6 +22,7 @@
 
 #include "database/acis_db.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
@@ -194,6 +195,8 @@ TEST(MainWindow, EnablingRulesFollowTheActiveTab) {
   TMainWindowFixture fx;
   ASSERT_TRUE(fx.BuildSampleDb());
   TfrmMain w;
+  // The CSV export is installed (an action without a handler stays disabled throughout).
+  QObject::connect(w.actCsvSave, &QAction::triggered, [] {});
   w.show();
   Pump();
   ASSERT_TRUE(w.ShowQueryInGrid(w.gdTekiyo, "SELECT bango FROM m_kihon LIMIT 3"));
@@ -218,12 +221,12 @@ TEST(MainWindow, EnablingRulesFollowTheActiveTab) {
     EXPECT_EQ(w.StatusText(3), c.result ? "3件" : "") << c.tab;
   }
   // Lines per cell belong to the tab.
-  w.seGridCellLine->setValue(4);
+  w.seGridCellLine->SetValue(4);
   EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 4);
   w.pgSearch->setCurrentIndex(tiByochu);
-  EXPECT_EQ(w.seGridCellLine->value(), w.GridStates[tiByochu].CellLines);
+  EXPECT_EQ(w.seGridCellLine->Value(), w.GridStates[tiByochu].CellLines);
   w.pgSearch->setCurrentIndex(tiSakumotsu);
-  EXPECT_EQ(w.seGridCellLine->value(), 4);
+  EXPECT_EQ(w.seGridCellLine->Value(), 4);
 }
 
 TEST(MainWindow, DisplayModesNameTheViewAndRedisplayShownResults) {

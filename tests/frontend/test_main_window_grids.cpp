@@ -13,6 +13,7 @@
 #include <QTabWidget>
 
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
 #include "support_main_window.h"
@@ -57,7 +58,7 @@ TEST(MainWindowGrids, KeysInAResultGrid) {
   // Digits set the lines per cell of the tab (and the spin edit).
   Key(g, Qt::Key_3);
   EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 3);
-  EXPECT_EQ(w.seGridCellLine->value(), 3);
+  EXPECT_EQ(w.seGridCellLine->Value(), 3);
   Key(g, Qt::Key_1, Qt::KeypadModifier);
   EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 1);
   // Shift+Insert widens, Shift+Delete narrows the current column, never below 5.
@@ -164,7 +165,7 @@ TEST(MainWindowGrids, FittingFollowsTheLinesPerCell) {
   w.AdjustGridColumnWidths(g);
   const int one = g->ColWidths(1);
   EXPECT_EQ(g->ColCount(), 2);  // the empty column is gone
-  w.seGridCellLine->setValue(3);  // refits
+  w.seGridCellLine->SetValue(3);  // refits
   const int three = g->ColWidths(1);
   EXPECT_LT(three, one / 2);
   EXPECT_GT(three, one / 4);

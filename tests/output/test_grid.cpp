@@ -271,6 +271,34 @@ TEST(GridView, FittingKeepsTitlesOfAnEmptyResultAndDropsEmptyColumns) {
   EXPECT_EQ(TXlsStringGrid::TextWidthPerLine(301, 0, 1), 302);
 }
 
+// A fitted column shows its whole caption (as wide as the header needs for it), also where
+// the fitting rule gives a fixed narrow width, and stays within the width cap.
+TEST(GridView, FittedColumnsAreAtLeastAsWideAsTheirCaptions) {
+  TXlsStringGrid g;
+  g.resize(1400, 400);
+  g.show();
+  const std::vector<std::string> titles = {"番号", "混合数", "製剤毒性", "魚毒性", "毒性", "濃度", "作物名",
+                                           "とても長い列の見出しの文字です"};
+  g.Fill(titles, {{"1", "2", "普", "A", "劇", "5", "ね", "a"}, {"12", "1", "普", "B", "-", "10", "い", "b"}});
+  QHeaderView* h = g.horizontalHeader();
+  TGridFitOptions opt;
+  opt.MaxWidth = 0;
+  g.AdjustColumnWidths(opt);
+  ASSERT_EQ(g.ColCount(), static_cast<int>(titles.size()));
+  for (int c = 0; c < g.ColCount(); ++c) {
+    EXPECT_GE(g.ColWidths(c), h->sectionSizeHint(c)) << titles[c];
+    EXPECT_EQ(g.columnWidth(c), g.ColWidths(c)) << titles[c];
+  }
+  // The width cap still holds for a long caption (five "あ" at the least).
+  const int aw = QFontMetrics(g.font()).horizontalAdvance(QStringLiteral("あ"));
+  opt.MaxWidth = 40;
+  g.AdjustColumnWidths(opt);
+  const int last = g.ColCount() - 1;
+  EXPECT_LE(g.ColWidths(last), std::max(40, 5 * aw) + 5);
+  EXPECT_LT(g.ColWidths(last), h->sectionSizeHint(last));
+  for (int c = 0; c < 6; ++c) EXPECT_GE(g.ColWidths(c), h->sectionSizeHint(c)) << titles[c];
+}
+
 TEST(GridView, NeighbourTintSplitsCommaTextAndDelegatePaintsAlternateRows) {
   TXlsStringGrid g;
   g.Fill({"作物名", "病害虫"}, {{"トマト", "a"}, {"なす", "b"}, {"きゅうり", "c"}, {"ミニトマト", "d"}});

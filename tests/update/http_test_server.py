@@ -13,6 +13,12 @@ Fixed paths:
   /truncated       200 announcing 1000 bytes, sends 500, then closes the connection
   /slow?n=&ms=     200, n chunks of 1 KiB with ms milliseconds between them
   /stall           200 announcing 4096 bytes, sends 100, then stays silent for 30 s
+  /trickle?n=&ms=  200 announcing n bytes, sends them one at a time, ms milliseconds apart
+  /trickle-head?ms= the status line, then the header block one byte per ms milliseconds
+  /moved-304       304 Not Modified carrying a Location (to /file/moved.txt)
+  /two-lengths?a=&b=  200 with two Content-Length headers, a and b, and a body of b bytes
+  /dated?lm=<text> 200 with the Last-Modified given (percent-encoded); "future" stands for a
+                   date in the year 9999; 304 to an If-Modified-Since not older than it
   /redirect        302 to /file/redirected.txt;  /redirect-loop redirects to itself
   /to-http?port=n  302 to http://127.0.0.1:n/file/downgraded.txt
   /colon           200 with a header whose value holds ": " itself
@@ -20,6 +26,11 @@ Fixed paths:
   /big?size=<n>    200 with n bytes, sent in large writes (benchmark)
   /__log           200, one line per earlier request: "<method> <target> <Proxy-Authorization
                    or -> ims=<If-Modified-Since or ->"
+  /__posts         200, one line per earlier POST: "<target> TAB <Content-Type> TAB <body as
+                   latin-1>"
+
+POST to any path records the request and answers 200 with a small HTML page that shows the
+path and the body ("<p id=\"path\">...</p><p id=\"body\">...</p>", HTML-escaped).
 
 With --root DIR every other path serves DIR/<path> (percent-decoded UTF-8; "." and ".."
 refused) with Last-Modified = the file's modification time, and answers 304 to an
@@ -40,6 +51,7 @@ a tunnel to 127.0.0.1 (any other host is refused with 403).
 import argparse
 import base64
 import email.utils
+import html
 import http.server
 import os
 import select
@@ -60,6 +72,7 @@ BIG = bytearray(b"0123456789abcdef" * 65536)  # 1 MiB pattern
 ROOT = None  # --root: the folder served beside the fixed paths
 log_lock = threading.Lock()
 request_log = []
+post_log = []
 
 
 def not_older(ims, mtime):
@@ -163,6 +176,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_HEAD(self):
         self.do_GET()
 
+    def do_POST(self):
+        self.record()
+        length = int(self.headers.get("Content-Length", "0") or "0")
+        body = self.rfile.read(length) if length > 0 else b""
+        text = body.decode("latin-1")
+        with log_lock:
+            post_log.append("%s\t%s\t%s" % (self.path, self.headers.get("Content-Type", "-"), text))
+        page = ("<html><head><meta charset=\"utf-8\"><title>posted</title></head><body>"
+                "<p id=\"path\">%s</p><p id=\"body\">%s</p></body></html>"
+                % (html.escape(self.path), html.escape(text)))
+        self.send_body(200, page.encode("utf-8"), [("Content-Type", "text/html; charset=utf-8")])
+
     def do_GET(self):
         self.record()
         target = self.path
@@ -198,6 +223,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_paced(n * 1024, [b"s" * 1024] * n, ms / 1000.0)
         elif path == "/stall":
             self.send_paced(4096, [b"t" * 100], 30)
+        elif path == "/trickle":
+            n = int(query.get("n", ["100"])[0])
+            ms = int(query.get("ms", ["200"])[0])
+            self.send_paced(n, [b"t"] * n, ms / 1000.0)
+        elif path == "/trickle-head":
+            ms = int(query.get("ms", ["200"])[0])
+            head = b"X-Padding: " + b"p" * 200 + b"\r\nContent-Length: 2\r\n\r\nok"
+            try:
+                self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+                self.wfile.flush()
+                for i in range(len(head)):
+                    self.wfile.write(head[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(ms / 1000.0)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
+        elif path == "/moved-304":
+            self.send_head(304, [("Location", "/file/moved.txt"), ("Last-Modified", LAST_MODIFIED)])
+        elif path == "/two-lengths":
+            a = query.get("a", ["10"])[0]
+            b = int(query.get("b", ["20"])[0])
+            self.send_response(200)
+            self.send_header("Content-Length", a)
+            self.send_header("Content-Length", str(b))
+            self.end_headers()
+            self.wfile.write(b"L" * b)
+        elif path == "/dated":
+            lm = query.get("lm", [LAST_MODIFIED])[0]
+            if lm == "future":
+                lm = "Fri, 31 Dec 9999 23:59:59 GMT"
+            ims = self.headers.get("If-Modified-Since")
+            try:
+                lm_time = int(email.utils.parsedate_to_datetime(lm).timestamp())
+            except (TypeError, ValueError, OverflowError):
+                lm_time = None
+            if ims and lm_time is not None and not_older(ims, lm_time):
+                self.send_head(304, [("Last-Modified", lm)])
+                return
+            self.send_body(200, b"dated body\n", [("Last-Modified", lm)])
         elif path == "/redirect":
             self.send_body(302, b"moved", [("Location", "/file/redirected.txt")])
         elif path == "/to-http":
@@ -215,6 +280,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/__log":
             with log_lock:
                 body = "\n".join(request_log).encode("utf-8")
+            self.send_body(200, body)
+        elif path == "/__posts":
+            with log_lock:
+                body = "\n".join(post_log).encode("latin-1")
             self.send_body(200, body)
         elif ROOT is not None:
             self.send_from_root(path)

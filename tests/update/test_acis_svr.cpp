@@ -2,6 +2,8 @@
 // serving the public service's pages and archives and a mirror's files, with archives made by
 // `zip` and databases made by `sqlite3`.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cstdio>
@@ -623,4 +625,20 @@ TEST_F(AcisSvrTest, DownloadProgressCancelAndMasterScripts) {
   EXPECT_FALSE(r.Changed);
   EXPECT_EQ(r.StatusCode, 304);
   EXPECT_FALSE(Exists(Dl("sakumotsu.txt.new")));
+}
+
+// ShellCopyFile copies the file a symbolic link points to, never the link.
+TEST(ShellCopy, TakesTheContentsOfALink) {
+  QTemporaryDir tmp;
+  const std::string d = tmp.path().toStdString();
+  ASSERT_TRUE(updtest::WriteFile(d + "/shared/acis.zip", "zip bytes"));
+  ASSERT_EQ(::symlink((d + "/shared/acis.zip").c_str(), (d + "/link.zip").c_str()), 0);
+  ASSERT_TRUE(ShellCopyFile(d + "/link.zip", d + "/download/acis.zip"));
+  struct stat st {};
+  ASSERT_EQ(::lstat((d + "/download/acis.zip").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(updtest::ReadFile(d + "/download/acis.zip"), "zip bytes");
+  ASSERT_EQ(::unlink((d + "/shared/acis.zip").c_str()), 0);
+  EXPECT_FALSE(ShellCopyFile(d + "/link.zip", d + "/download/acis.zip"));
+  EXPECT_EQ(updtest::ReadFile(d + "/download/acis.zip"), "zip bytes");
 }

@@ -196,3 +196,47 @@ TEST_F(ShellOpTest, MoveDeleteAndRename) {
   EXPECT_EQ(List(P("src")), std::vector<std::string>{});
   EXPECT_EQ(ReadFile(P("moved/a.csv")), "aaa");
 }
+
+// A copy takes what a symbolic link points to, as the shell's copy does: the file's contents
+// (never a link, let alone a dangling one, in the target), a linked folder's files; a link
+// that leads nowhere is a missing source, and a link back into the folder being copied ends
+// with an error instead of running for ever. A move keeps the link itself.
+TEST_F(ShellOpTest, CopiesFollowSymbolicLinks) {
+  ASSERT_EQ(::symlink(P("src/a.csv").c_str(), P("link.csv").c_str()), 0);
+  ASSERT_EQ(::symlink("relative-nowhere", P("dangling.csv").c_str()), 0);
+  ASSERT_EQ(::symlink(P("src/dir.csv").c_str(), P("src/linked-dir").c_str()), 0);
+
+  TShfOperation one = Op(TwFunc::foCOPY, {P("link.csv")}, P("out/copy.csv"));
+  one.Options.NOCONFIRMATION = true;
+  ASSERT_EQ(one.Execute(), 0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(P("out/copy.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(ReadFile(P("out/copy.csv")), "aaa");
+  EXPECT_EQ(MTime(P("out/copy.csv")), kFileTime);
+
+  TShfOperation dangling = Op(TwFunc::foCOPY, {P("dangling.csv")}, P("out/copy.csv"));
+  dangling.Options.NOCONFIRMATION = true;
+  EXPECT_EQ(dangling.Execute(), SHF_ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ReadFile(P("out/copy.csv")), "aaa");
+
+  TShfOperation tree = Op(TwFunc::foCOPY, {P("src")}, P("tree"));
+  tree.Options.NOCONFIRMATION = true;
+  tree.Options.NOCONFIRMMKDIR = true;
+  ASSERT_EQ(tree.Execute(), 0);
+  ASSERT_EQ(::lstat(P("tree/linked-dir").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(ReadFile(P("tree/linked-dir/inner.txt")), "inner");
+
+  ASSERT_EQ(::symlink(P("src").c_str(), P("src/dir.csv/loop").c_str()), 0);
+  TShfOperation loop = Op(TwFunc::foCOPY, {P("src")}, P("tree2"));
+  loop.Options.NOCONFIRMATION = true;
+  loop.Options.NOCONFIRMMKDIR = true;
+  EXPECT_EQ(loop.Execute(), SHF_DE_DESTSUBTREE);
+
+  TShfOperation mv = Op(TwFunc::foMOVE, {P("link.csv")}, P("moved.csv"));
+  mv.Options.NOCONFIRMATION = true;
+  ASSERT_EQ(mv.Execute(), 0);
+  ASSERT_EQ(::lstat(P("moved.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}

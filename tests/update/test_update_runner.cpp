@@ -344,9 +344,11 @@ TEST_F(UpdateRunnerTest, MirrorSourcesWithoutAKnownHostSaySoInPlainWords) {
     EXPECT_FALSE(r->AutoUpdate());
     EXPECT_TRUE(Has(r->LogText(), MirrorNotConfiguredText())) << r->LogText();
   }
+  EXPECT_EQ(MirrorDisplayName(0), "メインサイト (アドレス未設定)");
   ::setenv("QUILLMAR_MIRROR_BASE_2", server_->Base().c_str(), 1);
   EXPECT_TRUE(MirrorHostConfigured(2));
   EXPECT_FALSE(MirrorHostConfigured(1));
+  EXPECT_EQ(MirrorDisplayName(2), "ミラーサイト2 (127.0.0.1:" + std::to_string(server_->Port()) + ")");
   ::unsetenv("QUILLMAR_MIRROR_BASE_2");
   ::setenv("QUILLMAR_MIRROR_BASE", server_->Base().c_str(), 1);
   EXPECT_EQ(DefaultDataSource(), 3);

@@ -65,7 +65,7 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
   QTemporaryDir tmp;
   const std::string file = tmp.path().toStdString() + "/Data.xls";
   WriteFile(file, Workbook());
-  const TGrid expected = {{"no", "name", "kind"}, {"1", "2", "4"}, {"", "8", ""}, {"3", "", ""}};
+  const TGrid expected = {{"no", "name", "kind"}, {"1", "2", "4"}, {"", "8"}, {"3"}};
 
   struct Case {
     const char* what;
@@ -86,6 +86,7 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
     EXPECT_EQ(g.DateSentence(), c.date) << c.what;
     EXPECT_EQ(g.RowCountHint(), 4) << c.what;
     EXPECT_EQ(g.Columns(), 3) << c.what;
+    EXPECT_EQ(g.OutsideCells(), 2) << c.what;  // counted, so the update can say so
     EXPECT_EQ(AllRows(g), expected) << c.what;
     ASSERT_FALSE(progress.empty()) << c.what;
     EXPECT_EQ(progress.back(), 0) << c.what;
@@ -97,7 +98,7 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
   TXlsGridRows first;
   first.Load(file, "Other", true);
   EXPECT_EQ(first.DateSentence(), "");
-  EXPECT_EQ(AllRows(first), (TGrid{{"sentence", "6"}, {"5", ""}}));
+  EXPECT_EQ(AllRows(first), (TGrid{{"sentence", "6"}, {"5"}}));
 
   // A workbook without the wanted sheet gives no rows; the first sheet is not taken instead.
   TXlsGridRows none;
@@ -116,6 +117,34 @@ TEST(XlsGrid, WantedSheetBoundedByHeaderRowAndFirstColumn) {
   // An unreadable file raises the reader's error.
   TXlsGridRows missing;
   EXPECT_THROW(missing.Load(tmp.path().toStdString() + "/nosuch.xls"), EXBiffError);
+}
+
+// A sparse sheet, with one cell at the far right of the header row and one at the bottom of
+// the first column: the grid spans 65,536 rows and columns, yet reading it costs its cells.
+TEST(XlsGrid, SparseSheetCostsItsCells) {
+  QTemporaryDir tmp;
+  const std::string file = tmp.path().toStdString() + "/Data.xls";
+  TBytes sst;
+  sst.u32(1).u32(1).u16(2).u8(0).raw("no");
+  TRecords r;
+  r.bof8(0x0005).boundsheet8("Data").rec(0x00FC, sst).eof();
+  r.bof8(0x0010).labelsst(0, 0, 0).number(0, 65535, 1).number(65535, 0, 2).number(3, 2, 3).eof();
+  WriteFile(file, r.data);
+  TXlsGridRows g;
+  g.Load(file);
+  EXPECT_EQ(g.RowCountHint(), 65536);
+  EXPECT_EQ(g.Columns(), 65536);
+  std::vector<std::string> row;
+  size_t rows = 0, widths = 0;
+  while (g.NextRow(row)) {
+    if (rows == 0) EXPECT_EQ(row.back(), "1");
+    if (rows == 3) EXPECT_EQ(row, (std::vector<std::string>{"", "", "3"}));
+    if (rows == 65535) EXPECT_EQ(row, std::vector<std::string>{"2"});
+    ++rows;
+    widths += row.size();
+  }
+  EXPECT_EQ(rows, 65536u);
+  EXPECT_EQ(widths, 65536u + 3u + 1u);  // the header row, row 3 and the last row
 }
 
 // A workbook of a build is read when its rows are first asked for, and fails then.

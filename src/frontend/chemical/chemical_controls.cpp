@@ -182,8 +182,11 @@ void TChemicalSearch::ConnectControls() {
   for (QListWidget* l : {lstTsushoSeibun, lstTsushoKeito, lstSayoten, lstRac, lstTsushoSeibunPlural, lstRacKeito})
     connect(l, &QListWidget::itemClicked, this, [this, l] { RelatedListClick(l); });
   for (QListWidget* l : {m_.lstTsusho, m_.lstBango, lstTsushoSeibun, lstTsushoKeito, lstSayoten, lstRac,
-                         lstTsushoSeibunPlural, lstRacKeito})
+                         lstTsushoSeibunPlural, lstRacKeito}) {
     l->installEventFilter(this);
+    // One line per item: thousands of items are laid out without measuring each.
+    l->setUniformItemSizes(true);
+  }
 
   connect(cbSeibun, &QComboBox::activated, this, [this] { cbSeibunChange(); });
   connect(cbYakuzaiTabKeito, &QComboBox::activated, this, [this] { cbYakuzaiTabKeitoChange(); });
@@ -192,13 +195,10 @@ void TChemicalSearch::ConnectControls() {
   connect(cbRacKeito, &QComboBox::activated, this, [this] { cbRacKeitoChange(); });
   connect(lstSeibunPluralCk, &QListWidget::itemChanged, this, [this] { lstSeibunPluralCkClickCheck(); });
 
-  // The search action follows the edits while this tab is shown; other tabs have their own rule.
+  // The search action follows the edits whenever this tab comes to the front (the other tabs
+  // apply their own rule).
   connect(m_.pgSearch, &QTabWidget::currentChanged, this, [this](int tab) {
-    if (!AcisDB) return;
-    if (tab == tiYakuzai)
-      EditChanged(nullptr);
-    else
-      m_.actSearchTekiyou->setEnabled(true);
+    if (tab == tiYakuzai) EditChanged(nullptr);
   });
 }
 

@@ -102,8 +102,7 @@ bool TChemicalSearch::MakeBangoTable(const std::string& Regexp, const std::vecto
   const std::string script = BangoTableScript(Regexp);
   m_.WriteLog("SQL>" + script);
   const bool ok = RunScript(script);
-  // A failed crop table restricts to nothing rather than to everything.
-  SetRestriction(!Regexp.empty() || !ok, CropNames);
+  SetRestriction(!Regexp.empty(), CropNames);
   return ok;
 }
 
@@ -137,6 +136,8 @@ void TChemicalSearch::YakuzaiPickup() {
     bool& flag;
     ~TDone() { flag = false; }
   } done{picking_};
+  QElapsedTimer timer;
+  timer.start();
   TBusyGuard busy(m_);
 
   // 1. A chemical text is never restricted by use.
@@ -172,8 +173,12 @@ void TChemicalSearch::YakuzaiPickup() {
     cropNames = Values(sql, false);
   }
 
-  // 4. The crop restriction.
-  MakeBangoTable(regexp, cropNames);
+  LastCropSeconds = timer.nsecsElapsed() / 1e9;
+  // 4. The crop restriction (a failure was shown; nothing is listed without it).
+  if (!MakeBangoTable(regexp, cropNames)) {
+    ClearLists();
+    return;
+  }
 
   // 5. The products.
   ++PickupCount;
@@ -183,6 +188,7 @@ void TChemicalSearch::YakuzaiPickup() {
     ClearLists();
     return;
   }
+  LastScriptSeconds = timer.nsecsElapsed() / 1e9;
 
   // 6. The lists.
   const std::string tsusho = YakuTsushoSql();
@@ -206,6 +212,7 @@ void TChemicalSearch::YakuzaiPickup() {
   } else {
     ClearLists();
   }
+  LastListSeconds = timer.nsecsElapsed() / 1e9;
   // 7. An exact trade name that is the only result opens at once.
   if (m_.pgYakuzaiSide->currentWidget() == m_.tabTsusho && m_.lstTsusho->count() == 1 &&
       m_.lstTsusho->item(0)->text().toStdString() == E) {

@@ -94,8 +94,10 @@ class TChemicalSearch : public QObject, public TSearchTabHandler {
   void ClearConditions() override;
   void EnableInputs(bool Enabled) override;
 
-  // Pickups that reached the product query.
+  // Pickups that reached the product query, and the figures of the last one (seconds from
+  // its start): crops looked up, working tables made, lists filled.
   int PickupCount = 0;
+  double LastCropSeconds = 0, LastScriptSeconds = 0, LastListSeconds = 0;
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -147,8 +147,12 @@ QWidget* TDlgYakuzaiSel::AddPage(const char* Name, const QString& Caption, QList
       b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
       b->setProperty("Tag", tag);
       group->addButton(b, tag);
-      grid->addWidget(b, cell / PerRow, cell % PerRow);
-      ++cell;
+      if (name == "btnKanji") {
+        b->hide();  // not offered: no room is kept for it
+      } else {
+        grid->addWidget(b, cell / PerRow, cell % PerRow);
+        ++cell;
+      }
       const int t = tag;
       connect(b, &QToolButton::clicked, this, [OnTag, t] { OnTag(t); });
     }
@@ -211,7 +215,6 @@ void TDlgYakuzaiSel::BuildForm() {
   btnAtoZ = tabTsusho->findChild<QToolButton*>("btnAtoZ");
   btn0to9 = tabTsusho->findChild<QToolButton*>("btn0to9");
   btnAll = tabTsusho->findChild<QToolButton*>("btnAll");
-  btnKanji->hide();
   btnKanji->setEnabled(false);
 
   auto kinds = [](const char* prefix) {

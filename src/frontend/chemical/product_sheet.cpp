@@ -75,6 +75,7 @@ void TProductSheet::BuildProductRow() {
   pnlYakuzaiSelect = NewPanel("pnlYakuzaiSelect");
   auto* col = new QVBoxLayout(pnlYakuzaiSelect);
   col->setContentsMargins(0, 0, 0, 0);
+  // The product combo with its count, the look-up of the product name under them.
   auto* row = new QHBoxLayout;
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(2);
@@ -85,10 +86,10 @@ void TProductSheet::BuildProductRow() {
   cbYakuzai->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   cbYakuzai->setMinimumContentsLength(4);
   LabelCount = Named(new QLabel, "LabelCount");
-  row->addWidget(lblGoogle);
   row->addWidget(cbYakuzai, 1);
   row->addWidget(LabelCount);
   col->addLayout(row);
+  col->addWidget(lblGoogle);
   col->addStretch(1);
   UpdateGoogleLabel(false);
   // A product chosen in the combo (by the mouse, or by the keys when Enter is released).

@@ -19,10 +19,6 @@ std::string_view TrimBlanks(std::string_view s) {
   return s;
 }
 
-void ReplaceAll(std::string& s, std::string_view from, std::string_view to) {
-  for (size_t p = s.find(from); p != std::string::npos; p = s.find(from, p + to.size())) s.replace(p, from.size(), to);
-}
-
 // A LIKE test of the keyword list, the pattern a quoted literal inside preconv().
 std::string KeywordLike(const std::string& Word) { return "strconv(kws) LIKE preconv(" + SqlQuote("%" + Word + "%") + ")"; }
 
@@ -31,30 +27,38 @@ std::string KeywordLike(const std::string& Word) { return "strconv(kws) LIKE pre
 std::optional<TBangoInput> ParseBangoInput(std::string_view Text) {
   const std::string half = ZenToHan(Text);
   std::string_view t = TrimBlanks(half);
-  TBangoInput in{"=", 0};
+  const char* op = "=";
   if (!t.empty() && (t.front() == '>' || t.front() == '<')) {
-    in.Op = t.front() == '>' ? ">=" : "<=";
+    op = t.front() == '>' ? ">=" : "<=";
     t.remove_prefix(1);
   }
   if (t.empty() || t.front() == '+' || t.front() == '-') return std::nullopt;
-  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), in.Number);
-  if (ec != std::errc() || end != t.data() + t.size() || in.Number <= 0) return std::nullopt;
-  return in;
+  int64_t n = 0;
+  const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), n);
+  if (ec != std::errc() || end != t.data() + t.size() || n <= 0) return std::nullopt;
+  return TBangoInput{op, n};
 }
 
 bool IsBangoInput(std::string_view Text) { return ParseBangoInput(Text).has_value(); }
 
 std::vector<std::string> YakuzaiKeywords(std::string_view Text) {
-  std::string t(Text);
-  for (const char* sep : {"　", "、", "＆"}) ReplaceAll(t, sep, " ");
+  // Blanks, full-width blanks, "、" and "＆" end a word.
+  static constexpr std::string_view kSeparators[] = {" ", "　", "、", "＆"};
   std::vector<std::string> words;
-  size_t start = 0;
-  while (start <= t.size()) {
-    size_t end = t.find(' ', start);
-    if (end == std::string::npos) end = t.size();
-    if (end > start) words.push_back(t.substr(start, end - start));
-    start = end + 1;
+  std::string word;
+  for (size_t i = 0; i < Text.size();) {
+    size_t sep = 0;
+    for (std::string_view s : kSeparators)
+      if (Text.substr(i, s.size()) == s) sep = s.size();
+    if (sep) {
+      if (!word.empty()) words.push_back(std::move(word));
+      word.clear();
+      i += sep;
+    } else {
+      word += Text[i++];
+    }
   }
+  if (!word.empty()) words.push_back(std::move(word));
   return words;
 }
 

@@ -41,7 +41,8 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   void InitSqlTableList();
   void cbDBSelect();
   void cbTableNameSelect();
-  // "保存", "実行" and the search action enabled exactly when the editor holds text.
+  // "保存", "実行" and (on the SQL tab) the search action enabled exactly when the editor holds
+  // text.
   void SQLEditorChange();
   void btnQuerySaveClick();
   void btnQueryLoadClick();
@@ -80,6 +81,10 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   void UpdateEditPopup();
 
   TfrmMain& main_;
+  // The search action's state as the other tabs set it, restored when the SQL tab is left.
+  bool otherTabsSearch_ = false;
+  bool onSqlTab_ = false;
+  bool applying_ = false;
 };
 
 // The SQL console of the main window (null before InstallSqlConsole).

@@ -23,6 +23,7 @@
 #include "database/clause_builders.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/global.h"
+#include "foundation/win_spin_edit.h"
 #include "foundation/message_sink.h"
 #include "frontend/display_modes.h"
 #include "frontend/frm_main.h"
@@ -324,6 +325,7 @@ bool TCropSearch::ShowResult() {
   SetWanted(m_.edtYoto, true);
   SetWanted(m_.btnZaikei, true);
   SetWanted(m_.cbZaikei, true);
+  shownFilter_ = CurrentFilterTexts();
   return true;
 }
 
@@ -347,6 +349,7 @@ void TCropSearch::ClearResult(const QString& CountText) {
     c->setEditText(QString());
   }
   m_.edtYoto->clear();
+  shownFilter_ = {};
   for (auto& [w, on] : wanted_) {
     on = false;
     w->setEnabled(false);
@@ -402,7 +405,27 @@ void TCropSearch::WordFilter(QComboBox* Combo, const char* Field, QComboBox* Oth
     const QSignalBlocker block(Other);
     Other->setEditText(QString());
   }
-  m_.ShowQueryInGrid(m_.gdTekiyo, sql);
+  ShowFiltered(sql);
+}
+
+TCropSearch::TFilterTexts TCropSearch::CurrentFilterTexts() const {
+  return {m_.cbByochu->currentText(), m_.cbMokuteki->currentText(), m_.edtYoto->text(), m_.cbZaikei->currentText()};
+}
+
+void TCropSearch::ShowFiltered(const std::string& SQL) {
+  if (m_.ShowQueryInGrid(m_.gdTekiyo, SQL)) {
+    shownFilter_ = CurrentFilterTexts();
+    return;
+  }
+  // Nothing matched (or the query failed): the grid keeps the rows it shows, so the filter
+  // bar goes back to the texts that gave them; a filter text never stands over other rows.
+  for (auto [combo, text] : {std::pair{m_.cbByochu, shownFilter_.Byochu}, std::pair{m_.cbMokuteki, shownFilter_.Mokuteki},
+                             std::pair{m_.cbZaikei, shownFilter_.Zaikei}}) {
+    const QSignalBlocker block(combo);
+    combo->setEditText(text);
+  }
+  const QSignalBlocker block(m_.edtYoto);
+  m_.edtYoto->setText(shownFilter_.Yoto);
 }
 
 void TCropSearch::FilterTekiyoByByochu() { WordFilter(m_.cbByochu, "byochu", m_.cbMokuteki); }
@@ -413,7 +436,7 @@ void TCropSearch::FilterTekiyoByYoto() {
   if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
   if (HasWords(m_.cbByochu)) return FilterTekiyoByByochu();
   if (HasWords(m_.cbMokuteki)) return FilterTekiyoByMokuteki();
-  m_.ShowQueryInGrid(m_.gdTekiyo, UseFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
+  ShowFiltered(UseFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
                                                m_.cbZaikei->currentText().toStdString()));
 }
 
@@ -421,7 +444,7 @@ void TCropSearch::FilterTekiyoByZaikei() {
   if (!AcisDB || m_.SakumotsuSelection.isEmpty()) return;
   if (HasWords(m_.cbByochu)) return FilterTekiyoByByochu();
   if (HasWords(m_.cbMokuteki)) return FilterTekiyoByMokuteki();
-  m_.ShowQueryInGrid(m_.gdTekiyo, ZaikeiFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
+  ShowFiltered(ZaikeiFilterSql(ViewName(), m_.edtYoto->text().toStdString(),
                                                   m_.cbZaikei->currentText().toStdString()));
 }
 

@@ -104,10 +104,20 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   bool PickWords(TfrmSakuByochu& Dlg, QComboBox* Combo, QWidget* Button, const char* WidthKey, const char* HeightKey);
   // Enter and item choice in a filter combo arrive as one queued request.
   void QueueFilter(int Kind);
+  // The texts of the filter bar (pest, purpose, use, formulation).
+  struct TFilterTexts {
+    QString Byochu, Mokuteki, Yoto, Zaikei;
+  };
+  TFilterTexts CurrentFilterTexts() const;
+  // Shows a filter query in the grid; when it shows nothing new, the bar gets back the texts
+  // of the rows the grid still shows.
+  void ShowFiltered(const std::string& SQL);
 
   TfrmMain& m_;
   // The added names of the last search's two texts.
   std::vector<std::string> selectionAdded_, kinsetsuAdded_;
+  // The filter texts of the rows the grid shows.
+  TFilterTexts shownFilter_;
   std::map<QWidget*, bool> wanted_;
   int pendingFilter_ = -1;
 };

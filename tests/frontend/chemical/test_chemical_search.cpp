@@ -2,6 +2,8 @@
 // numbers, the lists of related products and the working tables behind them.
 #include <sqlite3.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -209,6 +211,14 @@ TEST(ChemicalSearch, UseComboAndCropRestrictTheLists) {
 
 TEST(ChemicalSearch, KeysInTheEditsAndLists) {
   OPEN_CHEM_TAB(t);
+  // The search action follows the two edits on this tab.
+  t.W->pgSearch->setCurrentIndex(tiSakumotsu);
+  t.W->pgSearch->setCurrentIndex(tiYakuzai);
+  EXPECT_FALSE(t.W->actSearchTekiyou->isEnabled());
+  t.W->eYakuzaiTabSakumotsu->setText("トマト");
+  EXPECT_TRUE(t.W->actSearchTekiyou->isEnabled());
+  t.W->eYakuzaiTabSakumotsu->clear();
+  EXPECT_FALSE(t.W->actSearchTekiyou->isEnabled());
   t.W->activateWindow();
   // Enter in the chemical edit runs the pickup and keeps the focus there.
   t.W->eYakuzai->setFocus();
@@ -235,6 +245,13 @@ TEST(ChemicalSearch, KeysInTheEditsAndLists) {
   QTest::keyRelease(l, Qt::Key_Down);
   EXPECT_EQ(t.Cs->LastListItem, l->currentItem()->text().toStdString());
   EXPECT_EQ(t.W->mLog->toPlainText().count("FROM m_kihon WHERE tsusho ="), 1);
+  // Ctrl+C in a list copies its item, not the result grid; Ctrl+T runs the pickup.
+  QApplication::clipboard()->clear();
+  QTest::keyClick(l, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), l->currentItem()->text());
+  const int pickups = t.Cs->PickupCount;
+  QTest::keyClick(l, Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(t.Cs->PickupCount, pickups + 1);
   // The clear buttons follow the edits.
   EXPECT_FALSE(t.W->bYakuzaiTabYakuzaiClear->isHidden());
   t.W->bYakuzaiTabYakuzaiClear->click();

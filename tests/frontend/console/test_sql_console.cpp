@@ -21,6 +21,7 @@
 
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
+#include "database/sqlite_db.h"
 #include "database/sql_template.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/file_dialog_pos.h"
@@ -338,6 +339,14 @@ TEST(SqlConsole, EditorKeysPopupAndQueryFiles) {
   PressKey(ed, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(ed->text(), "select 1;\nselect 2;");
   EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  // The other tabs get the search action back as they left it.
+  ed->clear();
+  EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
+  w.pgSearch->setCurrentIndex(tiByochu);
+  EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  w.pgSearch->setCurrentWidget(w.tabSQL);
+  EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
+  ed->setText("select 1;\nselect 2;");
 
   // Query files: saved in the template folder, loaded back; a CP932 file reads too.
   QTemporaryDir dir;
@@ -414,4 +423,30 @@ TEST(SqlConsole, InstalledWithTheSearchPages) {
   w.SQLEditor->setText("select * from m_kihon limit 2");
   w.actSearchTekiyou->trigger();
   EXPECT_EQ(w.GridStates[tiSQL].CountText, "2件");
+}
+
+TEST(SqlConsole, OffersJppDbWhenTheFolderHoldsIt) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  {
+    TSQLiteDb jpp(fx.DBDir() + "/jpp.db");
+    jpp.ExecSQL("CREATE TABLE JppKihon (bango INTEGER, meisho TEXT)");
+  }
+  TfrmMain w;
+  TSqlConsole* c = InstallSqlConsole(w);
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  ASSERT_EQ(c->cbDB->count(), 3);
+  EXPECT_EQ(c->cbDB->itemText(2), "jpp.db");
+  c->cbDB->setCurrentIndex(2);
+  c->cbDBSelect();
+  ASSERT_EQ(c->cbTableName->count(), 1);
+  EXPECT_EQ(c->cbTableName->itemText(0), "JppKihon");
+  ASSERT_EQ(c->lstSqlField->count(), 2);
+  EXPECT_EQ(c->lstSqlField->item(1)->text(), "meisho");
+  // The highlighter knows its tables too.
+  const auto tables = c->SynSQLSyn->Words(7);
+  EXPECT_NE(std::find(tables.begin(), tables.end(), "jppkihon"), tables.end());
+  EXPECT_NE(std::find(tables.begin(), tables.end(), "m_kihon"), tables.end());
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <chrono>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "database/acis_crop_queries.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/comma_text.h"
+#include "foundation/win_spin_edit.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/main_pages.h"
 #include "frontend/crop/tekiyo_filter.h"
@@ -279,6 +281,55 @@ TEST(CropSearch, FiltersNarrowTheResultAndSurviveADisplayModeChange) {
   EXPECT_TRUE(w.edtYoto->text().isEmpty());
   EXPECT_EQ(w.cbZaikei->currentText(), "全て");
   EXPECT_EQ(w.cbZaikei->count() - 1, TCropTab::Count("SELECT count(DISTINCT zaikei) FROM ttTekiyoSaku"));
+}
+
+// A filter that matches nothing says so and leaves the grid as it was; the filter bar then
+// shows the texts of the rows still on view, never the words that matched nothing.
+TEST(CropSearch, AFilterMatchingNothingPutsTheBarBackToTheRowsShown) {
+  OPEN_CROP_TAB(t);
+  TfrmMain& w = *t.W;
+  t.Search("ぶどう");
+  const int all = t.GridDataRows();
+  ASSERT_GT(all, 10);
+  const QString allCount = w.StatusText(3);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  // Japanese text arrives through the input method as a whole; Enter is a key.
+  auto typeInto = [](QLineEdit* e, const QString& text) {
+    e->setFocus();
+    e->setText(text);
+    QTest::keyClick(e, Qt::Key_Return);
+    Pump();
+  };
+
+  // Unfiltered rows: the bar goes back to "全て".
+  TCropTab::Sink().Clear();
+  typeInto(w.cbByochu->lineEdit(), "アブラムシ類ではない虫");
+  EXPECT_EQ(TCropTab::LastMessage(), "検索条件に一致するデータはありません");
+  EXPECT_EQ(t.GridDataRows(), all);
+  EXPECT_EQ(w.StatusText(3), allCount);
+  EXPECT_EQ(w.cbByochu->currentText(), "全て");
+
+  // Rows of one pest on view: a purpose that matches nothing leaves them and their pest.
+  const std::string pest = TCropTab::Column(
+      "SELECT byochu FROM ttTekiyoSaku WHERE byochu <> '' GROUP BY byochu ORDER BY count(*) DESC LIMIT 1").at(0);
+  typeInto(w.cbByochu->lineEdit(), QString::fromStdString(pest));
+  const int64_t ofPest = TCropTab::Count("SELECT count(*) FROM ttTekiyoSaku WHERE byochu = '" + pest + "'");
+  ASSERT_EQ(t.GridDataRows(), ofPest);
+  typeInto(w.cbMokuteki->lineEdit(), "どこにもない目的");
+  EXPECT_EQ(t.GridDataRows(), ofPest);
+  EXPECT_EQ(w.cbByochu->currentText().toStdString(), pest);
+  EXPECT_EQ(w.cbMokuteki->currentText(), "");
+  // A use that matches nothing: the use box and the pest come back.
+  typeInto(w.edtYoto, "ない用途");
+  EXPECT_EQ(t.GridDataRows(), ofPest);
+  EXPECT_EQ(w.edtYoto->text(), "");
+  EXPECT_EQ(w.cbByochu->currentText().toStdString(), pest);
+  // A formulation that matches nothing with the pest.
+  typeInto(w.cbZaikei->lineEdit(), "ない剤型");
+  EXPECT_EQ(t.GridDataRows(), ofPest);
+  EXPECT_EQ(w.cbZaikei->currentText(), "全て");
+  EXPECT_EQ(w.StatusText(3), QString::number(ofPest) + "件");
 }
 
 TEST(CropSearch, HostileTextFindsNothingAndChangesNoTable) {

@@ -1,0 +1,148 @@
+#include "foundation/stale_files.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr long long kLegacyAgeSeconds = 24 * 60 * 60;
+
+bool AllDigits(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// "<pid>-XXXXXX" -> pid; "XXXXXX" (no dash) -> 0; anything else -> -1.
+long TaggedRandomSuffix(const std::string& rest) {
+  const size_t dash = rest.find('-');
+  if (dash == std::string::npos) return rest.size() == 6 ? 0 : -1;
+  const std::string pid = rest.substr(0, dash);
+  if (!AllDigits(pid) || pid.size() > 9 || rest.size() - dash - 1 != 6) return -1;
+  return std::stol(pid);
+}
+
+// Seconds since the epoch when process pid started; -1 when unknown.
+long long ProcessStartTime(long pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!stat || !std::getline(stat, line)) return -1;
+  const size_t close = line.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream rest(line.substr(close + 2));
+  std::string field;
+  // Fields after the command: state is field 3, starttime field 22.
+  for (int i = 3; i <= 22; ++i)
+    if (!(rest >> field)) return -1;
+  long long ticks = 0;
+  try {
+    ticks = std::stoll(field);
+  } catch (const std::exception&) {
+    return -1;
+  }
+  std::ifstream all("/proc/stat");
+  long long boot = -1;
+  for (std::string key; all >> key;) {
+    if (key == "btime") {
+      all >> boot;
+      break;
+    }
+    std::getline(all, line);
+  }
+  const long hz = ::sysconf(_SC_CLK_TCK);
+  if (boot < 0 || hz <= 0) return -1;
+  return boot + ticks / hz;
+}
+
+}  // namespace
+
+std::string OwnerTag() { return std::to_string(static_cast<long>(::getpid())); }
+
+bool OwnerAlive(long Pid, long long Since) {
+  if (Pid <= 0) return false;
+  if (Pid == static_cast<long>(::getpid())) return true;
+  if (::kill(static_cast<pid_t>(Pid), 0) != 0 && errno != EPERM) return false;
+  const long long start = ProcessStartTime(Pid);
+  // A little slack for the coarse start time of the process table.
+  return start < 0 || start <= Since + 2;
+}
+
+long TempNameOwner(const std::string& Name) {
+  for (const char* folder : {".qm-unpack-", ".qm-install-"}) {
+    const std::string prefix = folder;
+    if (Name.rfind(prefix, 0) == 0) return TaggedRandomSuffix(Name.substr(prefix.size()));
+  }
+  for (const char* marker : {".part-", ".qmcopy-"}) {
+    const size_t at = Name.rfind(marker);
+    if (at != std::string::npos && at > 0) return TaggedRandomSuffix(Name.substr(at + std::string(marker).size()));
+  }
+  for (const char* marker : {".build-", ".prev-"}) {
+    const size_t at = Name.rfind(marker);
+    if (at == std::string::npos || at == 0) continue;
+    std::string rest = Name.substr(at + std::string(marker).size());
+    if (marker[1] == 'b') {
+      for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const std::string s = suffix;
+        if (rest.size() > s.size() && rest.compare(rest.size() - s.size(), s.size(), s) == 0) {
+          rest.resize(rest.size() - s.size());
+          break;
+        }
+      }
+    }
+    if (AllDigits(rest) && rest.size() <= 9) return std::stol(rest);
+  }
+  return -1;
+}
+
+int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(const std::string&)>& Log) {
+  std::error_code ec;
+  if (Folder.empty() || !fs::is_directory(Folder, ec)) return 0;
+  std::vector<fs::path> stale;
+  const long long now = static_cast<long long>(std::time(nullptr));
+  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const long owner = TempNameOwner(name);
+    if (owner < 0) continue;
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0) continue;
+    const long long mtime = static_cast<long long>(st.st_mtime);
+    const bool gone = owner == 0 ? now - mtime > kLegacyAgeSeconds : !OwnerAlive(owner, mtime);
+    if (gone) stale.push_back(it->path());
+  }
+  int removed = 0;
+  for (const fs::path& p : stale) {
+    std::error_code rec;
+    // remove_all removes a symbolic link itself, never what it points to.
+    if (fs::remove_all(p, rec) > 0 && !rec) {
+      ++removed;
+      if (Log) Log("前回の一時ファイルを削除: " + p.string());
+    }
+  }
+  return removed;
+}
+
+int RemoveStaleTempFilesIn(const std::vector<std::string>& Folders,
+                           const std::function<void(const std::string&)>& Log) {
+  int removed = 0;
+  for (const std::string& folder : Folders) {
+    if (folder.empty()) continue;
+    removed += RemoveStaleTempFiles(folder, Log);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code dec;
+      if (it->is_directory(dec) && !it->is_symlink(dec) && TempNameOwner(it->path().filename().string()) < 0)
+        removed += RemoveStaleTempFiles(it->path().string(), Log);
+    }
+  }
+  return removed;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Temporary files and folders that carry the id of the process writing them, and their removal
+// once that process is gone.
+//
+// Every long write of the program goes to a temporary name first (downloads, unpacking,
+// installs, copies, database builds). A run that is killed leaves those behind; the next start
+// (and the next build) removes the ones whose process no longer runs. The names:
+//
+//   <file>.build-<pid>[-journal|-wal|-shm]   a database being built (acis.db, spec.db)
+//   <file>.prev-<pid>                        the replaced spec.db kept while a build swaps
+//   <file>.part-<pid>-XXXXXX                 a download
+//   <file>.qmcopy-<pid>-XXXXXX               a file copy
+//   .qm-unpack-<pid>-XXXXXX/                 an archive being unpacked
+//   .qm-install-<pid>-XXXXXX/                a prebuilt database being installed
+//
+// Names of the same kinds without a process id (written by earlier versions) are removed when
+// they are older than a day.
+#include <functional>
+#include <string>
+#include <vector>
+
+// The id this process writes into its temporary names.
+std::string OwnerTag();
+
+// True when process Pid runs and started no later than Since (seconds since the epoch, a
+// file's modification time): a process that started after the file was last written is not
+// the one that wrote it (its id was reused).
+bool OwnerAlive(long Pid, long long Since);
+
+// The process id written into a temporary name of one of the kinds above; 0 when the name is
+// of such a kind without an id; -1 when it is of no such kind.
+long TempNameOwner(const std::string& Name);
+
+// Removes from Folder (not below it) the temporary files and folders of processes that no
+// longer run. Log receives one line per removal. Returns the number removed.
+int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(const std::string&)>& Log = {});
+
+// The same for each folder of the list and each folder directly below it (unpacking goes into
+// subfolders of the download folder).
+int RemoveStaleTempFilesIn(const std::vector<std::string>& Folders,
+                           const std::function<void(const std::string&)>& Log = {});

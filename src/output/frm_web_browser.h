@@ -1,0 +1,147 @@
+#pragma once
+// TfrmWebBrowser: the HTML view.  A free-standing window (its own task-bar button) that shows a
+// result page handed over as text, or the answer of a form posted to the public service, in
+// Qt WebEngine; it saves, prints (a PDF where no printer is set up), previews, sets up the
+// page, zooms, copies, switches the page's style sheet and sends the page to a spreadsheet
+// program.  Its placement is kept in section "WINDOW".
+//
+// Use: create it with an owner (it is freed with the owner, or when closed); set Html (and
+// Head and Body when the style sheet may be switched) or PostUrl and PostData; set the caption;
+// call Show().  Show() of a page returns once the page has loaded, the window was closed, or
+// the wait ran out; it returns false when the window is gone, so a caller that goes on to use
+// the window holds it in a QPointer and checks it.  Pages live in files of the program's
+// private temporary folder, removed when the window closes.
+#include <QPointer>
+#include <QPrinter>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QDialog;
+class QMenu;
+class QSlider;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QWebEngineView;
+
+class TfrmWebBrowser : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TfrmWebBrowser(QWidget* owner = nullptr);
+  ~TfrmWebBrowser() override;
+
+  // ---- set by the creator ----
+  std::string Html;     // the whole page (page mode)
+  std::string Head;     // the page's head addition (script element), kept for a rebuild
+  std::string Body;     // the page's body part, kept for a rebuild
+  QString PostUrl;      // address of the posted look-up
+  std::string PostData; // its form body (application/x-www-form-urlencoded); not empty: post mode
+  std::string Keyword;  // the look-up's keyword (not read by the window)
+
+  // ---- the window's own ----
+  std::string TempFile;      // file of the page shown
+  std::string MarkupFile;    // file of the last markup view
+  std::string InnerHtml;     // markup of the document element once the page has loaded
+  bool DocumentComplete = false;
+
+  // Shows the window and loads its page (post mode: sends the form).  A page: the caption
+  // becomes the page's file, and the call returns when the page has loaded (true), or false
+  // when the window was closed or freed meanwhile, or the page did not load in time.
+  bool Show();
+  // Writes the page to a new temporary file and shows it; waits as Show() does.
+  bool ShowHtml(const std::string& page);
+  void NavigatePost();
+  void ListCssFiles();
+  // Waits until the page has loaded; false when the window went away or time ran out.
+  bool WaitForDocument(int timeoutMs = kLoadWaitMs);
+
+  // The live markup of the document element (waits for the page first).  When the engine
+  // cannot give it (its page process ended, say on a very large page), a page of our own is
+  // handed over as built (PageMarkup of Html).  False when there is none (the window is
+  // closing, a posted page that never loaded).
+  bool CurrentMarkup(std::string& markup);
+  // The part of a page between its "<html>" start tag and "</html>".
+  static std::string PageMarkup(const std::string& page);
+  // The engine's page process ended during the last load.
+  bool RendererGone() const { return FRendererGone; }
+
+  // ---- tool bar and actions ----
+  void bSaveClick();
+  void bPreviewClick();
+  void bPrintClick();
+  void bPageSetupClick();
+  void trkZoomChange(int position);
+  void cbCssFileChange(int index);
+  void btnInnerHTMLViewClick();
+  // The exports; each makes itself the action of btnExcel.  Results as the spreadsheet
+  // routes give them (1 done, 0 nothing to do, -1 no program, -2 failed).
+  int actExportExcelExecute();
+  int actExportCalcExecute();
+  int actExportWPSExecute();
+  int actExportJustCalcExecute();
+
+  QToolBar* ToolBar = nullptr;
+  QAction *bSave = nullptr, *bPreview = nullptr, *bPrint = nullptr, *bPageSetup = nullptr;
+  QToolButton* btnExcel = nullptr;
+  QMenu* dmCalc = nullptr;
+  QComboBox* cbCssFile = nullptr;
+  QSlider* trkZoom = nullptr;
+  QAction* btnInnerHTMLView = nullptr;
+  QWebEngineView* WebBrowser = nullptr;
+  QStatusBar* StatusBar = nullptr;
+  QAction *actExportExcel = nullptr, *actExportCalc = nullptr, *actExportWPS = nullptr, *actExportJustCalc = nullptr;
+  QAction *actCopy = nullptr, *actSelectAll = nullptr;
+
+  // Zoom factor of a track-bar position 0..4 (2 is 100 %).
+  static double ZoomFactorOf(int position);
+
+  // Modal dialogs of the window (save, print, page setup, preview) run through this hook when
+  // it is set, instead of their own event loop; returns the dialog's result.
+  using TDialogHook = std::function<int(QDialog&)>;
+  static TDialogHook DialogHook;
+  // The page-load wait of Show() (milliseconds).
+  static constexpr int kLoadWaitMs = 120000;
+
+  // The page's printer (page setup, print, preview, PDF).
+  QPrinter& Printer() { return FPrinter; }
+  // Every temporary file the window made and has not removed yet.
+  const std::vector<std::string>& TempFiles() const { return FTempFiles; }
+
+ signals:
+  void DocumentCompleted();
+  void Closing();
+  // Something a wait may be waiting for happened (page loaded, script answered, closing).
+  void Woken();
+
+ protected:
+  void showEvent(QShowEvent* ev) override;
+  void closeEvent(QCloseEvent* ev) override;
+
+ private:
+  void BuildControls();
+  void ReadPlacement();
+  void WritePlacement();
+  void StartLoad();
+  void LoadFinished(bool ok);
+  void SetExportAction(QAction* action);
+  int RunDialog(QDialog& dialog);
+  std::string NewTempFile(const std::string& ext);
+  void RemoveTempFiles();
+  bool PrintToPdf(const QString& path);
+
+  QPrinter FPrinter;
+  QUrl FExpectedUrl;  // the page file being loaded
+  std::vector<std::string> FTempFiles;
+  bool FStarted = false;
+  bool FClosing = false;
+  bool FLoading = false;
+  bool FRendererGone = false;
+  int FLoadSerial = 0;
+};
