@@ -28,7 +28,6 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QSpinBox;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
