@@ -12,6 +12,7 @@
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_dialogs.h"
+#include "frontend/main_output_actions.h"
 #include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
@@ -54,6 +55,9 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // The chemical search, its related-product lists and the product sheet on the chemical tab.
   InstallChemicalSearch(Main);
+
+  // The export and look-up actions, the result grid window and the use card.
+  InstallOutputActions(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
