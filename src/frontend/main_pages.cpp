@@ -11,11 +11,15 @@
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_dialogs.h"
 #include "frontend/main_output_actions.h"
 #include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
   TfrmMain* m = &Main;
+
+  // The options dialog and the about box.
+  InstallOptionAndAboutDialogs(Main);
 
   // The SQL console on the SQL tab (its table list is filled first when a database opens).
   InstallSqlConsole(Main);
