@@ -20,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>

@@ -28,7 +28,6 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QSpinBox;
 class QSplitter;
 class QStatusBar;
 class QTabWidget;
@@ -139,6 +138,8 @@ class TfrmMain : public QMainWindow {
   std::function<void()> OnFormClose;
   // Called by FormViewSettings with the tool-bar image size in pixels (16, 24, 32, 48).
   std::function<void(int)> OnFormViewSettings;
+  // Called at the end of EnableResultActions (the export actions apply their own rules).
+  std::function<void(bool)> OnEnableResultActions;
 
   // ---- fields shared with the searches and the output ----
   std::array<TGridState, kSearchTabs> GridStates{};

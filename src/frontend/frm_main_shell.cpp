@@ -14,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -115,6 +114,7 @@ void TfrmMain::EnableResultActions(bool Enabled) {
   btnSeibunView->setEnabled(modes);
   mnSearchKeitoView->setEnabled(modes);
   mnSearchSeibunView->setEnabled(btnSeibunView->isEnabled());
+  if (OnEnableResultActions) OnEnableResultActions(Enabled);
 }
 
 void TfrmMain::EnableSearchInputs(bool Enabled) {

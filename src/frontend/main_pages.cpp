@@ -11,10 +11,15 @@
 #include "frontend/crop/crop_search.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_dialogs.h"
+#include "frontend/main_output_actions.h"
 #include "frontend/pest/pest_search.h"
 
 void InstallSearchPages(TfrmMain& Main) {
   TfrmMain* m = &Main;
+
+  // The options dialog and the about box.
+  InstallOptionAndAboutDialogs(Main);
 
   // The SQL console on the SQL tab (its table list is filled first when a database opens).
   InstallSqlConsole(Main);
@@ -50,6 +55,9 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // The chemical search, its related-product lists and the product sheet on the chemical tab.
   InstallChemicalSearch(Main);
+
+  // The export and look-up actions, the result grid window and the use card.
+  InstallOutputActions(Main);
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;

@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolTip>
 #include <Qsci/qsciscintilla.h>

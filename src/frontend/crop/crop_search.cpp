@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <exception>
 #include <memory>

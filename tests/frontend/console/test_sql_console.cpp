@@ -29,6 +29,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/options.h"
+#include "frontend/chemical/chemical_search.h"
 #include "frontend/console/sql_console.h"
 #include "frontend/console/sql_highlighter.h"
 #include "frontend/frm_main.h"
@@ -449,4 +450,28 @@ TEST(SqlConsole, OffersJppDbWhenTheFolderHoldsIt) {
   const auto tables = c->SynSQLSyn->Words(7);
   EXPECT_NE(std::find(tables.begin(), tables.end(), "jppkihon"), tables.end());
   EXPECT_NE(std::find(tables.begin(), tables.end(), "m_kihon"), tables.end());
+}
+
+TEST(SqlConsole, ASelectFollowedByAProductClickLeavesNoTransactionOpen) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  TfrmMain w;
+  InstallSqlConsole(w);
+  InstallChemicalSearch(w);
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  w.pgSearch->setCurrentWidget(w.tabSQL);
+  w.SQLEditor->setText("select * from m_kihon limit 5");
+  w.actSearchTekiyou->trigger();
+  ASSERT_EQ(w.GridStates[tiSQL].CountText, "5件");
+  // The product chosen by a click on the chemical tab's number list.
+  w.pgSearch->setCurrentIndex(tiYakuzai);
+  ASSERT_GT(w.lstBango->count(), 3);
+  w.lstBango->setCurrentRow(3);
+  emit w.lstBango->itemClicked(w.lstBango->item(3));
+  Pump();
+  EXPECT_EQ(sqlite3_get_autocommit(AcisDB->FDb->Handle()), 1);
+  EXPECT_GT(Count("select count(*) from t_seibun"), 0);
+  EXPECT_TRUE(AcisDB->FDb->ExecAll);
 }

@@ -1,0 +1,102 @@
+#include "frontend/main_dialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeView>
+#include <Qsci/qscilexersql.h>
+#include <Qsci/qsciscintilla.h>
+
+#include "foundation/global.h"
+#include "foundation/options.h"
+#include "frontend/frm_about.h"
+#include "frontend/frm_main.h"
+#include "frontend/frm_option.h"
+#include "frontend/picker_placement.h"
+#include "output/xls_string_grid.h"
+
+namespace {
+
+void SetFontFrom(QWidget* w, const TFontRec& rec) {
+  if (!w || rec.Name.empty()) return;
+  QFont f = w->font();
+  FontRecToFont(rec, f);
+  w->setFont(f);
+}
+
+void SetBase(QWidget* w, TColor color) {
+  if (!w) return;
+  QPalette p = w->palette();
+  p.setColor(QPalette::Base, ColorToQColor(color));
+  w->setPalette(p);
+}
+
+// The input boxes of the window (edit boxes and the editable parts of its lists).
+QList<QLineEdit*> InputBoxes(TfrmMain& m) {
+  QList<QLineEdit*> out;
+  for (QLineEdit* e : m.findChildren<QLineEdit*>())
+    if (!qobject_cast<QAbstractItemView*>(e->parentWidget()) && !e->parentWidget()->inherits("QAbstractSpinBox"))
+      out.push_back(e);
+  return out;
+}
+
+}  // namespace
+
+void ApplyOptionDialogSettings(TfrmMain& m) {
+  const TOptionData& o = *OptionData;
+  if (!o.MainFormFont.Name.empty()) {
+    QFont f = m.font();
+    FontRecToFont(o.MainFormFont, f);
+    m.setFont(f);
+  }
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun}) SetFontFrom(g, o.TekiyouFont);
+  if (m.gdTekiyo) {
+    m.EvenRowFont = m.gdTekiyo->font();
+    if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, m.EvenRowFont);
+  }
+  SetFontFrom(m.gdSeibun, o.SeibunGridFont);
+  SetFontFrom(m.mLog, o.LogFont);
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL}) SetBase(g, o.TekiyouColor);
+  SetBase(m.mLog, o.LogColor);
+
+  m.ApplyToolbarStyle();
+  m.ApplySqlEditorSettings();
+  m.FormViewSettings();
+  if (auto* tree = m.findChild<QTreeView*>("tvSakumotsu"))
+    tree->setIndentation(o.SakumotsuTreeIndent > 0 ? o.SakumotsuTreeIndent : 19);
+  // The grids take the row colours, the even rows' font and the widths at once.
+  for (TGridState& s : m.GridStates) {
+    if (!s.Grid) continue;
+    if (s.Grid->RowCount() > s.Grid->FixedRows()) m.AdjustGridColumnWidths(s.Grid);
+    s.Grid->viewport()->update();
+  }
+}
+
+void InstallOptionAndAboutDialogs(TfrmMain& Main) {
+  TfrmMain* m = &Main;
+  Main.OnOptionDialog = [m] {
+    TfrmOption dlg(m);
+    TOptionSamples s;
+    s.Main = m->font();
+    s.Tekiyou = m->gdTekiyo ? m->gdTekiyo->font() : m->font();
+    s.Tekiyou2 = m->EvenRowFont;
+    s.Seibun = m->gdSeibun ? m->gdSeibun->font() : m->font();
+    s.Log = m->mLog ? m->mLog->font() : m->font();
+    s.Edit = m->eYakuzai ? m->eYakuzai->font() : m->font();
+    s.SQLEdit = m->SQLHighlighter ? m->SQLHighlighter->font(QsciLexerSQL::Default) : m->font();
+    dlg.SetSamples(s);
+    dlg.OnApplied = [m] { ApplyOptionDialogSettings(*m); };
+    dlg.OnEditFont = [m](const QFont& f) {
+      for (QLineEdit* e : InputBoxes(*m)) e->setFont(f);
+    };
+    ExecPicker(dlg);
+  };
+  Main.OnAboutBox = [m] {
+    TfrmAbout dlg(m);
+    ExecPicker(dlg);
+  };
+  // The menu items work from now on.
+  if (Main.actOption) Main.actOption->setEnabled(true);
+  if (Main.mnAbout) Main.mnAbout->setEnabled(true);
+}

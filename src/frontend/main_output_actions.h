@@ -1,0 +1,70 @@
+#pragma once
+// The main window's export and look-up actions on the grid of the active tab: the spreadsheet
+// copies, the CSV file, the text for mobile use, the result grid window, the use card, and the
+// result grids' context menu with its look-ups and sending items.  Installed once on the window
+// (InstallOutputActions); the routes through the HTML view stay disabled until a view is set.
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+#include "output/grid_popup_rules.h"
+#include "output/result_page.h"
+
+class QAction;
+class TfrmGrid;
+class TfrmMain;
+class TXlsStringGrid;
+
+class TMainOutputActions : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TMainOutputActions(TfrmMain& Main);
+
+  // ---- the actions ----
+  void actCopyExcelExecute();
+  void actCopyJustCalcExecute();
+  void actCsvSaveExecute();
+  void actCopyMobileExecute();
+  // Creates the result grid window for the active tab's grid (only when that grid shows).
+  TfrmGrid* actExportGridExecute();
+  // The HTML routes: the page of the active tab into the view (-1) or into the spreadsheet
+  // program of a kind through the view.
+  void HtmlRoute(QAction* Action, int Route);
+
+  // ---- the result grids' context menu ----
+  // Prepares the menu for a cell of a grid (Row -1: none; 0: the title row).
+  void mnTekiyouGridPopup(TXlsStringGrid* Grid, int Col, int Row);
+  TGridPopupPlan Plan;
+  QAction *actCopyMobile = nullptr, *pmnCopyExcel = nullptr, *pmnSendToTabYakuzai = nullptr,
+          *pmnSendToSql = nullptr, *pmnGoogleChuiJiko = nullptr, *pmnNoukaWebSearch = nullptr,
+          *pmnGoogleChuijikoOption = nullptr, *pmnGoogleKonyo = nullptr, *pmnWeblio = nullptr,
+          *pmnGoogleFfcr = nullptr, *pmnNihsSearch = nullptr, *pmnPrdbSearch = nullptr, *pmnFcgr = nullptr,
+          *pmnGene = nullptr, *pmnPestControlSite = nullptr;
+
+  // The last column of the active grid whose title is Header; -1 when none.
+  int FindColumnByHeader(const std::string& Header) const;
+  // The general name of an ingredient abbreviation (bound query; the last row found wins; the
+  // abbreviation itself when there is none).
+  static std::string GeneralNameOf(const std::string& Kanryaku);
+
+  // The HTML view (shows a page, or sends it to the program of a kind); the HTML routes are
+  // enabled only with one.  Set before the window's results are enabled.
+  std::function<void(QWidget* Owner, const TResultPage& Page, const QString& Caption, int Route)> HtmlView;
+  // Applies the enabling rules of these actions (after TfrmMain::EnableResultActions).
+  void EnableActions(bool Enabled);
+
+ private:
+  void BuildMenuItems();
+  void SetSpreadsheetButton(QAction* Action);
+  QAction* StoredSpreadsheetAction() const;
+  TResultPage BuildPage(const std::string& CssFile, int Kind) const;
+  TfrmMain& m_;
+  bool enabled_ = false;
+};
+
+TMainOutputActions* InstallOutputActions(TfrmMain& Main);
+// The installed actions of a window (null before InstallOutputActions).
+TMainOutputActions* OutputActionsOf(TfrmMain& Main);

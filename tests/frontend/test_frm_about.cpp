@@ -1,0 +1,70 @@
+// The about box without any database: the release of the build (the project's version in
+// CMakeLists.txt), the library versions the program runs with, the system, and the address.
+#include <archive.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrl>
+
+#include "common/test_support.h"
+#include "database/acis_db.h"
+#include "frontend/frm_about.h"
+
+namespace {
+
+class TUrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> Urls;
+ public slots:
+  void Open(const QUrl& url) { Urls.push_back(url); }
+};
+
+QString ProjectVersion() {
+  QFile f(QString::fromStdString(SourcePath("CMakeLists.txt")));
+  f.open(QIODevice::ReadOnly);
+  const auto m = QRegularExpression(R"(project\(\s*Quillmar\s+VERSION\s+([0-9.]+))").match(QString::fromUtf8(f.readAll()));
+  return m.captured(1);
+}
+
+}  // namespace
+
+TEST(AboutBox, OpensWithoutADatabaseAndShowsTheVersions) {
+  AcisDB.reset();
+  QWidget owner;
+  QFont f = owner.font();
+  f.setPointSize(15);
+  owner.setFont(f);
+  TfrmAbout d(&owner);
+  EXPECT_EQ(d.windowTitle(), "バージョン情報");
+  EXPECT_EQ(d.font().pointSize(), 15);  // the owner's font
+  ASSERT_FALSE(ProjectVersion().isEmpty());
+  EXPECT_EQ(d.lblVersion->text(), "Releace " + ProjectVersion());
+  EXPECT_EQ(d.SQLiteVer->text(), QString("SQLite version : ") + sqlite3_libversion());
+  EXPECT_TRUE(d.lbl7zip->text().startsWith("libarchive : Ver. "));
+  EXPECT_TRUE(d.lbl7zip->text().endsWith(QString::number(archive_version_number() % 1000)));
+  EXPECT_EQ(d.lblQt->text(), QString("Qt : ") + qVersion());
+  EXPECT_TRUE(d.Label4->text().startsWith("OS: "));
+  EXPECT_GT(d.Label4->text().size(), 6);
+  EXPECT_EQ(d.Label5->text(), "Quillmar");
+
+  // The address opens in the browser on a click; OK closes.
+  TUrlCatcher catcher;
+  QDesktopServices::setUrlHandler("https", &catcher, "Open");
+  d.show();
+  QTest::mouseClick(d.lblUrl, Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler("https");
+  ASSERT_EQ(catcher.Urls.size(), 1);
+  EXPECT_EQ(catcher.Urls[0].toString(), d.lblUrl->text());
+  QTest::mouseClick(d.btnOk, Qt::LeftButton);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+}
+
+#include "test_frm_about.moc"
