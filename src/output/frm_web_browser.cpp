@@ -31,6 +31,7 @@
 #include "foundation/screen_placement.h"
 #include "output/grid_export.h"
 #include "output/temp_files.h"
+#include "output/web_engine_setup.h"
 
 TfrmWebBrowser::TDialogHook TfrmWebBrowser::DialogHook;
 
@@ -59,6 +60,7 @@ bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<b
 }  // namespace
 
 TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
+  PrepareWebEngineProcess();
   setObjectName("frmWebBrowser");
   setAttribute(Qt::WA_DeleteOnClose);
   // An open view does not keep the program running once the main window has closed.
