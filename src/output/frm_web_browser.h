@@ -44,6 +44,7 @@ class TfrmWebBrowser : public QWidget {
   QString PostUrl;      // address of the posted look-up
   std::string PostData; // its form body (application/x-www-form-urlencoded); not empty: post mode
   std::string Keyword;  // the look-up's keyword (not read by the window)
+  bool ExportOnly = false;  // made only to run one export and be freed: it tells the user nothing
 
   // ---- the window's own ----
   std::string TempFile;      // file of the page shown

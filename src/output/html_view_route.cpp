@@ -14,6 +14,7 @@ int RunHtmlViewRoute(QWidget* owner, const TResultPage& page, const QString& cap
     // The view stays for the user to save or print.
     return view->Show() ? 1 : 0;
   }
+  view->ExportOnly = true;
   view->setWindowState(Qt::WindowMinimized);
   int result = 0;
   if (view->Show() && view) {
