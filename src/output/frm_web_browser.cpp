@@ -392,7 +392,18 @@ bool TfrmWebBrowser::WaitForDocument(int timeoutMs) {
   return DocumentComplete && !FClosing;
 }
 
+bool TfrmWebBrowser::MarkupIsPage() const {
+  // Cells are escaped, so a script element in the page is one of the page's own.
+  return PostData.empty() && !Html.empty() && Html.find("<script") == std::string::npos &&
+         Html.find("<SCRIPT") == std::string::npos;
+}
+
 bool TfrmWebBrowser::CurrentMarkup(std::string& markup) {
+  if (FClosing) return false;
+  if (MarkupIsPage()) {
+    markup = PageMarkup(Html);
+    return true;
+  }
   QPointer<TfrmWebBrowser> self(this);
   if (!WaitForDocument() && (!self || FClosing)) return false;
   if (!FRendererGone) {

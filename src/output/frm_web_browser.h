@@ -70,6 +70,9 @@ class TfrmWebBrowser : public QWidget {
   bool CurrentMarkup(std::string& markup);
   // The part of a page between its "<html>" start tag and "</html>".
   static std::string PageMarkup(const std::string& page);
+  // A page of our own without a script: its document is the page as built, so its markup is
+  // known without the engine (and without waiting for a page that may be too large for it).
+  bool MarkupIsPage() const;
   // The engine's page process ended during the last load.
   bool RendererGone() const { return FRendererGone; }
 
