@@ -15,6 +15,11 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/single_instance.h"
+#include "foundation/web_engine_env.h"
+
+// Chromium inside Qt WebEngine frees some of its objects through a base with a smaller size;
+// a sanitizer build would stop at that mismatch inside the library when a page closes.
+extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
 
 namespace {
 
@@ -98,6 +103,7 @@ int main(int argc, char** argv) {
   // Unattended runs start from schedulers without a desktop: no window is needed then.
   if (unattended && !HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+  PrepareWebEngineEnvironment();
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);
