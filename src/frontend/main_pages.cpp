@@ -46,9 +46,7 @@ void InstallSearchPages(TfrmMain& Main) {
   QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
   });
-  QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m](bool canSearch) {
-    if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyou->setEnabled(canSearch && AcisDB);
-  });
+  QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m] { m->UpdateSearchAction(); });
 
   // The pest tab's top row and search in the place of the placeholder row.
   InstallPestSearch(Main);

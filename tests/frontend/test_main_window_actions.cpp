@@ -272,3 +272,57 @@ TEST(MainWindowActions, LinesPerCellBoxTakesTypedNumbersAndArrows) {
   QTest::keyClick(se, Qt::Key_Backspace);
   EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 9);
 }
+
+// The search action (検索, Ctrl+T) is enabled exactly when the active tab's inputs give the
+// search something to do: an action shown enabled on a tab with nothing to search would do
+// nothing. It follows every tab change and every change of the inputs, and Ctrl+T pressed on
+// a tab without inputs runs no search.
+TEST(MainWindowActions, SearchActionFollowsTheInputsOfTheActiveTab) {
+  TActionWindow t;
+  ASSERT_TRUE(t.Open(true));
+  TfrmMain& w = *t.W;
+  QAction* search = w.actSearchTekiyou;
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  Pump(10);
+  // The crop tab opens with no crop chosen.
+  EXPECT_FALSE(search->isEnabled());
+  // The other tabs with empty inputs; the template tab (its page runs its own SQL; shown here
+  // it would start the browser) never.
+  ASSERT_NE(w.SearchHandler(tiTemplate), nullptr);
+  EXPECT_FALSE(w.SearchHandler(tiTemplate)->CanSearch());
+  for (int tab : {tiByochu, tiYakuzai, tiSQL}) {
+    w.pgSearch->setCurrentIndex(tab);
+    Pump(10);
+    EXPECT_FALSE(search->isEnabled()) << tab;
+  }
+  // Keywords on the pest tab, then off to the template tab and back.
+  w.pgSearch->setCurrentIndex(tiByochu);
+  w.edtByochu->setFocus();
+  QTest::keyClicks(w.edtByochu, "ab");
+  EXPECT_TRUE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiYakuzai);
+  EXPECT_FALSE(search->isEnabled());
+  QTest::keyClicks(w.eYakuzai, "x");
+  EXPECT_TRUE(search->isEnabled());
+  w.eYakuzai->clear();
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiByochu);
+  EXPECT_TRUE(search->isEnabled());
+  // A search leaves the action as the inputs say, also after Ctrl+T on a tab without inputs.
+  w.edtByochu->setFocus();
+  QTest::keyClick(w.edtByochu, Qt::Key_T, Qt::ControlModifier);
+  Pump(10);
+  EXPECT_TRUE(search->isEnabled());
+  w.edtByochu->clear();
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  EXPECT_FALSE(search->isEnabled());
+  // A crop chosen in the frame.
+  w.eSakumotsu->setText("トマト");
+  Pump(10);
+  EXPECT_TRUE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSQL);
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  EXPECT_TRUE(search->isEnabled());
+}

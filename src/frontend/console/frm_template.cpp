@@ -59,6 +59,7 @@ class TTemplateTabHandler : public TSearchTabHandler {
  public:
   explicit TTemplateTabHandler(TfrmTemplate* Page) : page_(Page) {}
   void Search() override {}
+  bool CanSearch() const override { return false; }
   void ClearConditions() override {
     if (page_) page_->ClearArgs();
   }

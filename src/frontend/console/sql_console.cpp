@@ -98,25 +98,8 @@ TSqlConsole::TSqlConsole(TfrmMain& Main) : main_(Main) {
   connect(main_.btnQuerySave, &QPushButton::clicked, this, [this] { btnQuerySaveClick(); });
   connect(main_.btnQueryLoad, &QPushButton::clicked, this, [this] { btnQueryLoadClick(); });
   connect(main_.SQLEditor, &QsciScintilla::textChanged, this, [this] { SQLEditorChange(); });
-  // The search action belongs to every tab: on the SQL tab it follows the editor's text, and
-  // the other tabs get back the state they left it in.
-  otherTabsSearch_ = main_.actSearchTekiyou->isEnabled();
-  connect(main_.actSearchTekiyou, &QAction::changed, this, [this] {
-    if (!applying_ && !onSqlTab_) otherTabsSearch_ = main_.actSearchTekiyou->isEnabled();
-  });
-  connect(main_.pgSearch, &QTabWidget::currentChanged, this, [this] {
-    const bool sql = main_.pgSearch->currentWidget() == main_.tabSQL;
-    if (sql == onSqlTab_) return;
-    onSqlTab_ = sql;
-    if (sql) {
-      SQLEditorChange();
-    } else {
-      applying_ = true;
-      main_.actSearchTekiyou->setEnabled(otherTabsSearch_);
-      applying_ = false;
-    }
-  });
-  onSqlTab_ = main_.pgSearch->currentWidget() == main_.tabSQL;
+  // The search action belongs to every tab: on the SQL tab it follows the editor's text (the
+  // main window asks CanSearch on every tab change).
   SQLEditorChange();
 }
 
@@ -282,11 +265,10 @@ void TSqlConsole::SQLEditorChange() {
   const bool has = !main_.SQLEditor->text().isEmpty();
   main_.btnQuerySave->setEnabled(has);
   main_.btnQueryExec->setEnabled(has);
-  if (main_.pgSearch->currentWidget() != main_.tabSQL) return;
-  applying_ = true;
-  main_.actSearchTekiyou->setEnabled(has);
-  applying_ = false;
+  main_.UpdateSearchAction();
 }
+
+bool TSqlConsole::CanSearch() const { return !main_.SQLEditor->text().isEmpty(); }
 
 std::string TSqlConsole::TableName() const { return cbTableName->currentText().toStdString(); }
 

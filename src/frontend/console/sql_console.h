@@ -33,6 +33,8 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
 
   // TSearchTabHandler
   void Search() override { ExecSql(); }
+  // The editor holds text.
+  bool CanSearch() const override;
 
   // Runs the editor text (nothing without a database or text).
   void ExecSql();
@@ -82,9 +84,6 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
 
   TfrmMain& main_;
   // The search action's state as the other tabs set it, restored when the SQL tab is left.
-  bool otherTabsSearch_ = false;
-  bool onSqlTab_ = false;
-  bool applying_ = false;
 };
 
 // The SQL console of the main window (null before InstallSqlConsole).

@@ -156,10 +156,9 @@ void TPestSearch::ClearConditions() {
   m_.cbTabByochuSakumotu->setEditText(QString());
 }
 
-void TPestSearch::edtByochuChange() {
-  if (m_.pgSearch->currentIndex() != tiByochu) return;
-  m_.actSearchTekiyou->setEnabled(AcisDB && !m_.edtByochu->text().isEmpty());
-}
+void TPestSearch::edtByochuChange() { m_.UpdateSearchAction(); }
+
+bool TPestSearch::CanSearch() const { return !m_.edtByochu->text().isEmpty(); }
 
 std::string TPestSearch::ViewName() {
   std::string& v = m_.ResultViewName;

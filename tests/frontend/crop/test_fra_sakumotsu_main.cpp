@@ -29,6 +29,7 @@ struct TCounting : TSearchTabHandler {
     ++*Searches;
     *Seen = Frame->Selection;
   }
+  bool CanSearch() const override { return !Frame->Selection.empty(); }
 };
 
 QTreeWidgetItem* Node(TfraSakumotsuBase& f, const std::string& name) {
