@@ -9,6 +9,9 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -325,4 +328,33 @@ TEST(MainWindowActions, SearchActionFollowsTheInputsOfTheActiveTab) {
   EXPECT_FALSE(search->isEnabled());
   w.pgSearch->setCurrentIndex(tiSakumotsu);
   EXPECT_TRUE(search->isEnabled());
+}
+
+// The title row of a result grid is its header: a right click there opens the grid's menu for
+// the title row, whose "列削除" removes that column.
+TEST(MainWindowActions, RightClickOnATitleOffersColumnRemoval) {
+  TActionWindow t;
+  ASSERT_TRUE(t.Open(true));
+  TfrmMain& w = *t.W;
+  TXlsStringGrid* g = w.gdTekiyo;
+  ASSERT_EQ(g->ColCount(), 2);
+  ASSERT_EQ(g->Cells(1, 0), "農薬の名称");
+  QHeaderView* header = g->horizontalHeader();
+  const QPoint at(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
+  bool removalShown = false;
+  QMenu* shown = nullptr;
+  QTimer::singleShot(0, [&] {
+    shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!shown) return;
+    removalShown = w.pmnRemoveClm->isVisible() && w.pmnRemoveClm->isEnabled();
+    shown->setActiveAction(w.pmnRemoveClm);
+    QTest::keyClick(shown, Qt::Key_Return);
+  });
+  QContextMenuEvent ev(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+  QCoreApplication::sendEvent(header->viewport(), &ev);
+  Pump(10);
+  ASSERT_EQ(shown, w.mnTekiyouGrid);
+  EXPECT_TRUE(removalShown);
+  EXPECT_EQ(g->ColCount(), 1);
+  EXPECT_EQ(g->Cells(0, 0), "番号");
 }
