@@ -12,6 +12,8 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -101,6 +103,20 @@ TSqlConsole::TSqlConsole(TfrmMain& Main) : main_(Main) {
   // The search action belongs to every tab: on the SQL tab it follows the editor's text (the
   // main window asks CanSearch on every tab change).
   SQLEditorChange();
+  // However small the stored height (the first start's is 60 pixels, buttons included), the
+  // editor keeps room for a few lines of text beside its scroll bar.
+  KeepEditorLines();
+}
+
+void TSqlConsole::KeepEditorLines() {
+  QsciScintilla* ed = main_.SQLEditor;
+  const int line = std::max(ed->textHeight(0), ed->fontMetrics().height());
+  const int bar = ed->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ed);
+  ed->setMinimumHeight(kEditorMinLines * line + bar + 2 * ed->frameWidth() + 4);
+  // The pane of the splitter that holds the editor and its buttons: never smaller than they need.
+  QWidget* pane = ed;
+  while (pane->parentWidget() && !qobject_cast<QSplitter*>(pane->parentWidget())) pane = pane->parentWidget();
+  if (pane->layout()) pane->setMinimumHeight(std::max(pane->minimumHeight(), pane->layout()->minimumSize().height()));
 }
 
 TSqlConsole::~TSqlConsole() = default;

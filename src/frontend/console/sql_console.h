@@ -71,6 +71,9 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
           *pmnCheckNone = nullptr;
 
  private:
+  // The editor's least height: this many lines of text.
+  static constexpr int kEditorMinLines = 3;
+  void KeepEditorLines();
   void BuildSidePanel();
   void BuildEditorPopup();
   void BuildFieldPopup();
