@@ -363,6 +363,8 @@ TPestSearch* InstallPestSearch(TfrmMain& Main) {
   auto* top = new TPestTabTop;
   top->setFont(Main.font());
   Main.pnlTabByochuTop = Main.ReplaceControl(Main.pnlTabByochuTop, top);
+  // The row stays at the top of the tab also while the grid is hidden (before a result).
+  if (QLayout* lay = Main.tabByochu->layout()) lay->setAlignment(top, Qt::AlignTop);
   Main.edtByochu = top->edtByochu;
   Main.btnTabByochu = top->btnTabByochu;
   Main.btnTabByochuSaku = top->btnTabByochuSaku;

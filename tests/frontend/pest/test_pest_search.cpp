@@ -105,6 +105,9 @@ TEST(PestSearch, KeywordsAliasesAndPurposesFindTheirUses) {
   EXPECT_EQ(t.W->btnTabByochuSaku->text(), "作物名");
   EXPECT_TRUE(t.W->gdByochu->isHidden());
   EXPECT_FALSE(t.W->cbTabByochuSakumotu->isEnabled());
+  // Before a result the row stands at the top of the tab, not in the middle of the empty page.
+  ASSERT_GT(t.W->tabByochu->height(), 200);
+  EXPECT_LE(t.W->pnlTabByochuTop->y(), 4);
   // Each side takes half of the row.
   QWidget* top = t.W->pnlTabByochuTop;
   top->resize(801, top->height());
