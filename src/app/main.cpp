@@ -15,6 +15,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/single_instance.h"
+#include "output/web_engine_setup.h"
 
 namespace {
 
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
   // Unattended runs start from schedulers without a desktop: no window is needed then.
   if (unattended && !HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
+  // Before any page view (the HTML view, the template page) starts the web engine.
+  PrepareWebEngineProcess();
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);
