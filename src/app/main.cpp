@@ -15,7 +15,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/single_instance.h"
-#include "foundation/web_engine_env.h"
+#include "output/web_engine_setup.h"
 
 // Chromium inside Qt WebEngine frees some of its objects through a base with a smaller size;
 // a sanitizer build would stop at that mismatch inside the library when a page closes.
@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
   // Unattended runs start from schedulers without a desktop: no window is needed then.
   if (unattended && !HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  PrepareWebEngineEnvironment();
+  // Before any page view (the HTML view, the template page) starts the web engine.
+  PrepareWebEngineProcess();
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);

@@ -14,6 +14,13 @@ std::string SeibunColumns(int ResultStyle);
 // The same with the chemical group taken from the RAC table by pest class ("Rk" views).
 std::string SeibunRacColumns(int ResultStyle);
 
+// The rows of a result view as plain SQL gives them, without the views' shortcuts: SELECT
+// DISTINCT for the trade-name views (which keep the first of identical rows in table order
+// without a B-tree of whole rows) and a subquery into tRacKeito per ingredient slot for the
+// "Rk" views (which use rac_keito). The views must give exactly these rows in this order; the
+// tests and the view benchmark compare them.
+std::string ReferenceViewSelect(bool Byochu, bool Tsusho, bool Rk, int ResultStyle);
+
 // The 46 columns of ttTekiyoSaku / ttTekiyoByochu with their declared types, in order.
 const std::vector<std::pair<std::string, std::string>>& TekiyoWorkColumns();
 // "bango INTEGER, shurui VARCHAR, ..." for CREATE TABLE.

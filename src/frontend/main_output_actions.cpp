@@ -24,7 +24,9 @@
 #include "frontend/chemical/chemical_search.h"
 #include "frontend/frm_main.h"
 #include "output/dlg_tekiyou_card.h"
+#include "output/acis_post_lookup.h"
 #include "output/frm_grid.h"
+#include "output/html_view_route.h"
 #include "output/spreadsheet_export.h"
 #include "output/web_lookup.h"
 #include "output/xls_string_grid.h"
@@ -79,6 +81,9 @@ TMainOutputActions::TMainOutputActions(TfrmMain& Main) : QObject(&Main), m_(Main
   // The use card of the main window's grids.
   Main.OnOpenUseCard = [m](TXlsStringGrid* grid, int row) { OpenUseCard(m, grid, row); };
 
+  HtmlView = [](QWidget* owner, const TResultPage& page, const QString& caption, int route) {
+    RunHtmlViewRoute(owner, page, caption, route);
+  };
   BuildMenuItems();
   // The button takes the stored target's action (the workbook route while the view is missing).
   SetSpreadsheetButton(StoredSpreadsheetAction());
@@ -317,6 +322,8 @@ void TMainOutputActions::BuildMenuItems() {
   pmnFcgr = item("pmnFcgr", "Google(フジテレビ商品研究所サイト内)で検索", after);
   pmnGene = item("pmnGene", "Googleで農業生物資源サイト内検索", after);
   pmnPestControlSite = item("pmnPestControlSite", "Googleで病害虫防除情報サイト内検索", after);
+  pmnTourokuTblDown = item("pmnTourokuTblDown", "登録内容を農薬登録情報提供システムで表示", after);
+  pmnDokuseiDown = item("pmnDokuseiDown", "製剤毒性を農薬登録情報提供システムで表示", after);
 
   auto look = [this](QAction* a, TPopupItem TGridPopupPlan::*member, void (*run)(QWidget*, const std::string&)) {
     connect(a, &QAction::triggered, this, [this, member, run] {
@@ -344,6 +351,20 @@ void TMainOutputActions::BuildMenuItems() {
     m_.SendToListPage = Plan.SendToBango ? m_.tabBango : m_.tabTsusho;
     chem->pmnSendToTabYakuzaiClick();
   });
+  // The service's own pages for a registration number, posted into an HTML view.
+  auto post = [this](QAction* a, TAcisPostLookup kind) {
+    connect(a, &QAction::triggered, this, [this, kind] {
+      if (!Plan.DataCell || !WebLookupsOnline() || !m_.CurrentGrid) return;
+      std::string name;
+      if (kind == TAcisPostLookup::Dokusei) {
+        const int col = FindColumnByHeader("農薬の名称");
+        if (col >= 0) name = m_.CurrentGrid->Cells(col, m_.MouseRow);
+      }
+      OpenAcisPostLookup(&m_, kind, m_.PopupCellText.toStdString(), name, m_.windowTitle());
+    });
+  };
+  post(pmnTourokuTblDown, TAcisPostLookup::TourokuTbl);
+  post(pmnDokuseiDown, TAcisPostLookup::Dokusei);
   connect(pmnSendToSql, &QAction::triggered, this, [this] {
     if (!Plan.SendToSql.Visible) return;
     m_.PopupCellText = QString::fromStdString(Plan.SendToSql.Keyword);
@@ -453,6 +474,16 @@ void TMainOutputActions::mnTekiyouGridPopup(TXlsStringGrid* Grid, int Col, int R
   Apply(pmnPestControlSite, Plan.PestControlSite, web);
   Apply(pmnGoogleFfcr, Plan.GoogleFfcr, web);
   Apply(pmnNihsSearch, Plan.Nihs, web);
+  // A registration number: the service's registration table and formulation toxicity.
+  const bool number = Plan.DataCell && in.Header == "番号" && !in.Text.empty();
+  for (QAction* a : {pmnTourokuTblDown, pmnDokuseiDown}) {
+    a->setVisible(number);
+    a->setEnabled(web);
+  }
+  if (number) {
+    pmnTourokuTblDown->setText(MenuText("登録番号「" + in.Text + "」の登録内容を農薬登録情報提供システムで表示"));
+    pmnDokuseiDown->setText(MenuText("登録番号「" + in.Text + "」の製剤毒性を農薬登録情報提供システムで表示"));
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

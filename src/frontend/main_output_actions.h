@@ -1,8 +1,8 @@
 #pragma once
 // The main window's export and look-up actions on the grid of the active tab: the spreadsheet
 // copies, the CSV file, the text for mobile use, the result grid window, the use card, and the
-// result grids' context menu with its look-ups and sending items.  Installed once on the window
-// (InstallOutputActions); the routes through the HTML view stay disabled until a view is set.
+// result grids' context menu with its look-ups, sending items and the public service's pages of
+// a registration number.  Installed once on the window (InstallOutputActions).
 #include <QObject>
 #include <QString>
 
@@ -42,7 +42,7 @@ class TMainOutputActions : public QObject {
           *pmnSendToSql = nullptr, *pmnGoogleChuiJiko = nullptr, *pmnNoukaWebSearch = nullptr,
           *pmnGoogleChuijikoOption = nullptr, *pmnGoogleKonyo = nullptr, *pmnWeblio = nullptr,
           *pmnGoogleFfcr = nullptr, *pmnNihsSearch = nullptr, *pmnPrdbSearch = nullptr, *pmnFcgr = nullptr,
-          *pmnGene = nullptr, *pmnPestControlSite = nullptr;
+          *pmnGene = nullptr, *pmnPestControlSite = nullptr, *pmnTourokuTblDown = nullptr, *pmnDokuseiDown = nullptr;
 
   // The last column of the active grid whose title is Header; -1 when none.
   int FindColumnByHeader(const std::string& Header) const;
@@ -50,8 +50,8 @@ class TMainOutputActions : public QObject {
   // abbreviation itself when there is none).
   static std::string GeneralNameOf(const std::string& Kanryaku);
 
-  // The HTML view (shows a page, or sends it to the program of a kind); the HTML routes are
-  // enabled only with one.  Set before the window's results are enabled.
+  // The HTML view (shows a page, or sends it to the program of a kind; the window's HTML view
+  // by default); the HTML routes are enabled only with one.
   std::function<void(QWidget* Owner, const TResultPage& Page, const QString& Caption, int Route)> HtmlView;
   // Applies the enabling rules of these actions (after TfrmMain::EnableResultActions).
   void EnableActions(bool Enabled);

@@ -112,6 +112,10 @@ void TDlgTekiyouCard::Fill() {
     text += QString::fromStdString(TitleRow[i]) + ": " + QString::fromStdString(cell);
   }
   Memo->setPlainText(text);
+  // The new text took the format at the old caret (a blue title): every character starts plain.
+  QTextCursor all(Memo->document());
+  all.select(QTextCursor::Document);
+  all.setCharFormat(QTextCharFormat());
 
   // Every "title:" in the text, values included, in blue.
   TitleRanges.clear();

@@ -26,6 +26,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "output/dlg_tekiyou_card.h"
+#include "output/html_view_route.h"
 #include "output/spreadsheet_export.h"
 #include "output/web_lookup.h"
 
@@ -56,7 +57,10 @@ TfrmGrid::TfrmGrid(QWidget* owner) : QMainWindow(owner, Qt::Window) {
   BuildActions();
   BuildControls();
   BuildMenus();
-  ApplyOptions();
+  HtmlView = [](TfrmGrid& owner, const TResultPage& page, const QString& caption, int route) {
+    RunHtmlViewRoute(&owner, page, caption, route);
+  };
+  EnableHtmlActions();
   if (owner) eYakuzaiG = owner->window()->findChild<QLineEdit*>("eYakuzaiG");
   resize(owner ? owner->window()->size() : QSize(900, 600));
 }
@@ -229,33 +233,34 @@ void TfrmGrid::SetupGrid(TXlsStringGrid* g) {
 }
 
 void TfrmGrid::ApplyOptions() {
-  if (!OptionData) return;
-  QFont f;
-  FontRecToFont(OptionData->MainFormFont, f);
-  setFont(f);
-  QFont tf;
-  FontRecToFont(OptionData->TekiyouFont, tf);
-  gdResult->setFont(tf);
-  QFont sf;
-  FontRecToFont(OptionData->SeibunGridFont, sf);
-  gdSeibun->setFont(sf);
-  gdSeizai->setFont(sf);
-  FontRecToFont(OptionData->Tekiyou2Font, EvenRowFont);
-  TGridDelegate& d = gdResult->Delegate();
-  d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;
-  d.OddRowColor = ColorToQColor(OptionData->TekiyouColor);
-  d.EvenRowColor = ColorToQColor(OptionData->TekiyouColor2);
-  d.EvenRowFont = EvenRowFont;
-  d.LineSpace = OptionData->GridLineSpace;
-  const int menuPx = ImagePixels(OptionData->MenuImageSize);
-  const int btnPx = ImagePixels(OptionData->BtnImageSize);
-  ToolBar->setIconSize(QSize(btnPx, btnPx));
-  for (QMenu* m : {dmCalc, pmnGrid, pmnGridSeibun})
-    if (m) m->setStyleSheet(QString("QMenu::icon { width: %1px; height: %1px; }").arg(menuPx));
-  switch (OptionData->SpreadSheet) {
+  if (OptionData) {
+    QFont f;
+    FontRecToFont(OptionData->MainFormFont, f);
+    setFont(f);
+    QFont tf;
+    FontRecToFont(OptionData->TekiyouFont, tf);
+    gdResult->setFont(tf);
+    QFont sf;
+    FontRecToFont(OptionData->SeibunGridFont, sf);
+    gdSeibun->setFont(sf);
+    gdSeizai->setFont(sf);
+    FontRecToFont(OptionData->Tekiyou2Font, EvenRowFont);
+    TGridDelegate& d = gdResult->Delegate();
+    d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;
+    d.OddRowColor = ColorToQColor(OptionData->TekiyouColor);
+    d.EvenRowColor = ColorToQColor(OptionData->TekiyouColor2);
+    d.EvenRowFont = EvenRowFont;
+    d.LineSpace = OptionData->GridLineSpace;
+    const int menuPx = ImagePixels(OptionData->MenuImageSize);
+    const int btnPx = ImagePixels(OptionData->BtnImageSize);
+    ToolBar->setIconSize(QSize(btnPx, btnPx));
+    for (QMenu* m : {dmCalc, pmnGrid, pmnGridSeibun})
+      if (m) m->setStyleSheet(QString("QMenu::icon { width: %1px; height: %1px; }").arg(menuPx));
+  }
+  switch (OptionData ? OptionData->SpreadSheet : 0) {
     case 1:
       SetSpreadsheetButton(actExportCalc);
-      btnSpreadSheet->setText("Calc出力");
+      if (actExportCalc->isEnabled()) btnSpreadSheet->setText("Calc出力");
       break;
     case 2: SetSpreadsheetButton(actExportWPS); break;
     case 3: SetSpreadsheetButton(actExportJustCalc); break;
@@ -273,7 +278,7 @@ void TfrmGrid::EnableHtmlActions() {
   const bool on = static_cast<bool>(HtmlView);
   for (QAction* a : {actExportHTML, actCopyExcelByHTML, actExportCalc, actExportWPS, actCopyJustCalcByHTML})
     a->setEnabled(on);
-  if (OptionData) ApplyOptions();
+  ApplyOptions();
 }
 
 // ---------------------------------------------------------------------------------------------

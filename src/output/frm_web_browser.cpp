@@ -31,6 +31,7 @@
 #include "foundation/screen_placement.h"
 #include "output/grid_export.h"
 #include "output/temp_files.h"
+#include "output/web_engine_setup.h"
 
 TfrmWebBrowser::TDialogHook TfrmWebBrowser::DialogHook;
 
@@ -59,6 +60,7 @@ bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<b
 }  // namespace
 
 TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
+  PrepareWebEngineProcess();
   setObjectName("frmWebBrowser");
   setAttribute(Qt::WA_DeleteOnClose);
   // An open view does not keep the program running once the main window has closed.
@@ -206,6 +208,19 @@ void TfrmWebBrowser::BuildControls() {
             emit Woken();
             MessageSink().Log("HTML view: page process ended (" + std::to_string(int(status)) + ", " +
                               std::to_string(code) + ")");
+            // The page went blank: a user looking at it is told why and what still works (a
+            // minimised view that only runs an export has nobody to tell).
+            if (isVisible() && !isMinimized()) {
+              std::string text = "ページを表示できませんでした。";
+              if (PostData.empty())
+                text += "\r\n表示する結果が大きすぎる可能性があります。\r\n"
+                        "保存と表計算ソフトへの出力は、作成したページで行えます。";
+              StatusBar->showMessage(QString::fromStdString(text).replace("\r\n", " "));
+              QPointer<TfrmWebBrowser> self(this);
+              QTimer::singleShot(0, this, [self, text] {
+                if (self && !self->FClosing) ShowMessageBox(TMsgKind::Error, "Quillmar", text);
+              });
+            }
           });
   connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this,
           [this](const QString& url) { StatusBar->showMessage(url); });

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "database/acis_db.h"
+#include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
 #include "foundation/xp_tool_bar.h"
@@ -191,11 +193,6 @@ void TfrmUpdate::FormCreate() {
   pmnJppSeizai->setObjectName("btnDokusei");
   pmnJppSeibun = pmnExt->addAction("JPP-NET 有効成分 CSV からテーブルを作成");
   pmnJppSeibun->setObjectName("pmnJppSeibun");
-  // The JPP-NET import is not part of this program yet: the entries stay off until it is.
-  for (QAction* a : {pmnJppSeizai, pmnJppSeibun}) {
-    a->setEnabled(false);
-    a->setToolTip("JPP-NET の取り込みはまだ使えません");
-  }
   bExt->setMenu(pmnExt);
   bExt->setPopupMode(QToolButton::InstantPopup);
   bAbort = tool("中止", "bAbort", QStyle::SP_BrowserStop);
@@ -365,8 +362,41 @@ void TfrmUpdate::cbVeskDBSiteChange() {
   ShowMirrorNote();
 }
 
-void TfrmUpdate::btnDokuseiClick() {}
-void TfrmUpdate::pmnJppSeibunClick() {}
+void TfrmUpdate::ImportJpp(bool Seizai) {
+  TOpenDialogPos dlg;
+  dlg.Title = Seizai ? "JPP-NET「剤の概要」CSVファイルを選択して下さい" : "JPP-NET「有効成分」CSVファイルを選択して下さい";
+  dlg.Filter = Seizai ? "ﾃｷｽﾄﾌｧｲﾙ (n_trk*_1.txt)|n_trk*_1.TXT" : "ﾃｷｽﾄﾌｧｲﾙ (n_trk*_3.txt)|n_trk*_3.TXT";
+  dlg.InitialDir = Q(OptionData->AppDir);
+  if (!dlg.Execute(this)) return;
+  const std::string file = dlg.FileName.toStdString();
+  if (!QFileInfo::exists(dlg.FileName)) return;
+  if (!AcisDB) {
+    runner_->Log("データベースがありません。先にデータを更新してください");
+    return;
+  }
+  Step([&] {
+    SetBusy(true);
+    ProgressBar->show();
+    TAcisDB& db = *AcisDB;
+    db.FProgressBar = [this](int64_t pos, int64_t max) {
+      ProgressBar->setMaximum(static_cast<int>(std::clamp<int64_t>(max, 1, 1 << 30)));
+      ProgressBar->setValue(static_cast<int>(std::clamp<int64_t>(pos, 0, ProgressBar->maximum())));
+    };
+    TUpdateRunner* r = runner_.get();
+    const TAcisLogFn previousLog = db.FLog;
+    db.FLog = [r](const std::string& l) { r->Log(l); };
+    const bool ok = Seizai ? db.ImportJppSeizaiCsv(file) : db.ImportJppSeibunCsv(file);
+    if (ok) runner_->Log(Seizai ? "テーブル作成 jpp.tJppSeizai" : "テーブル作成 jpp.tJppSeibun");
+    db.FLog = previousLog;
+    db.FProgressBar = nullptr;
+    ProgressBar->setValue(0);
+    SetBusy(false);
+    return ok;
+  });
+}
+
+void TfrmUpdate::btnDokuseiClick() { ImportJpp(true); }
+void TfrmUpdate::pmnJppSeibunClick() { ImportJpp(false); }
 
 bool TfrmUpdate::LabelBold(int Page, const std::string& Label) const {
   if (Page < 0 || Page >= static_cast<int>(labels_.size())) return false;

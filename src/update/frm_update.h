@@ -99,6 +99,8 @@ class TfrmUpdate : public QDialog {
                      QPushButton** Convert, const char* ConvertCaption, int Page);
   void BuildSQLiteDBPage();
   void SetBusy(bool On);
+  // The JPP-NET product (Seizai) or ingredient file chosen by the user into jpp.db.
+  void ImportJpp(bool Seizai);
   void ShowMirrorNote();
   // Runs one step unless another one is running (a step lets events through, so a second
   // button press could arrive while it runs).

@@ -10,7 +10,7 @@
 #include <QWebEngineView>
 #include <cstdlib>
 
-#include "foundation/web_engine_env.h"
+#include "output/web_engine_setup.h"
 
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
 
@@ -33,7 +33,7 @@ TEST(WebEngineStart, APageLoadsAlsoForTheRootUser) {
   // The test runner gives its browser tests the sandbox switches; the program has none of them.
   unsetenv("QTWEBENGINE_DISABLE_SANDBOX");
   unsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-  PrepareWebEngineEnvironment();
+  PrepareWebEngineProcess();
   const char* off = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
   if (::geteuid() == 0) {
     ASSERT_NE(off, nullptr);
@@ -51,6 +51,6 @@ TEST(WebEngineStart, APageLoadsAlsoForTheRootUser) {
   }
   // A setting the user made stays as it is.
   setenv("QTWEBENGINE_DISABLE_SANDBOX", "0", 1);
-  PrepareWebEngineEnvironment();
+  PrepareWebEngineProcess();
   EXPECT_STREQ(std::getenv("QTWEBENGINE_DISABLE_SANDBOX"), "0");
 }

@@ -82,14 +82,14 @@ TEST(MainOutputActions, EnablingRulesAsATable) {
     bool xlsx, csv, gridWindow, mobile, html, button;
   } states[] = {
       {"before any result", [] {}, false, false, false, false, false, false},
-      {"a result, no HTML view", [&] { t.ShowResult({"番号"}, {{"1"}}); }, true, true, true, true, false, true},
+      {"a result", [&] { t.ShowResult({"番号"}, {{"1"}}); }, true, true, true, true, true, true},
       {"a search running", [&] { w.EnableResultActions(false); }, false, false, false, false, false, false},
-      {"a result with the HTML view",
+      {"a result without an HTML view",
        [&] {
-         t.out->HtmlView = [](QWidget*, const TResultPage&, const QString&, int) {};
+         t.out->HtmlView = nullptr;
          w.EnableResultActions(true);
        },
-       true, true, true, true, true, true},
+       true, true, true, true, false, true},
   };
   for (const State& s : states) {
     s.enter();
@@ -107,7 +107,9 @@ TEST(MainOutputActions, EnablingRulesAsATable) {
       EXPECT_TRUE(w.btnExcel->defaultAction()->isEnabled()) << s.name;
     }
   }
+  EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyExcel);  // the workbook stands in
   // With the view the stored target's route comes back to the button.
+  t.out->HtmlView = [](QWidget*, const TResultPage&, const QString&, int) {};
   OptionData->SpreadSheet = 2;
   w.EnableResultActions(true);
   EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyWPS);

@@ -251,6 +251,8 @@ TEST(GridWindow, SpreadsheetButtonHtmlActionsAndThePage) {
   TWindow t;
   TfrmGrid& w = *t.w;
   // Without an HTML view the HTML routes are off and the button offers the workbook.
+  w.HtmlView = nullptr;
+  w.EnableHtmlActions();
   for (QAction* a : {w.actExportHTML, w.actCopyExcelByHTML, w.actExportCalc, w.actExportWPS, w.actCopyJustCalcByHTML})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
   EXPECT_EQ(w.btnSpreadSheet->defaultAction(), w.actExportExcel);

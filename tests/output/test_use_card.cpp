@@ -85,6 +85,9 @@ TEST(UseCard, ButtonsAndArrowKeysStepThroughDataRowsOnly) {
     EXPECT_EQ(c.RowIndex, 2);
     EXPECT_TRUE(c.bPrev->isEnabled());
     EXPECT_EQ(c.Memo->toPlainText(), "番号: 102\n作物名: きゅうり\n適用病害虫雑草名: うどんこ病");
+    // The next row's values are not painted in the titles' blue.
+    EXPECT_TRUE(IsBlue(c.Memo, 0));
+    for (int k : {4, 5, 6, 12, 13}) EXPECT_FALSE(IsBlue(c.Memo, k)) << k;
     c.bNext->click();
     EXPECT_EQ(c.RowIndex, 3);
     EXPECT_FALSE(c.bNext->isEnabled());

@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -164,12 +165,18 @@ TEST(WebBrowser, ShowsThePageWithTheGridsCellsAndRemovesItsFilesOnClose) {
 TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
   TAppFolder app;
   TGridModel grid;
+  Sink().Clear();
   QPointer<TfrmWebBrowser> view = NewView(SamplePage(grid));
   ASSERT_TRUE(view->Show());
   // The engine's page process ends, as it does when a page is too large for it.
   view->WebBrowser->load(QUrl("chrome://crash"));
   for (int i = 0; i < 1000 && !view->RendererGone(); ++i) Pump(10);
   ASSERT_TRUE(view->RendererGone());
+  // The blank window says why.
+  Pump(20);
+  ASSERT_GE(Sink().Count(), 1u);
+  EXPECT_EQ(Sink().Messages().back().text.rfind("ページを表示できませんでした。", 0), 0u);
+  EXPECT_TRUE(view->StatusBar->currentMessage().startsWith("ページを表示できませんでした。"));
   EXPECT_TRUE(view->WaitForDocument(5000));
   std::string markup;
   ASSERT_TRUE(view->CurrentMarkup(markup));
@@ -178,6 +185,19 @@ TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
   EXPECT_NE(markup.find("&lt;/table&gt;トマト"), std::string::npos);
   EXPECT_EQ(markup.find("</html>"), std::string::npos);
   view->close();
+  Pump(50);
+
+  // A minimised view that only runs an export keeps quiet.
+  Sink().Clear();
+  QPointer<TfrmWebBrowser> quiet = NewView(SamplePage(grid));
+  quiet->setWindowState(Qt::WindowMinimized);
+  ASSERT_TRUE(quiet->Show());
+  quiet->WebBrowser->load(QUrl("chrome://crash"));
+  for (int i = 0; i < 1000 && !quiet->RendererGone(); ++i) Pump(10);
+  ASSERT_TRUE(quiet->RendererGone());
+  Pump(20);
+  EXPECT_EQ(Sink().Count(), 0u);
+  quiet->close();
   Pump(50);
 }
 

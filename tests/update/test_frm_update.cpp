@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,8 +19,11 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "common/test_support.h"
+#include "database/acis_build.h"
 #include "database/acis_db.h"
 #include "database/master_refresh.h"
+#include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "update/acis_svr.h"
@@ -93,9 +97,8 @@ TEST_F(FrmUpdateTest, OpensOnThePageOfTheDataSourceWithItsStepsOff) {
     for (QPushButton* b : StepButtons(f)) EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_FALSE(f.bAbort->isEnabled());
     EXPECT_TRUE(f.bAuto->isEnabled());
-    // The JPP-NET entries stay off until that import exists.
-    EXPECT_FALSE(f.pmnJppSeizai->isEnabled());
-    EXPECT_FALSE(f.pmnJppSeibun->isEnabled());
+    EXPECT_TRUE(f.pmnJppSeizai->isEnabled());
+    EXPECT_TRUE(f.pmnJppSeibun->isEnabled());
   }
 }
 
@@ -196,4 +199,46 @@ TEST_F(FrmUpdateTest, AbortWhileADownloadHangsKeepsTheWindowOpen) {
   EXPECT_FALSE(AcisDB);
   f.close();
   EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(FrmUpdateTest, ExtensionMenuImportsTheJppNetFilesIntoJppDb) {
+  {
+    TAcisBuildRequest req;
+    req.DBDir = OptionData->DBDir;
+    req.Source = 2;
+    req.KihonFile = SourcePath("data/sample/mirror/kihon.csv");
+    req.TekiyoFiles = {SourcePath("data/sample/mirror/tekiyo.csv")};
+    req.Settings.DBDir = OptionData->DBDir;
+    req.Settings.UseLAN = true;
+    req.Settings.dirLAN = SourcePath("data/sample/masters");
+    req.Settings.DownloadDir = OptionData->DownloadDir;
+    ASSERT_TRUE(BuildAcisDatabase(req).Ok);
+  }
+  AcisDB = std::make_unique<TAcisDB>(OptionData->DBDir + "/acis.db", UpdateDbSettings(*OptionData));
+  TfrmUpdate f;
+  f.show();
+  ASSERT_TRUE(f.pmnJppSeizai->isEnabled());
+  QString title, chosen;
+  TFileDialogPos::AfterShow = [&](QFileDialog& d) {
+    title = d.windowTitle();
+    d.selectFile(chosen);
+    QMetaObject::invokeMethod(&d, "accept");
+  };
+  chosen = QString::fromStdString(SourcePath("data/sample/jpp/n_trk20261104_1.txt"));
+  f.pmnJppSeizai->trigger();
+  EXPECT_EQ(title, "JPP-NET「剤の概要」CSVファイルを選択して下さい");
+  chosen = QString::fromStdString(SourcePath("data/sample/jpp/n_trk20261104_3.txt"));
+  f.pmnJppSeibun->trigger();
+  EXPECT_EQ(title, "JPP-NET「有効成分」CSVファイルを選択して下さい");
+  TFileDialogPos::AfterShow = nullptr;
+  const QString log = f.mLog->toPlainText();
+  EXPECT_TRUE(log.contains("テーブル作成 jpp.tJppSeizai")) << log.toStdString();
+  EXPECT_TRUE(log.contains("テーブル作成 jpp.tJppSeibun"));
+  // Read back with the sqlite3 program: every product line is there.
+  FILE* p = ::popen(("sqlite3 '" + OptionData->DBDir + "/jpp.db' 'SELECT count(*) FROM jppSeizai'").c_str(), "r");
+  char buf[64] = {};
+  ASSERT_TRUE(std::fgets(buf, sizeof buf, p));
+  ::pclose(p);
+  EXPECT_GT(std::atoi(buf), 100);
+  EXPECT_FALSE(f.bAbort->isEnabled());  // the buttons are back
 }
