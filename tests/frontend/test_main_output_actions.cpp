@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "database/acis_db.h"
@@ -113,6 +114,26 @@ TEST(MainOutputActions, EnablingRulesAsATable) {
   OptionData->SpreadSheet = 2;
   w.EnableResultActions(true);
   EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyWPS);
+}
+
+// The spreadsheet button is a button of its own in the tool bar: it shows its caption and its
+// icon size as the tool bar's other buttons do, also after the options change them.
+TEST(MainOutputActions, SpreadsheetButtonLooksLikeTheOtherToolBarButtons) {
+  TWindow t;
+  TfrmMain& w = *t.w;
+  // As the window comes up.
+  EXPECT_EQ(w.btnExcel->toolButtonStyle(), w.ToolBar->toolButtonStyle());
+  EXPECT_EQ(w.btnExcel->iconSize(), w.ToolBar->iconSize());
+  for (bool captions : {true, false, true}) {
+    OptionData->ToolBarCaption = captions;
+    OptionData->BtnImageSize = captions ? 1 : 0;
+    w.FormViewSettings();
+    w.ApplyToolbarStyle();
+    EXPECT_EQ(w.btnExcel->toolButtonStyle(), w.ToolBar->toolButtonStyle()) << captions;
+    EXPECT_EQ(w.btnExcel->iconSize(), w.ToolBar->iconSize()) << captions;
+  }
+  EXPECT_EQ(w.btnExcel->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  EXPECT_EQ(w.btnExcel->text(), w.btnExcel->defaultAction()->text());
 }
 
 TEST(MainOutputActions, CtrlECopiesToTheSpreadsheetProgramAndReportsEachCode) {
