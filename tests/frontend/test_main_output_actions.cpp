@@ -22,6 +22,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -286,7 +289,9 @@ TEST(MainOutputActions, ResultGridWindowFromTheCropAndChemicalTabsAndTheCard) {
   w.gdYakuzai->show();
   w.CurrentGrid = w.gdYakuzai;
   w.gdSeibun->Fill({"有効成分", "含有濃度"}, {{"銅", "20.0%"}});
-  w.gdSeizai->Fill({"", ""}, {{"種類名", "殺菌剤"}});
+  w.gdSeizai->Fill({"種類名", "殺菌剤"}, {{"製剤毒性", "普通物"}, {"登録日", "1950.01.01"}, {"略称", "-"},
+                                          {"剤型", "水和剤"}, {"用途", "殺菌剤"}});
+  w.gdSeizai->SetFixedRows(0);
   w.cbYakuzai->setEditText("12345 ボルドー");
   w.mSuisan->setPlainText("魚に注意");
   QPointer<TfrmGrid> g2 = t.out->actExportGridExecute();
@@ -296,7 +301,12 @@ TEST(MainOutputActions, ResultGridWindowFromTheCropAndChemicalTabsAndTheCard) {
   EXPECT_EQ(g2->edtYakuzai->text(), "12345 ボルドー");
   EXPECT_EQ(g2->mSuisan->toPlainText(), "魚に注意");
   EXPECT_EQ(g2->gdSeibun->Cells(0, 1), "銅");
-  EXPECT_EQ(g2->gdSeizai->Cells(1, 1), "殺菌剤");
+  EXPECT_EQ(g2->gdSeizai->Cells(1, 5), "殺菌剤");
+  // The product panel shows every row of the summary and the ingredients beneath it.
+  Pump();
+  EXPECT_GE(g2->gdSeizai->viewport()->height(), g2->gdSeizai->verticalHeader()->length());
+  EXPECT_GE(g2->gdSeibun->viewport()->height(), g2->gdSeibun->verticalHeader()->length());
+  EXPECT_GT(g2->gdResult->height(), 100);
   EXPECT_EQ(g2->gdResult->Cells(1, 1), "稲");
   EXPECT_FALSE(g2->gdResult->Model().RowHighlighted(1));
   EXPECT_EQ(g2->eYakuzaiG, w.eYakuzai);
