@@ -370,19 +370,33 @@ const std::vector<std::string>& TekiyoWorkColumnNames() {
   return cols;
 }
 
-std::string TekiyoWorkSelect(const std::string& LineBreak) {
+namespace {
+
+// The working tables' columns over tekiyo; Mid gives the RAC-code expression of slot n.
+template <typename MidFn>
+std::string WorkSelect(const std::string& LineBreak, MidFn Mid) {
   std::string s = "SELECT ";
   const std::vector<std::string>& cols = TekiyoWorkColumnNames();
   for (int i = 0; i < 21; ++i) s += cols[static_cast<size_t>(i)] + ",";
   for (int i = 1; i <= 5; ++i) {
     if (i > 1) s += LineBreak;
     const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n +
-         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
-         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
-         n + ",";
+    s += "seibun" + n + ",keito" + n + ",kaisu" + n + "," + Mid(n) + " as mid" + n + ",";
   }
   s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
        "ryakusho FROM tekiyo ";
   return s;
+}
+
+}  // namespace
+
+std::string TekiyoWorkSelect(const std::string& LineBreak) {
+  return WorkSelect(LineBreak, [](const std::string& n) { return "rac_mid(0, seibun" + n + ", idbyochu)"; });
+}
+
+std::string ReferenceTekiyoWorkSelect(const std::string& LineBreak) {
+  return WorkSelect(LineBreak, [](const std::string& n) {
+    return "(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
+           " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1))";
+  });
 }

@@ -388,4 +388,5 @@ void RegisterSqlFunctions(sqlite3* db) {
   ReleaseState(state);
   RegisterEarlierRows(db);
   RegisterRacKeito(db);
+  RegisterRacMid(db);
 }

@@ -37,32 +37,10 @@ std::string TByochuCreateSql(const std::string& Condition) {
   return "CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + Condition + ";";
 }
 
-std::string RacMidScript() {
-  return std::string("DROP TABLE IF EXISTS tRacMid;") + kCrLf +
-         "CREATE TEMP TABLE tRacMid(ippanmei, cid, mid, PRIMARY KEY(ippanmei, cid)) WITHOUT ROWID;" + kCrLf +
-         "INSERT INTO tRacMid SELECT i.ippanmei, c.cid, (select if(count(*) > 0, mid, (select max(mid) from raccode "
-         "where ippanmei = i.ippanmei group by ippanmei)) from raccode where ippanmei = i.ippanmei and cid = c.cid) " +
-         "FROM (SELECT DISTINCT ippanmei FROM raccode WHERE ippanmei IS NOT NULL) AS i, " +
-         "(SELECT DISTINCT substr(idbyochu, 1, 1) AS cid FROM m_byochu WHERE idbyochu IS NOT NULL UNION SELECT '') AS c;";
-}
-
-std::string TekiyoByochuSelect() {
-  const std::vector<std::string>& cols = TekiyoWorkColumnNames();
-  std::string s = "SELECT ";
-  for (size_t i = 0; i < 21; ++i) s += cols[i] + ",";
-  for (int i = 1; i <= 5; ++i) {
-    if (i > 1) s += kCrLf;
-    const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n + ",(select mid from tRacMid where ippanmei = seibun" + n +
-         " and cid = ifnull(substr(idbyochu, 1, 1), '')) as mid" + n + ",";
-  }
-  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
-       "ryakusho FROM tekiyo ";
-  return s;
-}
+std::string TekiyoByochuSelect() { return TekiyoWorkSelect(kCrLf); }
 
 std::string TekiyoByochuScript() {
-  return RacMidScript() + kCrLf + "DROP TABLE IF EXISTS ttTekiyoByochu;" + kCrLf +
+  return std::string("DROP TABLE IF EXISTS ttTekiyoByochu;") + kCrLf +
          "CREATE TEMP TABLE ttTekiyoByochu AS " + kCrLf + TekiyoByochuSelect() + kCrLf +
          "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) " + kCrLf +
          "OR mokuteki IN (SELECT byochu FROM tByochu));";

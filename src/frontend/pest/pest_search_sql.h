@@ -26,18 +26,12 @@ TPestCondition ByochuCondition(std::string_view Keywords);
 
 // "CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + Condition + ";"
 std::string TByochuCreateSql(const std::string& Condition);
-// The RAC code of every ingredient of raccode for every pest class (the first character of a
-// pest code, and "" for a use without a pest), computed once per search into the TEMP table
-// tRacMid(ippanmei, cid, mid): the code of the ingredient's row of that class, else the largest
-// code of the ingredient.  Looking it up per use gives the values of the working tables' mid
-// columns without running two subqueries per ingredient and use.
-std::string RacMidScript();
-// The 46 columns of the search working tables over tekiyo, with mid1 to mid5 taken from
-// tRacMid ("SELECT ... FROM tekiyo "; the caller appends its WHERE).
+// The 46 columns of the search working tables over tekiyo (TekiyoWorkSelect; "SELECT ... FROM
+// tekiyo "; the caller appends its WHERE).
 std::string TekiyoByochuSelect();
-// The rest of the search script: tRacMid, then ttTekiyoByochu dropped and re-created with the
-// 46 columns of the search working tables, for every use of a product that has a use whose
-// pest or purpose is in tByochu.
+// The rest of the search script: ttTekiyoByochu dropped and re-created with the 46 columns of
+// the search working tables, for every use of a product that has a use whose pest or purpose
+// is in tByochu.
 std::string TekiyoByochuScript();
 // The whole script as one text (what the log shows), lines separated by CR LF.
 std::string ByochuScript(const std::string& Condition);

@@ -142,11 +142,11 @@ TEST(PestSearch, KeywordsAliasesAndPurposesFindTheirUses) {
   EXPECT_TRUE(log.contains("病害虫検索SQL実行時間 "));
   EXPECT_TRUE(log.contains("病害虫検索表示完了時間 "));
 
-  // The RAC codes of the working table are those of the working tables' common select, for
+  // The RAC codes of the working table are those of the plain subqueries into raccode, for
   // every pest class.
   t.Search("病 着果促進 アブラムシ");
   const std::string reference =
-      TekiyoWorkSelect() +
+      ReferenceTekiyoWorkSelect() +
       "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) OR mokuteki IN "
       "(SELECT byochu FROM tByochu))";
   EXPECT_EQ(TPestTab::Count("SELECT count(*) FROM ttTekiyoByochu"), TPestTab::Count("SELECT count(*) FROM (" + reference + ")"));
