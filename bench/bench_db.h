@@ -8,6 +8,27 @@
 #include "bench_stats.h"
 #include "database/sqlite_db.h"
 
+// Empty when the two queries give the same rows in the same order (each value with its type),
+// with the same count and nothing in either EXCEPT the other; else what differs.
+inline std::string CompareRows(TSQLiteDb& db, const std::string& a, const std::string& b) {
+  auto ta = db.GetTable(a), tb = db.GetTable(b);
+  if (ta->Count() != tb->Count())
+    return "count " + std::to_string(ta->Count()) + " against " + std::to_string(tb->Count());
+  for (const auto& [x, y] : {std::pair{a, b}, std::pair{b, a}}) {
+    auto n = db.GetTable("SELECT count(*) FROM (" + x + " EXCEPT " + y + ")");
+    if (n->FieldAsInteger(0) != 0) return std::to_string(n->FieldAsInteger(0)) + " rows in EXCEPT";
+  }
+  if (ta->ColCount() != tb->ColCount()) return "column count";
+  for (int c = 0; c < ta->ColCount(); ++c)
+    if (ta->ColumnName(c) != tb->ColumnName(c)) return "column " + ta->ColumnName(c) + " / " + tb->ColumnName(c);
+  int r = 0;
+  for (ta->MoveFirst(), tb->MoveFirst(); !ta->Eof(); ta->Next(), tb->Next(), ++r)
+    for (int c = 0; c < ta->ColCount(); ++c)
+      if (ta->FieldType(c) != tb->FieldType(c) || ta->FieldAsString(c) != tb->FieldAsString(c))
+        return "row " + std::to_string(r) + " column " + ta->ColumnName(c);
+  return {};
+}
+
 // Reads every row and every column of a statement as text, as a grid would, with nothing kept:
 // seconds and row count.
 inline std::pair<double, long> ReadAllText(TSQLiteDb& db, const std::string& sql) {

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "database/acis_db.h"
 #include "foundation/global.h"
@@ -18,13 +20,18 @@ const char* const kCrLf = "\r\n";
 // ALL view of three code tables; its answers are taken once per connection into tRacKeito
 // (SessionRacKeitoScript), so a slot costs one search by key instead of up to six index
 // searches and a sort.  A class row without a group gives NULL, as the class's own answer.
-std::string KeitoExpr(const std::string& n, bool rk) {
-  if (!rk) return "keito" + n;
-  const std::string sb = "seibun" + n;
+// Q is written before every column of the working table the expression reads ("t.", or
+// nothing where the table is the only one in reach). The views look the group up with
+// rac_keito, which reads tRacKeito once per statement; Reference gives the same as a subquery
+// per slot (what the tests and the benchmark compare the views with).
+std::string KeitoExpr(const std::string& n, bool rk, const std::string& q, bool reference = false) {
+  if (!rk) return q + "keito" + n;
+  const std::string sb = q + "seibun" + n;
+  if (!reference) return "rac_keito(0, " + sb + ", " + q + "idbyochu)";
   // The ingredient's rows come in key order: its class rows (fb 0) before its fallback (fb 1),
   // so the class row wins whenever there is one.
   return "CASE WHEN " + sb + " IS NULL THEN NULL ELSE (select keito from tRacKeito where ippanmei = " + sb +
-         " and (fb = 1 or cid = substr(idbyochu, 1, 1)) order by fb limit 1) END as keito" + n;
+         " and (fb = 1 or cid = substr(" + q + "idbyochu, 1, 1)) order by fb limit 1) END";
 }
 
 // The ingredient table looked up by general name, skipped for an empty slot (same result).
@@ -33,31 +40,59 @@ std::string SeibunLookup(const std::string& column, const std::string& sb) {
          ") END";
 }
 
-std::string Groups(int style, bool rk) {
-  if (style < 0 || style > 4) return std::string();
-  std::string s;
+// One result column of the ingredient groups: its expression, and its name when the
+// expression is no plain column of that name.
+struct TOutCol {
+  std::string expr;
+  std::string name;  // empty: the expression is the column itself
+};
+
+// The four columns of each of the five ingredient groups of a style, in order.
+std::vector<std::vector<TOutCol>> GroupColumns(int style, bool rk, const std::string& q, bool reference = false) {
+  std::vector<std::vector<TOutCol>> groups;
+  if (style < 0 || style > 4) return groups;
   for (int i = 1; i <= 5; ++i) {
     const std::string n = std::to_string(i);
     const std::string sb = "seibun" + n, ks = "kaisu" + n, mid = "mid" + n;
-    const std::string keito = KeitoExpr(n, rk);
+    const std::string qsb = q + sb, qks = q + ks;
+    const TOutCol keito = rk ? TOutCol{KeitoExpr(n, rk, q, reference), "keito" + n} : TOutCol{q + "keito" + n, ""};
+    const TOutCol plainSb{qsb, ""}, plainKs{qks, ""}, plainMid{q + mid, ""};
     switch (style) {
       case 0:
-        s += "(ifnull(" + SeibunLookup("kanryaku", sb) + "," + sb + ")) as " + sb + ", " + keito + ", " + ks + ", " +
-             mid + ",";
+        groups.push_back({{"(ifnull(" + SeibunLookup("kanryaku", qsb) + "," + qsb + "))", sb}, keito, plainKs, plainMid});
         break;
       case 1:
         // concat of nothing is the empty text: an empty slot gives it without the call.
-        s += "CASE WHEN " + sb + " IS NULL THEN '' ELSE concat(' ', " + sb + ", '['||" + SeibunLookup("seibun", sb) +
-             "||']') END as " + sb + ", " + keito + ", " + ks + ", " + mid + ",";
+        groups.push_back({{"CASE WHEN " + qsb + " IS NULL THEN '' ELSE concat(' ', " + qsb + ", '['||" +
+                               SeibunLookup("seibun", qsb) + "||']') END",
+                           sb},
+                          keito, plainKs, plainMid});
         break;
       case 2:
       case 3:
-        s += sb + ", " + keito + ", CASE WHEN " + sb + " IS NULL AND " + ks + " IS NULL THEN '' ELSE concat(': ', " +
-             SeibunLookup(style == 2 ? "seibun" : "shoryaku", sb) + ", " + ks + ") END as " + ks + ", " + mid + ",";
+        groups.push_back({plainSb, keito,
+                          {"CASE WHEN " + qsb + " IS NULL AND " + qks + " IS NULL THEN '' ELSE concat(': ', " +
+                               SeibunLookup(style == 2 ? "seibun" : "shoryaku", qsb) + ", " + qks + ") END",
+                           ks},
+                          plainMid});
         break;
       default:
-        s += sb + ", " + keito + ", " + ks + ", " + mid + ",";
+        groups.push_back({plainSb, keito, plainKs, plainMid});
     }
+  }
+  return groups;
+}
+
+std::string Groups(int style, bool rk, bool reference = false) {
+  std::string s;
+  for (const auto& group : GroupColumns(style, rk, "", reference)) {
+    bool first = true;
+    for (const TOutCol& c : group) {
+      if (!first) s += ", ";
+      first = false;
+      s += c.name.empty() ? c.expr : c.expr + " as " + c.name;
+    }
+    s += ",";
     s += kCrLf;
   }
   return s;
@@ -76,15 +111,54 @@ std::string QuotedNamePattern(const std::string& column) {
   return "'\\Q'||replace(" + column + ", '\\E', '\\E\\\\E\\Q')||'\\E'";
 }
 
+// The trade-name views show one row per trade name where the per-number views show one per
+// registration number: identical result rows are shown once, the first of them, in the order
+// of the working table, as SELECT DISTINCT gives them. Six result columns are columns of the
+// table unchanged (trade name, crop, pest, timing, dilution, number of uses), so only rows
+// that agree in those can be identical. earlier_rows looks each row's six up among the rows
+// before it; only for the few that have such rows are the other result columns compared, and
+// only with those rows (found by rowid). That replaces a temporary B-tree of every whole
+// result row, and computes each result column of a kept row once.
+const char* const kTsushoKey[] = {"tsusho", "sakumotsu", "byochu", "jiki", "baisu", "kaisu"};
+const char* const kTsushoOther[] = {"mokuteki", "shurui", "ekiryo", "hoho",  "basho", "jikan",
+                                    "ondo",     "dojo",   "chitai", "tekiyaku", "kongo"};
+const char* const kTail[] = {"seizaidokusei", "yoto", "koka", "zaikei"};
+
+std::string NoEarlierSameRow(const std::string& table, bool rk, int style) {
+  std::string s = "earlier_rows(" + std::to_string(std::size(kTsushoKey)) + ", t.rowid";
+  for (const char* c : kTsushoKey) s += std::string(", t.") + c;
+  s += ") IS NULL OR NOT EXISTS (SELECT 1 FROM json_each(earlier_rows_list(t.rowid)) AS e JOIN " + table +
+       " AS u ON u.rowid = e.value WHERE ";
+  bool first = true;
+  auto term = [&](const std::string& t) {
+    if (!first) s += " AND ";
+    first = false;
+    s += t;
+  };
+  for (const char* c : kTsushoKey) term(std::string("u.") + c + " IS t." + c);
+  for (const char* c : kTsushoOther) term(std::string("u.") + c + " IS t." + c);
+  const auto ug = GroupColumns(style, rk, "u."), tg = GroupColumns(style, rk, "t.");
+  for (size_t g = 0; g < ug.size(); ++g)
+    for (size_t k = 0; k < ug[g].size(); ++k)
+      term(ug[g][k].name.empty() ? ug[g][k].expr + " IS " + tg[g][k].expr
+                                 : "(" + ug[g][k].expr + ") IS (" + tg[g][k].expr + ")");
+  for (const char* c : kTail) term(std::string("u.") + c + " IS t." + c);
+  return s + ")";
+}
+
 std::string ViewText(const std::string& name, bool byochu, bool tsusho, bool rk, int style) {
-  std::string s = "CREATE TEMP VIEW " + name + (tsusho ? " AS SELECT DISTINCT " : " AS SELECT ");
+  const std::string table = byochu ? "ttTekiyoByochu" : "ttTekiyoSaku";
+  std::string s = "CREATE TEMP VIEW " + name + " AS SELECT ";
   s += kCrLf;
   s += tsusho ? kLeadingTsusho : kLeading;
   s += kCrLf;
   s += Groups(style, rk);
   s += "seizaidokusei, yoto, koka, zaikei";
   s += kCrLf;
-  s += byochu ? "FROM ttTekiyoByochu;" : "FROM ttTekiyoSaku;";
+  if (tsusho)
+    s += "FROM " + table + " AS t WHERE " + NoEarlierSameRow(table, rk, style) + ";";
+  else
+    s += "FROM " + table + ";";
   return s;
 }
 
@@ -99,6 +173,12 @@ const TViewSpec kViewOrder[8] = {{false, false, false}, {false, true, false}, {t
 }  // namespace
 
 std::string SeibunColumns(int ResultStyle) { return Groups(ResultStyle, false); }
+
+std::string ReferenceViewSelect(bool Byochu, bool Tsusho, bool Rk, int ResultStyle) {
+  return std::string(Tsusho ? "SELECT DISTINCT " : "SELECT ") + (Tsusho ? kLeadingTsusho : kLeading) +
+         Groups(ResultStyle, Rk, true) + "seizaidokusei, yoto, koka, zaikei FROM " +
+         (Byochu ? "ttTekiyoByochu" : "ttTekiyoSaku");
+}
 std::string SeibunRacColumns(int ResultStyle) { return Groups(ResultStyle, true); }
 
 const std::vector<std::pair<std::string, std::string>>& TekiyoWorkColumns() {
@@ -290,19 +370,33 @@ const std::vector<std::string>& TekiyoWorkColumnNames() {
   return cols;
 }
 
-std::string TekiyoWorkSelect(const std::string& LineBreak) {
+namespace {
+
+// The working tables' columns over tekiyo; Mid gives the RAC-code expression of slot n.
+template <typename MidFn>
+std::string WorkSelect(const std::string& LineBreak, MidFn Mid) {
   std::string s = "SELECT ";
   const std::vector<std::string>& cols = TekiyoWorkColumnNames();
   for (int i = 0; i < 21; ++i) s += cols[static_cast<size_t>(i)] + ",";
   for (int i = 1; i <= 5; ++i) {
     if (i > 1) s += LineBreak;
     const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n +
-         ",(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
-         " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1)) as mid" +
-         n + ",";
+    s += "seibun" + n + ",keito" + n + ",kaisu" + n + "," + Mid(n) + " as mid" + n + ",";
   }
   s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
        "ryakusho FROM tekiyo ";
   return s;
+}
+
+}  // namespace
+
+std::string TekiyoWorkSelect(const std::string& LineBreak) {
+  return WorkSelect(LineBreak, [](const std::string& n) { return "rac_mid(0, seibun" + n + ", idbyochu)"; });
+}
+
+std::string ReferenceTekiyoWorkSelect(const std::string& LineBreak) {
+  return WorkSelect(LineBreak, [](const std::string& n) {
+    return "(select if(count(*) > 0, mid, (select max(mid) from raccode where ippanmei = seibun" + n +
+           " group by ippanmei)) from raccode where ippanmei = seibun" + n + " and cid = substr(idbyochu, 1, 1))";
+  });
 }

@@ -14,6 +14,13 @@ std::string SeibunColumns(int ResultStyle);
 // The same with the chemical group taken from the RAC table by pest class ("Rk" views).
 std::string SeibunRacColumns(int ResultStyle);
 
+// The rows of a result view as plain SQL gives them, without the views' shortcuts: SELECT
+// DISTINCT for the trade-name views (which keep the first of identical rows in table order
+// without a B-tree of whole rows) and a subquery into tRacKeito per ingredient slot for the
+// "Rk" views (which use rac_keito). The views must give exactly these rows in this order; the
+// tests and the view benchmark compare them.
+std::string ReferenceViewSelect(bool Byochu, bool Tsusho, bool Rk, int ResultStyle);
+
 // The 46 columns of ttTekiyoSaku / ttTekiyoByochu with their declared types, in order.
 const std::vector<std::pair<std::string, std::string>>& TekiyoWorkColumns();
 // "bango INTEGER, shurui VARCHAR, ..." for CREATE TABLE.
@@ -42,8 +49,12 @@ std::string SessionRacKeitoScript(bool HaveRac2);
 const std::vector<std::string>& TekiyoWorkColumnNames();
 // "SELECT <the 46 columns> FROM tekiyo " as the searches fill their working tables (the RAC
 // code of each ingredient by pest class, the formulation toxicity); LineBreak goes before the
-// second to fifth ingredient group. The caller appends its WHERE.
+// second to fifth ingredient group. The caller appends its WHERE.  The RAC codes come from
+// rac_mid, which asks raccode once per ingredient and class of a statement.
 std::string TekiyoWorkSelect(const std::string& LineBreak = "");
+// The same with the RAC code of every ingredient slot of every row by its own two subqueries
+// into raccode: the plain form the working tables must equal, row for row (tests, benchmark).
+std::string ReferenceTekiyoWorkSelect(const std::string& LineBreak = "");
 
 // Bumped by every CreateSessionViews (run after each creation of the database object): lets
 // caches built from the database, such as the crop list, notice a replaced database.

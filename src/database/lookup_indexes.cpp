@@ -10,6 +10,7 @@ struct TIdx {
   const char* table;
   const char* index;
   std::vector<const char*> columns;
+  const char* where = nullptr;  // a partial index: only the statements that state this use it
 };
 
 const std::vector<TIdx>& LookupIndexes() {
@@ -24,6 +25,11 @@ const std::vector<TIdx>& LookupIndexes() {
       {"iso", "idxIsoIppanmei", {"ippanmei"}},
       {"seibun", "idxSeibunIppanmei", {"ippanmei"}},
       {"bunrui", "idxBunruiSeibun", {"seibun"}},
+      // The products registered on a set of crops, read from the index alone (the chemical
+      // tab's crop restriction). Partial, so that a statement uses it only when it says
+      // "bango IS NOT NULL": the crop search keeps reading the uses of a crop through
+      // idxTekiyoSakumotsu, in the order of the use table, not by registration number.
+      {"m_tekiyo", "idxTekiyoSakumotsuBango", {"sakumotsu", "bango"}, "bango IS NOT NULL"},
   };
   return kIdx;
 }
@@ -76,7 +82,7 @@ int CreateLookupIndexes(TSQLiteDb& Db, const std::function<void(const std::strin
             {std::string(x.table), schema, std::string(x.columns[0]), single ? 1 : 0, std::string(x.index)});
         if (have->FieldAsInteger(0) > 0) continue;
         Db.ExecSQL("CREATE INDEX IF NOT EXISTS " + QuoteName(schema) + "." + x.index + " ON " + x.table + " (" +
-                   columns + ");");
+                   columns + ")" + (x.where ? std::string(" WHERE ") + x.where : std::string()) + ";");
         ++made;
       } catch (const ESQLiteException& e) {
         if (Log) Log(std::string("index ") + x.index + ": " + e.what());

@@ -1,7 +1,8 @@
 #pragma once
 // The indexes behind the look-ups the result views make per row: the RAC tables by general
 // name, the toxicity table by either of its names, the ISO table and the ingredient table by
-// general name, the classification table by ingredient. They are made where the data are
+// general name, the classification table by ingredient; and the pairs of crop and product of
+// the use table (the chemical tab's crop restriction). They are made where the data are
 // written (the build, a master script that ran, the install of a prebuilt database), never
 // when a database is opened, so a reader never writes.
 #include <functional>

@@ -386,4 +386,7 @@ void RegisterSqlFunctions(sqlite3* db) {
   state->refs = 1;  // held until the registrations are made
   for (const auto& f : kFunctions) Register(db, state, f.name, f.nArg, f.fn, f.step, f.final);
   ReleaseState(state);
+  RegisterEarlierRows(db);
+  RegisterRacKeito(db);
+  RegisterRacMid(db);
 }

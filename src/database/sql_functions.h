@@ -9,6 +9,17 @@ struct sqlite3;
 // explode on the connection.
 void RegisterSqlFunctions(sqlite3* db);
 
+// earlier_rows(n, rowid, key1..keyn): the rowids below rowid of the rows seen earlier in the
+// statement's run with the same key values, as a JSON array, or NULL (sql_earlier_rows.cpp);
+// registered with the others.
+void RegisterEarlierRows(sqlite3* db);
+// rac_keito(0, ippanmei, idbyochu): the RAC group of the "Rk" result views from tRacKeito
+// (sql_rac_keito.cpp); registered with the others.
+void RegisterRacKeito(sqlite3* db);
+// rac_mid(0, ippanmei, idbyochu): the RAC code of the search working tables' mid columns
+// (sql_rac_mid.cpp); registered with the others.
+void RegisterRacMid(sqlite3* db);
+
 // Rewrites each preconv('text'[, 'opts']) literal of an SQL text into the quoted strconv key
 // of the text. Text without preconv( comes back unchanged.
 std::string PreconvSql(const std::string& sql);

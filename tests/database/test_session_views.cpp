@@ -71,7 +71,7 @@ TEST(SessionViews, EveryObjectPreparesAndTheScriptRunsTwice) {
     std::string g = SeibunColumns(style);
     EXPECT_EQ(std::count(g.begin(), g.end(), '\n'), 5) << style;
     EXPECT_NE(g.find("mid5,\r\n"), std::string::npos) << style;
-    EXPECT_NE(SeibunRacColumns(style).find("from tRacKeito where ippanmei = seibun3"), std::string::npos) << style;
+    EXPECT_NE(SeibunRacColumns(style).find("rac_keito(0, seibun3, idbyochu) as keito3"), std::string::npos) << style;
   }
   EXPECT_EQ(SeibunColumns(-1), "");
   EXPECT_EQ(SeibunRacColumns(5), "");

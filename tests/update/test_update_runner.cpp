@@ -310,6 +310,13 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
 
   // A damaged acis.zip: the installed database stays and stays open.
   ASSERT_TRUE(WriteFile(Site("data/acis.zip"), "PK garbage"));
+  // Dated a minute later than the good copy, so the server never answers "not modified"
+  // because both were written within one second.
+  {
+    namespace fs = std::filesystem;
+    const fs::path damaged = Site("data/acis.zip");
+    fs::last_write_time(damaged, fs::last_write_time(damaged) + std::chrono::minutes(1));
+  }
   auto bad = Runner(3);
   EXPECT_FALSE(bad->AutoUpdate());
   EXPECT_TRUE(Has(bad->LogText(), "データ更新中止!"));

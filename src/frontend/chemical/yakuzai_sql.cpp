@@ -84,7 +84,8 @@ std::string BangoTableScript(const std::string& Regexp) {
   return std::string("BEGIN TRANSACTION;") + kCrLf + "DROP TABLE IF EXISTS t_bango;" + kCrLf +
          "CREATE TEMP TABLE t_bango (bango integer,sakumotsu varchar);" + kCrLf +
          "INSERT INTO t_bango SELECT DISTINCT bango,sakumotsu FROM m_tekiyo " + kCrLf +
-         "WHERE sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp + ")" + kCrLf +
+         "WHERE sakumotsu IN (SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + Regexp + ") AND bango IS NOT NULL" +
+         kCrLf +
          "ORDER BY bango;" + kCrLf + "COMMIT;";
 }
 

@@ -43,7 +43,8 @@ std::string YotoCondition(std::string_view Yoto);
 
 // The script that re-creates t_bango: with a crop expression (a quoted regular expression
 // over crop codes) the products registered on those crops with the crop name; without one
-// an empty table.
+// an empty table. Every use has a registration number; the statement says so, which lets it
+// read the pairs from the index of crop and product (idxTekiyoSakumotsuBango) alone.
 std::string BangoTableScript(const std::string& Regexp);
 // The crop names of a crop expression.
 std::string CropNamesOfRegexpSql(const std::string& Regexp);

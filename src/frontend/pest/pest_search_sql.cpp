@@ -37,32 +37,10 @@ std::string TByochuCreateSql(const std::string& Condition) {
   return "CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + Condition + ";";
 }
 
-std::string RacMidScript() {
-  return std::string("DROP TABLE IF EXISTS tRacMid;") + kCrLf +
-         "CREATE TEMP TABLE tRacMid(ippanmei, cid, mid, PRIMARY KEY(ippanmei, cid)) WITHOUT ROWID;" + kCrLf +
-         "INSERT INTO tRacMid SELECT i.ippanmei, c.cid, (select if(count(*) > 0, mid, (select max(mid) from raccode "
-         "where ippanmei = i.ippanmei group by ippanmei)) from raccode where ippanmei = i.ippanmei and cid = c.cid) " +
-         "FROM (SELECT DISTINCT ippanmei FROM raccode WHERE ippanmei IS NOT NULL) AS i, " +
-         "(SELECT DISTINCT substr(idbyochu, 1, 1) AS cid FROM m_byochu WHERE idbyochu IS NOT NULL UNION SELECT '') AS c;";
-}
-
-std::string TekiyoByochuSelect() {
-  const std::vector<std::string>& cols = TekiyoWorkColumnNames();
-  std::string s = "SELECT ";
-  for (size_t i = 0; i < 21; ++i) s += cols[i] + ",";
-  for (int i = 1; i <= 5; ++i) {
-    if (i > 1) s += kCrLf;
-    const std::string n = std::to_string(i);
-    s += "seibun" + n + ",keito" + n + ",kaisu" + n + ",(select mid from tRacMid where ippanmei = seibun" + n +
-         " and cid = ifnull(substr(idbyochu, 1, 1), '')) as mid" + n + ",";
-  }
-  s += "(select dokusei from spec.seizai where spec.seizai.bango = tekiyo.bango) as seizaidokusei,yoto,koka,zaikei,"
-       "ryakusho FROM tekiyo ";
-  return s;
-}
+std::string TekiyoByochuSelect() { return TekiyoWorkSelect(kCrLf); }
 
 std::string TekiyoByochuScript() {
-  return RacMidScript() + kCrLf + "DROP TABLE IF EXISTS ttTekiyoByochu;" + kCrLf +
+  return std::string("DROP TABLE IF EXISTS ttTekiyoByochu;") + kCrLf +
          "CREATE TEMP TABLE ttTekiyoByochu AS " + kCrLf + TekiyoByochuSelect() + kCrLf +
          "WHERE bango IN (SELECT bango FROM m_tekiyo WHERE byochu IN (SELECT byochu FROM tByochu) " + kCrLf +
          "OR mokuteki IN (SELECT byochu FROM tByochu));";
@@ -87,13 +65,21 @@ std::string ByochuCropFilterSql(std::string_view View, const std::string& Crops,
   std::string terms;
   for (const std::string& name : CommaTextToList(t)) {
     if (name.empty()) continue;
-    std::string deployed = Deploy ? Deploy(name) : std::string();
+    // The chosen crop stands for every crop it covers (by name or crop group, unless excluded,
+    // or by inclusion); the higher groups that apply to it stand for their own uses only, as
+    // on the crop tab: a use on 野菜類 applies to トマト, a use on another vegetable does not.
+    const std::string own = FullToHalfBrackets(name);
+    std::string groups;
+    for (const std::string& g : CommaTextToList(Deploy ? Deploy(name) : std::string())) {
+      if (g.empty() || g == own || g == name) continue;
+      groups += (groups.empty() ? "" : ",") + SqlQuote(g);
+    }
     // The names are matched literally: a crop such as トマト(施設栽培) holds pattern characters.
-    std::string alternation = ListToAlternation(deployed);
-    if (alternation.empty()) alternation = EscapeRegexName(name);
-    const std::string p = SqlQuote("、(" + alternation + ")、");
+    const std::string p = SqlQuote("、(" + EscapeRegexName(own) + ")、");
     terms += "('、'||concat('、', sakumotsu, shozoku)||'、' regexp " + p + " and nozoku not regexp " + p +
-             " or fukumu regexp " + p + ") or" + kCrLf;
+             " or fukumu regexp " + p + ")";
+    if (!groups.empty()) terms += " or sakumotsu in (" + groups + ")";
+    terms += std::string(" or") + kCrLf;
   }
   // The rows found for the pests only: the filter narrows the search's result by crop.
   return "SELECT * FROM " + std::string(View) + " WHERE " + kFound +

@@ -26,18 +26,12 @@ TPestCondition ByochuCondition(std::string_view Keywords);
 
 // "CREATE TEMP TABLE tByochu AS SELECT byochu FROM m_byochu WHERE " + Condition + ";"
 std::string TByochuCreateSql(const std::string& Condition);
-// The RAC code of every ingredient of raccode for every pest class (the first character of a
-// pest code, and "" for a use without a pest), computed once per search into the TEMP table
-// tRacMid(ippanmei, cid, mid): the code of the ingredient's row of that class, else the largest
-// code of the ingredient.  Looking it up per use gives the values of the working tables' mid
-// columns without running two subqueries per ingredient and use.
-std::string RacMidScript();
-// The 46 columns of the search working tables over tekiyo, with mid1 to mid5 taken from
-// tRacMid ("SELECT ... FROM tekiyo "; the caller appends its WHERE).
+// The 46 columns of the search working tables over tekiyo (TekiyoWorkSelect; "SELECT ... FROM
+// tekiyo "; the caller appends its WHERE).
 std::string TekiyoByochuSelect();
-// The rest of the search script: tRacMid, then ttTekiyoByochu dropped and re-created with the
-// 46 columns of the search working tables, for every use of a product that has a use whose
-// pest or purpose is in tByochu.
+// The rest of the search script: ttTekiyoByochu dropped and re-created with the 46 columns of
+// the search working tables, for every use of a product that has a use whose pest or purpose
+// is in tByochu.
 std::string TekiyoByochuScript();
 // The whole script as one text (what the log shows), lines separated by CR LF.
 std::string ByochuScript(const std::string& Condition);
@@ -51,7 +45,9 @@ std::string ByochuResultSql(std::string_view View);
 // (itself and its higher groups, TAcisDB::DeployCrops with mode '~'), as a comma list.
 //  - "全て" or an empty text: every row of the view (all uses of the found products);
 //  - otherwise, per crop name of the comma text: the rows found for the pests whose crop is
-//    one of the applying crops (by name or crop group, unless excluded, or by inclusion).
-//    A name the hierarchy does not know stands for itself.
+//    the name or a crop it covers (by name or crop group, unless excluded, or by inclusion),
+//    or one of its higher groups by that group's own name, so that a crop gives the rows the
+//    crop tab gives it with its higher groups.  A name the hierarchy does not know stands
+//    for itself.
 using TDeployFn = std::function<std::string(const std::string& Name)>;
 std::string ByochuCropFilterSql(std::string_view View, const std::string& Crops, const TDeployFn& Deploy);

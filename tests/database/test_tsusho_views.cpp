@@ -1,0 +1,110 @@
+// The trade-name views give exactly what SELECT DISTINCT gives over their working table (the
+// same rows, first occurrences, in its order), and the RAC-group views what a subquery per
+// ingredient slot gives: on a real crop and pest search of the sample register, and on crafted
+// rows that agree in some columns and differ in others, with NULLs and with numbers stored as
+// integers, reals and text. Also run twice as one prepared statement, twice in one statement,
+// and joined with themselves.
+#include <gtest/gtest.h>
+
+#include "database/acis_session_views.h"
+#include "sample_acis_db.h"
+#include "support_acis_fixture.h"
+
+namespace {
+
+// Rows with each value's type, so 1, 1.0 and '1' stay apart.
+std::vector<TRowText> Typed(TSQLiteDb& db, const std::string& sql) {
+  std::vector<TRowText> out;
+  auto t = db.GetTable(sql);
+  for (t->MoveFirst(); !t->Eof(); t->Next()) {
+    TRowText r;
+    for (int i = 0; i < t->ColCount(); ++i)
+      r.push_back(std::to_string(t->FieldType(i)) + ":" + (t->FieldIsNull(i) ? "" : t->FieldAsString(i)));
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// Every view against its plain form, on both working tables.
+void ExpectEveryViewAsItsPlainForm(TAcisDB& db, const std::string& what) {
+  for (bool byochu : {false, true})
+    for (bool tsusho : {false, true})
+      for (bool rk : {false, true})
+        for (int style = 0; style < 5; ++style) {
+          const std::string view = ResultViewName(byochu, tsusho, rk, style);
+          EXPECT_EQ(Typed(*db.FDb, "SELECT * FROM " + view), Typed(*db.FDb, ReferenceViewSelect(byochu, tsusho, rk, style)))
+              << what << ": " << view;
+        }
+}
+
+}  // namespace
+
+TEST(TsushoViews, EqualSelectDistinctOnRealSearches) {
+  OPEN_SAMPLE_DB(s);
+  db.CreateSessionViews();
+  db.FDb->ExecAll = true;
+  // A crop search and a pest search over a part of the sample register (a fifth of its
+  // products), each in its table's own order.
+  const std::string part = "bango IN (SELECT bango FROM m_kihon WHERE bango % 5 = 0)";
+  db.FDb->ExecSQL("DROP TABLE IF EXISTS ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS " + TekiyoWorkSelect() +
+                  "WHERE idsaku IS NOT NULL AND " + part + " ORDER BY tsusho, sakumotsu;"
+                  "DROP TABLE IF EXISTS ttTekiyoByochu; CREATE TEMP TABLE ttTekiyoByochu AS " + TekiyoWorkSelect() +
+                  "WHERE idbyochu IS NOT NULL AND " + part + " ORDER BY bango DESC;");
+  const int rows = std::stoi(Rows(*db.FDb, "SELECT count(*) FROM ttTekiyoSaku")[0][0]);
+  ASSERT_GT(rows, 100);
+  ASSERT_LT(rows, 1000);
+  ExpectEveryViewAsItsPlainForm(db, "sample");
+}
+
+TEST(TsushoViews, CraftedRowsNullsAndNumberTypes) {
+  OPEN_SAMPLE_DB(s);
+  db.CreateSessionViews();
+  db.FDb->ExecAll = true;
+  // Columns without a declared type keep each value's type, as a search's CREATE TABLE AS may.
+  db.FDb->ExecSQL(
+      "DROP TABLE ttTekiyoSaku; CREATE TEMP TABLE ttTekiyoSaku AS SELECT * FROM (" + TekiyoWorkSelect() +
+      "LIMIT 0);"
+      "DROP TABLE ttTekiyoByochu; CREATE TEMP TABLE ttTekiyoByochu(" + TekiyoWorkColumnsDdl() + ");");
+  // bango, meisho and idbyochu are no result columns of the trade-name views (idbyochu only
+  // through the RAC group); seizaidokusei takes numbers of every kind.
+  const char* rows[] = {
+      "(1, 'T', 'A', 'x', NULL, '1回', 'S1', NULL, 1)",
+      "(2, 'T', 'B', 'x', NULL, '1回', 'S1', NULL, 1)",      // same result as row 1: left out
+      "(3, 'T', 'A', 'x', NULL, '1回', 'S1', NULL, 1.0)",    // 1.0 equals 1: left out
+      "(4, 'T', 'A', 'x', NULL, '1回', 'S1', NULL, '1')",    // a text 1 is another value
+      "(5, 'T', 'A', 'x', NULL, '2回', 'S1', NULL, 1)",      // another number of uses
+      "(6, 'T', 'A', 'x', NULL, '1回', 'S2', NULL, 1)",      // another ingredient
+      "(7, 'T', 'A', 'x', NULL, '1回', 'S1', 'X', 1)",       // another ingredient count
+      "(8, NULL, 'A', NULL, NULL, NULL, NULL, NULL, NULL)",
+      "(9, NULL, 'C', NULL, NULL, NULL, NULL, NULL, NULL)",  // NULL equals NULL: left out
+      "(10, 'T', 'A', 'x', NULL, '1回', 'S1', NULL, 1)",     // same as row 1 after others
+      "(11, 'U', 'A', 'x', NULL, '1回', 'S1', NULL, 2.5)",
+      "(12, 'U', 'A', 'x', NULL, '1回', 'S1', NULL, 2.5)",
+  };
+  std::string insert;
+  for (const char* r : rows)
+    insert += std::string("INSERT INTO ttTekiyoSaku(bango, tsusho, meisho, sakumotsu, byochu, kaisu, seibun1, kaisu1, "
+                          "seizaidokusei) VALUES ") + r + ";";
+  db.FDb->ExecSQL(insert + "INSERT INTO ttTekiyoByochu SELECT * FROM ttTekiyoSaku ORDER BY bango DESC;");
+  EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM tvTsushoTekiyoSaku5")[0][0], "7");
+  ExpectEveryViewAsItsPlainForm(db, "crafted");
+
+  // The same prepared statement run again, the view twice in one statement, and the view
+  // joined with itself (SQLite scans it again for every row of the other side).
+  const std::string view = "tvTsushoTekiyoRkSaku2";
+  TSQLiteStmt st = db.FDb->Prepare("SELECT count(*) FROM " + view);
+  for (int run = 0; run < 3; ++run) {
+    st.Reset();
+    ASSERT_TRUE(st.Step());
+    EXPECT_EQ(st.ColumnInt(0), 7) << run;
+  }
+  const std::string ref = "(" + ReferenceViewSelect(false, true, true, 1) + ")";
+  EXPECT_EQ(Typed(*db.FDb, "SELECT * FROM " + view + " UNION ALL SELECT * FROM " + view),
+            Typed(*db.FDb, "SELECT * FROM " + ref + " UNION ALL SELECT * FROM " + ref));
+  for (const char* on : {"a.tsusho IS b.tsusho", "a.kaisu IS b.kaisu", "a.seizaidokusei = b.seizaidokusei", "1"})
+    EXPECT_EQ(Typed(*db.FDb, std::string("SELECT a.sakumotsu, a.seizaidokusei, b.byochu, b.seizaidokusei FROM ") + view +
+                                 " AS a JOIN " + view + " AS b ON " + on + " ORDER BY 1, 2, 3, 4"),
+              Typed(*db.FDb, std::string("SELECT a.sakumotsu, a.seizaidokusei, b.byochu, b.seizaidokusei FROM ") + ref +
+                                 " AS a JOIN " + ref + " AS b ON " + on + " ORDER BY 1, 2, 3, 4"))
+        << on;
+}
