@@ -26,6 +26,7 @@
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "foundation/screen_placement.h"
 #include "output/dlg_tekiyou_card.h"
 #include "output/html_view_route.h"
 #include "output/spreadsheet_export.h"
@@ -64,6 +65,17 @@ TfrmGrid::TfrmGrid(QWidget* owner) : QMainWindow(owner, Qt::Window) {
   EnableHtmlActions();
   if (owner) eYakuzaiG = owner->window()->findChild<QLineEdit*>("eYakuzaiG");
   resize(owner ? owner->window()->size() : QSize(900, 600));
+  if (owner) PlaceBeside(*owner->window());
+}
+
+void TfrmGrid::PlaceBeside(const QWidget& main) {
+  // A step below and right of the main window, whole inside the work area: left to itself the
+  // desktop may put a window of the main window's size partly below the screen's edge.
+  const QRect area = WorkAreaAt(main.frameGeometry().center());
+  if (!area.isValid()) return;
+  const QSize frame(16, 48);  // the desktop's border and title bar, about; not known before showing
+  resize(size().boundedTo(area.size() - frame));
+  move(ClampToArea(main.frameGeometry().topLeft() + QPoint(32, 32), size() + frame, area));
 }
 
 TfrmGrid::~TfrmGrid() = default;

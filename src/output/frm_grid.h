@@ -109,6 +109,7 @@ class TfrmGrid : public QMainWindow {
   bool eventFilter(QObject* obj, QEvent* e) override;
 
  private:
+  void PlaceBeside(const QWidget& main);
   void BuildActions();
   void BuildControls();
   void BuildMenus();

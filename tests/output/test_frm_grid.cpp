@@ -18,6 +18,7 @@
 
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "foundation/screen_placement.h"
 #include "output/dlg_tekiyou_card.h"
 #include "output/frm_grid.h"
 
@@ -91,6 +92,26 @@ TEST(GridWindow, CopyKeepsRowFlagsFixedColumnsAndWidthsAndStaysApart) {
   t.ClickTitle(0);  // 番号 ascending: 9, 10, 100
   EXPECT_EQ(g->Cells(0, 1), "9");
   EXPECT_EQ(g->Model().RowFlags(1), grfNeighbour);
+}
+
+// The window opens a step from the main window and whole inside the work area, also when the
+// main window fills the screen (its frame allowed for).
+TEST(GridWindow, OpensWholeInsideTheWorkArea) {
+  const QRect area = WorkAreaAt(QPoint(0, 0));
+  ASSERT_TRUE(area.isValid());
+  QWidget main;
+  for (const QRect& r : {QRect(area.topLeft(), area.size()), QRect(area.center(), area.size() / 2),
+                         QRect(area.topLeft() + QPoint(40, 30), QSize(500, 400))}) {
+    main.setGeometry(r);
+    TfrmGrid w(&main);
+    const QRect outer(w.pos(), w.size() + QSize(16, 48));
+    EXPECT_TRUE(area.contains(outer)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+    EXPECT_GE(w.width(), std::min(r.width(), area.width() - 16) - 1);
+  }
+  // A window that fits is not moved back to the main window's corner.
+  main.setGeometry(QRect(area.topLeft() + QPoint(40, 30), QSize(300, 200)));
+  TfrmGrid w(&main);
+  EXPECT_EQ(w.pos(), main.frameGeometry().topLeft() + QPoint(32, 32));
 }
 
 TEST(GridWindow, HighlightWordsTintTheirRowsAndEmptyWordsNone) {
