@@ -25,4 +25,9 @@ if [[ ! -f "$dbdir/acis.db" ]]; then
     --kihon data/sample/mirror/kihon.csv --tekiyo data/sample/mirror/tekiyo.csv \
     --date "2026年11月4日反映" --quiet
 fi
+# Sample SQL templates for the template tab (定型処理), when the program folder has none yet.
+if [[ ! -d "$appdir/Template" ]]; then
+  mkdir -p "$appdir/Template"
+  cp data/templates/*.tpl "$appdir/Template/"
+fi
 exec build/bin/quillmar "$@"

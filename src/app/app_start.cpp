@@ -9,6 +9,7 @@
 #include "frontend/main_pages.h"
 #include "database/master_refresh.h"
 #include "update/acis_svr.h"
+#include "output/default_style_sheets.h"
 #include "update/leftover_cleanup.h"
 
 QMainWindow* CreateMainWindow() {
@@ -22,6 +23,8 @@ QMainWindow* CreateMainWindow() {
   // The window has loaded the settings: the folders are known. What a killed run left there
   // (build files, partial downloads, unpacking folders) goes before anything else runs.
   CleanupLeftoversAtStart([](const std::string& line) { MessageSink().Log(line); });
+  // A new program folder gets the result pages' style sheets (nothing to pick from otherwise).
+  if (OptionData) EnsureDefaultStyleSheets(OptionData->CssDir);
   InstallSearchPages(*w);
   // An unattended run ends the program when the window has closed after it.
   w->OnUnattendedDone = [] { QCoreApplication::quit(); };

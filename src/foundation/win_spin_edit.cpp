@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QStyle>
+#include <QStyleOptionSpinBox>
 
 #include <limits>
 
@@ -108,8 +109,27 @@ void TWinSpinEdit::focusOutEvent(QFocusEvent* ev) {
   QAbstractSpinBox::focusOutEvent(ev);
 }
 
+int TWinSpinEdit::TextRoomWidth() const {
+  // The widest number the box can hold (its limits, or a few digits without limits) and the
+  // text it shows now, plus room for the cursor; the arrows come on top of it.
+  const QFontMetrics fm(font());
+  int w = std::max(fm.horizontalAdvance(QString::number(FMin)), fm.horizontalAdvance(QString::number(FMax)));
+  if (FMin == FMax) w = std::max(w, fm.horizontalAdvance(QStringLiteral("000000")));
+  w = std::max(w, fm.horizontalAdvance(lineEdit()->text())) + 2;
+  QStyleOptionSpinBox opt;
+  initStyleOption(&opt);
+  return style()->sizeFromContents(QStyle::CT_SpinBox, &opt, QSize(w, fm.height()), this).width();
+}
+
+QSize TWinSpinEdit::sizeHint() const {
+  QSize s = QAbstractSpinBox::sizeHint();
+  s.setWidth(std::max(s.width(), TextRoomWidth()));
+  return s;
+}
+
 QSize TWinSpinEdit::minimumSizeHint() const {
   QSize s = QAbstractSpinBox::minimumSizeHint();
+  s.setWidth(std::max(s.width(), TextRoomWidth()));
   const QFontMetrics fm(font());
   const QFontMetrics sys(QApplication::font());
   const int border = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);

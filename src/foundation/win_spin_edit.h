@@ -34,6 +34,8 @@ class TWinSpinEdit : public QAbstractSpinBox {
 
   void stepBy(int steps) override;
   QValidator::State validate(QString& input, int& pos) const override;
+  // Wide enough for the widest number of the limits (or a few digits without limits).
+  QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
 
  signals:
@@ -45,6 +47,7 @@ class TWinSpinEdit : public QAbstractSpinBox {
   void focusOutEvent(QFocusEvent* ev) override;
 
  private:
+  int TextRoomWidth() const;
   void Beep();
   bool AllowedChar(QChar c) const;
   int64_t FMin = 0, FMax = 0, FIncrement = 1;

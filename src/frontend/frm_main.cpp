@@ -289,6 +289,13 @@ void TfrmMain::BuildToolBar() {
   btnSeibunView->setPopupMode(QToolButton::InstantPopup);
   ToolBar->addWidget(btnSeibunView);
   ToolBar->addAction(actRacKeito);
+  // The tool bar restyles only the buttons it made for its actions: these two follow it here.
+  for (QToolButton* b : {btnExcel, btnSeibunView}) {
+    connect(ToolBar, &QToolBar::toolButtonStyleChanged, b, &QToolButton::setToolButtonStyle);
+    connect(ToolBar, &QToolBar::iconSizeChanged, b, &QToolButton::setIconSize);
+    b->setToolButtonStyle(ToolBar->toolButtonStyle());
+    b->setIconSize(ToolBar->iconSize());
+  }
 }
 
 void TfrmMain::BuildStatusBar() {

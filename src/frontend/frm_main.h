@@ -53,6 +53,9 @@ class TfrmMain : public QMainWindow {
   void WriteLog(const std::string& Text) { WriteLog(QString::fromStdString(Text)); }
   void EnableResultActions(bool Enabled);
   void EnableSearchInputs(bool Enabled);
+  // The search action as the active tab's inputs allow it (a database, no search running and
+  // the tab's handler able to search); called on every tab change and input change.
+  void UpdateSearchAction();
   // Loads an SQL text into a grid through AcisDB, fits and shows it and records its count in
   // the record of the tab that owns the grid. False (grid, count and sort text unchanged) when
   // the text is empty, there is no database or the query failed.

@@ -202,9 +202,16 @@ void TfrmMain::actSearchTekiyouExecute() {
     EnableSearchInputs(true);
     SetStatusText(1, QString());
   }
-  actSearchTekiyou->setEnabled(true);
+  searching_ = false;
+  UpdateSearchAction();
   actSearchStrClear->setEnabled(true);
   actStop->setEnabled(false);
+}
+
+void TfrmMain::UpdateSearchAction() {
+  const int tab = pgSearch->currentIndex();
+  const TSearchTabHandler* h = SearchHandler(tab);
+  actSearchTekiyou->setEnabled(AcisDB && !searching_ && tab != tiTemplate && h && h->CanSearch());
 }
 
 void TfrmMain::actSearchStrClearExecute() {
@@ -240,6 +247,7 @@ void TfrmMain::actSearchStrClearExecute() {
 void TfrmMain::SetSearchHandler(int Tab, std::unique_ptr<TSearchTabHandler> Handler) {
   if (Tab < 0 || Tab >= kSearchTabs) return;
   handlers_[Tab] = std::move(Handler);
+  UpdateSearchAction();
 }
 
 TSearchTabHandler* TfrmMain::SearchHandler(int Tab) const {
@@ -259,6 +267,7 @@ void TfrmMain::pgSearchChange() {
   }
   EnableResultActions(GridVisible(g.Grid));
   if (tab == tiSakumotsu || tab == tiByochu) ResultViewName = ViewNameFor(tab);
+  UpdateSearchAction();
   lastTab_ = tab;
 }
 

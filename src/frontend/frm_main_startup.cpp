@@ -344,7 +344,7 @@ void TfrmMain::LoadMasterLists() {
     if (OnLoadMasterLists) OnLoadMasterLists();
   }
   // A database is there: the search action follows the inputs of the tab.
-  actSearchTekiyou->setEnabled(true);
+  UpdateSearchAction();
 }
 
 void TfrmMain::actCheckUpdateExecute() {

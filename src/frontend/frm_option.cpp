@@ -16,6 +16,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -89,6 +90,9 @@ TfrmOption::TfrmOption(QWidget* parent) : QDialog(parent) {
   if (parent) setFont(parent->font());
   auto* layout = new QVBoxLayout(this);
   PageControl1 = Named(new QTabWidget(this), "PageControl1");
+  // Every page's tab in sight: the dialog is never narrower than its tabs.
+  PageControl1->tabBar()->setUsesScrollButtons(false);
+  PageControl1->tabBar()->setElideMode(Qt::ElideNone);
   layout->addWidget(PageControl1, 1);
   BuildViewPage();
   BuildNetworkPage();

@@ -78,11 +78,11 @@ TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
   lay->addLayout(buttons);
   resize(300, 420);
 
-  // Enter in the search box searches; it must not close the picker.
-  btnOk->setAutoDefault(false);
-  btnCancel->setAutoDefault(false);
-  btnSearch->setAutoDefault(false);
-  connect(edtInput, &QLineEdit::returnPressed, this, [this] { SearchSakumotsu(); });
+  // Enter confirms the ticks (OK is the one default button); in the search box it searches
+  // and the picker stays open.
+  for (QPushButton* b : {btnCheckAll, btnClearAll, btnCancel, btnSearch}) b->setAutoDefault(false);
+  btnOk->setDefault(true);
+  edtInput->installEventFilter(this);
   connect(btnSearch, &QPushButton::clicked, this, [this] { SearchSakumotsu(); });
   connect(lstSakumotu, &QListWidget::itemChanged, this, [this] { lstSakumotuClickCheck(); });
   connect(cboCID, &QComboBox::activated, this, [this] { cboCIDChange(); });
@@ -92,6 +92,17 @@ TfrmSakuByochu::TfrmSakuByochu(QWidget* Owner) : QDialog(Owner) {
   connect(btnClearAll, &QPushButton::clicked, this, [this] { CheckAll(false); });
   connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool TfrmSakuByochu::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched == edtInput && Event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(Event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      SearchSakumotsu();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(Watched, Event);
 }
 
 void TfrmSakuByochu::SetSourceList(const std::vector<std::string>& Items) {

@@ -57,6 +57,10 @@ class TfrmSakuByochu : public QDialog {
 
   void done(int Result) override;
 
+ protected:
+  // Enter in the crop search box searches instead of confirming the picker.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
  private:
   // Fills lstByochu from a query (each name once) when it returns rows; else the list stays.
   bool FillByochu(const std::string& SQL);

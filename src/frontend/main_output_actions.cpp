@@ -205,13 +205,6 @@ TfrmGrid* TMainOutputActions::actExportGridExecute() {
       w->pnlYakuzai->show();
       w->edtYakuzai->setText(m_.cbYakuzai->currentText());
       w->mSuisan->setPlainText(m_.mSuisan->toPlainText());
-      // The panels keep the main window's proportions.
-      auto sizes = [&](const char* name, QSplitter* to) {
-        if (auto* from = m_.findChild<QSplitter*>(name)) to->setSizes(from->sizes());
-      };
-      sizes("SplitterYakuzaiTekiyo", w->SplitterYakuzaiTekiyo);
-      sizes("SplitterYakuzaiSeibun", w->SplitterYakuzaiSeibun);
-      sizes("SplitterSeizai", w->Splitter1);
       break;
     }
     case tiTemplate:
@@ -242,6 +235,12 @@ TfrmGrid* TMainOutputActions::actExportGridExecute() {
   }
   w->SetGrid(*src, 0);
   w->show();
+  if (w->SourceTab == 2) {
+    // The window stacks what the main window puts side by side (product, ingredients,
+    // caution): the ingredients as tall as there, the summary and the caution as wide.
+    const QList<int> side = m_.SplitterSeizai ? m_.SplitterSeizai->sizes() : QList<int>();
+    w->FitProductPanel(m_.gdSeibun->height(), side.size() == 3 ? side[0] : 0, side.size() == 3 ? side[2] : 0);
+  }
   return w;
 }
 

@@ -2,9 +2,14 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "database/acis_db.h"
+#include "foundation/global.h"
+#include "foundation/ini_file.h"
+#include "foundation/options.h"
 #include "frontend/chemical/chemical_search.h"
 #include "frontend/console/frm_template.h"
 #include "frontend/console/sql_console.h"
@@ -36,6 +41,9 @@ void InstallSearchPages(TfrmMain& Main) {
   Main.eKinsetsuSakumotsu = frame->eKinsetsuSakumotsu;
   if (Main.pgSakumotsu) Main.pgSakumotsu->setCurrentIndex(0);  // always opens on its first page
   frame->LoadColumnWidths();
+  // Without a stored width the frame opens wide enough for all its page tabs.
+  if (OptionData && !TIniFile(OptionData->IniFileName).ValueExists(SECTION_WINDOW, "TabSakumotsuFraSakumotsuWidth"))
+    Main.SetPaneSize(frame, std::max(Main.PaneSize(frame), frame->pgSakumotsu->tabBar()->sizeHint().width() + 6));
 
   // The crop search reads the frame's texts.
   TCropSearch* search = InstallCropSearch(Main);
@@ -46,9 +54,7 @@ void InstallSearchPages(TfrmMain& Main) {
   QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
     if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
   });
-  QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m](bool canSearch) {
-    if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyou->setEnabled(canSearch && AcisDB);
-  });
+  QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m] { m->UpdateSearchAction(); });
 
   // The pest tab's top row and search in the place of the placeholder row.
   InstallPestSearch(Main);

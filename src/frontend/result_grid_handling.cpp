@@ -53,6 +53,21 @@ void TfrmMain::SetupResultGrid(TXlsStringGrid* Grid) {
     if (Grid == gdSeibun) return;  // the ingredient grid's popup belongs to the product sheet
     mnTekiyouGrid->exec(Grid->mapToGlobal(pos));
   });
+  // The title row is the grid's header: its context menu is the grid's, on the title row
+  // (column fixing and removal).
+  QHeaderView* header = Grid->horizontalHeader();
+  header->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(header, &QWidget::customContextMenuRequested, this, [this, Grid, header](const QPoint& pos) {
+    const int col = header->logicalIndexAt(pos);
+    if (col < 0) return;
+    MouseCol = col;
+    MouseRow = 0;
+    PopupCellText = QString::fromStdString(Grid->Cells(col, 0));
+    PopupHeader = PopupCellText;
+    PopupKeyword = PopupCellText;
+    if (Grid == gdSeibun) return;
+    mnTekiyouGrid->exec(header->mapToGlobal(pos));
+  });
   connect(Grid, &QAbstractItemView::doubleClicked, this, [this, Grid] { gdTekiyoDblClick(Grid); });
   TGridDelegate& d = Grid->Delegate();
   d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;

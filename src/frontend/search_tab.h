@@ -13,4 +13,7 @@ class TSearchTabHandler {
   virtual void Redisplay() {}
   // The tab's own inputs are switched with the shell's (a search or grid query runs).
   virtual void EnableInputs(bool Enabled) { (void)Enabled; }
+  // The tab's inputs give the search something to do (crops chosen, keywords typed, ...): the
+  // search action is enabled on this tab exactly then.
+  virtual bool CanSearch() const { return true; }
 };

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QToolBar>
@@ -194,6 +195,9 @@ void TfrmGrid::BuildControls() {
   SplitterYakuzaiTekiyo->setStretchFactor(1, 1);
   for (TXlsStringGrid* g : {gdResult, gdSeibun, gdSeizai}) SetupGrid(g);
   gdSeizai->SortOnTitleClick = false;
+  // The summary's value column takes the panel's width (pnlSeizaiResize): a horizontal bar
+  // would only hide its last row.
+  gdSeizai->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // Title presses sort (any button but the right one), under the hourglass.
   gdResult->SortOnTitleClick = false;
   connect(gdResult, &TXlsStringGrid::TitlePressed, this, [this](int col, Qt::MouseButton button) {
@@ -295,6 +299,30 @@ void TfrmGrid::SetGrid(const TXlsStringGrid& src, int target) {
   g->SetRowSelect(src.RowSelect());
   if (target == 0) g->SetHighlightWords(FHighlightWords);
   g->show();
+}
+
+void TfrmGrid::FitProductPanel(int ingredientsHeight, int summaryWidth, int memoWidth) {
+  auto gridHeight = [](const TXlsStringGrid* g) {
+    int h = g->verticalHeader()->length() + 2 * g->frameWidth();
+    if (!g->horizontalHeader()->isHidden()) h += g->horizontalHeader()->sizeHint().height();
+    // Columns wider than the grid: room for the horizontal bar as well.
+    if (g->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff &&
+        g->horizontalHeader()->length() > g->viewport()->width())
+      h += g->horizontalScrollBar()->sizeHint().height();
+    return h;
+  };
+  constexpr int kMinIngredients = 60;
+  const int upper = pnlYakuzaiTop->sizeHint().height() + 2 + gridHeight(gdSeizai) + 2;
+  // The ingredients need no more than their rows; the uses below keep a third of the window.
+  const int total = SplitterYakuzaiTekiyo->height() > 0 ? SplitterYakuzaiTekiyo->height() : height();
+  const int handles = SplitterYakuzaiSeibun->handleWidth() + SplitterYakuzaiTekiyo->handleWidth();
+  int ingredients = std::min(ingredientsHeight, gridHeight(gdSeibun));
+  ingredients = std::min(ingredients, total * 2 / 3 - upper - handles);
+  ingredients = std::max({ingredients, kMinIngredients, gdSeibun->minimumSizeHint().height()});
+  SplitterYakuzaiSeibun->setSizes({upper, ingredients});
+  const int panel = upper + SplitterYakuzaiSeibun->handleWidth() + ingredients;
+  SplitterYakuzaiTekiyo->setSizes({panel, std::max(100, total - panel - SplitterYakuzaiTekiyo->handleWidth())});
+  if (summaryWidth > 0 && memoWidth > 0) Splitter1->setSizes({summaryWidth, memoWidth});
 }
 
 TResultPage TfrmGrid::MakeHTML(const std::string& cssFile, TSpreadSheetKind kind) const {

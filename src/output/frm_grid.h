@@ -39,6 +39,11 @@ class TfrmGrid : public QMainWindow {
   // Copies a grid into gdResult (0), gdSeibun (1) or gdSeizai (2): shape, cells, widths, row
   // height, fixed rows and columns and the rows' flags.
   void SetGrid(const TXlsStringGrid& src, int target);
+  // Sizes the product panel (chemical tab) once its grids are copied: the name line and every
+  // row of the summary above the ingredients, the ingredients `ingredientsHeight` tall (as in
+  // the main window), the summary and the caution memo side by side in the widths given (0:
+  // as the splitter has them).
+  void FitProductPanel(int ingredientsHeight, int summaryWidth, int memoWidth);
   // Sends a keyword to the main window's chemical tab (registration-number list when `bango`);
   // the item stays hidden without it.
   std::function<void(const std::string& keyword, bool bango)> SendToTabYakuzai;

@@ -209,8 +209,8 @@ void TfrmWebBrowser::BuildControls() {
             MessageSink().Log("HTML view: page process ended (" + std::to_string(int(status)) + ", " +
                               std::to_string(code) + ")");
             // The page went blank: a user looking at it is told why and what still works (a
-            // minimised view that only runs an export has nobody to tell).
-            if (isVisible() && !isMinimized()) {
+            // view that only runs an export has nobody to tell: its export goes on).
+            if (!ExportOnly && isVisible()) {
               std::string text = "ページを表示できませんでした。";
               if (PostData.empty())
                 text += "\r\n表示する結果が大きすぎる可能性があります。\r\n"
@@ -392,7 +392,18 @@ bool TfrmWebBrowser::WaitForDocument(int timeoutMs) {
   return DocumentComplete && !FClosing;
 }
 
+bool TfrmWebBrowser::MarkupIsPage() const {
+  // Cells are escaped, so a script element in the page is one of the page's own.
+  return PostData.empty() && !Html.empty() && Html.find("<script") == std::string::npos &&
+         Html.find("<SCRIPT") == std::string::npos;
+}
+
 bool TfrmWebBrowser::CurrentMarkup(std::string& markup) {
+  if (FClosing) return false;
+  if (MarkupIsPage()) {
+    markup = PageMarkup(Html);
+    return true;
+  }
   QPointer<TfrmWebBrowser> self(this);
   if (!WaitForDocument() && (!self || FClosing)) return false;
   if (!FRendererGone) {

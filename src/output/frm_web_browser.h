@@ -44,6 +44,7 @@ class TfrmWebBrowser : public QWidget {
   QString PostUrl;      // address of the posted look-up
   std::string PostData; // its form body (application/x-www-form-urlencoded); not empty: post mode
   std::string Keyword;  // the look-up's keyword (not read by the window)
+  bool ExportOnly = false;  // made only to run one export and be freed: it tells the user nothing
 
   // ---- the window's own ----
   std::string TempFile;      // file of the page shown
@@ -69,6 +70,9 @@ class TfrmWebBrowser : public QWidget {
   bool CurrentMarkup(std::string& markup);
   // The part of a page between its "<html>" start tag and "</html>".
   static std::string PageMarkup(const std::string& page);
+  // A page of our own without a script: its document is the page as built, so its markup is
+  // known without the engine (and without waiting for a page that may be too large for it).
+  bool MarkupIsPage() const;
   // The engine's page process ended during the last load.
   bool RendererGone() const { return FRendererGone; }
 

@@ -14,9 +14,15 @@ int RunHtmlViewRoute(QWidget* owner, const TResultPage& page, const QString& cap
     // The view stays for the user to save or print.
     return view->Show() ? 1 : 0;
   }
+  view->ExportOnly = true;
   view->setWindowState(Qt::WindowMinimized);
   int result = 0;
-  if (view->Show() && view) {
+  // A page without a script is handed over as built: loading it would only cost time (a
+  // minute and more for a large result, which may even be too large for the engine). A page
+  // with one is loaded, so that what its script makes of the document is exported; JustCalc
+  // opens the shown page's own file.
+  const bool load = route == 3 || !view->MarkupIsPage();
+  if (!load || (view->Show() && view)) {
     switch (route) {
       case 1: result = view->actExportCalcExecute(); break;
       case 2: result = view->actExportWPSExecute(); break;

@@ -153,7 +153,9 @@ std::string GetSpecialFolderPath(int folder) {
     default: loc = QStandardPaths::HomeLocation; break;
   }
   QString path = QStandardPaths::writableLocation(loc);
-  if (path.isEmpty()) path = QDir::homePath();
+  // A folder the desktop names but nobody made (no "Documents" in a fresh home): the dialogs
+  // that open there would fall back to the program's working folder.
+  if (path.isEmpty() || !QFileInfo(path).isDir()) path = QDir::homePath();
   return path.toStdString();
 }
 

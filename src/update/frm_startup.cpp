@@ -28,6 +28,9 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// Folder boxes wide enough for a folder of the home ("/home/user/.local/share/Quillmar/...").
+int FolderEditWidth(const QWidget* edit) { return edit->fontMetrics().horizontalAdvance(QString(60, QChar('n'))); }
+
 constexpr int kCsidlDrives = 17;  // "My Computer": the file system's root here
 constexpr unsigned kBifNewDialogStyle = 0x0040;
 
@@ -93,6 +96,7 @@ TfrmStartup::TfrmStartup(QWidget* Owner) : QDialog(Owner) {
   edtLAN = new QLineEdit(lan);
   edtLAN->setObjectName("edtLAN");
   edtLAN->setAcceptDrops(true);
+  edtLAN->setMinimumWidth(FolderEditWidth(edtLAN));
   edtLAN->installEventFilter(this);
   btnLAN = new QPushButton("参照", lan);
   btnLAN->setObjectName("btnLAN");
@@ -228,6 +232,7 @@ TfrmStartup2::TfrmStartup2(QWidget* Owner) : QDialog(Owner) {
   auto* row = new QHBoxLayout;
   edtSaveFolder = new QLineEdit(GroupBox1);
   edtSaveFolder->setObjectName("edtSaveFolder");
+  edtSaveFolder->setMinimumWidth(FolderEditWidth(edtSaveFolder));
   btnSaveFolder = new QPushButton("参照", GroupBox1);
   btnSaveFolder->setObjectName("btnSaveFolder");
   row->addWidget(edtSaveFolder, 1);

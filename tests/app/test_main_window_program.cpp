@@ -124,4 +124,7 @@ TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
   EXPECT_EQ(ini.ReadInteger("WINDOW", "WindowState", -1), 0);
   // "/f" is for this run only: the offline setting itself stays off.
   EXPECT_EQ(ini.ReadInteger("NET", "OffLine", 0), 0);
+  // A new program folder has the result pages' style sheets to choose from.
+  for (const char* name : {"standard.css", "excel.css"})
+    EXPECT_TRUE(QFile::exists(dir.path() + "/css/" + name)) << name;
 }

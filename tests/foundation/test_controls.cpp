@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -235,4 +237,29 @@ TEST(XPToolBar, DropsOnlyItsOneEvent) {
   EXPECT_TRUE(QApplication::sendEvent(&tb, &dropped));
   tb.addAction("x");
   EXPECT_EQ(tb.actions().size(), 1);
+}
+
+// Laid out beside a label with room to spare (as the options dialog places its indent box),
+// the box shows its whole number: 19 to 48 is never cut to "9".
+TEST(WinSpinEdit, ShowsTheWidestNumberOfItsLimits) {
+  QWidget top;
+  auto* h = new QHBoxLayout(&top);
+  h->addWidget(new QLabel("作物ツリーの字下げ"));
+  auto* se = new TWinSpinEdit;
+  h->addWidget(se);
+  h->addStretch(1);
+  se->SetMinValue(19);
+  se->SetMaxValue(48);
+  se->SetValue(48);
+  auto* wide = new TWinSpinEdit;  // 64-bit, without limits
+  h->addWidget(wide);
+  wide->SetValue(123456789012LL);
+  top.resize(700, 40);
+  top.show();
+  QApplication::processEvents();
+  QLineEdit* edit = se->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr);
+  EXPECT_GE(edit->width(), edit->fontMetrics().horizontalAdvance("48"));
+  QLineEdit* wideEdit = wide->findChild<QLineEdit*>();
+  EXPECT_GE(wideEdit->width(), wideEdit->fontMetrics().horizontalAdvance("123456789012"));
 }

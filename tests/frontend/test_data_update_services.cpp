@@ -212,6 +212,7 @@ TEST_F(DataUpdateServices, FirstRunDialogsOffscreen) {
     EXPECT_FALSE(d.edtLAN->isEnabled());
     EXPECT_FALSE(d.btnLAN->isEnabled());
     d.show();
+    EXPECT_GT(d.edtLAN->width(), d.edtLAN->fontMetrics().horizontalAdvance("/mnt/share/quillmar/Download") + 8);
     QTest::mouseClick(d.ckUseLAN, Qt::LeftButton, {}, QPoint(5, d.ckUseLAN->height() / 2));
     EXPECT_TRUE(d.edtLAN->isEnabled());
     EXPECT_TRUE(d.lblFolder->isEnabled());
@@ -254,6 +255,11 @@ TEST_F(DataUpdateServices, FirstRunDialogsOffscreen) {
     } restore{cwd};
     TfrmStartup2 d(w.get());
     d.show();
+    // The folder as it stands fits in its box (a folder of the home as well).
+    const QString home = QDir::homePath() + "/.local/share/Quillmar/Quillmar/Download";
+    for (const QString& text : {d.edtSaveFolder->text(), home})
+      EXPECT_GT(d.edtSaveFolder->width(), d.edtSaveFolder->fontMetrics().horizontalAdvance(text) + 8)
+          << text.toStdString();
     const std::string target = fx_.AppDir + "dl2";
     d.edtSaveFolder->setText(QString::fromStdString(target));
     d.ckRelativePath->click();

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -329,4 +330,20 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(w.gdTekiyo->palette().color(QPalette::Base), QColor(1, 2, 3));
   EXPECT_TRUE(OptionData->SQLEditorLineNumber);
   EXPECT_EQ(sink.Count(), 0u);
+}
+
+// Shown at the size it opens with, the dialog has every page's tab in sight (the last one,
+// タブレット, hid behind scroll arrows) and its tree indent box shows its whole number.
+TEST_F(OptionDialogTest, EveryTabAndTheIndentBoxCanBeSeen) {
+  TfrmOption d;
+  d.FormShow();
+  d.show();
+  QApplication::processEvents();
+  QTabBar* bar = d.PageControl1->tabBar();
+  ASSERT_EQ(bar->count(), 6);
+  for (int i = 0; i < bar->count(); ++i) EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+  EXPECT_LE(bar->mapTo(&d, QPoint(bar->width(), 0)).x(), d.width());
+  QLineEdit* indent = d.seTreeIndent->findChild<QLineEdit*>();
+  ASSERT_NE(indent, nullptr);
+  EXPECT_GE(indent->width(), indent->fontMetrics().horizontalAdvance(indent->text()));
 }

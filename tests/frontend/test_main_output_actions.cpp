@@ -22,6 +22,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QToolBar>
 #include <QToolButton>
 
 #include "database/acis_db.h"
@@ -113,6 +117,26 @@ TEST(MainOutputActions, EnablingRulesAsATable) {
   OptionData->SpreadSheet = 2;
   w.EnableResultActions(true);
   EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyWPS);
+}
+
+// The spreadsheet button is a button of its own in the tool bar: it shows its caption and its
+// icon size as the tool bar's other buttons do, also after the options change them.
+TEST(MainOutputActions, SpreadsheetButtonLooksLikeTheOtherToolBarButtons) {
+  TWindow t;
+  TfrmMain& w = *t.w;
+  // As the window comes up.
+  EXPECT_EQ(w.btnExcel->toolButtonStyle(), w.ToolBar->toolButtonStyle());
+  EXPECT_EQ(w.btnExcel->iconSize(), w.ToolBar->iconSize());
+  for (bool captions : {true, false, true}) {
+    OptionData->ToolBarCaption = captions;
+    OptionData->BtnImageSize = captions ? 1 : 0;
+    w.FormViewSettings();
+    w.ApplyToolbarStyle();
+    EXPECT_EQ(w.btnExcel->toolButtonStyle(), w.ToolBar->toolButtonStyle()) << captions;
+    EXPECT_EQ(w.btnExcel->iconSize(), w.ToolBar->iconSize()) << captions;
+  }
+  EXPECT_EQ(w.btnExcel->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  EXPECT_EQ(w.btnExcel->text(), w.btnExcel->defaultAction()->text());
 }
 
 TEST(MainOutputActions, CtrlECopiesToTheSpreadsheetProgramAndReportsEachCode) {
@@ -265,7 +289,9 @@ TEST(MainOutputActions, ResultGridWindowFromTheCropAndChemicalTabsAndTheCard) {
   w.gdYakuzai->show();
   w.CurrentGrid = w.gdYakuzai;
   w.gdSeibun->Fill({"有効成分", "含有濃度"}, {{"銅", "20.0%"}});
-  w.gdSeizai->Fill({"", ""}, {{"種類名", "殺菌剤"}});
+  w.gdSeizai->Fill({"種類名", "殺菌剤"}, {{"製剤毒性", "普通物"}, {"登録日", "1950.01.01"}, {"略称", "-"},
+                                          {"剤型", "水和剤"}, {"用途", "殺菌剤"}});
+  w.gdSeizai->SetFixedRows(0);
   w.cbYakuzai->setEditText("12345 ボルドー");
   w.mSuisan->setPlainText("魚に注意");
   QPointer<TfrmGrid> g2 = t.out->actExportGridExecute();
@@ -275,7 +301,12 @@ TEST(MainOutputActions, ResultGridWindowFromTheCropAndChemicalTabsAndTheCard) {
   EXPECT_EQ(g2->edtYakuzai->text(), "12345 ボルドー");
   EXPECT_EQ(g2->mSuisan->toPlainText(), "魚に注意");
   EXPECT_EQ(g2->gdSeibun->Cells(0, 1), "銅");
-  EXPECT_EQ(g2->gdSeizai->Cells(1, 1), "殺菌剤");
+  EXPECT_EQ(g2->gdSeizai->Cells(1, 5), "殺菌剤");
+  // The product panel shows every row of the summary and the ingredients beneath it.
+  Pump();
+  EXPECT_GE(g2->gdSeizai->viewport()->height(), g2->gdSeizai->verticalHeader()->length());
+  EXPECT_GE(g2->gdSeibun->viewport()->height(), g2->gdSeibun->verticalHeader()->length());
+  EXPECT_GT(g2->gdResult->height(), 100);
   EXPECT_EQ(g2->gdResult->Cells(1, 1), "稲");
   EXPECT_FALSE(g2->gdResult->Model().RowHighlighted(1));
   EXPECT_EQ(g2->eYakuzaiG, w.eYakuzai);

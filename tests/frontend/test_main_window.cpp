@@ -97,7 +97,7 @@ TEST(MainWindow, OpensTheSampleDatabaseAndFillsTheLists) {
   EXPECT_FALSE(first.left(5).trimmed().isEmpty());
   ASSERT_GT(w.cbYotoTabYakuzai->count(), 1);
   EXPECT_EQ(w.cbYotoTabYakuzai->itemText(0), "全て");
-  EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  EXPECT_FALSE(w.actSearchTekiyou->isEnabled());  // no search on the tab: nothing to run
   // The per-connection views exist.
   EXPECT_TRUE(AcisDB->TableExists("ttTekiyoSaku"));
 }
@@ -181,9 +181,9 @@ TEST(MainWindow, DispatcherRunsTheActiveTabsSearchAndRecoversFromExceptions) {
     w.pgSearch->setCurrentIndex(c.tab);
     w.actSearchTekiyou->trigger();
     for (int t = 0; t < kSearchTabs; ++t) EXPECT_EQ(counts[t], c.expected[t]) << "tab " << c.tab << " handler " << t;
-    // Whatever the search did, nothing stays busy or disabled.
+    // Whatever the search did, nothing stays busy or disabled (the template tab has no search).
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.tab;
-    EXPECT_TRUE(w.actSearchTekiyou->isEnabled()) << c.tab;
+    EXPECT_EQ(w.actSearchTekiyou->isEnabled(), c.tab != tiTemplate) << c.tab;
     EXPECT_TRUE(w.actSearchStrClear->isEnabled()) << c.tab;
     EXPECT_FALSE(w.actStop->isEnabled()) << c.tab;
     EXPECT_TRUE(w.pgSearch->tabBar()->isEnabled()) << c.tab;

@@ -9,6 +9,9 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -271,4 +274,87 @@ TEST(MainWindowActions, LinesPerCellBoxTakesTypedNumbersAndArrows) {
   se->selectAll();
   QTest::keyClick(se, Qt::Key_Backspace);
   EXPECT_EQ(w.GridStates[tiSakumotsu].CellLines, 9);
+}
+
+// The search action (検索, Ctrl+T) is enabled exactly when the active tab's inputs give the
+// search something to do: an action shown enabled on a tab with nothing to search would do
+// nothing. It follows every tab change and every change of the inputs, and Ctrl+T pressed on
+// a tab without inputs runs no search.
+TEST(MainWindowActions, SearchActionFollowsTheInputsOfTheActiveTab) {
+  TActionWindow t;
+  ASSERT_TRUE(t.Open(true));
+  TfrmMain& w = *t.W;
+  QAction* search = w.actSearchTekiyou;
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  Pump(10);
+  // The crop tab opens with no crop chosen.
+  EXPECT_FALSE(search->isEnabled());
+  // The other tabs with empty inputs; the template tab (its page runs its own SQL; shown here
+  // it would start the browser) never.
+  ASSERT_NE(w.SearchHandler(tiTemplate), nullptr);
+  EXPECT_FALSE(w.SearchHandler(tiTemplate)->CanSearch());
+  for (int tab : {tiByochu, tiYakuzai, tiSQL}) {
+    w.pgSearch->setCurrentIndex(tab);
+    Pump(10);
+    EXPECT_FALSE(search->isEnabled()) << tab;
+  }
+  // Keywords on the pest tab, then off to the template tab and back.
+  w.pgSearch->setCurrentIndex(tiByochu);
+  w.edtByochu->setFocus();
+  QTest::keyClicks(w.edtByochu, "ab");
+  EXPECT_TRUE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiYakuzai);
+  EXPECT_FALSE(search->isEnabled());
+  QTest::keyClicks(w.eYakuzai, "x");
+  EXPECT_TRUE(search->isEnabled());
+  w.eYakuzai->clear();
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiByochu);
+  EXPECT_TRUE(search->isEnabled());
+  // A search leaves the action as the inputs say, also after Ctrl+T on a tab without inputs.
+  w.edtByochu->setFocus();
+  QTest::keyClick(w.edtByochu, Qt::Key_T, Qt::ControlModifier);
+  Pump(10);
+  EXPECT_TRUE(search->isEnabled());
+  w.edtByochu->clear();
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  EXPECT_FALSE(search->isEnabled());
+  // A crop chosen in the frame.
+  w.eSakumotsu->setText("トマト");
+  Pump(10);
+  EXPECT_TRUE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSQL);
+  EXPECT_FALSE(search->isEnabled());
+  w.pgSearch->setCurrentIndex(tiSakumotsu);
+  EXPECT_TRUE(search->isEnabled());
+}
+
+// The title row of a result grid is its header: a right click there opens the grid's menu for
+// the title row, whose "列削除" removes that column.
+TEST(MainWindowActions, RightClickOnATitleOffersColumnRemoval) {
+  TActionWindow t;
+  ASSERT_TRUE(t.Open(true));
+  TfrmMain& w = *t.W;
+  TXlsStringGrid* g = w.gdTekiyo;
+  ASSERT_EQ(g->ColCount(), 2);
+  ASSERT_EQ(g->Cells(1, 0), "農薬の名称");
+  QHeaderView* header = g->horizontalHeader();
+  const QPoint at(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
+  bool removalShown = false;
+  QMenu* shown = nullptr;
+  QTimer::singleShot(0, [&] {
+    shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!shown) return;
+    removalShown = w.pmnRemoveClm->isVisible() && w.pmnRemoveClm->isEnabled();
+    shown->setActiveAction(w.pmnRemoveClm);
+    QTest::keyClick(shown, Qt::Key_Return);
+  });
+  QContextMenuEvent ev(QContextMenuEvent::Mouse, at, header->viewport()->mapToGlobal(at));
+  QCoreApplication::sendEvent(header->viewport(), &ev);
+  Pump(10);
+  ASSERT_EQ(shown, w.mnTekiyouGrid);
+  EXPECT_TRUE(removalShown);
+  EXPECT_EQ(g->ColCount(), 1);
+  EXPECT_EQ(g->Cells(0, 0), "番号");
 }

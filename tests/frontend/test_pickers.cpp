@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTest>
 
 #include "frontend/crop/crop_search_fixture.h"
 #include "foundation/check_list_box_ex.h"
@@ -409,4 +410,34 @@ TEST(Pickers, PestTabCropPickerDrillsDownAndLeavesExclusionsOut) {
   Tick(p.lstSakumotsu, crops[0]);
   p.accept();
   EXPECT_EQ(p.GetCheckedSakumotsu(), crops[0]);
+}
+
+// Enter, as a user presses it in the pest filter picker: in the list it confirms the ticks
+// (it ticked every pest through "全選択" instead), in the crop search box it searches and the
+// picker stays open.
+TEST(Pickers, EnterInThePestFilterPickerConfirmsOrSearches) {
+  OPEN_CROP_TAB(t);
+  TfrmSakuByochu p(t.W.get());
+  p.SetSourceList({"うどんこ病", "灰色かび病", "アブラムシ類"});
+  p.CheckAll(false);
+  Tick(p.lstByochu, "灰色かび病");
+  p.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&p));
+  p.lstByochu->setFocus();
+  QTest::keyClick(p.lstByochu, Qt::Key_Return);
+  EXPECT_EQ(p.result(), int(QDialog::Accepted));
+  EXPECT_FALSE(p.isVisible());
+  EXPECT_EQ(p.GetCheckedByochu(), "灰色かび病");
+
+  TfrmSakuByochu q(t.W.get());
+  q.SetSourceList({"うどんこ病"});
+  q.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&q));
+  q.edtInput->setFocus();
+  q.edtInput->setText("芝");
+  QTest::keyClick(q.edtInput, Qt::Key_Return);
+  EXPECT_TRUE(q.isVisible());
+  EXPECT_GT(q.lstSakumotu->count(), 0);
+  EXPECT_EQ(Items(q.lstByochu), std::vector<std::string>{"うどんこ病"});
+  EXPECT_TRUE(Checked(q.lstByochu).empty());
 }

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -220,6 +221,21 @@ TEST(ShellHelpers, EditOnlyExistingFilesAndSpecialFolders) {
   EXPECT_EQ(cap.Rec.Urls[0].toLocalFile().toStdString(), path);
   EXPECT_FALSE(GetSpecialFolderPath(CSIDL_PERSONAL).empty());
   EXPECT_EQ(GetSpecialFolderPath(12345), QDir::homePath().toStdString());
+}
+
+// A home without a documents folder: the save dialogs open in the home, never in whatever
+// folder the program was started from.
+TEST(ShellHelpers, SpecialFoldersThatDoNotExistFallBackToTheHome) {
+  QTemporaryDir home;
+  const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", home.path().toUtf8());
+  qunsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(GetSpecialFolderPath(CSIDL_PERSONAL), home.path().toStdString());
+  EXPECT_EQ(GetSpecialFolderPath(CSIDL_DESKTOPDIRECTORY), home.path().toStdString());
+  QDir(home.path()).mkdir("Documents");
+  EXPECT_EQ(GetSpecialFolderPath(CSIDL_PERSONAL), (home.path() + "/Documents").toStdString());
+  qputenv("HOME", savedHome);
+  if (!savedConfig.isEmpty()) qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 #include "test_lookup_urls.moc"

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "output/default_style_sheets.h"
 #include "output/grid_model.h"
 #include "output/result_page.h"
 
@@ -240,6 +241,35 @@ TEST(ResultPage, StyleSheetResolvedInItsFolderAndResultsScriptByKind) {
     EXPECT_EQ(p.Head, "<script type=\"text/javascript\">\r\nfunction results(kind) {\r\n  return kind < 2 && true;\r\n}\r\n</script>");
     EXPECT_NE(p.Page.find(p.Head + "\r\n</head>\r\n"), std::string::npos);
   }
+}
+
+// The style sheets a new program folder gets: written into a folder without sheets, never over
+// sheets of the user's; the standard page then carries them.
+TEST(ResultPage, DefaultStyleSheetsOnlyInAFolderWithoutSheets) {
+  QTemporaryDir dir;
+  const std::string css = dir.path().toStdString() + "/css";
+  ASSERT_TRUE(EnsureDefaultStyleSheets(css));
+  for (const TDefaultStyleSheet& s : DefaultStyleSheets()) {
+    QFile f(QString::fromStdString(css) + "/" + s.Name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << s.Name;
+    EXPECT_EQ(f.readAll().toStdString(), s.Text);
+  }
+  TGridModel grid;
+  grid.Fill({"a"}, {{"1"}});
+  TResultPageSource src;
+  src.Grid = &grid;
+  const TResultPage p = BuildResultPage(src, "standard.css", sskExcel, TResultPageFolders{css, css});
+  ASSERT_TRUE(p.Ok);
+  EXPECT_NE(p.Page.find("white-space: nowrap"), std::string::npos);
+  EXPECT_EQ(p.Page.find(kBuiltInTableRule), std::string::npos);
+
+  // The user's own sheets stay as they are and nothing is added beside them.
+  QDir(QString::fromStdString(css)).removeRecursively();
+  QDir().mkpath(QString::fromStdString(css));
+  WriteFile(css + "/mine.css", "td { color: red; }\n");
+  ASSERT_TRUE(EnsureDefaultStyleSheets(css));
+  EXPECT_EQ(QDir(QString::fromStdString(css)).entryList({"*.css"}, QDir::Files), QStringList{"mine.css"});
+  EXPECT_FALSE(EnsureDefaultStyleSheets(""));
 }
 
 TEST(ResultPage, RebuiltWithAnotherStyleSheetKeepsBodyAndHead) {

@@ -38,6 +38,8 @@
 #include "output/acis_post_lookup.h"
 #include "output/frm_web_browser.h"
 #include "output/grid_model.h"
+#include "output/html_spreadsheet.h"
+#include "output/html_view_route.h"
 #include "output/result_page.h"
 #include "output/temp_files.h"
 #include "update/support_http_server.h"
@@ -187,10 +189,11 @@ TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
   view->close();
   Pump(50);
 
-  // A minimised view that only runs an export keeps quiet.
+  // A view made only to run an export keeps quiet (also where the desktop shows it as it is,
+  // not minimised).
   Sink().Clear();
   QPointer<TfrmWebBrowser> quiet = NewView(SamplePage(grid));
-  quiet->setWindowState(Qt::WindowMinimized);
+  quiet->ExportOnly = true;
   ASSERT_TRUE(quiet->Show());
   quiet->WebBrowser->load(QUrl("chrome://crash"));
   for (int i = 0; i < 1000 && !quiet->RendererGone(); ++i) Pump(10);
@@ -433,6 +436,57 @@ TEST(WebBrowser, ExportsHandTheMarkupToTheirRoutes) {
   ASSERT_EQ(Sink().Count(), 1u);
   EXPECT_EQ(Sink().Messages()[0].text.rfind("JustCalc の起動もしくは処理に失敗しました", 0), 0u);
   delete view.data();
+  setenv("PATH", savedPath.c_str(), 1);
+}
+
+// The export routes of the main window and the grid window: a page without a script goes to
+// the program as built, without being loaded into the engine first (a large result took a
+// minute there and could exhaust the engine); a page with results.js is loaded, and what its
+// script made of the document is what the program gets.
+TEST(WebBrowser, ExportRoutesLoadThePageOnlyForItsScript) {
+  TAppFolder app;
+  QTemporaryDir bin;
+  const std::string b = bin.path().toStdString();
+  {
+    QFile f(bin.path() + "/soffice");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(("#!/bin/sh\nfor a; do last=$a; done\n/bin/cp \"$last\" '" + b + "/page.tmp'\n/bin/mv '" + b +
+             "/page.tmp' '" + b + "/page.html'\n")
+                .c_str());
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+  const std::string savedPath = std::getenv("PATH");
+  setenv("PATH", bin.path().toUtf8().constData(), 1);
+  auto handedOver = [&] {
+    QFile page(bin.path() + "/page.html");
+    for (int i = 0; i < 500 && !page.exists(); ++i) Pump(10);
+    std::string text;
+    if (page.open(QIODevice::ReadOnly)) text = page.readAll().toStdString();
+    page.remove();
+    return text;
+  };
+  TGridModel grid;
+  const TResultPage plain = SamplePage(grid);
+  ASSERT_TRUE(plain.Head.empty());
+  EXPECT_EQ(RunHtmlViewRoute(nullptr, plain, "Quillmar(HTML)", 1), 1);
+  EXPECT_EQ(handedOver(), SpreadsheetPage(TfrmWebBrowser::PageMarkup(plain.Page)));
+
+  // With results.js the page's script has its say.
+  {
+    QFile js(QString::fromStdString(OptionData->TemplateDir + "/results.js"));
+    QDir().mkpath(QString::fromStdString(OptionData->TemplateDir));
+    ASSERT_TRUE(js.open(QIODevice::WriteOnly));
+    js.write("function results(kind) { var p = document.createElement('p'); p.id = 'made';"
+             " p.textContent = 'made by results'; document.body.appendChild(p); }\n");
+  }
+  const TResultPage scripted = SamplePage(grid);
+  ASSERT_FALSE(scripted.Head.empty());
+  EXPECT_EQ(RunHtmlViewRoute(nullptr, scripted, "Quillmar(HTML)", 1), 1);
+  const std::string text = handedOver();
+  EXPECT_NE(text.find("made by results"), std::string::npos);
+  EXPECT_NE(text.find("&lt;/table&gt;トマト"), std::string::npos);
+  Pump(50);
   setenv("PATH", savedPath.c_str(), 1);
 }
 

@@ -212,8 +212,11 @@ void TChemicalSearch::EditChanged(QLineEdit* Edit) {
       Sheet->CandidateCrops.clear();
     }
   }
-  if (m_.pgSearch->currentIndex() == tiYakuzai && AcisDB)
-    m_.actSearchTekiyou->setEnabled(!m_.eYakuzai->text().isEmpty() || !m_.eYakuzaiTabSakumotsu->text().isEmpty());
+  m_.UpdateSearchAction();
+}
+
+bool TChemicalSearch::CanSearch() const {
+  return !m_.eYakuzai->text().isEmpty() || !m_.eYakuzaiTabSakumotsu->text().isEmpty();
 }
 
 void TChemicalSearch::EnableInputs(bool Enabled) {

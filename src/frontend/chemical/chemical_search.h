@@ -93,6 +93,8 @@ class TChemicalSearch : public QObject, public TSearchTabHandler {
   void Search() override { YakuzaiPickup(); }
   void ClearConditions() override;
   void EnableInputs(bool Enabled) override;
+  // A chemical or a crop candidate typed.
+  bool CanSearch() const override;
 
   // Pickups that reached the product query, and the figures of the last one (seconds from
   // its start): crops looked up, working tables made, lists filled.

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -59,12 +60,24 @@ class TTemplateTabHandler : public TSearchTabHandler {
  public:
   explicit TTemplateTabHandler(TfrmTemplate* Page) : page_(Page) {}
   void Search() override {}
+  bool CanSearch() const override { return false; }
   void ClearConditions() override {
     if (page_) page_->ClearArgs();
   }
 
  private:
   QPointer<TfrmTemplate> page_;
+};
+
+// A memo argument box: a few lines high when its panel first shows, so that the description
+// and the result below keep most of the page (the splitter below it makes it taller).
+class TArgMemo : public QPlainTextEdit {
+ public:
+  static constexpr int kLines = 3;
+  QSize sizeHint() const override {
+    const int h = kLines * fontMetrics().lineSpacing() + 2 * frameWidth() + 2 * static_cast<int>(document()->documentMargin());
+    return {QPlainTextEdit::sizeHint().width(), h};
+  }
 };
 
 }  // namespace
@@ -166,7 +179,7 @@ void TfrmTemplate::BuildControls() {
   lay->addWidget(pnlTplButtons);
 
   auto memo = [](const char* name) {
-    auto* m = Named(new QPlainTextEdit, name);
+    QPlainTextEdit* m = Named(new TArgMemo, name);
     m->setTabChangesFocus(true);
     return m;
   };

@@ -12,6 +12,8 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -98,26 +100,23 @@ TSqlConsole::TSqlConsole(TfrmMain& Main) : main_(Main) {
   connect(main_.btnQuerySave, &QPushButton::clicked, this, [this] { btnQuerySaveClick(); });
   connect(main_.btnQueryLoad, &QPushButton::clicked, this, [this] { btnQueryLoadClick(); });
   connect(main_.SQLEditor, &QsciScintilla::textChanged, this, [this] { SQLEditorChange(); });
-  // The search action belongs to every tab: on the SQL tab it follows the editor's text, and
-  // the other tabs get back the state they left it in.
-  otherTabsSearch_ = main_.actSearchTekiyou->isEnabled();
-  connect(main_.actSearchTekiyou, &QAction::changed, this, [this] {
-    if (!applying_ && !onSqlTab_) otherTabsSearch_ = main_.actSearchTekiyou->isEnabled();
-  });
-  connect(main_.pgSearch, &QTabWidget::currentChanged, this, [this] {
-    const bool sql = main_.pgSearch->currentWidget() == main_.tabSQL;
-    if (sql == onSqlTab_) return;
-    onSqlTab_ = sql;
-    if (sql) {
-      SQLEditorChange();
-    } else {
-      applying_ = true;
-      main_.actSearchTekiyou->setEnabled(otherTabsSearch_);
-      applying_ = false;
-    }
-  });
-  onSqlTab_ = main_.pgSearch->currentWidget() == main_.tabSQL;
+  // The search action belongs to every tab: on the SQL tab it follows the editor's text (the
+  // main window asks CanSearch on every tab change).
   SQLEditorChange();
+  // However small the stored height (the first start's is 60 pixels, buttons included), the
+  // editor keeps room for a few lines of text beside its scroll bar.
+  KeepEditorLines();
+}
+
+void TSqlConsole::KeepEditorLines() {
+  QsciScintilla* ed = main_.SQLEditor;
+  const int line = std::max(ed->textHeight(0), ed->fontMetrics().height());
+  const int bar = ed->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ed);
+  ed->setMinimumHeight(kEditorMinLines * line + bar + 2 * ed->frameWidth() + 4);
+  // The pane of the splitter that holds the editor and its buttons: never smaller than they need.
+  QWidget* pane = ed;
+  while (pane->parentWidget() && !qobject_cast<QSplitter*>(pane->parentWidget())) pane = pane->parentWidget();
+  if (pane->layout()) pane->setMinimumHeight(std::max(pane->minimumHeight(), pane->layout()->minimumSize().height()));
 }
 
 TSqlConsole::~TSqlConsole() = default;
@@ -282,11 +281,10 @@ void TSqlConsole::SQLEditorChange() {
   const bool has = !main_.SQLEditor->text().isEmpty();
   main_.btnQuerySave->setEnabled(has);
   main_.btnQueryExec->setEnabled(has);
-  if (main_.pgSearch->currentWidget() != main_.tabSQL) return;
-  applying_ = true;
-  main_.actSearchTekiyou->setEnabled(has);
-  applying_ = false;
+  main_.UpdateSearchAction();
 }
+
+bool TSqlConsole::CanSearch() const { return !main_.SQLEditor->text().isEmpty(); }
 
 std::string TSqlConsole::TableName() const { return cbTableName->currentText().toStdString(); }
 

@@ -33,6 +33,8 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
 
   // TSearchTabHandler
   void Search() override { ExecSql(); }
+  // The editor holds text.
+  bool CanSearch() const override;
 
   // Runs the editor text (nothing without a database or text).
   void ExecSql();
@@ -69,6 +71,9 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
           *pmnCheckNone = nullptr;
 
  private:
+  // The editor's least height: this many lines of text.
+  static constexpr int kEditorMinLines = 3;
+  void KeepEditorLines();
   void BuildSidePanel();
   void BuildEditorPopup();
   void BuildFieldPopup();
@@ -82,9 +87,6 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
 
   TfrmMain& main_;
   // The search action's state as the other tabs set it, restored when the SQL tab is left.
-  bool otherTabsSearch_ = false;
-  bool onSqlTab_ = false;
-  bool applying_ = false;
 };
 
 // The SQL console of the main window (null before InstallSqlConsole).

@@ -441,7 +441,10 @@ QTreeWidget* NewTableView(QWidget* Parent, const char* Name, const QStringList& 
   v->setAllColumnsShowFocus(true);
   v->setSelectionBehavior(QAbstractItemView::SelectRows);
   v->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  v->setStyleSheet("QTreeView::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }");
+  // Grid lines; a style sheet that styles the items paints the selection too, so it says how.
+  v->setStyleSheet(
+      "QTreeView::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }"
+      "QTreeView::item:selected { background: palette(highlight); color: palette(highlighted-text); }");
   v->header()->setStretchLastSection(false);
   return v;
 }

@@ -375,7 +375,11 @@ void TCropSearch::FillFilterCombo(QComboBox* Combo, QWidget* Button, const std::
   }
   Combo->addItems(items);
   Combo->setCurrentIndex(0);
-  if (Combo->count() == 1) SetWanted(Combo, false);
+  // Only "全て": nothing to choose, in the list or in its picker.
+  if (Combo->count() == 1) {
+    SetWanted(Combo, false);
+    SetWanted(Button, false);
+  }
 }
 
 void TCropSearch::FillByochuCombo() {

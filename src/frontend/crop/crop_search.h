@@ -77,6 +77,8 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   void ClearConditions() override;
   void Redisplay() override { RefreshTekiyoFilter(); }
   void EnableInputs(bool Enabled) override;
+  // Main crops chosen.
+  bool CanSearch() const override { return SelectionText && !SelectionText().isEmpty(); }
 
   // Figures of the last search (seconds): the script, and script plus display.
   double LastSqlSeconds = 0;

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
@@ -85,6 +86,8 @@ TDlgByogai::TDlgByogai(QWidget* Owner, std::function<TAcisDB*()> Database)
   setMaximumWidth(1024);
   if (Owner) setFont(Owner->window()->font());
   BuildControls();
+  // Never narrower than its tabs, whatever the font.
+  setMinimumWidth(std::max(minimumWidth(), layout()->minimumSize().width()));
   resize(300, 400);
   ReadSettings();
 
@@ -172,6 +175,10 @@ void TDlgByogai::BuildControls() {
 
   PageControl = new QTabWidget(this);
   PageControl->setObjectName("PageControl");
+  // Every category tab in sight (the name search is the last one): the dialog is never
+  // narrower than its tabs.
+  PageControl->tabBar()->setUsesScrollButtons(false);
+  PageControl->tabBar()->setElideMode(Qt::ElideNone);
   lay->addWidget(PageControl, 1);
   lstByogai = NewList(PageControl, "lstByogai");
   PageControl->addTab(lstByogai, "病害");
@@ -211,6 +218,7 @@ QWidget* TDlgByogai::BuildGroupPage(TCheckListBoxEx*& Groups, TCheckListBoxEx*& 
   Splitter = new QSplitter(Qt::Vertical, PageControl);
   Splitter->setObjectName(SplitterName);
   Splitter->setChildrenCollapsible(false);
+  Splitter->installEventFilter(this);
   Groups = NewList(Splitter, GroupsName);
   Members = NewList(Splitter, MembersName);
   Splitter->addWidget(Groups);
@@ -271,10 +279,17 @@ void TDlgByogai::ReadSettings() {
   if (!ini) return;
   resize(ini->ReadInteger(SECTION_WINDOW, "DlgByogaiWidth", width()),
          ini->ReadInteger(SECTION_WINDOW, "DlgByogaiHeight", height()));
-  const int gaichu = ini->ReadInteger(SECTION_WINDOW, "DlgByogaiListGroupHeight", 100);
-  const int zassou = ini->ReadInteger(SECTION_WINDOW, "DlgByogaiListZassouGroupHeight", 100);
-  Splitter1->setSizes({std::max(20, gaichu), std::max(60, height() - gaichu)});
-  Splitter2->setSizes({std::max(20, zassou), std::max(60, height() - zassou)});
+  FGroupHeight[0] = std::max(20, ini->ReadInteger(SECTION_WINDOW, "DlgByogaiListGroupHeight", 100));
+  FGroupHeight[1] = std::max(20, ini->ReadInteger(SECTION_WINDOW, "DlgByogaiListZassouGroupHeight", 100));
+}
+
+// A group list takes its stored height when its page first shows (a splitter that was never
+// laid out would only scale the numbers it is given).
+void TDlgByogai::ShowGroupSplitter(int I) {
+  QSplitter* s = I == 0 ? Splitter1 : Splitter2;
+  if (FGroupShown[I] || s->height() <= 0) return;
+  FGroupShown[I] = true;
+  s->setSizes({FGroupHeight[I], std::max(60, s->height() - FGroupHeight[I])});
 }
 
 void TDlgByogai::WriteSettings() {
@@ -282,9 +297,13 @@ void TDlgByogai::WriteSettings() {
   if (!ini) return;
   ini->WriteInteger(SECTION_WINDOW, "DlgByogaiWidth", width());
   ini->WriteInteger(SECTION_WINDOW, "DlgByogaiHeight", height());
-  const QList<int> g = Splitter1->sizes(), z = Splitter2->sizes();
-  if (!g.isEmpty() && g[0] > 0) ini->WriteInteger(SECTION_WINDOW, "DlgByogaiListGroupHeight", g[0]);
-  if (!z.isEmpty() && z[0] > 0) ini->WriteInteger(SECTION_WINDOW, "DlgByogaiListZassouGroupHeight", z[0]);
+  // A page the user did not open keeps the height it was given.
+  const char* keys[2] = {"DlgByogaiListGroupHeight", "DlgByogaiListZassouGroupHeight"};
+  for (int i = 0; i < 2; ++i) {
+    const QList<int> sizes = (i == 0 ? Splitter1 : Splitter2)->sizes();
+    const int h = FGroupShown[i] && !sizes.isEmpty() && sizes[0] > 0 ? sizes[0] : FGroupHeight[i];
+    ini->WriteInteger(SECTION_WINDOW, keys[i], h);
+  }
   try {
     ini->UpdateFile();
   } catch (const std::exception& e) {
@@ -384,6 +403,9 @@ void TDlgByogai::actReplaceExecute() {
 }
 
 bool TDlgByogai::eventFilter(QObject* Watched, QEvent* Event) {
+  if ((Watched == Splitter1 || Watched == Splitter2) &&
+      (Event->type() == QEvent::Show || Event->type() == QEvent::Resize))
+    ShowGroupSplitter(Watched == Splitter1 ? 0 : 1);
   if (Watched == eSearchStr) {
     if (Event->type() == QEvent::MouseButtonRelease && !eSearchStr->text().isEmpty()) bSearchClick();
   }

@@ -78,11 +78,15 @@ class TDlgByogai : public QDialog {
   void FillList(TCheckListBoxEx* List, const std::string& SQL);
   void ReadSettings();
   void WriteSettings();
+  void ShowGroupSplitter(int I);
   TAcisDB* Db() const;
   void Log(const std::string& Line) const;
 
   std::function<TAcisDB*()> FDatabase;
   int FFilling = 0;
+  // The stored heights of the two group lists, and whether each page was laid out with it.
+  int FGroupHeight[2] = {100, 100};
+  bool FGroupShown[2] = {false, false};
 };
 
 class TfrmMain;

@@ -156,10 +156,9 @@ void TPestSearch::ClearConditions() {
   m_.cbTabByochuSakumotu->setEditText(QString());
 }
 
-void TPestSearch::edtByochuChange() {
-  if (m_.pgSearch->currentIndex() != tiByochu) return;
-  m_.actSearchTekiyou->setEnabled(AcisDB && !m_.edtByochu->text().isEmpty());
-}
+void TPestSearch::edtByochuChange() { m_.UpdateSearchAction(); }
+
+bool TPestSearch::CanSearch() const { return !m_.edtByochu->text().isEmpty(); }
 
 std::string TPestSearch::ViewName() {
   std::string& v = m_.ResultViewName;
@@ -364,6 +363,8 @@ TPestSearch* InstallPestSearch(TfrmMain& Main) {
   auto* top = new TPestTabTop;
   top->setFont(Main.font());
   Main.pnlTabByochuTop = Main.ReplaceControl(Main.pnlTabByochuTop, top);
+  // The row stays at the top of the tab also while the grid is hidden (before a result).
+  if (QLayout* lay = Main.tabByochu->layout()) lay->setAlignment(top, Qt::AlignTop);
   Main.edtByochu = top->edtByochu;
   Main.btnTabByochu = top->btnTabByochu;
   Main.btnTabByochuSaku = top->btnTabByochuSaku;

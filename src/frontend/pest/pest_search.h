@@ -44,6 +44,8 @@ class TPestSearch : public QObject, public TSearchTabHandler {
   void ClearConditions() override;
   void Redisplay() override { RefreshByochuTab(); }
   void EnableInputs(bool Enabled) override;
+  // Keywords typed.
+  bool CanSearch() const override;
 
   // Figures of the last search (seconds): the script, and script plus display.
   double LastSqlSeconds = 0;

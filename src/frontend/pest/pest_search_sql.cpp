@@ -65,13 +65,21 @@ std::string ByochuCropFilterSql(std::string_view View, const std::string& Crops,
   std::string terms;
   for (const std::string& name : CommaTextToList(t)) {
     if (name.empty()) continue;
-    std::string deployed = Deploy ? Deploy(name) : std::string();
+    // The chosen crop stands for every crop it covers (by name or crop group, unless excluded,
+    // or by inclusion); the higher groups that apply to it stand for their own uses only, as
+    // on the crop tab: a use on 野菜類 applies to トマト, a use on another vegetable does not.
+    const std::string own = FullToHalfBrackets(name);
+    std::string groups;
+    for (const std::string& g : CommaTextToList(Deploy ? Deploy(name) : std::string())) {
+      if (g.empty() || g == own || g == name) continue;
+      groups += (groups.empty() ? "" : ",") + SqlQuote(g);
+    }
     // The names are matched literally: a crop such as トマト(施設栽培) holds pattern characters.
-    std::string alternation = ListToAlternation(deployed);
-    if (alternation.empty()) alternation = EscapeRegexName(name);
-    const std::string p = SqlQuote("、(" + alternation + ")、");
+    const std::string p = SqlQuote("、(" + EscapeRegexName(own) + ")、");
     terms += "('、'||concat('、', sakumotsu, shozoku)||'、' regexp " + p + " and nozoku not regexp " + p +
-             " or fukumu regexp " + p + ") or" + kCrLf;
+             " or fukumu regexp " + p + ")";
+    if (!groups.empty()) terms += " or sakumotsu in (" + groups + ")";
+    terms += std::string(" or") + kCrLf;
   }
   // The rows found for the pests only: the filter narrows the search's result by crop.
   return "SELECT * FROM " + std::string(View) + " WHERE " + kFound +

@@ -45,7 +45,9 @@ std::string ByochuResultSql(std::string_view View);
 // (itself and its higher groups, TAcisDB::DeployCrops with mode '~'), as a comma list.
 //  - "全て" or an empty text: every row of the view (all uses of the found products);
 //  - otherwise, per crop name of the comma text: the rows found for the pests whose crop is
-//    one of the applying crops (by name or crop group, unless excluded, or by inclusion).
-//    A name the hierarchy does not know stands for itself.
+//    the name or a crop it covers (by name or crop group, unless excluded, or by inclusion),
+//    or one of its higher groups by that group's own name, so that a crop gives the rows the
+//    crop tab gives it with its higher groups.  A name the hierarchy does not know stands
+//    for itself.
 using TDeployFn = std::function<std::string(const std::string& Name)>;
 std::string ByochuCropFilterSql(std::string_view View, const std::string& Crops, const TDeployFn& Deploy);

@@ -340,11 +340,11 @@ TEST(SqlConsole, EditorKeysPopupAndQueryFiles) {
   PressKey(ed, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(ed->text(), "select 1;\nselect 2;");
   EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
-  // The other tabs get the search action back as they left it.
+  // The other tabs have the search action as their own searches say (none installed here).
   ed->clear();
   EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
   w.pgSearch->setCurrentIndex(tiByochu);
-  EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
   w.pgSearch->setCurrentWidget(w.tabSQL);
   EXPECT_FALSE(w.actSearchTekiyou->isEnabled());
   ed->setText("select 1;\nselect 2;");
@@ -474,4 +474,28 @@ TEST(SqlConsole, ASelectFollowedByAProductClickLeavesNoTransactionOpen) {
   EXPECT_EQ(sqlite3_get_autocommit(AcisDB->FDb->Handle()), 1);
   EXPECT_GT(Count("select count(*) from t_seibun"), 0);
   EXPECT_TRUE(AcisDB->FDb->ExecAll);
+}
+
+// The first start stores no editor height and the designed one is 60 pixels with the buttons:
+// the editor still shows a few lines, and the splitter cannot squeeze it below that.
+TEST(SqlConsole, EditorKeepsRoomForItsLines) {
+  TConsoleFixture fx("[WINDOW]\nLeft=0\nTop=0\nWidth=1000\nHeight=700\nSQLEditHeight=60\n");
+  TfrmMain& w = *fx.w;
+  Pump(100);
+  QsciScintilla* ed = w.SQLEditor;
+  const int line = ed->textHeight(0);
+  ASSERT_GT(line, 0);
+  EXPECT_GE(ed->viewport()->height(), 3 * line);
+  QList<int> sizes = w.SplitterSQL->sizes();
+  sizes[1] += sizes[0] - 10;
+  sizes[0] = 10;
+  w.SplitterSQL->setSizes(sizes);
+  Pump(10);
+  EXPECT_GE(ed->viewport()->height(), 3 * line);
+  EXPECT_TRUE(w.btnQueryExec->isVisible());
+  // The buttons below the editor are neither covered nor cut off.
+  const int buttonTop = w.btnQueryExec->mapTo(&w, QPoint(0, 0)).y();
+  EXPECT_GE(buttonTop, ed->mapTo(&w, QPoint(0, ed->height())).y());
+  EXPECT_LE(buttonTop + w.btnQueryExec->height(), w.SplitterSQL->widget(0)->mapTo(&w, QPoint(0, 0)).y() +
+                                                      w.SplitterSQL->widget(0)->height());
 }

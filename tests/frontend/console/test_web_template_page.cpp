@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -181,6 +182,12 @@ TEST(TemplatePage, OpensRunsAndKeepsArgumentsOfATemplate) {
   EXPECT_FALSE(page->pnlTplLowerSpace->isHidden());
   EXPECT_EQ(page->edtTplSakumotsu->toPlainText(), "トマト");
   EXPECT_EQ(page->edtTplYoto->text(), "");
+  // The argument boxes take a few lines; the description and the result keep most of the page.
+  Pump();
+  const int lines = page->edtTplSakumotsu->fontMetrics().lineSpacing();
+  EXPECT_GE(page->edtTplSakumotsu->viewport()->height(), 2 * lines);
+  EXPECT_LE(page->pnlTplSakumotsu->height(), 6 * lines);
+  EXPECT_GT(page->pagTemplate->height(), page->splTemplate->height() / 2);
   // The browser shows the page and makes elements of the placeholders: the SQL cannot come
   // from its document.
   ASSERT_TRUE(WaitForText(page->Browser(), "作物別の登録"));

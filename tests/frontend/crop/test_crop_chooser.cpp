@@ -2,7 +2,9 @@
 // and on the sample register.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QTreeWidget>
 #include <chrono>
 #include <map>
@@ -374,4 +376,41 @@ TEST(CropChooserDb, FillsSurviveQueriesWhileMessagesRun) {
   EXPECT_GT(cvo.lvCVO->topLevelItemCount(), 2);
   EXPECT_GE(pumps, 4);
   db.FPump = nullptr;
+}
+
+// The selected row of the crop-group table is readable: the highlight is painted behind the
+// highlighted text (the grid lines' style sheet left a pale row with white text on it).
+TEST(CropChooserDb, SelectedRowOfTheGroupTableIsReadable) {
+  OPEN_SAMPLE_DB(s);
+  TAcisDB* p = &db;
+  TCropGroupPage groups;
+  groups.Database = [p] { return p; };
+  groups.resize(400, 300);
+  groups.LoadSpecTables();
+  QTreeWidget* v = groups.lvBeppyo1;
+  ASSERT_GT(v->topLevelItemCount(), 3);
+  groups.show();
+  v->setCurrentItem(v->topLevelItem(2));
+  v->setFocus();
+  QApplication::processEvents();
+  // The spread of lightness over a row: text on its background.
+  auto spread = [v](int Row) {
+    const QRect r = v->visualItemRect(v->topLevelItem(Row)).intersected(v->viewport()->rect());
+    const QImage img = v->viewport()->grab(r).toImage();
+    int lo = 255, hi = 0;
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) {
+        const int l = QColor(img.pixel(x, y)).lightness();
+        lo = std::min(lo, l);
+        hi = std::max(hi, l);
+      }
+    return hi - lo;
+  };
+  const int plain = spread(1);
+  ASSERT_GT(plain, 100);
+  EXPECT_GT(spread(2), 100);
+  // Also when the table has lost the focus (after a double click has run the search).
+  v->clearFocus();
+  QApplication::processEvents();
+  EXPECT_GT(spread(2), 100);
 }

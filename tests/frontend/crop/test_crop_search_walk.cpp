@@ -114,6 +114,14 @@ TEST(CropSearchWalk, TickFilterAndPickAsAPersonWould) {
   EXPECT_EQ(w.gdTekiyo->RowCount() - 1, all);
   EXPECT_EQ(w.StatusText(3), QString::number(all) + "件");
   Shot(&w, "2-searched");
+  // A picker button is on exactly when its list offers something besides "全て" (the picker
+  // lists the combo's items; with none it would open on nothing or not at all).
+  const std::pair<QComboBox*, QPushButton*> bar[] = {
+      {w.cbByochu, w.btnByochu}, {w.cbMokuteki, w.btnMokuteki}, {w.cbZaikei, w.btnZaikei}};
+  for (const auto& [combo, button] : bar) {
+    EXPECT_EQ(button->isEnabled(), combo->count() > 1) << button->objectName().toStdString();
+    EXPECT_EQ(combo->isEnabled(), combo->count() > 1) << combo->objectName().toStdString();
+  }
   // The grid was hidden before the first result: its columns are fitted to the shown grid,
   // exactly as a filter that keeps every row fits them.
   std::vector<int> widths;

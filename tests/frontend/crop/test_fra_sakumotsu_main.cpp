@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <QLineEdit>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "database/acis_db.h"
@@ -29,6 +30,7 @@ struct TCounting : TSearchTabHandler {
     ++*Searches;
     *Seen = Frame->Selection;
   }
+  bool CanSearch() const override { return !Frame->Selection.empty(); }
 };
 
 QTreeWidgetItem* Node(TfraSakumotsuBase& f, const std::string& name) {
@@ -92,4 +94,30 @@ TEST(FraSakumotsuMain, InstalledFrameDrivesTheCropSearch) {
   EXPECT_EQ(searches, 0);
   fra->tbTekiyo->click();
   EXPECT_EQ(searches, 1);
+}
+
+// Without a stored width the frame opens wide enough for its page tabs (CVO hid behind the
+// scroll arrows) and its mode buttons show their whole captions; a stored width wins.
+TEST(FraSakumotsuMain, OpensWideEnoughForItsTabs) {
+  for (int stored : {0, 200}) {
+    TMainWindowFixture fx;
+    ASSERT_TRUE(fx.BuildSampleDb());
+    if (stored) fx.WriteIni("[WINDOW]\nTabSakumotsuFraSakumotsuWidth=" + std::to_string(stored) + "\n");
+    TfrmMain w;
+    InstallSearchPages(w);
+    auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+    ASSERT_NE(fra, nullptr);
+    w.resize(1000, 700);
+    w.show();
+    Pump(50);
+    if (stored) {
+      EXPECT_EQ(w.PaneSize(fra), stored);
+      continue;
+    }
+    QTabBar* bar = fra->pgSakumotsu->tabBar();
+    for (int i = 0; i < bar->count(); ++i)
+      if (bar->isTabVisible(i)) EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+    EXPECT_EQ(fra->tbMain->text(), "主作物");
+    EXPECT_EQ(fra->tbTekiyo->text(), "適用検索");
+  }
 }

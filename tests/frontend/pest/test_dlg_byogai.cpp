@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -192,4 +193,40 @@ TEST(DlgByogai, ClosingRunsTheSearchAndKeepsTheSize) {
   AcisDB.reset();
   t.W->btnTabByochu->click();
   EXPECT_EQ(shown, 1);
+}
+
+// Every category tab can be seen, the name search too; a group list opens at its stored
+// height, and one the user did not open keeps it at close instead of a size its never laid
+// out splitter made up.
+TEST(DlgByogai, TabsInSightAndGroupHeightsKept) {
+  OPEN_PEST_TAB(t);
+  {
+    TIniFile ini(OptionData->IniFileName);
+    ini.WriteInteger("WINDOW", "DlgByogaiWidth", 250);
+    ini.WriteInteger("WINDOW", "DlgByogaiHeight", 420);
+    ini.WriteInteger("WINDOW", "DlgByogaiListGroupHeight", 150);
+    ini.WriteInteger("WINDOW", "DlgByogaiListZassouGroupHeight", 160);
+    ini.UpdateFile();
+  }
+  TDlgByogai p(t.W.get());
+  p.show();
+  Pump(10);
+  QTabBar* bar = p.PageControl->tabBar();
+  for (int i = 0; i < bar->count(); ++i) {
+    EXPECT_GE(bar->tabRect(i).left(), 0) << i;
+    EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+  }
+  EXPECT_LE(bar->mapTo(&p, QPoint(bar->width(), 0)).x(), p.width());
+  // The user widens the dialog on the name search page, then opens the pests.
+  p.PageControl->setCurrentIndex(5);
+  Pump(10);
+  p.resize(320, 430);
+  Pump(10);
+  p.PageControl->setCurrentIndex(1);  // 害虫
+  Pump(10);
+  EXPECT_EQ(p.Splitter1->sizes().value(0), 150);
+  p.tbtnClose->click();
+  TIniFile ini(OptionData->IniFileName);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgByogaiListGroupHeight", 0), 150);
+  EXPECT_EQ(ini.ReadInteger("WINDOW", "DlgByogaiListZassouGroupHeight", 0), 160);
 }

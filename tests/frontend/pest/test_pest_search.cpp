@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <set>
 
 #include "database/acis_session_views.h"
 #include "database/clause_builders.h"
@@ -19,6 +20,7 @@
 #include "frontend/pest/pest_tab_fixture.h"
 #include "frontend/picker_placement.h"
 #include "foundation/check_list_box_ex.h"
+#include "foundation/comma_text.h"
 
 namespace {
 
@@ -85,7 +87,13 @@ TEST(PestSearchSql, StatementsBindKeywordsAndEscapeCrops) {
                     "tByochu)) AND sakumotsu in (",
                     0),
             0u);
-  EXPECT_NE(f.find("regexp '、(トマト\\(施設栽培\\)|トマト|野菜類)、'"), std::string::npos) << f;
+  // The chosen crop covers its crops by the group rule; its higher groups stand for themselves.
+  EXPECT_NE(f.find("regexp '、(トマト\\(施設栽培\\))、'"), std::string::npos) << f;
+  EXPECT_NE(f.find(") or sakumotsu in ('トマト','野菜類') or\r\n"), std::string::npos) << f;
+  EXPECT_EQ(f.find("|野菜類"), std::string::npos) << f;
+  // Full-width brackets are the crop's own name in half-width ones, as the hierarchy has it.
+  EXPECT_NE(ByochuCropFilterSql("V", "トマト（施設栽培）", deploy).find("regexp '、(トマト\\(施設栽培\\))、'"),
+            std::string::npos);
   EXPECT_NE(f.find("regexp '、(x''y)、'"), std::string::npos) << f;  // unknown: itself, quoted
   EXPECT_EQ(f.substr(f.size() - 3), "\n0)");
 }
@@ -97,6 +105,9 @@ TEST(PestSearch, KeywordsAliasesAndPurposesFindTheirUses) {
   EXPECT_EQ(t.W->btnTabByochuSaku->text(), "作物名");
   EXPECT_TRUE(t.W->gdByochu->isHidden());
   EXPECT_FALSE(t.W->cbTabByochuSakumotu->isEnabled());
+  // Before a result the row stands at the top of the tab, not in the middle of the empty page.
+  ASSERT_GT(t.W->tabByochu->height(), 200);
+  EXPECT_LE(t.W->pnlTabByochuTop->y(), 4);
   // Each side takes half of the row.
   QWidget* top = t.W->pnlTabByochuTop;
   top->resize(801, top->height());
@@ -262,6 +273,46 @@ TEST(PestSearch, CropFilterKeepsThePestAndTakesHigherGroups) {
   EXPECT_GT(t.GridDataRows(), 0);
   t.W->actTsusho->trigger();
   EXPECT_EQ(t.GridDataRows(), tomato);
+}
+
+// A crop in the filter gives the rows the crop tab gives that crop with its higher groups:
+// its own uses, those of the crops it covers and those registered on its higher groups, never
+// the uses of the other crops of those groups (アスパラガス is a vegetable, not a トマト).
+TEST(PestSearch, CropFilterGivesTheRowsOfTheCropTab) {
+  OPEN_PEST_TAB(t);
+  t.Search("アブラムシ");
+  ASSERT_GT(t.GridDataRows(), 0);
+  const std::multiset<std::string> before = t.GridValues("sakumotsu");
+  ASSERT_GT(before.count("アスパラガス"), 0u);  // found for the pest on another vegetable
+  QComboBox* cb = t.W->cbTabByochuSakumotu;
+  cb->setEditText("トマト");
+  Key(cb->lineEdit(), Qt::Key_Return);
+  Pump(10);
+
+  // The crop tab's selection for トマト with its higher groups, the groups marked as added.
+  const std::string upper = AcisDB->UpperGroup("トマト");
+  std::vector<std::string> added;
+  for (const std::string& n : CommaTextToList(upper))
+    if (n != "トマト") added.push_back(n);
+  ASSERT_FALSE(added.empty());
+  const std::string re = AcisDB->IdSakuRegexpLine(upper, false, added);
+  const std::vector<std::string> names = TPestTab::Column("SELECT sakumotsu FROM m_sakumotsu WHERE idsaku REGEXP " + re);
+  const std::set<std::string> applying(names.begin(), names.end());
+
+  const std::multiset<std::string> crops = t.GridValues("sakumotsu");
+  ASSERT_FALSE(crops.empty());
+  EXPECT_GT(crops.count("トマト"), 0u);
+  EXPECT_EQ(crops.count("アスパラガス"), 0u);
+  for (const std::string& c : crops) EXPECT_TRUE(applying.count(c)) << c;
+  EXPECT_EQ(t.GridDataRows(),
+            TPestTab::Count("SELECT count(*) FROM ttTekiyoByochu WHERE (byochu IN (SELECT byochu FROM tByochu) OR "
+                            "mokuteki IN (SELECT byochu FROM tByochu)) AND sakumotsu IN (SELECT sakumotsu FROM "
+                            "m_sakumotsu WHERE idsaku REGEXP " + re + ")"));
+  // A crop group chosen itself still stands for every crop of the group.
+  cb->setEditText("野菜類");
+  Key(cb->lineEdit(), Qt::Key_Return);
+  Pump(10);
+  EXPECT_GT(t.GridValues("sakumotsu").count("アスパラガス"), 0u);
 }
 
 TEST(PestSearch, CropPickerOffersTheResultsCropsAndFilters) {
