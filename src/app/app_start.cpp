@@ -10,6 +10,7 @@
 #include "database/master_refresh.h"
 #include "update/acis_svr.h"
 #include "output/default_style_sheets.h"
+#include "output/temp_files.h"
 #include "update/leftover_cleanup.h"
 
 QMainWindow* CreateMainWindow() {
@@ -23,6 +24,8 @@ QMainWindow* CreateMainWindow() {
   // The window has loaded the settings: the folders are known. What a killed run left there
   // (build files, partial downloads, unpacking folders) goes before anything else runs.
   CleanupLeftoversAtStart([](const std::string& line) { MessageSink().Log(line); });
+  // Pages that a crashed run left in its temporary folder.
+  RemoveTempLeftovers();
   // A new program folder gets the result pages' style sheets (nothing to pick from otherwise).
   if (OptionData) EnsureDefaultStyleSheets(OptionData->CssDir);
   InstallSearchPages(*w);

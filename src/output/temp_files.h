@@ -1,7 +1,7 @@
 #pragma once
 // Temporary files of the output windows: one private folder per process (mode 0700, below the
 // system temporary folder), created on first use and removed with everything in it when the
-// process ends.  Names in it are reserved at once (the file is created empty, exclusively), so
+// process ends (or, after a crash, by the next run).  Names in it are reserved at once (the file is created empty, exclusively), so
 // two calls never hand out the same name and no other user can plant or read a page there.
 #include <string>
 
@@ -17,4 +17,9 @@ std::string MakeTempFilePath(const std::string& ext);
 
 // Removes a file made by MakeTempFilePath; false when it was there and could not be removed.
 bool RemoveTempFile(const std::string& path);
+
+// The private folders carry the process id ("quillmar-<pid>-XXXXXX"): the program's start
+// removes the folders that runs which ended without tidying up (a crash, a kill) left behind,
+// with the pages in them.  Folders of running processes stay.
+void RemoveTempLeftovers();
 

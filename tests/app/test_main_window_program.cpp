@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -105,8 +106,22 @@ TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("[WINDOW]\nLeft=20\nTop=30\nWidth=640\nHeight=480\nTabSakumotsuFraSakumotsuWidth=210\n");
   }
+  // A page a crashed run left in its temporary folder goes; a running one's stays.
+  QTemporaryDir tmp;
+  QProcess ended;
+  ended.start("/bin/sleep", {"0.1"});
+  ASSERT_TRUE(ended.waitForStarted());
+  const QString deadRun = tmp.path() + "/quillmar-" + QString::number(ended.processId()) + "-AbC123";
+  ASSERT_TRUE(ended.waitForFinished());
+  const QString liveRun = tmp.path() + "/quillmar-" + QString::number(QCoreApplication::applicationPid()) + "-XyZ789";
+  for (const QString& d : {deadRun, liveRun}) {
+    ASSERT_TRUE(QDir().mkpath(d));
+    QFile(d + "/qm00000000.html").open(QIODevice::WriteOnly);
+  }
+  QProcessEnvironment env = Env(dir);
+  env.insert("TMPDIR", tmp.path());
   QProcess p;
-  p.setProcessEnvironment(Env(dir));
+  p.setProcessEnvironment(env);
   p.start(Program(), {"/f"});
   ASSERT_TRUE(p.waitForStarted(kTimeoutMs));
   // Let it come up and open the database, then stop it like a log-out does.
@@ -124,6 +139,8 @@ TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
   EXPECT_EQ(ini.ReadInteger("WINDOW", "WindowState", -1), 0);
   // "/f" is for this run only: the offline setting itself stays off.
   EXPECT_EQ(ini.ReadInteger("NET", "OffLine", 0), 0);
+  EXPECT_FALSE(QFileInfo::exists(deadRun));
+  EXPECT_TRUE(QFileInfo::exists(liveRun + "/qm00000000.html"));
   // A new program folder has the result pages' style sheets to choose from.
   for (const char* name : {"standard.css", "excel.css"})
     EXPECT_TRUE(QFile::exists(dir.path() + "/css/" + name)) << name;

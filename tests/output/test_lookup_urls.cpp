@@ -4,7 +4,10 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QUrlQuery>
@@ -208,6 +211,42 @@ TEST(TempFiles, UniqueNamesInAPrivateFolder) {
   // A folder removed from under the program is made again.
   QDir(QString::fromStdString(dir)).removeRecursively();
   EXPECT_FALSE(MakeTempFilePath(".html").empty());
+}
+
+// Folders of runs that ended without tidying up (a crash, a kill) go at the next start; those of
+// running processes, and folders of other names, stay.
+TEST(TempFiles, FoldersOfEndedRunsAreRemovedByTheNextRun) {
+  QTemporaryDir base;
+  const QByteArray savedTmp = qgetenv("TMPDIR");
+  qputenv("TMPDIR", base.path().toUtf8());
+  QProcess ended;
+  ended.start("/bin/sleep", {"0.1"});
+  ASSERT_TRUE(ended.waitForStarted());
+  const QString dead = QString::number(ended.processId());
+  ASSERT_TRUE(ended.waitForFinished());
+  const QString alive = QString::number(QCoreApplication::applicationPid() == 1 ? 2 : 1);  // init or kthreadd
+  const QDir b(base.path());
+  for (const QString& d : {"quillmar-" + dead + "-AbC123", "quillmar-" + alive + "-XyZ789", QString("quillmar-QwErTy"),
+                           "quillmar-" + dead + "-notes", QString("quillmar-0")}) {
+    ASSERT_TRUE(b.mkpath(d));
+    QFile f(b.filePath(d + "/qm00000000.html"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  // This run's folder is made anew in the changed temporary folder, named after the process.
+  QDir(QString::fromStdString(PrivateTempDir())).removeRecursively();
+  const std::string dir = PrivateTempDir();
+  EXPECT_EQ(dir.rfind(base.path().toStdString() + "/quillmar-" + std::to_string(QCoreApplication::applicationPid()) + "-", 0),
+            0u)
+      << dir;
+  RemoveTempLeftovers();
+  EXPECT_FALSE(b.exists("quillmar-" + dead + "-AbC123"));
+  for (const QString& d : {"quillmar-" + alive + "-XyZ789", QString("quillmar-QwErTy"), "quillmar-" + dead + "-notes",
+                           QString("quillmar-0")})
+    EXPECT_TRUE(b.exists(d)) << d.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dir)));
+  QDir(QString::fromStdString(dir)).removeRecursively();
+  qputenv("TMPDIR", savedTmp);
+  if (savedTmp.isEmpty()) qunsetenv("TMPDIR");
 }
 
 TEST(ShellHelpers, EditOnlyExistingFilesAndSpecialFolders) {
