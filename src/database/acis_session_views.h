@@ -50,7 +50,7 @@ const std::vector<std::string>& TekiyoWorkColumnNames();
 // "SELECT <the 46 columns> FROM tekiyo " as the searches fill their working tables (the RAC
 // code of each ingredient by pest class, the formulation toxicity); LineBreak goes before the
 // second to fifth ingredient group. The caller appends its WHERE.  The RAC codes come from
-// rac_mid, which asks raccode once per ingredient and class of a statement.
+// rac_mid, which reads raccode once per statement.
 std::string TekiyoWorkSelect(const std::string& LineBreak = "");
 // The same with the RAC code of every ingredient slot of every row by its own two subqueries
 // into raccode: the plain form the working tables must equal, row for row (tests, benchmark).

@@ -191,7 +191,10 @@ void TDlgYakuzaiSel::BuildForm() {
   pgYakuzai = new QTabWidget(this);
   pgYakuzai->setObjectName("pgYakuzai");
   pgYakuzai->setMovable(true);  // pages are reordered by dragging their tabs
-  pgYakuzai->setUsesScrollButtons(true);
+  // Every page's tab in sight (the designed page control shows its tabs in rows): the dialog
+  // is never narrower than its tabs.
+  pgYakuzai->setUsesScrollButtons(false);
+  pgYakuzai->setElideMode(Qt::ElideNone);
   lay->addWidget(pgYakuzai, 1);
 
   lstTsusho = NewList("lstTsusho");

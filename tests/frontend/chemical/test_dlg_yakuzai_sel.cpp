@@ -1,6 +1,8 @@
 // The chemical picker on the sample register: its lists, the narrowing buttons, what OK
 // writes, and the page order, active page and size kept between openings.
+#include <QApplication>
 #include <QPushButton>
+#include <algorithm>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -151,8 +153,21 @@ TEST(DlgYakuzaiSel, PageOrderActivePageAndSizeComeBack) {
   EXPECT_EQ(d.pgYakuzai->indexOf(d.tabISO), 1);
   EXPECT_EQ(d.pgYakuzai->indexOf(d.tabTsusho), 2);
   EXPECT_EQ(d.pgYakuzai->currentWidget(), d.tabKeito);
-  EXPECT_EQ(d.size(), QSize(500, 470));
+  EXPECT_EQ(d.size(), QSize(std::max(500, d.minimumSizeHint().width()), 470));
   const std::string ini = t.Fx.ReadIni();
   EXPECT_NE(ini.find("YakuzaiSelTabRacPageIndex=0"), std::string::npos);
   EXPECT_NE(ini.find("YakuzaiSelpgYakuzaiActivePageIndex="), std::string::npos);
+}
+
+// Every page's tab can be seen: RAC and RAC系統 hid behind scroll arrows at the stored size.
+TEST(DlgYakuzaiSel, EveryPageTabInSight) {
+  OPEN_CHEM_TAB(t);
+  TDlgYakuzaiSel d(t.W.get());
+  d.resize(434, 442);
+  d.show();
+  QApplication::processEvents();
+  QTabBar* bar = d.pgYakuzai->tabBar();
+  ASSERT_EQ(bar->count(), 8);
+  for (int i = 0; i < bar->count(); ++i) EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+  EXPECT_LE(bar->mapTo(&d, QPoint(bar->width(), 0)).x(), d.width());
 }
