@@ -48,6 +48,14 @@ bool WaitUntil(QPointer<TfrmWebBrowser> window, int timeoutMs, const std::functi
 
 constexpr int kPrintWaitMs = 120000;
 
+// The hourglass while the engine lays the page out for printing (seconds for a long result).
+struct TPrintCursor {
+  TPrintCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TPrintCursor() { QApplication::restoreOverrideCursor(); }
+  TPrintCursor(const TPrintCursor&) = delete;
+  TPrintCursor& operator=(const TPrintCursor&) = delete;
+};
+
 }  // namespace
 
 // ---- save, print, preview, page setup -------------------------------------------------------
@@ -82,6 +90,7 @@ bool TfrmWebBrowser::PrintToPdf(const QString& path) {
                                       [state, path](const QString& file, bool ok) {
                                         if (file == path) *state = ok ? 1 : 2;
                                       });
+  TPrintCursor busy;
   WebBrowser->page()->printToPdf(path, FPrinter.pageLayout());
   const bool done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
   if (!self) return false;
@@ -108,6 +117,7 @@ void TfrmWebBrowser::bPreviewClick() {
     auto state = std::make_shared<int>(0);
     QMetaObject::Connection c =
         connect(WebBrowser, &QWebEngineView::printFinished, this, [state](bool ok) { *state = ok ? 1 : 2; });
+    TPrintCursor busy;
     WebBrowser->print(printer);
     WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
     if (self) disconnect(c);
@@ -123,8 +133,12 @@ void TfrmWebBrowser::bPrintClick() {
   auto state = std::make_shared<int>(0);
   QMetaObject::Connection c =
       connect(WebBrowser, &QWebEngineView::printFinished, this, [state](bool ok) { *state = ok ? 1 : 2; });
-  WebBrowser->print(&FPrinter);
-  const bool done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
+  bool done = false;
+  {
+    TPrintCursor busy;
+    WebBrowser->print(&FPrinter);
+    done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
+  }
   if (!self) return;
   disconnect(c);
   if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。");

@@ -11,6 +11,7 @@
 #include <QPrintDialog>
 #include <QPrinterInfo>
 #include <QClipboard>
+#include <QCursor>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -29,6 +30,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "foundation/file_dialog_pos.h"
@@ -343,7 +345,17 @@ TEST(WebBrowser, SaveAndPrintToPdfAndPreviewAndPageSetup) {
     return int(QDialog::Accepted);
   };
   view->bPageSetup->trigger();
+  // While the engine prints, the hourglass; afterwards the ordinary cursor.
+  std::vector<int> shapes;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    shapes.push_back(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : -1);
+  });
+  watch.start(0);
   view->bPrint->trigger();
+  watch.stop();
+  EXPECT_NE(std::find(shapes.begin(), shapes.end(), int(Qt::WaitCursor)), shapes.end());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(FileStart(pdf, 4), "%PDF");
   if (QPrinterInfo::availablePrinters().isEmpty()) {
     // Preview without a printer: the page as a PDF in the desktop's viewer.
