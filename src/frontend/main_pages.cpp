@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <memory>
 #include <algorithm>
 
 #include "database/acis_db.h"
@@ -51,8 +53,17 @@ void InstallSearchPages(TfrmMain& Main) {
   search->KinsetsuText = [frame] { return QString::fromStdString(frame->Kinsetsu); };
   search->SelectionAdded = [frame] { return frame->SelectionAdded; };
   search->KinsetsuAdded = [frame] { return frame->KinsetsuAdded; };
-  QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m] {
-    if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
+  // Automatic searches run once the input waiting in the queue has been taken in: ticks made
+  // while a search runs (held back until it ends) or several in one go give one search on the
+  // selection as it then stands, not one search after another.
+  auto searchQueued = std::make_shared<bool>(false);
+  QObject::connect(frame, &TfraSakumotsuBase::SearchRequested, m, [m, searchQueued] {
+    if (*searchQueued) return;
+    *searchQueued = true;
+    QTimer::singleShot(0, m, [m, searchQueued] {
+      *searchQueued = false;
+      if (m->pgSearch->currentIndex() == tiSakumotsu) m->actSearchTekiyouExecute();
+    });
   });
   QObject::connect(frame, &TfraSakumotsuBase::SelectionChanged, m, [m] { m->UpdateSearchAction(); });
 

@@ -422,6 +422,38 @@ TEST(CropSearch, TheCropFrameFeedsTheSearch) {
   EXPECT_EQ(w.StatusText(3), QString::number(want) + "件");
 }
 
+// Ticks that arrive together (several in one go, or held back while a search ran) give one
+// automatic search on the selection as it then stands, not one search per tick.
+TEST(CropSearch, TicksArrivingTogetherGiveOneAutomaticSearch) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nTushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\nSakumotsuTreeAutoTekiyoView=1\n");
+  TfrmMain w;
+  InstallSearchPages(w);
+  w.show();
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  auto* cs = dynamic_cast<TCropSearch*>(w.SearchHandler(tiSakumotsu));
+  auto* frame = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(cs, nullptr);
+  ASSERT_NE(frame, nullptr);
+  frame->pgSakumotsu->setCurrentIndex(0);
+  std::vector<QTreeWidgetItem*> nodes;
+  ForEachTreeNode(frame->tvSakumotsu, [&](QTreeWidgetItem* n) {
+    const std::string name = n->text(0).toStdString();
+    if ((name == "きゅうり" || name == "トマト" || name == "なす") && nodes.size() < 3) nodes.push_back(n);
+  });
+  ASSERT_EQ(nodes.size(), 3u);
+  const int searches = cs->SearchCount;
+  for (QTreeWidgetItem* n : nodes) n->setCheckState(0, Qt::Checked);
+  Pump();
+  EXPECT_EQ(cs->SearchCount, searches + 1);
+  // The one search saw every tick.
+  EXPECT_EQ(w.SakumotsuSelection.toStdString(), frame->Selection);
+  for (const char* crop : {"きゅうり", "トマト", "なす"})
+    EXPECT_NE(frame->Selection.find(crop), std::string::npos) << frame->Selection;
+}
+
 // A crop ticked in the tree with the upper-group option on: the frame adds the crop's groups,
 // and the grid lists the uses registered for the crop (and the crops below it) and those
 // registered on its groups themselves, not every crop of those groups.
