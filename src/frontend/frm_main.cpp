@@ -378,6 +378,8 @@ void TfrmMain::FormCreate() {
     w->setEnabled(false);
   cbZaikei->setMaxVisibleItems(12);
   cbTableName->setCurrentIndex(0);
+  // The pickers and the console's loading and running wait for a database.
+  EnableDatabaseInputs();
   for (QAction* a : {pmnGridAdjustWidth, pmnFixedClm, pmnFixedClmOff, pmnGoogleTekiyo}) a->setEnabled(false);
 
   // 18. Grids are shown when they first receive a result.

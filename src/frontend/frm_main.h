@@ -53,6 +53,10 @@ class TfrmMain : public QMainWindow {
   void WriteLog(const std::string& Text) { WriteLog(QString::fromStdString(Text)); }
   void EnableResultActions(bool Enabled);
   void EnableSearchInputs(bool Enabled);
+  // The controls of every tab that only work with a database (the pickers of the pest and
+  // chemical tabs, the console's loading and running, the template page's loading) follow
+  // whether one is open: at start-up, after an update and whenever the inputs come back.
+  void EnableDatabaseInputs();
   // The search action as the active tab's inputs allow it (a database, no search running and
   // the tab's handler able to search); called on every tab change and input change.
   void UpdateSearchAction();

@@ -142,6 +142,18 @@ void TfrmMain::EnableSearchInputs(bool Enabled) {
     default: break;
   }
   if (TSearchTabHandler* h = SearchHandler(pgSearch->currentIndex())) h->EnableInputs(Enabled);
+  // What comes back still needs a database to do anything.
+  if (Enabled) EnableDatabaseInputs();
+}
+
+void TfrmMain::EnableDatabaseInputs() {
+  const bool open = AcisDB != nullptr;
+  for (QWidget* w : std::initializer_list<QWidget*>{btnTabByochu, btnYakuzaiSel, bYakuzaiTabSakuSel, btnQueryLoad})
+    w->setEnabled(open);
+  btnQueryExec->setEnabled(open && !SQLEditor->text().isEmpty());
+  for (int tab = 0; tab < kSearchTabs; ++tab)
+    if (TSearchTabHandler* h = SearchHandler(tab)) h->FollowDatabase(open);
+  UpdateSearchAction();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -247,6 +259,7 @@ void TfrmMain::actSearchStrClearExecute() {
 void TfrmMain::SetSearchHandler(int Tab, std::unique_ptr<TSearchTabHandler> Handler) {
   if (Tab < 0 || Tab >= kSearchTabs) return;
   handlers_[Tab] = std::move(Handler);
+  if (handlers_[Tab]) handlers_[Tab]->FollowDatabase(AcisDB != nullptr);
   UpdateSearchAction();
 }
 

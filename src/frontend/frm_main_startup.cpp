@@ -318,6 +318,7 @@ void TfrmMain::WMShowWaitEvent() {
     LoadMasterLists();
   } else {
     SetStatusText(0, "DB:なし");
+    EnableDatabaseInputs();
   }
   pgSearchChange();
 }
@@ -343,8 +344,8 @@ void TfrmMain::LoadMasterLists() {
     }
     if (OnLoadMasterLists) OnLoadMasterLists();
   }
-  // A database is there: the search action follows the inputs of the tab.
-  UpdateSearchAction();
+  // A database is there: the controls that need one and the search action follow.
+  EnableDatabaseInputs();
 }
 
 void TfrmMain::actCheckUpdateExecute() {

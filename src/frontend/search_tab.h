@@ -16,4 +16,8 @@ class TSearchTabHandler {
   // The tab's inputs give the search something to do (crops chosen, keywords typed, ...): the
   // search action is enabled on this tab exactly then.
   virtual bool CanSearch() const { return true; }
+  // Whether a database is open: the tab's own controls that only work with one follow it.
+  // Called when the handler is installed, when a database was opened and whenever the inputs
+  // come back after a search or grid query.
+  virtual void FollowDatabase(bool Open) { (void)Open; }
 };

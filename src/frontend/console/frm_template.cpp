@@ -61,6 +61,9 @@ class TTemplateTabHandler : public TSearchTabHandler {
   explicit TTemplateTabHandler(TfrmTemplate* Page) : page_(Page) {}
   void Search() override {}
   bool CanSearch() const override { return false; }
+  void FollowDatabase(bool Open) override {
+    if (page_) page_->FollowDatabase(Open);
+  }
   void ClearConditions() override {
     if (page_) page_->ClearArgs();
   }
@@ -135,6 +138,7 @@ TfrmTemplate::TfrmTemplate(TfrmMain& Main) : QWidget(nullptr), main_(Main), FBox
   FTpl.SetupTemplateArgs(HelpHtml().toStdString(), *FBoxes);
   pagTemplate->setCurrentWidget(tshTplSource);
   for (QPushButton* b : {btnTplArgSave, btnTplExec, btnTplEdit}) b->setEnabled(false);
+  FollowDatabase(AcisDB != nullptr);
   if (OptionData && OptionData->TabletMode)
     pagTemplate->setStyleSheet(QString("QTabBar::tab { min-height: %1px; }").arg(std::max(10, OptionData->TabletTabHeight)));
 }
@@ -280,6 +284,12 @@ void TfrmTemplate::EnableControls(bool Enabled) {
                                                     edtTplSakumotsu, edtTplByochu, edtTplYoto, edtTplZaikei,
                                                     edtTplSonota})
     w->setEnabled(Enabled);
+  if (Enabled) FollowDatabase(AcisDB != nullptr);
+}
+
+void TfrmTemplate::FollowDatabase(bool Open) {
+  btnTplLoad->setEnabled(Open);
+  btnTplArgLoad->setEnabled(Open && !FFile.isEmpty());
 }
 
 void TfrmTemplate::btnTplLoadClick() {
@@ -304,6 +314,7 @@ bool TfrmTemplate::LoadTemplateFile(const QString& FileName) {
   ShowInBrowser();
   pagTemplate->setCurrentWidget(tshTplSource);
   for (QPushButton* b : {btnTplArgSave, btnTplExec, btnTplEdit}) b->setEnabled(true);
+  FollowDatabase(AcisDB != nullptr);
   FTpl.SetupTemplateArgs(FHtml, *FBoxes);
   return true;
 }

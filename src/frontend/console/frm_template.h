@@ -39,6 +39,8 @@ class TfrmTemplate : public QWidget {
   void ClearArgs();
   // The five command buttons, the four picker buttons and the five boxes together.
   void EnableControls(bool Enabled);
+  // "テンプレート選択" needs a database, "設定読込" a database and an open template.
+  void FollowDatabase(bool Open);
 
   void btnTplLoadClick();
   // Opens a template file: its text sets up the arguments, the browser shows it. False (with

@@ -280,8 +280,14 @@ void TSqlConsole::InsertSnippet(const std::string& Text) {
 void TSqlConsole::SQLEditorChange() {
   const bool has = !main_.SQLEditor->text().isEmpty();
   main_.btnQuerySave->setEnabled(has);
-  main_.btnQueryExec->setEnabled(has);
+  // Running needs a database as well.
+  main_.btnQueryExec->setEnabled(has && AcisDB);
   main_.UpdateSearchAction();
+}
+
+void TSqlConsole::FollowDatabase(bool Open) {
+  main_.btnQueryLoad->setEnabled(Open);
+  SQLEditorChange();
 }
 
 bool TSqlConsole::CanSearch() const { return !main_.SQLEditor->text().isEmpty(); }

@@ -35,6 +35,8 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   void Search() override { ExecSql(); }
   // The editor holds text.
   bool CanSearch() const override;
+  // "読み込み" only with a database; "実行" with a database and text; "保存" with text.
+  void FollowDatabase(bool Open) override;
 
   // Runs the editor text (nothing without a database or text).
   void ExecSql();
@@ -44,7 +46,7 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   void cbDBSelect();
   void cbTableNameSelect();
   // "保存", "実行" and (on the SQL tab) the search action enabled exactly when the editor holds
-  // text.
+  // text ("実行" and the search action also need a database).
   void SQLEditorChange();
   void btnQuerySaveClick();
   void btnQueryLoadClick();
