@@ -443,7 +443,7 @@ void TfrmMain::ApplyOptions() {
   mnToolbarOn->setChecked(o.ToolBarVisible);
   // 8. Offline.
   mnOffline->setChecked(o.OffLine || CmdOffline);
-  UpdateCaption();
+  ShowOfflineState();
   // 9. Panels.
   pnlSearchParam->setVisible(o.SearchPanelVisible);
   mLog->setVisible(o.LogPaneVisible);
@@ -567,8 +567,10 @@ void TfrmMain::ApplySqlEditorSettings() {
   SQLHighlighter->setPaper(ColorToQColor(o.SQLEditColor));
 }
 
-void TfrmMain::UpdateCaption() {
+void TfrmMain::ShowOfflineState() {
   setWindowTitle(mnOffline->isChecked() ? "Quillmar - オフライン" : "Quillmar");
+  // The home page cannot be reached offline; with "/f" it stays out of reach for the run.
+  mnDocOpen->setEnabled(!OptionData->OffLine && !CmdOffline);
 }
 
 void TfrmMain::FormDestroy() {

@@ -287,7 +287,8 @@ class TfrmMain : public QMainWindow {
   void TidyDatabaseFolder();
   void SaveLayout();
   void CopyControlStatesToOptions();
-  void UpdateCaption();
+  // The caption and the online-help item (F1) as the offline switch and "/f" have them.
+  void ShowOfflineState();
   void RedisplayAfterModeChange();
   void SetupResultGrid(TXlsStringGrid* Grid);
   TXlsStringGrid* CreateResultGrid(QWidget* Parent, const char* Name);

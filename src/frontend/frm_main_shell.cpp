@@ -349,7 +349,7 @@ void TfrmMain::SetGridsRowSelect() {
 
 void TfrmMain::mnOfflineClick() {
   OptionData->OffLine = mnOffline->isChecked();
-  UpdateCaption();
+  ShowOfflineState();
 }
 
 void TfrmMain::mnRowSelectClick() {
