@@ -296,6 +296,24 @@ TEST(NoDatabaseControls, EveryEnabledControlOnEveryTabDoesSomethingAndLeavesNoth
           QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
         });
         if (!guard) break;
+        // The items of the button's drop-down menu, chosen in the menu it opens.
+        if (tool && tool->menu() && tool->popupMode() != QToolButton::DelayedPopup && tool->isEnabled())
+          for (QAction* item : tool->menu()->actions()) {
+            if (item->isSeparator() || !item->isVisible() || !item->isEnabled()) continue;
+            if (item->actionGroup() && item->actionGroup()->isExclusive() && item->isChecked()) continue;
+            press(what + " > " + item->text(), item, tab, [&] {
+              t.Watcher.stop();
+              QPointer<QMenu> menu = tool->menu();
+              TNoDatabaseWindow* window = &t;
+              QTimer::singleShot(0, [window, menu, item] {
+                window->Watcher.start();
+                if (menu && QApplication::activePopupWidget() == menu)
+                  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+              });
+              const bool arrow = tool->popupMode() == QToolButton::MenuButtonPopup;
+              QTest::mouseClick(tool, Qt::LeftButton, {}, QPoint(arrow ? tool->width() - 4 : 4, tool->height() / 2));
+            });
+          }
       }
     };
     sweep();
