@@ -120,7 +120,9 @@ TEST(FraSakumotsuMain, OpensWideEnoughForItsTabs) {
     }
     QTabBar* bar = fra->pgSakumotsu->tabBar();
     for (int i = 0; i < bar->count(); ++i)
-      if (bar->isTabVisible(i)) EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+      if (bar->isTabVisible(i)) {
+        EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+      }
     EXPECT_EQ(fra->tbMain->text(), "主作物");
     EXPECT_EQ(fra->tbTekiyo->text(), "適用検索");
   }
