@@ -331,36 +331,54 @@ void TSqlConsole::ExecSql() {
     }
   }
 
-  TBusyGuard busy(main_);
-  main_.WriteLog("SQL>" + qtext);
-  QElapsedTimer timer;
-  timer.start();
-  if (compileError) {
-    TAcisDB::ShowSqlError(*compileError, "");
-  } else {
-    const TSQLiteTbl* before = AcisDB->FTbl.get();
-    if (AcisDB->Query(text, false)) {
-      TXlsStringGrid* grid = main_.gdSQL;
-      TXlsGridTarget target(*grid);
-      AcisDB->SetGridFromTable(target, *AcisDB->FTbl);
-      grid->show();
-      if (QWidget* p = grid->parentWidget(); p && p->layout()) p->layout()->activate();
-      main_.AdjustGridColumnWidths(grid);
-      TGridState& g = main_.GridStates[tiSQL];
-      g.CountText = QString::number(AcisDB->FTbl->Count()) + "件";
-      g.SortText.clear();
-      if (main_.CurrentGrid == grid) {
-        main_.SetStatusText(3, g.CountText);
-        main_.SetStatusText(2, QString());
-      }
-    } else if (AcisDB && AcisDB->FTbl.get() != before && IsQueryStatement(text)) {
-      // It ran and found nothing (a failure keeps the previous result).
-      ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
-    }
+  // The clock stops before any message: the "no data" warning and the SQL error memo (of a
+  // text that did not compile or failed while it ran) come after the time line, once the
+  // run is over, so the time the user spends on them is not logged as the run's.
+  std::optional<ESQLiteException> failure = compileError;
+  bool noData = false;
+  {
+    TBusyGuard busy(main_);
+    main_.WriteLog("SQL>" + qtext);
+    QElapsedTimer timer;
+    timer.start();
+    if (!failure) RunQuery(text, failure, noData);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "SQL>実行時間 %5.2f秒", static_cast<double>(timer.elapsed()) / 1000.0);
+    main_.WriteLog(QString::fromUtf8(buf));
   }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "SQL>実行時間 %5.2f秒", static_cast<double>(timer.elapsed()) / 1000.0);
-  main_.WriteLog(QString::fromUtf8(buf));
+  if (failure)
+    TAcisDB::ShowSqlError(*failure, "");
+  else if (noData)
+    ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
+}
+
+void TSqlConsole::RunQuery(const std::string& Text, std::optional<ESQLiteException>& Failure, bool& NoData) {
+  // A failure keeps the previous result (and the grid that shows it).
+  try {
+    TAcisBusy busy;
+    AcisDB->FTbl = AcisDB->FDb->GetTable(Text);
+  } catch (const ESQLiteException& e) {
+    Failure = e;
+    return;
+  }
+  if (AcisDB->FTbl->Count() == 0) {
+    // Only a query is expected to find rows; a direct statement that writes says nothing.
+    NoData = IsQueryStatement(Text);
+    return;
+  }
+  TXlsStringGrid* grid = main_.gdSQL;
+  TXlsGridTarget target(*grid);
+  AcisDB->SetGridFromTable(target, *AcisDB->FTbl);
+  grid->show();
+  if (QWidget* p = grid->parentWidget(); p && p->layout()) p->layout()->activate();
+  main_.AdjustGridColumnWidths(grid);
+  TGridState& g = main_.GridStates[tiSQL];
+  g.CountText = QString::number(AcisDB->FTbl->Count()) + "件";
+  g.SortText.clear();
+  if (main_.CurrentGrid == grid) {
+    main_.SetStatusText(3, g.CountText);
+    main_.SetStatusText(2, QString());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
