@@ -4,6 +4,7 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -12,10 +13,12 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -51,6 +54,17 @@ std::vector<std::string> TextLines(const QString& Text) {
   if (t.endsWith('\n')) t.chop(1);
   for (const QString& l : t.split('\n')) lines.push_back(l.toStdString());
   return lines;
+}
+
+// The drop-down list of a combo box opens as wide as its longest item (with the item's
+// margins, the frame and a scroll bar), never narrower than the box and never wider than
+// the screen: the side panel is narrow and the list would cut long names short.
+void FitListToNames(QComboBox* Combo) {
+  QAbstractItemView* list = Combo->view();
+  int width = list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+              list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+  if (const QScreen* screen = Combo->screen()) width = std::min(width, screen->availableGeometry().width());
+  list->setMinimumWidth(std::max(width, 0));
 }
 
 // The multi-statement flag of the database object as it was before a run, set again when
@@ -434,6 +448,7 @@ void TSqlConsole::cbDBSelect() {
     for (const std::string& n : names) cbTableName->addItem(QString::fromStdString(n));
     if (cbTableName->count() > 0) cbTableName->setCurrentIndex(0);
   }
+  FitListToNames(cbTableName);
   if (cbTableName->count() > 0)
     cbTableNameSelect();
   else

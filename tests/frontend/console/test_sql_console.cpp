@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QAbstractItemView>
 
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
@@ -300,6 +301,35 @@ TEST(SqlConsole, ListsDatabasesTablesAndFieldsAndInsertsSnippets) {
   w.SQLEditor->setText("PRAGMA table_info('m_kihon');");
   w.actSearchTekiyou->trigger();
   EXPECT_GT(w.gdSQL->RowCount(), 10);
+}
+
+// The side panel is narrow; the table list opens as wide as its longest name instead of
+// cutting names short, and no wider once the names are short again.
+TEST(SqlConsole, TableListOpensAsWideAsItsLongestName) {
+  TConsoleFixture fx;
+  TSqlConsole& c = *fx.console;
+  ASSERT_TRUE(AcisDB);
+  const QString longName = "tvTekiyoSakumotsuByochuRegisteredInTheLastTenYears";
+  AcisDB->ExecSQL("CREATE TEMP VIEW " + longName.toStdString() + " AS SELECT 1 AS a");
+  c.cbDBSelect();
+  ASSERT_GE(c.cbTableName->findText(longName), 0);
+  QAbstractItemView* list = c.cbTableName->view();
+  const int textWidth = QFontMetrics(list->font()).horizontalAdvance(longName);
+  ASSERT_GT(textWidth, c.cbTableName->width());  // the name is wider than the combo box
+  c.cbTableName->showPopup();
+  Pump(20);
+  EXPECT_TRUE(list->isVisible());
+  EXPECT_GE(list->viewport()->width(), textWidth);
+  EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));  // margins of the item too
+  c.cbTableName->hidePopup();
+
+  // spec.db's tables have short names: the list is no longer that wide.
+  c.cbDB->setCurrentIndex(1);
+  c.cbDBSelect();
+  c.cbTableName->showPopup();
+  Pump(20);
+  EXPECT_LT(list->width(), textWidth);
+  c.cbTableName->hidePopup();
 }
 
 TEST(SqlConsole, HighlighterShowsEverySettingOfTheOptions) {
