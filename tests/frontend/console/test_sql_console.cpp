@@ -323,7 +323,7 @@ TEST(SqlConsole, TableListOpensAsWideAsItsLongestName) {
   EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));  // margins of the item too
   c.cbTableName->hidePopup();
 
-  // spec.db's tables have short names: the list is no longer that wide.
+  // The second database's tables have short names: the list is no longer that wide.
   c.cbDB->setCurrentIndex(1);
   c.cbDBSelect();
   c.cbTableName->showPopup();
