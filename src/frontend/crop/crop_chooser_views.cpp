@@ -17,6 +17,7 @@
 #include "foundation/check_tree_view.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/plain_hint.h"
 #include "frontend/crop/crop_chooser.h"
 
 TAcisDB* ProgramDatabase() { return AcisDB.get(); }
@@ -268,7 +269,7 @@ class THintFilter : public QObject {
       QToolTip::hideText();
       Event->ignore();
     } else {
-      QToolTip::showText(help->globalPos(), text, FView->viewport(), FView->visualItemRect(item));
+      QToolTip::showText(help->globalPos(), PlainHint(text), FView->viewport(), FView->visualItemRect(item));
     }
     (void)Watched;
     return true;

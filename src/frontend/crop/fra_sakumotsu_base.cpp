@@ -25,6 +25,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/plain_hint.h"
 
 // ---- change batches ---------------------------------------------------------------------------
 
@@ -461,14 +462,14 @@ void TfraSakumotsuBase::eSakumotsuChange() {
   eKinsetsuSakumotsu->setEnabled(!text.isEmpty());
   Selection = text.toStdString();
   SelectionAdded.clear();
-  eSakumotsu->setToolTip(text);
+  eSakumotsu->setToolTip(PlainHint(text));
   FChanged = true;
 }
 
 void TfraSakumotsuBase::eKinsetsuSakumotsuChange() {
   TChangeBatch batch(*this);
   const QString text = eKinsetsuSakumotsu->text();
-  eKinsetsuSakumotsu->setToolTip(text);
+  eKinsetsuSakumotsu->setToolTip(PlainHint(text));
   Kinsetsu = text.toStdString();
   KinsetsuAdded.clear();
   FChanged = true;
