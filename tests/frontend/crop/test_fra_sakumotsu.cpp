@@ -7,8 +7,10 @@
 #include <QFontMetrics>
 #include <sqlite3.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QTest>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QHelpEvent>
@@ -73,6 +75,24 @@ struct TFrameFixture {
     Changes.clear();
   }
 };
+
+// Chooses the item Text of a combo box as a user does: the list opened, the item clicked.
+void Choose(QComboBox* Combo, const QString& Text) {
+  const int i = Combo->findText(Text);
+  ASSERT_GE(i, 0) << Combo->objectName().toStdString() << ": " << Text.toStdString();
+  Combo->showPopup();
+  QAbstractItemView* v = Combo->view();
+  const QModelIndex idx = v->model()->index(i, Combo->modelColumn(), Combo->rootModelIndex());
+  v->scrollTo(idx);
+  QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(idx).center());
+  ASSERT_FALSE(v->isVisible()) << Combo->objectName().toStdString() << ": the list stayed open";
+}
+
+QStringList Items(const QComboBox* Combo) {
+  QStringList out;
+  for (int i = 0; i < Combo->count(); ++i) out << Combo->itemText(i);
+  return out;
+}
 
 #define OPEN_FRAME(f)   \
   TFrameFixture f;      \
@@ -541,3 +561,60 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
   ASSERT_FALSE(f.Log.empty());
   EXPECT_EQ(f.Log.back(), "tmpsk -> トマト");
 }
+
+// After "全て" in the large-group list the middle-group list offers the middle groups of every
+// large group, and each of them filters the table; the CVO table shows no family until one
+// is chosen.
+TEST(FraSakumotsu, GroupListsOfferWhatTheTableHolds) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  TAcisDB& db = *f.Sample.Db;
+  auto column = [&](const std::string& sql) {
+    QStringList out;
+    if (db.Query(sql, false))
+      for (; !db.FTbl->Eof(); db.FTbl->Next()) out << QString::fromStdString(db.FTbl->FieldAsString(0));
+    return out;
+  };
+  auto count = [&](const std::string& sql) { return column(sql).value(0).toInt(); };
+  fr.resize(400, 600);
+  fr.show();
+  fr.pgSakumotsu->setCurrentIndex(3);
+  const int all = fr.lvBeppyo1->topLevelItemCount();
+  ASSERT_GT(all, 0);
+  const QStringList everyMg = QStringList{"全て"} + column("SELECT DISTINCT mg FROM spec.beppyo1n");
+  EXPECT_EQ(Items(fr.cbMg), everyMg);
+  EXPECT_EQ(fr.cbMg->currentIndex(), -1);
+
+  Choose(fr.cbLg, "野菜類");
+  EXPECT_EQ(Items(fr.cbMg), QStringList{"全て"} + column("SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg = '野菜類'"));
+  Choose(fr.cbLg, "全て");
+  EXPECT_EQ(fr.lvBeppyo1->topLevelItemCount(), all);
+  EXPECT_EQ(fr.cbLg->currentIndex(), -1);
+  EXPECT_EQ(Items(fr.cbMg), everyMg);
+  EXPECT_EQ(fr.cbMg->currentIndex(), -1);
+
+  // A middle group of another large group: its rows only.
+  const QString other = column("SELECT mg FROM spec.beppyo1n WHERE lg != '野菜類' AND mg != '' LIMIT 1").value(0);
+  ASSERT_FALSE(other.isEmpty());
+  Choose(fr.cbMg, other);
+  const int rows = fr.lvBeppyo1->topLevelItemCount();
+  EXPECT_EQ(rows, count("SELECT count(*) FROM spec.beppyo1n WHERE mg = '" + other.toStdString() + "'"));
+  EXPECT_GT(rows, 0);
+  EXPECT_LT(rows, all);
+  for (int i = 0; i < rows; ++i) EXPECT_EQ(fr.lvBeppyo1->topLevelItem(i)->text(1), other);
+  // "全て" among the middle groups: the whole table again.
+  Choose(fr.cbMg, "全て");
+  EXPECT_EQ(fr.lvBeppyo1->topLevelItemCount(), all);
+
+  // CVO: no family shown over the empty table; a family, then every row under "全て".
+  fr.pgSakumotsu->setCurrentIndex(4);
+  EXPECT_EQ(fr.cbFamily->currentIndex(), -1);
+  EXPECT_EQ(fr.lvCVO->topLevelItemCount(), 0);
+  Choose(fr.cbFamily, "ナス科");
+  ASSERT_GT(fr.lvCVO->topLevelItemCount(), 0);
+  for (int i = 0; i < fr.lvCVO->topLevelItemCount(); ++i) EXPECT_EQ(fr.lvCVO->topLevelItem(i)->text(2), "ナス科");
+  Choose(fr.cbFamily, "全て");
+  EXPECT_EQ(fr.lvCVO->topLevelItemCount(), count("SELECT count(*) FROM spec.cvo WHERE sakumotsu != ''"));
+  EXPECT_EQ(fr.cbFamily->currentText(), "全て");
+}
+
