@@ -61,8 +61,9 @@ void TCropItemDelegate::initStyleOption(QStyleOptionViewItem* Option, const QMod
       Option->palette.setColor(QPalette::Text, Qt::white);
       break;
     case cdUnregistered:
+      // A dark grey: the styles' grey text (light under Fusion) vanishes on silver.
       Option->backgroundBrush = silver;
-      Option->palette.setColor(QPalette::Text, greyText);
+      Option->palette.setColor(QPalette::Text, QColor(0x40, 0x40, 0x40));
       break;
     default: break;
   }

@@ -39,7 +39,7 @@ enum TCropDraw : int {
   cdNormal = 0,
   cdGreyText = 1,     // tree: a crop that cannot be chosen (grey text; selected: $808080 ground)
   cdUpperOnly = 2,    // result list, state 2: white text on $808080
-  cdUnregistered = 3  // result list, state 0: grey text on $C0C0C0
+  cdUnregistered = 3  // result list, state 0: dark grey text on $C0C0C0
 };
 inline constexpr int kCropDrawRole = Qt::UserRole + 10;
 

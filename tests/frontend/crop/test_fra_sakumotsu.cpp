@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QStyleFactory>
 #include <QTest>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 #include "database/sakumotsu_list.h"
 #include "database/sakumotsu_tree.h"
@@ -92,6 +94,16 @@ QStringList Items(const QComboBox* Combo) {
   QStringList out;
   for (int i = 0; i < Combo->count(); ++i) out << Combo->itemText(i);
   return out;
+}
+
+// Contrast ratio of two colours (1 to 21) as readability guidelines measure it.
+double Contrast(const QColor& A, const QColor& B) {
+  auto lum = [](const QColor& c) {
+    auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+  };
+  const double a = lum(A), b = lum(B);
+  return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 #define OPEN_FRAME(f)   \
@@ -618,3 +630,25 @@ TEST(FraSakumotsu, GroupListsOfferWhatTheTableHolds) {
   EXPECT_EQ(fr.cbFamily->currentText(), "全て");
 }
 
+// Crops without registration stay readable in the name-search list: dark text on silver, also
+// under the Fusion style, whose grey text is nearly silver itself.
+TEST(FraSakumotsu, UnregisteredCropsAreReadable) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.ShowSearchResult(
+      "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE toroku = 0 "
+      "ORDER BY idsaku;");
+  ASSERT_GT(fr.lvSakumotsu->topLevelItemCount(), 0);
+  std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+  ASSERT_NE(fusion, nullptr);
+  TCropItemDelegate d;
+  for (QStyle* style : {fusion.get(), fr.lvSakumotsu->style()}) {
+    QStyleOptionViewItem o;
+    o.initFrom(fr.lvSakumotsu);
+    o.palette = style->standardPalette();
+    d.initStyleOption(&o, fr.lvSakumotsu->model()->index(0, 0));
+    EXPECT_EQ(o.backgroundBrush.color(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_GE(Contrast(o.palette.color(QPalette::Text), o.backgroundBrush.color()), 4.5)
+        << style->name().toStdString() << " " << o.palette.color(QPalette::Text).name().toStdString();
+  }
+}
