@@ -173,6 +173,7 @@ void TCropSearch::EnableInputs(bool Enabled) {
 }
 
 void TCropSearch::ClearConditions() {
+  if (ClearFrameSelection) ClearFrameSelection();
   for (auto& [w, on] : wanted_) {
     on = false;
     w->setEnabled(false);

@@ -48,6 +48,8 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   // own registrations only); none by default.
   std::function<std::vector<std::string>()> SelectionAdded;
   std::function<std::vector<std::string>()> KinsetsuAdded;
+  // The crop-selection frame's share of the tab: "条件消去" clears its ticks.
+  std::function<void()> ClearFrameSelection;
 
   // ---- the search ----
   void SearchTekiyoBySakumotsu();

@@ -690,6 +690,14 @@ void TfraSakumotsuBase::tbKinsetsuClick() {
   eKinsetsuSakumotsu->clear();
 }
 
+void TfraSakumotsuBase::ClearSelection() {
+  TChangeBatch batch(*this);
+  UncheckTree();
+  lvSakumotsu->SetAllChecked(false);
+  eSakumotsu->clear();
+  eKinsetsuSakumotsu->clear();
+}
+
 void TfraSakumotsuBase::tbTekiyoClick() {
   if (!Selection.empty()) emit SearchRequested();
 }

@@ -11,6 +11,7 @@
 // For the window that hosts the frame:
 //  - after the database is opened call BuildTree, LoadSpecTables and LoadCvoFamilies; at its
 //    creation LoadColumnWidths; set LogMemo to the log pane;
+//  - ClearSelection for "条件消去" of the tab;
 //  - SelectionChanged(CanSearch) follows every completed change of the two texts: the search
 //    action is enabled exactly when CanSearch (main crops chosen; the neighbour crops do not
 //    decide it);
@@ -109,6 +110,9 @@ class TfraSakumotsuBase : public QWidget {
   void actBroadMatchExecute();
   void actCheckUpperListExecute();
   void tbTekiyoClick();
+  // "条件消去": both texts emptied and the ticks of the tree and of the result list taken away,
+  // so that the next tick starts a new selection.
+  void ClearSelection();
   // The captions of the mode toolbar for its width.
   void tbSakuModeResize(int Width);
   // A tool bar of the frame resized to Width: the mode bar's captions by the rule above (and

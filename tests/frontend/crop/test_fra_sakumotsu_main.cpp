@@ -10,12 +10,16 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
 
 #include "database/acis_db.h"
 #include "foundation/check_tree_view.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
+#include "output/xls_string_grid.h"
 #include "frontend/search_tab.h"
 #include "frontend/support_main_window.h"
 
@@ -39,6 +43,36 @@ QTreeWidgetItem* Node(TfraSakumotsuBase& f, const std::string& name) {
     if (!found && n->text(0).toStdString() == name) found = n;
   });
   return found;
+}
+
+// Space on a node of the tree, as a user ticks it.
+void Tick(TfraSakumotsuBase& F, const std::string& Name) {
+  QTreeWidgetItem* n = Node(F, Name);
+  ASSERT_NE(n, nullptr) << Name;
+  for (QTreeWidgetItem* p = n->parent(); p; p = p->parent()) p->setExpanded(true);
+  F.tvSakumotsu->setCurrentItem(n);
+  F.tvSakumotsu->scrollToItem(n);
+  F.tvSakumotsu->setFocus();
+  QTest::keyClick(F.tvSakumotsu, Qt::Key_Space);
+  Pump();  // the automatic search
+}
+
+void Press(QToolBar* Bar, QAction* A) {
+  QWidget* b = Bar->widgetForAction(A);
+  ASSERT_NE(b, nullptr) << A->objectName().toStdString();
+  ASSERT_TRUE(b->isEnabled()) << A->objectName().toStdString();
+  QTest::mouseClick(b, Qt::LeftButton);
+  Pump();
+}
+
+// The window shown and active with the search pages installed.
+bool ShowActive(TfrmMain& W) {
+  InstallSearchPages(W);
+  W.show();
+  W.activateWindow();
+  const bool active = QTest::qWaitForWindowActive(&W);
+  Pump();
+  return active;
 }
 
 }  // namespace
@@ -124,4 +158,46 @@ TEST(FraSakumotsuMain, OpensWideEnoughForItsTabs) {
     EXPECT_EQ(fra->tbMain->text(), "主作物");
     EXPECT_EQ(fra->tbTekiyo->text(), "適用検索");
   }
+}
+
+// "条件消去" takes the ticks of the tree and of the name list away with the texts: the next
+// tick starts a new selection.
+TEST(FraSakumotsuMain, ClearConditionsTakesTheTicksAway) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nSakumotsuTreeUpperOn=0\nSakumotsuListUpperOn=0\n");
+  TfrmMain w;
+  ASSERT_TRUE(ShowActive(w));
+  ASSERT_TRUE(AcisDB);
+  auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(fra, nullptr);
+
+  Tick(*fra, "トマト");
+  EXPECT_EQ(fra->Selection, "トマト");
+  Press(w.ToolBar, w.actSearchStrClear);
+  EXPECT_EQ(fra->Selection, "");
+  EXPECT_FALSE(fra->tvSakumotsu->GetChecked(Node(*fra, "トマト")));
+  Tick(*fra, "ピーマン");
+  EXPECT_EQ(fra->Selection, "ピーマン");
+  Press(w.ToolBar, w.actSearchStrClear);
+
+  // The name list: the typed name is ticked, then cleared; a tick on the other crop stands alone.
+  QTabBar* pages = fra->pgSakumotsu->tabBar();
+  QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(1).center());
+  ASSERT_EQ(fra->pgSakumotsu->currentIndex(), 1);
+  fra->edtInput->setFocus();
+  for (const QChar c : QString("とまと")) QTest::sendKeyEvent(QTest::Click, fra->edtInput, Qt::Key_unknown, QString(c), {});
+  ASSERT_EQ(fra->edtInput->text(), "とまと");
+  QTest::keyClick(fra->edtInput, Qt::Key_Return);
+  Pump();
+  ASSERT_EQ(fra->lvSakumotsu->topLevelItemCount(), 2);
+  EXPECT_EQ(fra->Selection, "トマト");
+  Press(w.ToolBar, w.actSearchStrClear);
+  EXPECT_EQ(fra->Selection, "");
+  EXPECT_TRUE(fra->lvSakumotsu->CheckedRecords().empty());
+  fra->lvSakumotsu->setCurrentItem(fra->lvSakumotsu->topLevelItem(1));
+  fra->lvSakumotsu->setFocus();
+  QTest::keyClick(fra->lvSakumotsu, Qt::Key_Space);
+  Pump();
+  EXPECT_EQ(fra->Selection, "トマト(施設栽培)");
 }
