@@ -7,11 +7,15 @@
 #include <QFontMetrics>
 #include <sqlite3.h>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QStyleFactory>
 #include <QTest>
+#include <QToolBar>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QHelpEvent>
@@ -93,6 +97,17 @@ void Choose(QComboBox* Combo, const QString& Text) {
 QStringList Items(const QComboBox* Combo) {
   QStringList out;
   for (int i = 0; i < Combo->count(); ++i) out << Combo->itemText(i);
+  return out;
+}
+
+// The commands of the frame that work on the register.
+std::vector<QWidget*> RegisterCommands(TfraSakumotsuBase& F) {
+  std::vector<QWidget*> out(std::initializer_list<QWidget*>{F.tvSakumotsu, F.edtInput, F.bSearch, F.lvSakumotsu,
+                                                             F.tbUpperB, F.cbLg, F.cbMg, F.lvBeppyo1, F.cbFamily,
+                                                             F.lvCVO});
+  for (QToolBar* bar : {F.tbSakumotsuTree, F.tbSakumotsuSearch})
+    for (QAction* a : bar->actions())
+      if (QWidget* w = bar->widgetForAction(a)) out.push_back(w);
   return out;
 }
 
@@ -628,6 +643,59 @@ TEST(FraSakumotsu, GroupListsOfferWhatTheTableHolds) {
   Choose(fr.cbFamily, "全て");
   EXPECT_EQ(fr.lvCVO->topLevelItemCount(), count("SELECT count(*) FROM spec.cvo WHERE sakumotsu != ''"));
   EXPECT_EQ(fr.cbFamily->currentText(), "全て");
+}
+
+// Without a database the commands that work on the register are off, with one they are on;
+// 適用検索 waits for main crops.  The marks beside the two texts are pictures.
+TEST(FraSakumotsu, CommandsFollowTheDatabase) {
+  sample_db::TSampleDb sample;
+  ASSERT_TRUE(sample.Open()) << sample_db::Error();
+  TAcisDB* db = nullptr;
+  TfraSakumotsuBase fr;
+  fr.SetDatabase([&db] { return db; });
+  fr.actCheckUpperTree->setChecked(false);
+  fr.resize(300, 600);
+  fr.show();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+
+  // The database opened: the host fills the frame, the commands come on.
+  db = sample.Db.get();
+  fr.BuildTree();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+  QTreeWidgetItem* tomato = nullptr;
+  ForEachTreeNode(fr.tvSakumotsu, [&](QTreeWidgetItem* n) {
+    if (!tomato && n->text(0) == "トマト") tomato = n;
+  });
+  ASSERT_NE(tomato, nullptr);
+  for (QTreeWidgetItem* p = tomato->parent(); p; p = p->parent()) p->setExpanded(true);
+  fr.tvSakumotsu->setCurrentItem(tomato);
+  fr.tvSakumotsu->setFocus();
+  QTest::keyClick(fr.tvSakumotsu, Qt::Key_Space);
+  EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_TRUE(fr.tbTekiyo->isEnabled());
+  QTest::mouseClick(fr.tbCheckClearTree, Qt::LeftButton);
+  EXPECT_EQ(fr.Selection, "");
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+  // The database gone again.
+  db = nullptr;
+  fr.UpdateCommands();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+
+  // The marks: pictures at the right of their texts, nothing to press.
+  const std::pair<QLineEdit*, const char*> marks[] = {{fr.eSakumotsu, "imgSakumotsu"},
+                                                      {fr.eKinsetsuSakumotsu, "imgKinsetsuSakumotsu"}};
+  for (const auto& [edit, name] : marks) {
+    EXPECT_TRUE(edit->actions().isEmpty());
+    EXPECT_TRUE(edit->findChildren<QAbstractButton*>().isEmpty());
+    auto* mark = fr.findChild<QLabel*>(name);
+    ASSERT_NE(mark, nullptr) << name;
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_FALSE(mark->pixmap().isNull());
+    EXPECT_EQ(mark->focusPolicy(), Qt::NoFocus);
+    EXPECT_GE(mark->mapTo(&fr, QPoint(0, 0)).x(), edit->mapTo(&fr, QPoint(edit->width(), 0)).x());
+  }
 }
 
 // Crops without registration stay readable in the name-search list: dark text on silver, also
