@@ -125,22 +125,37 @@ std::string TUpdateRunner::LogText() const {
   return out;
 }
 
-bool TUpdateRunner::SaveLog(const std::string& FileName) const {
+bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
   std::error_code ec;
   fs::create_directories(fs::path(FileName).parent_path(), ec);
   const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
+  std::error_code ignored;
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << LogText();
     out.close();
     if (out.fail()) {
-      fs::remove(tmp, ec);
+      if (Why) *Why = tmp + " に書き込めません";
+      fs::remove(tmp, ignored);
       return false;
     }
   }
   fs::rename(tmp, FileName, ec);
-  if (ec) fs::remove(tmp, ec);
-  return !ec;
+  if (!ec) return true;
+  // The rename's error is the answer: removing the temporary file must not clear it.
+  if (Why) *Why = ec.message();
+  fs::remove(tmp, ignored);
+  return false;
+}
+
+bool TUpdateRunner::SaveRunLog(const std::string& FileName) const {
+  std::string why;
+  if (SaveLog(FileName, &why)) return true;
+  const std::string head = "ログファイル " + FileName + " を書き込めません (" + why + ")。ログは次のとおり:\n";
+  std::fputs(head.c_str(), stderr);
+  std::fputs(LogText().c_str(), stderr);
+  std::fflush(stderr);
+  return false;
 }
 
 void TUpdateRunner::Progress(int64_t Position, int64_t Max) {
@@ -613,7 +628,7 @@ bool TUpdateRunner::AutoUpdate() {
   Buttons(true);
   if (AutoUpdateRun) {
     Log("データ更新完了:" + DateTimeNow());
-    SaveLog(DbFile("autoupdate.log"));
+    SaveRunLog(DbFile("autoupdate.log"));
   } else if (AutoStart && sinks_.Close) {
     sinks_.Close();
   }
@@ -635,7 +650,7 @@ bool TUpdateRunner::DownloadCheck() {
   Buttons(true);
   if (DownloadCheckRun) {
     Log("ダウンロード更新確認終了:" + DateTimeNow());
-    SaveLog(DownloadFile("autodown.log"));
+    SaveRunLog(DownloadFile("autodown.log"));
   }
   return good;
 }

@@ -97,8 +97,13 @@ class TUpdateRunner {
   void LogLines(const std::string& Prefix, const std::string& Text);
   // The whole log, one line per line ending in "\n".
   std::string LogText() const;
-  // Writes the whole log into FileName (through a temporary file). False when it cannot.
-  bool SaveLog(const std::string& FileName) const;
+  // Writes the whole log into FileName (through a temporary file that then replaces it).
+  // False when it cannot, also when the file could not be replaced; Why then says why.
+  bool SaveLog(const std::string& FileName, std::string* Why = nullptr) const;
+  // The log file of an unattended run. When it cannot be written the whole log goes to
+  // standard error instead (a scheduler mails what a run writes there), after a line that
+  // names the file. False in that case.
+  bool SaveRunLog(const std::string& FileName) const;
 
   // The local file names of the download folder.
   std::string DownloadFile(const std::string& Name) const;

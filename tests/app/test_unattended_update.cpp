@@ -162,6 +162,16 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
   ExpectDatabaseKept("2026年11月4日反映及び失効反映");
 
+  // The same run when its log file cannot be replaced (a folder in its way): the whole log
+  // goes to standard error, under a line naming the file.
+  fs::remove(UpdateLog());
+  fs::create_directories(UpdateLog() + "/x");
+  EXPECT_EQ(Program("/u"), 3) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "ログファイル " + UpdateLog() + " を書き込めません")) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "データ更新開始:")) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "データ更新中止!\n")) << stderr_;
+  fs::remove_all(UpdateLog());
+
   // An archive without its CSV file: 3, the old database whole.
   PublishNewPage("2027年4月5日", "D");
   ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_D.zip"), SourcePath("data/sample/mirror/update.txt")));

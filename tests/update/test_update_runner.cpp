@@ -424,4 +424,30 @@ TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog
   EXPECT_EQ(ulog.rfind("データ更新開始:", 0), 0u) << ulog;
   EXPECT_TRUE(Has(ulog, "データ更新中止!"));
   EXPECT_TRUE(Has(ulog, "データ更新完了:"));
+
+  // A log file that cannot be replaced (a folder stands in its way) is not written, and the
+  // unattended run puts its whole log on standard error under a line naming the file.
+  const std::string blocked = OptionData->DBDir + "/autoupdate.log";
+  fs::remove(blocked);
+  fs::create_directories(blocked + "/inside");
+  EXPECT_FALSE(u->SaveLog(blocked));
+  std::string why;
+  EXPECT_FALSE(u->SaveLog(blocked, &why));
+  EXPECT_FALSE(why.empty());
+  auto v = Runner(0);
+  v->AutoUpdateRun = true;
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(v->AutoUpdate());
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Has(err, "ログファイル " + blocked + " を書き込めません")) << err;
+  EXPECT_TRUE(Has(err, "データ更新開始:")) << err;
+  EXPECT_TRUE(Has(err, "データ更新中止!\n")) << err;
+  EXPECT_TRUE(fs::is_directory(blocked));
+  for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+  // A log that can be written puts nothing on standard error.
+  fs::remove_all(blocked);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(v->SaveRunLog(blocked));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(ReadFile(blocked), v->LogText());
 }
