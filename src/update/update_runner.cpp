@@ -553,34 +553,38 @@ bool TUpdateRunner::UnpackDB() {
   if (!InSequence) Buttons(false);
   Busy(true);
   TSvrHooks hooks;
+  hooks.LogMemo = [this](const std::string& l) { Log(l); };
   hooks.ProcessMessages = [this] { Pump(); };
-  int installed = 0;
+  std::vector<std::string> installed, missed;
+  std::string why;
   for (const char* name : {kAcisZip, kSpecZip}) {
-    if (Abort) break;
-    Highlight(name, true);
-    std::string msg;
-    // Each archive replaces its database by rename once it was unpacked whole; the open
-    // AcisDB keeps reading the previous file until it is reopened below.
-    const bool ok = ExtractDatabaseArchive(DownloadFile(name), options_.DBDir, &msg, &hooks);
-    LogLines(std::string(name) + ": ", msg);
-    Highlight(name, false);
-    if (!ok) {
-      std::error_code ec;
-      fs::remove(DownloadFile(name), ec);  // fetched again next time
-      break;
+    if (Abort || !missed.empty()) {
+      missed.push_back(PrebuiltDbName(name));
+      continue;
     }
-    ++installed;
+    Highlight(name, true);
+    // The open AcisDB keeps reading the previous file until it is reopened below.
+    const bool ok = InstallPrebuiltArchive(DownloadFile(name), options_.DBDir, hooks, &why);
+    Highlight(name, false);
+    (ok ? installed : missed).push_back(PrebuiltDbName(name));
   }
-  bool good = installed == 2;
-  if (installed > 0 || !AcisDB) {
+  if (why.empty() && Abort) why = "中止しました";
+  bool good = missed.empty();
+  // A database that went in is the one in use, also when the other one failed.
+  if (!installed.empty() || !AcisDB) {
     if (good) options_.DBDownSite = static_cast<std::uint8_t>(Mode);
     if (!ReopenAcisDB()) good = false;
   }
   Updated = good;
-  if (!good) {
-    Log("データベースは更新されていません");
-    if (InSequence) DoAbort();
+  if (!missed.empty() && installed.empty()) {
+    Log("データベースは更新されていません: " + why);
+  } else if (!missed.empty()) {
+    std::string line;
+    for (const std::string& db : installed) line += db + " は更新されました。";
+    for (size_t i = 0; i < missed.size(); ++i) line += (i ? "、" : "") + missed[i];
+    Log(line + " は更新されていません: " + why);
   }
+  if (!good && InSequence) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);
   return good;

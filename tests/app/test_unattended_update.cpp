@@ -229,6 +229,23 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   EXPECT_TRUE(Has(ReadAll(UpdateLog()), "304"));
 
+  // A newer acis.zip goes in but spec.zip is damaged: aborted (3), the log says which database
+  // was updated and which was not, and the new acis.db is in place.
+  const std::string newer = dir_.path().toStdString() + "/newer";
+  fs::create_directories(newer);
+  fs::copy_file(made + "/acis.db", newer + "/acis.db");
+  ASSERT_EQ(Sql(newer + "/acis.db", "UPDATE info SET Value='2031年3月4日反映' WHERE Item='LastUpdate'"), "");
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), newer + "/acis.db"));
+  WriteAll(Site("data/spec.zip"), "PK\x03\x04 broken");
+  for (const char* f : {"data/acis.zip", "data/spec.zip"})
+    fs::last_write_time(Site(f), fs::file_time_type::clock::now() + std::chrono::minutes(2));
+  EXPECT_EQ(Program("/u"), 3) << stderr_ << ReadAll(UpdateLog());
+  const std::string half = ReadAll(UpdateLog());
+  EXPECT_TRUE(Has(half, "acis.db は更新されました。spec.db は更新されていません: ")) << half;
+  EXPECT_TRUE(Has(half, "データ更新中止!")) << half;
+  EXPECT_EQ(LastUpdate(), "2031年3月4日反映");
+  fs::remove(app_ + "/Download/acis.zip");  // the own site's copy below is older than this one
+
   // An own web site.
   fs::remove_all(app_ + "/DB");
   ASSERT_TRUE(sample_site::Zip(Site("own/acis.zip"), made + "/acis.db"));
