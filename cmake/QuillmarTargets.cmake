@@ -25,7 +25,10 @@ function(qm_tests dir)
   foreach(_t ${_tests})
     get_filename_component(_n ${_t} NAME_WE)
     set(_exe ${_sub}_${_n})
-    add_executable(${_exe} ${_t} ${_support} ${CMAKE_SOURCE_DIR}/tests/common/test_main.cpp)
+    add_executable(${_exe} ${_t} ${_support} ${CMAKE_SOURCE_DIR}/tests/common/test_main.cpp
+      ${CMAKE_SOURCE_DIR}/tests/common/keep_libraries.cpp)
+    # The libraries the program loads at run time must find our dlclose, not the C library's.
+    target_link_options(${_exe} PRIVATE -Wl,--export-dynamic-symbol=dlclose)
     target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${_exe} PRIVATE ${QT_LIBS} GTest::gtest GTest::gmock)
     set_target_properties(${_exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests-bin)

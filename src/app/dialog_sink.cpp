@@ -19,22 +19,16 @@ QMessageBox::StandardButton ToButton(TMsgAnswer a) {
 
 }  // namespace
 
-TMsgAnswer TDialogMessageSink::Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) {
-  QWidget* parent = QApplication::activeWindow();
-  const QString caption = QString::fromStdString(msg.caption.empty() ? std::string("Quillmar") : msg.caption);
-  if (msg.memo) {
-    // Long texts (SQL errors and the like) in the copyable memo dialog; it frees itself.
-    TDlgMemo::ShowModal(parent, caption, QString::fromStdString(msg.title), QString::fromStdString(msg.text));
-    return defaultAnswer;
-  }
-  QMessageBox box(parent);
-  box.setWindowTitle(caption);
+void SetUpMessageBox(QMessageBox& box, const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) {
+  box.setWindowTitle(QString::fromStdString(msg.caption.empty() ? std::string("Quillmar") : msg.caption));
   switch (msg.kind) {
     case TMsgKind::Info: box.setIcon(QMessageBox::Information); break;
     case TMsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
     case TMsgKind::Error: box.setIcon(QMessageBox::Critical); break;
     case TMsgKind::Confirm: box.setIcon(QMessageBox::Question); break;
   }
+  // Messages quote data (crop names, SQL, file names): never read as markup.
+  box.setTextFormat(Qt::PlainText);
   std::string text = msg.title.empty() ? msg.text : msg.title + "\n" + msg.text;
   box.setText(QString::fromStdString(text));
   switch (buttons) {
@@ -46,6 +40,18 @@ TMsgAnswer TDialogMessageSink::Show(const TMessage& msg, TMsgButtons buttons, TM
       break;
   }
   box.setDefaultButton(ToButton(defaultAnswer));
+}
+
+TMsgAnswer TDialogMessageSink::Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) {
+  QWidget* parent = QApplication::activeWindow();
+  const QString caption = QString::fromStdString(msg.caption.empty() ? std::string("Quillmar") : msg.caption);
+  if (msg.memo) {
+    // Long texts (SQL errors and the like) in the copyable memo dialog; it frees itself.
+    TDlgMemo::ShowModal(parent, caption, QString::fromStdString(msg.title), QString::fromStdString(msg.text));
+    return defaultAnswer;
+  }
+  QMessageBox box(parent);
+  SetUpMessageBox(box, msg, buttons, defaultAnswer);
   switch (box.exec()) {
     case QMessageBox::Ok: return TMsgAnswer::Ok;
     case QMessageBox::Cancel: return TMsgAnswer::Cancel;

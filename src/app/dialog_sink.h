@@ -3,6 +3,11 @@
 // Unattended runs keep the log sink, so nothing modal can wait for a user who is not there.
 #include "foundation/message_sink.h"
 
+class QMessageBox;
+
+// Fills a message box for a message: caption, icon, text, buttons and the default button.
+void SetUpMessageBox(QMessageBox& box, const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer);
+
 class TDialogMessageSink : public TMessageSink {
  public:
   TMsgAnswer Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) override;

@@ -204,18 +204,29 @@ TTemplateArgList NormalizeArgList(std::string_view Text) {
 // ---------------------------------------------------------------------------------------------
 // Body, modes, defaults
 
+namespace {
+
+// The text between a block's braces as its lines: leading blank lines and the white space at
+// the end of every line go, and the indent of the first line is taken off every line that
+// starts with it. Lines are joined by CR LF.
+std::string DeindentBlock(std::string_view Inner) {
+  std::string body = RegexReplace(CrLf(Inner), R"(^(\s*\r\n)+)", "s", "");
+  body = RegexReplace(body, R"(\s+$)", "mg", "");
+  std::vector<std::string> indent;
+  if (RegexMatch(body, "^[ \\t]+", "", &indent)) body = RegexReplace(body, "^" + indent[0] + "(.*)", "mg", "\\1");
+  // The steps above may leave a lone CR or LF between lines: every line end is CR LF again.
+  return JoinLines(SplitLines(body), "\r\n");
+}
+
+}  // namespace
+
 void TSqlTemplate::ExtractTemplateBody(std::string_view Html) {
   std::vector<std::string> g;
   if (!RegexMatch(Html, R"(#template\s*?\{(.*?)\s*\})", "is", &g)) {
     TemplateText.clear();
     return;
   }
-  std::string body = RegexReplace(CrLf(g[1]), R"(^(\s*\r\n)+)", "s", "");
-  body = RegexReplace(body, R"(\s+$)", "mg", "");
-  std::vector<std::string> indent;
-  if (RegexMatch(body, "^[ \\t]+", "", &indent)) body = RegexReplace(body, "^" + indent[0] + "(.*)", "mg", "\\1");
-  // The steps above may leave a lone CR or LF between lines: every line end is CR LF again.
-  TemplateText = JoinLines(SplitLines(body), "\r\n");
+  TemplateText = DeindentBlock(g[1]);
 }
 
 int TSqlTemplate::GetTemplateArgMode(int Arg) const {
@@ -231,7 +242,9 @@ void TSqlTemplate::SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& B
   ExtractTemplateBody(Html);
   std::vector<std::string> g;
   std::string defaults;
-  if (RegexMatch(Html, R"(#default\s*?\{\s*(.*?)\s*?\})", "is", &g)) defaults = g[1];
+  // Indented like the body (a block inside an indented <pre>): without the indent the names
+  // of the lines after the first would carry blanks and name no argument.
+  if (RegexMatch(Html, R"(#default\s*?\{(.*?)\})", "is", &g)) defaults = DeindentBlock(g[1]);
   const TTemplateArgList list = NormalizeArgList(defaults);
   int sum = 0;
   for (int i = 0; i < kTemplateArgCount; ++i) {

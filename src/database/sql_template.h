@@ -89,7 +89,8 @@ class TSqlTemplate {
   // The mode of argument Arg in TemplateText.
   int GetTemplateArgMode(int Arg) const;
   // Body, modes, the default values into the boxes of the arguments used, the panels of the
-  // arguments used shown and the others hidden, the spacer shown when any is used.
+  // arguments used shown and the others hidden, the spacer shown when any is used. The
+  // "#default { ... }" block loses its indent as the body does.
   void SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& Boxes);
   // The expanded SQL (lines joined by CR LF); empty after the message "テンプレートがありません"
   // or "<label>が設定されていません" (error boxes through the message sink). Db expands crop

@@ -16,6 +16,7 @@ TDlgMemo::TDlgMemo(QWidget* parent) : QDialog(parent) {
   resize(560, 360);
   lblTitle = new QLabel(this);
   lblTitle->setObjectName("lblTitle");
+  lblTitle->setTextFormat(Qt::PlainText);
   mMessage = new QPlainTextEdit(this);
   mMessage->setObjectName("mMessage");
   mMessage->setReadOnly(true);

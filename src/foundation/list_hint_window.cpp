@@ -4,6 +4,7 @@
 
 TListBoxHintWindow::TListBoxHintWindow(QWidget* owner) : QLabel(owner, Qt::ToolTip | Qt::FramelessWindowHint) {
   setObjectName("ListBoxHintWindow");
+  setTextFormat(Qt::PlainText);  // an item's text as it is, also when it looks like markup
   setAttribute(Qt::WA_ShowWithoutActivating);
   setForegroundRole(QPalette::ToolTipText);
   setBackgroundRole(QPalette::ToolTipBase);

@@ -91,7 +91,7 @@ int RunUnattended(TDataUpdateServices& services, TfrmMain& Main, bool update) {
     if (!runner) runner = UnattendedRunner(Main);
     runner->Log(std::string("エラー: ") + e.what());
     runner->Log(update ? "データ更新中止!" : "ダウンロード更新確認中止!");
-    runner->SaveLog(update ? DbFile("autoupdate.log") : DlFile("autodown.log"));
+    runner->SaveRunLog(update ? DbFile("autoupdate.log") : DlFile("autodown.log"));
     return kExitAborted;
   }
 }

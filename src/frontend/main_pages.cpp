@@ -53,6 +53,8 @@ void InstallSearchPages(TfrmMain& Main) {
   search->KinsetsuText = [frame] { return QString::fromStdString(frame->Kinsetsu); };
   search->SelectionAdded = [frame] { return frame->SelectionAdded; };
   search->KinsetsuAdded = [frame] { return frame->KinsetsuAdded; };
+  search->UpdateFrameCommands = [frame] { frame->UpdateCommands(); };
+  search->ClearFrameSelection = [frame] { frame->ClearSelection(); };
   // Automatic searches run once the input waiting in the queue has been taken in: ticks made
   // while a search runs (held back until it ends) or several in one go give one search on the
   // selection as it then stands, not one search after another.

@@ -17,6 +17,7 @@
 
 #include "foundation/font_rec.h"
 #include "foundation/global.h"
+#include "foundation/plain_hint.h"
 #include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
@@ -361,7 +362,7 @@ bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
         const int width = grid->fontMetrics().horizontalAdvance(text) / lines;
         if (!text.isEmpty() && width > grid->ColWidths(col)) {
           const QModelIndex idx = grid->indexAt(h->pos());
-          QToolTip::showText(h->globalPos(), text, grid->viewport(), grid->visualRect(idx), 1000);
+          QToolTip::showText(h->globalPos(), PlainHint(text), grid->viewport(), grid->visualRect(idx), 1000);
         } else {
           QToolTip::hideText();
         }

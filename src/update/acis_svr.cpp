@@ -58,16 +58,26 @@ void RemoveQuietly(const std::string& path) {
   fs::remove(path, ec);
 }
 
-// Splits multi-line text into log lines.
-void LogLines(const TSvrHooks& hooks, const std::string& text) {
+// Splits multi-line text into log lines, each after Prefix.
+void LogLines(const TSvrHooks& hooks, const std::string& text, const std::string& prefix = {}) {
   size_t pos = 0;
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
     std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
-    if (!line.empty()) hooks.Log(line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) hooks.Log(prefix + line);
     if (nl == std::string::npos) break;
     pos = nl + 1;
   }
+}
+
+// The last line of a multi-line text that says anything.
+std::string LastLine(const std::string& text) {
+  std::string last;
+  TSvrHooks keep;
+  keep.LogMemo = [&last](const std::string& line) { last = line; };
+  LogLines(keep, text);
+  return last;
 }
 
 bool IsSqliteFile(const std::string& path) {
@@ -83,19 +93,11 @@ bool EndsWithDb(const std::string& name) {
 }
 
 // Downloads one prebuilt-database archive and installs it (SQLiteDbDownload steps 4 and 5).
-void DownloadAndInstall(TAcisSvr& svr, const TOptionData& options, const std::string& zipName,
-                        const std::string& url, const std::string& local, const char* failPrefix) {
+void DownloadAndInstall(TAcisSvr& svr, const TOptionData& options, const std::string& url, const std::string& local,
+                        const char* failPrefix) {
   if (svr.Download(url, local)) {
     svr.Log(svr.CodeText());
-    std::string dbName = zipName.substr(0, zipName.size() - 4) + ".db";
-    svr.Log(dbName + " 更新");
-    std::string msg;
-    if (!ExtractDatabaseArchive(local, options.DBDir, &msg, &svr)) {
-      LogLines(svr, msg);
-      svr.Log(zipName + " 解凍失敗: " + dbName + " は更新されません");
-      // The broken copy carries the server's time: without it the next check asks again.
-      RemoveQuietly(local);
-    }
+    InstallPrebuiltArchive(local, options.DBDir, svr);
   } else if (!svr.StatusCode.empty()) {
     svr.Log(svr.CodeText());
   } else {
@@ -366,6 +368,25 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
 
 std::function<void(const std::string&)> InstallBeforeMove;
 
+std::string PrebuiltDbName(const std::string& zipName) { return fs::path(zipName).replace_extension(".db").string(); }
+
+bool InstallPrebuiltArchive(const std::string& archive, const std::string& dbFolder, const TSvrHooks& hooks,
+                            std::string* why) {
+  const std::string zipName = fs::path(archive).filename().string();
+  const std::string dbName = PrebuiltDbName(zipName);
+  std::string msg;
+  const bool ok = ExtractDatabaseArchive(archive, dbFolder, &msg, &hooks);
+  LogLines(hooks, msg, zipName + ": ");
+  if (ok) {
+    hooks.Log(dbName + " 更新");
+    return true;
+  }
+  hooks.Log(zipName + " 解凍失敗: " + dbName + " は更新されません");
+  RemoveQuietly(archive);
+  if (why) *why = LastLine(msg).empty() ? zipName + " を解凍できません" : LastLine(msg);
+  return false;
+}
+
 bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks) {
   TShfOperation op;
   op.OperationF = TwFunc::foCOPY;
@@ -420,14 +441,14 @@ void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
     }
     if (!goAhead) hooks.Log(checkText);
   }
-  if (goAhead) DownloadAndInstall(svr, options, kAcisZip, acisUrl, acisLocal, "Status -> ");
+  if (goAhead) DownloadAndInstall(svr, options, acisUrl, acisLocal, "Status -> ");
 
   // spec.zip: unless the server did not answer at all.
   if (checkText != kNoServerAnswer) {
     const std::string specLocal = JoinFolder(options.DownloadDir, kSpecZip);
     const std::string specUrl = JoinUrl(base, kSpecZip);
     hooks.Log(specUrl);
-    DownloadAndInstall(svr, options, kSpecZip, specUrl, specLocal, "Status: ");
+    DownloadAndInstall(svr, options, specUrl, specLocal, "Status: ");
   }
 }
 
@@ -454,12 +475,7 @@ void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std
       hooks.Log(source + " をコピーできません");
       continue;
     }
-    std::string msg;
-    if (!ExtractDatabaseArchive(dest, options.DBDir, &msg, &hooks)) {
-      LogLines(hooks, msg);
-      hooks.Log(std::string(name) + " 解凍失敗");
-      RemoveQuietly(dest);  // so the next start copies it again
-    }
+    InstallPrebuiltArchive(dest, options.DBDir, hooks);
   }
 }
 

@@ -111,6 +111,16 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
 // the archiver's text or the reason.
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
                             const TSvrHooks* hooks = nullptr);
+// Installs one prebuilt-database archive of the download folder ("acis.zip" or "spec.zip")
+// into the database folder: the one install of the mirror download, the shared-folder copy and
+// the update window. The archiver's lines are logged under the archive's name, and "acis.db
+// 更新" (or "spec.db 更新") once the database is in place. On failure the log says that the
+// database is not updated, the archive is removed (it carries the server's time: without it
+// the next check would find it current) and Why receives the archive's reason.
+bool InstallPrebuiltArchive(const std::string& archive, const std::string& dbFolder, const TSvrHooks& hooks,
+                            std::string* why = nullptr);
+// "acis.db" for "acis.zip": the database a prebuilt archive installs.
+std::string PrebuiltDbName(const std::string& zipName);
 // Called with each member's name just before it replaces its file (tests change the folder
 // under the install with it); unset normally.
 extern std::function<void(const std::string&)> InstallBeforeMove;

@@ -85,7 +85,148 @@ class TUpdateWorkbookRows : public TRowSource {
   bool done_ = false;
 };
 
+// The one file label shown bold: normal again when another one is shown, and when the object
+// goes, so that no way out of a step (an exception included) leaves a label bold.
+class TBoldLabel {
+ public:
+  explicit TBoldLabel(std::function<void(const std::string&, bool)> highlight) : highlight_(std::move(highlight)) {}
+  ~TBoldLabel() { Show(""); }
+  TBoldLabel(const TBoldLabel&) = delete;
+  TBoldLabel& operator=(const TBoldLabel&) = delete;
+  void Show(const std::string& label) {
+    if (label == lit_) return;
+    if (!lit_.empty()) highlight_(lit_, false);
+    lit_ = label;
+    if (!lit_.empty()) highlight_(lit_, true);
+  }
+
+ private:
+  std::function<void(const std::string&, bool)> highlight_;
+  std::string lit_;
+};
+
 }  // namespace
+
+// What one source's import step hands the build, and what it shows while the build imports.
+struct TUpdateRunner::TImportPlan {
+  explicit TImportPlan(std::function<void(const std::string&, bool)> highlight) : Label(std::move(highlight)) {}
+  TAcisBuildRequest Req;
+  std::vector<std::unique_ptr<TRowSource>> Sheets;  // the workbooks' rows (ConvertXls)
+  std::vector<std::string> TekiyoLabels;            // the file label of each uses file or sheet
+  const char* ConvertedLine = "csv->acis.db 変換完了 ";
+  std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+  // The lines of the build's "import kihon" and "import tekiyo" steps.
+  std::function<void(const std::string& step, int index)> OnImport;
+  TBoldLabel Label;
+};
+
+bool TUpdateRunner::ConvertAcisCsv(TImportPlan& Plan) {
+  if (Abort) return false;
+  TAcisBuildRequest& req = Plan.Req;
+  // The basics archive holds its CSV under the name without "csv".
+  std::string kihon = DownloadFile(fs::path(CsvNames[0]).replace_extension(".csv").string());
+  if (!FileExists(kihon)) {
+    const std::string from = "登録基本部csv";
+    for (size_t p = kihon.find(from); p != std::string::npos; p = kihon.find(from, p))
+      kihon.replace(p, from.size(), "登録基本部");
+  }
+  req.KihonFile = kihon;
+  req.TekiyoFiles.clear();
+  for (int i = 1; i < 3; ++i)
+    req.TekiyoFiles.push_back(DownloadFile(fs::path(CsvNames[i]).replace_extension(".csv").string()));
+  Plan.TekiyoLabels = {kCsvLabels[1], kCsvLabels[2]};
+  bool ok = true;
+  for (const std::string& f : std::vector<std::string>{req.KihonFile, req.TekiyoFiles[0], req.TekiyoFiles[1]}) {
+    if (FileExists(f)) continue;
+    Log(f + "オープン失敗");
+    ok = false;
+  }
+  Plan.OnImport = [this, &Plan](const std::string& step, int index) {
+    if (step == "import kihon") {
+      Plan.Label.Show(kCsvLabels[0]);
+      Log("登録基本部 データベース変換中");
+      Log(Plan.Req.KihonFile);
+    } else {
+      Plan.Label.Show(Plan.TekiyoLabels[index]);
+      Log(Plan.TekiyoLabels[index] + " データベース変換中");
+      Log(Plan.Req.TekiyoFiles[index]);
+    }
+  };
+  return ok;
+}
+
+bool TUpdateRunner::ConvertXls(TImportPlan& Plan) {
+  if (Abort) return false;
+  Plan.ConvertedLine = "xls->acis.db 変換完了 ";
+  FileIndex = 0;
+  auto progress = [this](int pct) {
+    if (pct % 5 == 0) Progress(pct, 100);
+    Pump();
+  };
+  const std::string base = kXlsArchives[0].baseName;
+  const std::string file = DownloadFile(base + ".xls");
+  try {
+    // The basics workbook is read first: its cell A1 carries the data date.
+    Plan.Label.Show(base);
+    Log(base + ".xls 読込中");
+    auto kihon = std::make_unique<TXlsGridRows>();
+    kihon->OnProgress = progress;
+    kihon->Aborted = [this] { return Abort; };
+    kihon->Load(file, base, true);
+    if (!kihon->SheetFound()) throw EXBiffError(file + ": シート " + base + " がありません");
+    if (kihon->OutsideCells() > 0)
+      Log(base + ": 表の外のセル " + std::to_string(kihon->OutsideCells()) + " 個は取り込みません");
+    const std::string a1 = DataDateText(kihon->DateSentence());
+    if (IsKnownDataDate(a1)) Log("更新日取得:" + a1);
+    // The page copy's date wins: the start-up check compares the database with it.
+    const std::string page = PageDateText(DownloadFile(kPageXls), 1);
+    UpdateDate = IsKnownDataDate(page) ? page : (IsKnownDataDate(a1) ? a1 : std::string());
+    Plan.Label.Show("");
+    Plan.Req.KihonRows = kihon.get();
+    Plan.Sheets.push_back(std::move(kihon));
+  } catch (const std::exception& e) {
+    Log(e.what());
+    Plan.Label.Show("");
+    return false;
+  }
+  // The uses workbooks are read one at a time as the build asks for their rows.
+  for (int i = 1; i < 5; ++i) {
+    const std::string name = kXlsArchives[i].baseName;
+    Plan.Sheets.push_back(std::make_unique<TUpdateWorkbookRows>(
+        DownloadFile(name + ".xls"), name, [this](const std::string& l) { Log(l); }, progress,
+        [this] { return Abort; }));
+    Plan.Req.TekiyoRows.push_back(Plan.Sheets.back().get());
+    Plan.TekiyoLabels.push_back(name);
+  }
+  Plan.OnImport = [this, &Plan, base](const std::string& step, int index) {
+    if (step == "import kihon") {
+      Plan.Label.Show(base);
+      Log(base + " データベース変換中");
+    } else {
+      FileIndex = index + 1;
+      Plan.Label.Show(Plan.TekiyoLabels[index]);
+    }
+  };
+  return true;
+}
+
+bool TUpdateRunner::ConvertVeskCsv(TImportPlan& Plan) {
+  if (Abort) return false;
+  UpdateDate = PageDateText(DownloadFile(kPageMirror), 2);
+  Plan.Req.KihonFile = DownloadFile("kihon.csv");
+  Plan.Req.TekiyoFiles = {DownloadFile("tekiyo.csv")};
+  Plan.TekiyoLabels = {"登録適用部"};
+  Plan.OnImport = [this, &Plan](const std::string& step, int) {
+    if (step == "import kihon") {
+      Plan.Label.Show("登録基本部");
+      Log("kihon.csv データベース変換中");
+    } else {
+      Plan.Label.Show("登録適用部");
+      Log("tekiyo.csv データベース変換中");
+    }
+  };
+  return true;
+}
 
 bool TUpdateRunner::RebuildDB() {
   const auto t0 = std::chrono::steady_clock::now();
@@ -127,7 +268,8 @@ bool TUpdateRunner::RebuildDB() {
   options_.DBDownSite = static_cast<std::uint8_t>(Mode);
   if (!InSequence) Buttons(false);
   Busy(true);
-  TAcisBuildRequest req;
+  TImportPlan plan([this](const std::string& label, bool bold) { Highlight(label, bold); });
+  TAcisBuildRequest& req = plan.Req;
   req.DBDir = options_.DBDir;
   req.Settings = UpdateDbSettings(options_);
   req.Source = Mode;
@@ -138,125 +280,39 @@ bool TUpdateRunner::RebuildDB() {
     Pump();
     return Abort;
   };
-  std::vector<std::unique_ptr<TRowSource>> sheets;
-  std::vector<std::string> tekiyoLabels;
-  const char* convertedLine = "csv->acis.db 変換完了 ";
-  bool ok = true;
-  std::string why;
-  const auto importStart = std::chrono::steady_clock::now();
+
+  // 4. The import step of the source.
+  bool ok = false;
   try {
     switch (Mode) {
-      case 0: {
-        // The basics archive holds its CSV under the name without "csv".
-        std::string kihon = DownloadFile(fs::path(CsvNames[0]).replace_extension(".csv").string());
-        if (!FileExists(kihon)) {
-          const std::string from = "登録基本部csv";
-          for (size_t p = kihon.find(from); p != std::string::npos; p = kihon.find(from, p))
-            kihon.replace(p, from.size(), "登録基本部");
-        }
-        req.KihonFile = kihon;
-        for (int i = 1; i < 3; ++i)
-          req.TekiyoFiles.push_back(DownloadFile(fs::path(CsvNames[i]).replace_extension(".csv").string()));
-        tekiyoLabels = {kCsvLabels[1], kCsvLabels[2]};
-        for (const std::string& f : std::vector<std::string>{req.KihonFile, req.TekiyoFiles[0], req.TekiyoFiles[1]}) {
-          if (!FileExists(f)) {
-            Log(f + "オープン失敗");
-            ok = false;
-          }
-        }
-        break;
-      }
-      case 1: {
-        convertedLine = "xls->acis.db 変換完了 ";
-        FileIndex = 0;
-        const std::string base = kXlsArchives[0].baseName;
-        Highlight(base, true);
-        Log(base + ".xls 読込中");
-        auto kihon = std::make_unique<TXlsGridRows>();
-        kihon->OnProgress = [this](int pct) {
-          if (pct % 5 == 0) Progress(pct, 100);
-          Pump();
-        };
-        kihon->Aborted = [this] { return Abort; };
-        kihon->Load(DownloadFile(base + ".xls"), base, true);
-        if (!kihon->SheetFound()) throw EXBiffError(DownloadFile(base + ".xls") + ": シート " + base + " がありません");
-        if (kihon->OutsideCells() > 0)
-          Log(base + ": 表の外のセル " + std::to_string(kihon->OutsideCells()) + " 個は取り込みません");
-        const std::string a1 = DataDateText(kihon->DateSentence());
-        if (IsKnownDataDate(a1)) Log("更新日取得:" + a1);
-        // The page copy's date wins: the start-up check compares the database with it.
-        const std::string page = PageDateText(DownloadFile(kPageXls), 1);
-        UpdateDate = IsKnownDataDate(page) ? page : (IsKnownDataDate(a1) ? a1 : std::string());
-        Highlight(base, false);
-        req.KihonRows = kihon.get();
-        sheets.push_back(std::move(kihon));
-        for (int i = 1; i < 5; ++i) {
-          const std::string name = kXlsArchives[i].baseName;
-          sheets.push_back(std::make_unique<TUpdateWorkbookRows>(
-              DownloadFile(name + ".xls"), name, [this](const std::string& l) { Log(l); },
-              [this](int pct) {
-                if (pct % 5 == 0) Progress(pct, 100);
-                Pump();
-              },
-              [this] { return Abort; }));
-          req.TekiyoRows.push_back(sheets.back().get());
-          tekiyoLabels.push_back(name);
-        }
-        break;
-      }
-      case 2:
-        UpdateDate = PageDateText(DownloadFile(kPageMirror), 2);
-        req.KihonFile = DownloadFile("kihon.csv");
-        req.TekiyoFiles = {DownloadFile("tekiyo.csv")};
-        tekiyoLabels = {"登録適用部"};
-        break;
+      case 0: ok = ConvertAcisCsv(plan); break;
+      case 1: ok = ConvertXls(plan); break;
+      case 2: ok = ConvertVeskCsv(plan); break;
     }
   } catch (const std::exception& e) {
     Log(e.what());
     ok = false;
   }
   if (!ok || Abort) {
+    plan.Label.Show("");
     Abort = true;
+    Progress(0, 100);
     Busy(false);
     if (!InSequence) Buttons(true);
-    Progress(0, 100);
     return false;
   }
   req.DataDate = IsKnownDataDate(UpdateDate) ? UpdateDate : std::string();
 
-  std::string lit;  // the label shown bold now
-  auto light = [&](const std::string& label) {
-    if (!lit.empty()) Highlight(lit, false);
-    lit = label;
-    if (!lit.empty()) Highlight(lit, true);
-  };
+  // 5. The build, with the window's lines and bar at each step.
   req.OnStep = [&](const std::string& step, int index) {
     if (step == "CreateBuildTables") {
       Log("テーブル作成");
-    } else if (step == "import kihon") {
-      if (Mode == 0) {
-        light(kCsvLabels[0]);
-        Log("登録基本部 データベース変換中");
-        Log(req.KihonFile);
-      } else if (Mode == 1) {
-        Log(std::string(kXlsArchives[0].baseName) + " データベース変換中");
-      } else {
-        light("登録基本部");
-        Log("kihon.csv データベース変換中");
-      }
-    } else if (step == "import tekiyo") {
-      FileIndex = index + 1;
-      light(index < static_cast<int>(tekiyoLabels.size()) ? tekiyoLabels[index] : std::string());
-      if (Mode == 0) {
-        Log(tekiyoLabels[index] + " データベース変換中");
-        Log(req.TekiyoFiles[index]);
-      } else if (Mode == 2) {
-        Log("tekiyo.csv データベース変換中");
-      }
+    } else if (step == "import kihon" || step == "import tekiyo") {
+      if (plan.OnImport) plan.OnImport(step, index);
     } else if (step == "FillTmKihon") {
-      light("");
-      FileIndex = Mode == 1 ? 5 : FileIndex;
-      Log(convertedLine + Seconds(Since(importStart)) + "秒");
+      plan.Label.Show("");
+      if (Mode == 1) FileIndex = 5;
+      Log(plan.ConvertedLine + Seconds(Since(plan.Start)) + "秒");
       Progress(0, 100);
       Progress(1, 100);
       Log("登録基本部マスターテーブル(m_kihon)作成");
@@ -287,8 +343,8 @@ bool TUpdateRunner::RebuildDB() {
   };
 
   const TAcisBuildResult res = BuildAcisDatabase(req);
-  light("");
-  sheets.clear();
+  plan.Label.Show("");
+  plan.Sheets.clear();
   if (res.Ok) {
     Progress(100, 100);
     Log("更新日設定 > " + UpdateDate);

@@ -125,22 +125,37 @@ std::string TUpdateRunner::LogText() const {
   return out;
 }
 
-bool TUpdateRunner::SaveLog(const std::string& FileName) const {
+bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
   std::error_code ec;
   fs::create_directories(fs::path(FileName).parent_path(), ec);
   const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
+  std::error_code ignored;
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << LogText();
     out.close();
     if (out.fail()) {
-      fs::remove(tmp, ec);
+      if (Why) *Why = tmp + " に書き込めません";
+      fs::remove(tmp, ignored);
       return false;
     }
   }
   fs::rename(tmp, FileName, ec);
-  if (ec) fs::remove(tmp, ec);
-  return !ec;
+  if (!ec) return true;
+  // The rename's error is the answer: removing the temporary file must not clear it.
+  if (Why) *Why = ec.message();
+  fs::remove(tmp, ignored);
+  return false;
+}
+
+bool TUpdateRunner::SaveRunLog(const std::string& FileName) const {
+  std::string why;
+  if (SaveLog(FileName, &why)) return true;
+  const std::string head = "ログファイル " + FileName + " を書き込めません (" + why + ")。ログは次のとおり:\n";
+  std::fputs(head.c_str(), stderr);
+  std::fputs(LogText().c_str(), stderr);
+  std::fflush(stderr);
+  return false;
 }
 
 void TUpdateRunner::Progress(int64_t Position, int64_t Max) {
@@ -538,34 +553,38 @@ bool TUpdateRunner::UnpackDB() {
   if (!InSequence) Buttons(false);
   Busy(true);
   TSvrHooks hooks;
+  hooks.LogMemo = [this](const std::string& l) { Log(l); };
   hooks.ProcessMessages = [this] { Pump(); };
-  int installed = 0;
+  std::vector<std::string> installed, missed;
+  std::string why;
   for (const char* name : {kAcisZip, kSpecZip}) {
-    if (Abort) break;
-    Highlight(name, true);
-    std::string msg;
-    // Each archive replaces its database by rename once it was unpacked whole; the open
-    // AcisDB keeps reading the previous file until it is reopened below.
-    const bool ok = ExtractDatabaseArchive(DownloadFile(name), options_.DBDir, &msg, &hooks);
-    LogLines(std::string(name) + ": ", msg);
-    Highlight(name, false);
-    if (!ok) {
-      std::error_code ec;
-      fs::remove(DownloadFile(name), ec);  // fetched again next time
-      break;
+    if (Abort || !missed.empty()) {
+      missed.push_back(PrebuiltDbName(name));
+      continue;
     }
-    ++installed;
+    Highlight(name, true);
+    // The open AcisDB keeps reading the previous file until it is reopened below.
+    const bool ok = InstallPrebuiltArchive(DownloadFile(name), options_.DBDir, hooks, &why);
+    Highlight(name, false);
+    (ok ? installed : missed).push_back(PrebuiltDbName(name));
   }
-  bool good = installed == 2;
-  if (installed > 0 || !AcisDB) {
+  if (why.empty() && Abort) why = "中止しました";
+  bool good = missed.empty();
+  // A database that went in is the one in use, also when the other one failed.
+  if (!installed.empty() || !AcisDB) {
     if (good) options_.DBDownSite = static_cast<std::uint8_t>(Mode);
     if (!ReopenAcisDB()) good = false;
   }
   Updated = good;
-  if (!good) {
-    Log("データベースは更新されていません");
-    if (InSequence) DoAbort();
+  if (!missed.empty() && installed.empty()) {
+    Log("データベースは更新されていません: " + why);
+  } else if (!missed.empty()) {
+    std::string line;
+    for (const std::string& db : installed) line += db + " は更新されました。";
+    for (size_t i = 0; i < missed.size(); ++i) line += (i ? "、" : "") + missed[i];
+    Log(line + " は更新されていません: " + why);
   }
+  if (!good && InSequence) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);
   return good;
@@ -613,7 +632,7 @@ bool TUpdateRunner::AutoUpdate() {
   Buttons(true);
   if (AutoUpdateRun) {
     Log("データ更新完了:" + DateTimeNow());
-    SaveLog(DbFile("autoupdate.log"));
+    SaveRunLog(DbFile("autoupdate.log"));
   } else if (AutoStart && sinks_.Close) {
     sinks_.Close();
   }
@@ -635,7 +654,7 @@ bool TUpdateRunner::DownloadCheck() {
   Buttons(true);
   if (DownloadCheckRun) {
     Log("ダウンロード更新確認終了:" + DateTimeNow());
-    SaveLog(DownloadFile("autodown.log"));
+    SaveRunLog(DownloadFile("autodown.log"));
   }
   return good;
 }

@@ -80,7 +80,8 @@ class TUpdateRunner {
   bool UnpackToroku();   // mode 2
   // Modes 3 and 4: acis.zip and spec.zip installed into the database folder, AcisDB reopened.
   bool UnpackDB();
-  // Rebuilds acis.db from the unpacked files of Mode (0..2).
+  // Rebuilds acis.db from the unpacked files of Mode (0..2): the import step of the source
+  // (ConvertAcisCsv, ConvertXls or ConvertVeskCsv), then the tables, indexes and views.
   bool RebuildDB();
   // The whole update: fetch or copy, unpack, rebuild. False exactly when it was aborted.
   bool AutoUpdate();
@@ -97,8 +98,13 @@ class TUpdateRunner {
   void LogLines(const std::string& Prefix, const std::string& Text);
   // The whole log, one line per line ending in "\n".
   std::string LogText() const;
-  // Writes the whole log into FileName (through a temporary file). False when it cannot.
-  bool SaveLog(const std::string& FileName) const;
+  // Writes the whole log into FileName (through a temporary file that then replaces it).
+  // False when it cannot, also when the file could not be replaced; Why then says why.
+  bool SaveLog(const std::string& FileName, std::string* Why = nullptr) const;
+  // The log file of an unattended run. When it cannot be written the whole log goes to
+  // standard error instead (a scheduler mails what a run writes there), after a line that
+  // names the file. False in that case.
+  bool SaveRunLog(const std::string& FileName) const;
 
   // The local file names of the download folder.
   std::string DownloadFile(const std::string& Name) const;
@@ -117,6 +123,13 @@ class TUpdateRunner {
   bool CopyOne(const std::string& From, const std::string& Name, const std::string& StartLine,
                const std::string& DoneLine, const std::string& FailLine);
   bool UnpackArchives(const std::vector<std::string>& Names, const std::string& LinePrefix);
+  // The import step of each source within RebuildDB: hands the build that source's files or
+  // rows, and shows the file being imported (its label bold, its lines) as the build reaches
+  // it. False when a source cannot be read; the caller then aborts with no label left bold.
+  struct TImportPlan;
+  bool ConvertAcisCsv(TImportPlan& Plan);  // the public service's CSV files (mode 0)
+  bool ConvertXls(TImportPlan& Plan);      // its workbooks (mode 1)
+  bool ConvertVeskCsv(TImportPlan& Plan);  // the mirror's CSV set (mode 2)
   bool DownloadPrebuilt(TAcisSvr& Svr, const std::string& Base);
   bool CopyPrebuiltFromFolder(const std::string& Folder);
   bool MirrorUsable(int Index);

@@ -162,6 +162,16 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
   ExpectDatabaseKept("2026年11月4日反映及び失効反映");
 
+  // The same run when its log file cannot be replaced (a folder in its way): the whole log
+  // goes to standard error, under a line naming the file.
+  fs::remove(UpdateLog());
+  fs::create_directories(UpdateLog() + "/x");
+  EXPECT_EQ(Program("/u"), 3) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "ログファイル " + UpdateLog() + " を書き込めません")) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "データ更新開始:")) << stderr_;
+  EXPECT_TRUE(Has(stderr_, "データ更新中止!\n")) << stderr_;
+  fs::remove_all(UpdateLog());
+
   // An archive without its CSV file: 3, the old database whole.
   PublishNewPage("2027年4月5日", "D");
   ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_D.zip"), SourcePath("data/sample/mirror/update.txt")));
@@ -218,6 +228,23 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   EXPECT_EQ(LastUpdate(), "2031年1月2日反映");
   EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   EXPECT_TRUE(Has(ReadAll(UpdateLog()), "304"));
+
+  // A newer acis.zip goes in but spec.zip is damaged: aborted (3), the log says which database
+  // was updated and which was not, and the new acis.db is in place.
+  const std::string newer = dir_.path().toStdString() + "/newer";
+  fs::create_directories(newer);
+  fs::copy_file(made + "/acis.db", newer + "/acis.db");
+  ASSERT_EQ(Sql(newer + "/acis.db", "UPDATE info SET Value='2031年3月4日反映' WHERE Item='LastUpdate'"), "");
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), newer + "/acis.db"));
+  WriteAll(Site("data/spec.zip"), "PK\x03\x04 broken");
+  for (const char* f : {"data/acis.zip", "data/spec.zip"})
+    fs::last_write_time(Site(f), fs::file_time_type::clock::now() + std::chrono::minutes(2));
+  EXPECT_EQ(Program("/u"), 3) << stderr_ << ReadAll(UpdateLog());
+  const std::string half = ReadAll(UpdateLog());
+  EXPECT_TRUE(Has(half, "acis.db は更新されました。spec.db は更新されていません: ")) << half;
+  EXPECT_TRUE(Has(half, "データ更新中止!")) << half;
+  EXPECT_EQ(LastUpdate(), "2031年3月4日反映");
+  fs::remove(app_ + "/Download/acis.zip");  // the own site's copy below is older than this one
 
   // An own web site.
   fs::remove_all(app_ + "/DB");

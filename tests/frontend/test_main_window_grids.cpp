@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "foundation/global.h"
 #include "foundation/win_spin_edit.h"
@@ -31,6 +33,20 @@ void Press(TXlsStringGrid* g, int col, int row, Qt::MouseButton button) {
   QMouseEvent ev(QEvent::MouseButtonPress, QPointF(r.center()), g->viewport()->mapToGlobal(QPointF(r.center())),
                  button, button, Qt::NoModifier);
   QCoreApplication::sendEvent(g->viewport(), &ev);
+}
+
+// The hint shown over a data cell, as the user reads it ("" when none is shown).
+QString HintOver(TXlsStringGrid* g, int col, int row) {
+  // A hidden hint lingers for a moment: wait until it is gone, so the answer is this cell's.
+  QToolTip::hideText();
+  for (int i = 0; i < 40 && QToolTip::isVisible(); ++i) Pump(25);
+  const QRect r = g->visualRect(g->model()->index(row - 1, col));
+  QHelpEvent ev(QEvent::ToolTip, r.center(), g->viewport()->mapToGlobal(r.center()));
+  QCoreApplication::sendEvent(g->viewport(), &ev);
+  if (!QToolTip::isVisible()) return QString();
+  QTextDocument doc;
+  doc.setHtml(QToolTip::text());
+  return doc.toPlainText();
 }
 
 struct TGridFixture : TMainWindowFixture {
@@ -202,4 +218,18 @@ TEST(MainWindowGrids, CopyKeysBelongToTheFocusedTextBox) {
   fx.g->SetCurrentCell(2, 1);
   w.actGridCopy->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(fx.g->Cells(2, 1)));
+}
+
+TEST(MainWindowGrids, ClippedCellsShowTheirWholeTextAsTheHint) {
+  TGridFixture fx;
+  TXlsStringGrid* g = fx.g;
+  const std::string markup = "<sakumotsu> a<b and c>d の備考が列の幅にはとても入りきらないほど長い";
+  const std::string lines = "1行目 <b>太字ではない</b>\n2行目 a<b and c>d もまた長い備考の文字";
+  g->Fill({"番号", "備考"}, {{"1", markup}, {"2", lines}, {"3", "短"}});
+  g->SetColWidths(1, 80);
+  Pump();
+  EXPECT_EQ(HintOver(g, 1, 1).toStdString(), markup);
+  EXPECT_EQ(HintOver(g, 1, 2).toStdString(), lines);
+  EXPECT_EQ(HintOver(g, 1, 3), QString());  // fits: no hint
+  QToolTip::hideText();
 }

@@ -112,6 +112,24 @@ TEST(QmtoolTemplate, PrintsModesAndTheExpandedSql) {
   EXPECT_NE(r.out.find("select '陸稲' as below"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" and yoto = '殺菌剤'\n"), std::string::npos) << r.out;
 
+  // A page whose blocks are indented inside the <pre>: every default line counts.
+  std::string indented;
+  ASSERT_TRUE(ToCp932(
+                  "<html><body><pre>\r\n"
+                  "    #template {\r\n"
+                  "        select <`sakumotsu> as crop, '<`yoto>' as use\r\n"
+                  "    }\r\n"
+                  "    #default {\r\n"
+                  "        sakumotsu = 稲\r\n"
+                  "        yoto = 殺虫剤\r\n"
+                  "    }\r\n</pre></body></html>\r\n",
+                  indented));
+  const QString itpl = tmp.filePath("indented.tpl");
+  Write(itpl, indented);
+  r = Qmtool({"template", "--db", db, itpl});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, Modes("20200") + "sql\nselect '稲' as crop, '殺虫剤' as use\n") << r.out;
+
   // A required argument left empty: the message, exit code 1, no SQL.
   r = Qmtool({"template", "--db", db, tpl, "--sakumotsu", ""});
   EXPECT_EQ(r.code, 1);

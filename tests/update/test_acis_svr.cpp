@@ -2,10 +2,12 @@
 // serving the public service's pages and archives and a mirror's files, with archives made by
 // `zip` and databases made by `sqlite3`.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -456,6 +458,12 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   EXPECT_TRUE(HasLine(log_, "SQLiteDB データ更新確認..."));
   EXPECT_TRUE(HasLine(log_, "acis.db 更新"));
   EXPECT_TRUE(HasLine(log_, "spec.db 更新"));
+  // "更新" is said once the database is in place, after the archiver's lines.
+  {
+    const auto member = std::find(log_.begin(), log_.end(), "acis.zip: acis.db");
+    const auto done = std::find(log_.begin(), log_.end(), "acis.db 更新");
+    EXPECT_TRUE(member < done) << AllLog();
+  }
   for (const auto& e : fs::directory_iterator(options_.DBDir))  // no temporary folder left
     EXPECT_EQ(e.path().filename().string().find(".qm-install"), std::string::npos);
 
@@ -487,7 +495,8 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   log_.clear();
   SQLiteDbDownload(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
-  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗"));
+  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db は更新されません"));
+  EXPECT_FALSE(HasLine(log_, "acis.db 更新")) << AllLog();
   EXPECT_FALSE(Exists(Dl("acis.zip")));
   EXPECT_EQ(sink.Count(), 1u);  // NoUpdateCheck: no question
 
@@ -556,6 +565,7 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
   EXPECT_EQ(MTime(Dl("acis.zip")), 1700000000);
   EXPECT_TRUE(HasLine(log_, "acis.zip 更新あり"));
+  EXPECT_TRUE(HasLine(log_, "acis.db 更新"));  // the copy says when a database was replaced
   EXPECT_TRUE(HasLine(log_, "spec.zip 更新なし"));  // none in the shared folder
 
   log_.clear();
@@ -568,9 +578,12 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   std::string z = ReadFile(Work("l2.zip"));
   WriteFile(options_.dirLAN + "/acis.zip", z.substr(0, z.size() / 2));
   SetMTime(options_.dirLAN + "/acis.zip", 1700000100);
+  log_.clear();
   CopyDbFromLan(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
   EXPECT_FALSE(Exists(Dl("acis.zip")));
+  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db は更新されません"));
+  EXPECT_FALSE(HasLine(log_, "acis.db 更新")) << AllLog();
 
   // Another source folder (an own site given as a folder).
   MakeDb(Work("acis.db"), "u1");

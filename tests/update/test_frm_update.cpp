@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -199,6 +200,41 @@ TEST_F(FrmUpdateTest, AbortWhileADownloadHangsKeepsTheWindowOpen) {
   EXPECT_FALSE(AcisDB);
   f.close();
   EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(FrmUpdateTest, AnUnreadableWorkbookStopsTheConversionWithNoLabelLeftBold) {
+  const std::string grid = SourcePath("data/sample/grid/");
+  for (const char* name : {"登録基本部", "登録適用部一", "登録適用部二", "登録適用部三", "登録適用部四"})
+    ASSERT_TRUE(sample_site::CopyInto(grid + name + ".xls", OptionData->DownloadDir + "/" + name + ".xls"));
+  OptionData->DownSite = 1;
+  struct TCase {
+    const char* broken;     // the workbook that is no workbook
+    const char* readLine;   // how far the conversion got
+  };
+  const TCase cases[] = {
+      {"登録基本部", "登録基本部.xls 読込中"},      // read before the build (it carries the date)
+      {"登録適用部三", "登録適用部三.xls 読込中"},  // read while the build imports it
+  };
+  for (const TCase& c : cases) {
+    const std::string file = OptionData->DownloadDir + "/" + c.broken + ".xls";
+    const std::string good = grid + c.broken + ".xls";
+    ASSERT_TRUE(WriteFile(file, "this is no workbook\n"));
+    TfrmUpdate f;
+    f.show();
+    QTest::mouseClick(f.ckManual, Qt::LeftButton);
+    ASSERT_TRUE(f.bXlsCnv->isEnabled());
+    QTest::mouseClick(f.bXlsCnv, Qt::LeftButton);
+    const QString log = f.mLog->toPlainText();
+    EXPECT_TRUE(log.contains(c.readLine)) << c.broken << "\n" << log.toStdString();
+    EXPECT_FALSE(log.contains("データ更新完了")) << log.toStdString();
+    for (const char* label : {"登録基本部", "登録適用部一", "登録適用部二", "登録適用部三", "登録適用部四"})
+      EXPECT_FALSE(f.LabelBold(1, label)) << c.broken << ": " << label;
+    EXPECT_EQ(f.ProgressBar->value(), 0);
+    EXPECT_TRUE(f.bXlsCnv->isEnabled());  // the buttons are back
+    EXPECT_FALSE(f.Updated());
+    EXPECT_FALSE(AcisDB);
+    ASSERT_TRUE(sample_site::CopyInto(good, file));
+  }
 }
 
 TEST_F(FrmUpdateTest, ExtensionMenuImportsTheJppNetFilesIntoJppDb) {

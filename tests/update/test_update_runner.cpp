@@ -323,6 +323,33 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   ASSERT_TRUE(AcisDB);
   EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
   EXPECT_TRUE(AcisDB->Query("SELECT count(*) FROM m_kihon", false));
+  EXPECT_TRUE(Has(bad->LogText(), "データベースは更新されていません: ")) << bad->LogText();
+  EXPECT_FALSE(Has(bad->LogText(), "acis.db 更新"));
+
+  // acis.zip goes in and only spec.zip fails: the log says which database was updated and
+  // which was not, with the archive's reason; the run still fails, and the new acis.db is the
+  // one in use.
+  const std::string newer = base_ + "/newer";
+  fs::create_directories(newer);
+  fs::copy_file(made + "/acis.db", newer + "/acis.db");
+  ASSERT_EQ(Sql(newer + "/acis.db", "UPDATE info SET Value='2031年2月3日反映' WHERE Item='LastUpdate'"), "");
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), newer + "/acis.db"));
+  ASSERT_TRUE(WriteFile(Site("data/spec.zip"), "PK garbage"));
+  for (const char* f : {"data/acis.zip", "data/spec.zip"})
+    fs::last_write_time(Site(f), fs::file_time_type::clock::now() + std::chrono::minutes(2));
+  auto half = Runner(3);
+  EXPECT_FALSE(half->AutoUpdate());
+  const std::string halfLog = half->LogText();
+  EXPECT_TRUE(Has(halfLog, "\nacis.db 更新\n")) << halfLog;
+  EXPECT_TRUE(Has(halfLog, "spec.zip 解凍失敗: spec.db は更新されません")) << halfLog;
+  EXPECT_TRUE(Has(halfLog, "acis.db は更新されました。spec.db は更新されていません: ")) << halfLog;
+  EXPECT_FALSE(Has(halfLog, "データベースは更新されていません")) << halfLog;
+  EXPECT_TRUE(Has(halfLog, "データ更新中止!"));
+  EXPECT_FALSE(half->Updated);
+  EXPECT_TRUE(half->Reopened);
+  ASSERT_TRUE(AcisDB);
+  EXPECT_EQ(AcisDB->FLastUpdate, "2031年2月3日反映");
+  fs::remove(Dl("acis.zip"));
 
   // An own web site, and an own folder.
   ASSERT_TRUE(sample_site::Zip(Site("own/acis.zip"), made + "/acis.db"));
@@ -424,4 +451,30 @@ TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog
   EXPECT_EQ(ulog.rfind("データ更新開始:", 0), 0u) << ulog;
   EXPECT_TRUE(Has(ulog, "データ更新中止!"));
   EXPECT_TRUE(Has(ulog, "データ更新完了:"));
+
+  // A log file that cannot be replaced (a folder stands in its way) is not written, and the
+  // unattended run puts its whole log on standard error under a line naming the file.
+  const std::string blocked = OptionData->DBDir + "/autoupdate.log";
+  fs::remove(blocked);
+  fs::create_directories(blocked + "/inside");
+  EXPECT_FALSE(u->SaveLog(blocked));
+  std::string why;
+  EXPECT_FALSE(u->SaveLog(blocked, &why));
+  EXPECT_FALSE(why.empty());
+  auto v = Runner(0);
+  v->AutoUpdateRun = true;
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(v->AutoUpdate());
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(Has(err, "ログファイル " + blocked + " を書き込めません")) << err;
+  EXPECT_TRUE(Has(err, "データ更新開始:")) << err;
+  EXPECT_TRUE(Has(err, "データ更新中止!\n")) << err;
+  EXPECT_TRUE(fs::is_directory(blocked));
+  for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+  // A log that can be written puts nothing on standard error.
+  fs::remove_all(blocked);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(v->SaveRunLog(blocked));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(ReadFile(blocked), v->LogText());
 }

@@ -137,9 +137,15 @@ TEST(XlsGrid, SparseSheetCostsItsCells) {
   std::vector<std::string> row;
   size_t rows = 0, widths = 0;
   while (g.NextRow(row)) {
-    if (rows == 0) EXPECT_EQ(row.back(), "1");
-    if (rows == 3) EXPECT_EQ(row, (std::vector<std::string>{"", "", "3"}));
-    if (rows == 65535) EXPECT_EQ(row, std::vector<std::string>{"2"});
+    if (rows == 0) {
+      EXPECT_EQ(row.back(), "1");
+    }
+    if (rows == 3) {
+      EXPECT_EQ(row, (std::vector<std::string>{"", "", "3"}));
+    }
+    if (rows == 65535) {
+      EXPECT_EQ(row, std::vector<std::string>{"2"});
+    }
     ++rows;
     widths += row.size();
   }

@@ -4,6 +4,7 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -12,10 +13,12 @@
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -51,6 +54,17 @@ std::vector<std::string> TextLines(const QString& Text) {
   if (t.endsWith('\n')) t.chop(1);
   for (const QString& l : t.split('\n')) lines.push_back(l.toStdString());
   return lines;
+}
+
+// The drop-down list of a combo box opens as wide as its longest item (with the item's
+// margins, the frame and a scroll bar), never narrower than the box and never wider than
+// the screen: the side panel is narrow and the list would cut long names short.
+void FitListToNames(QComboBox* Combo) {
+  QAbstractItemView* list = Combo->view();
+  int width = list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+              list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+  if (const QScreen* screen = Combo->screen()) width = std::min(width, screen->availableGeometry().width());
+  list->setMinimumWidth(std::max(width, 0));
 }
 
 // The multi-statement flag of the database object as it was before a run, set again when
@@ -337,36 +351,54 @@ void TSqlConsole::ExecSql() {
     }
   }
 
-  TBusyGuard busy(main_);
-  main_.WriteLog("SQL>" + qtext);
-  QElapsedTimer timer;
-  timer.start();
-  if (compileError) {
-    TAcisDB::ShowSqlError(*compileError, "");
-  } else {
-    const TSQLiteTbl* before = AcisDB->FTbl.get();
-    if (AcisDB->Query(text, false)) {
-      TXlsStringGrid* grid = main_.gdSQL;
-      TXlsGridTarget target(*grid);
-      AcisDB->SetGridFromTable(target, *AcisDB->FTbl);
-      grid->show();
-      if (QWidget* p = grid->parentWidget(); p && p->layout()) p->layout()->activate();
-      main_.AdjustGridColumnWidths(grid);
-      TGridState& g = main_.GridStates[tiSQL];
-      g.CountText = QString::number(AcisDB->FTbl->Count()) + "件";
-      g.SortText.clear();
-      if (main_.CurrentGrid == grid) {
-        main_.SetStatusText(3, g.CountText);
-        main_.SetStatusText(2, QString());
-      }
-    } else if (AcisDB && AcisDB->FTbl.get() != before && IsQueryStatement(text)) {
-      // It ran and found nothing (a failure keeps the previous result).
-      ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
-    }
+  // The clock stops before any message: the "no data" warning and the SQL error memo (of a
+  // text that did not compile or failed while it ran) come after the time line, once the
+  // run is over, so the time the user spends on them is not logged as the run's.
+  std::optional<ESQLiteException> failure = compileError;
+  bool noData = false;
+  {
+    TBusyGuard busy(main_);
+    main_.WriteLog("SQL>" + qtext);
+    QElapsedTimer timer;
+    timer.start();
+    if (!failure) RunQuery(text, failure, noData);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "SQL>実行時間 %5.2f秒", static_cast<double>(timer.elapsed()) / 1000.0);
+    main_.WriteLog(QString::fromUtf8(buf));
   }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "SQL>実行時間 %5.2f秒", static_cast<double>(timer.elapsed()) / 1000.0);
-  main_.WriteLog(QString::fromUtf8(buf));
+  if (failure)
+    TAcisDB::ShowSqlError(*failure, "");
+  else if (noData)
+    ShowMessageBox(TMsgKind::Warning, "Quillmar", "検索条件に一致するデータはありません");
+}
+
+void TSqlConsole::RunQuery(const std::string& Text, std::optional<ESQLiteException>& Failure, bool& NoData) {
+  // A failure keeps the previous result (and the grid that shows it).
+  try {
+    TAcisBusy busy;
+    AcisDB->FTbl = AcisDB->FDb->GetTable(Text);
+  } catch (const ESQLiteException& e) {
+    Failure = e;
+    return;
+  }
+  if (AcisDB->FTbl->Count() == 0) {
+    // Only a query is expected to find rows; a direct statement that writes says nothing.
+    NoData = IsQueryStatement(Text);
+    return;
+  }
+  TXlsStringGrid* grid = main_.gdSQL;
+  TXlsGridTarget target(*grid);
+  AcisDB->SetGridFromTable(target, *AcisDB->FTbl);
+  grid->show();
+  if (QWidget* p = grid->parentWidget(); p && p->layout()) p->layout()->activate();
+  main_.AdjustGridColumnWidths(grid);
+  TGridState& g = main_.GridStates[tiSQL];
+  g.CountText = QString::number(AcisDB->FTbl->Count()) + "件";
+  g.SortText.clear();
+  if (main_.CurrentGrid == grid) {
+    main_.SetStatusText(3, g.CountText);
+    main_.SetStatusText(2, QString());
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -422,6 +454,7 @@ void TSqlConsole::cbDBSelect() {
     for (const std::string& n : names) cbTableName->addItem(QString::fromStdString(n));
     if (cbTableName->count() > 0) cbTableName->setCurrentIndex(0);
   }
+  FitListToNames(cbTableName);
   if (cbTableName->count() > 0)
     cbTableNameSelect();
   else

@@ -11,9 +11,11 @@
 // TSqlConsole is the SQL tab's search handler (the search action and "実行" run ExecSql).
 #include <QObject>
 #include <QString>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "database/sqlite_db.h"
 #include "frontend/search_tab.h"
 
 class QAction;
@@ -76,6 +78,9 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   // The editor's least height: this many lines of text.
   static constexpr int kEditorMinLines = 3;
   void KeepEditorLines();
+  // Runs the text into the result grid; a failure or (for a query) no rows is handed back
+  // for ExecSql to report once the time is logged.
+  void RunQuery(const std::string& Text, std::optional<ESQLiteException>& Failure, bool& NoData);
   void BuildSidePanel();
   void BuildEditorPopup();
   void BuildFieldPopup();

@@ -189,6 +189,13 @@ std::string Beppyo1MgSql(const std::string& Lg, const std::string& Mg) {
   return "SELECT * FROM spec.beppyo1n WHERE mg ISNULL AND lg ISNULL";
 }
 
+std::string Beppyo1AllMgListSql() { return "SELECT DISTINCT mg FROM spec.beppyo1n"; }
+
+std::string Beppyo1MgOnlySql(const std::string& Mg) {
+  if (Mg.empty()) return "SELECT * FROM spec.beppyo1n WHERE mg ISNULL";
+  return "SELECT * FROM spec.beppyo1n WHERE mg = " + SqlQuote(Mg);
+}
+
 std::string CvoFamiliesSql() { return "SELECT DISTINCT family FROM spec.cvo WHERE sakumotsu != '' ORDER BY family;"; }
 
 std::string CvoAllSql(const std::string& Table) { return "SELECT * FROM spec." + Table + " WHERE sakumotsu != '';"; }

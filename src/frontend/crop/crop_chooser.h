@@ -99,6 +99,11 @@ std::string Beppyo1LgSql(const std::string& Lg);
 std::string Beppyo1MgListSql(const std::string& Lg);
 // Rows chosen by the middle-group list ("全て" for every middle group of Lg).
 std::string Beppyo1MgSql(const std::string& Lg, const std::string& Mg);
+// The middle groups of every large group (while no large group is chosen).
+std::string Beppyo1AllMgListSql();
+// Rows of one middle group whatever their large group ("" stands for the rows without a
+// middle group, mg ISNULL).
+std::string Beppyo1MgOnlySql(const std::string& Mg);
 
 // ---- CVO table ------------------------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include "foundation/check_tree_view.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/plain_hint.h"
 #include "frontend/crop/crop_chooser.h"
 
 TAcisDB* ProgramDatabase() { return AcisDB.get(); }
@@ -61,8 +62,9 @@ void TCropItemDelegate::initStyleOption(QStyleOptionViewItem* Option, const QMod
       Option->palette.setColor(QPalette::Text, Qt::white);
       break;
     case cdUnregistered:
+      // A dark grey: the styles' grey text (light under Fusion) vanishes on silver.
       Option->backgroundBrush = silver;
-      Option->palette.setColor(QPalette::Text, greyText);
+      Option->palette.setColor(QPalette::Text, QColor(0x40, 0x40, 0x40));
       break;
     default: break;
   }
@@ -268,7 +270,7 @@ class THintFilter : public QObject {
       QToolTip::hideText();
       Event->ignore();
     } else {
-      QToolTip::showText(help->globalPos(), text, FView->viewport(), FView->visualItemRect(item));
+      QToolTip::showText(help->globalPos(), PlainHint(text), FView->viewport(), FView->visualItemRect(item));
     }
     (void)Watched;
     return true;
@@ -525,16 +527,28 @@ void TCropGroupPage::FillFromCursor(TAcisDB& Db, int CaptionField, const std::ve
   FillTable(lvBeppyo1, Db, CaptionField, SubFields);
 }
 
-void TCropGroupPage::LoadSpecTables() {
+bool TCropGroupPage::LoadWholeTable() {
   TAcisDB* db = Database ? Database() : nullptr;
-  if (!db || !db->TableExists("tekiyosakumotsu")) return;
-  if (!db->Query("SELECT * FROM spec.tekiyosakumotsu", false)) return;
+  if (!db || !db->TableExists("tekiyosakumotsu")) return false;
+  if (!db->Query("SELECT * FROM spec.tekiyosakumotsu", false)) return false;
   FillFromCursor(*db, 2, {3, 4, 5, 6, 8, 9});
-  if (db->Query("SELECT DISTINCT lg FROM spec.beppyo1n", false)) {
-    FillFilterCombo(cbLg, *db);
-    // The whole table is shown: no large group is chosen.
+  return true;
+}
+
+void TCropGroupPage::LoadSpecTables() {
+  if (!LoadWholeTable()) return;
+  TAcisDB& db = *Database();
+  // The whole table is shown: no group is chosen, and the middle-group list offers the
+  // middle groups of every large group.
+  if (db.Query("SELECT DISTINCT lg FROM spec.beppyo1n", false)) {
+    FillFilterCombo(cbLg, db);
     const QSignalBlocker block(cbLg);
     cbLg->setCurrentIndex(-1);
+  }
+  if (db.Query(Beppyo1AllMgListSql(), false)) {
+    FillFilterCombo(cbMg, db);
+    const QSignalBlocker block(cbMg);
+    cbMg->setCurrentIndex(-1);
   }
 }
 
@@ -554,7 +568,18 @@ void TCropGroupPage::cbLgChange() {
 void TCropGroupPage::cbMgChange() {
   TAcisDB* db = Database ? Database() : nullptr;
   if (!db || !db->TableExists("beppyo1n")) return;
-  const std::string sql = Beppyo1MgSql(cbLg->currentText().toStdString(), cbMg->currentText().toStdString());
+  const std::string mg = cbMg->currentText().toStdString();
+  std::string sql;
+  if (cbLg->currentIndex() < 0) {
+    // No large group chosen: a middle group of any of them, or the whole table again.
+    if (mg == kAllItems) {
+      LoadWholeTable();
+      return;
+    }
+    sql = Beppyo1MgOnlySql(mg);
+  } else {
+    sql = Beppyo1MgSql(cbLg->currentText().toStdString(), mg);
+  }
   if (!db->Query(sql, false)) return;
   FillFromCursor(*db, 0, {1, 2, 3, 4, 5, 6});
 }
@@ -594,7 +619,11 @@ void TCvoPage::FillFromCursor(TAcisDB& Db) {
 void TCvoPage::LoadCvoFamilies() {
   TAcisDB* db = Database ? Database() : nullptr;
   if (!db || !db->TableExists("cvo")) return;
-  if (db->Query(CvoFamiliesSql(), false)) FillFilterCombo(cbFamily, *db);
+  if (!db->Query(CvoFamiliesSql(), false)) return;
+  FillFilterCombo(cbFamily, *db);
+  // The families are offered; the table shows none of them yet.
+  const QSignalBlocker block(cbFamily);
+  cbFamily->setCurrentIndex(-1);
 }
 
 void TCvoPage::LoadCvoTable() {
@@ -606,6 +635,10 @@ void TCvoPage::LoadCvoTable() {
     if (db->Query(CvoAllSql(FAllTable), false)) FillFromCursor(*db);
   }
   LoadCvoFamilies();
+  if (cbFamily->count() > 0) {
+    const QSignalBlocker block(cbFamily);
+    cbFamily->setCurrentIndex(0);  // every family is shown
+  }
 }
 
 void TCvoPage::cbFamilyChange() {

@@ -39,7 +39,7 @@ enum TCropDraw : int {
   cdNormal = 0,
   cdGreyText = 1,     // tree: a crop that cannot be chosen (grey text; selected: $808080 ground)
   cdUpperOnly = 2,    // result list, state 2: white text on $808080
-  cdUnregistered = 3  // result list, state 0: grey text on $C0C0C0
+  cdUnregistered = 3  // result list, state 0: dark grey text on $C0C0C0
 };
 inline constexpr int kCropDrawRole = Qt::UserRole + 10;
 
@@ -132,11 +132,14 @@ class TCropGroupPage : public QWidget {
   QComboBox* cbMg = nullptr;       // 中グループ
   QTreeWidget* lvBeppyo1 = nullptr;
 
-  // Loads the whole table from spec.tekiyosakumotsu and the large groups (first "全て").
+  // Loads the whole table from spec.tekiyosakumotsu, the large groups and the middle groups of
+  // them all (each list "全て" first, nothing chosen).
   void LoadSpecTables();
   // The large-group choice: "全て" reloads the whole table, another group shows its rows and
-  // refills the middle groups.
+  // refills the middle groups with its own.
   void cbLgChange();
+  // The middle-group choice, within the chosen large group or, with none chosen, across them
+  // all ("全て" then shows the whole table).
   void cbMgChange();
   // The 作物名 cell of the current row ("" without one).
   std::string CurrentCropName() const;
@@ -149,6 +152,8 @@ class TCropGroupPage : public QWidget {
 
  private:
   void FillFromCursor(TAcisDB& Db, int CaptionField, const std::vector<int>& SubFields);
+  // Every row of the table; false without the table or its rows.
+  bool LoadWholeTable();
 };
 
 // ---- CVO table ------------------------------------------------------------------------------
@@ -164,9 +169,10 @@ class TCvoPage : public QWidget {
   QComboBox* cbFamily = nullptr;
   QTreeWidget* lvCVO = nullptr;
 
-  // Refills the family list with "全て" first (nothing without the table "cvo").
+  // Refills the family list with "全て" first, no family chosen (nothing without the table
+  // "cvo").
   void LoadCvoFamilies();
-  // Every row with a crop name, then the families again.
+  // Every row with a crop name, then the families again with "全て" chosen.
   void LoadCvoTable();
   void cbFamilyChange();
   // The crop names of the current row's 作物名 cell, "|" made "," ("" without a row).

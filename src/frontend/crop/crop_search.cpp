@@ -167,12 +167,14 @@ void TCropSearch::SetWanted(QWidget* W, bool Enabled) {
 }
 
 void TCropSearch::EnableInputs(bool Enabled) {
+  if (UpdateFrameCommands) UpdateFrameCommands();
   // The shell switches the whole filter bar; the bar's own rules decide what comes back.
   if (!Enabled) return;
   for (const auto& [w, on] : wanted_) w->setEnabled(on);
 }
 
 void TCropSearch::ClearConditions() {
+  if (ClearFrameSelection) ClearFrameSelection();
   for (auto& [w, on] : wanted_) {
     on = false;
     w->setEnabled(false);

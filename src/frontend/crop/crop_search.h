@@ -48,6 +48,10 @@ class TCropSearch : public QObject, public TSearchTabHandler {
   // own registrations only); none by default.
   std::function<std::vector<std::string>()> SelectionAdded;
   std::function<std::vector<std::string>()> KinsetsuAdded;
+  // The crop-selection frame's share of the tab: its commands follow the database whenever
+  // the tab's inputs are switched (searches, grid queries), and "条件消去" clears its ticks.
+  std::function<void()> UpdateFrameCommands;
+  std::function<void()> ClearFrameSelection;
 
   // ---- the search ----
   void SearchTekiyoBySakumotsu();

@@ -30,6 +30,7 @@
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
 #include "foundation/options.h"
+#include "foundation/plain_hint.h"
 #include "frontend/crop/crop_chooser.h"
 #include "frontend/frm_main.h"
 #include "frontend/picker_placement.h"
@@ -191,6 +192,7 @@ void TDlgSakumotsu::BuildControls() {
   // The current choice: a sunken line in the colour of the search box.
   eSakumotsu = new QLabel(this);
   eSakumotsu->setObjectName("eSakumotsu");
+  eSakumotsu->setTextFormat(Qt::PlainText);  // crop names as they are
   eSakumotsu->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   eSakumotsu->setAutoFillBackground(true);
   eSakumotsu->setBackgroundRole(QPalette::Base);
@@ -395,7 +397,7 @@ void TDlgSakumotsu::SetChoice(std::vector<std::string> Names) {
   FChoice = RemoveDuplicateNames(Names);
   const QString text = QString::fromStdString(ChoiceText());
   eSakumotsu->setText(text);
-  eSakumotsu->setToolTip(text);
+  eSakumotsu->setToolTip(PlainHint(text));
   btnAdd->setEnabled(!FChoice.empty());
   btnReplace->setEnabled(!FChoice.empty());
 }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -25,6 +26,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/plain_hint.h"
 
 // ---- change batches ---------------------------------------------------------------------------
 
@@ -101,6 +103,7 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget* Parent) : QWidget(Parent) {
   tbKinsetsu->setEnabled(false);
   eKinsetsuSakumotsu->setEnabled(false);
   FList = NewSakumotsuList();
+  UpdateCommands();
 }
 
 TfraSakumotsuBase::~TfraSakumotsuBase() {
@@ -185,17 +188,27 @@ void TfraSakumotsuBase::BuildControls() {
   connect(tbKinsetsu, &QToolButton::clicked, this, [this] { tbKinsetsuClick(); });
   connect(tbTekiyo, &QToolButton::clicked, this, [this] { tbTekiyoClick(); });
 
-  eSakumotsu = new QLineEdit(this);
-  eSakumotsu->setObjectName("eSakumotsu");
-  eKinsetsuSakumotsu = new QLineEdit(this);
-  eKinsetsuSakumotsu->setObjectName("eKinsetsuSakumotsu");
-  for (QLineEdit* e : {eSakumotsu, eKinsetsuSakumotsu}) {
+  // Each text with its side's mark at its right: a picture, nothing to press.
+  auto textRow = [this, lay](const char* Name, const char* MarkName, const char* Image, QLabel*& Mark) {
+    auto* row = new QHBoxLayout();
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    auto* e = new QLineEdit(this);
+    e->setObjectName(Name);
     e->setReadOnly(true);
     e->setFocusPolicy(Qt::NoFocus);
-    lay->addWidget(e);
-  }
-  eSakumotsu->addAction(CropCommandIcon("main", 16), QLineEdit::TrailingPosition);
-  eKinsetsuSakumotsu->addAction(CropCommandIcon("neighbour", 16), QLineEdit::TrailingPosition);
+    Mark = new QLabel(this);
+    Mark->setObjectName(MarkName);
+    Mark->setPixmap(CropCommandIcon(Image, 16).pixmap(16, 16));
+    Mark->setFocusPolicy(Qt::NoFocus);
+    Mark->setAttribute(Qt::WA_TransparentForMouseEvents);
+    row->addWidget(e, 1);
+    row->addWidget(Mark);
+    lay->addLayout(row);
+    return e;
+  };
+  eSakumotsu = textRow("eSakumotsu", "imgSakumotsu", "main", imgSakumotsu);
+  eKinsetsuSakumotsu = textRow("eKinsetsuSakumotsu", "imgKinsetsuSakumotsu", "neighbour", imgKinsetsuSakumotsu);
   connect(eSakumotsu, &QLineEdit::textChanged, this, [this] { eSakumotsuChange(); });
   connect(eKinsetsuSakumotsu, &QLineEdit::textChanged, this, [this] { eKinsetsuSakumotsuChange(); });
 
@@ -391,7 +404,22 @@ void TfraSakumotsuBase::SetImageSize(int Size) {
 
 // ---- database ---------------------------------------------------------------------------------
 
-void TfraSakumotsuBase::SetDatabase(TDatabaseFn Fn) { FDatabase = std::move(Fn); }
+void TfraSakumotsuBase::SetDatabase(TDatabaseFn Fn) {
+  FDatabase = std::move(Fn);
+  UpdateCommands();
+}
+
+void TfraSakumotsuBase::UpdateCommands() {
+  const bool db = Database() != nullptr;
+  for (QAction* a : {actTreeExpand, actTreeCollapse, actTreeCheckOff, actAutoTekiyoView, actCheckUpperTree,
+                     actSakumotsuListCheckALL, actSakumotsuListCheckOff, actForwardMatch, actBroadMatch,
+                     actListAutoTekiyoView, actCheckUpperList})
+    a->setEnabled(db);
+  for (QWidget* w : std::initializer_list<QWidget*>{tvSakumotsu, edtInput, bSearch, lvSakumotsu, tbUpperB, cbLg, cbMg,
+                                                    lvBeppyo1, cbFamily, lvCVO})
+    w->setEnabled(db);
+  tbTekiyo->setEnabled(db && !Selection.empty());
+}
 
 TAcisDB* TfraSakumotsuBase::Database() const { return FDatabase ? FDatabase() : nullptr; }
 
@@ -407,6 +435,8 @@ void TfraSakumotsuBase::Log(const std::string& Line) const {
 }
 
 void TfraSakumotsuBase::BuildTree() {
+  // Called whenever a database has been opened: the commands follow it.
+  UpdateCommands();
   TAcisDB* db = Database();
   if (!db) return;
   ++FTreeUpdating;
@@ -460,15 +490,16 @@ void TfraSakumotsuBase::eSakumotsuChange() {
   tbKinsetsu->setEnabled(!text.isEmpty());
   eKinsetsuSakumotsu->setEnabled(!text.isEmpty());
   Selection = text.toStdString();
+  tbTekiyo->setEnabled(!Selection.empty() && Database());
   SelectionAdded.clear();
-  eSakumotsu->setToolTip(text);
+  eSakumotsu->setToolTip(PlainHint(text));
   FChanged = true;
 }
 
 void TfraSakumotsuBase::eKinsetsuSakumotsuChange() {
   TChangeBatch batch(*this);
   const QString text = eKinsetsuSakumotsu->text();
-  eKinsetsuSakumotsu->setToolTip(text);
+  eKinsetsuSakumotsu->setToolTip(PlainHint(text));
   Kinsetsu = text.toStdString();
   KinsetsuAdded.clear();
   FChanged = true;
@@ -687,6 +718,14 @@ void TfraSakumotsuBase::tbKinsetsuClick() {
   TChangeBatch batch(*this);
   SetMode(false);
   UncheckTree();
+  eKinsetsuSakumotsu->clear();
+}
+
+void TfraSakumotsuBase::ClearSelection() {
+  TChangeBatch batch(*this);
+  UncheckTree();
+  lvSakumotsu->SetAllChecked(false);
+  eSakumotsu->clear();
   eKinsetsuSakumotsu->clear();
 }
 

@@ -10,7 +10,9 @@
 //
 // For the window that hosts the frame:
 //  - after the database is opened call BuildTree, LoadSpecTables and LoadCvoFamilies; at its
-//    creation LoadColumnWidths; set LogMemo to the log pane;
+//    creation LoadColumnWidths; set LogMemo to the log pane; UpdateCommands whenever the
+//    database may have come or gone (the frame's commands follow it);
+//  - ClearSelection for "条件消去" of the tab;
 //  - SelectionChanged(CanSearch) follows every completed change of the two texts: the search
 //    action is enabled exactly when CanSearch (main crops chosen; the neighbour crops do not
 //    decide it);
@@ -35,6 +37,7 @@
 #include "frontend/crop/crop_chooser_views.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -64,6 +67,11 @@ class TfraSakumotsuBase : public QWidget {
   // The database the frame queries (the running program's AcisDB unless set).
   void SetDatabase(TDatabaseFn Fn);
   TAcisDB* Database() const;
+  // The commands that work on the register (the tree, the name search and its list, the two
+  // tables and their filters) are enabled exactly while there is a database; 適用検索 also
+  // needs main crops.  The host calls it whenever the database may have changed (BuildTree
+  // does it as well).
+  void UpdateCommands();
   // The crop list the tree shows (a new one per frame).
   const std::shared_ptr<TSakumotsuList>& CropList() const { return FList; }
 
@@ -109,6 +117,9 @@ class TfraSakumotsuBase : public QWidget {
   void actBroadMatchExecute();
   void actCheckUpperListExecute();
   void tbTekiyoClick();
+  // "条件消去": both texts emptied and the ticks of the tree and of the result list taken away,
+  // so that the next tick starts a new selection.
+  void ClearSelection();
   // The captions of the mode toolbar for its width.
   void tbSakuModeResize(int Width);
   // A tool bar of the frame resized to Width: the mode bar's captions by the rule above (and
@@ -139,6 +150,7 @@ class TfraSakumotsuBase : public QWidget {
   QToolBar* tbSakuMode = nullptr;
   QToolButton *tbMain = nullptr, *tbKinsetsu = nullptr, *tbTekiyo = nullptr;
   QLineEdit *eSakumotsu = nullptr, *eKinsetsuSakumotsu = nullptr;
+  QLabel *imgSakumotsu = nullptr, *imgKinsetsuSakumotsu = nullptr;  // the marks of the two sides
 
   QAction *actTreeExpand = nullptr, *actTreeCollapse = nullptr, *actTreeCheckOff = nullptr,
           *actAutoTekiyoView = nullptr, *actCheckUpperTree = nullptr;

@@ -18,6 +18,8 @@
 #include <QTabWidget>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QAbstractItemView>
 
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
@@ -78,6 +80,23 @@ struct TConsoleFixture : TMainWindowFixture {
     w->SQLEditor->setFocus();
     PressKey(w->SQLEditor, Qt::Key_T, Qt::ControlModifier);
   }
+};
+
+// Takes its time over every message, as a user reading the box does, and notes the log
+// pane's last line when the message came.
+class TSlowReaderSink : public TLogMessageSink {
+ public:
+  static constexpr int kReadMs = 1200;
+  explicit TSlowReaderSink(const TfrmMain& Main) : main_(Main) {}
+  TMsgAnswer Show(const TMessage& Msg, TMsgButtons Buttons, TMsgAnswer Default) override {
+    LogAtShow.push_back(LogLines(main_).back());
+    QThread::msleep(kReadMs);
+    return TLogMessageSink::Show(Msg, Buttons, Default);
+  }
+  QStringList LogAtShow;
+
+ private:
+  const TfrmMain& main_;
 };
 
 }  // namespace
@@ -168,6 +187,38 @@ TEST(SqlConsole, RunsQueriesIntoItsGridAndRefusesWhatWrites) {
   EXPECT_TRUE(LogLines(w).back().startsWith("SQL>実行時間"));
 }
 
+// The logged time is the run's own: the "no data" warning, a failure while the rows are
+// fetched and an SQL text that does not compile all come after the time line, once the run
+// is over, and the time the user spends on them is not counted.
+TEST(SqlConsole, LoggedTimeStopsBeforeAnyMessage) {
+  TConsoleFixture fx;
+  TfrmMain& w = *fx.w;
+  ASSERT_TRUE(AcisDB);
+  TSlowReaderSink sink(w);
+  TScopedMessageSink scoped(&sink);
+  const QRegularExpression timeLine("^SQL>実行時間 +(\\d+\\.\\d\\d)秒$");
+  const struct {
+    const char* sql;
+    const char* says;
+  } cases[] = {
+      {"select * from m_kihon where bango < 0", "検索条件に一致するデータはありません"},
+      {"select abs(-9223372036854775808) from m_kihon", "integer overflow"},  // fails while stepping
+      {"select nosuchcolumn from m_kihon", "no such column"},                 // fails to compile
+  };
+  for (const auto& c : cases) {
+    sink.Clear();
+    sink.LogAtShow.clear();
+    fx.Run(c.sql);
+    ASSERT_EQ(sink.Count(), 1u) << c.sql;
+    EXPECT_NE(sink.Messages()[0].text.find(c.says), std::string::npos) << sink.Messages()[0].text;
+    const QRegularExpressionMatch m = timeLine.match(sink.LogAtShow[0]);
+    ASSERT_TRUE(m.hasMatch()) << c.sql << ": " << sink.LogAtShow[0].toStdString();
+    EXPECT_LT(m.captured(1).toDouble(), TSlowReaderSink::kReadMs / 1000.0) << c.sql;
+    EXPECT_EQ(LogLines(w).back(), sink.LogAtShow[0]) << c.sql;  // nothing logged after it
+    EXPECT_TRUE(w.pnlSQL->isEnabled());
+  }
+}
+
 TEST(SqlConsole, RestoresTheMultiStatementFlagSoLaterScriptsCommit) {
   TConsoleFixture fx;
   ASSERT_TRUE(AcisDB);
@@ -250,6 +301,35 @@ TEST(SqlConsole, ListsDatabasesTablesAndFieldsAndInsertsSnippets) {
   w.SQLEditor->setText("PRAGMA table_info('m_kihon');");
   w.actSearchTekiyou->trigger();
   EXPECT_GT(w.gdSQL->RowCount(), 10);
+}
+
+// The side panel is narrow; the table list opens as wide as its longest name instead of
+// cutting names short, and no wider once the names are short again.
+TEST(SqlConsole, TableListOpensAsWideAsItsLongestName) {
+  TConsoleFixture fx;
+  TSqlConsole& c = *fx.console;
+  ASSERT_TRUE(AcisDB);
+  const QString longName = "tvTekiyoSakumotsuByochuRegisteredInTheLastTenYears";
+  AcisDB->ExecSQL("CREATE TEMP VIEW " + longName.toStdString() + " AS SELECT 1 AS a");
+  c.cbDBSelect();
+  ASSERT_GE(c.cbTableName->findText(longName), 0);
+  QAbstractItemView* list = c.cbTableName->view();
+  const int textWidth = QFontMetrics(list->font()).horizontalAdvance(longName);
+  ASSERT_GT(textWidth, c.cbTableName->width());  // the name is wider than the combo box
+  c.cbTableName->showPopup();
+  Pump(20);
+  EXPECT_TRUE(list->isVisible());
+  EXPECT_GE(list->viewport()->width(), textWidth);
+  EXPECT_GE(list->viewport()->width(), list->sizeHintForColumn(0));  // margins of the item too
+  c.cbTableName->hidePopup();
+
+  // The second database's tables have short names: the list is no longer that wide.
+  c.cbDB->setCurrentIndex(1);
+  c.cbDBSelect();
+  c.cbTableName->showPopup();
+  Pump(20);
+  EXPECT_LT(list->width(), textWidth);
+  c.cbTableName->hidePopup();
 }
 
 TEST(SqlConsole, HighlighterShowsEverySettingOfTheOptions) {

@@ -86,6 +86,38 @@ TEST(TemplateEngine, ModesPanelsAndDefaults) {
   EXPECT_TRUE(boxes.Panels[taSonota]);
 }
 
+// A defaults block indented like the SQL in a <pre> of the page: every line counts, not only
+// the first, and a value continued on the next line after "=" still reads.
+TEST(TemplateEngine, IndentedDefaultsGiveEveryValue) {
+  const std::string html =
+      "<html><body><pre>\r\n"
+      "    #template {\r\n"
+      "        select * from tekiyo\r\n"
+      "        where sakumotsu in (<sakumotsu>) and byochu in (<byochu>)\r\n"
+      "        -- and yoto = <yoto>\r\n"
+      "        -- and zaikei = <zaikei>\r\n"
+      "    }\r\n"
+      "    #default {\r\n"
+      "\r\n"
+      "        sakumotsu = \"トマト,なす\"\r\n"
+      "        byochu = 'うどんこ病'\r\n"
+      "        yoto = 殺虫剤  \r\n"
+      "        zaikei =\r\n"
+      "        粉剤\r\n"
+      "    }\r\n"
+      "</pre></body></html>\r\n";
+  TTemplateArgValues boxes;
+  TSqlTemplate t;
+  t.SetupTemplateArgs(html, boxes);
+  EXPECT_EQ(t.Modes, (std::array<int, 5>{2, 2, 1, 1, 0}));
+  EXPECT_EQ(boxes.Texts, (std::array<std::string, 5>{"トマト,なす", "うどんこ病", "殺虫剤", "粉剤", ""}));
+  // The same block with tabs, LF line ends and its first value on the brace's line.
+  t.SetupTemplateArgs(
+      "#template {\n\tselect <sakumotsu>, <byochu>\n}\n\t#default {\tsakumotsu = 稲\n\tbyochu = いもち病\n\t}\n", boxes);
+  EXPECT_EQ(boxes.Texts[taSakumotsu], "稲");
+  EXPECT_EQ(boxes.Texts[taByochu], "いもち病");
+}
+
 TEST(TemplateEngine, NormalizeArgListKeepsTheFormatRules) {
   const TTemplateArgList l = NormalizeArgList(
       "  SAKUMOTSU  =   'トマト'\r\n"

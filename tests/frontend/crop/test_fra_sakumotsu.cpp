@@ -7,8 +7,15 @@
 #include <QFontMetrics>
 #include <sqlite3.h>
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyleFactory>
+#include <QTest>
+#include <QToolBar>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QHelpEvent>
@@ -16,8 +23,10 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QToolButton>
 #include <algorithm>
+#include <cmath>
 
 #include "database/sakumotsu_list.h"
 #include "database/sakumotsu_tree.h"
@@ -74,6 +83,52 @@ struct TFrameFixture {
   }
 };
 
+// A hint as the user reads it.
+QString Rendered(const QString& hint) {
+  QTextDocument doc;
+  doc.setHtml(hint);
+  return doc.toPlainText();
+}
+
+// Chooses the item Text of a combo box as a user does: the list opened, the item clicked.
+void Choose(QComboBox* Combo, const QString& Text) {
+  const int i = Combo->findText(Text);
+  ASSERT_GE(i, 0) << Combo->objectName().toStdString() << ": " << Text.toStdString();
+  Combo->showPopup();
+  QAbstractItemView* v = Combo->view();
+  const QModelIndex idx = v->model()->index(i, Combo->modelColumn(), Combo->rootModelIndex());
+  v->scrollTo(idx);
+  QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(idx).center());
+  ASSERT_FALSE(v->isVisible()) << Combo->objectName().toStdString() << ": the list stayed open";
+}
+
+QStringList Items(const QComboBox* Combo) {
+  QStringList out;
+  for (int i = 0; i < Combo->count(); ++i) out << Combo->itemText(i);
+  return out;
+}
+
+// The commands of the frame that work on the register.
+std::vector<QWidget*> RegisterCommands(TfraSakumotsuBase& F) {
+  std::vector<QWidget*> out(std::initializer_list<QWidget*>{F.tvSakumotsu, F.edtInput, F.bSearch, F.lvSakumotsu,
+                                                             F.tbUpperB, F.cbLg, F.cbMg, F.lvBeppyo1, F.cbFamily,
+                                                             F.lvCVO});
+  for (QToolBar* bar : {F.tbSakumotsuTree, F.tbSakumotsuSearch})
+    for (QAction* a : bar->actions())
+      if (QWidget* w = bar->widgetForAction(a)) out.push_back(w);
+  return out;
+}
+
+// Contrast ratio of two colours (1 to 21) as readability guidelines measure it.
+double Contrast(const QColor& A, const QColor& B) {
+  auto lum = [](const QColor& c) {
+    auto ch = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * ch(c.redF()) + 0.7152 * ch(c.greenF()) + 0.0722 * ch(c.blueF());
+  };
+  const double a = lum(A), b = lum(B);
+  return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
 #define OPEN_FRAME(f)   \
   TFrameFixture f;      \
   ASSERT_TRUE(f.Open()) << sample_db::Error()
@@ -99,7 +154,7 @@ TEST(FraSakumotsu, TreeTicksGiveTheSelectionText) {
   f.Check("なす");
   EXPECT_EQ(fr.Selection, "トマト,なす");
   EXPECT_EQ(f.Main(), fr.Selection);
-  EXPECT_EQ(fr.eSakumotsu->toolTip().toStdString(), fr.Selection);
+  EXPECT_EQ(Rendered(fr.eSakumotsu->toolTip()).toStdString(), fr.Selection);
   EXPECT_TRUE(fr.tbKinsetsu->isEnabled());
 
   // A crop without registrations does not stay checked.
@@ -470,8 +525,8 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
   QCoreApplication::sendEvent(fr.tvSakumotsu->viewport(), &tip);
   EXPECT_EQ(fr.HintNode, tomato);
   EXPECT_EQ(f.Sample.Db->FTbl.get(), current);
-  EXPECT_TRUE(QToolTip::text().contains("【上位分類】")) << QToolTip::text().toStdString();
-  EXPECT_TRUE(QToolTip::text().startsWith("トマト"));
+  EXPECT_TRUE(Rendered(QToolTip::text()).contains("【上位分類】")) << QToolTip::text().toStdString();
+  EXPECT_TRUE(Rendered(QToolTip::text()).startsWith("トマト"));
 
   // Crops without registration are grey in the tree; the result list marks states 2 and 0.
   EXPECT_EQ(f.Node("そば")->data(0, kCropDrawRole).toInt(), cdGreyText);
@@ -505,7 +560,7 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
       const QRect ir = fr.lvSakumotsu->visualItemRect(it);
       QHelpEvent e(QEvent::ToolTip, ir.center(), fr.lvSakumotsu->viewport()->mapToGlobal(ir.center()));
       QCoreApplication::sendEvent(fr.lvSakumotsu->viewport(), &e);
-      return QToolTip::text();
+      return Rendered(QToolTip::text());
     };
     const QString hint1 = hover(first);
     EXPECT_TRUE(hint1.startsWith(QString::fromStdString(TCropResultList::RecordOf(first)->sakumotsu))) << hint1.toStdString();
@@ -540,4 +595,136 @@ TEST(FraSakumotsu, SpaceHintsAndDrawing) {
   DebugMode = false;
   ASSERT_FALSE(f.Log.empty());
   EXPECT_EQ(f.Log.back(), "tmpsk -> トマト");
+}
+
+// After "全て" in the large-group list the middle-group list offers the middle groups of every
+// large group, and each of them filters the table; the CVO table shows no family until one
+// is chosen.
+TEST(FraSakumotsu, GroupListsOfferWhatTheTableHolds) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  TAcisDB& db = *f.Sample.Db;
+  auto column = [&](const std::string& sql) {
+    QStringList out;
+    if (db.Query(sql, false))
+      for (; !db.FTbl->Eof(); db.FTbl->Next()) out << QString::fromStdString(db.FTbl->FieldAsString(0));
+    return out;
+  };
+  auto count = [&](const std::string& sql) { return column(sql).value(0).toInt(); };
+  fr.resize(400, 600);
+  fr.show();
+  fr.pgSakumotsu->setCurrentIndex(3);
+  const int all = fr.lvBeppyo1->topLevelItemCount();
+  ASSERT_GT(all, 0);
+  const QStringList everyMg = QStringList{"全て"} + column("SELECT DISTINCT mg FROM spec.beppyo1n");
+  EXPECT_EQ(Items(fr.cbMg), everyMg);
+  EXPECT_EQ(fr.cbMg->currentIndex(), -1);
+
+  Choose(fr.cbLg, "野菜類");
+  EXPECT_EQ(Items(fr.cbMg), QStringList{"全て"} + column("SELECT DISTINCT mg FROM spec.beppyo1n WHERE lg = '野菜類'"));
+  Choose(fr.cbLg, "全て");
+  EXPECT_EQ(fr.lvBeppyo1->topLevelItemCount(), all);
+  EXPECT_EQ(fr.cbLg->currentIndex(), -1);
+  EXPECT_EQ(Items(fr.cbMg), everyMg);
+  EXPECT_EQ(fr.cbMg->currentIndex(), -1);
+
+  // A middle group of another large group: its rows only.
+  const QString other = column("SELECT mg FROM spec.beppyo1n WHERE lg != '野菜類' AND mg != '' LIMIT 1").value(0);
+  ASSERT_FALSE(other.isEmpty());
+  Choose(fr.cbMg, other);
+  const int rows = fr.lvBeppyo1->topLevelItemCount();
+  EXPECT_EQ(rows, count("SELECT count(*) FROM spec.beppyo1n WHERE mg = '" + other.toStdString() + "'"));
+  EXPECT_GT(rows, 0);
+  EXPECT_LT(rows, all);
+  for (int i = 0; i < rows; ++i) EXPECT_EQ(fr.lvBeppyo1->topLevelItem(i)->text(1), other);
+  // "全て" among the middle groups: the whole table again.
+  Choose(fr.cbMg, "全て");
+  EXPECT_EQ(fr.lvBeppyo1->topLevelItemCount(), all);
+
+  // CVO: no family shown over the empty table; a family, then every row under "全て".
+  fr.pgSakumotsu->setCurrentIndex(4);
+  EXPECT_EQ(fr.cbFamily->currentIndex(), -1);
+  EXPECT_EQ(fr.lvCVO->topLevelItemCount(), 0);
+  Choose(fr.cbFamily, "ナス科");
+  ASSERT_GT(fr.lvCVO->topLevelItemCount(), 0);
+  for (int i = 0; i < fr.lvCVO->topLevelItemCount(); ++i) EXPECT_EQ(fr.lvCVO->topLevelItem(i)->text(2), "ナス科");
+  Choose(fr.cbFamily, "全て");
+  EXPECT_EQ(fr.lvCVO->topLevelItemCount(), count("SELECT count(*) FROM spec.cvo WHERE sakumotsu != ''"));
+  EXPECT_EQ(fr.cbFamily->currentText(), "全て");
+}
+
+// Without a database the commands that work on the register are off, with one they are on;
+// 適用検索 waits for main crops.  The marks beside the two texts are pictures.
+TEST(FraSakumotsu, CommandsFollowTheDatabase) {
+  sample_db::TSampleDb sample;
+  ASSERT_TRUE(sample.Open()) << sample_db::Error();
+  TAcisDB* db = nullptr;
+  TfraSakumotsuBase fr;
+  fr.SetDatabase([&db] { return db; });
+  fr.actCheckUpperTree->setChecked(false);
+  fr.resize(300, 600);
+  fr.show();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+
+  // The database opened: the host fills the frame, the commands come on.
+  db = sample.Db.get();
+  fr.BuildTree();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+  QTreeWidgetItem* tomato = nullptr;
+  ForEachTreeNode(fr.tvSakumotsu, [&](QTreeWidgetItem* n) {
+    if (!tomato && n->text(0) == "トマト") tomato = n;
+  });
+  ASSERT_NE(tomato, nullptr);
+  for (QTreeWidgetItem* p = tomato->parent(); p; p = p->parent()) p->setExpanded(true);
+  fr.tvSakumotsu->setCurrentItem(tomato);
+  fr.tvSakumotsu->setFocus();
+  QTest::keyClick(fr.tvSakumotsu, Qt::Key_Space);
+  EXPECT_EQ(fr.Selection, "トマト");
+  EXPECT_TRUE(fr.tbTekiyo->isEnabled());
+  QTest::mouseClick(fr.tbCheckClearTree, Qt::LeftButton);
+  EXPECT_EQ(fr.Selection, "");
+  EXPECT_FALSE(fr.tbTekiyo->isEnabled());
+  // The database gone again.
+  db = nullptr;
+  fr.UpdateCommands();
+  for (QWidget* w : RegisterCommands(fr)) EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+
+  // The marks: pictures at the right of their texts, nothing to press.
+  const std::pair<QLineEdit*, const char*> marks[] = {{fr.eSakumotsu, "imgSakumotsu"},
+                                                      {fr.eKinsetsuSakumotsu, "imgKinsetsuSakumotsu"}};
+  for (const auto& [edit, name] : marks) {
+    EXPECT_TRUE(edit->actions().isEmpty());
+    EXPECT_TRUE(edit->findChildren<QAbstractButton*>().isEmpty());
+    auto* mark = fr.findChild<QLabel*>(name);
+    ASSERT_NE(mark, nullptr) << name;
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_FALSE(mark->pixmap().isNull());
+    EXPECT_EQ(mark->focusPolicy(), Qt::NoFocus);
+    EXPECT_GE(mark->mapTo(&fr, QPoint(0, 0)).x(), edit->mapTo(&fr, QPoint(edit->width(), 0)).x());
+  }
+}
+
+// Crops without registration stay readable in the name-search list: dark text on silver, also
+// under the Fusion style, whose grey text is nearly silver itself.
+TEST(FraSakumotsu, UnregisteredCropsAreReadable) {
+  OPEN_FRAME(f);
+  TfraSakumotsuBase& fr = *f.Frame;
+  fr.ShowSearchResult(
+      "SELECT class,idsaku,toroku,shukakubui,sakumotsu,betsumei,gunmei FROM vs_sakumotsu2 WHERE toroku = 0 "
+      "ORDER BY idsaku;");
+  ASSERT_GT(fr.lvSakumotsu->topLevelItemCount(), 0);
+  std::unique_ptr<QStyle> fusion(QStyleFactory::create("Fusion"));
+  ASSERT_NE(fusion, nullptr);
+  TCropItemDelegate d;
+  for (QStyle* style : {fusion.get(), fr.lvSakumotsu->style()}) {
+    QStyleOptionViewItem o;
+    o.initFrom(fr.lvSakumotsu);
+    o.palette = style->standardPalette();
+    d.initStyleOption(&o, fr.lvSakumotsu->model()->index(0, 0));
+    EXPECT_EQ(o.backgroundBrush.color(), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_GE(Contrast(o.palette.color(QPalette::Text), o.backgroundBrush.color()), 4.5)
+        << style->name().toStdString() << " " << o.palette.color(QPalette::Text).name().toStdString();
+  }
 }

@@ -4,18 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
 
 #include "database/acis_db.h"
 #include "foundation/check_tree_view.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
+#include "frontend/main_services.h"
+#include "output/xls_string_grid.h"
 #include "frontend/search_tab.h"
 #include "frontend/support_main_window.h"
 
@@ -40,6 +46,59 @@ QTreeWidgetItem* Node(TfraSakumotsuBase& f, const std::string& name) {
   });
   return found;
 }
+
+// Space on a node of the tree, as a user ticks it.
+void Tick(TfraSakumotsuBase& F, const std::string& Name) {
+  QTreeWidgetItem* n = Node(F, Name);
+  ASSERT_NE(n, nullptr) << Name;
+  for (QTreeWidgetItem* p = n->parent(); p; p = p->parent()) p->setExpanded(true);
+  F.tvSakumotsu->setCurrentItem(n);
+  F.tvSakumotsu->scrollToItem(n);
+  F.tvSakumotsu->setFocus();
+  QTest::keyClick(F.tvSakumotsu, Qt::Key_Space);
+  Pump();  // the automatic search
+}
+
+void Press(QToolBar* Bar, QAction* A) {
+  QWidget* b = Bar->widgetForAction(A);
+  ASSERT_NE(b, nullptr) << A->objectName().toStdString();
+  ASSERT_TRUE(b->isEnabled()) << A->objectName().toStdString();
+  QTest::mouseClick(b, Qt::LeftButton);
+  Pump();
+}
+
+// The window shown and active with the search pages installed.
+bool ShowActive(TfrmMain& W) {
+  InstallSearchPages(W);
+  W.show();
+  W.activateWindow();
+  const bool active = QTest::qWaitForWindowActive(&W);
+  Pump();
+  return active;
+}
+
+// The frame's commands that work on the register: the tree's and the name list's tool bars
+// and the name search.
+std::vector<QWidget*> RegisterCommands(TfraSakumotsuBase& F) {
+  std::vector<QWidget*> out(std::initializer_list<QWidget*>{F.tvSakumotsu, F.edtInput, F.bSearch, F.lvSakumotsu});
+  for (QToolBar* bar : {F.tbSakumotsuTree, F.tbSakumotsuSearch})
+    for (QAction* a : bar->actions())
+      if (QWidget* w = bar->widgetForAction(a)) out.push_back(w);
+  return out;
+}
+
+// The update brings the sample register, as the data update window does when it succeeds.
+struct TUpdateBringsTheRegister : TMainWindowServices {
+  TMainWindowFixture* Fx;
+  explicit TUpdateBringsTheRegister(TMainWindowFixture* F) : Fx(F) {}
+  bool ShowUpdateDialog(TfrmMain& Main, bool, bool) override {
+    if (!Fx->BuildSampleDb()) return false;
+    TfrmMain* m = &Main;
+    AcisDB = std::make_unique<TAcisDB>(Fx->DBDir() + "/acis.db", AcisDBSettingsFromOptions(),
+                                       [m](const std::string& l) { m->WriteLog(QString::fromStdString(l)); });
+    return true;
+  }
+};
 
 }  // namespace
 
@@ -120,8 +179,90 @@ TEST(FraSakumotsuMain, OpensWideEnoughForItsTabs) {
     }
     QTabBar* bar = fra->pgSakumotsu->tabBar();
     for (int i = 0; i < bar->count(); ++i)
-      if (bar->isTabVisible(i)) EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+      if (bar->isTabVisible(i)) {
+        EXPECT_LE(bar->tabRect(i).right(), bar->width()) << i;
+      }
     EXPECT_EQ(fra->tbMain->text(), "主作物");
     EXPECT_EQ(fra->tbTekiyo->text(), "適用検索");
   }
+}
+
+// The frame's commands follow the database: off at a start without one (also after the tab's
+// inputs were switched off and on for a query), on once the update brought the register, on
+// after a search; 適用検索 needs main crops as well.
+TEST(FraSakumotsuMain, CommandsFollowTheDatabase) {
+  TMainWindowFixture fx;
+  fx.WriteIni("[OPTIONS]\nSakumotsuTreeUpperOn=0\n");
+  SetMainWindowServices(std::make_unique<TUpdateBringsTheRegister>(&fx));
+  TfrmMain w;
+  ASSERT_TRUE(ShowActive(w));
+  ASSERT_FALSE(AcisDB);
+  auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(fra, nullptr);
+  for (QWidget* c : RegisterCommands(*fra)) EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+  EXPECT_FALSE(fra->tbTekiyo->isEnabled());
+  w.EnableSearchInputs(false);
+  w.EnableSearchInputs(true);
+  for (QWidget* c : RegisterCommands(*fra)) EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+
+  // Ctrl+Y: the update.
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+  QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+  Pump();
+  ASSERT_TRUE(AcisDB);
+  ASSERT_GT(fra->tvSakumotsu->topLevelItemCount(), 0);
+  for (QWidget* c : RegisterCommands(*fra)) EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+  EXPECT_FALSE(fra->tbTekiyo->isEnabled());
+
+  // A tick: the automatic search runs; afterwards the commands are on, 適用検索 too.
+  Tick(*fra, "トマト");
+  EXPECT_GT(w.gdTekiyo->RowCount(), 1);
+  for (QWidget* c : RegisterCommands(*fra)) EXPECT_TRUE(c->isEnabled()) << c->objectName().toStdString();
+  EXPECT_TRUE(fra->tbTekiyo->isEnabled());
+  // "条件消去": no main crops, no 適用検索.
+  Press(w.ToolBar, w.actSearchStrClear);
+  EXPECT_FALSE(fra->tbTekiyo->isEnabled());
+  EXPECT_TRUE(fra->bExpand->isEnabled());
+}
+
+// "条件消去" takes the ticks of the tree and of the name list away with the texts: the next
+// tick starts a new selection.
+TEST(FraSakumotsuMain, ClearConditionsTakesTheTicksAway) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nSakumotsuTreeUpperOn=0\nSakumotsuListUpperOn=0\n");
+  TfrmMain w;
+  ASSERT_TRUE(ShowActive(w));
+  ASSERT_TRUE(AcisDB);
+  auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(fra, nullptr);
+
+  Tick(*fra, "トマト");
+  EXPECT_EQ(fra->Selection, "トマト");
+  Press(w.ToolBar, w.actSearchStrClear);
+  EXPECT_EQ(fra->Selection, "");
+  EXPECT_FALSE(fra->tvSakumotsu->GetChecked(Node(*fra, "トマト")));
+  Tick(*fra, "ピーマン");
+  EXPECT_EQ(fra->Selection, "ピーマン");
+  Press(w.ToolBar, w.actSearchStrClear);
+
+  // The name list: the typed name is ticked, then cleared; a tick on the other crop stands alone.
+  QTabBar* pages = fra->pgSakumotsu->tabBar();
+  QTest::mouseClick(pages, Qt::LeftButton, {}, pages->tabRect(1).center());
+  ASSERT_EQ(fra->pgSakumotsu->currentIndex(), 1);
+  fra->edtInput->setFocus();
+  for (const QChar c : QString("とまと")) QTest::sendKeyEvent(QTest::Click, fra->edtInput, Qt::Key_unknown, QString(c), {});
+  ASSERT_EQ(fra->edtInput->text(), "とまと");
+  QTest::keyClick(fra->edtInput, Qt::Key_Return);
+  Pump();
+  ASSERT_EQ(fra->lvSakumotsu->topLevelItemCount(), 2);
+  EXPECT_EQ(fra->Selection, "トマト");
+  Press(w.ToolBar, w.actSearchStrClear);
+  EXPECT_EQ(fra->Selection, "");
+  EXPECT_TRUE(fra->lvSakumotsu->CheckedRecords().empty());
+  fra->lvSakumotsu->setCurrentItem(fra->lvSakumotsu->topLevelItem(1));
+  fra->lvSakumotsu->setFocus();
+  QTest::keyClick(fra->lvSakumotsu, Qt::Key_Space);
+  Pump();
+  EXPECT_EQ(fra->Selection, "トマト(施設栽培)");
 }
