@@ -6,9 +6,7 @@
 // window. The one exception is "条件消去" on a tab with nothing to clear, which stays enabled
 // after every search. (A mode button or menu mode chosen while its mode is in force keeps it,
 // as radio buttons do; that is no command.)
-#include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 
 #include <Qsci/qsciscintilla.h>
 
@@ -60,17 +58,6 @@ class TPageCatcher : public QObject {
 };
 
 namespace {
-
-// The graphics drivers the browser loads are unloaded before the leak check runs; what they
-// keep would be reported without a name. Every library loaded now stays until the end.
-void KeepLibrariesLoaded() {
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void*) {
-        if (info->dlpi_name && info->dlpi_name[0] == '/') dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-        return 0;
-      },
-      nullptr);
-}
 
 TLogMessageSink& Sink() { return static_cast<TLogMessageSink&>(MessageSink()); }
 
@@ -194,7 +181,6 @@ struct TPress {
 }  // namespace
 
 TEST(NoDatabaseControls, EveryEnabledControlOnEveryTabDoesSomethingAndLeavesNothingOpen) {
-  KeepLibrariesLoaded();
   TNoDatabaseWindow t;
   ASSERT_TRUE(t.Open());
   TfrmMain& w = *t.W;
