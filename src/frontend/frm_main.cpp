@@ -42,6 +42,7 @@
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
 #include "frontend/main_action.h"
+#include "frontend/main_output_actions.h"
 #include "frontend/main_widgets.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
@@ -361,15 +362,9 @@ void TfrmMain::FormCreate() {
   }
 
   // 15. The spreadsheet button carries the stored target's action.
-  switch (OptionData->SpreadSheet) {
-    case 0: btnExcel->setDefaultAction(actCopyExcelByHTML); break;
-    case 1:
-      btnExcel->setDefaultAction(actCopyOOoCalc);
-      actCopyOOoCalc->setIconText("Calc出力");
-      break;
-    case 2: btnExcel->setDefaultAction(actCopyWPS); break;
-    case 3: btnExcel->setDefaultAction(actCopyJustCalcByHTML); break;
-    default: break;
+  if (QAction* route = SpreadsheetRoute(*this, OptionData->SpreadSheet)) {
+    btnExcel->setDefaultAction(route);
+    if (route == actCopyOOoCalc) actCopyOOoCalc->setIconText("Calc出力");
   }
 
   // 16. Filter controls wait for a result.
