@@ -68,9 +68,11 @@ void TfrmMain::WriteLog(const QString& Text) {
   mLog->setUpdatesEnabled(false);
   mLog->appendPlainText(Text);
   mLog->setUpdatesEnabled(true);
-  mLog->ensureCursorVisible();
+  // The new line shows at the bottom from its start.  The caret and a selection the user holds
+  // stay where they are: scrolling to the caret would keep a long line's far end in sight.
   QScrollBar* bar = mLog->verticalScrollBar();
   bar->setValue(bar->maximum());
+  mLog->horizontalScrollBar()->setValue(0);
 }
 
 void TfrmMain::ShowLogPopup(const QPoint& Pos) {
