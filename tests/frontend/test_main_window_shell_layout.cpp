@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -85,4 +86,73 @@ TEST(MainWindowShellLayout, LogPaneShowsNewLinesFromTheirStart) {
   EXPECT_EQ(h->value(), 0);
   EXPECT_EQ(v->value(), v->maximum());
   EXPECT_TRUE(w.mLog->toPlainText().endsWith("次の行\nSQL>SELECT 1"));
+}
+
+// The tool bar's buttons, in their order (the extension button is not one of them).
+std::vector<QToolButton*> ToolBarButtons(TfrmMain& w) {
+  std::vector<QToolButton*> out;
+  for (QAction* a : w.ToolBar->actions())
+    if (auto* b = qobject_cast<QToolButton*>(w.ToolBar->widgetForAction(a))) out.push_back(b);
+  return out;
+}
+
+// A window made as narrow as it goes: the tool bar's extension button (of a bar with captions,
+// small and large images) lies inside it and opens the buttons that did not fit.
+TEST(MainWindowShellLayout, ToolBarExtensionStaysInsideANarrowWindow) {
+  for (const char* size : {"0", "3"}) {
+    SCOPED_TRACE(size);
+    TShownWindow t(std::string("[WINDOW]\nToolBarCaption=1\n[VIEW]\nBtnImageSize=") + size + "\n");
+    TfrmMain& w = *t.w;
+    ASSERT_EQ(w.ToolBar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    w.resize(120, 600);
+    Pump();
+    auto* ext = w.ToolBar->findChild<QToolButton*>("qt_toolbar_ext_button");
+    ASSERT_TRUE(ext);
+    ASSERT_TRUE(ext->isVisible());
+    const QRect inWindow(ext->mapTo(&w, QPoint(0, 0)), ext->size());
+    EXPECT_TRUE(w.rect().contains(inWindow)) << inWindow.x() << "+" << inWindow.width() << " in " << w.width();
+    // The buttons beyond the edge (成分簡略 among them) are reached through it.
+    std::vector<QToolButton*> hidden;
+    for (QToolButton* b : ToolBarButtons(w))
+      if (!b->isVisible()) hidden.push_back(b);
+    ASSERT_FALSE(hidden.empty());
+    EXPECT_FALSE(w.btnSeibunView->isVisible());
+    QTest::mouseClick(ext, Qt::LeftButton);
+    // The bar opens over the window once its layout has run.
+    for (int i = 0; i < 100 && !hidden.back()->isVisible(); ++i) Pump(10);
+    for (QToolButton* b : hidden) {
+      EXPECT_TRUE(b->isVisible()) << b->text().toStdString();
+      EXPECT_TRUE(w.rect().contains(QRect(b->mapTo(&w, QPoint(0, 0)), b->size()))) << b->text().toStdString();
+    }
+  }
+}
+
+// Every image of the tool bar is drawn at the chosen size, from the settings file at start-up
+// and after the options change it.
+TEST(MainWindowShellLayout, ToolBarImagesFollowTheChosenSize) {
+  auto check = [](TfrmMain& w, int index) {
+    const int size = kImageSizes[index];
+    for (QToolButton* b : ToolBarButtons(w)) {
+      const std::string name = b->text().toStdString();
+      EXPECT_EQ(b->iconSize(), QSize(size, size)) << name << " at " << size;
+      if (!b->icon().isNull()) EXPECT_EQ(b->icon().actualSize(b->iconSize()), QSize(size, size)) << name << " at " << size;
+    }
+  };
+  TShownWindow t("[VIEW]\nBtnImageSize=2\n");
+  TfrmMain& w = *t.w;
+  ASSERT_EQ(ToolBarButtons(w).size(), 11u);
+  check(w, 2);
+  for (int index : {3, 1, 0}) {
+    OptionData->BtnImageSize = index;
+    w.FormViewSettings();
+    Pump(10);
+    check(w, index);
+  }
+  // The spreadsheet button's image follows as its route changes.
+  OptionData->BtnImageSize = 3;
+  w.FormViewSettings();
+  for (QAction* a : w.findChild<QMenu*>("dmCalc")->actions()) {
+    w.btnExcel->setDefaultAction(a);
+    EXPECT_EQ(w.btnExcel->icon().actualSize(w.btnExcel->iconSize()), QSize(48, 48)) << a->text().toStdString();
+  }
 }
