@@ -10,9 +10,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QIcon>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
