@@ -12,11 +12,13 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -42,6 +44,7 @@
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
 #include "frontend/main_action.h"
+#include "frontend/main_output_actions.h"
 #include "frontend/main_widgets.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
@@ -49,6 +52,31 @@
 TfrmMain* frmMain = nullptr;
 
 using namespace MainWidgets;
+
+namespace {
+
+// The image drawn at each of the tool bar's sizes: a style's image may come at one small size
+// only, which a larger button would show small.  The largest one is scaled, kept in proportion
+// and centred.
+QIcon ImageAtEverySize(const QIcon& Icon) {
+  if (Icon.isNull()) return Icon;
+  const int largest = kImageSizes[std::size(kImageSizes) - 1];
+  const QPixmap source = Icon.pixmap(QSize(largest, largest));
+  if (source.isNull()) return Icon;
+  QIcon out;
+  for (int size : kImageSizes) {
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    const QPixmap scaled = source.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QPainter p(&pm);
+    p.drawPixmap((size - scaled.width()) / 2, (size - scaled.height()) / 2, scaled);
+    p.end();
+    out.addPixmap(pm);
+  }
+  return out;
+}
+
+}  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
   frmMain = this;
@@ -81,10 +109,11 @@ void TfrmMain::BuildActions() {
     return a;
   };
   QStyle* st = style();
+  auto image = [st](QStyle::StandardPixmap which) { return ImageAtEverySize(st->standardIcon(which)); };
   actCsvSave = act("CSV保存", "actCsvSave");
-  actCsvSave->setIcon(st->standardIcon(QStyle::SP_DialogSaveButton));
+  actCsvSave->setIcon(image(QStyle::SP_DialogSaveButton));
   actHtmlSave = act("HTML保存", "actHtmlSave");
-  actHtmlSave->setIcon(st->standardIcon(QStyle::SP_FileIcon));
+  actHtmlSave->setIcon(image(QStyle::SP_FileIcon));
   actCopyExcel = act("Excel出力", "actCopyExcel", QKeySequence("Ctrl+E"));
   actCopyExcelByHTML = act("Excel出力(HTML)", "actCopyExcelByHTML");
   actCopyOOoCalc = act("OpenOffice Calc出力", "actCopyOOoCalc");
@@ -93,23 +122,23 @@ void TfrmMain::BuildActions() {
   actCopyJustCalcByHTML = act("JustCalc出力(HTML)", "actCopyJustCalcByHTML");
   for (QAction* a : {actCopyExcel, actCopyExcelByHTML, actCopyOOoCalc, actCopyWPS, actCopyJustCalc,
                      actCopyJustCalcByHTML})
-    a->setIcon(st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    a->setIcon(image(QStyle::SP_FileDialogDetailedView));
   actExportGrid = act("別窓", "actExportGrid");
-  actExportGrid->setIcon(st->standardIcon(QStyle::SP_TitleBarNormalButton));
+  actExportGrid->setIcon(image(QStyle::SP_TitleBarNormalButton));
   actGridCopy = act("コピー(&C)", "actGridCopy", QKeySequence("Ctrl+C"));
-  actGridCopy->setIcon(st->standardIcon(QStyle::SP_FileDialogContentsView));
+  actGridCopy->setIcon(image(QStyle::SP_FileDialogContentsView));
   actGridAllCopy = act("全てコピー", "actGridAllCopy", QKeySequence("Ctrl+A"));
-  actGridAllCopy->setIcon(st->standardIcon(QStyle::SP_FileDialogListView));
+  actGridAllCopy->setIcon(image(QStyle::SP_FileDialogListView));
   actSearchTekiyou = act("検索", "actSearchTekiyou", QKeySequence("Ctrl+T"));
-  actSearchTekiyou->setIcon(st->standardIcon(QStyle::SP_FileDialogStart));
+  actSearchTekiyou->setIcon(image(QStyle::SP_FileDialogStart));
   actSearchStrClear = act("条件消去", "actSearchStrClear");
-  actSearchStrClear->setIcon(st->standardIcon(QStyle::SP_DialogResetButton));
+  actSearchStrClear->setIcon(image(QStyle::SP_DialogResetButton));
   actTsusho = act("通称モード", "actTsusho");
   actTsusho->setCheckable(true);
   actRacKeito = act("RAC系統", "actRacKeito");
   actRacKeito->setCheckable(true);
   actCheckUpdate = act("データ更新", "actCheckUpdate", QKeySequence("Ctrl+Y"));
-  actCheckUpdate->setIcon(st->standardIcon(QStyle::SP_BrowserReload));
+  actCheckUpdate->setIcon(image(QStyle::SP_BrowserReload));
   actOption = act("基本設定(&O)", "actOption");
   actStop = act("中止", "actStop");
   actYakuzaiPDFDown = act("PDFダウンロード", "actYakuzaiPDFDown");
@@ -361,15 +390,9 @@ void TfrmMain::FormCreate() {
   }
 
   // 15. The spreadsheet button carries the stored target's action.
-  switch (OptionData->SpreadSheet) {
-    case 0: btnExcel->setDefaultAction(actCopyExcelByHTML); break;
-    case 1:
-      btnExcel->setDefaultAction(actCopyOOoCalc);
-      actCopyOOoCalc->setIconText("Calc出力");
-      break;
-    case 2: btnExcel->setDefaultAction(actCopyWPS); break;
-    case 3: btnExcel->setDefaultAction(actCopyJustCalcByHTML); break;
-    default: break;
+  if (QAction* route = SpreadsheetRoute(*this, OptionData->SpreadSheet)) {
+    btnExcel->setDefaultAction(route);
+    if (route == actCopyOOoCalc) actCopyOOoCalc->setIconText("Calc出力");
   }
 
   // 16. Filter controls wait for a result.

@@ -40,6 +40,9 @@ class TSearchTabHandler;
 class TWinSpinEdit;
 class TXlsStringGrid;
 
+// Image sizes in pixels of the menus and tool bars by the settings' index 0..3.
+inline constexpr int kImageSizes[4] = {16, 24, 32, 48};
+
 class TfrmMain : public QMainWindow {
   Q_OBJECT
 

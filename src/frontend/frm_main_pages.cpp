@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QToolButton>
 #include <algorithm>
 #include <tuple>
@@ -159,29 +160,33 @@ void TfrmMain::BuildChemicalTab() {
   auto* side = new QVBoxLayout(pnlYakuzaiSide);
   side->setContentsMargins(0, 0, 0, 0);
   pnlYakuzaiSideUp = NewPanel("pnlYakuzaiSideUp");
-  auto* up = new QGridLayout(pnlYakuzaiSideUp);
+  // Each candidate edit has a row of its own with its clear button and its picker button: a
+  // hidden clear button leaves no gap between the edit and the picker button.
+  auto* up = new QVBoxLayout(pnlYakuzaiSideUp);
   up->setContentsMargins(0, 0, 0, 0);
-  up->addWidget(new QLabel("作物候補"), 0, 0, 1, 3);
+  auto editRow = [up](QLineEdit* edit, QToolButton* clear, QPushButton* picker) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    row->addWidget(clear);
+    row->addWidget(picker);
+    up->addLayout(row);
+  };
+  up->addWidget(new QLabel("作物候補"));
   eYakuzaiTabSakumotsu = NewEdit("eYakuzaiTabSakumotsu");
-  up->addWidget(eYakuzaiTabSakumotsu, 1, 0);
   bYakuzaiTabSakumotsuClear = Named(new QToolButton, "bYakuzaiTabSakumotsuClear");
   bYakuzaiTabSakumotsuClear->setText("×");
-  up->addWidget(bYakuzaiTabSakumotsuClear, 1, 1);
   bYakuzaiTabSakuSel = NewButton("作", "bYakuzaiTabSakuSel");
   bYakuzaiTabSakuSel->setToolTip("作物名選択");
-  up->addWidget(bYakuzaiTabSakuSel, 1, 2);
-  up->addWidget(new QLabel("薬剤候補"), 2, 0, 1, 3);
+  editRow(eYakuzaiTabSakumotsu, bYakuzaiTabSakumotsuClear, bYakuzaiTabSakuSel);
+  up->addWidget(new QLabel("薬剤候補"));
   eYakuzai = NewEdit("eYakuzai");
-  up->addWidget(eYakuzai, 3, 0);
   bYakuzaiTabYakuzaiClear = Named(new QToolButton, "bYakuzaiTabYakuzaiClear");
   bYakuzaiTabYakuzaiClear->setText("×");
-  up->addWidget(bYakuzaiTabYakuzaiClear, 3, 1);
   btnYakuzaiSel = NewButton("薬", "btnYakuzaiSel");
   btnYakuzaiSel->setToolTip("薬剤名選択");
-  up->addWidget(btnYakuzaiSel, 3, 2);
+  editRow(eYakuzai, bYakuzaiTabYakuzaiClear, btnYakuzaiSel);
   cbYotoTabYakuzai = NewCombo("cbYotoTabYakuzai", false);
-  up->addWidget(cbYotoTabYakuzai, 4, 0, 1, 3);
-  up->setColumnStretch(0, 1);
+  up->addWidget(cbYotoTabYakuzai);
   for (QPushButton* b : {bYakuzaiTabSakuSel, btnYakuzaiSel}) b->setMaximumWidth(32);
   side->addWidget(pnlYakuzaiSideUp);
 
@@ -197,6 +202,10 @@ void TfrmMain::BuildChemicalTab() {
   SplitterYakuzaiList->addWidget(pgYakuzaiSide);
   pgYakuzaiSideSeibun = Named(new QTabWidget, "pgYakuzaiSideSeibun");
   pgYakuzaiSideSeibun->setMovable(true);  // the related-product pages can be dragged
+  // All six page tabs stay in sight: the tab bar has no scroll arrows, and its width (in the
+  // panel's font) is the least width of the side panel.
+  pgYakuzaiSideSeibun->setUsesScrollButtons(false);
+  pgYakuzaiSideSeibun->tabBar()->setElideMode(Qt::ElideNone);
   tabSeibun = NewPage(pgYakuzaiSideSeibun, "tabSeibun", "成分", "同一有効成分を含む剤");
   tabKeito = NewPage(pgYakuzaiSideSeibun, "tabKeito", "系統", "同一系統の剤");
   tabSayoten = NewPage(pgYakuzaiSideSeibun, "tabSayoten", "作用点", "作用点が同一の剤");
@@ -358,10 +367,15 @@ void TfrmMain::BuildPages() {
     // Panes may be made small; their sizes are the user's.
     for (int i = 0; i < s->count(); ++i) {
       QWidget* pane = s->widget(i);
+      if (pane == pnlYakuzaiSide) continue;  // as narrow as its tab bar lets it
       if (s->orientation() == Qt::Horizontal)
         pane->setMinimumWidth(std::max(pane->minimumWidth(), 16));
       else
         pane->setMinimumHeight(std::max(pane->minimumHeight(), 16));
     }
   }
+  // The layouts around measured the splitters before these least sizes, and a page not in
+  // front measures nothing anew by itself: measured again, or the window could not be made as
+  // narrow as its pages let it.
+  for (QSplitter* s : findChildren<QSplitter*>()) s->updateGeometry();
 }

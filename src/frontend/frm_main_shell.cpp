@@ -68,9 +68,11 @@ void TfrmMain::WriteLog(const QString& Text) {
   mLog->setUpdatesEnabled(false);
   mLog->appendPlainText(Text);
   mLog->setUpdatesEnabled(true);
-  mLog->ensureCursorVisible();
+  // The new line shows at the bottom from its start.  The caret and a selection the user holds
+  // stay where they are: scrolling to the caret would keep a long line's far end in sight.
   QScrollBar* bar = mLog->verticalScrollBar();
   bar->setValue(bar->maximum());
+  mLog->horizontalScrollBar()->setValue(0);
 }
 
 void TfrmMain::ShowLogPopup(const QPoint& Pos) {
@@ -311,18 +313,21 @@ void TfrmMain::ApplyToolbarStyle() {
   const bool captions = OptionData->ToolBarCaption;
   ToolBar->setToolButtonStyle(captions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
   ToolBar->setStyleSheet(OptionData->ToolBarFlat ? QString() : QString("QToolButton { border: 1px solid palette(mid); }"));
-  for (QToolButton* b : ToolBar->findChildren<QToolButton*>()) {
-    if (captions)
-      b->setMinimumSize(62, 35);
-    else
-      b->setMinimumSize(23, 22);
+  // The buttons of the bar's items; its extension button keeps the size the bar lays it out at
+  // (made as wide as a button, it reached past the window's right edge).
+  for (QAction* a : ToolBar->actions()) {
+    if (auto* b = qobject_cast<QToolButton*>(ToolBar->widgetForAction(a))) {
+      if (captions)
+        b->setMinimumSize(62, 35);
+      else
+        b->setMinimumSize(23, 22);
+    }
   }
 }
 
 void TfrmMain::FormViewSettings() {
-  static const int kIconSizes[] = {16, 24, 32, 48};
   // An index beyond the table takes the default size.
-  auto size = [](int index) { return kIconSizes[index >= 0 && index <= 3 ? index : 0]; };
+  auto size = [](int index) { return kImageSizes[index >= 0 && index <= 3 ? index : 0]; };
   const int menuIcon = size(OptionData->MenuImageSize);
   const int btnIcon = size(OptionData->BtnImageSize);
   ToolBar->setIconSize(QSize(btnIcon, btnIcon));

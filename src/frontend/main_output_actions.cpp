@@ -85,8 +85,9 @@ TMainOutputActions::TMainOutputActions(TfrmMain& Main) : QObject(&Main), m_(Main
     RunHtmlViewRoute(owner, page, caption, route);
   };
   BuildMenuItems();
-  // The button takes the stored target's action (the workbook route while the view is missing).
-  SetSpreadsheetButton(StoredSpreadsheetAction());
+  pmnCopyExcel->setText(MenuSpreadsheetRoute()->text());
+  // The button keeps the route the window gave it from the stored kind.
+  SetSpreadsheetButton(m_.btnExcel->defaultAction() ? m_.btnExcel->defaultAction() : m_.actCopyExcelByHTML);
   EnableActions(false);
 }
 
@@ -100,30 +101,41 @@ void TMainOutputActions::EnableActions(bool Enabled) {
     a->setEnabled(html);
   actCopyMobile->setEnabled(Enabled);
   for (QAction* a : {m_.actCopyExcel, m_.actCopyJustCalc, m_.actCsvSave, m_.actExportGrid}) a->setEnabled(Enabled);
-  SetSpreadsheetButton(StoredSpreadsheetAction());
+  // A new result leaves the button on its route.
+  ShowButtonRoute();
   m_.btnExcel->setEnabled(Enabled);
 }
 
-QAction* TMainOutputActions::StoredSpreadsheetAction() const {
-  QAction* a = m_.actCopyExcelByHTML;
-  switch (OptionData ? OptionData->SpreadSheet : 0) {
-    case 1: a = m_.actCopyOOoCalc; break;
-    case 2: a = m_.actCopyWPS; break;
-    case 3: a = m_.actCopyJustCalc; break;
-    default: break;
+QAction* SpreadsheetRoute(const TfrmMain& Main, int Kind) {
+  switch (Kind) {
+    case sskExcel: return Main.actCopyExcelByHTML;
+    case sskCalc: return Main.actCopyOOoCalc;
+    case sskKingsoft: return Main.actCopyWPS;
+    case sskJustCalc: return Main.actCopyJustCalcByHTML;
+    default: return nullptr;
   }
-  // Without the HTML view its routes are not there: the workbook route stands in.
-  if (!HtmlView && a != m_.actCopyJustCalc) a = m_.actCopyExcel;
-  return a;
+}
+
+QAction* TMainOutputActions::Usable(QAction* Action) const {
+  if (HtmlView || Action == m_.actCopyExcel || Action == m_.actCopyJustCalc) return Action;
+  // Without the HTML view its routes are not there: the program's automation route stands in.
+  return Action == m_.actCopyJustCalcByHTML ? m_.actCopyJustCalc : m_.actCopyExcel;
+}
+
+QAction* TMainOutputActions::MenuSpreadsheetRoute() const {
+  QAction* a = SpreadsheetRoute(m_, OptionData ? OptionData->SpreadSheet : 0);
+  return Usable(a ? a : m_.actCopyExcelByHTML);
 }
 
 void TMainOutputActions::SetSpreadsheetButton(QAction* Action) {
-  m_.btnExcel->setDefaultAction(Action);
-  if (Action == m_.actCopyOOoCalc) m_.btnExcel->setText("Calc出力");
-  if (pmnCopyExcel) {
-    pmnCopyExcel->setText(Action->text());
-    pmnCopyExcel->setIcon(Action->icon());
-  }
+  buttonRoute_ = Action;
+  ShowButtonRoute();
+}
+
+void TMainOutputActions::ShowButtonRoute() {
+  QAction* shown = Usable(buttonRoute_);
+  if (m_.btnExcel->defaultAction() != shown) m_.btnExcel->setDefaultAction(shown);
+  if (shown == m_.actCopyOOoCalc) m_.btnExcel->setText("Calc出力");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -296,11 +308,11 @@ void TMainOutputActions::BuildMenuItems() {
     menu->insertAction(before, a);
     return a;
   };
-  // The spreadsheet item runs the stored target's route.
+  // The spreadsheet item runs the route of the stored kind, whatever the button carries.
   pmnCopyExcel = item("pmnCopyExcel", m_.actCopyExcel->text(), m_.actCopyExcel);
   menu->removeAction(m_.actCopyExcel);
   connect(pmnCopyExcel, &QAction::triggered, this, [this] {
-    if (QAction* a = m_.btnExcel->defaultAction(); a && a->isEnabled()) a->trigger();
+    if (QAction* a = MenuSpreadsheetRoute(); a->isEnabled()) a->trigger();
   });
   // The look-ups around the general search, in their menu order.
   const QList<QAction*> all = menu->actions();
@@ -453,10 +465,12 @@ void TMainOutputActions::mnTekiyouGridPopup(TXlsStringGrid* Grid, int Col, int R
   if (Plan.DataCell) {
     m_.pmnRemoveRow->setVisible(true);
     m_.pmnRemoveRow->setText("行削除(&D)");
-    SetSpreadsheetButton(StoredSpreadsheetAction());
     m_.PopupKeyword = QString::fromStdString(in.Text);
   }
-  pmnCopyExcel->setEnabled(enabled_ && m_.btnExcel->defaultAction() && m_.btnExcel->defaultAction()->isEnabled());
+  QAction* route = MenuSpreadsheetRoute();
+  pmnCopyExcel->setText(route->text());
+  pmnCopyExcel->setIcon(route->icon());
+  pmnCopyExcel->setEnabled(enabled_ && route->isEnabled());
   const bool web = Plan.WebEnabled;
   Apply(m_.pmnGoogleTekiyo, Plan.GoogleTekiyo, web);
   Apply(pmnSendToTabYakuzai, Plan.SendToTabYakuzai, true);

@@ -55,15 +55,25 @@ class TMainOutputActions : public QObject {
   std::function<void(QWidget* Owner, const TResultPage& Page, const QString& Caption, int Route)> HtmlView;
   // Applies the enabling rules of these actions (after TfrmMain::EnableResultActions).
   void EnableActions(bool Enabled);
+  // The route the grid menu's spreadsheet item runs: that of the stored kind.
+  QAction* MenuSpreadsheetRoute() const;
 
  private:
   void BuildMenuItems();
+  // The button carries Action from now on (shown through Usable).
   void SetSpreadsheetButton(QAction* Action);
-  QAction* StoredSpreadsheetAction() const;
+  void ShowButtonRoute();
+  // Action, or the automation route standing in for an HTML route while the view is missing.
+  QAction* Usable(QAction* Action) const;
   TResultPage BuildPage(const std::string& CssFile, int Kind) const;
   TfrmMain& m_;
   bool enabled_ = false;
+  QAction* buttonRoute_ = nullptr;  // the route last used (or the stored kind's at start-up)
 };
+
+// The route of each stored spreadsheet kind (TOptionData::SpreadSheet), one table for the tool
+// bar's button at start-up and the grid menu's item; null for a kind outside 0..3.
+QAction* SpreadsheetRoute(const TfrmMain& Main, int Kind);
 
 TMainOutputActions* InstallOutputActions(TfrmMain& Main);
 // The installed actions of a window (null before InstallOutputActions).

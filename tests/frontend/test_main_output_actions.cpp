@@ -112,11 +112,89 @@ TEST(MainOutputActions, EnablingRulesAsATable) {
     }
   }
   EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyExcel);  // the workbook stands in
-  // With the view the stored target's route comes back to the button.
+  // With the view the button's own route comes back; a stored kind changed meanwhile is the
+  // menu item's business.
   t.out->HtmlView = [](QWidget*, const TResultPage&, const QString&, int) {};
   OptionData->SpreadSheet = 2;
   w.EnableResultActions(true);
-  EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyWPS);
+  EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyExcelByHTML);
+}
+
+// The stored kind picks the button's route at start-up and the grid menu item's route; new
+// results leave the button on its route, and the menu item runs its own, not the button's.
+TEST(MainOutputActions, SpreadsheetRoutesByStoredKind) {
+  struct Case {
+    int stored;
+    const char* button;  // the route the button carries after start-up and after each result
+    const char* menu;    // the route the grid menu's item runs
+    int menuRoute;       // the kind the HTML view is asked for
+  } cases[] = {
+      {0, "actCopyExcelByHTML", "actCopyExcelByHTML", sskExcel},
+      {1, "actCopyOOoCalc", "actCopyOOoCalc", sskCalc},
+      {2, "actCopyWPS", "actCopyWPS", sskKingsoft},
+      {3, "actCopyJustCalcByHTML", "actCopyJustCalcByHTML", sskJustCalc},
+      {7, "actCopyExcelByHTML", "actCopyExcelByHTML", sskExcel},  // the designed route
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    TMainWindowFixture fx;
+    fx.WriteIni("[OPTIONS]\nSpreadSheet=" + std::to_string(c.stored) + "\n");
+    auto w = std::make_unique<TfrmMain>();
+    TMainOutputActions* out = InstallOutputActions(*w);
+    std::vector<int> routes;
+    out->HtmlView = [&routes](QWidget*, const TResultPage&, const QString&, int route) { routes.push_back(route); };
+    w->resize(900, 600);
+    w->show();
+    w->gdTekiyo->Fill({"番号", "農薬の名称"}, {{"1", "ボルドー"}});
+    w->gdTekiyo->show();
+    w->CurrentGrid = w->gdTekiyo;
+    for (int result = 0; result < 3; ++result) {
+      w->EnableResultActions(false);
+      w->EnableResultActions(true);
+      Pump(10);
+      ASSERT_TRUE(w->btnExcel->defaultAction());
+      EXPECT_EQ(w->btnExcel->defaultAction()->objectName().toStdString(), c.button) << "result " << result;
+    }
+    if (c.stored == 1) EXPECT_EQ(w->btnExcel->text(), "Calc出力");
+    // A click on the button runs its route.
+    QTest::mouseClick(w->btnExcel, Qt::LeftButton, {}, QPoint(4, w->btnExcel->height() / 2));
+    ASSERT_EQ(routes.size(), 1u);
+    EXPECT_EQ(routes[0], c.menuRoute);
+    // The menu item on a data cell.
+    out->mnTekiyouGridPopup(w->gdTekiyo, 1, 1);
+    QAction* route = w->findChild<QAction*>(c.menu);
+    ASSERT_TRUE(route);
+    EXPECT_EQ(out->pmnCopyExcel->text(), route->text());
+    EXPECT_TRUE(out->pmnCopyExcel->isEnabled());
+    out->pmnCopyExcel->trigger();
+    ASSERT_EQ(routes.size(), 2u);
+    EXPECT_EQ(routes[1], c.menuRoute);
+    w.reset();
+  }
+
+  // JustCalc by automation used last: the button stays on it through new results, while the
+  // menu item keeps to the HTML route of the stored kind.
+  TWindow t;
+  TfrmMain& w = *t.w;
+  std::vector<int> routes;
+  t.out->HtmlView = [&routes](QWidget*, const TResultPage&, const QString&, int route) { routes.push_back(route); };
+  t.ShowResult({"番号", "農薬の名称"}, {{"1", "ボルドー"}});
+  QTemporaryDir bin;  // no JustCalc here: the copy reports and the choice stays
+  const QByteArray oldPath = qgetenv("PATH");
+  qputenv("PATH", bin.path().toLocal8Bit());
+  w.actCopyJustCalc->trigger();
+  qputenv("PATH", oldPath);
+  EXPECT_EQ(OptionData->SpreadSheet, 3);
+  for (int result = 0; result < 2; ++result) {
+    t.ShowResult({"番号", "農薬の名称"}, {{"1", "ボルドー"}});
+    EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyJustCalc) << result;
+  }
+  t.out->mnTekiyouGridPopup(w.gdTekiyo, 1, 1);
+  EXPECT_EQ(t.out->pmnCopyExcel->text(), w.actCopyJustCalcByHTML->text());
+  t.out->pmnCopyExcel->trigger();
+  EXPECT_EQ(routes, std::vector<int>({sskJustCalc}));
+  // Running it makes it the button's route.
+  EXPECT_EQ(w.btnExcel->defaultAction(), w.actCopyJustCalcByHTML);
 }
 
 // The spreadsheet button is a button of its own in the tool bar: it shows its caption and its

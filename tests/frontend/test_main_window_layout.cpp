@@ -43,11 +43,11 @@ TEST(MainWindowLayout, SettingsRoundTripThroughARealWindow) {
   fx.WriteIni(
       "[WINDOW]\n"
       "Left=60\nTop=50\nWidth=700\nHeight=520\nWindowState=0\n"
-      "TabYakuzaiTopPnlWidth=210\nTabYakuzaiUpperPnlHeight=150\nTabYakuzaiSelectPnlHeight=70\n"
-      "TabYakuzaiSeizaiWidth=120\nTabSakumotsuFraSakumotsuWidth=222\nTabSakumotsuFraSakumotsuTabIndex=3\n"
+      "TabYakuzaiTopPnlWidth=150\nTabYakuzaiUpperPnlHeight=150\nTabYakuzaiSelectPnlHeight=70\n"
+      "TabYakuzaiSeizaiWidth=100\nTabSakumotsuFraSakumotsuWidth=222\nTabSakumotsuFraSakumotsuTabIndex=3\n"
       "TabSeibunPageIndex=5\nTabKeitoPageIndex=0\nTabSayotenPageIndex=1\nTabRacPageIndex=2\n"
       "TabSeibunPluralIndex=3\nTabRacKeitoIndex=4\npgYakuzaiSideSeibunActivePageIndex=2\n"
-      "LogPaneHeight=90\nSQLEditHeight=120\nYakuzaiSidePanelWidth=180\nYakuzaiSideSeibunListHeight=110\n"
+      "LogPaneHeight=90\nSQLEditHeight=120\nYakuzaiSidePanelWidth=360\nYakuzaiSideSeibunListHeight=110\n"
       "SQLSidePanelWidth=140\nLogPaneVisible=1\nStatusBarVisible=1\nToolBarVisible=1\nSearchPanelVisible=1\n"
       "[OPTIONS]\nGridCellLine0=3\nGridCellLine1=1\nGridCellLine2=2\nGridCellLine3=9\nGridCellLine4=5\n");
   const char* keys[] = {"Left", "Top", "Width", "Height", "WindowState", "TabYakuzaiTopPnlWidth",
@@ -78,14 +78,15 @@ TEST(MainWindowLayout, SettingsRoundTripThroughARealWindow) {
     // A page of another tab gets its sizes when it is first shown.
     w.pgSearch->setCurrentIndex(tiYakuzai);
     Pump();
-    EXPECT_EQ(w.PaneSize(w.pnlYakuzaiSide), 180) << round;
+    // (The side panel's width is above the least its tab bar needs.)
+    EXPECT_EQ(w.PaneSize(w.pnlYakuzaiSide), 360) << round;
     // What the splitters really show.
     EXPECT_EQ(w.SplitterFraSakumotsu->sizes().value(0), 222) << round;
     EXPECT_EQ(w.SplitterGrid->sizes().value(1), 90) << round;
-    EXPECT_EQ(w.SplitterYakuzaiSide->sizes().value(0), 180) << round;
+    EXPECT_EQ(w.SplitterYakuzaiSide->sizes().value(0), 360) << round;
     EXPECT_EQ(w.SplitterYakuzaiTekiyo->sizes().value(0), 150) << round;
-    EXPECT_EQ(w.SplitterSeizai->sizes().value(0), 210) << round;
-    EXPECT_EQ(w.SplitterSeizai->sizes().value(2), 120) << round;
+    EXPECT_EQ(w.SplitterSeizai->sizes().value(0), 150) << round;
+    EXPECT_EQ(w.SplitterSeizai->sizes().value(2), 100) << round;
     w.close();
     for (const char* k : keys) EXPECT_EQ(Key(fx, "WINDOW", k), first[k]) << k << " round " << round;
     EXPECT_EQ(Key(fx, "WINDOW", "TabSakumotsuFraSakumotsuTabIndex"), 0);
