@@ -39,6 +39,7 @@
 #include "database/acis_db.h"
 #include "foundation/file_dialog_pos.h"
 #include "foundation/message_sink.h"
+#include "frontend/data_update_services.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "frontend/picker_placement.h"
@@ -151,6 +152,11 @@ struct TNoDatabaseWindow : TMainWindowFixture {
     }
   }
   bool Open() {
+    // The program's own data-update side, its services at a loopback port where nothing
+    // listens: the first-run dialogs and the update window are answered by the picker hook.
+    qputenv("QUILLMAR_ACIS_BASE", "http://127.0.0.1:9");
+    qputenv("QUILLMAR_MIRROR_BASE", "http://127.0.0.1:9");
+    InstallDataUpdateServices();
     W = std::make_unique<TfrmMain>();
     InstallSearchPages(*W);
     W->resize(1100, 800);
