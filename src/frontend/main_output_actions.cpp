@@ -259,7 +259,7 @@ TfrmGrid* TMainOutputActions::actExportGridExecute() {
 // ---------------------------------------------------------------------------------------------
 // HTML routes
 
-TResultPage TMainOutputActions::BuildPage(const std::string& CssFile, int Kind) const {
+TResultPage TMainOutputActions::BuildResultHtml(const std::string& CssFile, int Kind) const {
   TResultPageSource src;
   src.Grid = &m_.CurrentGrid->Model();
   src.UpdateText = AcisDB ? AcisDB->FLastUpdate : std::string();
@@ -287,7 +287,7 @@ void TMainOutputActions::HtmlRoute(QAction* Action, int Route) {
   TResultPage page;
   {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    page = BuildPage(css, Route);
+    page = BuildResultHtml(css, Route);
     QApplication::restoreOverrideCursor();
   }
   if (!page.Ok) {

@@ -65,7 +65,8 @@ class TMainOutputActions : public QObject {
   void ShowButtonRoute();
   // Action, or the automation route standing in for an HTML route while the view is missing.
   QAction* Usable(QAction* Action) const;
-  TResultPage BuildPage(const std::string& CssFile, int Kind) const;
+  // The result page of the active tab's grid (with the product panel on the chemical tab).
+  TResultPage BuildResultHtml(const std::string& CssFile, int Kind) const;
   TfrmMain& m_;
   bool enabled_ = false;
   QAction* buttonRoute_ = nullptr;  // the route last used (or the stored kind's at start-up)
