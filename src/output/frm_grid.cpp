@@ -96,7 +96,7 @@ void TfrmGrid::BuildActions() {
   actCopyAll = act("全てコピー", "actCopyAll");
   actCopyAll->setIcon(st->standardIcon(QStyle::SP_FileDialogListView));
   actExportExcel = act("Excel出力", "actExportExcel");
-  actCopyExcelByHTML = act("Excel出力", "actCopyExcelByHTML");
+  actCopyExcelByHTML = act("Excel出力(HTML)", "actCopyExcelByHTML");
   actExportCalc = act("LibreOffice Calc出力", "actExportCalc");
   actExportHTML = act("HTML出力", "actExportHTML");
   actExportHTML->setIcon(st->standardIcon(QStyle::SP_FileIcon));

@@ -365,6 +365,13 @@ TEST(GridWindow, ContextMenuItemsAndTheirLookups) {
 TEST(GridWindow, SpreadsheetButtonHtmlActionsAndThePage) {
   TWindow t;
   TfrmGrid& w = *t.w;
+  // The drop-down names every route apart (the HTML route as the main window names it).
+  EXPECT_EQ(w.actCopyExcelByHTML->text(), "Excel出力(HTML)");
+  QStringList captions;
+  for (QAction* a : w.dmCalc->actions()) {
+    EXPECT_FALSE(captions.contains(a->text())) << a->text().toStdString();
+    captions << a->text();
+  }
   // Without an HTML view the HTML routes are off and the button offers the workbook.
   w.HtmlView = nullptr;
   w.EnableHtmlActions();
