@@ -162,6 +162,7 @@ class TfrmMain : public QMainWindow {
   QString PopupCellText, PopupKeyword, PopupHeader;
   QWidget* SendToListPage = nullptr;
   int MouseRow = -1, MouseCol = -1;
+  TXlsStringGrid* MenuGrid = nullptr;  // the result grid of the last context menu
   int SeibunMouseRow = -1, SeibunMouseCol = -1;
   QFont EvenRowFont;
   TXlsStringGrid* TemplateGrid = nullptr;
@@ -299,8 +300,10 @@ class TfrmMain : public QMainWindow {
   bool SeibunHasFocus() const;
   bool HandleGridKey(TXlsStringGrid* Grid, QKeyEvent* Key);
   void GridMousePress(TXlsStringGrid* Grid, QMouseEvent* Mouse);
+  // The result grids' menu for a cell (row -1: none), opened at a screen position.
+  void ShowGridMenu(TXlsStringGrid* Grid, int Col, int Row, const QPoint& Global);
   bool GridEventFilter(QObject* Watched, QEvent* Event);
-  void ShowLogPopup(const QPoint& Pos);
+  void ShowLogPopup(const QPoint& Global);
   void SaveLogToFile();
 
   std::array<std::unique_ptr<TSearchTabHandler>, kSearchTabs> handlers_{};

@@ -333,7 +333,9 @@ void TfrmMain::BuildPages() {
   mLog->setReadOnly(true);
   mLog->setLineWrapMode(QPlainTextEdit::NoWrap);
   mLog->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(mLog, &QPlainTextEdit::customContextMenuRequested, this, [this](const QPoint& p) { ShowLogPopup(p); });
+  // The position comes in the coordinates of the text area inside the pane's frame.
+  connect(mLog, &QPlainTextEdit::customContextMenuRequested, this,
+          [this](const QPoint& p) { ShowLogPopup(mLog->viewport()->mapToGlobal(p)); });
   // Ctrl+S saves the pane while it has the focus (its copy and select-all keys are its own).
   pmnLogSave->setShortcutContext(Qt::WidgetShortcut);
   mLog->addAction(pmnLogSave);

@@ -75,10 +75,10 @@ void TfrmMain::WriteLog(const QString& Text) {
   mLog->horizontalScrollBar()->setValue(0);
 }
 
-void TfrmMain::ShowLogPopup(const QPoint& Pos) {
+void TfrmMain::ShowLogPopup(const QPoint& Global) {
   // The items carry themselves out; copying needs a selection.
   pmnLogCopy->setEnabled(mLog->textCursor().hasSelection());
-  pmnLog->exec(mLog->mapToGlobal(Pos));
+  pmnLog->exec(Global);
 }
 
 void TfrmMain::SaveLogToFile() {

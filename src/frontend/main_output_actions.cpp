@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -33,27 +32,13 @@
 
 namespace {
 
-QString MenuText(const std::string& caption) {
-  QString t = QString::fromStdString(caption);
-  t.replace("&", "&&");
-  t.replace("(&&N)", "(&N)");
-  return t;
-}
+// A menu caption holding a cell's text.
+QString Caption(const std::string& text) { return QString::fromStdString(MenuCaptionText(text)); }
 
 void Apply(QAction* a, const TPopupItem& item, bool enabled) {
   a->setVisible(item.Visible);
-  if (item.Visible) a->setText(MenuText(item.Caption));
+  if (item.Visible) a->setText(Caption(item.Caption));
   a->setEnabled(enabled);
-}
-
-// The grid under the mouse pointer among the window's result grids, else the active one.
-TXlsStringGrid* GridUnderCursor(TfrmMain& m) {
-  const QPoint global = QCursor::pos();
-  for (const TGridState& s : m.GridStates) {
-    TXlsStringGrid* g = s.Grid;
-    if (g && g->isVisible() && g->rect().contains(g->mapFromGlobal(global))) return g;
-  }
-  return m.CurrentGrid;
 }
 
 }  // namespace
@@ -382,21 +367,16 @@ void TMainOutputActions::BuildMenuItems() {
     m_.pmnSendToSqlClick();
   });
 
+  // The cell the menu was asked for (the grid's right button or menu key).
   connect(menu, &QMenu::aboutToShow, this, [this] {
-    TXlsStringGrid* g = GridUnderCursor(m_);
-    if (!g) return;
-    int col = -1, row = -1;
-    const QPoint local = g->mapFromGlobal(QCursor::pos());
-    if (g->rect().contains(local)) {
-      if (!g->CellAtWidget(local, col, row)) row = -1;
-    } else {
-      col = m_.MouseCol;  // the menu key: the current cell
-      row = m_.MouseRow;
-    }
-    mnTekiyouGridPopup(g, col, row);
+    if (TXlsStringGrid* g = m_.MenuGrid ? m_.MenuGrid : m_.CurrentGrid) mnTekiyouGridPopup(g, m_.MouseCol, m_.MouseRow);
   });
-  // Copy is the window's Ctrl+C too: back to its usual state once the menu is gone.
-  connect(menu, &QMenu::aboutToHide, this, [this] { m_.actGridCopy->setEnabled(enabled_); });
+  // Copy and row removal are the window's Ctrl+C and Ctrl+X too: back to their usual state once
+  // the menu is gone, whatever it made of them for its cell.
+  connect(menu, &QMenu::aboutToHide, this, [this] {
+    m_.actGridCopy->setEnabled(enabled_);
+    m_.pmnRemoveRow->setVisible(true);
+  });
 }
 
 std::string TMainOutputActions::GeneralNameOf(const std::string& Kanryaku) {
@@ -494,8 +474,8 @@ void TMainOutputActions::mnTekiyouGridPopup(TXlsStringGrid* Grid, int Col, int R
     a->setEnabled(web);
   }
   if (number) {
-    pmnTourokuTblDown->setText(MenuText("登録番号「" + in.Text + "」の登録内容を農薬登録情報提供システムで表示"));
-    pmnDokuseiDown->setText(MenuText("登録番号「" + in.Text + "」の製剤毒性を農薬登録情報提供システムで表示"));
+    pmnTourokuTblDown->setText(Caption("登録番号「" + in.Text + "」の登録内容を農薬登録情報提供システムで表示"));
+    pmnDokuseiDown->setText(Caption("登録番号「" + in.Text + "」の製剤毒性を農薬登録情報提供システムで表示"));
   }
 }
 

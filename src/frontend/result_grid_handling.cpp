@@ -41,34 +41,8 @@ void TfrmMain::SetupResultGrid(TXlsStringGrid* Grid) {
   Grid->viewport()->setMouseTracking(true);
   Grid->installEventFilter(this);
   Grid->viewport()->installEventFilter(this);
-  Grid->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(Grid, &QWidget::customContextMenuRequested, this, [this, Grid](const QPoint& pos) {
-    int col = -1, row = -1;
-    if (Grid->CellAt(Grid->viewport()->mapFrom(Grid, pos), col, row)) {
-      MouseCol = col;
-      MouseRow = row;
-    }
-    PopupCellText = QString::fromStdString(Grid->Cells(MouseCol, MouseRow));
-    PopupHeader = QString::fromStdString(Grid->Cells(MouseCol, 0));
-    PopupKeyword = PopupCellText;
-    if (Grid == gdSeibun) return;  // the ingredient grid's popup belongs to the product sheet
-    mnTekiyouGrid->exec(Grid->mapToGlobal(pos));
-  });
-  // The title row is the grid's header: its context menu is the grid's, on the title row
-  // (column fixing and removal).
-  QHeaderView* header = Grid->horizontalHeader();
-  header->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(header, &QWidget::customContextMenuRequested, this, [this, Grid, header](const QPoint& pos) {
-    const int col = header->logicalIndexAt(pos);
-    if (col < 0) return;
-    MouseCol = col;
-    MouseRow = 0;
-    PopupCellText = QString::fromStdString(Grid->Cells(col, 0));
-    PopupHeader = PopupCellText;
-    PopupKeyword = PopupCellText;
-    if (Grid == gdSeibun) return;
-    mnTekiyouGrid->exec(header->mapToGlobal(pos));
-  });
+  connect(Grid, &TXlsStringGrid::MenuRequested, this,
+          [this, Grid](int col, int row, const QPoint& at) { ShowGridMenu(Grid, col, row, at); });
   connect(Grid, &QAbstractItemView::doubleClicked, this, [this, Grid] { gdTekiyoDblClick(Grid); });
   TGridDelegate& d = Grid->Delegate();
   d.EveryOtherLine = OptionData->TekiyouGridEveryOtherLine;
@@ -266,6 +240,22 @@ void TfrmMain::gdTekiyoDblClick(TXlsStringGrid* Grid) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Context menu
+
+void TfrmMain::ShowGridMenu(TXlsStringGrid* Grid, int Col, int Row, const QPoint& Global) {
+  // The ingredient grid's menu belongs to the product sheet; the product summary has none.
+  if (Grid == gdSeibun || Grid == gdSeizai) return;
+  MenuGrid = Grid;
+  MouseCol = Col;
+  MouseRow = Row;
+  const bool cell = Row >= 0 && Col >= 0;
+  PopupCellText = cell ? QString::fromStdString(Grid->Cells(Col, Row)) : QString();
+  PopupHeader = cell ? QString::fromStdString(Grid->Cells(Col, 0)) : QString();
+  PopupKeyword = PopupCellText;
+  mnTekiyouGrid->exec(Global);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Mouse and keys
 
 void TfrmMain::GridMousePress(TXlsStringGrid* Grid, QMouseEvent* Mouse) {
@@ -335,16 +325,7 @@ bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::MouseButtonPress:
       if (onViewport) {
         auto* m = static_cast<QMouseEvent*>(Event);
-        GridMousePress(grid, m);
-        if (m->button() == Qt::RightButton) {
-          int col = -1, row = -1;
-          if (!grid->CellAt(m->position().toPoint(), col, row) || row < grid->FixedRows()) return true;
-          int left, top, right, bottom;
-          const bool inside = grid->SelectionRect(left, top, right, bottom) && col >= left && col <= right &&
-                              row >= top && row <= bottom;
-          if (!inside) grid->SetCurrentCell(col, row);
-          return true;  // the selection stays as it is; the popup follows
-        }
+        GridMousePress(grid, m);  // the grid itself applies the right button's rule
       }
       break;
     case QEvent::ToolTip:

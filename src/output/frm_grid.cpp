@@ -96,7 +96,7 @@ void TfrmGrid::BuildActions() {
   actCopyAll = act("全てコピー", "actCopyAll");
   actCopyAll->setIcon(st->standardIcon(QStyle::SP_FileDialogListView));
   actExportExcel = act("Excel出力", "actExportExcel");
-  actCopyExcelByHTML = act("Excel出力", "actCopyExcelByHTML");
+  actCopyExcelByHTML = act("Excel出力(HTML)", "actCopyExcelByHTML");
   actExportCalc = act("LibreOffice Calc出力", "actExportCalc");
   actExportHTML = act("HTML出力", "actExportHTML");
   actExportHTML->setIcon(st->standardIcon(QStyle::SP_FileIcon));
@@ -245,7 +245,6 @@ void TfrmGrid::SetupGrid(TXlsStringGrid* g) {
   g->viewport()->setMouseTracking(true);
   g->installEventFilter(this);
   g->viewport()->installEventFilter(this);
-  g->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 void TfrmGrid::ApplyOptions() {
@@ -456,10 +455,6 @@ bool TfrmGrid::eventFilter(QObject* obj, QEvent* e) {
           OpenCard(g->Row());
           return true;
         }
-        if (k->key() == Qt::Key_Menu) {
-          MouseCol = g->Col();
-          MouseRow = g->Row();
-        }
       }
       break;
     case QEvent::MouseMove:
@@ -484,15 +479,6 @@ bool TfrmGrid::eventFilter(QObject* obj, QEvent* e) {
         if (inCell) {
           MouseCol = col;
           MouseRow = row;
-        }
-        if (m->button() == Qt::RightButton) {
-          // A data cell outside the selection becomes the selection, for the menu.
-          if (!inCell || row < g->FixedRows()) return true;
-          int left, top, right, bottom;
-          const bool inside = g->SelectionRect(left, top, right, bottom) && col >= left && col <= right &&
-                              row >= top && row <= bottom;
-          if (!inside) g->SetCurrentCell(col, row);
-          return true;
         }
       }
       break;

@@ -1,7 +1,6 @@
 // The grid window's context menus: what they offer for the cell under the mouse (the shared
 // rules of grid_popup_rules.h) and the look-ups their items run.
 #include <QAction>
-#include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -12,32 +11,9 @@
 
 namespace {
 
-// A caption as a menu shows it: "&" of the data doubled, the item's own accelerator kept.
-QString MenuText(const std::string& caption) {
-  QString t = QString::fromStdString(caption);
-  t.replace("&", "&&");
-  t.replace("(&&N)", "(&N)");
-  return t;
-}
-
-// The cell under the mouse pointer (title row included), or with the pointer elsewhere (the
-// menu key) the current cell; row -1 for none.  Returns where the menu opens.
-QPoint CellUnderCursor(TXlsStringGrid* g, int& col, int& row) {
-  const QPoint global = QCursor::pos();
-  const QPoint local = g->mapFromGlobal(global);
-  if (g->rect().contains(local)) {
-    if (!g->CellAtWidget(local, col, row)) row = -1;
-    return global;
-  }
-  col = g->Col();
-  row = g->Row();
-  const QRect r = g->visualRect(g->currentIndex());
-  return g->viewport()->mapToGlobal(r.isValid() ? r.center() : QPoint(0, 0));
-}
-
 void Apply(QAction* a, const TPopupItem& item, bool enabled) {
   a->setVisible(item.Visible);
-  if (item.Visible) a->setText(MenuText(item.Caption));
+  if (item.Visible) a->setText(QString::fromStdString(MenuCaptionText(item.Caption)));
   a->setEnabled(enabled);
 }
 
@@ -120,18 +96,21 @@ void TfrmGrid::BuildMenus() {
   lookSeibun(pmnFcgrGridSeibun, &TSeibunPopupPlan::Fcgr, &SearchFcgrSite);
   lookSeibun(pmnPrdbGridSeibun, &TSeibunPopupPlan::Prdb, &SearchPrdb);
 
-  connect(gdResult, &QWidget::customContextMenuRequested, this, [this] {
-    int col = -1, row = -1;
-    const QPoint at = CellUnderCursor(gdResult, col, row);
+  connect(gdResult, &TXlsStringGrid::MenuRequested, this, [this](int col, int row, const QPoint& at) {
     PreparePopup(col, row);
     pmnGrid->exec(at);
   });
-  connect(gdSeibun, &QWidget::customContextMenuRequested, this, [this] {
-    int col = -1, row = -1;
-    const QPoint at = CellUnderCursor(gdSeibun, col, row);
+  connect(gdSeibun, &TXlsStringGrid::MenuRequested, this, [this](int col, int row, const QPoint& at) {
     PrepareSeibunPopup(col, row);
     pmnGridSeibun->exec(at);
   });
+  // Copy and row removal are the window's Ctrl+C and Ctrl+X too: whatever the menu made of
+  // them for its cell, they are back once it has closed.
+  connect(pmnGrid, &QMenu::aboutToHide, this, [this] {
+    actCopy->setEnabled(true);
+    actDeleteRow->setVisible(true);
+  });
+  connect(pmnGridSeibun, &QMenu::aboutToHide, this, [this] { actGridSeibunCopy->setEnabled(true); });
 }
 
 void TfrmGrid::PreparePopup(int col, int row) {

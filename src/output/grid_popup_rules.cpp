@@ -1,5 +1,6 @@
 #include "output/grid_popup_rules.h"
 
+#include <cctype>
 #include <initializer_list>
 
 #include "foundation/global.h"
@@ -128,3 +129,18 @@ TSeibunPopupPlan PlanSeibunPopup(const TGridPopupInput& in) {
 }
 
 bool WebLookupsOnline() { return !(OptionData && OptionData->OffLine) && !CmdOffline; }
+
+std::string MenuCaptionText(const std::string& caption) {
+  std::string out;
+  out.reserve(caption.size() + 8);
+  for (char c : caption) {
+    out += c;
+    if (c == '&') out += '&';
+  }
+  // The item's accelerator: "(&&X)" at the very end, X a letter or a digit.
+  const size_t n = out.size();
+  if (n >= 5 && out.compare(n - 5, 3, "(&&") == 0 && out[n - 1] == ')' &&
+      std::isalnum(static_cast<unsigned char>(out[n - 2])))
+    out.erase(n - 4, 1);
+  return out;
+}

@@ -56,3 +56,8 @@ bool IsIngredientTitle(const std::string& title);  // "成分1" .. "成分5"
 std::string ChuiJikoQuery(const std::string& keyword);     // "kw" "使用上の注意"
 std::string KonyoQuery(const std::string& keyword);        // "kw" "混用事例"
 std::string ChuijikoOptionQuery(const std::string& cell);  // "cell" "使用上の注意" つまみ菜|間引き菜 "使用しない"
+
+// A caption as a menu shows it: every "&" of the cell's text doubled so that it shows as "&"
+// (a single one would be taken as the accelerator mark), the item's own accelerator at the end
+// ("(&N)") kept.
+std::string MenuCaptionText(const std::string& caption);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QStyle>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -128,6 +129,7 @@ void TXlsStringGrid::SetFixedCols(int n) {
     FFrozen->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     FFrozen->horizontalHeader()->setHighlightSections(false);
     FFrozen->horizontalHeader()->viewport()->installEventFilter(this);
+    FFrozen->viewport()->installEventFilter(this);
     FFrozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FFrozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     FFrozen->setVerticalScrollMode(verticalScrollMode());
@@ -241,24 +243,6 @@ bool TXlsStringGrid::SelectionRect(int& left, int& top, int& right, int& bottom)
   top += FModel->FixedRows();
   bottom += FModel->FixedRows();
   return true;
-}
-
-bool TXlsStringGrid::CellAt(const QPoint& viewportPos, int& col, int& row) const {
-  QModelIndex i = indexAt(viewportPos);
-  if (!i.isValid()) return false;
-  col = i.column();
-  row = i.row() + FModel->FixedRows();
-  return true;
-}
-
-bool TXlsStringGrid::CellAtWidget(const QPoint& widgetPos, int& col, int& row) const {
-  const QHeaderView* h = horizontalHeader();
-  if (h->isVisible() && h->geometry().contains(widgetPos)) {
-    col = h->logicalIndexAt(widgetPos.x() - h->x());
-    row = 0;
-    return col >= 0;
-  }
-  return CellAt(viewport()->mapFrom(this, widgetPos), col, row);
 }
 
 // ---------------------------------------------------------------- filling
@@ -440,8 +424,26 @@ QString TXlsStringGrid::SortByTitleClick(int col) {
 }
 
 bool TXlsStringGrid::eventFilter(QObject* obj, QEvent* ev) {
-  const bool ours = obj == horizontalHeader()->viewport() || (FFrozen && obj == FFrozen->horizontalHeader()->viewport());
-  if (ours && ev->type() == QEvent::MouseButtonPress) {
+  const bool frozenCells = FFrozen && obj == FFrozen->viewport();
+  const bool titles =
+      obj == horizontalHeader()->viewport() || (FFrozen && obj == FFrozen->horizontalHeader()->viewport());
+  if ((frozenCells || titles) && ev->type() == QEvent::ContextMenu &&
+      HandleContextMenu(static_cast<QWidget*>(obj), static_cast<QContextMenuEvent*>(ev)))
+    return true;
+  if (frozenCells && ev->type() == QEvent::MouseButtonPress) {
+    auto* me = static_cast<QMouseEvent*>(ev);
+    const QPoint at = static_cast<QWidget*>(obj)->mapTo(this, me->position().toPoint());
+    int col = -1, row = -1;
+    if (CellAtWidget(at, col, row)) {
+      MouseCol = col;
+      MouseRow = row;
+    }
+    if (me->button() == Qt::RightButton) {
+      RightPressAt(at);
+      return true;
+    }
+  }
+  if (titles && ev->type() == QEvent::MouseButtonPress) {
     auto* me = static_cast<QMouseEvent*>(ev);
     auto* header = obj == horizontalHeader()->viewport() ? horizontalHeader() : FFrozen->horizontalHeader();
     const int col = header->logicalIndexAt(me->position().toPoint());
@@ -471,8 +473,10 @@ void TXlsStringGrid::mousePressEvent(QMouseEvent* ev) {
   } else {
     MouseRow = FModel->RowCount() - 1;
   }
-  // A right press inside the selection keeps it (the context menu works on it).
-  if (ev->button() == Qt::RightButton && i.isValid() && selectionModel()->isSelected(i)) return;
+  if (ev->button() == Qt::RightButton) {
+    RightPressAt(viewport()->mapTo(this, ev->position().toPoint()));
+    return;
+  }
   QTableView::mousePressEvent(ev);
 }
 

@@ -16,6 +16,8 @@
 #include "output/grid_delegate.h"
 #include "output/grid_model.h"
 
+class QContextMenuEvent;
+class QKeyEvent;
 class TSQLiteTbl;
 
 enum TCellBorderWeight { bwNone, bwHairline, bwThin, bwMedium, bwThick };
@@ -78,12 +80,16 @@ class TXlsStringGrid : public QTableView {
   void SetCurrentCell(int col, int row);
   // Selection rectangle in grid coordinates; false when nothing is selected.
   bool SelectionRect(int& left, int& top, int& right, int& bottom) const;
-  // Data cell under a point of the viewport (the coordinates of viewport mouse events and of
-  // customContextMenuRequested); false when none.  Rows are grid rows (the first data row is
-  // FixedRows).
+  // Data cell under a point of the viewport (the coordinates of viewport mouse events); false
+  // when none.  Rows are grid rows (the first data row is FixedRows).  Where the fixed columns
+  // cover the viewport, the fixed column shown there counts, not the one scrolled beneath it.
   bool CellAt(const QPoint& viewportPos, int& col, int& row) const;
   // Cell under a point of the grid widget itself, the title row (row 0) included.
   bool CellAtWidget(const QPoint& widgetPos, int& col, int& row) const;
+  // The right button on a data cell outside the selection makes that cell current (the whole
+  // row in row-selection mode); inside the selection, on a title or outside the cells nothing
+  // changes.  The context menu then works on the current cell or selection.
+  void RightPressAt(const QPoint& widgetPos);
   bool RowSelect() const { return selectionBehavior() == QAbstractItemView::SelectRows; }
   void SetRowSelect(bool on);
 
@@ -177,9 +183,16 @@ class TXlsStringGrid : public QTableView {
  signals:
   void TitlePressed(int col, Qt::MouseButton button);
   void Sorted(const QString& sortText);
+  // The context menu is asked for: by the right button on a cell, a title (the fixed columns
+  // included) or an empty part, `globalPos` the pointer; or by the menu key, on the current
+  // cell.  `row` is -1 when there is no cell.  Without a receiver the grid offers no menu.
+  void MenuRequested(int col, int row, const QPoint& globalPos);
 
  protected:
+  bool event(QEvent* ev) override;
+  bool viewportEvent(QEvent* ev) override;
   bool eventFilter(QObject* obj, QEvent* ev) override;
+  void keyPressEvent(QKeyEvent* ev) override;
   void mousePressEvent(QMouseEvent* ev) override;
   void mouseReleaseEvent(QMouseEvent* ev) override;
   void wheelEvent(QWheelEvent* ev) override;
@@ -190,6 +203,11 @@ class TXlsStringGrid : public QTableView {
 
  private:
   void Error(const std::string& text) const;
+  // A context-menu event received by the grid, its viewport, its titles or the fixed columns
+  // (`receiver`); true when the grid took it.
+  bool HandleContextMenu(QWidget* receiver, QContextMenuEvent* ev);
+  void RequestMenuOnCurrentCell();
+  bool WantsMenu() const;
   // The spreadsheet exports: 2 without data rows, else the automation's result.
   int ExportToSpreadsheet(TSpreadSheetKind kind);
   void SyncColumns();

@@ -14,6 +14,7 @@
 #include <QTextDocument>
 #include <QToolTip>
 
+#include "common/menu_probe.h"
 #include "foundation/global.h"
 #include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
@@ -93,8 +94,10 @@ TEST(MainWindowGrids, KeysInAResultGrid) {
   g->SetCurrentCell(0, 2);
   Key(g, Qt::Key_Return);
   EXPECT_EQ(cardRow, 2);
-  // The context-menu key takes the current cell as the cell under the mouse.
-  Key(g, Qt::Key_Menu);
+  // The context-menu key takes the current cell as the cell under the mouse (its menu closed
+  // again by Escape).
+  TMenuSeen seen = OpenMenu([&] { Key(g, Qt::Key_Menu); });
+  EXPECT_EQ(seen.Menu, w.mnTekiyouGrid);
   EXPECT_EQ(w.MouseRow, 2);
   EXPECT_EQ(w.MouseCol, 0);
   // Ctrl+Shift+X removes the current column, but not in row-selection mode.

@@ -11,11 +11,13 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
 
+#include "common/menu_probe.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/screen_placement.h"
@@ -192,6 +194,98 @@ TEST(GridWindow, CopiesAndRemovalsByTheirKeys) {
   EXPECT_EQ(g->FixedCols(), 0);
 }
 
+// The menus as the user opens them: a right click on a cell, on a title (the fixed columns of a
+// grid scrolled sideways included) or on an empty part, and the menu key; Ctrl+C and Ctrl+X
+// pressed afterwards still copy and remove.
+TEST(GridWindow, ContextMenusOpenOnTheirCellAndGiveTheKeysBack) {
+  TWindow t;
+  TfrmGrid& w = *t.w;
+  TXlsStringGrid* g = t.g();
+  g->SetFixedCols(0);
+  g->setFocus();
+  g->SetCurrentCell(0, 1);
+  auto cellCentre = [g](int col, int row) { return g->visualRect(g->model()->index(row - 1, col)).center(); };
+
+  // A data cell outside the selection becomes current; the menu opens at the pointer, for it.
+  QString google;
+  TMenuSeen seen = OpenMenu([&] { RightClick(g->viewport(), cellCentre(1, 2)); },
+                            [&](QMenu*) { google = w.actGoogle->text(); });
+  ASSERT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_EQ(seen.Pos, g->viewport()->mapToGlobal(cellCentre(1, 2)));
+  EXPECT_EQ(g->Row(), 2);
+  EXPECT_EQ(g->Col(), 1);
+  EXPECT_EQ(google, "「マンゼブ水和剤」をGoogleで検索");
+  // Inside a selection of several cells the selection stays.
+  g->selectionModel()->select(QItemSelection(g->model()->index(0, 0), g->model()->index(1, 1)),
+                              QItemSelectionModel::ClearAndSelect);
+  seen = OpenMenu([&] { RightClick(g->viewport(), cellCentre(0, 1)); });
+  EXPECT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_EQ(g->selectionModel()->selectedIndexes().size(), 4);
+
+  // The title row opens the grid's menu with column removal; Ctrl+C copies afterwards.
+  QHeaderView* h = g->horizontalHeader();
+  const QPoint title(h->sectionViewportPosition(3) + h->sectionSize(3) / 2, h->height() / 2);
+  bool columnItems = false, copyOff = false;
+  seen = OpenMenu([&] { RightClick(h->viewport(), title); },
+                  [&](QMenu*) {
+                    columnItems = w.actDeleteCol->isVisible() && !w.actDeleteRow->isVisible();
+                    copyOff = !w.actCopy->isEnabled();
+                  });
+  ASSERT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_EQ(seen.Pos, h->viewport()->mapToGlobal(title));
+  EXPECT_TRUE(columnItems);
+  EXPECT_TRUE(copyOff);
+  EXPECT_EQ(w.MouseCol, 3);
+  auto selectTwo = [g] {
+    g->selectionModel()->select(QItemSelection(g->model()->index(2, 2), g->model()->index(2, 3)),
+                                QItemSelectionModel::ClearAndSelect);
+  };
+  selectTwo();
+  QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "だいこん\tべと病\r\n");
+  // So after a menu on an empty part; Ctrl+X removes the current row.
+  const QPoint empty(g->viewport()->width() - 5, g->viewport()->height() - 5);
+  bool rowItemHidden = false;
+  seen = OpenMenu([&] { RightClick(g->viewport(), empty); },
+                  [&](QMenu*) { rowItemHidden = !w.actDeleteRow->isVisible(); });
+  ASSERT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_TRUE(rowItemHidden);
+  EXPECT_EQ(w.MouseRow, -1);
+  QApplication::clipboard()->clear();
+  selectTwo();
+  QTest::keyClick(g, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "だいこん\tべと病\r\n");
+  g->SetCurrentCell(0, 2);
+  QTest::keyClick(g, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(g->RowCount(), 3);
+  EXPECT_EQ(g->Cells(0, 2), "100");
+
+  // The menu key: on the current cell, with the pointer over another.
+  g->SetCurrentCell(3, 2);
+  QCursor::setPos(g->viewport()->mapToGlobal(cellCentre(1, 1)));
+  QPoint cell(-1, -1);
+  seen = OpenMenu([&] { QTest::keyClick(g, Qt::Key_Menu); }, [&](QMenu*) { cell = {w.MouseCol, w.MouseRow}; });
+  ASSERT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_EQ(seen.Pos, g->viewport()->mapToGlobal(cellCentre(3, 2)));
+  EXPECT_EQ(cell, QPoint(3, 2));
+
+  // A fixed column of a grid scrolled sideways is the column clicked, not the one beneath it.
+  for (int c = 1; c < g->ColCount(); ++c) g->SetColWidths(c, 400);
+  g->SetFixedCols(1);
+  g->horizontalScrollBar()->setValue(g->horizontalScrollBar()->maximum());
+  QApplication::processEvents();
+  QTableView* fixed = nullptr;
+  for (QTableView* v : g->findChildren<QTableView*>())
+    if (v != g) fixed = v;
+  ASSERT_NE(fixed, nullptr);
+  const QPoint onFixed = fixed->visualRect(g->model()->index(1, 0)).center();
+  seen = OpenMenu([&] { RightClick(fixed->viewport(), onFixed); }, [&](QMenu*) { cell = {w.MouseCol, w.MouseRow}; });
+  ASSERT_EQ(seen.Menu, w.pmnGrid);
+  EXPECT_EQ(seen.Pos, fixed->viewport()->mapToGlobal(onFixed));
+  EXPECT_EQ(cell, QPoint(0, 2));
+  EXPECT_EQ(g->Col(), 0);
+}
+
 TEST(GridWindow, ContextMenuItemsAndTheirLookups) {
   TWindow t;
   TfrmGrid& w = *t.w;
@@ -271,6 +365,13 @@ TEST(GridWindow, ContextMenuItemsAndTheirLookups) {
 TEST(GridWindow, SpreadsheetButtonHtmlActionsAndThePage) {
   TWindow t;
   TfrmGrid& w = *t.w;
+  // The drop-down names every route apart (the HTML route as the main window names it).
+  EXPECT_EQ(w.actCopyExcelByHTML->text(), "Excel出力(HTML)");
+  QStringList captions;
+  for (QAction* a : w.dmCalc->actions()) {
+    EXPECT_FALSE(captions.contains(a->text())) << a->text().toStdString();
+    captions << a->text();
+  }
   // Without an HTML view the HTML routes are off and the button offers the workbook.
   w.HtmlView = nullptr;
   w.EnableHtmlActions();

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -444,4 +446,83 @@ TEST(GridView, WheelMovesOneRowPerNotchWithProportionalBars) {
   g.SetEditing(true);
   EXPECT_TRUE(g.Model().setData(g.Model().index(0, 0), QStringLiteral("x")));
   EXPECT_EQ(g.Cells(0, 1), "x");
+}
+
+// The fixed columns lie over the left of the scrolled ones: a point there is a fixed cell, for
+// the hit test, the right button and the context menu alike.
+TEST(GridView, RightButtonAndMenuRequestsOnScrolledAndFixedColumns) {
+  TXlsStringGrid g;
+  g.Fill({"番号", "名称", "作物", "病害虫"},
+         {{"1", "a", "トマト", "x"}, {"2", "b", "なす", "y"}, {"3", "c", "きゅうり", "z"}, {"4", "d", "", ""}});
+  g.resize(300, 200);
+  g.show();
+  for (int c = 1; c < 4; ++c) g.SetColWidths(c, 250);
+  g.SetFixedCols(1);
+  g.horizontalScrollBar()->setValue(g.horizontalScrollBar()->maximum());
+  QApplication::processEvents();
+  QTableView* fixed = nullptr;
+  for (QTableView* v : g.findChildren<QTableView*>())
+    if (v != &g) fixed = v;
+  ASSERT_NE(fixed, nullptr);
+  const QPoint onFixed = fixed->visualRect(g.Model().index(2, 0)).center();  // row 3 of "番号"
+  int col = -1, row = -1;
+  ASSERT_TRUE(g.CellAt(g.viewport()->mapFrom(&g, fixed->viewport()->mapTo(&g, onFixed)), col, row));
+  EXPECT_EQ(col, 0);
+  EXPECT_EQ(row, 3);
+  ASSERT_TRUE(g.CellAtWidget(fixed->viewport()->mapTo(&g, onFixed), col, row));
+  EXPECT_EQ(col, 0);
+
+  struct TAsked {
+    int Col, Row;
+    QPoint At;
+  };
+  std::vector<TAsked> asked;
+  QObject::connect(&g, &TXlsStringGrid::MenuRequested,
+                   [&](int c, int r, const QPoint& at) { asked.push_back({c, r, at}); });
+  auto rightClick = [&](QWidget* w, const QPoint& p) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(p), QPointF(w->mapToGlobal(p)), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, p, w->mapToGlobal(p));
+    QApplication::sendEvent(w, &menu);
+  };
+  // A fixed cell outside the selection becomes current; the menu is for it, at the pointer.
+  g.SetCurrentCell(2, 1);
+  rightClick(fixed->viewport(), onFixed);
+  EXPECT_EQ(g.Col(), 0);
+  EXPECT_EQ(g.Row(), 3);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Col, 0);
+  EXPECT_EQ(asked[0].Row, 3);
+  EXPECT_EQ(asked[0].At, fixed->viewport()->mapToGlobal(onFixed));
+  // Inside a selection of several cells the selection stays.
+  const QRect scrolled = g.visualRect(g.Model().index(1, 3));
+  g.selectionModel()->select(QItemSelection(g.Model().index(0, 2), g.Model().index(2, 3)),
+                             QItemSelectionModel::ClearAndSelect);
+  rightClick(g.viewport(), scrolled.center());
+  EXPECT_EQ(g.selectionModel()->selectedIndexes().size(), 6);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].Col, 3);
+  EXPECT_EQ(asked[1].Row, 2);
+  // A fixed title: row 0; a title press changes no cell.
+  QHeaderView* titles = fixed->horizontalHeader();
+  const QPoint onTitle(titles->sectionViewportPosition(0) + 10, titles->height() / 2);
+  rightClick(titles->viewport(), onTitle);
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[2].Col, 0);
+  EXPECT_EQ(asked[2].Row, 0);
+  EXPECT_EQ(g.selectionModel()->selectedIndexes().size(), 6);
+  // Below the last row: no cell.
+  rightClick(g.viewport(), QPoint(g.viewport()->width() - 5, g.viewport()->height() - 5));
+  ASSERT_EQ(asked.size(), 4u);
+  EXPECT_EQ(asked[3].Row, -1);
+  // The menu key: the current cell, over its middle, whatever the pointer does.
+  g.SetCurrentCell(3, 2);
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+  QApplication::sendEvent(&g, &key);
+  ASSERT_EQ(asked.size(), 5u);
+  EXPECT_EQ(asked[4].Col, 3);
+  EXPECT_EQ(asked[4].Row, 2);
+  const QRect current = g.visualRect(g.currentIndex()).intersected(g.viewport()->rect());
+  EXPECT_EQ(asked[4].At, g.viewport()->mapToGlobal(current.center()));
 }

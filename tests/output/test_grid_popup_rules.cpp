@@ -177,3 +177,15 @@ TEST(GridPopupRules, IngredientGridItemsByTitle) {
   in.TitleRow = true;
   EXPECT_EQ(render(PlanSeibunPopup(in)), "");
 }
+
+TEST(GridPopupRules, MenuCaptionsShowTheAmpersandsOfTheText) {
+  // A single "&" would be taken as the accelerator mark and vanish from the caption.
+  EXPECT_EQ(MenuCaptionText("「A&B乳剤」をGoogleで検索"), "「A&&B乳剤」をGoogleで検索");
+  EXPECT_EQ(MenuCaptionText("&&"), "&&&&");
+  // The item's own accelerator at the end stays one.
+  EXPECT_EQ(MenuCaptionText("「S&M」を 日本食品衛生学会残留農薬基準値データベースで検索(&N)"),
+            "「S&&M」を 日本食品衛生学会残留農薬基準値データベースで検索(&N)");
+  // One inside the text is the text's.
+  EXPECT_EQ(MenuCaptionText("「x(&N)y」"), "「x(&&N)y」");
+  EXPECT_EQ(MenuCaptionText(""), "");
+}

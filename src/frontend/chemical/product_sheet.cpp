@@ -21,6 +21,7 @@
 #include "frontend/frm_main.h"
 #include "frontend/grid_fill_target.h"
 #include "frontend/main_widgets.h"
+#include "output/grid_popup_rules.h"
 #include "output/web_lookup.h"
 #include "output/xls_string_grid.h"
 
@@ -133,11 +134,9 @@ void TProductSheet::BuildSeibunPopup() {
     if (g->Col() >= 0) g->SetFixedCols(g->Col() + 1);
   });
   connect(NpmnSeibunFixedClmOff, &QAction::triggered, this, [this] { m_.gdSeibun->SetFixedCols(0); });
-  m_.gdSeibun->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(m_.gdSeibun, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    const QPoint vp = m_.gdSeibun->viewport()->mapFrom(m_.gdSeibun, pos);
-    pmnGridSeibunPopup(vp);
-    pmnGridSeibun->popup(m_.gdSeibun->mapToGlobal(pos));
+  connect(m_.gdSeibun, &TXlsStringGrid::MenuRequested, this, [this](int col, int row, const QPoint& at) {
+    pmnGridSeibunPopup(col, row);
+    pmnGridSeibun->popup(at);
   });
 }
 
@@ -346,10 +345,9 @@ void TProductSheet::txtGoogleClick() {
   if (!name.empty()) WebSearch(&m_, name);
 }
 
-void TProductSheet::pmnGridSeibunPopup(const QPoint& ViewportPos) {
+void TProductSheet::pmnGridSeibunPopup(int col, int row) {
   TXlsStringGrid* g = m_.gdSeibun;
-  int col = -1, row = -1;
-  const bool onCell = g->CellAt(ViewportPos, col, row) && row >= g->FixedRows() && col >= 0;
+  const bool onCell = row >= g->FixedRows() && row < g->RowCount() && col >= 0 && col < g->ColCount();
   for (QAction* a : {pmnGoogleGridSeibun, pmnWeblioGridSeibun, pmnPrdbGridSeibun, pmnFcgrGridSeibun,
                      pmnNihsGridSeibun, pmnGoogleFfcrGridSeibun})
     a->setVisible(false);
@@ -364,7 +362,7 @@ void TProductSheet::pmnGridSeibunPopup(const QPoint& ViewportPos) {
   const QString t = QString::fromStdString(text);
   const bool online = LookupsOnline();
   auto offer = [online](QAction* a, const QString& caption) {
-    a->setText(caption);
+    a->setText(QString::fromStdString(MenuCaptionText(caption.toStdString())));
     a->setVisible(true);
     a->setEnabled(online);
   };

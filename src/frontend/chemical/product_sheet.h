@@ -60,7 +60,7 @@ class TProductSheet : public QObject {
   // The web search of the name part of the product item.
   void txtGoogleClick();
   // The ingredient grid's popup at a viewport point (items by the column header).
-  void pmnGridSeibunPopup(const QPoint& ViewportPos);
+  void pmnGridSeibunPopup(int col, int row);  // the cell the menu is for (row -1: none)
   // Caption and state of lblGoogle for the current product item and offline mode.
   void UpdateGoogleLabel(bool HaveProduct);
 

@@ -221,7 +221,8 @@ void TSqlConsole::BuildEditorPopup() {
   ed->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ed, &QWidget::customContextMenuRequested, this, [this, ed](const QPoint& p) {
     UpdateEditPopup();
-    pmSQLEdit->popup(ed->mapToGlobal(p));
+    // The position is the text area's, inside the editor's frame.
+    pmSQLEdit->popup(ed->viewport()->mapToGlobal(p));
   });
   UpdateEditPopup();
 }

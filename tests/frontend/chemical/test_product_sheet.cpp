@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QUrl>
 
+#include "common/menu_probe.h"
 #include "database/acis_fill.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
@@ -153,8 +154,7 @@ TEST(ProductSheet, LookupsAndOfflineMode) {
   TXlsStringGrid* g = t.W->gdSeibun;
   const int col = ColumnOf(g, "有効成分");
   ASSERT_GE(col, 0);
-  const QRect cell = g->visualRect(g->model()->index(0, col));
-  s.pmnGridSeibunPopup(cell.center());
+  s.pmnGridSeibunPopup(col, 1);
   EXPECT_TRUE(s.pmnGoogleGridSeibun->isVisible());
   EXPECT_TRUE(s.pmnWeblioGridSeibun->isVisible() && s.pmnPrdbGridSeibun->isVisible());
   EXPECT_FALSE(s.pmnNihsGridSeibun->isVisible());
@@ -165,12 +165,12 @@ TEST(ProductSheet, LookupsAndOfflineMode) {
   // Another column offers none.
   const int other = ColumnOf(g, "濃度");
   ASSERT_GE(other, 0);
-  s.pmnGridSeibunPopup(g->visualRect(g->model()->index(0, other)).center());
+  s.pmnGridSeibunPopup(other, 1);
   EXPECT_FALSE(s.pmnGoogleGridSeibun->isVisible());
   // A group column offers the web search only.
   const int group = ColumnOf(g, "系統");
   ASSERT_GE(group, 0);
-  s.pmnGridSeibunPopup(g->visualRect(g->model()->index(0, group)).center());
+  s.pmnGridSeibunPopup(group, 1);
   EXPECT_TRUE(s.pmnGoogleGridSeibun->isVisible());
   EXPECT_FALSE(s.pmnWeblioGridSeibun->isVisible());
 
@@ -178,13 +178,41 @@ TEST(ProductSheet, LookupsAndOfflineMode) {
   CmdOffline = true;
   s.YakuzaiSelect(2713);
   EXPECT_FALSE(s.lblGoogle->isEnabled());
-  s.pmnGridSeibunPopup(cell.center());
+  s.pmnGridSeibunPopup(col, 1);
   EXPECT_TRUE(s.pmnGoogleGridSeibun->isVisible());
   EXPECT_FALSE(s.pmnGoogleGridSeibun->isEnabled());
   EXPECT_FALSE(s.pmnWeblioGridSeibun->isEnabled());
   QTest::mouseClick(s.lblGoogle, Qt::LeftButton);
   CmdOffline = false;
   EXPECT_EQ(cap.Rec.Urls.size(), 2u);
+}
+
+// The ingredient menu as the user opens it: at the pointer, for the clicked cell (which becomes
+// current), its captions showing the cell's "&".
+TEST(ProductSheet, IngredientMenuOpensAtThePointerOnTheClickedCell) {
+  OPEN_CHEM_TAB(t);
+  TProductSheet& s = *t.Cs->Sheet;
+  s.YakuzaiSelect(2713);
+  Pump();
+  TXlsStringGrid* g = t.W->gdSeibun;
+  const int col = ColumnOf(g, "有効成分");
+  ASSERT_GE(col, 0);
+  ASSERT_GE(g->RowCount(), 3);
+  g->SetCells(col, 2, "A&B");
+  g->SetCurrentCell(0, 1);
+  const QPoint at = g->visualRect(g->model()->index(1, col)).center();  // row 2
+  QString google;
+  TMenuSeen seen = OpenMenu([&] { RightClick(g->viewport(), at); },
+                            [&](QMenu*) { google = s.pmnGoogleGridSeibun->text(); });
+  ASSERT_EQ(seen.Menu, s.pmnGridSeibun);
+  // Its top at the pointer (a menu wider than the room to the right moves left).
+  const QPoint pointer = g->viewport()->mapToGlobal(at);
+  EXPECT_EQ(seen.Pos.y(), pointer.y());
+  EXPECT_TRUE(seen.Geometry.contains(pointer));
+  EXPECT_EQ(google, "「A&&B」を Google で検索");
+  EXPECT_EQ(g->Row(), 2);
+  EXPECT_EQ(g->Col(), col);
+  EXPECT_EQ(t.W->PopupCellText, "A&B");
 }
 
 #include "test_product_sheet.moc"

@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QAbstractItemView>
 
+#include "common/menu_probe.h"
 #include "database/acis_db.h"
 #include "database/regex_utils.h"
 #include "database/sqlite_db.h"
@@ -468,6 +469,13 @@ TEST(SqlConsole, EditorKeysPopupAndQueryFiles) {
   w.btnQueryLoad->click();
   EXPECT_EQ(ed->text(), "select 'なす'");
   TFileDialogPos::AfterShow = nullptr;
+
+  // The editor's menu opens at the pointer (inside the editor's frame).
+  ASSERT_GT(ed->frameWidth(), 0);
+  const QPoint at(40, 8);
+  TMenuSeen seen = OpenMenu([&] { RightClick(ed->viewport(), at); });
+  ASSERT_EQ(seen.Menu, c.pmSQLEdit);
+  EXPECT_EQ(seen.Pos, ed->viewport()->mapToGlobal(at));
 }
 
 TEST(SqlConsole, SendToSqlWritesTheLookUpAndShowsTheTab) {
