@@ -332,6 +332,23 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
+// A number typed past a box's limit and confirmed with Enter (the dialog's OK) is written as
+// the limit, as when the user leaves the box first: no 99-pixel line spacing in the grids.
+TEST_F(OptionDialogTest, EnterInANumberBoxWritesItWithinItsLimits) {
+  TfrmOption d;
+  d.show();
+  QApplication::processEvents();
+  d.PageControl1->setCurrentWidget(d.tabTekiyo);
+  d.seGridLineSpace->setFocus();
+  d.seGridLineSpace->SetText("");
+  QTest::keyClicks(d.seGridLineSpace, "99");
+  ASSERT_EQ(d.seGridLineSpace->Text(), "99");
+  QTest::keyClick(d.seGridLineSpace, Qt::Key_Return);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(OptionData->GridLineSpace, 12);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
 // "適用" gives the window's input boxes the chosen input-box font, and only them: the dialog's
 // own sample boxes keep showing the fonts picked for the grid and the other controls (and a
 // second font button starts from the grid's font, not from the input boxes').
