@@ -44,9 +44,21 @@ void PositionDialog(QWidget* window, const TDlgPosition& pos, QWidget* owner) {
 QString ConvertDialogFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList out;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    out << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-               QStringLiteral(")");
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+    QString caption = parts[i];
+    // A caption that already ends in its patterns ("CSVﾌｧｲﾙ(*.csv)") shows them once, in the
+    // form the dialog reads.
+    const qsizetype open = caption.lastIndexOf(QLatin1Char('('));
+    if (open >= 0 && caption.endsWith(QLatin1Char(')'))) {
+      const QString shown = caption.mid(open + 1, caption.size() - open - 2).replace(QLatin1Char(';'), QLatin1Char(' '));
+      if (shown.simplified().compare(patterns.simplified(), Qt::CaseInsensitive) == 0) {
+        out << caption.left(open + 1) + patterns + QStringLiteral(")");
+        continue;
+      }
+    }
+    out << caption + QStringLiteral(" (") + patterns + QStringLiteral(")");
+  }
   return out.join(QStringLiteral(";;"));
 }
 

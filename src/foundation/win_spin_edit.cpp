@@ -99,13 +99,20 @@ void TWinSpinEdit::keyPressEvent(QKeyEvent* ev) {
       return;
     }
   }
+  // Enter confirms the number as leaving the box does (a dialog's default button reads it
+  // next, with the focus still here).
+  if (ev->key() == Qt::Key_Return || ev->key() == Qt::Key_Enter) KeepWithinLimits();
   QAbstractSpinBox::keyPressEvent(ev);
 }
 
-void TWinSpinEdit::focusOutEvent(QFocusEvent* ev) {
+void TWinSpinEdit::KeepWithinLimits() {
   const int64_t v = Value();
   const int64_t c = CheckValue(v);
   if (c != v) SetValue(c);
+}
+
+void TWinSpinEdit::focusOutEvent(QFocusEvent* ev) {
+  KeepWithinLimits();
   QAbstractSpinBox::focusOutEvent(ev);
 }
 

@@ -47,6 +47,8 @@ class TWinSpinEdit : public QAbstractSpinBox {
   void focusOutEvent(QFocusEvent* ev) override;
 
  private:
+  // A typed number past the limits becomes the limit (on leaving the box and on Enter).
+  void KeepWithinLimits();
   int TextRoomWidth() const;
   void Beep();
   bool AllowedChar(QChar c) const;

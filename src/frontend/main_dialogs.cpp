@@ -32,11 +32,14 @@ void SetBase(QWidget* w, TColor color) {
   w->setPalette(p);
 }
 
-// The input boxes of the window (edit boxes and the editable parts of its lists).
+// The input boxes of the window (edit boxes and the editable parts of its lists).  Dialogs and
+// result windows the window owns are its children too: their boxes (the options dialog's
+// font samples among them) keep their own fonts.
 QList<QLineEdit*> InputBoxes(TfrmMain& m) {
   QList<QLineEdit*> out;
   for (QLineEdit* e : m.findChildren<QLineEdit*>())
-    if (!qobject_cast<QAbstractItemView*>(e->parentWidget()) && !e->parentWidget()->inherits("QAbstractSpinBox"))
+    if (e->window() == &m && !qobject_cast<QAbstractItemView*>(e->parentWidget()) &&
+        !e->parentWidget()->inherits("QAbstractSpinBox"))
       out.push_back(e);
   return out;
 }

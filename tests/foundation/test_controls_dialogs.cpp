@@ -53,8 +53,11 @@ TEST(Placement, DialogPlaceByOption) {
   q.Assign(p);
   EXPECT_EQ(q.Option, dpDefault);
   EXPECT_EQ(q.X, 700);
+  // A caption that names its patterns shows them once; another one gets them appended.
   EXPECT_EQ(ConvertDialogFilter("CSVﾌｧｲﾙ(*.csv)|*.csv|ﾃｷｽﾄ (*.txt)|*.txt;*.text"),
-            QStringLiteral("CSVﾌｧｲﾙ(*.csv) (*.csv);;ﾃｷｽﾄ (*.txt) (*.txt *.text)"));
+            QStringLiteral("CSVﾌｧｲﾙ(*.csv);;ﾃｷｽﾄ (*.txt) (*.txt *.text)"));
+  EXPECT_EQ(ConvertDialogFilter("HTMLﾌｧｲﾙ(*.html;*.htm)|*.html;*.htm|全てのファイル(*.*)|*"),
+            QStringLiteral("HTMLﾌｧｲﾙ(*.html *.htm);;全てのファイル(*.*) (*)"));
 }
 
 TEST(Placement, WindowsOffScreenComeBackInside) {

@@ -332,6 +332,73 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(sink.Count(), 0u);
 }
 
+// A number typed past a box's limit and confirmed with Enter (the dialog's OK) is written as
+// the limit, as when the user leaves the box first: no 99-pixel line spacing in the grids.
+TEST_F(OptionDialogTest, EnterInANumberBoxWritesItWithinItsLimits) {
+  TfrmOption d;
+  d.show();
+  QApplication::processEvents();
+  d.PageControl1->setCurrentWidget(d.tabTekiyo);
+  d.seGridLineSpace->setFocus();
+  d.seGridLineSpace->SetText("");
+  QTest::keyClicks(d.seGridLineSpace, "99");
+  ASSERT_EQ(d.seGridLineSpace->Text(), "99");
+  QTest::keyClick(d.seGridLineSpace, Qt::Key_Return);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(OptionData->GridLineSpace, 12);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+// "適用" gives the window's input boxes the chosen input-box font, and only them: the dialog's
+// own sample boxes keep showing the fonts picked for the grid and the other controls (and a
+// second font button starts from the grid's font, not from the input boxes').
+TEST(OptionDialogWindow, ApplyLeavesTheSampleBoxesTheirOwnFonts) {
+  TMainWindowFixture fx;
+  TLogMessageSink sink([](const std::string&) {});
+  TScopedMessageSink scoped(&sink);
+  TfrmMain w;
+  InstallOptionAndAboutDialogs(w);
+  w.show();
+  Pump(50);
+  QFont startedFrom;
+  TPickerModalHook prev = SetPickerModalHook([&](QDialog& dlg) {
+    auto* d = qobject_cast<TfrmOption*>(&dlg);
+    if (!d) return int(QDialog::Rejected);
+    int size = 0;
+    TfrmOption::ChooseFont = [&](QFont& f, QWidget*) {
+      startedFrom = f;
+      f.setPointSize(size);
+      return true;
+    };
+    size = 21;
+    QTest::mouseClick(d->bFont1_, Qt::LeftButton);  // the grid
+    size = 7;
+    QTest::mouseClick(d->bEditFont, Qt::LeftButton);  // the input boxes
+    QTest::mouseClick(d->bUpdate, Qt::LeftButton);
+    EXPECT_EQ(d->eTekiyou->font().pointSize(), 21);
+    EXPECT_EQ(d->eEdit->font().pointSize(), 7);
+    EXPECT_NE(d->eMain->font().pointSize(), 7);
+    EXPECT_NE(d->edtProxyName->font().pointSize(), 7);
+    size = 22;
+    QTest::mouseClick(d->bFont1_, Qt::LeftButton);
+    EXPECT_EQ(startedFrom.pointSize(), 21);
+    QTest::mouseClick(d->bCancel, Qt::LeftButton);
+    TfrmOption::ChooseFont = nullptr;
+    return d->result();
+  });
+  w.activateWindow();
+  QTest::keyClick(&w, Qt::Key_C, Qt::AltModifier);
+  Pump(50);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
+  Pump(50);
+  SetPickerModalHook(prev);
+  // The window's own input boxes took the input-box font.
+  EXPECT_EQ(w.edtByochu->font().pointSize(), 7);
+  EXPECT_EQ(w.gdTekiyo->font().pointSize(), 21);
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
 // Shown at the size it opens with, the dialog has every page's tab in sight (the last one,
 // タブレット, hid behind scroll arrows) and its tree indent box shows its whole number.
 TEST_F(OptionDialogTest, EveryTabAndTheIndentBoxCanBeSeen) {

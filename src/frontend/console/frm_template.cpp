@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextDocument>
 #include <QUrl>
@@ -225,6 +226,8 @@ void TfrmTemplate::BuildControls() {
                      static_cast<QWidget*>(pagTemplate)})
     splTemplate->addWidget(w);
   splTemplate->setStretchFactor(splTemplate->indexOf(pagTemplate), 1);
+  splTemplate->setChildrenCollapsible(false);
+  KeepPageRoom();
   splTemplate->handle(splTemplate->indexOf(pnlTplSakumotsu) + 1)->setObjectName("splTplSakumotsu");
   splTemplate->handle(splTemplate->indexOf(pnlTplByochu) + 1)->setObjectName("splTplByochu");
   splTemplate->handle(splTemplate->indexOf(pnlTplSonota) + 1)->setObjectName("splTplSonota");
@@ -241,6 +244,17 @@ void TfrmTemplate::BuildControls() {
   connect(btnTplByochu, &QPushButton::clicked, this, [this] { btnTplByochuClick(); });
   connect(btnTplYoto, &QPushButton::clicked, this, [this] { btnTplYotoClick(); });
   connect(btnTplZaikei, &QPushButton::clicked, this, [this] { btnTplZaikeiClick(); });
+}
+
+void TfrmTemplate::KeepPageRoom() {
+  constexpr int kPageLines = 6;
+  pagTemplate->setMinimumHeight(pagTemplate->tabBar()->sizeHint().height() +
+                                kPageLines * pagTemplate->fontMetrics().lineSpacing());
+}
+
+void TfrmTemplate::changeEvent(QEvent* Event) {
+  QWidget::changeEvent(Event);
+  if (Event->type() == QEvent::FontChange && pagTemplate) KeepPageRoom();
 }
 
 bool TfrmTemplate::eventFilter(QObject* Watched, QEvent* Event) {

@@ -85,10 +85,14 @@ class TfrmTemplate : public QWidget {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
 
  private:
   class TBoxes;
   void BuildControls();
+  // The description and result pages never shrink below their tabs and a few lines of text:
+  // the argument boxes above give way first.
+  void KeepPageRoom();
   QWidget* ArgPanel(const char* Name, QWidget* Caption, QWidget* Box);
   void CreateBrowser();
   void ShowInBrowser();

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -131,6 +132,19 @@ void TSqlConsole::KeepEditorLines() {
   QWidget* pane = ed;
   while (pane->parentWidget() && !qobject_cast<QSplitter*>(pane->parentWidget())) pane = pane->parentWidget();
   if (pane->layout()) pane->setMinimumHeight(std::max(pane->minimumHeight(), pane->layout()->minimumSize().height()));
+  // However tall the stored editor or small the window, the result below keeps its titles and
+  // a few rows in sight: the editor gives way instead, down to its own lines.
+  auto* split = qobject_cast<QSplitter*>(pane->parentWidget());
+  TXlsStringGrid* g = main_.gdSQL;
+  if (!split || !g) return;
+  split->setChildrenCollapsible(false);
+  const int row = std::max(g->verticalHeader()->defaultSectionSize(), g->fontMetrics().height() + 4);
+  const int gridBar = g->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, g);
+  for (int i = 0; i < split->count(); ++i) {
+    QWidget* other = split->widget(i);
+    if (other != pane)
+      other->setMinimumHeight(std::max(other->minimumHeight(), (kResultMinRows + 1) * row + gridBar + 2 * g->frameWidth() + 4));
+  }
 }
 
 TSqlConsole::~TSqlConsole() = default;

@@ -77,6 +77,8 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
  private:
   // The editor's least height: this many lines of text.
   static constexpr int kEditorMinLines = 3;
+  // The result grid's least height below the editor: its titles and this many rows.
+  static constexpr int kResultMinRows = 3;
   void KeepEditorLines();
   // Runs the text into the result grid; a failure or (for a query) no rows is handed back
   // for ExecSql to report once the time is logged.

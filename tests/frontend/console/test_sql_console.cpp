@@ -587,3 +587,25 @@ TEST(SqlConsole, EditorKeepsRoomForItsLines) {
   EXPECT_LE(buttonTop + w.btnQueryExec->height(), w.SplitterSQL->widget(0)->mapTo(&w, QPoint(0, 0)).y() +
                                                       w.SplitterSQL->widget(0)->height());
 }
+
+// A tall stored editor in a small window: the result below keeps its titles and a few rows in
+// sight (the editor gives way down to its own few lines), also when the user drags the
+// splitter all the way down.
+TEST(SqlConsole, ResultKeepsRoomBelowATallEditor) {
+  TConsoleFixture fx("[WINDOW]\nLeft=0\nTop=0\nWidth=640\nHeight=480\nSQLEditHeight=295\n");
+  TfrmMain& w = *fx.w;
+  w.resize(640, 480);
+  Pump(100);
+  fx.Run("select * from m_byochu;");
+  Pump(50);
+  ASSERT_FALSE(w.gdSQL->isHidden());
+  const int row = w.gdSQL->fontMetrics().height();
+  EXPECT_GE(w.gdSQL->viewport()->height(), 3 * row) << w.gdSQL->height();
+  QList<int> sizes = w.SplitterSQL->sizes();
+  sizes[0] += sizes[1];
+  sizes[1] = 0;
+  w.SplitterSQL->setSizes(sizes);
+  Pump(10);
+  EXPECT_GE(w.gdSQL->viewport()->height(), 3 * row);
+  EXPECT_GE(w.SQLEditor->viewport()->height(), 3 * w.SQLEditor->textHeight(0));
+}

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -281,5 +282,44 @@ TEST(TemplatePage, OpensRunsAndKeepsArgumentsOfATemplate) {
             " and yoto = '殺虫剤'\n"
             "order by bango");
   EXPECT_TRUE(w.actSearchTekiyou->isEnabled());
+  KeepLibrariesLoaded();
+}
+
+// A template that uses all five arguments, in a small main window: the description (and the
+// result after a run) keeps room for a few lines below the argument boxes, which give way
+// down to a line or two each instead of pressing the page to its tabs.
+TEST(TemplatePage, AllArgumentsLeaveRoomForTheDescriptionInASmallWindow) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  QTemporaryDir dir;
+  TfrmMain w;
+  InstallSearchPages(w);
+  auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+  ASSERT_NE(page, nullptr);
+  w.resize(640, 480);
+  w.show();
+  w.pgSearch->setCurrentWidget(w.tshTemplate);
+  Pump();
+  const QString tpl = dir.filePath("all.tpl");
+  WriteFile(tpl,
+            "<html><body><pre>\r\n#template {\r\nselect sakumotsu, byochu, yoto, zaikei from tekiyo\r\n"
+            "where sakumotsu in (<sakumotsu>)\r\n-- and byochu in (<byochu>)\r\n-- and yoto in (<yoto>)\r\n"
+            "-- and zaikei in (<zaikei>)\r\n-- and <sonota>\r\n}\r\n#default {\r\nsakumotsu = トマト\r\n}\r\n"
+            "</pre></body></html>\r\n");
+  ASSERT_TRUE(page->LoadTemplateFile(tpl));
+  Pump(100);
+  for (QWidget* p : {page->pnlTplSakumotsu, page->pnlTplByochu, page->pnlTplYoto, page->pnlTplZaikei,
+                     page->pnlTplSonota})
+    ASSERT_FALSE(p->isHidden());
+  const int lines = page->edtTplSakumotsu->fontMetrics().lineSpacing();
+  QTabWidget* pag = page->pagTemplate;
+  const int tabs = pag->tabBar()->height();
+  EXPECT_GE(pag->height() - tabs, 5 * lines) << pag->height() << " of " << page->splTemplate->height();
+  for (QPlainTextEdit* m : {page->edtTplSakumotsu, page->edtTplByochu, page->edtTplSonota})
+    EXPECT_GE(m->viewport()->height(), lines) << m->objectName().toStdString();
+  page->btnTplExec->click();
+  Pump();
+  ASSERT_FALSE(page->gdTemplate->isHidden());
+  EXPECT_GE(page->gdTemplate->viewport()->height(), 3 * lines);
   KeepLibrariesLoaded();
 }
