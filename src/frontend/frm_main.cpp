@@ -41,6 +41,7 @@
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
 #include "foundation/win_spin_edit.h"
+#include "foundation/window_command_keys.h"
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
 #include "frontend/main_action.h"
@@ -356,6 +357,8 @@ void TfrmMain::FormCreate() {
 
   BuildActions();
   BuildMenus();
+  // The command keys run from every text box of the window, also one that binds the key itself.
+  new TWindowCommandKeys(this, {actSearchTekiyou, actCopyExcel, actCheckUpdate, mnCheckUpdate, mnRowSelect, mnDocOpen});
   BuildToolBar();
   BuildPages();
   BuildStatusBar();
