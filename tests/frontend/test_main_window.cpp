@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 #include <stdexcept>
 
@@ -177,9 +178,13 @@ TEST(MainWindow, DispatcherRunsTheActiveTabsSearchAndRecoversFromExceptions) {
       {tiTemplate, {1, 1, 1, 0, 0}},  // the template page runs its own SQL
       {tiSQL, {1, 1, 1, 0, 1}},
   };
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   for (const auto& c : cases) {
     w.pgSearch->setCurrentIndex(c.tab);
-    w.actSearchTekiyou->trigger();
+    // Ctrl+T pressed with the focus on the tabs.
+    w.pgSearch->tabBar()->setFocus();
+    QTest::keyClick(w.pgSearch->tabBar(), Qt::Key_T, Qt::ControlModifier);
     for (int t = 0; t < kSearchTabs; ++t) EXPECT_EQ(counts[t], c.expected[t]) << "tab " << c.tab << " handler " << t;
     // Whatever the search did, nothing stays busy or disabled (the template tab has no search).
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << c.tab;

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -411,6 +412,28 @@ TEST(SqlConsole, EditorKeysPopupAndQueryFiles) {
   ed->setSelection(0, 0, 0, 6);
   EXPECT_TRUE(c.pmnCopy->isEnabled());
   EXPECT_TRUE(c.pmnCut->isEnabled());
+  // The popup's keys are the editor's own: Ctrl+C, Ctrl+X, Ctrl+V and Ctrl+A work on its text,
+  // never on the result grid (whose copy and row removal share the keys).
+  ASSERT_TRUE(fx.w->ShowQueryInGrid(w.gdSQL, "SELECT bango FROM m_kihon ORDER BY bango LIMIT 3"));
+  ed->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), ed);
+  QApplication::clipboard()->clear();
+  PressKey(ed, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "select");
+  PressKey(ed, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(ed->text(), " 1;\nselect 2;");
+  EXPECT_EQ(w.gdSQL->RowCount(), 4);
+  ed->setCursorPosition(1, 0);
+  PressKey(ed, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ed->text(), " 1;\nselectselect 2;");
+  PressKey(ed, Qt::Key_Z, Qt::ControlModifier);
+  ed->setCursorPosition(0, 0);
+  PressKey(ed, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ed->text(), "select 1;\nselect 2;");
+  PressKey(ed, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(ed->selectedText(), "select 1;\nselect 2;");
+  EXPECT_EQ(QApplication::clipboard()->text(), "select");
+  ed->setSelection(0, 0, 0, 6);
   // Ctrl+Delete clears everything, undoably; an empty editor switches "実行", "保存" and the
   // search action off.
   PressKey(ed, Qt::Key_Delete, Qt::ControlModifier);
@@ -510,7 +533,8 @@ TEST(SqlConsole, InstalledWithTheSearchPages) {
   // The search action on the SQL tab runs the console.
   w.pgSearch->setCurrentWidget(w.tabSQL);
   w.SQLEditor->setText("select * from m_kihon limit 2");
-  w.actSearchTekiyou->trigger();
+  w.SQLEditor->setFocus();
+  PressKey(w.SQLEditor, Qt::Key_T, Qt::ControlModifier);
   EXPECT_EQ(w.GridStates[tiSQL].CountText, "2件");
 }
 
@@ -551,7 +575,8 @@ TEST(SqlConsole, ASelectFollowedByAProductClickLeavesNoTransactionOpen) {
   ASSERT_TRUE(AcisDB);
   w.pgSearch->setCurrentWidget(w.tabSQL);
   w.SQLEditor->setText("select * from m_kihon limit 5");
-  w.actSearchTekiyou->trigger();
+  w.SQLEditor->setFocus();
+  PressKey(w.SQLEditor, Qt::Key_T, Qt::ControlModifier);
   ASSERT_EQ(w.GridStates[tiSQL].CountText, "5件");
   // The product chosen by a click on the chemical tab's number list.
   w.pgSearch->setCurrentIndex(tiYakuzai);
