@@ -204,6 +204,20 @@ TEST(MainWindowActions, CopyKeysInTheIngredientGridCopyIt) {
   QTest::keyClick(w.gdSeibun, Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(w.gdYakuzai->RowCount(), 2);
   EXPECT_EQ(w.gdSeibun->RowCount(), 3);
+  // Enter opens the use card on its current row; the digits are no lines-per-cell key there.
+  TXlsStringGrid* card = nullptr;
+  int cardRow = -1;
+  w.OnOpenUseCard = [&](TXlsStringGrid* g, int row) {
+    card = g;
+    cardRow = row;
+  };
+  QTest::keyClick(w.gdSeibun, Qt::Key_Return);
+  EXPECT_EQ(card, w.gdSeibun);
+  EXPECT_EQ(cardRow, 2);
+  const int lines = w.GridStates[tiYakuzai].CellLines;
+  QTest::keyClick(w.gdSeibun, lines == 4 ? Qt::Key_5 : Qt::Key_4);
+  EXPECT_EQ(w.GridStates[tiYakuzai].CellLines, lines);
+  w.OnOpenUseCard = nullptr;
   // In the product grid the keys copy the product grid.
   w.gdYakuzai->setFocus();
   w.gdYakuzai->SetCurrentCell(1, 1);

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
 
@@ -23,9 +24,10 @@
 
 namespace {
 
-void Key(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-  QKeyEvent press(QEvent::KeyPress, key, mods);
-  QCoreApplication::sendEvent(w, &press);
+// A key as the user presses it (through the window's shortcuts first) to the focused widget.
+void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  w->setFocus();
+  QTest::keyClick(w, key, mods);
 }
 
 void Press(TXlsStringGrid* g, int col, int row, Qt::MouseButton button) {
@@ -61,6 +63,8 @@ struct TGridFixture : TMainWindowFixture {
     w.resize(700, 500);
     w.show();
     g->show();
+    w.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
     Pump();
     w.pgSearchChange();
   }
@@ -100,15 +104,21 @@ TEST(MainWindowGrids, KeysInAResultGrid) {
   EXPECT_EQ(seen.Menu, w.mnTekiyouGrid);
   EXPECT_EQ(w.MouseRow, 2);
   EXPECT_EQ(w.MouseCol, 0);
-  // Ctrl+Shift+X removes the current column, but not in row-selection mode.
-  w.mnRowSelect->trigger();
+  // Ctrl+Shift+X removes the current column, but not in row-selection mode (Ctrl+R); it is
+  // not Ctrl+X: the rows stay.
+  ASSERT_FALSE(w.mnRowSelect->isChecked());
+  Key(g, Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(w.mnRowSelect->isChecked());
   Key(g, Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(g->ColCount(), 3);
-  w.mnRowSelect->trigger();
+  EXPECT_EQ(g->RowCount(), 5);
+  Key(g, Qt::Key_R, Qt::ControlModifier);
+  ASSERT_FALSE(w.mnRowSelect->isChecked());
   g->SetCurrentCell(2, 1);
   Key(g, Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(g->ColCount(), 2);
   EXPECT_EQ(g->Cells(1, 0), "農薬の名称");
+  EXPECT_EQ(g->RowCount(), 5);
 }
 
 TEST(MainWindowGrids, RightButtonKeepsTheSelectionOrMovesTheCurrentCell) {
@@ -143,11 +153,11 @@ TEST(MainWindowGrids, SortCopyFixAndRemove) {
   w.SortByTitle(g, 99);  // no such column: nothing happens
   EXPECT_EQ(w.StatusText(2), "ｿｰﾄ:番号△");
 
-  // Copy of a single cell: that cell; copy all: the whole grid.
+  // Copy of a single cell (Ctrl+C): that cell; copy all (Ctrl+A): the whole grid.
   g->SetCurrentCell(1, 4);
-  w.actGridCopy->trigger();
+  Key(g, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(g->Cells(1, 4)));
-  w.actGridAllCopy->trigger();
+  Key(g, Qt::Key_A, Qt::ControlModifier);
   EXPECT_TRUE(QApplication::clipboard()->text().startsWith("番号\t農薬の名称\t作物名\t\r\n"));
 
   // Fixed columns, stored for the crop grid.
@@ -207,19 +217,26 @@ TEST(MainWindowGrids, CopyKeysBelongToTheFocusedTextBox) {
   ASSERT_EQ(QApplication::focusWidget(), w.edtYoto);
   w.edtYoto->selectAll();
   QApplication::clipboard()->clear();
-  w.actGridCopy->trigger();
+  Key(w.edtYoto, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "殺虫剤");
   w.edtYoto->deselect();
-  w.actGridAllCopy->trigger();  // Ctrl+A selects the box's text
+  Key(w.edtYoto, Qt::Key_A, Qt::ControlModifier);  // selects the box's text
   EXPECT_EQ(w.edtYoto->selectedText(), "殺虫剤");
-  w.pmnRemoveRow->trigger();  // Ctrl+X cuts it; the grid keeps its rows
+  Key(w.edtYoto, Qt::Key_X, Qt::ControlModifier);  // cuts it; the grid keeps its rows
   EXPECT_EQ(w.edtYoto->text(), "");
   EXPECT_EQ(fx.g->RowCount(), 5);
+  Key(w.edtYoto, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(w.edtYoto->text(), "殺虫剤");
+  // A read-only box copies and selects but keeps its text.
+  w.edtYoto->setReadOnly(true);
+  Key(w.edtYoto, Qt::Key_A, Qt::ControlModifier);
+  Key(w.edtYoto, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(w.edtYoto->text(), "殺虫剤");
+  EXPECT_EQ(fx.g->RowCount(), 5);
+  w.edtYoto->setReadOnly(false);
   // Focus in the grid: the grid's copy.
-  fx.g->setFocus();
-  Pump();
   fx.g->SetCurrentCell(2, 1);
-  w.actGridCopy->trigger();
+  Key(fx.g, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(fx.g->Cells(2, 1)));
 }
 
