@@ -252,6 +252,24 @@ TEST(ChemicalSearch, KeysInTheEditsAndLists) {
   const int pickups = t.Cs->PickupCount;
   QTest::keyClick(l, Qt::Key_T, Qt::ControlModifier);
   EXPECT_EQ(t.Cs->PickupCount, pickups + 1);
+  // So in each list of trade names or numbers, its page shown and the focus on it.
+  TChemicalSearch& cs = *t.Cs;
+  for (QListWidget* list : {t.W->lstTsusho, t.W->lstBango, cs.lstTsushoSeibun, cs.lstTsushoKeito, cs.lstSayoten,
+                            cs.lstRac, cs.lstTsushoSeibunPlural, cs.lstRacKeito}) {
+    SCOPED_TRACE(list->objectName().toStdString());
+    for (QWidget* p = list; p; p = p->parentWidget())
+      if (auto* tabs = qobject_cast<QTabWidget*>(p->parentWidget() ? p->parentWidget()->parentWidget() : nullptr))
+        tabs->setCurrentWidget(p);
+    list->clear();
+    list->addItems({"一つ目の剤", "二つ目の剤"});
+    list->setCurrentRow(1);
+    list->setFocus();
+    Pump(10);
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "二つ目の剤");
+  }
   // The clear buttons follow the edits.
   EXPECT_FALSE(t.W->bYakuzaiTabYakuzaiClear->isHidden());
   t.W->bYakuzaiTabYakuzaiClear->click();
