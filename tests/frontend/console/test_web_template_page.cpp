@@ -9,6 +9,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -34,6 +36,7 @@
 #include "frontend/frm_main.h"
 #include "frontend/frm_yoto.h"
 #include "frontend/main_pages.h"
+#include "frontend/main_services.h"
 #include "frontend/picker_placement.h"
 #include "frontend/support_main_window.h"
 #include "output/xls_string_grid.h"
@@ -321,5 +324,52 @@ TEST(TemplatePage, AllArgumentsLeaveRoomForTheDescriptionInASmallWindow) {
   Pump();
   ASSERT_FALSE(page->gdTemplate->isHidden());
   EXPECT_GE(page->gdTemplate->viewport()->height(), 3 * lines);
+  KeepLibrariesLoaded();
+}
+
+// The window's command keys pressed in the page: the browser takes the desktop's redo key for
+// itself, which is Ctrl+Y in some key schemes.
+TEST(TemplatePage, WindowKeysRunFromThePage) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  struct TCountingUpdate : TMainWindowServices {
+    int Runs = 0;
+    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
+      ++Runs;
+      return false;
+    }
+  };
+  auto services = std::make_unique<TCountingUpdate>();
+  TCountingUpdate* updates = services.get();
+  SetMainWindowServices(std::move(services));
+  {
+    TfrmMain w;
+    InstallSearchPages(w);
+    auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+    ASSERT_NE(page, nullptr);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.pgSearch->setCurrentWidget(w.tshTemplate);
+    Pump();
+    ASSERT_NE(page->Browser(), nullptr);
+    EXPECT_TRUE(WaitForText(page->Browser(), "をクリックして、実行したい処理を選択してください。"));
+    QWidget* target = page->Browser()->focusProxy() ? page->Browser()->focusProxy() : page->Browser();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    target->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == target; }, 5000));
+    const bool rowSelect = w.mnRowSelect->isChecked();
+    QTest::keyClick(target, Qt::Key_Y, Qt::ControlModifier);
+    Pump(50);
+    EXPECT_EQ(updates->Runs, 1);
+    QTest::keyClick(target, Qt::Key_U, Qt::ControlModifier);
+    Pump(50);
+    EXPECT_EQ(updates->Runs, 2);
+    QTest::keyClick(target, Qt::Key_R, Qt::ControlModifier);
+    Pump(50);
+    EXPECT_NE(w.mnRowSelect->isChecked(), rowSelect);
+  }
+  SetMainWindowServices(nullptr);
   KeepLibrariesLoaded();
 }
