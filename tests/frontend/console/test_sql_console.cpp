@@ -301,7 +301,8 @@ TEST(SqlConsole, ListsDatabasesTablesAndFieldsAndInsertsSnippets) {
             "PRAGMA table_info('m_kihon');SELECT * FROM sqlite_master WHERE type='index' and name <> 'info' ORDER BY name;");
   // The snippet runs.
   w.SQLEditor->setText("PRAGMA table_info('m_kihon');");
-  w.actSearchTekiyou->trigger();
+  w.SQLEditor->setFocus();
+  PressKey(w.SQLEditor, Qt::Key_T, Qt::ControlModifier);
   EXPECT_GT(w.gdSQL->RowCount(), 10);
 }
 
