@@ -122,11 +122,20 @@ void TfrmSakuByochu::CheckNames(const std::string& Text) {
 std::string TfrmSakuByochu::GetCheckedByochu() const { return ListToCommaText(result_); }
 
 void TfrmSakuByochu::SetByochuItems(const std::vector<std::string>& Items) {
+  // A new order, class or crop keeps the ticks: sorting by reading to find one more pest must
+  // not untick the ones already chosen, and a pest taken out by a class comes back ticked.
+  std::set<std::string> keep = std::move(hiddenTicks_);
+  for (std::string& s : CheckedTexts(lstByochu)) keep.insert(std::move(s));
   lstByochu->clear();
   std::set<std::string> seen;
   for (const std::string& s : Items)
-    if (seen.insert(s).second) lstByochu->AddItem(QString::fromStdString(s));
+    if (seen.insert(s).second) {
+      lstByochu->AddItem(QString::fromStdString(s));
+      if (keep.erase(s)) lstByochu->SetChecked(lstByochu->count() - 1, true);
+    }
+  hiddenTicks_ = std::move(keep);
   ckAll->setEnabled(true);
+  ckAll->setChecked(lstByochu->count() > 0 && lstByochu->CheckCount() == lstByochu->count());
 }
 
 bool TfrmSakuByochu::FillByochu(const std::string& SQL) {
@@ -146,7 +155,7 @@ void TfrmSakuByochu::SearchSakumotsu() {
 void TfrmSakuByochu::lstSakumotuClickCheck() {
   const std::vector<std::string> crops = CheckedTexts(lstSakumotu);
   if (crops.empty()) {
-    lstByochu->clear();
+    SetByochuItems({});
     return;
   }
   FillByochu(
@@ -183,6 +192,7 @@ void TfrmSakuByochu::cboSortChange() {
 
 void TfrmSakuByochu::CheckAll(bool On) {
   CheckAllItems(lstByochu, On);
+  if (!On) hiddenTicks_.clear();
 }
 
 void TfrmSakuByochu::ckAllClick() { CheckAll(ckAll->isChecked()); }

@@ -4,6 +4,7 @@
 // replace it by the pests registered for crops found by a crop-name search inside the
 // picker. The ticked entries come back as comma text after the picker closed.
 #include <QDialog>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,4 +69,7 @@ class TfrmSakuByochu : public QDialog {
   std::string OrderEnding() const;
   std::vector<std::string> source_;
   std::vector<std::string> result_;
+  // Ticked entries that a class or crop choice took out of the list; ticked again when they
+  // come back.
+  std::set<std::string> hiddenTicks_;
 };

@@ -202,6 +202,8 @@ TfrmGrid* TMainOutputActions::actExportGridExecute() {
       w->pnlYakuzai->show();
       w->edtYakuzai->setText(m_.cbYakuzai->currentText());
       w->mSuisan->setPlainText(m_.mSuisan->toPlainText());
+      // As on the product sheet: without a caution there is no empty box beside the summary.
+      w->mSuisan->setVisible(!w->mSuisan->toPlainText().isEmpty());
       break;
     }
     case tiTemplate:

@@ -80,11 +80,15 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
-  Main.OnLoadMasterLists = [frame, previousLoad] {
+  Main.OnLoadMasterLists = [m, frame, search, previousLoad] {
     if (previousLoad) previousLoad();
     frame->BuildTree();
     frame->LoadSpecTables();
     frame->LoadCvoFamilies();
+    // A result on show came from the database just replaced (a data update): its working
+    // table went with the old connection, so its filters would find nothing.  The search runs
+    // again on the new data for the crops chosen.
+    if (!m->gdTekiyo->isHidden() && !frame->Selection.empty()) search->SearchTekiyoBySakumotsu();
   };
   // The frame's tool bars take the tool-bar image size.
   auto previousView = Main.OnFormViewSettings;

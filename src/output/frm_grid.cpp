@@ -266,6 +266,10 @@ void TfrmGrid::ApplyOptions() {
     d.EvenRowColor = ColorToQColor(OptionData->TekiyouColor2);
     d.EvenRowFont = EvenRowFont;
     d.LineSpace = OptionData->GridLineSpace;
+    // The product panel's grids leave the same room above and below their text as in the
+    // main window.
+    gdSeibun->Delegate().LineSpace = OptionData->GridLineSpace;
+    gdSeizai->Delegate().LineSpace = OptionData->GridLineSpace;
     const int menuPx = ImagePixels(OptionData->MenuImageSize);
     const int btnPx = ImagePixels(OptionData->BtnImageSize);
     ToolBar->setIconSize(QSize(btnPx, btnPx));

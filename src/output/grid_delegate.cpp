@@ -5,10 +5,66 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
+#include <QTextOption>
+
+#include <algorithm>
 
 #include "output/grid_model.h"
 
+namespace {
+
+QString CellText(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  return text;
+}
+
+// Lays a cell's text out in lines of `width` pixels, as many as fit whole into `height` (the
+// first always); the last one that fits takes the rest of the text on one line, to be cut at
+// the cell's right edge rather than shown half below it.  Returns the number of lines.
+int LayOutCell(QTextLayout& layout, int width, int height, bool rightAligned) {
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAnywhere);
+  layout.setTextOption(option);
+  const int end = static_cast<int>(layout.text().size());
+  int count = 0;
+  qreal y = 0;
+  layout.beginLayout();
+  for (;;) {
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) break;
+    line.setLineWidth(std::max(width, 1));
+    const qreal h = line.height();
+    const bool more = line.textStart() + line.textLength() < end;
+    const bool last = more && y + 2 * h > height;
+    if (last) line.setLineWidth(1e6);
+    line.setPosition(QPointF(rightAligned ? width - line.naturalTextWidth() : 0, y));
+    y += h;
+    ++count;
+    if (last) break;
+  }
+  layout.endLayout();
+  return count;
+}
+
+}  // namespace
+
 TGridDelegate::TGridDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+std::vector<TGridDelegate::TCellLine> TGridDelegate::CellLines(const QString& text, const QFont& font, int width,
+                                                               int height, bool rightAligned) {
+  const QString t = CellText(text);
+  QTextLayout layout(t, font);
+  const int n = LayOutCell(layout, width, height, rightAligned);
+  std::vector<TCellLine> lines;
+  for (int i = 0; i < n; ++i) {
+    const QTextLine line = layout.lineAt(i);
+    QString piece = t.mid(line.textStart(), line.textLength());
+    if (piece.endsWith(QChar::LineSeparator)) piece.chop(1);
+    lines.push_back({piece, line.position().x(), line.position().y()});
+  }
+  return lines;
+}
 
 int TGridDelegate::BaselineDrop(const QFont& font, const QString& text) const {
   // Japanese text comes from a fallback font whose ascent passes the grid font's; a cell whose
@@ -79,6 +135,8 @@ void TGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
   r.setTop(r.top() + BaselineDrop(font, text));
   const Qt::Alignment align = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
   painter->setClipRect(option.rect);
-  painter->drawText(r, static_cast<int>(align) | Qt::TextWrapAnywhere, text);
+  QTextLayout layout(CellText(text), font, painter->device());
+  const int lines = LayOutCell(layout, r.width(), r.height(), align & Qt::AlignRight);
+  for (int i = 0; i < lines; ++i) layout.lineAt(i).draw(painter, r.topLeft());
   painter->restore();
 }

@@ -2,6 +2,8 @@
 // Cell painter of the result grids: alternate row colours (with the even rows' own font), the
 // light-green tint of rows that mention a neighbouring crop, word wrap inside the row height
 // that the lines per cell give, "番号" right-aligned, the focused cell in highlight colours.
+// A text longer than the lines the row holds runs on in its last whole line, cut at the cell's
+// right edge: no line is ever shown cut in half (the hint gives the whole text).
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -9,6 +11,7 @@
 #include <QString>
 #include <QStyledItemDelegate>
 #include <optional>
+#include <vector>
 
 class TGridModel;
 
@@ -37,6 +40,19 @@ class TGridDelegate : public QStyledItemDelegate {
   // Pixels a cell's text moves down so that it sits on the baseline of Japanese text in the
   // same font (0 for text that needs a fallback font itself).
   int BaselineDrop(const QFont& font, const QString& text) const;
+
+  // One line of a cell as the painter lays it out: its text and its left edge and top within
+  // the text rectangle.
+  struct TCellLine {
+    QString Text;
+    qreal X = 0;
+    qreal Y = 0;
+  };
+  // The lines of `text` in a text rectangle of `width` × `height` pixels: wrapped at the width,
+  // as many as fit whole in the height (at least one), the last of them holding the rest of the
+  // text unwrapped; right-aligned lines end at the width.
+  static std::vector<TCellLine> CellLines(const QString& text, const QFont& font, int width, int height,
+                                          bool rightAligned);
 
  private:
   struct TDrop {

@@ -388,6 +388,16 @@ TEST(MainOutputActions, ResultGridWindowFromTheCropAndChemicalTabsAndTheCard) {
   EXPECT_EQ(g2->gdResult->Cells(1, 1), "稲");
   EXPECT_FALSE(g2->gdResult->Model().RowHighlighted(1));
   EXPECT_EQ(g2->eYakuzaiG, w.eYakuzai);
+  EXPECT_TRUE(g2->mSuisan->isVisibleTo(g2));
+  // A product without a caution: no empty caution box, the summary has the panel's width.
+  w.mSuisan->clear();
+  w.mSuisan->hide();
+  QPointer<TfrmGrid> g3 = t.out->actExportGridExecute();
+  ASSERT_TRUE(g3);
+  Pump();
+  EXPECT_FALSE(g3->mSuisan->isVisibleTo(g3));
+  EXPECT_GE(g3->pnlSeizai->width(), g3->pnlSeizaiTop->width() - 4);
+  g3->close();
 
   // Both stay open; closing frees them.
   g1->close();

@@ -273,6 +273,38 @@ TEST(Pickers, PestFilterPickerSearchesCropsAndFiltersByClass) {
   q.cboCID->setCurrentIndex(0);
   q.cboCIDChange();
   EXPECT_EQ(Items(q.lstByochu), source);
+  // Ticks stay through a new order and a class: one weed and one other pest ticked, then the
+  // weeds by reading, then every pest again.
+  const std::string weed = weeds.back();
+  const auto it = std::find_if(source.begin(), source.end(),
+                               [&](const std::string& s) { return std::find(weeds.begin(), weeds.end(), s) == weeds.end(); });
+  ASSERT_NE(it, source.end());
+  const std::string other = *it;
+  Tick(q.lstByochu, weed);
+  Tick(q.lstByochu, other);
+  q.cboSort->setCurrentIndex(0);
+  q.cboSortChange();  // every pest by number
+  EXPECT_EQ(Checked(q.lstByochu).size(), 2u);
+  q.cboCID->setCurrentText("雑草");
+  q.cboSort->setCurrentIndex(1);
+  q.cboSortChange();  // the weeds by reading
+  EXPECT_EQ(Items(q.lstByochu), weeds);
+  EXPECT_EQ(Checked(q.lstByochu), std::vector<std::string>{weed});
+  EXPECT_FALSE(q.ckAll->isChecked());
+  q.cboCID->setCurrentIndex(0);
+  q.cboCIDChange();
+  auto both = std::vector<std::string>{weed, other};
+  auto got = Checked(q.lstByochu);
+  std::sort(both.begin(), both.end());
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, both);
+  // "全解除" forgets them all, also those out of the list.
+  q.cboCID->setCurrentText("雑草");
+  q.cboCIDChange();
+  q.btnClearAll->click();
+  q.cboCID->setCurrentIndex(0);
+  q.cboCIDChange();
+  EXPECT_TRUE(Checked(q.lstByochu).empty());
   // A class name with a quote finds no class and leaves the list.
   q.cboCID->addItem("病'害");
   q.cboCID->setCurrentText("病'害");

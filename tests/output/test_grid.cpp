@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextLayout>
 #include <QWheelEvent>
 
@@ -330,6 +331,74 @@ TEST(GridView, NeighbourTintSplitsCommaTextAndDelegatePaintsAlternateRows) {
   QImage img(300, 200, QImage::Format_ARGB32);
   g.render(&img);
   EXPECT_EQ(g.FixedCols(), 1);
+}
+
+// A cell whose text needs more lines than its row holds shows the lines that fit whole, the
+// last of them running on to the cell's edge; nothing of a further line shows below it (the
+// ingredient grid's toxicity and concentration columns are narrower than "普通物" and "15.9%").
+TEST(GridView, CellTextNeverShowsALineCutInHalf) {
+  TXlsStringGrid g;
+  g.Fill({"有効成分", "毒性", "濃度"}, {{"シモキサニル", "普通物", "15.9%"}, {"銅", "-", "4.9%"}});
+  TGridFitOptions opt;
+  opt.IsSeibun = true;
+  g.AdjustColumnWidths(opt);
+  const QFontMetrics fm(g.font());
+  ASSERT_GT(fm.horizontalAdvance(QStringLiteral("普通物")), g.ColWidths(1) - 4);
+  const int line = TXlsStringGrid::CellLineHeight(g.font());
+  // A row between one and two lines high: the old painter showed the top of the second line.
+  g.SetDefaultRowHeight(line + line / 2);
+  g.resize(400, 200);
+  g.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+  const QImage img = g.viewport()->grab().toImage();
+  auto inkIn = [&](const QRect& r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        if (qGray(img.pixel(x, y)) < 128) ++n;
+    return n;
+  };
+  for (int c : {1, 2}) {
+    const QRect cell = g.visualRect(g.model()->index(0, c));
+    const QRect below(cell.left(), cell.top() + line + 1, cell.width(), cell.height() - line - 2);
+    EXPECT_EQ(inkIn(below), 0) << c;
+    EXPECT_GT(inkIn(QRect(cell.left(), cell.top(), cell.width(), line)), 0) << c;
+  }
+  // The lines themselves: wrapped at the width while more lines fit, the last one unwrapped.
+  const QFont f = g.font();
+  const int w = fm.horizontalAdvance(QStringLiteral("普通"));
+  auto texts = [&](const QString& t, int height, bool right = false) {
+    QStringList out;
+    for (const auto& l : TGridDelegate::CellLines(t, f, w, height, right)) out << l.Text;
+    return out;
+  };
+  EXPECT_EQ(texts(QStringLiteral("普通物"), line), QStringList{QStringLiteral("普通物")});
+  EXPECT_EQ(texts(QStringLiteral("普通物"), 0), QStringList{QStringLiteral("普通物")});
+  EXPECT_EQ(texts(QStringLiteral("普通物"), 2 * line), (QStringList{QStringLiteral("普通"), QStringLiteral("物")}));
+  EXPECT_EQ(texts(QStringLiteral("あいうえおかきく"), 2 * line + line / 2),
+            (QStringList{QStringLiteral("あい"), QStringLiteral("うえおかきく")}));
+  EXPECT_EQ(texts(QStringLiteral("劇物"), line), QStringList{QStringLiteral("劇物")});
+  // A line break in the text ends the last line.
+  EXPECT_EQ(texts(QStringLiteral("普\n通物"), line), QStringList{QStringLiteral("普")});
+  // A row fitted for two lines holds two lines of Latin text too, which sits lower in the cell.
+  {
+    TXlsStringGrid g2;
+    const std::string latin = "metalaxylMcymoxanilcymoxanilmetalaxylMcymoxanil";
+    g2.Fill({"ISO物質名", "作物名"}, {{latin, "トマト"}});
+    TGridFitOptions two;
+    two.Lines = 2;
+    two.MaxWidth = QFontMetrics(g2.font()).horizontalAdvance(QString::fromStdString(latin)) / 2;
+    g2.AdjustColumnWidths(two);
+    const QString t = QString::fromStdString(latin);
+    const int height = g2.DefaultRowHeight() - 1 - g2.Delegate().BaselineDrop(g2.font(), t);
+    const auto lines = TGridDelegate::CellLines(t, g2.font(), g2.ColWidths(0) - 4, height, false);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].Text + lines[1].Text, t);
+  }
+  // Right-aligned lines end at the width, also when they run on past it.
+  const auto right = TGridDelegate::CellLines(QStringLiteral("123456789012"), f, w, line, true);
+  ASSERT_EQ(right.size(), 1u);
+  EXPECT_NEAR(right[0].X + fm.horizontalAdvance(QStringLiteral("123456789012")), w, 1.0);
 }
 
 TEST(GridFill, FromQueryResultWithNullsAndTitles) {

@@ -435,9 +435,36 @@ void TChemicalSearch::pmnSendToTabYakuzaiClick() {
   m_.pgYakuzaiSide->setCurrentWidget(page);
 }
 
+void TChemicalSearch::DatabaseReplaced() {
+  // The related lists and the ingredient check list rest on t_seibun and t_kihon, which went
+  // with the old connection (a tick in 複数 failed with an SQL error); the found products on
+  // t_yaku.  lstBango keeps the full list the main window has just filled.
+  for (QListWidget* l : {lstTsushoSeibun, lstTsushoKeito, lstSayoten, lstRac, lstTsushoSeibunPlural, lstRacKeito})
+    l->clear();
+  for (QComboBox* c : {cbSeibun, cbYakuzaiTabKeito, cbSayoten, cbRac, cbRacKeito}) {
+    const QSignalBlocker block(c);
+    c->clear();
+  }
+  {
+    const QSignalBlocker block(lstSeibunPluralCk);
+    lstSeibunPluralCk->clear();
+  }
+  LastListItem.clear();
+  if (Trimmed(m_.eYakuzai).empty() && Trimmed(m_.eYakuzaiTabSakumotsu).empty()) {
+    m_.lstTsusho->clear();
+    return;
+  }
+  YakuzaiPickup();
+}
+
 TChemicalSearch* InstallChemicalSearch(TfrmMain& Main) {
   auto owned = std::make_unique<TChemicalSearch>(Main);
   TChemicalSearch* s = owned.get();
   Main.SetSearchHandler(tiYakuzai, std::move(owned));
+  auto previousLoad = Main.OnLoadMasterLists;
+  Main.OnLoadMasterLists = [s, previousLoad] {
+    if (previousLoad) previousLoad();
+    s->DatabaseReplaced();
+  };
   return s;
 }

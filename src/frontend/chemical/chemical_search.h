@@ -82,6 +82,9 @@ class TChemicalSearch : public QObject, public TSearchTabHandler {
   void btnYakuzaiSelClick();
   // Empties lstTsusho, lstBango, the selectors and the related lists.
   void ClearLists();
+  // A database was opened in place of another (a data update): the lists built on the old
+  // connection's working tables are rebuilt by the pickup, or emptied without candidates.
+  void DatabaseReplaced();
   // The chemical picker's user (tests set a function that plays it; the default runs it).
   std::function<int(TDlgYakuzaiSel&)> RunYakuzaiPicker;
 

@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <set>
 
 #include "database/acis_db.h"
 #include "database/sakumotsu_keys.h"
@@ -441,7 +442,24 @@ void TfraSakumotsuBase::BuildTree() {
   if (!db) return;
   ++FTreeUpdating;
   HintNode = nullptr;
+  // A new database (after a data update) gets a new tree: the crops ticked and the branches
+  // open before stay so, as the crop texts below the tree stay.
+  std::set<std::string> ticked, open;
+  ForEachTreeNode(tvSakumotsu, [&](QTreeWidgetItem* n) {
+    if (const TSakumotsu* r = SakumotsuOfItem(n)) {
+      if (tvSakumotsu->GetChecked(n)) ticked.insert(r->idsaku);
+      if (n->isExpanded()) open.insert(r->idsaku);
+    }
+  });
   BuildCropTree(tvSakumotsu, *db, FList, FTreeImages, true, 4);
+  if (!ticked.empty() || !open.empty()) {
+    ForEachTreeNode(tvSakumotsu, [&](QTreeWidgetItem* n) {
+      const TSakumotsu* r = SakumotsuOfItem(n);
+      if (!r) return;
+      if (ticked.count(r->idsaku)) tvSakumotsu->SetNodeChecked(n, true);
+      if (open.count(r->idsaku)) n->setExpanded(true);
+    });
+  }
   --FTreeUpdating;
 }
 

@@ -16,6 +16,7 @@
 #include "foundation/check_tree_view.h"
 #include "frontend/chemical/chemical_tab_fixture.h"
 #include "frontend/crop/dlg_sakumotsu.h"
+#include "frontend/main_services.h"
 #include "frontend/picker_placement.h"
 
 namespace {
@@ -186,6 +187,38 @@ TEST(ChemicalSearch, TickedIngredientsListProductsHoldingAll) {
   t.Cs->lstSeibunPluralCk->SetChecked(0, false);
   t.Cs->lstSeibunPluralCk->SetChecked(1, false);
   EXPECT_EQ(t.Cs->lstTsushoSeibunPlural->count(), 0);
+}
+
+// After a data update (Ctrl+Y) the lists of the chemical tab rest on the new connection: the
+// pickup runs again, and unticking an ingredient of 複数 lists products instead of failing
+// with an SQL error on the old connection's working table.
+TEST(ChemicalSearch, ListsFollowADataUpdate) {
+  OPEN_CHEM_TAB(t);
+  struct TReopen : TMainWindowServices {
+    std::string Path;
+    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
+      AcisDB = std::make_unique<TAcisDB>(Path, AcisDBSettingsFromOptions(), nullptr);
+      return true;
+    }
+  };
+  auto reopen = std::make_unique<TReopen>();
+  reopen->Path = t.Fx.DBDir() + "/acis.db";
+  SetMainWindowServices(std::move(reopen));
+  t.Pickup("MEP・BPMC粉剤");
+  ASSERT_EQ(t.Cs->lstSeibunPluralCk->count(), 2);
+  t.W->activateWindow();
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : t.W.get();
+  QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+  Pump();
+  SetMainWindowServices(nullptr);
+  EXPECT_EQ(t.Items(t.W->lstTsusho), std::vector<std::string>{"MEP・BPMC粉剤"});
+  ASSERT_EQ(t.Cs->lstSeibunPluralCk->count(), 2);
+  TChemTab::Sink().Clear();
+  for (int i = 0; i < t.Cs->lstSeibunPluralCk->count(); ++i)
+    if (t.Cs->lstSeibunPluralCk->item(i)->text() == "BPMC") t.Cs->lstSeibunPluralCk->SetChecked(i, false);
+  for (const auto& m : TChemTab::Sink().Messages()) ADD_FAILURE() << m.caption << ": " << m.text;
+  EXPECT_EQ(t.ItemSet(t.Cs->lstTsushoSeibunPlural),
+            TChemTab::Column("SELECT tsusho FROM m_kihon WHERE 'MEP' IN (seibun1,seibun2,seibun3,seibun4,seibun5)"));
 }
 
 TEST(ChemicalSearch, UseComboAndCropRestrictTheLists) {

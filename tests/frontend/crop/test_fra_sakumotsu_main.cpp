@@ -17,6 +17,7 @@
 
 #include "database/acis_db.h"
 #include "foundation/check_tree_view.h"
+#include "foundation/message_sink.h"
 #include "frontend/crop/fra_sakumotsu_base.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
@@ -265,4 +266,51 @@ TEST(FraSakumotsuMain, ClearConditionsTakesTheTicksAway) {
   QTest::keyClick(fra->lvSakumotsu, Qt::Key_Space);
   Pump();
   EXPECT_EQ(fra->Selection, "トマト(施設栽培)");
+}
+
+// After a data update (Ctrl+Y) the crop tab's result and filters work on the new database: the
+// tree keeps its ticks and the search runs again, so a formulation filter finds the rows the
+// grid shows (its working table went with the old connection: "no data" before).
+TEST(FraSakumotsuMain, ResultAndTicksFollowADataUpdate) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  fx.WriteIni("[OPTIONS]\nSakumotsuTreeUpperOn=0\nTushoMode=0\n");
+  TfrmMain w;
+  ASSERT_TRUE(ShowActive(w));
+  ASSERT_TRUE(AcisDB);
+  SetMainWindowServices(std::make_unique<TUpdateBringsTheRegister>(&fx));
+  auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
+  ASSERT_NE(fra, nullptr);
+  Tick(*fra, "トマト");
+  ASSERT_EQ(fra->Selection, "トマト");
+  const int rows = w.gdTekiyo->RowCount();
+  ASSERT_GT(rows, 1);
+  const int expected =
+      std::stoi(AcisDB->FDb->GetTable("SELECT count(*) FROM ttTekiyoSaku WHERE zaikei = '液剤'")->Fields(0));
+  ASSERT_GT(expected, 0);
+
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+  QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+  Pump();
+  SetMainWindowServices(nullptr);
+  ASSERT_TRUE(AcisDB);
+  QTreeWidgetItem* tomato = Node(*fra, "トマト");
+  ASSERT_NE(tomato, nullptr);
+  EXPECT_TRUE(fra->tvSakumotsu->GetChecked(tomato));
+  EXPECT_TRUE(tomato->parent() && tomato->parent()->isExpanded());
+  EXPECT_EQ(fra->Selection, "トマト");
+  EXPECT_EQ(w.gdTekiyo->RowCount(), rows);
+
+  // The formulation typed into its box and confirmed with Enter.
+  auto& sink = static_cast<TLogMessageSink&>(MessageSink());
+  sink.Clear();
+  w.cbZaikei->setFocus();
+  w.cbZaikei->lineEdit()->selectAll();
+  for (const QChar c : QString("液剤"))
+    QTest::sendKeyEvent(QTest::Click, w.cbZaikei->lineEdit(), Qt::Key_unknown, QString(c), {});
+  ASSERT_EQ(w.cbZaikei->currentText(), "液剤");
+  QTest::keyClick(w.cbZaikei->lineEdit(), Qt::Key_Return);
+  Pump();
+  for (const auto& msg : sink.Messages()) ADD_FAILURE() << msg.text;
+  EXPECT_EQ(w.gdTekiyo->RowCount() - 1, expected);
 }
