@@ -80,7 +80,7 @@ void InstallSearchPages(TfrmMain& Main) {
 
   // Lists filled when a database is opened; column widths kept at close.
   auto previousLoad = Main.OnLoadMasterLists;
-  Main.OnLoadMasterLists = [m, frame, search, previousLoad] {
+  Main.OnLoadMasterLists = [m, frame, previousLoad] {
     if (previousLoad) previousLoad();
     frame->BuildTree();
     frame->LoadSpecTables();
@@ -88,7 +88,9 @@ void InstallSearchPages(TfrmMain& Main) {
     // A result on show came from the database just replaced (a data update): its working
     // table went with the old connection, so its filters would find nothing.  The search runs
     // again on the new data for the crops chosen.
-    if (!m->gdTekiyo->isHidden() && !frame->Selection.empty()) search->SearchTekiyoBySakumotsu();
+    // The handler is asked for now, not kept from the installation: it may have been replaced.
+    auto* crop = dynamic_cast<TCropSearch*>(m->SearchHandler(tiSakumotsu));
+    if (crop && !m->gdTekiyo->isHidden() && !frame->Selection.empty()) crop->SearchTekiyoBySakumotsu();
   };
   // The frame's tool bars take the tool-bar image size.
   auto previousView = Main.OnFormViewSettings;

@@ -462,9 +462,11 @@ TChemicalSearch* InstallChemicalSearch(TfrmMain& Main) {
   TChemicalSearch* s = owned.get();
   Main.SetSearchHandler(tiYakuzai, std::move(owned));
   auto previousLoad = Main.OnLoadMasterLists;
-  Main.OnLoadMasterLists = [s, previousLoad] {
+  // The tab's handler is asked for at each load: one installed in its place later must not be
+  // reached through a pointer to this one.
+  Main.OnLoadMasterLists = [&Main, previousLoad] {
     if (previousLoad) previousLoad();
-    s->DatabaseReplaced();
+    if (auto* h = dynamic_cast<TChemicalSearch*>(Main.SearchHandler(tiYakuzai))) h->DatabaseReplaced();
   };
   return s;
 }

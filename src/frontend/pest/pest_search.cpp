@@ -372,5 +372,15 @@ TPestSearch* InstallPestSearch(TfrmMain& Main) {
   auto search = std::make_unique<TPestSearch>(Main);
   TPestSearch* raw = search.get();
   Main.SetSearchHandler(tiByochu, std::move(search));
+  // A result on show came from the database just replaced (a data update): its working tables
+  // went with the old connection, so the crop filter would find nothing.  The search runs again
+  // on the new data; the handler is asked for now, as it may have been replaced since.
+  auto previousLoad = Main.OnLoadMasterLists;
+  TfrmMain* m = &Main;
+  Main.OnLoadMasterLists = [m, previousLoad] {
+    if (previousLoad) previousLoad();
+    auto* pest = dynamic_cast<TPestSearch*>(m->SearchHandler(tiByochu));
+    if (pest && !m->gdByochu->isHidden()) pest->SearchByochu();
+  };
   return raw;
 }

@@ -18,6 +18,7 @@
 #include "frontend/pest/frm_tab_byochu_saku.h"
 #include "frontend/pest/pest_search_sql.h"
 #include "frontend/pest/pest_tab_fixture.h"
+#include "frontend/main_services.h"
 #include "frontend/picker_placement.h"
 #include "foundation/check_list_box_ex.h"
 #include "foundation/comma_text.h"
@@ -335,4 +336,39 @@ TEST(PestSearch, CropPickerOffersTheResultsCropsAndFilters) {
   EXPECT_EQ(opened, 1);
   EXPECT_EQ(t.W->cbTabByochuSakumotu->currentText(), "トマト");
   EXPECT_GT(t.GridValues("sakumotsu").count("野菜類"), 0u);
+}
+
+// After a data update (Ctrl+Y) a pest result on show rests on the new connection: the search
+// runs again, so the crop filter narrows rows instead of finding nothing in a working table
+// that went with the old connection.
+TEST(PestSearch, ResultFollowsADataUpdate) {
+  OPEN_PEST_TAB(t);
+  struct TReopen : TMainWindowServices {
+    std::string Path;
+    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
+      AcisDB = std::make_unique<TAcisDB>(Path, AcisDBSettingsFromOptions(), nullptr);
+      return true;
+    }
+  };
+  auto reopen = std::make_unique<TReopen>();
+  reopen->Path = t.Fx.DBDir() + "/acis.db";
+  SetMainWindowServices(std::move(reopen));
+  t.Search("灰色かび病");
+  const int all = t.GridDataRows();
+  ASSERT_GT(all, 0);
+  t.W->activateWindow();
+  t.W->edtByochu->setFocus();
+  QTest::keyClick(t.W->edtByochu, Qt::Key_Y, Qt::ControlModifier);
+  Pump(10);
+  SetMainWindowServices(nullptr);
+  EXPECT_EQ(t.GridDataRows(), all);
+  TPestTab::Sink().Clear();
+  QComboBox* cb = t.W->cbTabByochuSakumotu;
+  cb->setEditText("トマト");
+  Key(cb->lineEdit(), Qt::Key_Return);
+  Pump(10);
+  for (const auto& m : TPestTab::Sink().Messages()) ADD_FAILURE() << m.caption << ": " << m.text;
+  EXPECT_GT(t.GridDataRows(), 0);
+  EXPECT_LT(t.GridDataRows(), all);
+  for (const std::string& p : t.GridValues("byochu")) EXPECT_EQ(p, "灰色かび病");
 }
