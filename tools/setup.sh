@@ -9,7 +9,7 @@ set -euo pipefail
 pkgs=(
   build-essential g++ cmake ninja-build pkg-config git ca-certificates
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-webengine-dev qt6-webengine-dev-tools
-  libqscintilla2-qt6-dev qt6-qpa-plugins libgl-dev
+  libqscintilla2-qt6-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
   libsqlite3-dev sqlite3 libpcre2-dev libcurl4-openssl-dev curl
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

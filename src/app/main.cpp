@@ -14,6 +14,7 @@
 #include "app/dialog_sink.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "foundation/qt_texts.h"
 #include "foundation/single_instance.h"
 #include "output/web_engine_setup.h"
 
@@ -108,6 +109,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);
+  InstallQtJapaneseTexts(app);
   // No display name: the desktop would append it to every window title ("Quillmar - オフライン
   // — Quillmar"); the windows' captions are complete as they stand.
 
