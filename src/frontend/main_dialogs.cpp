@@ -53,14 +53,17 @@ void ApplyOptionDialogSettings(TfrmMain& m) {
     FontRecToFont(o.MainFormFont, f);
     m.setFont(f);
   }
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun}) SetFontFrom(g, o.TekiyouFont);
+  // The template page's grid is a result grid of the window like the others (it took the
+  // registered-use grid's font and background when the page was made).
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun, m.TemplateGrid})
+    SetFontFrom(g, o.TekiyouFont);
   if (m.gdTekiyo) {
     m.EvenRowFont = m.gdTekiyo->font();
     if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, m.EvenRowFont);
   }
   SetFontFrom(m.gdSeibun, o.SeibunGridFont);
   SetFontFrom(m.mLog, o.LogFont);
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL}) SetBase(g, o.TekiyouColor);
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.TemplateGrid}) SetBase(g, o.TekiyouColor);
   SetBase(m.mLog, o.LogColor);
 
   m.ApplyToolbarStyle();

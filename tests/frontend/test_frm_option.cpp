@@ -25,6 +25,7 @@
 #include "frontend/frm_main.h"
 #include "frontend/frm_option.h"
 #include "frontend/main_dialogs.h"
+#include "frontend/main_pages.h"
 #include "frontend/picker_placement.h"
 #include "output/xls_string_grid.h"
 #include "support_main_window.h"
@@ -281,10 +282,14 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   TMainWindowFixture fx;
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
+  OptionData->TekiyouColor = 0x00D0E0F0;  // a stored grid background
+  OptionData->Save();
   TfrmMain w;
-  InstallOptionAndAboutDialogs(w);
+  InstallSearchPages(w);  // the template page's grid too
   w.show();
   Pump(100);
+  ASSERT_NE(w.TemplateGrid, nullptr);
+  EXPECT_EQ(w.TemplateGrid->palette().color(QPalette::Base), ColorToQColor(0x00D0E0F0));
   std::vector<std::string> opened;
   TPickerModalHook prev = SetPickerModalHook([&](QDialog& dlg) {
     opened.push_back(dlg.objectName().toStdString());
@@ -328,6 +333,9 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(opened, (std::vector<std::string>{"frmOption", "frmAbout"}));
   EXPECT_EQ(w.gdTekiyo->font().pointSize(), before + 5);
   EXPECT_EQ(w.gdTekiyo->palette().color(QPalette::Base), QColor(1, 2, 3));
+  // The template page's result grid is a result grid of the window like the others.
+  EXPECT_EQ(w.TemplateGrid->font().pointSize(), before + 5);
+  EXPECT_EQ(w.TemplateGrid->palette().color(QPalette::Base), QColor(1, 2, 3));
   EXPECT_TRUE(OptionData->SQLEditorLineNumber);
   EXPECT_EQ(sink.Count(), 0u);
 }
