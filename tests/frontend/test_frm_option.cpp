@@ -22,6 +22,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/win_spin_edit.h"
+#include "frontend/console/frm_template.h"
 #include "frontend/frm_main.h"
 #include "frontend/frm_option.h"
 #include "frontend/main_dialogs.h"
@@ -365,9 +366,11 @@ TEST(OptionDialogWindow, ApplyLeavesTheSampleBoxesTheirOwnFonts) {
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
   TfrmMain w;
-  InstallOptionAndAboutDialogs(w);
+  InstallSearchPages(w);
   w.show();
   Pump(50);
+  auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+  ASSERT_NE(page, nullptr);
   QFont startedFrom;
   TPickerModalHook prev = SetPickerModalHook([&](QDialog& dlg) {
     auto* d = qobject_cast<TfrmOption*>(&dlg);
@@ -403,6 +406,11 @@ TEST(OptionDialogWindow, ApplyLeavesTheSampleBoxesTheirOwnFonts) {
   SetPickerModalHook(prev);
   // The window's own input boxes took the input-box font.
   EXPECT_EQ(w.edtByochu->font().pointSize(), 7);
+  // All five argument boxes of the template page, the one-line and the several-line ones.
+  for (QWidget* box : std::initializer_list<QWidget*>{page->edtTplYoto, page->edtTplZaikei, page->edtTplSakumotsu,
+                                                      page->edtTplByochu, page->edtTplSonota})
+    EXPECT_EQ(box->font().pointSize(), 7) << box->objectName().toStdString();
+  EXPECT_NE(w.mLog->font().pointSize(), 7);
   EXPECT_EQ(w.gdTekiyo->font().pointSize(), 21);
   EXPECT_EQ(sink.Count(), 0u);
 }
