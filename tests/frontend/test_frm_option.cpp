@@ -306,6 +306,7 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
         return true;
       };
       QTest::mouseClick(d->bFont1_, Qt::LeftButton);
+      QTest::mouseClick(d->bFontMain, Qt::LeftButton);
       QTest::mouseClick(d->bColor1_, Qt::LeftButton);
       d->ckShowLineNumber->setChecked(true);
       QTest::mouseClick(d->bOk, Qt::LeftButton);
@@ -316,6 +317,7 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
     return int(QDialog::Accepted);
   });
   const int before = w.gdTekiyo->font().pointSize();
+  const int mainBefore = w.font().pointSize();
   ASSERT_TRUE(w.actOption->isEnabled());
   ASSERT_TRUE(w.mnAbout->isEnabled());
   // 設定(&C) → 基本設定(&O), and ヘルプ(&H) → バージョン情報(&A), by the keyboard.
@@ -336,6 +338,12 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(w.gdTekiyo->palette().color(QPalette::Base), QColor(1, 2, 3));
   // The template page's result grid is a result grid of the window like the others.
   EXPECT_EQ(w.TemplateGrid->font().pointSize(), before + 5);
+  // The main font reaches the pages the window holds, the template page's buttons among them.
+  EXPECT_EQ(w.font().pointSize(), mainBefore + 5);
+  auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->btnTplExec->font().pointSize(), mainBefore + 5);
+  EXPECT_EQ(w.btnQueryExec->font().pointSize(), mainBefore + 5);
   EXPECT_EQ(w.TemplateGrid->palette().color(QPalette::Base), QColor(1, 2, 3));
   EXPECT_TRUE(OptionData->SQLEditorLineNumber);
   EXPECT_EQ(sink.Count(), 0u);
