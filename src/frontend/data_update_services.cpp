@@ -10,6 +10,7 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/options.h"
+#include "frontend/console/sql_console.h"
 #include "frontend/frm_main.h"
 #include "frontend/picker_placement.h"
 #include "update/acis_svr.h"
@@ -238,6 +239,7 @@ bool TDataUpdateServices::ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool 
     AutoStart = a == TMsgAnswer::Yes;
   }
   bool updated = false;
+  bool jpp = false;
   {
     TfrmUpdate frm(&Main);
     frm.AutoStart() = AutoStart;
@@ -246,7 +248,12 @@ bool TDataUpdateServices::ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool 
     // A new database object needs the caller's per-connection objects and lists, also when
     // the update did not get to its end.
     updated = frm.Updated() || frm.Runner().Reopened;
+    jpp = frm.JppImported();
   }
+  // New JPP-NET tables on the same connection: the console offers jpp.db and its tables now
+  // (an update reloads every list anyway).
+  if (jpp && !updated && AcisDB)
+    if (TSqlConsole* c = SqlConsoleOf(Main)) c->InitSqlTableList();
   TfrmMain* m = &Main;
   if (AcisDB) AcisDB->FLog = [m](const std::string& line) { m->WriteLog(line); };
   return updated;

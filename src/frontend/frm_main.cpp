@@ -514,7 +514,8 @@ void TfrmMain::ApplyOptions() {
   }
 
   // 11. Colours.
-  for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL}) {
+  for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL, TemplateGrid}) {
+    if (!g) continue;
     QPalette p = g->palette();
     p.setColor(QPalette::Base, ColorToQColor(o.TekiyouColor));
     g->setPalette(p);

@@ -32,15 +32,18 @@ void SetBase(QWidget* w, TColor color) {
   w->setPalette(p);
 }
 
-// The input boxes of the window (edit boxes and the editable parts of its lists).  Dialogs and
-// result windows the window owns are its children too: their boxes (the options dialog's
-// font samples among them) keep their own fonts.
-QList<QLineEdit*> InputBoxes(TfrmMain& m) {
-  QList<QLineEdit*> out;
+// The input boxes of the window (edit boxes, the editable parts of its lists and the text boxes
+// of several lines one types into, such as the template page's arguments; the read-only log
+// and notes keep their fonts).  Dialogs and result windows the window owns are its children
+// too: their boxes (the options dialog's font samples among them) keep their own fonts.
+QList<QWidget*> InputBoxes(TfrmMain& m) {
+  QList<QWidget*> out;
   for (QLineEdit* e : m.findChildren<QLineEdit*>())
     if (e->window() == &m && !qobject_cast<QAbstractItemView*>(e->parentWidget()) &&
         !e->parentWidget()->inherits("QAbstractSpinBox"))
       out.push_back(e);
+  for (QPlainTextEdit* e : m.findChildren<QPlainTextEdit*>())
+    if (e->window() == &m && !e->isReadOnly()) out.push_back(e);
   return out;
 }
 
@@ -53,14 +56,17 @@ void ApplyOptionDialogSettings(TfrmMain& m) {
     FontRecToFont(o.MainFormFont, f);
     m.setFont(f);
   }
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun}) SetFontFrom(g, o.TekiyouFont);
+  // The template page's grid is a result grid of the window like the others (it took the
+  // registered-use grid's font and background when the page was made).
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun, m.TemplateGrid})
+    SetFontFrom(g, o.TekiyouFont);
   if (m.gdTekiyo) {
     m.EvenRowFont = m.gdTekiyo->font();
     if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, m.EvenRowFont);
   }
   SetFontFrom(m.gdSeibun, o.SeibunGridFont);
   SetFontFrom(m.mLog, o.LogFont);
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL}) SetBase(g, o.TekiyouColor);
+  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.TemplateGrid}) SetBase(g, o.TekiyouColor);
   SetBase(m.mLog, o.LogColor);
 
   m.ApplyToolbarStyle();
@@ -91,7 +97,7 @@ void InstallOptionAndAboutDialogs(TfrmMain& Main) {
     dlg.SetSamples(s);
     dlg.OnApplied = [m] { ApplyOptionDialogSettings(*m); };
     dlg.OnEditFont = [m](const QFont& f) {
-      for (QLineEdit* e : InputBoxes(*m)) e->setFont(f);
+      for (QWidget* e : InputBoxes(*m)) e->setFont(f);
     };
     ExecPicker(dlg);
   };

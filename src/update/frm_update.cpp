@@ -386,7 +386,10 @@ void TfrmUpdate::ImportJpp(bool Seizai) {
     const TAcisLogFn previousLog = db.FLog;
     db.FLog = [r](const std::string& l) { r->Log(l); };
     const bool ok = Seizai ? db.ImportJppSeizaiCsv(file) : db.ImportJppSeibunCsv(file);
-    if (ok) runner_->Log(Seizai ? "テーブル作成 jpp.tJppSeizai" : "テーブル作成 jpp.tJppSeibun");
+    if (ok) {
+      runner_->Log(Seizai ? "テーブル作成 jpp.tJppSeizai" : "テーブル作成 jpp.tJppSeibun");
+      FJppImported = true;
+    }
     db.FLog = previousLog;
     db.FProgressBar = nullptr;
     ProgressBar->setValue(0);

@@ -40,6 +40,8 @@ class TfrmUpdate : public QDialog {
   bool& IgnoreCopyFailure() { return runner_->IgnoreCopyFailure; }
   bool& DownloadCheckStart() { return runner_->DownloadCheckStart; }
   bool Updated() const { return runner_->Updated; }
+  // A JPP-NET table was made from the extension menu while the window was open.
+  bool JppImported() const { return FJppImported; }
   int Mode() const { return runner_->Mode; }
 
   // ---- handlers ----
@@ -112,5 +114,6 @@ class TfrmUpdate : public QDialog {
   std::vector<std::multimap<std::string, QLabel*>> labels_;
   bool activated_ = false;
   bool busy_ = false;
+  bool FJppImported = false;
   int running_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +27,11 @@
 #include "database/master_refresh.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "frontend/console/sql_console.h"
 #include "frontend/data_update_services.h"
+#include "foundation/file_dialog_pos.h"
 #include "frontend/frm_main.h"
+#include "frontend/main_pages.h"
 #include "frontend/picker_placement.h"
 #include "support_main_window.h"
 #include "update/acis_svr.h"
@@ -455,4 +459,56 @@ TEST_F(DataUpdateServices, AnExceptionEndsAnUnattendedRunAsAbortedWithItsLog) {
   CmdAutoDownload = true;
   EXPECT_EQ(services.RunAutoDownloadCheck(*w), kExitAborted);
   EXPECT_NE(ReadText(OptionData->DownloadDir + "/autodown.log").find("disk gone"), std::string::npos);
+}
+
+// The JPP-NET tables imported from the update window's extension menu, with no data update:
+// after the window closes the ingredient view reads them and the SQL console offers jpp.db,
+// without a new start of the program.
+TEST_F(DataUpdateServices, JppTablesImportedInTheUpdateWindowAreUsedAtOnce) {
+  ASSERT_TRUE(fx_.BuildSampleDb());
+  auto w = Window();
+  InstallSearchPages(*w);
+  w->show();
+  Pump(100);
+  ASSERT_TRUE(AcisDB);
+  TSqlConsole* console = SqlConsoleOf(*w);
+  ASSERT_NE(console, nullptr);
+  EXPECT_EQ(console->cbDB->count(), 2);
+  const char* named = "SELECT count(*) FROM tvSeibun WHERE JPP系統名 IS NOT NULL";
+  ASSERT_TRUE(AcisDB->Query(named, false));
+  EXPECT_EQ(AcisDB->FTbl->FieldAsInteger(0), 0);
+
+  QString chosen;
+  TFileDialogPos::AfterShow = [&](QFileDialog& d) {
+    d.selectFile(chosen);
+    QMetaObject::invokeMethod(&d, "accept");
+  };
+  int windows = 0;
+  SetPickerModalHook([&](QDialog& d) {
+    if (auto* u = qobject_cast<TfrmUpdate*>(&d)) {
+      ++windows;
+      u->show();
+      chosen = QString::fromStdString(SourcePath("data/sample/jpp/n_trk20261104_1.txt"));
+      u->pmnJppSeizai->trigger();
+      chosen = QString::fromStdString(SourcePath("data/sample/jpp/n_trk20261104_3.txt"));
+      u->pmnJppSeibun->trigger();
+      QTest::mouseClick(u->bClose, Qt::LeftButton);
+    }
+    return d.result();
+  });
+  w->activateWindow();
+  Pump(50);
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : w.get();
+  QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+  Pump(50);
+  TFileDialogPos::AfterShow = nullptr;
+  EXPECT_EQ(windows, 1);
+  ASSERT_TRUE(fs::exists(fx_.DBDir() + "/jpp.db"));
+  ASSERT_TRUE(AcisDB);
+  ASSERT_TRUE(AcisDB->Query(named, false));
+  EXPECT_GT(AcisDB->FTbl->FieldAsInteger(0), 0);
+  ASSERT_EQ(console->cbDB->count(), 3);
+  EXPECT_EQ(console->cbDB->itemText(2), "jpp.db");
+  w->close();
+  AcisDB.reset();
 }

@@ -22,9 +22,11 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/win_spin_edit.h"
+#include "frontend/console/frm_template.h"
 #include "frontend/frm_main.h"
 #include "frontend/frm_option.h"
 #include "frontend/main_dialogs.h"
+#include "frontend/main_pages.h"
 #include "frontend/picker_placement.h"
 #include "output/xls_string_grid.h"
 #include "support_main_window.h"
@@ -281,10 +283,14 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   TMainWindowFixture fx;
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
+  OptionData->TekiyouColor = 0x00D0E0F0;  // a stored grid background
+  OptionData->Save();
   TfrmMain w;
-  InstallOptionAndAboutDialogs(w);
+  InstallSearchPages(w);  // the template page's grid too
   w.show();
   Pump(100);
+  ASSERT_NE(w.TemplateGrid, nullptr);
+  EXPECT_EQ(w.TemplateGrid->palette().color(QPalette::Base), ColorToQColor(0x00D0E0F0));
   std::vector<std::string> opened;
   TPickerModalHook prev = SetPickerModalHook([&](QDialog& dlg) {
     opened.push_back(dlg.objectName().toStdString());
@@ -300,6 +306,7 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
         return true;
       };
       QTest::mouseClick(d->bFont1_, Qt::LeftButton);
+      QTest::mouseClick(d->bFontMain, Qt::LeftButton);
       QTest::mouseClick(d->bColor1_, Qt::LeftButton);
       d->ckShowLineNumber->setChecked(true);
       QTest::mouseClick(d->bOk, Qt::LeftButton);
@@ -310,6 +317,7 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
     return int(QDialog::Accepted);
   });
   const int before = w.gdTekiyo->font().pointSize();
+  const int mainBefore = w.font().pointSize();
   ASSERT_TRUE(w.actOption->isEnabled());
   ASSERT_TRUE(w.mnAbout->isEnabled());
   // 設定(&C) → 基本設定(&O), and ヘルプ(&H) → バージョン情報(&A), by the keyboard.
@@ -328,6 +336,15 @@ TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {
   EXPECT_EQ(opened, (std::vector<std::string>{"frmOption", "frmAbout"}));
   EXPECT_EQ(w.gdTekiyo->font().pointSize(), before + 5);
   EXPECT_EQ(w.gdTekiyo->palette().color(QPalette::Base), QColor(1, 2, 3));
+  // The template page's result grid is a result grid of the window like the others.
+  EXPECT_EQ(w.TemplateGrid->font().pointSize(), before + 5);
+  // The main font reaches the pages the window holds, the template page's buttons among them.
+  EXPECT_EQ(w.font().pointSize(), mainBefore + 5);
+  auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->btnTplExec->font().pointSize(), mainBefore + 5);
+  EXPECT_EQ(w.btnQueryExec->font().pointSize(), mainBefore + 5);
+  EXPECT_EQ(w.TemplateGrid->palette().color(QPalette::Base), QColor(1, 2, 3));
   EXPECT_TRUE(OptionData->SQLEditorLineNumber);
   EXPECT_EQ(sink.Count(), 0u);
 }
@@ -357,9 +374,11 @@ TEST(OptionDialogWindow, ApplyLeavesTheSampleBoxesTheirOwnFonts) {
   TLogMessageSink sink([](const std::string&) {});
   TScopedMessageSink scoped(&sink);
   TfrmMain w;
-  InstallOptionAndAboutDialogs(w);
+  InstallSearchPages(w);
   w.show();
   Pump(50);
+  auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+  ASSERT_NE(page, nullptr);
   QFont startedFrom;
   TPickerModalHook prev = SetPickerModalHook([&](QDialog& dlg) {
     auto* d = qobject_cast<TfrmOption*>(&dlg);
@@ -395,6 +414,11 @@ TEST(OptionDialogWindow, ApplyLeavesTheSampleBoxesTheirOwnFonts) {
   SetPickerModalHook(prev);
   // The window's own input boxes took the input-box font.
   EXPECT_EQ(w.edtByochu->font().pointSize(), 7);
+  // All five argument boxes of the template page, the one-line and the several-line ones.
+  for (QWidget* box : std::initializer_list<QWidget*>{page->edtTplYoto, page->edtTplZaikei, page->edtTplSakumotsu,
+                                                      page->edtTplByochu, page->edtTplSonota})
+    EXPECT_EQ(box->font().pointSize(), 7) << box->objectName().toStdString();
+  EXPECT_NE(w.mLog->font().pointSize(), 7);
   EXPECT_EQ(w.gdTekiyo->font().pointSize(), 21);
   EXPECT_EQ(sink.Count(), 0u);
 }
