@@ -155,7 +155,9 @@ TEST(MainOutputActions, SpreadsheetRoutesByStoredKind) {
       ASSERT_TRUE(w->btnExcel->defaultAction());
       EXPECT_EQ(w->btnExcel->defaultAction()->objectName().toStdString(), c.button) << "result " << result;
     }
-    if (c.stored == 1) EXPECT_EQ(w->btnExcel->text(), "Calc出力");
+    if (c.stored == 1) {
+      EXPECT_EQ(w->btnExcel->text(), "Calc出力");
+    }
     // A click on the button runs its route.
     QTest::mouseClick(w->btnExcel, Qt::LeftButton, {}, QPoint(4, w->btnExcel->height() / 2));
     ASSERT_EQ(routes.size(), 1u);

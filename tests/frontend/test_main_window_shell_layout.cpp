@@ -135,7 +135,9 @@ TEST(MainWindowShellLayout, ToolBarImagesFollowTheChosenSize) {
     for (QToolButton* b : ToolBarButtons(w)) {
       const std::string name = b->text().toStdString();
       EXPECT_EQ(b->iconSize(), QSize(size, size)) << name << " at " << size;
-      if (!b->icon().isNull()) EXPECT_EQ(b->icon().actualSize(b->iconSize()), QSize(size, size)) << name << " at " << size;
+      if (!b->icon().isNull()) {
+        EXPECT_EQ(b->icon().actualSize(b->iconSize()), QSize(size, size)) << name << " at " << size;
+      }
     }
   };
   TShownWindow t("[VIEW]\nBtnImageSize=2\n");
