@@ -10,6 +10,7 @@
 #include "database/acis_build.h"
 #include "database/acis_db.h"
 #include "foundation/global.h"
+#include "frontend/data_update_services.h"
 #include "frontend/main_services.h"
 
 TMainWindowFixture::TMainWindowFixture() {
@@ -63,4 +64,11 @@ void Pump(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QCoreApplication::sendPostedEvents();
   } while (t.elapsed() < ms);
+}
+
+bool TStandInUpdate::ShowUpdateDialog(TfrmMain& Main, bool, bool) {
+  if (runs_) ++*runs_;
+  if (kind_ == Counts) return false;
+  if (kind_ == BuildsAndOpens && !(fx_ && fx_->BuildSampleDb())) return false;
+  return OpenAcisDBFor(Main);
 }

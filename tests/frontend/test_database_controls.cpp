@@ -25,19 +25,6 @@
 
 namespace {
 
-// A data update that finds the database already built in the database folder and opens it.
-class TOpeningUpdate : public TMainWindowServices {
- public:
-  explicit TOpeningUpdate(int* Runs) : runs_(Runs) {}
-  bool ShowUpdateDialog(TfrmMain& Main, bool, bool) override {
-    ++*runs_;
-    return OpenAcisDBFor(Main);
-  }
-
- private:
-  int* runs_;
-};
-
 struct TDbWindow : TMainWindowFixture {
   std::unique_ptr<TfrmMain> W;
   TfrmTemplate* Page = nullptr;
@@ -67,7 +54,7 @@ struct TDbWindow : TMainWindowFixture {
 TEST(DatabaseControls, FollowTheDatabaseOpenedByADataUpdate) {
   TDbWindow t;
   int updates = 0;
-  SetMainWindowServices(std::make_unique<TOpeningUpdate>(&updates));
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Opens, &updates));
   t.Open();
   ASSERT_FALSE(AcisDB);
   ASSERT_NE(t.Page, nullptr);

@@ -29,18 +29,6 @@ class THomePageCatcher : public QObject {
 
 namespace {
 
-class TCountingUpdate : public TMainWindowServices {
- public:
-  explicit TCountingUpdate(int* Runs) : runs_(Runs) {}
-  bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
-    ++*runs_;
-    return false;
-  }
-
- private:
-  int* runs_;
-};
-
 struct TKeysWindow : TMainWindowFixture {
   std::unique_ptr<TfrmMain> W;
   THomePageCatcher Catcher;
@@ -55,7 +43,7 @@ struct TKeysWindow : TMainWindowFixture {
     QDesktopServices::unsetUrlHandler("http");
   }
   bool Open() {
-    SetMainWindowServices(std::make_unique<TCountingUpdate>(&Updates));
+    SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Counts, &Updates));
     W = std::make_unique<TfrmMain>();
     W->show();
     W->activateWindow();

@@ -194,16 +194,7 @@ TEST(ChemicalSearch, TickedIngredientsListProductsHoldingAll) {
 // with an SQL error on the old connection's working table.
 TEST(ChemicalSearch, ListsFollowADataUpdate) {
   OPEN_CHEM_TAB(t);
-  struct TReopen : TMainWindowServices {
-    std::string Path;
-    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
-      AcisDB = std::make_unique<TAcisDB>(Path, AcisDBSettingsFromOptions(), nullptr);
-      return true;
-    }
-  };
-  auto reopen = std::make_unique<TReopen>();
-  reopen->Path = t.Fx.DBDir() + "/acis.db";
-  SetMainWindowServices(std::move(reopen));
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Opens));
   t.Pickup("MEP・BPMC粉剤");
   ASSERT_EQ(t.Cs->lstSeibunPluralCk->count(), 2);
   t.W->activateWindow();

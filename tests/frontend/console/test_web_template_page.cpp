@@ -332,16 +332,8 @@ TEST(TemplatePage, AllArgumentsLeaveRoomForTheDescriptionInASmallWindow) {
 TEST(TemplatePage, WindowKeysRunFromThePage) {
   TMainWindowFixture fx;
   ASSERT_TRUE(fx.BuildSampleDb());
-  struct TCountingUpdate : TMainWindowServices {
-    int Runs = 0;
-    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
-      ++Runs;
-      return false;
-    }
-  };
-  auto services = std::make_unique<TCountingUpdate>();
-  TCountingUpdate* updates = services.get();
-  SetMainWindowServices(std::move(services));
+  int updates = 0;
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Counts, &updates));
   {
     TfrmMain w;
     InstallSearchPages(w);
@@ -362,10 +354,10 @@ TEST(TemplatePage, WindowKeysRunFromThePage) {
     const bool rowSelect = w.mnRowSelect->isChecked();
     QTest::keyClick(target, Qt::Key_Y, Qt::ControlModifier);
     Pump(50);
-    EXPECT_EQ(updates->Runs, 1);
+    EXPECT_EQ(updates, 1);
     QTest::keyClick(target, Qt::Key_U, Qt::ControlModifier);
     Pump(50);
-    EXPECT_EQ(updates->Runs, 2);
+    EXPECT_EQ(updates, 2);
     QTest::keyClick(target, Qt::Key_R, Qt::ControlModifier);
     Pump(50);
     EXPECT_NE(w.mnRowSelect->isChecked(), rowSelect);

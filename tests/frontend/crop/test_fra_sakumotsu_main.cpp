@@ -88,19 +88,6 @@ std::vector<QWidget*> RegisterCommands(TfraSakumotsuBase& F) {
   return out;
 }
 
-// The update brings the sample register, as the data update window does when it succeeds.
-struct TUpdateBringsTheRegister : TMainWindowServices {
-  TMainWindowFixture* Fx;
-  explicit TUpdateBringsTheRegister(TMainWindowFixture* F) : Fx(F) {}
-  bool ShowUpdateDialog(TfrmMain& Main, bool, bool) override {
-    if (!Fx->BuildSampleDb()) return false;
-    TfrmMain* m = &Main;
-    AcisDB = std::make_unique<TAcisDB>(Fx->DBDir() + "/acis.db", AcisDBSettingsFromOptions(),
-                                       [m](const std::string& l) { m->WriteLog(QString::fromStdString(l)); });
-    return true;
-  }
-};
-
 }  // namespace
 
 TEST(FraSakumotsuMain, InstalledFrameDrivesTheCropSearch) {
@@ -194,7 +181,7 @@ TEST(FraSakumotsuMain, OpensWideEnoughForItsTabs) {
 TEST(FraSakumotsuMain, CommandsFollowTheDatabase) {
   TMainWindowFixture fx;
   fx.WriteIni("[OPTIONS]\nSakumotsuTreeUpperOn=0\n");
-  SetMainWindowServices(std::make_unique<TUpdateBringsTheRegister>(&fx));
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::BuildsAndOpens, nullptr, &fx));
   TfrmMain w;
   ASSERT_TRUE(ShowActive(w));
   ASSERT_FALSE(AcisDB);
@@ -278,7 +265,7 @@ TEST(FraSakumotsuMain, ResultAndTicksFollowADataUpdate) {
   TfrmMain w;
   ASSERT_TRUE(ShowActive(w));
   ASSERT_TRUE(AcisDB);
-  SetMainWindowServices(std::make_unique<TUpdateBringsTheRegister>(&fx));
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::BuildsAndOpens, nullptr, &fx));
   auto* fra = qobject_cast<TfraSakumotsuBase*>(w.fraSakumotsu);
   ASSERT_NE(fra, nullptr);
   Tick(*fra, "トマト");

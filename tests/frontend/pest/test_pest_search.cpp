@@ -343,16 +343,7 @@ TEST(PestSearch, CropPickerOffersTheResultsCropsAndFilters) {
 // that went with the old connection.
 TEST(PestSearch, ResultFollowsADataUpdate) {
   OPEN_PEST_TAB(t);
-  struct TReopen : TMainWindowServices {
-    std::string Path;
-    bool ShowUpdateDialog(TfrmMain&, bool, bool) override {
-      AcisDB = std::make_unique<TAcisDB>(Path, AcisDBSettingsFromOptions(), nullptr);
-      return true;
-    }
-  };
-  auto reopen = std::make_unique<TReopen>();
-  reopen->Path = t.Fx.DBDir() + "/acis.db";
-  SetMainWindowServices(std::move(reopen));
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Opens));
   t.Search("灰色かび病");
   const int all = t.GridDataRows();
   ASSERT_GT(all, 0);
