@@ -131,26 +131,7 @@ bool TAcisDB::AttachSpec() {
   Log("spec.db Attach");
   if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
   try {
-    UpdateBunrui();
-    UpdateSeizai();
-    UpdateDokusei();
-    UpdateRyutsu();
-    UpdateIdShurui();
-    UpdateIso();
-    UpdateSuisan();
-    UpdateFrac();
-    UpdateIrac();
-    UpdateHrac();
-    UpdateKwlists();
-    UpdateBeppyo1();
-    UpdateFeedrice();
-    UpdateTsushoRuby();
-    UpdateCvo();
-    UpdateRakuyokaju();
-    if (TableExists("m_tekiyo")) {
-      UpdateMSakumotsu();
-      UpdateMByochu();
-    }
+    RefreshMasterTables();
   } catch (const ESQLiteException& e) {
     SqlFailure(e, "AcisDB.AttachSpec ");
     return false;

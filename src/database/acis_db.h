@@ -193,6 +193,12 @@ class TAcisDB {
   bool RefreshMaster(const TMasterScript& M);
   bool RunScriptText(const std::string& Text, const std::string& Title);
   TMasterDownloader* Downloader();
+  // The refresh pass of the open: false, said once in the log, when the database folder or
+  // one of its databases cannot be written (nothing is then fetched that could not be run).
+  bool MasterTablesWritable();
+  // Runs the refresh members of the open (the pass stops at a failure of the disk, a lock or
+  // an attached database: the rest is neither fetched nor run, and the next open tries again).
+  void RefreshMasterTables();
 
   std::string FFileName;
   TAcisDBSettings FSettings;
@@ -203,6 +209,8 @@ class TAcisDB {
   std::vector<std::pair<std::string, std::string>> FDeferredCopies;
   std::string FFirstSqlError;
   bool FScriptFault = false;  // the last script failed by its own SQL (not the disk, a lock...)
+  bool FMasterPass = false;   // the refresh pass of the open runs
+  bool FMasterHalt = false;   // that pass met a failure outside the scripts: it stops
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

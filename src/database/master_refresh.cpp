@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <ctime>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "database/acis_db.h"
@@ -58,6 +60,12 @@ TCopyId CopyIdOf(const std::string& path) {
 // The remembered copy of a script that failed: kept beside the local copy under this name,
 // with the time and size it came with.
 std::string FailedCopyName(const std::string& local) { return local + ".failed"; }
+
+// The failure lies outside the script: the disk, a lock, memory, or a database it names that
+// is not attached ("unknown database spec", from the prepare of its statement).
+bool IsOutsideTheScript(const ESQLiteException& e) {
+  return e.IsEnvironmentFailure() || std::string_view(e.what()).find(" : unknown database ") != std::string_view::npos;
+}
 
 std::string FailedCopyNote(const std::string& file, const TCopyId& id) {
   const std::time_t t = static_cast<std::time_t>(id.MTimeNs / 1000000000);
@@ -283,14 +291,64 @@ bool TAcisDB::RunScriptText(const std::string& Text, const std::string& Title) {
     RunScriptInTransaction(*FDb, Text);
     return true;
   } catch (const ESQLiteException& e) {
-    // A failure of the disk, a lock or memory is no fault of the script: it may run next time.
-    FScriptFault = !e.IsEnvironmentFailure();
+    // A failure of the disk, a lock or memory, or a database the script writes into that is
+    // not attached, is no fault of the script: it runs again once the cause is gone. Such a
+    // failure is shown once; the rest of the refresh pass then stops.
+    FScriptFault = !IsOutsideTheScript(e);
+    if (!FScriptFault && FMasterPass) {
+      if (!FMasterHalt) SqlFailure(e, Title);
+      FMasterHalt = true;
+      Log("マスターテーブルの更新を中止しました (次回の起動時に再実行します)");
+      return false;
+    }
     SqlFailure(e, Title);
     return false;
   }
 }
 
+bool TAcisDB::MasterTablesWritable() {
+  sqlite3* h = FDb->Handle();
+  const bool dirWritable = ::access((FSettings.DBDir.empty() ? std::string(".") : FSettings.DBDir).c_str(), W_OK) == 0;
+  if (dirWritable && sqlite3_db_readonly(h, "main") != 1 && sqlite3_db_readonly(h, "spec") != 1) return true;
+  Log(FSettings.DBDir + " に書き込めないため、マスターテーブルの更新を省略します");
+  return false;
+}
+
+void TAcisDB::RefreshMasterTables() {
+  if (!MasterTablesWritable()) return;
+  FMasterHalt = false;
+  FMasterPass = true;
+  struct TPassEnd {
+    TAcisDB& db;
+    ~TPassEnd() {
+      db.FMasterPass = false;
+      db.FMasterHalt = false;
+    }
+  } end{*this};
+  UpdateBunrui();
+  UpdateSeizai();
+  UpdateDokusei();
+  UpdateRyutsu();
+  UpdateIdShurui();
+  UpdateIso();
+  UpdateSuisan();
+  UpdateFrac();
+  UpdateIrac();
+  UpdateHrac();
+  UpdateKwlists();
+  UpdateBeppyo1();
+  UpdateFeedrice();
+  UpdateTsushoRuby();
+  UpdateCvo();
+  UpdateRakuyokaju();
+  if (TableExists("m_tekiyo")) {
+    UpdateMSakumotsu();
+    UpdateMByochu();
+  }
+}
+
 bool TAcisDB::RefreshMaster(const TMasterScript& M) {
+  if (FMasterHalt) return false;  // the pass stopped: nothing more is fetched or run
   const std::string local = JoinPath(FSettings.DownloadDir, M.File);
   // A copy whose run failed is remembered (kept under another name, with its time and size):
   // it is neither run again nor shown again until a different copy arrives; each start says so
@@ -364,7 +422,7 @@ bool TAcisDB::RefreshMaster(const TMasterScript& M) {
 
 bool TAcisDB::UpdateBunrui() {
   bool ok = RefreshMaster({"spec.bunrui.txt", "bunrui", "spec.bunrui 更新", 0});
-  if (TableExists("m_kihon")) UpdateKihonKoka();
+  if (!FMasterHalt && TableExists("m_kihon")) UpdateKihonKoka();
   return ok;
 }
 
@@ -392,6 +450,7 @@ bool TAcisDB::UpdateSuisan() { return RefreshMaster({"spec.suisan.txt", "suisan"
 
 bool TAcisDB::UpdateFrac() {
   bool ok = RefreshMaster({"spec.frac.txt", "frac_mg", "spec.frac 更新", 0});
+  if (FMasterHalt) return ok;
   ExecSQL("drop view if exists vFracbunrui;");
   for (const char* t : {"frac_code", "frac_codelist", "frac_sayoten", "frac_sayokiko"})
     if (TableExists(t)) ExecSQL(std::string("drop table if exists ") + t + ";");

@@ -34,10 +34,12 @@ inline bool IsRegexMeta(char c) {
 // Appends a replacement text with its group references filled: "$n" and "\\n" (one or two
 // digits, two only when that group exists), "${n}" and "${name}", "$&" the whole match, "$$"
 // and "\\$" a dollar sign, "\\\\" a backslash; anything else is copied. group(n) gives the
-// text of group n ("" when it took no part), namedGroup(name) its number or -1.
+// text of group n ("" when it took no part), namedGroup(name) its number or -1. False, with
+// the appending stopped, as soon as out passes limit bytes (a reference may repeat a long
+// group any number of times).
 template <typename GroupFn, typename NameFn>
-void ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, NameFn&& namedGroup,
-                           std::string& out) {
+bool ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, NameFn&& namedGroup,
+                           std::string& out, std::size_t limit = std::string::npos) {
   auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
   auto readNumber = [&](std::size_t& p) {
     int n = r[p] - '0';
@@ -50,6 +52,7 @@ void ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, 
   };
   std::size_t p = 0;
   while (p < r.size()) {
+    if (out.size() > limit) return false;
     const char c = r[p];
     const char d = p + 1 < r.size() ? r[p + 1] : '\0';
     if ((c == '\\' || c == '$') && isDigit(d)) {
@@ -85,6 +88,7 @@ void ExpandGroupReferences(std::string_view r, int groupCount, GroupFn&& group, 
     out += c;
     ++p;
   }
+  return out.size() <= limit;
 }
 
 // A NUL byte of the pattern shows as "␀" in the message (never cuts it).

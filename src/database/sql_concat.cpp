@@ -1,5 +1,7 @@
 #include "database/sql_concat.h"
 
+#include "database/sql_function_util.h"
+
 namespace {
 
 bool Unbordered(std::string_view s) {
@@ -10,8 +12,8 @@ bool Unbordered(std::string_view s) {
 
 }  // namespace
 
-TConcatBuilder::TConcatBuilder(std::string_view separator, bool distinct)
-    : sep_(separator), distinct_(distinct), useSet_(!separator.empty() && Unbordered(separator)) {
+TConcatBuilder::TConcatBuilder(std::string_view separator, bool distinct, size_t limit)
+    : sep_(separator), distinct_(distinct), limit_(limit), useSet_(!separator.empty() && Unbordered(separator)) {
   if (distinct_ && !sep_.empty() && !useSet_) wrapped_ = sep_ + sep_;
 }
 
@@ -29,9 +31,14 @@ bool TConcatBuilder::Contains(std::string_view piece) const {
   return wrapped_.find(needle) != std::string::npos;
 }
 
+void TConcatBuilder::Reserve(size_t more) const {
+  if (more > limit_ || result_.size() > limit_ - more) throw sqlfn::ETextTooBig();
+}
+
 void TConcatBuilder::AddPiece(std::string_view piece) {
   if (distinct_ && Contains(piece)) return;
   bool wasEmpty = result_.empty();
+  Reserve(piece.size() + (wasEmpty ? 0 : sep_.size()));
   if (!wasEmpty) result_ += sep_;
   result_ += piece;
   if (!distinct_) return;
@@ -49,12 +56,16 @@ void TConcatBuilder::AddPiece(std::string_view piece) {
 void TConcatBuilder::Add(std::string_view value) {
   if (value.empty()) return;
   if (!distinct_) {
+    Reserve(value.size() + (result_.empty() ? 0 : sep_.size()));
     if (!result_.empty()) result_ += sep_;
     result_ += value;
     return;
   }
   if (sep_.empty()) {
-    if (result_.find(value) == std::string::npos) result_ += value;
+    if (result_.find(value) == std::string::npos) {
+      Reserve(value.size());
+      result_ += value;
+    }
     return;
   }
   size_t start = 0;

@@ -174,11 +174,14 @@ void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     bool known = e.firstRow == rowid;
     if (e.firstRow < rowid) list = "[" + std::to_string(e.firstRow);
     if (e.more >= 0) {
+      // The list of one key grows with every row of it: it stops at the longest text.
+      const size_t limit = sqlfn::LengthLimit(ctx);
       for (int64_t r : seen->moreRows[static_cast<size_t>(e.more)]) {
         if (r == rowid) known = true;
         if (r >= rowid) continue;
         list += list.empty() ? "[" : ",";
         list += std::to_string(r);
+        sqlfn::CheckLength(list.size() + 1, limit);
       }
     }
     if (!known) {

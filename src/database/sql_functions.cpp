@@ -47,6 +47,9 @@ void StrconvFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     unsigned opts = OptionsArg(argc, argv, 1);
     tBuf1.clear();
     StrConvAppend(text, opts, tBuf1);
+    // The key is at most twice its text (a voiced kana made half-width takes two
+    // characters), so it is checked once it is made.
+    sqlfn::CheckLength(tBuf1.size(), sqlfn::LengthLimit(ctx));
     ResultText(ctx, tBuf1);
   });
 }
@@ -170,13 +173,16 @@ void ReReplaceFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
     auto re = PlainPattern(ctx, 0, [&] { return std::string(Text(argv[0])); });
     std::string subject(Text(argv[1]));
     std::string_view repl = Text(argv[2]);
+    // Every replacement may add as much as the subject holds: the result stops as soon as it
+    // passes the connection's longest text.
+    const size_t limit = sqlfn::LengthLimit(ctx);
     std::string out;
     size_t pos = 0;     // search position
     size_t copied = 0;  // subject copied up to here
     while (pos <= subject.size() && re->Search(subject, pos)) {
       size_t b = re->GroupBegin(0), e = re->GroupEnd(0);
       out.append(subject, copied, b - copied);
-      ExpandReplacement(repl, *re, subject, out);
+      if (!ExpandReplacement(repl, *re, subject, out, limit)) throw sqlfn::ETextTooBig();
       copied = e;
       if (e == b) {
         // An empty match: keep the next character and go on after it.
@@ -190,6 +196,7 @@ void ReReplaceFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
       }
     }
     if (copied < subject.size()) out.append(subject, copied, std::string::npos);
+    sqlfn::CheckLength(out.size(), limit);
     ResultText(ctx, out);
   });
 }
@@ -236,7 +243,7 @@ void ConcatScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool dis
       sqlite3_result_error(ctx, kTooFew, -1);
       return;
     }
-    TConcatBuilder b(Text(argv[0]), distinct);
+    TConcatBuilder b(Text(argv[0]), distinct, sqlfn::LengthLimit(ctx));
     for (int k = 1; k < argc; ++k) {
       if (sqlite3_value_type(argv[k]) == SQLITE_NULL) continue;
       b.Add(Text(argv[k]));
@@ -258,7 +265,7 @@ void ConcatStep(sqlite3_context* ctx, sqlite3_value** argv, bool distinct) {
       sqlite3_result_error_nomem(ctx);
       return;
     }
-    if (!*slot) *slot = new TConcatBuilder(Text(argv[0]), distinct);
+    if (!*slot) *slot = new TConcatBuilder(Text(argv[0]), distinct, sqlfn::LengthLimit(ctx));
     (*slot)->Add(Text(argv[1]));
   });
 }

@@ -570,15 +570,16 @@ std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
 
 // ---- replacement ---------------------------------------------------------------------------
 
-void ExpandReplacement(std::string_view r, const TPcrePattern& re, std::string_view subject, std::string& out) {
-  ExpandGroupReferences(
+bool ExpandReplacement(std::string_view r, const TPcrePattern& re, std::string_view subject, std::string& out,
+                       size_t limit) {
+  return ExpandGroupReferences(
       r, re.GroupCount(),
       [&](int g) {
         const size_t b = re.GroupBegin(g), e = re.GroupEnd(g);
         return b != std::string::npos && e != std::string::npos && e >= b ? subject.substr(b, e - b)
                                                                         : std::string_view();
       },
-      [&](std::string_view name) { return re.GroupNumber(name); }, out);
+      [&](std::string_view name) { return re.GroupNumber(name); }, out, limit);
 }
 
 // ---- cache ---------------------------------------------------------------------------------

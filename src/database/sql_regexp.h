@@ -109,9 +109,10 @@ std::string NormalizeRegexPattern(std::string_view pattern, unsigned options);
 std::vector<std::string_view> SplitTopLevelAlternatives(std::string_view pattern);
 
 // Replacement text with its group references filled from the last match of re on subject
-// (the references of ExpandGroupReferences in perl_regex.h).
-void ExpandReplacement(std::string_view replacement, const TPcrePattern& re,
-                       std::string_view subject, std::string& out);
+// (the references of ExpandGroupReferences in perl_regex.h). False, with the appending
+// stopped, as soon as out passes limit bytes.
+bool ExpandReplacement(std::string_view replacement, const TPcrePattern& re, std::string_view subject,
+                       std::string& out, size_t limit = std::string::npos);
 
 // Per-connection cache of compiled patterns (bounded; cleared when full).  Entries are shared,
 // so a statement keeps its pattern even after the cache drops it.

@@ -75,7 +75,18 @@ int RunUnattended(TDataUpdateServices& services, TfrmMain& Main, bool update) {
   });
   TScopedMessageSink scoped(&sink);
   try {
-    if (services.CheckDatabaseState(Main) == dsCurrent) return kExitDataCurrent;  // no log file
+    services.CheckFailure.clear();
+    services.CheckLog.clear();
+    if (services.CheckDatabaseState(Main) == dsCurrent) {
+      if (services.CheckFailure.empty()) return kExitDataCurrent;  // no log file
+      // Not asked is not current: the run failed, and its log says why.
+      runner = UnattendedRunner(Main);
+      for (const std::string& line : services.CheckLog) runner->Log(line);
+      runner->Log("データ更新を確認できません: " + services.CheckFailure);
+      runner->Log(update ? "データ更新中止!" : "ダウンロード更新確認中止!");
+      runner->SaveRunLog(update ? DbFile("autoupdate.log") : DlFile("autodown.log"));
+      return kExitAborted;
+    }
     runner = UnattendedRunner(Main);
     if (update) {
       runner->AutoStart = true;
@@ -134,13 +145,19 @@ void TDataUpdateServices::ParseUpdatePageDate(const std::string& FileName, std::
 
 bool TDataUpdateServices::CheckServerUpdate(TfrmMain& Main) {
   TOptionData& o = *OptionData;
+  CheckFailure.clear();
+  CheckLog.clear();
   if (o.OffLine || CmdOffline) {
     Main.WriteLog(QString("オフラインモード データ更新確認省略"));
+    CheckFailure = "オフラインモード データ更新確認省略";
     return false;
   }
   TAcisSvr svr(o);
   TfrmMain* m = &Main;
-  svr.LogMemo = [m](const std::string& line) { m->WriteLog(line); };
+  svr.LogMemo = [this, m](const std::string& line) {
+    CheckLog.push_back(line);
+    m->WriteLog(line);
+  };
   svr.ProcessMessages = Pump;
   Main.SetStatusText(0, "データ更新をチェックしています");
   std::string page, failure;
@@ -164,6 +181,7 @@ bool TDataUpdateServices::CheckServerUpdate(TfrmMain& Main) {
       failure = "Vesk ミラーサイトのダウンロードページへ接続できません";
       if (!o.UseLAN && !MirrorHostConfigured(o.DownSiteVeskDB)) {
         Main.WriteLog(MirrorNotConfiguredText());
+        CheckFailure = MirrorNotConfiguredText();
         return false;
       }
       break;
@@ -171,9 +189,19 @@ bool TDataUpdateServices::CheckServerUpdate(TfrmMain& Main) {
       return false;
   }
   const bool changed = svr.CheckPublicDataUpdate();
-  // The source answered: a new page, "not modified", or the shared folder has its page.
-  const bool answered = changed || svr.StatusCode == "200" || svr.StatusCode == "304" ||
+  // The source answered: a new page, the same page again, "not modified", or the shared
+  // folder has its page. A "200" whose page did not arrive whole (too large, too slow, no room
+  // in the download folder) is no answer.
+  const bool answered = changed || (svr.StatusCode == "200" && svr.ErrorCode == 0) || svr.StatusCode == "304" ||
                         (o.UseLAN && Exists(o.dirLAN + "/" + page));
+  if (!answered) {
+    std::string why = failure;
+    if (svr.TooLarge) why += ": ページが上限より大きいため中止しました";
+    else if (svr.TooSlow) why += ": サーバーの応答が遅すぎるため中止しました";
+    else if (!svr.StatusCode.empty()) why += ": StatusCode: " + svr.StatusCode + " " + svr.StatusText;
+    if (svr.ErrorCode != 0 && !InetErrorText(svr.ErrorCode).empty()) why += " (" + InetErrorText(svr.ErrorCode) + ")";
+    CheckFailure = why;
+  }
   bool newer = false;
   const std::string local = DlFile(page);
   if (answered && Exists(local)) {

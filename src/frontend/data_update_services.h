@@ -3,6 +3,7 @@
 // check, the first-run dialogs, the update window and the unattended runs ("/u", "/r"). They
 // work on the main window's log pane and status bar, AcisDB and OptionData.
 #include <string>
+#include <vector>
 
 #include "frontend/main_services.h"
 
@@ -20,6 +21,11 @@ class TDataUpdateServices : public TMainWindowServices {
   // True when the data source offers data newer than AcisDB's (DownSite 0 to 2); the date read
   // from the page goes to Main.ServerUpdateDate.
   bool CheckServerUpdate(TfrmMain& Main);
+  // Why the last CheckServerUpdate could not ask the source (offline, no connection, an error
+  // status, a page refused as too large or too slow, no room in the download folder, no
+  // shared page); empty when the source answered. CheckLog holds that check's log lines.
+  std::string CheckFailure;
+  std::vector<std::string> CheckLog;
   // The data date text of a page copy of the current data source ("不明" without one).
   static void ParseUpdatePageDate(const std::string& FileName, std::string& DateText);
 

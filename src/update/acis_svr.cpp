@@ -166,6 +166,7 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   if (DebugMode) d.OnDebugLog = [this](const std::string& line) { Log(line); };
   d.AdjustTimeStamp = true;
   d.ProgressInterval = 10;
+  d.MaxSize = MaxSize > 0 ? MaxSize : DownloadSizeBound(url);
   d.SetUrl(url);
   d.SetFileName(target);
   if (reference != target) d.IfModifiedSince = FileHttpTime(reference);
@@ -178,6 +179,11 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   LastModified = d.ResponseHeaders.Values("Last-Modified");
   if (!PlausibleHttpDate(LastModified)) LastModified.clear();
   if (d.DiskFull) Log("ディスクの空きが足りないため、ダウンロードを中止しました: " + target);
+  TooLarge = d.TooLarge;
+  TooSlow = d.TooSlow;
+  if (d.TooLarge)
+    Log(url + " は上限 (" + std::to_string(d.MaxSize) + " バイト) より大きいため、ダウンロードを中止しました");
+  if (d.TooSlow) Log(url + " はサーバーの応答が遅すぎるため、ダウンロードを中止しました");
   return ok;
 }
 
@@ -185,7 +191,9 @@ bool TAcisSvr::FetchPage(const std::string& url, const std::string& page) {
   std::time_t oldTime = 0;
   const bool had = FileExists(page) && FileModifiedUtc(page, oldTime);
   std::string oldBody;
-  if (had) ReadWhole(page, oldBody);
+  // Only a copy within the page bound is kept for the comparison (the download is bounded
+  // the same way).
+  if (had && PageWithinBound(page)) ReadWhole(page, oldBody);
   if (!Download(url, page)) return false;
   if (!had) return true;
   // Compared as instants: the server's Last-Modified against the copy's time (which the last
@@ -226,8 +234,11 @@ namespace {
 class TKeepStatus {
  public:
   explicit TKeepStatus(TAcisSvr& svr)
-      : svr_(svr), error_(svr.ErrorCode), code_(svr.StatusCode), text_(svr.StatusText), lm_(svr.LastModified) {}
+      : svr_(svr), error_(svr.ErrorCode), code_(svr.StatusCode), text_(svr.StatusText), lm_(svr.LastModified),
+        large_(svr.TooLarge), slow_(svr.TooSlow) {}
   ~TKeepStatus() {
+    svr_.TooLarge = large_;
+    svr_.TooSlow = slow_;
     svr_.ErrorCode = error_;
     svr_.StatusCode = code_;
     svr_.StatusText = text_;
@@ -240,6 +251,7 @@ class TKeepStatus {
   TAcisSvr& svr_;
   int error_;
   std::string code_, text_, lm_;
+  bool large_, slow_;
 };
 }  // namespace
 

@@ -64,6 +64,11 @@ class TAcisSvr : public TSvrHooks {
   std::string StatusText;
   std::string LastModified;         // "Last-Modified" of the last download (empty when it is
                                     // implausible: more than a day ahead, or before 1990)
+  bool TooLarge = false;            // the last download passed its size bound
+  bool TooSlow = false;             // the last download gave up on a stalled or trickling server
+  // The size bound of the downloads in bytes; 0: the bound of each file's kind
+  // (DownloadSizeBound, update_sources.h).
+  std::int64_t MaxSize = 0;
 
   // A conditional download of Url into FileName (conditional on the existing FileName),
   // with the service's network settings; the file takes the server's time. True when a new

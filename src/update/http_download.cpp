@@ -113,6 +113,8 @@ bool THttpDownload::Execute() {
   bool refused = false;
   bool badLength = false;
   DiskFull = false;
+  TooLarge = false;
+  TooSlow = false;
   auto fire = [&](std::uint32_t phase) {
     if (!OnDownloadProgress) return;
     OnDownloadProgress(*this, std::uint32_t(received), progressMax, phase, url_, cancel);
@@ -133,6 +135,10 @@ bool THttpDownload::Execute() {
       badLength = true;
       return false;
     }
+    if (MaxSize > 0 && announced > MaxSize) {
+      TooLarge = true;
+      return false;
+    }
     if (announced > 0 && !RoomFor(fileName_, announced)) {
       DiskFull = true;
       return false;
@@ -144,6 +150,10 @@ bool THttpDownload::Execute() {
     return !cancel;
   };
   t.onBody = [&](const char* data, size_t size) {
+    if (MaxSize > 0 && received + size > std::uint64_t(MaxSize)) {
+      TooLarge = true;
+      return false;
+    }
     if (!sink.Write(data, size)) {
       diskError = true;
       return false;
@@ -177,6 +187,11 @@ bool THttpDownload::Execute() {
     if (OnDebugLog) OnDebugLog("Content-Length: conflicting values");
     return false;
   }
+  if (TooLarge) {
+    ErrorCode = INET_ERROR_READ_FILE;
+    if (OnDebugLog) OnDebugLog("body larger than " + std::to_string(MaxSize) + " bytes");
+    return false;
+  }
   if (diskError || DiskFull || sink.DiskFull()) {
     DiskFull = DiskFull || sink.DiskFull();
     ErrorCode = INET_ERROR_READ_FILE;
@@ -184,6 +199,7 @@ bool THttpDownload::Execute() {
   }
   if (rc != CURLE_OK) {
     ErrorCode = FailureStep(t, rc);
+    TooSlow = t.timedOut || rc == CURLE_OPERATION_TIMEDOUT;
     if (ErrorCode != INET_ERROR_READ_FILE) {
       // Headers of a response that never completed say nothing.
       if (!t.headersDone) ResponseHeaders.Clear();

@@ -49,9 +49,17 @@ class THttpDownload : public TInetDownload {
   // transfer counts as alive: a server that trickles a byte now and then fails like one that
   // stalls. 0: no least rate.
   std::uint32_t LowSpeedLimit = 1024;
+  // The largest body accepted, in bytes; 0: no bound. A larger one (announced, or counted
+  // while it arrives) fails the download with ErrorCode 12205 and leaves no file.
+  std::int64_t MaxSize = 0;
   // The last attempt stopped because the disk is (nearly) full: the announced length did not
   // fit, or the free space fell to the reserve while receiving (ErrorCode 12205).
   bool DiskFull = false;
+  // The last attempt stopped because the body passed MaxSize (ErrorCode 12205).
+  bool TooLarge = false;
+  // The last attempt stopped because the server sent nothing for the receive time-out, or
+  // less than LowSpeedLimit per second over it.
+  bool TooSlow = false;
   // Trace lines of each request (address, proxy, request headers with the credentials
   // masked); unset: no trace.
   std::function<void(const std::string&)> OnDebugLog;

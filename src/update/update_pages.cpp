@@ -27,6 +27,8 @@ std::string PageFileName(int downSite) {
 bool ReadPageLines(const std::string& fileName, std::vector<std::string>& lines) {
   lines.clear();
   std::string text;
+  // A page larger than any page the service publishes is not read.
+  if (!PageWithinBound(fileName)) return false;
   try {
     text = ReadTextFile(fileName);
   } catch (const EImportFileError&) {

@@ -11,7 +11,8 @@
 std::string PageFileName(int downSite);
 
 // The lines of a page copy as UTF-8 (UTF-8 with or without a byte-order mark, or CP932), each
-// without its line break. False when the file cannot be read.
+// without its line break. False when the file cannot be read or is larger than the page
+// bound (update_sources.h).
 bool ReadPageLines(const std::string& fileName, std::vector<std::string>& lines);
 
 // The data date text of a page copy: for the public service's pages (DownSite 0 and 1) the

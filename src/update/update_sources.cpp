@@ -1,5 +1,7 @@
 #include "update/update_sources.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "database/import_reader.h"
@@ -159,6 +161,8 @@ int ParseCsvFileNameLine(const std::string& line, TCsvNames& names) {
 
 void ParseCsvFileNames(const std::string& downloadDir, TCsvNames& names) {
   std::string text;
+  // A page larger than any page the service publishes is not read.
+  if (!PageWithinBound(JoinFolder(downloadDir, kPageCsv))) return;
   try {
     text = ReadTextFile(JoinFolder(downloadDir, kPageCsv));
   } catch (const EImportFileError&) {
@@ -175,3 +179,47 @@ void ParseCsvFileNames(const std::string& downloadDir, TCsvNames& names) {
 }
 
 void ParseCsvFileNames(TCsvNames& names) { ParseCsvFileNames(GlobalOptions().DownloadDir, names); }
+
+// ---------------------------------------------------------------------------------------------
+// Size bounds
+
+namespace {
+
+std::int64_t BoundFromEnv(const char* name, std::int64_t fallback) {
+  const std::string v = EnvValue(name);
+  if (v.empty()) return fallback;
+  char* end = nullptr;
+  const long long n = std::strtoll(v.c_str(), &end, 10);
+  return end && *end == '\0' && n > 0 ? std::int64_t(n) : fallback;
+}
+
+std::string LowerBaseName(std::string_view s) {
+  const size_t q = s.find_first_of("?#");
+  if (q != std::string_view::npos) s = s.substr(0, q);
+  const size_t slash = s.find_last_of('/');
+  if (slash != std::string_view::npos) s = s.substr(slash + 1);
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return out;
+}
+
+}  // namespace
+
+std::int64_t MaxPageBytes() { return BoundFromEnv("QUILLMAR_MAX_PAGE_BYTES", std::int64_t(4) << 20); }
+std::int64_t MaxScriptBytes() { return BoundFromEnv("QUILLMAR_MAX_SCRIPT_BYTES", std::int64_t(64) << 20); }
+std::int64_t MaxArchiveBytes() { return BoundFromEnv("QUILLMAR_MAX_ARCHIVE_BYTES", std::int64_t(512) << 20); }
+
+std::int64_t DownloadSizeBound(std::string_view urlOrName) {
+  const std::string name = LowerBaseName(urlOrName);
+  if (name == "index.htm" || name == "index2.htm" || name == kPageMirror || name == kPageXls || name == kPageCsv ||
+      name.empty())
+    return MaxPageBytes();
+  if (EndsWith(name, ".zip") || EndsWith(name, ".lzh")) return MaxArchiveBytes();
+  return MaxScriptBytes();
+}
+
+bool PageWithinBound(const std::string& fileName) {
+  struct stat st {};
+  return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && std::int64_t(st.st_size) <= MaxPageBytes();
+}

@@ -13,6 +13,7 @@
 //   QUILLMAR_MIRROR_BASE_0 .. QUILLMAR_MIRROR_BASE_3
 //                           the same for one mirror; wins over QUILLMAR_MIRROR_BASE.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,20 @@ inline constexpr const char* kAcisZip = "acis.zip";
 inline constexpr const char* kSpecZip = "spec.zip";
 inline constexpr const char* kAcisDb = "acis.db";
 inline constexpr const char* kSpecDb = "spec.db";
+
+// Size bounds of the downloads, in bytes, each well above what the real service publishes: a
+// larger body is refused as a failed download and leaves no file. Environment variables
+// replace them (read at every call; tests use small ones):
+//   QUILLMAR_MAX_PAGE_BYTES     the update pages (index.htm, index2.htm, update.txt); 4 MiB
+//   QUILLMAR_MAX_SCRIPT_BYTES   the master-table scripts and other files; 64 MiB
+//   QUILLMAR_MAX_ARCHIVE_BYTES  the archives (".zip", ".lzh"); 512 MiB
+std::int64_t MaxPageBytes();
+std::int64_t MaxScriptBytes();
+std::int64_t MaxArchiveBytes();
+// The bound of a download, by the file name at the end of its address (or of a local name).
+std::int64_t DownloadSizeBound(std::string_view urlOrName);
+// A page copy that may be read whole: it exists and is within the page bound.
+bool PageWithinBound(const std::string& fileName);
 
 // The five spreadsheet archives: base name, the server's extension, in this order. The local
 // copy is always base + ".zip", whatever the server's extension.

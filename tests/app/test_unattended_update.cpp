@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "common/test_support.h"
 #include "update/sample_site.h"
@@ -72,6 +74,7 @@ class UnattendedUpdate : public ::testing::Test {
     if (server_) base_ = server_->Base();
     env.insert("QUILLMAR_ACIS_BASE", QString::fromStdString(base_));
     env.insert("QUILLMAR_MIRROR_BASE", QString::fromStdString(base_));
+    for (const auto& [name, value] : env_) env.insert(QString::fromStdString(name), QString::fromStdString(value));
     p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
@@ -124,6 +127,7 @@ class UnattendedUpdate : public ::testing::Test {
 
   QTemporaryDir dir_;
   std::string app_, site_, stderr_, base_;
+  std::vector<std::pair<std::string, std::string>> env_;  // more environment for the program
   int published_ = 0;
   std::unique_ptr<sample_site::TSiteServer> server_;
 };
@@ -189,6 +193,52 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   PublishNewPage("2027年6月7日", "F");
   EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   EXPECT_EQ(LastUpdate(), "2027年6月7日反映");
+}
+
+// A check that could not ask the source is no "data current": an index page larger than its
+// bound, a redirect loop on it and a server trickling it each end the run with 3 and a log
+// that says why, and leave no partial file in the download folder.
+TEST_F(UnattendedUpdate, ACheckThatCouldNotAskTheSourceIsAbortedNotCurrent) {
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
+  fs::remove(UpdateLog());
+  ASSERT_EQ(Program("/u"), 0) << stderr_;
+  const std::string page = Site("ddata/index2.htm");
+  const std::string copy = app_ + "/Download/update2.htm";
+  const std::string copyBefore = ReadAll(copy);
+  auto expectAborted = [&](const char* sw, const std::string& logFile, const std::string& what) {
+    EXPECT_EQ(Program(sw), 3) << what << "\n" << stderr_;
+    const std::string log = ReadAll(logFile);
+    EXPECT_TRUE(Has(log, "データ更新を確認できません: FAMIC CSVダウンロードページへ接続できません")) << what << "\n" << log;
+    EXPECT_EQ(ReadAll(copy), copyBefore) << what;
+    for (const auto& e : fs::directory_iterator(app_ + "/Download"))
+      EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << what << " " << e.path();
+    fs::remove(logFile);
+    return log;
+  };
+
+  // A page far larger than any the service publishes (the bound made small for the test).
+  std::string big = ReadAll(page);
+  big.insert(big.find("</body>"), "<!-- " + std::string(40000, 'x') + " -->\n");
+  WriteAll(page, big);
+  fs::last_write_time(page, fs::file_time_type::clock::now() + std::chrono::minutes(1));
+  env_ = {{"QUILLMAR_MAX_PAGE_BYTES", "20000"}};
+  std::string log = expectAborted("/u", UpdateLog(), "too large");
+  EXPECT_TRUE(Has(log, "上限 (20000 バイト) より大きいため")) << log;
+  log = expectAborted("/r", DownLog(), "too large, /r");
+  EXPECT_TRUE(Has(log, "ダウンロード更新確認中止!")) << log;
+  env_.clear();
+
+  // The page redirects to itself.
+  WriteAll(page + ".redirect", "/ddata/index2.htm");
+  expectAborted("/u", UpdateLog(), "redirect loop");
+  fs::remove(page + ".redirect");
+
+  // A server that sends the page a byte at a time: the least transfer rate ends it.
+  Ini("DownSite=0\nReceiveTimeout=1000\n");
+  WriteAll(page + ".trickle", "50");
+  log = expectAborted("/u", UpdateLog(), "trickle");
+  EXPECT_TRUE(Has(log, "応答が遅すぎる")) << log;
+  fs::remove(page + ".trickle");
 }
 
 TEST_F(UnattendedUpdate, AStalledServerEndsTheRunWithAbortedWithinItsTimeOut) {

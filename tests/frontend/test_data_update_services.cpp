@@ -25,6 +25,7 @@
 #include "common/test_support.h"
 #include "database/acis_db.h"
 #include "database/master_refresh.h"
+#include "foundation/disk_space.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "frontend/console/sql_console.h"
@@ -459,6 +460,50 @@ TEST_F(DataUpdateServices, AnExceptionEndsAnUnattendedRunAsAbortedWithItsLog) {
   CmdAutoDownload = true;
   EXPECT_EQ(services.RunAutoDownloadCheck(*w), kExitAborted);
   EXPECT_NE(ReadText(OptionData->DownloadDir + "/autodown.log").find("disk gone"), std::string::npos);
+}
+
+// "/u" and "/r" report 0 only when the source answered and the data are current: a check
+// that could not ask it (no room in the download folder, offline) ends with 3 and a log file
+// that says why.
+TEST_F(DataUpdateServices, AnUnattendedRunThatCouldNotCheckIsAbortedNotCurrent) {
+  const std::string site = fx_.AppDir + "site";
+  ASSERT_TRUE(sample_site::MakeServerTree(site));
+  sample_site::TSiteServer server(site);
+  ASSERT_TRUE(server.Running());
+  ::setenv("QUILLMAR_ACIS_BASE", server.Base().c_str(), 1);
+  ASSERT_TRUE(fx_.BuildSampleDb());
+  ASSERT_EQ(Sql(Db(), "UPDATE info SET Value='2026年11月4日反映及び失効反映' WHERE Item='LastUpdate'"), "");
+  auto w = Window();
+  OptionData->DownSite = 0;
+  const std::string updateLog = OptionData->DBDir + "/autoupdate.log";
+  const std::string downLog = OptionData->DownloadDir + "/autodown.log";
+  CmdAutoUpdate = true;
+  EXPECT_EQ(services_->RunAutoUpdate(*w), kExitDataCurrent);
+  EXPECT_FALSE(fs::exists(updateLog));
+  AcisDB.reset();
+
+  // The download folder below its free-space reserve: the page cannot be fetched.
+  fs::remove(OptionData->DownloadDir + "/update2.htm");
+  SetFreeSpaceProbe([](const std::string&) { return kDiskReserveBytes / 2; });
+  EXPECT_EQ(services_->RunAutoUpdate(*w), kExitAborted);
+  SetFreeSpaceProbe(nullptr);
+  std::string log = ReadText(updateLog);
+  EXPECT_NE(log.find("データ更新を確認できません: FAMIC CSVダウンロードページへ接続できません"), std::string::npos) << log;
+  EXPECT_NE(log.find("ディスクの空きが足りない"), std::string::npos) << log;
+  EXPECT_NE(log.find("データ更新中止!"), std::string::npos) << log;
+  AcisDB.reset();
+
+  // Offline: nothing was asked, "/r" as well.
+  CmdAutoUpdate = false;
+  CmdAutoDownload = true;
+  CmdOffline = true;
+  EXPECT_EQ(services_->RunAutoDownloadCheck(*w), kExitAborted);
+  log = ReadText(downLog);
+  EXPECT_NE(log.find("データ更新を確認できません: オフラインモード"), std::string::npos) << log;
+  EXPECT_NE(log.find("ダウンロード更新確認中止!"), std::string::npos) << log;
+  CmdOffline = false;
+  CmdAutoDownload = false;
+  AcisDB.reset();
 }
 
 // The JPP-NET tables imported from the update window's extension menu, with no data update:

@@ -23,7 +23,8 @@ Fixed paths:
   /to-http?port=n  302 to http://127.0.0.1:n/file/downgraded.txt
   /colon           200 with a header whose value holds ": " itself
   /echo            200, the request line and headers as the body
-  /big?size=<n>    200 with n bytes, sent in large writes (benchmark)
+  /big?size=<n>    200 with n bytes, sent in large writes (benchmark); with &nolength=1 no
+                   Content-Length (the body ends when the connection closes)
   /__log           200, one line per earlier request: "<method> <target> <Proxy-Authorization
                    or -> ims=<If-Modified-Since or ->"
   /__posts         200, one line per earlier POST: "<target> TAB <Content-Type> TAB <body as
@@ -42,6 +43,9 @@ answer:
   <file>.status     answers with the status code written in it and an empty body
   <file>.stall      announces the whole length, sends 100 bytes, then stays silent for the
                     seconds written in it (default 60) before it closes
+  <file>.trickle    announces the whole length, sends the body one byte at a time with the
+                    milliseconds written in it (default 50) between them, then closes
+  <file>.redirect   302 to the path written in it (its own path: a redirect loop)
 Without --root, or for a file that is not there, the answer is 404.
 
 As a proxy (absolute target or CONNECT) it asks for Basic "user:secret" and answers 407
@@ -276,7 +280,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = self.requestline + "\r\n" + str(self.headers)
             self.send_body(200, text.encode("utf-8", "replace"))
         elif path == "/big":
-            self.send_big(int(query.get("size", ["1048576"])[0]))
+            self.send_big(int(query.get("size", ["1048576"])[0]), query.get("nolength", ["0"])[0] == "1")
         elif path == "/__log":
             with log_lock:
                 body = "\n".join(request_log).encode("utf-8")
@@ -290,8 +294,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.send_body(404, b"", reason="Not Found")
 
-    def send_big(self, size):
-        self.send_head(200, [("Last-Modified", LAST_MODIFIED)], size)
+    def send_big(self, size, nolength=False):
+        self.send_head(200, [("Last-Modified", LAST_MODIFIED)], None if nolength else size)
+        if nolength:
+            self.close_connection = True
         view = memoryview(BIG)
         left = size
         try:
@@ -311,6 +317,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if os.path.isfile(full + ".status"):
             with open(full + ".status") as f:
                 self.send_body(int(f.read().strip()))
+            return
+        if os.path.isfile(full + ".redirect"):
+            with open(full + ".redirect") as f:
+                self.send_body(302, b"", [("Location", f.read().strip())])
             return
         if not os.path.isfile(full):
             self.send_body(404, b"<html>not found</html>")
@@ -335,6 +345,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except (BrokenPipeError, ConnectionResetError):
                 pass
             self.close_connection = True
+        elif os.path.exists(full + ".trickle"):
+            with open(full + ".trickle") as f:
+                text = f.read().strip()
+            pause = (float(text) if text else 50) / 1000.0
+            self.send_paced(len(body), [body[i:i + 1] for i in range(len(body))], pause)
         elif os.path.exists(full + ".truncate"):
             self.send_truncated(body, headers)
         else:

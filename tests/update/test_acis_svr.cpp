@@ -15,6 +15,7 @@
 #include "foundation/message_sink.h"
 #include "update/acis_svr.h"
 #include "update/inet_download.h"
+#include "update/update_pages.h"
 #include "support_http_server.h"
 #include "update_test_support.h"
 
@@ -199,6 +200,19 @@ TEST(UpdateSources, CsvNamesFromThePage) {
   EXPECT_EQ(got[0], "first.zip");
   ParseCsvFileNameLine("<a href=\"datacsv/second.zip\" target =\"_blank\">登録基本部</a>", got);
   EXPECT_EQ(got[0], "second.zip");
+
+  // A page copy larger than any page the service publishes (say, copied from a shared folder)
+  // is not read at all: no names, no date.
+  WriteFile(dir + "/update2.htm", kCsvPage);
+  ::setenv("QUILLMAR_MAX_PAGE_BYTES", "100", 1);
+  names = {};
+  ParseCsvFileNames(dir, names);
+  EXPECT_EQ(names, (TCsvNames{"", "", ""}));
+  std::vector<std::string> lines;
+  EXPECT_FALSE(ReadPageLines(dir + "/update2.htm", lines));
+  EXPECT_EQ(PageDateText(dir + "/update2.htm", 0), "不明");
+  ::unsetenv("QUILLMAR_MAX_PAGE_BYTES");
+  EXPECT_TRUE(ReadPageLines(dir + "/update2.htm", lines));
 }
 
 TEST(UpdateSources, IsSourceNewerByFileTime) {

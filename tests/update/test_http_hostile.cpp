@@ -14,6 +14,7 @@
 #include "support_http_server.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
+#include "update/update_sources.h"
 #include "update_test_support.h"
 
 using namespace updtest;
@@ -75,6 +76,7 @@ TEST_F(HostileServerTest, TrickleFailsLikeAStall) {
     EXPECT_FALSE(d.Execute()) << c.path;
     EXPECT_EQ(d.ErrorCode, c.code) << c.path;
     EXPECT_LT(Seconds(t0), 8.0) << c.path;  // the trickle would last 30 s and more
+    EXPECT_TRUE(d.TooSlow) << c.path;
     ExpectOldCopy(f, c.path);
   }
   // Without a least rate the same trickle runs on (cut short here by the pump).
@@ -224,4 +226,38 @@ TEST_F(HostileServerTest, DownloadsStopWhenTheDiskIsNearlyFull) {
   EXPECT_TRUE(roomy.Execute()) << roomy.ErrorCode;
   EXPECT_FALSE(roomy.DiskFull);
   SetFreeSpaceProbe(prev);
+}
+
+// A body over the download's size bound fails as a cut-off one does, whether the server
+// announced its length or not, and leaves the old copy and no partial file; a body of exactly
+// the bound is saved. The update's bounds follow the kind of file (pages, scripts, archives).
+TEST_F(HostileServerTest, ABodyOverItsSizeBoundIsRefusedAndLeavesNothing) {
+  for (const char* q : {"/big?size=300000", "/big?size=300000&nolength=1"}) {
+    const std::string f = OldCopy("big.bin");
+    THttpDownload d;
+    d.MaxSize = 100000;
+    d.SetUrl(server_.Url(q));
+    d.SetFileName(f);
+    d.IfModifiedSince.clear();
+    EXPECT_FALSE(d.Execute()) << q;
+    EXPECT_EQ(d.ErrorCode, INET_ERROR_READ_FILE) << q;
+    EXPECT_TRUE(d.TooLarge) << q;
+    EXPECT_FALSE(d.TooSlow) << q;
+    ExpectOldCopy(f, q);
+  }
+  THttpDownload fits;
+  fits.MaxSize = 100000;
+  fits.SetUrl(server_.Url("/big?size=100000&nolength=1"));
+  fits.SetFileName(Path("fits.bin"));
+  EXPECT_TRUE(fits.Execute()) << fits.ErrorCode;
+  EXPECT_EQ(fits.ContentLength, 100000);
+  EXPECT_FALSE(fits.TooLarge);
+
+  EXPECT_EQ(DownloadSizeBound("https://h/ddata/index2.htm"), std::int64_t(4) << 20);
+  EXPECT_EQ(DownloadSizeBound("https://h/data/update.txt"), std::int64_t(4) << 20);
+  EXPECT_EQ(DownloadSizeBound("https://h/data/spec.cvo.utf8.txt"), std::int64_t(64) << 20);
+  EXPECT_EQ(DownloadSizeBound("https://h/ddata/data/%E7%99%BB.lzh"), std::int64_t(512) << 20);
+  ::setenv("QUILLMAR_MAX_ARCHIVE_BYTES", "1234", 1);
+  EXPECT_EQ(DownloadSizeBound("https://h/data/acis.ZIP"), 1234);
+  ::unsetenv("QUILLMAR_MAX_ARCHIVE_BYTES");
 }
