@@ -148,8 +148,8 @@ bool TDataUpdateServices::CheckServerUpdate(TfrmMain& Main) {
   CheckFailure.clear();
   CheckLog.clear();
   if (o.OffLine || CmdOffline) {
+    // Offline by choice: the state comes from the database alone; that is no failed check.
     Main.WriteLog(QString("オフラインモード データ更新確認省略"));
-    CheckFailure = "オフラインモード データ更新確認省略";
     return false;
   }
   TAcisSvr svr(o);

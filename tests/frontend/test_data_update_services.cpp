@@ -493,15 +493,21 @@ TEST_F(DataUpdateServices, AnUnattendedRunThatCouldNotCheckIsAbortedNotCurrent) 
   EXPECT_NE(log.find("データ更新中止!"), std::string::npos) << log;
   AcisDB.reset();
 
-  // Offline: nothing was asked, "/r" as well.
+  // Offline by choice ("/f"): the data are judged from the database alone, as the user asked,
+  // and the run is "current" with no log; a failed check under "/r" is still a failure.
   CmdAutoUpdate = false;
   CmdAutoDownload = true;
   CmdOffline = true;
-  EXPECT_EQ(services_->RunAutoDownloadCheck(*w), kExitAborted);
-  log = ReadText(downLog);
-  EXPECT_NE(log.find("データ更新を確認できません: オフラインモード"), std::string::npos) << log;
-  EXPECT_NE(log.find("ダウンロード更新確認中止!"), std::string::npos) << log;
+  EXPECT_EQ(services_->RunAutoDownloadCheck(*w), kExitDataCurrent);
+  EXPECT_FALSE(fs::exists(downLog));
+  AcisDB.reset();
   CmdOffline = false;
+  SetFreeSpaceProbe([](const std::string&) { return kDiskReserveBytes / 2; });
+  EXPECT_EQ(services_->RunAutoDownloadCheck(*w), kExitAborted);
+  SetFreeSpaceProbe(nullptr);
+  log = ReadText(downLog);
+  EXPECT_NE(log.find("データ更新を確認できません: FAMIC CSVダウンロードページへ接続できません"), std::string::npos) << log;
+  EXPECT_NE(log.find("ダウンロード更新確認中止!"), std::string::npos) << log;
   CmdAutoDownload = false;
   AcisDB.reset();
 }
