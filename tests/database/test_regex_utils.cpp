@@ -123,12 +123,14 @@ std::vector<std::string> Column(sqlite3* db, const std::string& sql) {
 TEST(RegexUtils, QuotedListsSelectExactlyTheirItemsInSqlite) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  const std::vector<std::string> names = {"a",       "と",   "%",    "_",        "(", ")", ";",  "--", "it's",
-                                          "x')or('1'='1", "1=1", "a\"b", "なす(促成栽培)", "）", "*",  "'')or(1", "\\"};
+  const std::vector<std::string> names = {"a", "と", "%", "_", "(", ")", ";", "--", "it's", "x')or('1'='1",
+                                          "1=1", "a\"b", "）", "*", "\\", "'')or(1", "なす(促成栽培)"};
   const std::vector<std::string> others = {"1", "'", "x", "zz", "a b", "a,b", "''", ""};
   ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(v TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
-  for (const std::string& n : names) sqlite3_exec(db, ("INSERT INTO t VALUES(" + SqlQuote(n) + ")").c_str(), nullptr, nullptr, nullptr);
-  for (const std::string& n : others) sqlite3_exec(db, ("INSERT INTO t VALUES(" + SqlQuote(n) + ")").c_str(), nullptr, nullptr, nullptr);
+  for (const auto* list : {&names, &others})
+    for (const std::string& n : *list)
+      ASSERT_EQ(sqlite3_exec(db, ("INSERT INTO t VALUES(" + SqlQuote(n) + ")").c_str(), nullptr, nullptr, nullptr),
+                SQLITE_OK);
   ASSERT_EQ(Column(db, "SELECT count(*) FROM t"), List{std::to_string(names.size() + others.size())});
 
   auto doubled = [](const std::string& s, char q) {
