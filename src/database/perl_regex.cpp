@@ -39,7 +39,10 @@ TPerlRegEx::TPerlRegEx() = default;
 TPerlRegEx::TPerlRegEx(std::string_view pattern, TPerlRegExOptions options)
     : FRegEx(pattern), FOptions(options) {}
 
-TPerlRegEx::~TPerlRegEx() { Release(); }
+TPerlRegEx::~TPerlRegEx() {
+  Release();
+  SetMatchLimit(0);
+}
 
 TPerlRegEx::TPerlRegEx(TPerlRegEx&& o) noexcept { *this = std::move(o); }
 
@@ -54,6 +57,9 @@ TPerlRegEx& TPerlRegEx::operator=(TPerlRegEx&& o) noexcept {
   FStop = o.FStop;
   FCode = std::exchange(o.FCode, nullptr);
   FMatchData = std::exchange(o.FMatchData, nullptr);
+  SetMatchLimit(0);
+  FMatchContext = std::exchange(o.FMatchContext, nullptr);
+  FMatchLimit = std::exchange(o.FMatchLimit, 0u);
   FJitDone = o.FJitDone;
   FMatchCount = o.FMatchCount;
   FFound = o.FFound;
@@ -146,6 +152,19 @@ void TPerlRegEx::Study() {
   pcre2_jit_compile(FCode, PCRE2_JIT_COMPLETE);
 }
 
+void TPerlRegEx::SetMatchLimit(uint32_t limit) {
+  if (limit == 0) {
+    if (FMatchContext) pcre2_match_context_free(FMatchContext);
+    FMatchContext = nullptr;
+    FMatchLimit = 0;
+    return;
+  }
+  if (!FMatchContext) FMatchContext = pcre2_match_context_create(nullptr);
+  if (!FMatchContext) throw EPerlRegEx("正規表現の照合エラー: out of memory");
+  pcre2_set_match_limit(FMatchContext, limit);
+  FMatchLimit = limit;
+}
+
 bool TPerlRegEx::Exec(std::size_t offset, uint32_t flags) {
   EnsureCompiled();
   ClearMatch();
@@ -154,7 +173,7 @@ bool TPerlRegEx::Exec(std::size_t offset, uint32_t flags) {
   std::size_t stop = FStop == kUnset || FStop > FSubject.size() ? FSubject.size() : FStop;
   if (offset > stop) return false;
   int rc = pcre2_match(FCode, reinterpret_cast<PCRE2_SPTR>(FSubject.data()), stop, offset,
-                       flags, FMatchData, nullptr);
+                       flags, FMatchData, FMatchContext);
   if (rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL) return false;
   if (rc < 0) throw EPerlRegEx("正規表現の照合エラー: " + PcreErrorText(rc) + " : " + FRegEx);
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(FMatchData);

@@ -17,6 +17,7 @@
 
 struct pcre2_real_code_8;
 struct pcre2_real_match_data_8;
+struct pcre2_real_match_context_8;
 
 #include "foundation/text_utils.h"
 
@@ -130,6 +131,10 @@ class TPerlRegEx {
   bool Compiled() const { return FCode != nullptr; }
   // Compiles the pattern once with the JIT (no-op when the JIT is not available).
   void Study();
+  // PCRE2's match limit: the most backtracking steps one match attempt at one start position
+  // may take before the match fails with an error (EPerlRegEx). 0 restores PCRE2's default.
+  void SetMatchLimit(uint32_t limit);
+  uint32_t MatchLimit() const { return FMatchLimit; }
 
   // Subject: setting it resets the match state.
   void SetSubject(std::string_view subject);
@@ -194,6 +199,8 @@ class TPerlRegEx {
   std::size_t FStop = std::string::npos;
   pcre2_real_code_8* FCode = nullptr;
   pcre2_real_match_data_8* FMatchData = nullptr;
+  pcre2_real_match_context_8* FMatchContext = nullptr;  // only while a match limit is set
+  uint32_t FMatchLimit = 0;
   bool FJitDone = false;
   int FMatchCount = 0;  // matches run on the current compiled pattern (JIT heuristics)
   bool FFound = false;

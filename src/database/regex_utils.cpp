@@ -57,78 +57,68 @@ std::string RemoveQuotes(std::string_view text) {
   return out;
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
+inline bool IsBlankChar(char c) { return c >= 0x01 && c <= ' '; }
+inline bool IsItemSeparator(char c) { return c == ',' || IsBlankChar(c); }
 
-// Splits at commas outside quotes (single or double); each item trimmed and, when enclosed in
-// quotes, unquoted (a doubled quote inside stands for one). quoted[i] tells whether item i was.
-std::vector<std::string> SplitQuotedItems(std::string_view text, std::vector<bool>* quoted) {
+// Items of a list separated by commas or blanks (control characters count as blanks; blanks
+// around a comma belong to it). An item that starts with a single or a double quote runs to
+// the matching closing quote, a doubled quote inside standing for one (an unclosed quote runs
+// to the end), and the text after the closing quote up to the next separator is part of it.
+// Two commas in a row give an empty item.
+std::vector<std::string> SplitListItems(std::string_view text) {
   std::vector<std::string> items;
-  std::size_t p = 0, n = text.size();
-  while (true) {
-    std::size_t start = p;
-    char q = 0;
-    bool quotesOpen = true;  // off again when a quote of this item is never closed
-    while (p < n) {
-      char c = text[p];
-      if (q) {
-        if (c == q) {
+  std::size_t p = 0;
+  const std::size_t n = text.size();
+  auto skipBlanks = [&] {
+    while (p < n && IsBlankChar(text[p])) ++p;
+  };
+  skipBlanks();
+  while (p < n) {
+    std::string item;
+    if (text[p] == '\'' || text[p] == '"') {
+      const char q = text[p++];
+      while (p < n) {
+        if (text[p] == q) {
           if (p + 1 < n && text[p + 1] == q) {
+            item += q;
             p += 2;
             continue;
           }
-          q = 0;
+          ++p;
+          break;
         }
-      } else if (c == ',') {
-        break;
-      } else if (quotesOpen && (c == '\'' || c == '"') &&
-                 TrimBlanks(text.substr(start, p - start)).empty()) {
-        q = c;  // a quote opens an item only at its start
-      }
-      ++p;
-      if (p >= n && q) {
-        // Unclosed quote: the quote is an ordinary character, commas separate as usual.
-        q = 0;
-        quotesOpen = false;
-        p = start;
+        item += text[p++];
       }
     }
-    std::string_view raw = TrimBlanks(text.substr(start, p - start));
-    bool wasQuoted = false;
-    std::string item;
-    if (raw.size() >= 2 && (raw.front() == '\'' || raw.front() == '"') &&
-        raw.back() == raw.front()) {
-      char qc = raw.front();
-      std::string_view inner = raw.substr(1, raw.size() - 2);
-      // Only a well-formed quoted item (inner quotes doubled) is unquoted.
-      bool wellFormed = true;
-      for (std::size_t i = 0; i < inner.size(); ++i) {
-        if (inner[i] == qc) {
-          if (i + 1 < inner.size() && inner[i + 1] == qc)
-            ++i;
-          else
-            wellFormed = false;
-        }
-      }
-      if (wellFormed) {
-        wasQuoted = true;
-        for (std::size_t i = 0; i < inner.size(); ++i) {
-          item += inner[i];
-          if (inner[i] == qc) ++i;
-        }
-      }
-    }
-    if (!wasQuoted) item.assign(raw);
+    while (p < n && !IsItemSeparator(text[p])) item += text[p++];
     items.push_back(std::move(item));
-    if (quoted) quoted->push_back(wasQuoted);
-    if (p >= n) break;
-    ++p;
+    skipBlanks();
+    if (p < n && text[p] == ',') {
+      ++p;
+      skipBlanks();
+      if (p >= n) items.emplace_back();
+    }
   }
   return items;
+}
+
+// The single quotes that enclose items dropped. A quote between two characters of a name (not
+// a separator, not a quote) is an apostrophe and stays; a doubled one there stands for one.
+std::string DropEnclosingQuotes(std::string_view text) {
+  auto inName = [](char c) { return !IsItemSeparator(c) && c != '\'' && c != '"' && c != '\0'; };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] != '\'') {
+      out += text[i++];
+      continue;
+    }
+    std::size_t j = i;
+    while (j < text.size() && text[j] == '\'') ++j;
+    if (i > 0 && j < text.size() && inName(text[i - 1]) && inName(text[j])) out.append((j - i + 1) / 2, '\'');
+    i = j;
+  }
+  return out;
 }
 
 }  // namespace
@@ -206,15 +196,12 @@ bool RegexMatch(std::string_view subject, std::string_view pattern, std::string_
 }
 
 std::string FirstCsvItem(std::string_view list) {
-  std::vector<bool> quoted;
-  std::vector<std::string> items = SplitQuotedItems(list, &quoted);
+  std::vector<std::string> items = SplitListItems(list);
   if (items.empty()) return {};
-  std::string first = std::move(items[0]);
-  if (quoted[0]) {
-    std::size_t comma = first.find(',');
-    if (comma != std::string::npos) first = std::string(TrimBlanks(std::string_view(first).substr(0, comma)));
-  }
-  return first;
+  if (items[0].find(',') == std::string::npos) return std::move(items[0]);
+  // A quoted item that holds a comma: the first item of it.
+  items = SplitListItems(items[0]);
+  return items.empty() ? std::string() : std::move(items[0]);
 }
 
 std::string EscapeRegexName(std::string_view name) {
@@ -276,7 +263,7 @@ std::string FullToHalfBrackets(std::string_view text) {
 
 std::string QuotedCommaList(std::string_view list) {
   std::string out;
-  for (const std::string& item : SplitQuotedItems(list, nullptr)) {
+  for (const std::string& item : CommaTextToList(DropEnclosingQuotes(list))) {
     if (item.empty()) continue;
     if (!out.empty()) out += ',';
     out += SqlQuote(item);

@@ -22,8 +22,9 @@ std::string RegexReplace(std::string_view subject, std::string_view pattern,
 bool RegexMatch(std::string_view subject, std::string_view pattern, std::string_view flags,
                 std::vector<std::string>* groups = nullptr);
 
-// First item of a comma list (blanks inside a name stay). An item enclosed in single or double
-// quotes is unquoted; when that item still holds a comma, the part before it.
+// First item of a list whose items are separated by commas or blanks and may be enclosed in
+// single (or double) quotes: "ab cd,e" gives "ab", "'a b',c" gives "a b". When that item
+// still holds a comma (a quoted item of several names), the first item of it.
 std::string FirstCsvItem(std::string_view list);
 
 // A comma list of names as a regular-expression alternation: single and double quotes are
@@ -48,10 +49,11 @@ std::string FullToHalfBrackets(std::string_view text);
 // 'text' with every single quote doubled: the one quoting helper for SQL literals.
 std::string SqlQuote(std::string_view value);
 
-// A list of names for an SQL IN list: the items (separated by commas; blanks inside a name
-// stay) each in single quotes with inner quotes doubled, joined by ",". An item already
-// enclosed in single or double quotes is unquoted first. Empty items are left out.
-// "a, b" gives 'a','b'; "it's,x" gives 'it''s','x'.
+// A list of names for an SQL IN list: the single quotes that enclose items dropped, the text
+// split into items at commas and blanks (comma text: an item in double quotes keeps its
+// blanks and commas), every item in single quotes and the items joined by ",". An apostrophe
+// inside a name stays, doubled. Empty items are left out.
+// "a, b" gives 'a','b'; "'トマト,なす'" gives 'トマト','なす'; "it's x" gives 'it''s','x'.
 std::string QuotedCommaList(std::string_view list);
 
 // & < > and the double quote to "&amp;", "&lt;", "&gt;", "&quot;" (the apostrophe stays).

@@ -345,6 +345,8 @@ std::string GroupCondition(std::string_view names) {
   return SqlQuote("、(" + alt + ")、");
 }
 
+// The names as an alternation with optional brackets; '%' puts the include frame around it,
+// '!' the exclude frame, any other operator none.
 std::string IncludeExcludeCondition(std::string_view names, char op, bool openFieldFlag) {
   // Names as passed in; their own pattern characters are escaped so that any text gives a
   // valid pattern, with brackets (plain or escaped) turned into optional brackets below.
@@ -376,7 +378,7 @@ std::string IncludeExcludeCondition(std::string_view names, char op, bool openFi
   t = ApplyKanaContext(t);
   if (op == '%') {
     t = "(^|、|\\()(" + t + ")(\\(.*?(栽培|除く)|\\)|、|等|$)";
-  } else {
+  } else if (op == '!') {
     t = OptionalBracketsToGroups(t);
     t = "\\((.*、)?(" + t + ")(、.*)?を除く";
     if (Contains(t, "露地"))

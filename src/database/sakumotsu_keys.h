@@ -32,6 +32,7 @@ std::string KeysToRegexp(std::string_view keys);
 //   ':' '_' '~'   quoted "、(a|b)、" against crop lists joined with "、"
 //   '%'           quoted include pattern against crop conditions
 //   '!'           quoted exclude pattern (an exclusion bracket ending in を除く)
+//   any other     quoted alternation of the names with optional brackets (no frame)
 // openFieldFlag: with a greenhouse or hydroponic pattern ('!' only), also match open field.
 std::string BuildSakumotsuCondition(std::string_view names, char op, bool openFieldFlag);
 

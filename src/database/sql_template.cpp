@@ -161,7 +161,9 @@ std::string TTemplateArgList::Value(std::string_view Name) const {
 
 TTemplateArgList NormalizeArgList(std::string_view Text) {
   std::string t = RegexReplace(Text, R"((^|=)\s+)", "g", "\\1");
-  t = RegexReplace(t, R"(\s+(=|$))", "g", "\\1");
+  // White space before "=" or at the very end. Tried only where a run of white space starts
+  // and taken whole: a long run of blanks inside a value costs one step, not one per blank.
+  t = RegexReplace(t, R"((?<!\s)\s++(=|$))", "g", "\\1");
   const std::vector<std::string> raw = SplitLines(t);
   TTemplateArgList list;
   std::set<std::string> done;  // names whose value was taken (the first line of a name counts)
@@ -206,12 +208,40 @@ TTemplateArgList NormalizeArgList(std::string_view Text) {
 
 namespace {
 
+// White space of a pattern's "\s": blank, tab, line feed, vertical tab, form feed, return.
+bool IsPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Every match of "\s+$" (multi-line) removed, in one pass without backtracking: a run of
+// white space that reaches the very end goes; a run that holds a line feed keeps only its
+// part from its last line feed on, so the blanks at the end of a line go and blank lines
+// collapse with them; a run without a line feed stays.
+std::string DropLineEndSpace(std::string_view Text) {
+  std::string out;
+  out.reserve(Text.size());
+  std::size_t i = 0;
+  while (i < Text.size()) {
+    if (!IsPatternSpace(Text[i])) {
+      out += Text[i++];
+      continue;
+    }
+    std::size_t j = i;
+    while (j < Text.size() && IsPatternSpace(Text[j])) ++j;
+    if (j == Text.size()) break;
+    std::size_t keep = j;  // from the run's last line feed on, or the whole run without one
+    while (keep > i && Text[keep - 1] != '\n') --keep;
+    keep = keep > i ? keep - 1 : i;
+    out.append(Text.substr(keep, j - keep));
+    i = j;
+  }
+  return out;
+}
+
 // The text between a block's braces as its lines: leading blank lines and the white space at
 // the end of every line go, and the indent of the first line is taken off every line that
 // starts with it. Lines are joined by CR LF.
 std::string DeindentBlock(std::string_view Inner) {
   std::string body = RegexReplace(CrLf(Inner), R"(^(\s*\r\n)+)", "s", "");
-  body = RegexReplace(body, R"(\s+$)", "mg", "");
+  body = DropLineEndSpace(body);
   std::vector<std::string> indent;
   if (RegexMatch(body, "^[ \\t]+", "", &indent)) body = RegexReplace(body, "^" + indent[0] + "(.*)", "mg", "\\1");
   // The steps above may leave a lone CR or LF between lines: every line end is CR LF again.
@@ -222,11 +252,15 @@ std::string DeindentBlock(std::string_view Inner) {
 
 void TSqlTemplate::ExtractTemplateBody(std::string_view Html) {
   std::vector<std::string> g;
-  if (!RegexMatch(Html, R"(#template\s*?\{(.*?)\s*\})", "is", &g)) {
+  // Up to the first "}", without the white space before it (taken off here rather than by the
+  // pattern, which would rescan a long run of blanks from every position in it).
+  if (!RegexMatch(Html, R"(#template\s*?\{([^}]*)\})", "is", &g)) {
     TemplateText.clear();
     return;
   }
-  TemplateText = DeindentBlock(g[1]);
+  std::string_view inner = g[1];
+  while (!inner.empty() && IsPatternSpace(inner.back())) inner.remove_suffix(1);
+  TemplateText = DeindentBlock(inner);
 }
 
 int TSqlTemplate::GetTemplateArgMode(int Arg) const {
@@ -244,7 +278,7 @@ void TSqlTemplate::SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& B
   std::string defaults;
   // Indented like the body (a block inside an indented <pre>): without the indent the names
   // of the lines after the first would carry blanks and name no argument.
-  if (RegexMatch(Html, R"(#default\s*?\{(.*?)\})", "is", &g)) defaults = DeindentBlock(g[1]);
+  if (RegexMatch(Html, R"(#default\s*?\{([^}]*)\})", "is", &g)) defaults = DeindentBlock(g[1]);
   const TTemplateArgList list = NormalizeArgList(defaults);
   int sum = 0;
   for (int i = 0; i < kTemplateArgCount; ++i) {

@@ -165,14 +165,43 @@ TEST(PerlRegEx, FailuresAndBadInput) {
   EXPECT_NO_THROW(AllMatches(re));
   EXPECT_EQ(AllMatches(re), (std::vector<std::string>{"abc"}));
 
-  // Catastrophic backtracking ends with an error instead of hanging.
+  // Catastrophic backtracking ends with the match-limit error instead of hanging, on the
+  // interpreter and on the JIT alike.
   TPerlRegEx slow("(a+)+$");
-  slow.SetSubject(std::string(5000, 'a') + "b");
-  try {
-    slow.Match();
-  } catch (const EPerlRegEx&) {
+  for (bool jit : {false, true}) {
+    if (jit) slow.Study();
+    slow.SetSubject(std::string(5000, 'a') + "b");
+    try {
+      slow.Match();
+      ADD_FAILURE() << "no error" << (jit ? " with the JIT" : "");
+    } catch (const EPerlRegEx& e) {
+      EXPECT_NE(std::string(e.what()).find("match limit"), std::string::npos) << e.what();
+    }
   }
-  SUCCEED();
+}
+
+TEST(PerlRegEx, MatchLimitBoundsTheWorkOfOneAttempt) {
+  // "\s+(x|$)" on a run of blanks followed by neither backtracks once per blank from every
+  // start; the possessive form gives nothing back.
+  const std::string blanks(2000, ' ');
+  TPerlRegEx backtracking("\\s+(x|$)");
+  TPerlRegEx possessive("\\s++(x|$)");
+  for (TPerlRegEx* re : {&backtracking, &possessive}) {
+    re->SetMatchLimit(500);
+    EXPECT_EQ(re->MatchLimit(), 500u);
+    re->SetSubject(blanks + "y");
+  }
+  EXPECT_THROW(backtracking.Match(), EPerlRegEx);
+  EXPECT_FALSE(possessive.Match());
+  // Back to the default limit: the same search simply finds nothing.
+  backtracking.SetMatchLimit(0);
+  EXPECT_EQ(backtracking.MatchLimit(), 0u);
+  EXPECT_FALSE(backtracking.Match());
+  // The limit moves with the object.
+  TPerlRegEx moved(std::move(possessive));
+  EXPECT_EQ(moved.MatchLimit(), 500u);
+  moved.SetSubject(blanks + "x");
+  EXPECT_TRUE(moved.Match());
 }
 
 TEST(PerlRegEx, EscapedTextMatchesItselfLiterally) {

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,12 +62,17 @@ TEST(RegexUtils, FirstItemAndQuotedLists) {
   const First firsts[] = {
       {"", ""},
       {"トマト,なす", "トマト"},
-      {"  トマト (施設栽培) , なす", "トマト (施設栽培)"},  // blanks inside a name stay
+      {"ab cd,e", "ab"},  // blanks separate items
+      {"  トマト(施設栽培) , なす", "トマト(施設栽培)"},
       {"'トマト','なす'", "トマト"},
-      {"'a,b',c", "a"},  // a quoted item holding a comma: its first part
+      {"'a b',c", "a b"},  // a quoted item keeps its blanks
+      {"'a,b',c", "a"},    // a quoted item holding a comma: its first item
+      {"'ab cd,e'", "ab"},
+      {"'なす(促成栽培),なす'", "なす(促成栽培)"},
       {"\"it's\",x", "it's"},
       {"it's,x", "it's"},  // an apostrophe inside a name is kept
-      {"'unclosed,x", "'unclosed"},
+      {"'it''s'", "it's"},
+      {"'unclosed,x", "unclosed"},
   };
   for (const First& f : firsts) EXPECT_EQ(FirstCsvItem(f.list), f.first) << f.list;
 
@@ -77,33 +83,91 @@ TEST(RegexUtils, FirstItemAndQuotedLists) {
   const Quoted quoted[] = {
       {"", ""},
       {"a, b", "'a','b'"},
-      {"it's,x", "'it''s','x'"},
       {"'a','b'", "'a','b'"},
-      {"'it''s'", "'it''s'"},
-      {"\"a b\", c d", "'a b','c d'"},
+      // The single quotes that enclose an item go; its names are items each.
+      {"'トマト,なす'", "'トマト','なす'"},
+      {"'なす(促成栽培),なす','トマト'", "'なす(促成栽培)','なす','トマト'"},
+      {"'a b',c", "'a','b','c'"},
+      // Blanks separate items as commas do; a double-quoted item keeps them.
+      {"ハダニ類 アブラムシ類", "'ハダニ類','アブラムシ類'"},
+      {"ハダニ類  ,\tアブラムシ類 ", "'ハダニ類','アブラムシ類'"},
+      {"\"a b\", c d", "'a b','c','d'"},
+      {"'\"a b\",c'", "'a b','c'"},
       {"a,,b", "'a','b'"},
-      {"x');DROP TABLE t;--", "'x'');DROP TABLE t;--'"},
+      {"''", ""},
+      // An apostrophe inside a name stays, doubled.
+      {"it's,x", "'it''s','x'"},
+      {"'it''s'", "'it''s'"},
+      {"x');DROP TABLE t;--", "'x'');DROP','TABLE','t;--'"},
   };
   for (const Quoted& q : quoted) EXPECT_EQ(QuotedCommaList(q.list), q.sql) << q.list;
 }
 
+namespace {
+
+std::vector<std::string> Column(sqlite3* db, const std::string& sql) {
+  std::vector<std::string> out;
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return {"prepare failed: " + sql};
+  while (sqlite3_step(st) == SQLITE_ROW) out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+  sqlite3_finalize(st);
+  return out;
+}
+
+}  // namespace
+
+// Lists of names written every way a list comes in (plain, each name in single quotes, several
+// names in one pair of single quotes, double-quoted comma text; commas and blanks between)
+// select exactly their names from a table that holds every name and some that no list names.
+// Names that would end a literal early or read as SQL are among them.
 TEST(RegexUtils, QuotedListsSelectExactlyTheirItemsInSqlite) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  sqlite3_exec(db, "CREATE TABLE t(v TEXT)", nullptr, nullptr, nullptr);
-  const std::vector<std::string> pieces = {"a", "'", " ", "と", "%", "\"", "(", ")", ";", "-", "　"};
+  const std::vector<std::string> names = {"a", "と", "%", "_", "(", ")", ";", "--", "it's", "x')or('1'='1",
+                                          "1=1", "a\"b", "）", "*", "\\", "'')or(1", "なす(促成栽培)"};
+  const std::vector<std::string> others = {"1", "'", "x", "zz", "a b", "a,b", "''", ""};
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t(v TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
+  for (const auto* list : {&names, &others})
+    for (const std::string& n : *list)
+      ASSERT_EQ(sqlite3_exec(db, ("INSERT INTO t VALUES(" + SqlQuote(n) + ")").c_str(), nullptr, nullptr, nullptr),
+                SQLITE_OK);
+  ASSERT_EQ(Column(db, "SELECT count(*) FROM t"), List{std::to_string(names.size() + others.size())});
+
+  auto doubled = [](const std::string& s, char q) {
+    std::string out;
+    for (char c : s) {
+      if (c == q) out += q;
+      out += c;
+    }
+    return out;
+  };
+  const std::vector<std::string> separators = {",", ", ", " ", " , ", ",,", "\t"};
   std::mt19937 rng(3);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> chosen;
     std::string list;
-    int n = 1 + static_cast<int>(rng() % 10);
-    for (int i = 0; i < n; ++i) list += rng() % 4 == 0 ? std::string(",") : pieces[rng() % pieces.size()];
-    std::string in = QuotedCommaList(list);
-    if (in.empty()) continue;
-    std::string sql = "SELECT count(*) FROM t WHERE v IN (" + in + ")";
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    sqlite3_finalize(st);
+    const int n = 1 + static_cast<int>(rng() % 5);
+    for (int i = 0; i < n;) {
+      if (!list.empty()) list += separators[rng() % separators.size()];
+      // 0 plain, 1 in single quotes, 2 in double quotes, 3 two names in one pair of single quotes
+      const int form = static_cast<int>(rng() % 4);
+      const int group = form == 3 ? 2 : 1;
+      std::string inner;
+      for (int k = 0; k < group && i < n; ++k, ++i) {
+        // A name that starts or ends with a quote cannot be told from an enclosed one.
+        std::string name = names[rng() % names.size()];
+        if (name.front() == '\'' || name.back() == '\'') name = "と";
+        chosen.push_back(name);
+        if (!inner.empty()) inner += ',';
+        inner += form == 2 ? "\"" + doubled(name, '"') + "\"" : name;
+      }
+      list += form == 0 || form == 2 ? inner : "'" + doubled(inner, '\'') + "'";
+    }
+    const std::string in = QuotedCommaList(list);
+    ASSERT_FALSE(in.empty()) << list;
+    std::set<std::string> want(chosen.begin(), chosen.end());
+    std::vector<std::string> got = Column(db, "SELECT v FROM t WHERE v IN (" + in + ") ORDER BY v");
+    EXPECT_EQ(got, List(want.begin(), want.end())) << list << "\n-> " << in;
   }
   sqlite3_close(db);
 }

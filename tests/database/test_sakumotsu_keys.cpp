@@ -211,6 +211,12 @@ TEST(SakumotsuKeys, ConditionTexts) {
       {"トマト(施設栽培)", '!', false, "'\\((.*、)?(トマト(\\(施設栽培\\))?)(、.*)?を除く'"},
       {"なす(露地栽培)", '!', false, "'\\((.*、)?(なす(\\(露地栽培\\))?)(、.*)?を除く|施設|水耕'"},
       {"it's", '%', false, "'(^|、|\\()(its)(\\(.*?(栽培|除く)|\\)|、|等|$)'"},
+      // Any other operator: the names with optional brackets, neither frame, nothing added.
+      {"トマト(露地栽培)", '/', false, "'トマト\\(?露地栽培\\)?'"},
+      {"トマト(露地栽培)", '/', true, "'トマト\\(?露地栽培\\)?'"},
+      {"なす, 果樹類,とまと", '/', true, "'なす|果樹(類)?|とまと'"},
+      {"とまと", '/', false, "'(?<!に)とまと'"},
+      {"ab cd,e", '#', false, "ab"},  // the first name of a blank-separated list
   };
   for (const Case& c : cases)
     EXPECT_EQ(BuildSakumotsuCondition(c.names, c.op, c.flag), c.result) << c.names << " " << c.op;
@@ -248,6 +254,9 @@ TEST(SakumotsuKeys, ConditionsSelectTheRightCrops) {
       {"A-B", '%', "A-B", true},
       {"Ａ－Ｂ", '%', "Ａ－Ｂ", true},
       {"a+b*", '%', "a+b*", true},
+      {"トマト(露地栽培)", '/', "トマト露地栽培", true},
+      {"トマト(露地栽培)", '/', "野菜類(トマト(露地栽培)を除く)", true},  // no exclusion frame
+      {"トマト(露地栽培)", '/', "トマト(施設栽培)", false},
   };
   for (const Case& c : cases) {
     std::string pattern = BuildSakumotsuCondition(c.names, c.op, false);
@@ -271,7 +280,7 @@ TEST(SakumotsuKeys, AnyTextGivesPatternsThatCompile) {
     std::string text;
     int n = 1 + static_cast<int>(rng() % 7);
     for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
-    for (char op : {'=', ':', '_', '~', '%', '!'}) {
+    for (char op : {'=', ':', '_', '~', '%', '!', '/'}) {
       std::string lit = BuildSakumotsuCondition(text, op, round % 2 == 0);
       ASSERT_GE(lit.size(), 2u);
       ASSERT_EQ(lit.front(), '\'');

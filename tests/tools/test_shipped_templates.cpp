@@ -73,4 +73,20 @@ TEST(ShippedTemplates, ExpandWithTheirDefaultsAndFindUsesOnTheSampleRegister) {
     EXPECT_EQ(hq.code, 0) << hq.err;
     EXPECT_EQ(Qmtool({"sql", "--db", db, "SELECT count(*) > 0 FROM m_kihon"}).out, "count(*) > 0\n1\n");
   }
+
+  // Several crops, typed with commas or blanks or written by the crop picker, find the uses of
+  // every one of them: the rows of the same query with one IN item per crop.
+  const QString uses = dir.filePath("作物と用途の農薬.tpl");
+  const ToolRun direct = Qmtool({"sql", "--db", db,
+                                 "SELECT DISTINCT bango, tsusho, meisho, yoto, zaikei, sakumotsu FROM tekiyo "
+                                 "WHERE sakumotsu IN ('トマト','なす') AND yoto IN ('殺虫剤') ORDER BY bango, sakumotsu"});
+  ASSERT_EQ(direct.code, 0) << direct.err;
+  ASSERT_NE(direct.out.find("\tトマト\n"), std::string::npos) << direct.out;
+  ASSERT_NE(direct.out.find("\tなす\n"), std::string::npos) << direct.out;
+  for (const char* crops : {"トマト,なす", "トマト なす", "'トマト,なす'", "'トマト','なす'"}) {
+    ToolRun t = Qmtool({"template", "--db", db, uses, "--sakumotsu", crops, "--yoto", "殺虫剤"});
+    ASSERT_EQ(t.code, 0) << t.err;
+    ToolRun q = Qmtool({"sql", "--db", db, QString::fromStdString(SqlOf(t.out))});
+    EXPECT_EQ(q.out, direct.out) << crops << "\n" << SqlOf(t.out);
+  }
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "database/perl_regex.h"
 #include "database/sql_template.h"
 #include "foundation/message_sink.h"
 #include "output/cp932_codec.h"
@@ -171,7 +172,7 @@ TEST(TemplateEngine, OptionalArgumentsUncommentTheirLinesOnlyWhenSet) {
   b.Set(taSakumotsu, "トマト, なす").Set(taSonota, "x'y");
   EXPECT_EQ(b.Sql(),
             "select * from tekiyo where 1\r\n"
-            " and sakumotsu in ('トマト,なす')\r\n"
+            " and sakumotsu in ('トマト','なす')\r\n"
             "-- and byochu regexp <%byochu>\r\n"
             " and sonota = x'y");
 }
@@ -290,4 +291,86 @@ TEST(TemplateEngine, TemplatePagesInCp932DecodeLikeUtf8) {
   TBuild b(DecodeTextBytes(cp932));
   b.Set(taSakumotsu, "なす");
   EXPECT_EQ(b.Sql(), "select ''なす''");
+}
+
+// An argument of several names gives one IN item per name, however the names came in: typed
+// with commas or blanks, or written by the crop picker as one quoted item.
+TEST(TemplateEngine, ListArgumentsGiveOneInItemPerName) {
+  TBuild b(Page("select * from tekiyo where sakumotsu in (<sakumotsu>)\r\n"
+                "-- and byochu in (<byochu>)\r\n"
+                "and yoto in (<yoto>)"));
+  b.Set(taYoto, "殺虫剤");
+  const std::string head = "select * from tekiyo where sakumotsu in (";
+  b.Set(taSakumotsu, "トマト,なす");
+  EXPECT_EQ(b.Sql(), head + "'トマト','なす')\r\n-- and byochu in (<byochu>)\r\nand yoto in ('殺虫剤')");
+  b.Set(taSakumotsu, "'なす(促成栽培),なす','トマト'").Set(taByochu, "ハダニ類 アブラムシ類");
+  EXPECT_EQ(b.Sql(), head +
+                         "'なす(促成栽培)','なす','トマト')\r\n"
+                         " and byochu in ('ハダニ類','アブラムシ類')\r\n"
+                         "and yoto in ('殺虫剤')");
+
+  // In a list line the picker's quoted item is one line, its names an SQL list each.
+  TBuild line(Page("select [#sakumotsu], count(*) from tekiyo where sakumotsu in ([sakumotsu])"));
+  line.Set(taSakumotsu, "'なす(促成栽培),なす'");
+  EXPECT_EQ(line.Sql(), "select なす（促成栽培）, count(*) from tekiyo where sakumotsu in ('なす(促成栽培)','なす')");
+
+  // A prefix other than those with a frame of their own gives the names with optional brackets.
+  TBuild slash(Page("where sakumotsu regexp [/sakumotsu]"));
+  slash.Set(taSakumotsu, "トマト(露地栽培)");
+  EXPECT_EQ(slash.Sql(), "where sakumotsu regexp 'トマト\\(?露地栽培\\)?'");
+}
+
+namespace {
+
+// A low match limit on the shared regular-expression object for one test: any pattern that
+// backtracks along a long run of blanks fails with an error message.
+struct TLowMatchLimit {
+  explicit TLowMatchLimit(uint32_t Limit) { SharedRegEx().SetMatchLimit(Limit); }
+  ~TLowMatchLimit() { SharedRegEx().SetMatchLimit(0); }
+  TLowMatchLimit(const TLowMatchLimit&) = delete;
+  TLowMatchLimit& operator=(const TLowMatchLimit&) = delete;
+};
+
+}  // namespace
+
+// A long run of blanks in an argument value, a default value or a body line (short of the size
+// at which the JIT takes over) is read without backtracking along it: no pattern needs more
+// than a few steps per start even with a match limit far below the run's length.
+TEST(TemplateEngine, LongRunsOfBlanksAreReadWithoutBacktracking) {
+  const std::string blanks(16000, ' ');
+  Sink().Clear();
+  const TLowMatchLimit limit(1000);
+
+  // One run per text, so that each text stays short of the JIT's size.
+  TTemplateArgValues boxes;
+  boxes.Panels = {true, false, true, false, false};
+  LoadTemplateArgText("sakumotsu = \"トマト" + blanks + "なす\"\r\nyoto = 殺虫剤\r\n", boxes);
+  EXPECT_EQ(boxes.Texts[taSakumotsu], "トマト" + blanks + "なす");
+  EXPECT_EQ(boxes.Texts[taYoto], "殺虫剤");
+  LoadTemplateArgText("sakumotsu = なす\r\nyoto = 殺菌剤" + blanks + "\r\n", boxes);
+  EXPECT_EQ(boxes.Texts[taSakumotsu], "なす");
+  EXPECT_EQ(boxes.Texts[taYoto], "殺菌剤");
+
+  TSqlTemplate t;
+  t.SetupTemplateArgs(Page("select <sakumotsu>", "sakumotsu = 'a" + blanks + "b'"), boxes);
+  EXPECT_EQ(t.Modes[taSakumotsu], 2);
+  EXPECT_EQ(boxes.Texts[taSakumotsu], "a" + blanks + "b");
+  t.SetupTemplateArgs(Page("select <sakumotsu>", "sakumotsu = 'a b'" + blanks), boxes);
+  EXPECT_EQ(boxes.Texts[taSakumotsu], "a b");
+
+  t.ExtractTemplateBody(Page("  select 'x" + blanks + "y' from t\r\n  where 1"));
+  EXPECT_EQ(t.TemplateText, "select 'x" + blanks + "y' from t\r\nwhere 1");
+  t.ExtractTemplateBody(Page("  select 1 from t" + blanks + "\r\n  where 1" + blanks));
+  EXPECT_EQ(t.TemplateText, "select 1 from t\r\nwhere 1");
+  EXPECT_EQ(Sink().Count(), 0u) << LastMessage().substr(0, 200);
+}
+
+// The white space at line ends goes as the multi-line pattern "\s+$" takes it: blank lines
+// collapse, the indent of the next line stays, white space inside a line stays.
+TEST(TemplateEngine, LineEndWhiteSpaceAndBlankLinesGo) {
+  TSqlTemplate t;
+  t.ExtractTemplateBody("#template {\r\nselect  1 \t\r\n \r\n\r\n    from x\f\r\n\r\n  where\v 2\t\r\n\r\n}");
+  EXPECT_EQ(t.TemplateText, "select  1\r\n    from x\r\n  where\v 2");
+  t.ExtractTemplateBody("#template {\n  a  \n\n  b\n}");
+  EXPECT_EQ(t.TemplateText, "a\r\nb");
 }

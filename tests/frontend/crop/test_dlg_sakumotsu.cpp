@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include "database/acis_db.h"
+#include "database/regex_utils.h"
 #include "database/sakumotsu_tree.h"
 #include "foundation/check_tree_view.h"
 #include "foundation/comma_text.h"
@@ -110,6 +111,10 @@ TEST(CropPickerRules, AddAndReplaceTextsInBothModes) {
   EXPECT_EQ(AddCropChoice("トマト,なす", V({"ピーマン"}), 3), "'トマト,なす','ピーマン'");
   // Nothing chosen: nothing written.
   EXPECT_EQ(AddCropChoice("'トマト'", {}, 3), "'トマト'");
+  // What the picker writes reads back as an SQL list of every crop chosen, one item each.
+  EXPECT_EQ(QuotedCommaList(AddCropChoice("'トマト'", V({"なす(促成栽培)", "なす"}), 3)),
+            "'トマト','なす(促成栽培)','なす'");
+  EXPECT_EQ(QuotedCommaList(QuoteIfTemplate(V({"o'neil", "a b"}), 3)), "'o''neil','a b'");
 }
 
 TEST(CropPicker, ExactSearchIsBoundAndFillsCropRecords) {
