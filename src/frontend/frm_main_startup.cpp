@@ -321,6 +321,7 @@ void TfrmMain::WMShowWaitEvent() {
     EnableDatabaseInputs();
   }
   pgSearchChange();
+  if (OnStartUpDone) OnStartUpDone();
 }
 
 void TfrmMain::LoadMasterLists() {
