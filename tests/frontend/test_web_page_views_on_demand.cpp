@@ -11,6 +11,7 @@
 #include <QTest>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "database/acis_db.h"
 #include "foundation/global.h"
@@ -52,14 +53,10 @@ bool WaitForText(TPageView* view, const QString& needle) {
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < 30000) {
-    QString text;
-    bool done = false;
-    view->ToPlainText([&](const QString& s) {
-      text = s;
-      done = true;
-    });
-    QTest::qWaitFor([&] { return done; }, 10000);
-    if (text.contains(needle)) return true;
+    // The answer may come after the wait gave up: it goes to state that outlives the wait.
+    auto text = std::make_shared<std::optional<QString>>();
+    view->ToPlainText([text](const QString& s) { *text = s; });
+    if (QTest::qWaitFor([&] { return text->has_value(); }, 10000) && (*text)->contains(needle)) return true;
     Pump(100);
   }
   return false;
