@@ -1,7 +1,13 @@
 # One static library per subsystem: every .cpp of the folder and its sub-folders belongs to
-# it, so adding a file needs no CMake edit.
+# it, so adding a file needs no CMake edit.  A sub-folder with a CMakeLists.txt of its own
+# builds something else (a module loaded at run time) and is left out.
 function(qm_library name dir)
   file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h ${dir}/*.qrc)
+  file(GLOB_RECURSE _own LIST_DIRECTORIES false ${dir}/*/CMakeLists.txt)
+  foreach(_c ${_own})
+    get_filename_component(_d ${_c} DIRECTORY)
+    list(FILTER _src EXCLUDE REGEX "^${_d}/")
+  endforeach()
   add_library(${name} STATIC ${_src})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
 endfunction()

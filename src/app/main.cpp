@@ -12,6 +12,7 @@
 
 #include "app/app_start.h"
 #include "app/dialog_sink.h"
+#include "app/startup_probe.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/qt_texts.h"
@@ -82,10 +83,12 @@ int RunProgram(QApplication& app, TSingleInstance& guard) {
   // A second start is answered once there is a window to bring to the front (the settings
   // are loaded and the folders made by then).
   guard.Listen();
-  if (!IsUnattendedRun())
+  if (!IsUnattendedRun()) {
+    InstallStartupProbe(w);
     w->show();
-  else
+  } else {
     StartUnattendedRun(w);
+  }
   // A stop requested while the window was being made (say, during a start-up message)
   // happened before the event loop could end.
   if (g_terminateRequested) {

@@ -144,6 +144,9 @@ class TfrmMain : public QMainWindow {
   std::function<void()> OnAboutBox;
   std::function<void(TXlsStringGrid*, int)> OnOpenUseCard;
   std::function<void()> OnUnattendedDone;
+  // Called when the interactive deferred start-up has finished (the database opened and its
+  // lists filled, or none there).
+  std::function<void()> OnStartUpDone;
   // Called when the window closes, before the layout and the settings are saved.
   std::function<void()> OnFormClose;
   // Called by FormViewSettings with the tool-bar image size in pixels (16, 24, 32, 48).

@@ -286,6 +286,9 @@ void TfrmMain::FormShow() {
 void TfrmMain::WMShowWaitEvent() {
   if (!IsStartUp || startUpRuns_ > 0) return;
   ++startUpRuns_;
+  // The window is painted before the database is opened and its lists are filled (a moment on
+  // a large register), so that it does not stand empty on the screen meanwhile.
+  if (!CmdAutoUpdate && !CmdAutoDownload && isVisible()) QGuiApplication::sync();
   TMainWindowServices& services = MainWindowServices();
   bool unattended = false;
   try {
@@ -321,6 +324,7 @@ void TfrmMain::WMShowWaitEvent() {
     EnableDatabaseInputs();
   }
   pgSearchChange();
+  if (OnStartUpDone) OnStartUpDone();
 }
 
 void TfrmMain::LoadMasterLists() {

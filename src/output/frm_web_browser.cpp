@@ -17,10 +17,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineHttpRequest>
-#include <QWebEngineLoadingInfo>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include <memory>
 #include <optional>
@@ -30,8 +26,8 @@
 #include "foundation/message_sink.h"
 #include "foundation/screen_placement.h"
 #include "output/grid_export.h"
+#include "output/page_view.h"
 #include "output/temp_files.h"
-#include "output/web_engine_setup.h"
 
 TfrmWebBrowser::TDialogHook TfrmWebBrowser::DialogHook;
 
@@ -60,7 +56,6 @@ bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<b
 }  // namespace
 
 TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
-  PrepareWebEngineProcess();
   setObjectName("frmWebBrowser");
   setAttribute(Qt::WA_DeleteOnClose);
   // An open view does not keep the program running once the main window has closed.
@@ -78,6 +73,8 @@ TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
 
 TfrmWebBrowser::~TfrmWebBrowser() {
   FClosing = true;
+  // The view goes after this window's own fields: it reports nothing more.
+  if (WebBrowser) WebBrowser->SetEvents({});
   RemoveTempFiles();
 }
 
@@ -161,7 +158,7 @@ void TfrmWebBrowser::BuildControls() {
   panel->setObjectName("Panel1");
   auto* pl = new QVBoxLayout(panel);
   pl->setContentsMargins(0, 0, 0, 0);
-  WebBrowser = new QWebEngineView(panel);
+  WebBrowser = CreatePageView(panel);
   WebBrowser->setObjectName("WebBrowser");
   pl->addWidget(WebBrowser);
   layout->addWidget(panel, 1);
@@ -178,52 +175,50 @@ void TfrmWebBrowser::BuildControls() {
   connect(actExportCalc, &QAction::triggered, this, [this] { actExportCalcExecute(); });
   connect(actExportWPS, &QAction::triggered, this, [this] { actExportWPSExecute(); });
   connect(actExportJustCalc, &QAction::triggered, this, [this] { actExportJustCalcExecute(); });
-  connect(actCopy, &QAction::triggered, this, [this] { WebBrowser->triggerPageAction(QWebEnginePage::Copy); });
-  connect(actSelectAll, &QAction::triggered, this,
-          [this] { WebBrowser->triggerPageAction(QWebEnginePage::SelectAll); });
+  connect(actCopy, &QAction::triggered, this, [this] { WebBrowser->Copy(); });
+  connect(actSelectAll, &QAction::triggered, this, [this] { WebBrowser->SelectAll(); });
   connect(trkZoom, &QSlider::valueChanged, this, [this](int v) { trkZoomChange(v); });
   connect(cbCssFile, &QComboBox::activated, this, [this](int i) { cbCssFileChange(i); });
-  connect(WebBrowser->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-      FRendererGone = false;
-      FLoading = true;
-      DocumentComplete = false;
-      InnerHtml.clear();
-      return;
-    }
+  TPageView::TEvents events;
+  events.LoadStarted = [this] {
+    FRendererGone = false;
+    FLoading = true;
+    DocumentComplete = false;
+    InnerHtml.clear();
+  };
+  events.LoadFinished = [this](const QUrl& url, bool ok) {
     // The end of an earlier load that the page's own load replaced is not this page.
-    if (!FExpectedUrl.isEmpty() && info.url() != FExpectedUrl) return;
+    if (!FExpectedUrl.isEmpty() && url != FExpectedUrl) return;
     FExpectedUrl.clear();
-    LoadFinished(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
-  });
+    LoadFinished(ok);
+  };
   // The engine's page process can end (out of memory on a very large page, a crash): the page
   // is then as complete as it will get, and nobody may wait for it.
-  connect(WebBrowser->page(), &QWebEnginePage::renderProcessTerminated, this,
-          [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
-            if (status == QWebEnginePage::NormalTerminationStatus || FClosing) return;
-            FRendererGone = true;
-            FLoading = false;
-            DocumentComplete = true;
-            emit DocumentCompleted();
-            emit Woken();
-            MessageSink().Log("HTML view: page process ended (" + std::to_string(int(status)) + ", " +
-                              std::to_string(code) + ")");
-            // The page went blank: a user looking at it is told why and what still works (a
-            // view that only runs an export has nobody to tell: its export goes on).
-            if (!ExportOnly && isVisible()) {
-              std::string text = "ページを表示できませんでした。";
-              if (PostData.empty())
-                text += "\r\n表示する結果が大きすぎる可能性があります。\r\n"
-                        "保存と表計算ソフトへの出力は、作成したページで行えます。";
-              StatusBar->showMessage(QString::fromStdString(text).replace("\r\n", " "));
-              QPointer<TfrmWebBrowser> self(this);
-              QTimer::singleShot(0, this, [self, text] {
-                if (self && !self->FClosing) ShowMessageBox(TMsgKind::Error, "Quillmar", text);
-              });
-            }
-          });
-  connect(WebBrowser->page(), &QWebEnginePage::linkHovered, this,
-          [this](const QString& url) { StatusBar->showMessage(url); });
+  events.ProcessGone = [this](int status, int code) {
+    if (FClosing) return;
+    FRendererGone = true;
+    FLoading = false;
+    DocumentComplete = true;
+    emit DocumentCompleted();
+    emit Woken();
+    MessageSink().Log("HTML view: page process ended (" + std::to_string(status) + ", " +
+                      std::to_string(code) + ")");
+    // The page went blank: a user looking at it is told why and what still works (a
+    // view that only runs an export has nobody to tell: its export goes on).
+    if (!ExportOnly && isVisible()) {
+      std::string text = "ページを表示できませんでした。";
+      if (PostData.empty())
+        text += "\r\n表示する結果が大きすぎる可能性があります。\r\n"
+                "保存と表計算ソフトへの出力は、作成したページで行えます。";
+      StatusBar->showMessage(QString::fromStdString(text).replace("\r\n", " "));
+      QPointer<TfrmWebBrowser> self(this);
+      QTimer::singleShot(0, this, [self, text] {
+        if (self && !self->FClosing) ShowMessageBox(TMsgKind::Error, "Quillmar", text);
+      });
+    }
+  };
+  events.LinkHovered = [this](const QString& url) { StatusBar->showMessage(url); };
+  WebBrowser->SetEvents(std::move(events));
 }
 
 double TfrmWebBrowser::ZoomFactorOf(int position) {
@@ -328,7 +323,7 @@ void TfrmWebBrowser::StartLoad() {
   DocumentComplete = false;
   ++FLoadSerial;
   FExpectedUrl = QUrl::fromLocalFile(QString::fromStdString(TempFile));
-  WebBrowser->load(FExpectedUrl);
+  WebBrowser->Load(FExpectedUrl);
 }
 
 bool TfrmWebBrowser::Show() {
@@ -352,13 +347,11 @@ bool TfrmWebBrowser::ShowHtml(const std::string& page) {
 }
 
 void TfrmWebBrowser::NavigatePost() {
-  QWebEngineHttpRequest req(QUrl::fromEncoded(PostUrl.toUtf8()), QWebEngineHttpRequest::Post);
-  req.setHeader("Content-Type", "application/x-www-form-urlencoded");
-  req.setPostData(QByteArray::fromStdString(PostData));
   DocumentComplete = false;
   ++FLoadSerial;
   FExpectedUrl.clear();
-  WebBrowser->load(req);
+  WebBrowser->Post(QUrl::fromEncoded(PostUrl.toUtf8()), "application/x-www-form-urlencoded",
+                   QByteArray::fromStdString(PostData));
 }
 
 void TfrmWebBrowser::LoadFinished(bool ok) {
@@ -371,10 +364,10 @@ void TfrmWebBrowser::LoadFinished(bool ok) {
     emit DocumentCompleted();
     emit Woken();
   }
-  WebBrowser->setZoomFactor(ZoomFactorOf(trkZoom->value()));
+  WebBrowser->SetZoom(ZoomFactorOf(trkZoom->value()));
   const int serial = FLoadSerial;
   QPointer<TfrmWebBrowser> self(this);
-  WebBrowser->page()->runJavaScript("document.documentElement.innerHTML", [self, serial](const QVariant& v) {
+  WebBrowser->RunScript("document.documentElement.innerHTML", [self, serial](const QVariant& v) {
     if (!self || self->FClosing || serial != self->FLoadSerial) return;
     self->InnerHtml = v.toString().toStdString();
     self->FLoading = false;
@@ -408,7 +401,7 @@ bool TfrmWebBrowser::CurrentMarkup(std::string& markup) {
   if (!WaitForDocument() && (!self || FClosing)) return false;
   if (!FRendererGone) {
     auto result = std::make_shared<std::optional<std::string>>();
-    WebBrowser->page()->runJavaScript("document.documentElement.innerHTML", [self, result](const QVariant& v) {
+    WebBrowser->RunScript("document.documentElement.innerHTML", [self, result](const QVariant& v) {
       *result = v.toString().toStdString();
       if (self) emit self->Woken();
     });
@@ -449,9 +442,9 @@ void TfrmWebBrowser::closeEvent(QCloseEvent* ev) {
   emit Woken();
   // The zoom goes back to the middle for the next view.
   trkZoom->setValue(2);
-  WebBrowser->setZoomFactor(1.0);
+  WebBrowser->SetZoom(1.0);
   WritePlacement();
-  WebBrowser->stop();
+  WebBrowser->Stop();
   RemoveTempFiles();
   ev->accept();
 }

@@ -3,7 +3,8 @@
 // result page handed over as text, or the answer of a form posted to the public service, in
 // Qt WebEngine; it saves, prints (a PDF where no printer is set up), previews, sets up the
 // page, zooms, copies, switches the page's style sheet and sends the page to a spreadsheet
-// program.  Its placement is kept in section "WINDOW".
+// program.  Its placement is kept in section "WINDOW".  The page itself is a TPageView, whose
+// module (the web engine) the first view loads.
 //
 // Use: create it with an owner (it is freed with the owner, or when closed); set Html (and
 // Head and Body when the style sheet may be switched) or PostUrl and PostData; set the caption;
@@ -28,7 +29,7 @@ class QSlider;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
-class QWebEngineView;
+class TPageView;
 
 class TfrmWebBrowser : public QWidget {
   Q_OBJECT
@@ -98,7 +99,7 @@ class TfrmWebBrowser : public QWidget {
   QComboBox* cbCssFile = nullptr;
   QSlider* trkZoom = nullptr;
   QAction* btnInnerHTMLView = nullptr;
-  QWebEngineView* WebBrowser = nullptr;
+  TPageView* WebBrowser = nullptr;
   QStatusBar* StatusBar = nullptr;
   QAction *actExportExcel = nullptr, *actExportCalc = nullptr, *actExportWPS = nullptr, *actExportJustCalc = nullptr;
   QAction *actCopy = nullptr, *actSelectAll = nullptr;

@@ -15,8 +15,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
@@ -24,6 +22,7 @@
 #include "output/frm_web_browser.h"
 #include "output/grid_export.h"
 #include "output/html_spreadsheet.h"
+#include "output/page_view.h"
 #include "output/result_page.h"
 #include "output/temp_files.h"
 #include "output/web_lookup.h"
@@ -86,16 +85,10 @@ void TfrmWebBrowser::bSaveClick() {
 bool TfrmWebBrowser::PrintToPdf(const QString& path) {
   QPointer<TfrmWebBrowser> self(this);
   auto state = std::make_shared<int>(0);  // 0 running, 1 done, 2 failed
-  QMetaObject::Connection c = connect(WebBrowser->page(), &QWebEnginePage::pdfPrintingFinished, this,
-                                      [state, path](const QString& file, bool ok) {
-                                        if (file == path) *state = ok ? 1 : 2;
-                                      });
   TPrintCursor busy;
-  WebBrowser->page()->printToPdf(path, FPrinter.pageLayout());
+  WebBrowser->PrintToPdf(path, FPrinter.pageLayout(), [state](bool ok) { *state = ok ? 1 : 2; });
   const bool done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
-  if (!self) return false;
-  disconnect(c);
-  return done && *state == 1;
+  return self && done && *state == 1;
 }
 
 void TfrmWebBrowser::bPreviewClick() {
@@ -115,12 +108,9 @@ void TfrmWebBrowser::bPreviewClick() {
   QPrintPreviewDialog dlg(&FPrinter, this);
   connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this, self](QPrinter* printer) {
     auto state = std::make_shared<int>(0);
-    QMetaObject::Connection c =
-        connect(WebBrowser, &QWebEngineView::printFinished, this, [state](bool ok) { *state = ok ? 1 : 2; });
     TPrintCursor busy;
-    WebBrowser->print(printer);
+    WebBrowser->Print(printer, [state](bool ok) { *state = ok ? 1 : 2; });
     WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
-    if (self) disconnect(c);
   });
   RunDialog(dlg);
 }
@@ -131,16 +121,13 @@ void TfrmWebBrowser::bPrintClick() {
   QPrintDialog dlg(&FPrinter, this);
   if (RunDialog(dlg) != QDialog::Accepted || !self) return;
   auto state = std::make_shared<int>(0);
-  QMetaObject::Connection c =
-      connect(WebBrowser, &QWebEngineView::printFinished, this, [state](bool ok) { *state = ok ? 1 : 2; });
   bool done = false;
   {
     TPrintCursor busy;
-    WebBrowser->print(&FPrinter);
+    WebBrowser->Print(&FPrinter, [state](bool ok) { *state = ok ? 1 : 2; });
     done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
   }
   if (!self) return;
-  disconnect(c);
   if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。");
 }
 
@@ -149,7 +136,7 @@ void TfrmWebBrowser::bPageSetupClick() {
   RunDialog(dlg);
 }
 
-void TfrmWebBrowser::trkZoomChange(int position) { WebBrowser->setZoomFactor(ZoomFactorOf(position)); }
+void TfrmWebBrowser::trkZoomChange(int position) { WebBrowser->SetZoom(ZoomFactorOf(position)); }
 
 // ---- style sheet and markup view -------------------------------------------------------------
 

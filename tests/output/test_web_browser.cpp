@@ -27,8 +27,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include <algorithm>
 #include <cstdlib>
@@ -42,6 +40,7 @@
 #include "output/grid_model.h"
 #include "output/html_spreadsheet.h"
 #include "output/html_view_route.h"
+#include "output/page_view.h"
 #include "output/result_page.h"
 #include "output/temp_files.h"
 #include "update/support_http_server.h"
@@ -97,7 +96,7 @@ QStringList TempFilesLeft() {
 QString RunJs(TfrmWebBrowser& view, const QString& script) {
   QString result;
   bool done = false;
-  view.WebBrowser->page()->runJavaScript(script, [&](const QVariant& v) {
+  view.WebBrowser->RunScript(script, [&](const QVariant& v) {
     result = v.toString();
     done = true;
   });
@@ -173,7 +172,7 @@ TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
   QPointer<TfrmWebBrowser> view = NewView(SamplePage(grid));
   ASSERT_TRUE(view->Show());
   // The engine's page process ends, as it does when a page is too large for it.
-  view->WebBrowser->load(QUrl("chrome://crash"));
+  view->WebBrowser->Load(QUrl("chrome://crash"));
   for (int i = 0; i < 1000 && !view->RendererGone(); ++i) Pump(10);
   ASSERT_TRUE(view->RendererGone());
   // The blank window says why.
@@ -197,7 +196,7 @@ TEST(WebBrowser, APageProcessThatEndsNeitherHangsNorLosesTheExport) {
   QPointer<TfrmWebBrowser> quiet = NewView(SamplePage(grid));
   quiet->ExportOnly = true;
   ASSERT_TRUE(quiet->Show());
-  quiet->WebBrowser->load(QUrl("chrome://crash"));
+  quiet->WebBrowser->Load(QUrl("chrome://crash"));
   for (int i = 0; i < 1000 && !quiet->RendererGone(); ++i) Pump(10);
   ASSERT_TRUE(quiet->RendererGone());
   Pump(20);
@@ -268,7 +267,7 @@ TEST(WebBrowser, StyleSheetSwitchZoomPlacementAndExportButton) {
   EXPECT_EQ(TableCells(*view, 0).size(), 3u);
 
   view->trkZoom->setValue(4);
-  EXPECT_DOUBLE_EQ(view->WebBrowser->zoomFactor(), TfrmWebBrowser::ZoomFactorOf(4));
+  EXPECT_DOUBLE_EQ(view->WebBrowser->Zoom(), TfrmWebBrowser::ZoomFactorOf(4));
   view->setGeometry(QRect(150, 160, 640, 480));
   Pump(50);
   view->close();
@@ -285,7 +284,7 @@ TEST(WebBrowser, StyleSheetSwitchZoomPlacementAndExportButton) {
   EXPECT_EQ(next->trkZoom->value(), 2);
   EXPECT_EQ(next->size(), QSize(640, 480));
   ASSERT_TRUE(next->Show());
-  EXPECT_DOUBLE_EQ(next->WebBrowser->zoomFactor(), 1.0);
+  EXPECT_DOUBLE_EQ(next->WebBrowser->Zoom(), 1.0);
   next->close();
   Pump(50);
 }
@@ -385,7 +384,9 @@ TEST(WebBrowser, SelectAllAndCopyByKeys) {
   view->WebBrowser->setFocus();
   Pump(100);
   QApplication::clipboard()->clear();
-  QWidget* target = view->WebBrowser->focusProxy() ? view->WebBrowser->focusProxy() : view->WebBrowser;
+  // The keys go where the page's focus is: the innermost focus proxy of the view.
+  QWidget* target = view->WebBrowser;
+  while (target->focusProxy()) target = target->focusProxy();
   QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
   Pump(100);
   QTest::keyClick(target, Qt::Key_C, Qt::ControlModifier);

@@ -18,7 +18,6 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineView>
 
 #include "database/acis_db.h"
 #include "foundation/file_dialog_pos.h"
@@ -36,6 +35,7 @@
 #include "frontend/main_widgets.h"
 #include "frontend/picker_placement.h"
 #include "frontend/search_tab.h"
+#include "output/page_view.h"
 #include "output/xls_string_grid.h"
 
 using namespace MainWidgets;
@@ -263,7 +263,7 @@ bool TfrmTemplate::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TfrmTemplate::CreateBrowser() {
-  wbTemplate = Named(new QWebEngineView(tshTplSource), "wbTemplate");
+  wbTemplate = Named(CreatePageView(tshTplSource), "wbTemplate");
   tshTplSource->layout()->addWidget(wbTemplate);
   ShowInBrowser();
 }
@@ -271,16 +271,16 @@ void TfrmTemplate::CreateBrowser() {
 void TfrmTemplate::ShowInBrowser() {
   if (!wbTemplate) return;
   if (FFile.isEmpty()) {
-    wbTemplate->setHtml(HelpHtml(), QUrl("about:blank"));
+    wbTemplate->SetHtml(HelpHtml(), QUrl("about:blank"));
     return;
   }
   // The page as the file's text decodes it (UTF-8 or CP932), its folder as the base of
   // relative links; a very large page is opened from its file.
   const QString html = QString::fromStdString(FHtml);
   if (html.toUtf8().size() < kSetHtmlLimit)
-    wbTemplate->setHtml(html, QUrl::fromLocalFile(FFile));
+    wbTemplate->SetHtml(html, QUrl::fromLocalFile(FFile));
   else
-    wbTemplate->load(QUrl::fromLocalFile(FFile));
+    wbTemplate->Load(QUrl::fromLocalFile(FFile));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,7 +23,7 @@ class QPushButton;
 class QSplitter;
 class QSplitterHandle;
 class QTabWidget;
-class QWebEngineView;
+class TPageView;
 class TfrmMain;
 class TXlsStringGrid;
 
@@ -62,7 +62,7 @@ class TfrmTemplate : public QWidget {
   // The argument boxes as the engine sees them.
   TTemplateArgBoxes& Boxes();
   // The browser (null until the description page was first shown).
-  QWebEngineView* Browser() const { return wbTemplate; }
+  TPageView* Browser() const { return wbTemplate; }
 
   // The help page shown before any template is opened.
   static QString HelpHtml();
@@ -80,7 +80,7 @@ class TfrmTemplate : public QWidget {
   QLineEdit *edtTplYoto = nullptr, *edtTplZaikei = nullptr;
   QTabWidget* pagTemplate = nullptr;
   QWidget *tshTplSource = nullptr, *tshTplResult = nullptr;
-  QWebEngineView* wbTemplate = nullptr;
+  TPageView* wbTemplate = nullptr;
   TXlsStringGrid* gdTemplate = nullptr;
 
  protected:

@@ -21,8 +21,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 
 #include "database/acis_db.h"
 #include "foundation/check_list_box_ex.h"
@@ -39,6 +37,7 @@
 #include "frontend/main_services.h"
 #include "frontend/picker_placement.h"
 #include "frontend/support_main_window.h"
+#include "output/page_view.h"
 #include "output/xls_string_grid.h"
 
 // Chromium inside Qt WebEngine frees some of its objects through a base with a smaller size;
@@ -63,7 +62,7 @@ void KeepLibrariesLoaded() {
 TLogMessageSink& Sink() { return static_cast<TLogMessageSink&>(MessageSink()); }
 
 // The page's text or HTML as the browser has it now.
-QString BrowserText(QWebEngineView* view, bool html) {
+QString BrowserText(TPageView* view, bool html) {
   QString out;
   bool done = false;
   auto take = [&](const QString& s) {
@@ -71,9 +70,9 @@ QString BrowserText(QWebEngineView* view, bool html) {
     done = true;
   };
   if (html)
-    view->page()->toHtml(take);
+    view->ToHtml(take);
   else
-    view->page()->toPlainText(take);
+    view->ToPlainText(take);
   QElapsedTimer t;
   t.start();
   while (!done && t.elapsed() < 10000) Pump(20);
@@ -81,7 +80,7 @@ QString BrowserText(QWebEngineView* view, bool html) {
 }
 
 // Waits until the browser's text holds Needle (false after 30 s).
-bool WaitForText(QWebEngineView* view, const QString& needle) {
+bool WaitForText(TPageView* view, const QString& needle) {
   QElapsedTimer t;
   t.start();
   while (t.elapsed() < 30000) {
@@ -346,7 +345,8 @@ TEST(TemplatePage, WindowKeysRunFromThePage) {
     Pump();
     ASSERT_NE(page->Browser(), nullptr);
     EXPECT_TRUE(WaitForText(page->Browser(), "をクリックして、実行したい処理を選択してください。"));
-    QWidget* target = page->Browser()->focusProxy() ? page->Browser()->focusProxy() : page->Browser();
+    QWidget* target = page->Browser();
+    while (target->focusProxy()) target = target->focusProxy();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     target->setFocus();

@@ -1,0 +1,125 @@
+#include "output/page_view.h"
+
+#include <QLabel>
+#include <QLibrary>
+#include <QPointer>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <string>
+#include <vector>
+
+#include "foundation/message_sink.h"
+#include "foundation/program_paths.h"
+#include "output/web_engine_setup.h"
+
+namespace {
+
+using TFactory = TPageView* (*)(QWidget*);
+
+// What the web engine says while it is brought in after the application object: that it is
+// being loaded late, which is what we mean to do (the module sets up the graphics sharing
+// itself before its first view).
+QtMessageHandler previousHandler = nullptr;
+void QuietLateStart(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.startsWith("Qt WebEngine seems to be initialized from a plugin") ||
+      text.startsWith("QtWebEngineQuick::initialize() called with QCoreApplication object already created"))
+    return;
+  if (previousHandler) previousHandler(type, context, text);
+}
+
+struct TQuietLateStart {
+  TQuietLateStart() { previousHandler = qInstallMessageHandler(QuietLateStart); }
+  ~TQuietLateStart() { qInstallMessageHandler(previousHandler); }
+  TQuietLateStart(const TQuietLateStart&) = delete;
+  TQuietLateStart& operator=(const TQuietLateStart&) = delete;
+};
+
+bool g_loaded = false;
+
+TFactory LoadFactory() {
+  // Before the engine reads its settings (the sandbox of a super-user's run).
+  PrepareWebEngineProcess();
+  const QString dir = QString::fromStdString(ExecutableDir());
+  QStringList candidates = {dir + PageViewModuleName(), dir + "../bin/" + PageViewModuleName(),
+                            dir + "../lib/quillmar/" + PageViewModuleName()};
+  const QString named = qEnvironmentVariable("QUILLMAR_PAGE_VIEW_MODULE");
+  if (!named.isEmpty()) candidates = {named};
+  QStringList errors;
+  TQuietLateStart quiet;
+  for (const QString& path : candidates) {
+    QLibrary lib(path);
+    if (!lib.load()) {
+      errors << lib.errorString();
+      continue;
+    }
+    // The module stays for the rest of the run (the QLibrary object going does not unload it).
+    if (auto f = reinterpret_cast<TFactory>(lib.resolve("QmCreateWebPageView"))) {
+      g_loaded = true;
+      return f;
+    }
+    errors << lib.errorString();
+  }
+  MessageSink().Log("Quillmar: the page view module could not be loaded: " + errors.join("; ").toStdString());
+  return nullptr;
+}
+
+// In place of the page view when the module is missing: says so, and every page fails.
+class TMissingPageView : public TPageView {
+ public:
+  explicit TMissingPageView(QWidget* parent) : TPageView(parent) {
+    auto* layout = new QVBoxLayout(this);
+    auto* label = new QLabel("ページを表示する部品 (" + PageViewModuleName() + ") を読み込めませんでした。", this);
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+  }
+  void SetEvents(TEvents events) override { events_ = std::move(events); }
+  void Load(const QUrl& url) override { Fail(url); }
+  void Post(const QUrl& url, const QByteArray&, const QByteArray&) override { Fail(url); }
+  void SetHtml(const QString&, const QUrl& baseUrl) override { Fail(baseUrl); }
+  void Stop() override {}
+  void RunScript(const QString&, std::function<void(const QVariant&)> result) override {
+    Later([result] { result(QVariant()); });
+  }
+  void ToPlainText(std::function<void(const QString&)> result) override { Later([result] { result(QString()); }); }
+  void ToHtml(std::function<void(const QString&)> result) override { Later([result] { result(QString()); }); }
+  void SetZoom(double factor) override { zoom_ = factor; }
+  double Zoom() const override { return zoom_; }
+  void Copy() override {}
+  void SelectAll() override {}
+  void PrintToPdf(const QString&, const QPageLayout&, std::function<void(bool)> done) override {
+    Later([done] { done(false); });
+  }
+  void Print(QPrinter*, std::function<void(bool)> done) override { Later([done] { done(false); }); }
+
+ private:
+  // The answers come from the event loop, as the engine's would.
+  void Later(std::function<void()> f) {
+    if (f) QTimer::singleShot(0, this, std::move(f));
+  }
+  void Fail(const QUrl& url) {
+    Later([this] {
+      if (events_.LoadStarted) events_.LoadStarted();
+    });
+    Later([this, url] {
+      if (events_.LoadFinished) events_.LoadFinished(url, false);
+    });
+  }
+  TEvents events_;
+  double zoom_ = 1.0;
+};
+
+}  // namespace
+
+QString PageViewModuleName() { return "libquillmar_web_pages.so"; }
+
+bool PageViewModuleLoaded() { return g_loaded; }
+
+TPageView* CreatePageView(QWidget* parent) {
+  static const TFactory factory = LoadFactory();
+  if (!factory) return new TMissingPageView(parent);
+  // The first view also sets up the engine's graphics sharing, which may say it comes late.
+  TQuietLateStart quiet;
+  return factory(parent);
+}

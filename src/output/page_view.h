@@ -1,0 +1,65 @@
+#pragma once
+// TPageView: the web page view of the HTML view and of the template page.  The view itself
+// (Qt WebEngine) lives in a module of its own, loaded into the program when the first page
+// view is made: the program starts without the web engine's libraries and its graphics stack,
+// and pays for them only when a page is first shown.
+//
+// The class is an interface only (nothing here is compiled into the program), so that the
+// module needs nothing of the program and the program nothing of the module but its one
+// entry point.  The view reports to its owner through TEvents; an owner that goes away before
+// its view clears them (SetEvents({})).
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+
+#include <functional>
+
+class QPageLayout;
+class QPrinter;
+
+class TPageView : public QWidget {
+ public:
+  struct TEvents {
+    std::function<void()> LoadStarted;
+    // A load ended: the address loaded and whether it succeeded.
+    std::function<void(const QUrl& url, bool ok)> LoadFinished;
+    // The page's process ended other than normally (crashed, killed, out of memory).
+    std::function<void(int status, int exitCode)> ProcessGone;
+    std::function<void(const QString& url)> LinkHovered;
+  };
+
+  explicit TPageView(QWidget* parent) : QWidget(parent) {}
+
+  virtual void SetEvents(TEvents events) = 0;
+  virtual void Load(const QUrl& url) = 0;
+  // A form sent with POST: the body as it goes over the wire and its content type.
+  virtual void Post(const QUrl& url, const QByteArray& contentType, const QByteArray& body) = 0;
+  virtual void SetHtml(const QString& html, const QUrl& baseUrl) = 0;
+  virtual void Stop() = 0;
+  // Runs a script in the page; its result arrives later (an empty variant when there is none).
+  virtual void RunScript(const QString& script, std::function<void(const QVariant&)> result) = 0;
+  virtual void ToPlainText(std::function<void(const QString&)> result) = 0;
+  virtual void ToHtml(std::function<void(const QString&)> result) = 0;
+  virtual void SetZoom(double factor) = 0;
+  virtual double Zoom() const = 0;
+  virtual void Copy() = 0;
+  virtual void SelectAll() = 0;
+  // Prints the page as a PDF file, or on a printer; `done` tells whether it worked.
+  virtual void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool)> done) = 0;
+  virtual void Print(QPrinter* printer, std::function<void(bool)> done) = 0;
+};
+
+// Makes a page view, loading the web engine's module on first use.  When the module cannot be
+// loaded, the view says so where the page would be and every page it is given fails to load
+// (the reason is logged once).
+TPageView* CreatePageView(QWidget* parent);
+
+// True once the web engine's module is part of the process.
+bool PageViewModuleLoaded();
+
+// The module's file name.  It is looked for in the program's folder, in "bin" beside it (the
+// build tree's test and benchmark programs) and in "../lib/quillmar", in this order; the
+// environment variable QUILLMAR_PAGE_VIEW_MODULE, when set, names the file instead.
+QString PageViewModuleName();
