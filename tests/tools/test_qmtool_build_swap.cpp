@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "common/test_support.h"
+#include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -148,7 +149,8 @@ class BuildSwapTest : public ::testing::Test {
 
 // A second build of the folder while the first one runs says the folder is in use and leaves
 // the first one's files alone, also when spec.db was last written long ago (its copy then
-// looks old); the first build ends with a whole pair.
+// looks old), and so does a program that starts meanwhile; the first build ends with a whole
+// pair.
 TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
   BuildFirst();
   fs::last_write_time(db_ + "/spec.db", fs::file_time_type::clock::now() - std::chrono::hours(20));
@@ -160,6 +162,14 @@ TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
   EXPECT_NE(Wait(Spawn(Args(2, root_ + "/missing-kihon.csv"), secondOut)), 0);
   EXPECT_NE(Text(secondOut).find("別の更新で使用中です"), std::string::npos) << Text(secondOut);
   EXPECT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
+  // A program starting meanwhile (another instance, "/r") leaves the folder alone too.
+  TOptionData options(root_ + "/app/");
+  options.DBDir = db_;
+  options.DownloadDir = root_ + "/download";
+  std::vector<std::string> log;
+  CleanupLeftoversAtStart(options, [&](const std::string& line) { log.push_back(line); });
+  EXPECT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
+  EXPECT_EQ(log, std::vector<std::string>{db_ + kDbFolderInUse});
 
   ::kill(first, SIGCONT);
   EXPECT_EQ(Wait(first), 0) << Text(out_);
