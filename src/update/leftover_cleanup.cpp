@@ -14,7 +14,7 @@ int CleanupLeftoversAtStart(const TOptionData& Options, const std::function<void
     // run's, whatever its process id or its files' times say.
     TDbUpdateLock lock(Options.DBDir);
     if (!lock.Held()) {
-      if (Log) Log(Options.DBDir + kDbFolderInUse);
+      if (Log) Log(Options.DBDir + " は別の更新で使用中のため、前回の一時ファイルの確認を省きます");
     } else {
       done += std::max(0, RecoverDatabaseFolder(Options.DBDir, Log));
     }

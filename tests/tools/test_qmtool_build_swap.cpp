@@ -15,7 +15,6 @@
 #include <sstream>
 
 #include "common/test_support.h"
-#include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -169,7 +168,8 @@ TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
   std::vector<std::string> log;
   CleanupLeftoversAtStart(options, [&](const std::string& line) { log.push_back(line); });
   EXPECT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
-  EXPECT_EQ(log, std::vector<std::string>{db_ + kDbFolderInUse});
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find(db_ + " は別の更新で使用中"), std::string::npos) << log[0];
 
   ::kill(first, SIGCONT);
   EXPECT_EQ(Wait(first), 0) << Text(out_);
