@@ -3,18 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "database/acis_schema.h"
+#include "database/db_swap_journal.h"
 #include "database/db_swap_lock.h"
 #include "database/file_copy.h"
 #include "database/lookup_indexes.h"
+#include "foundation/fault_point.h"
 #include "foundation/stale_files.h"
 #include "database/import_reader.h"
 #include "database/import_rows.h"
@@ -159,59 +159,9 @@ bool SyncFile(const std::string& path) {
   return ok;
 }
 
-void SyncDir(const std::string& dir) {
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  (void)::fsync(fd);
-  ::close(fd);
-}
-
 void RemoveDbFiles(const std::string& path) {
   std::error_code ec;
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
-}
-
-// A journal left beside a replaced database belongs to the old file: it must never be played
-// back into the new one.
-void RemoveJournals(const std::string& path) {
-  std::error_code ec;
-  for (const char* suffix : {"-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
-}
-
-// How long a finished build waits for readers that are opening the old files.
-constexpr int kSwapWaitMs = 10 * 60 * 1000;
-
-// Puts the built spec.db and acis.db in place, both or neither, while no reader opens them.
-// The old spec.db stays under a second name until the new acis.db is in place, so a failed
-// second rename can put it back.
-std::string SwapIntoPlace(const std::string& dir, const std::string& tempSpec, const std::string& temp,
-                          const TAcisPumpFn& pump) {
-  const std::string spec = dir + "/spec.db", acis = dir + "/acis.db";
-  const std::string prev = spec + ".prev-" + OwnerTag();
-  TDbSwapLock lock(dir, TDbSwapLock::Exclusive, kSwapWaitMs, pump);
-  if (!lock.Held()) return "データベースを使用中のため置き換えられません";
-  std::error_code ec;
-  fs::remove(prev, ec);
-  const bool hadSpec = fs::exists(spec, ec);
-  if (hadSpec && ::link(spec.c_str(), prev.c_str()) != 0) return "spec.db を退避できません: " + std::string(std::strerror(errno));
-  if (::rename(tempSpec.c_str(), spec.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    fs::remove(prev, ec);
-    return "spec.db を置き換えられません: " + why;
-  }
-  if (::rename(temp.c_str(), acis.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    if (hadSpec)
-      ::rename(prev.c_str(), spec.c_str());
-    else
-      fs::remove(spec, ec);
-    return "acis.db を置き換えられません: " + why;
-  }
-  RemoveJournals(spec);
-  RemoveJournals(acis);
-  fs::remove(prev, ec);
-  SyncDir(dir);
-  return {};
 }
 
 }  // namespace
@@ -228,8 +178,19 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   };
   std::error_code ec;
   fs::create_directories(dir, ec);
-  // Build files of earlier runs that were killed.
-  RemoveStaleTempFiles(dir, log);
+  // One run at a time writes into the folder; what killed runs left there is finished or
+  // removed first.
+  TDbUpdateLock folderLock(dir);
+  if (!folderLock.Held()) {
+    res.Error = dir + kDbFolderInUse;
+    log("データベース作成失敗: " + res.Error);
+    return res;
+  }
+  if (RecoverDatabaseFolder(dir, log) < 0) {
+    res.Error = "前回中断したデータベースの置き換えを完了できないため、作成しません: " + dir;
+    log("データベース作成失敗: " + res.Error);
+    return res;
+  }
   RemoveDbFiles(temp);
   RemoveDbFiles(tempSpec);
 
@@ -251,6 +212,7 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     RemoveDbFiles(tempSpec);
     return res;
   }
+  FaultPoint("build-copied");
 
   std::unique_ptr<TAcisDB> db;
   std::string step = "open";
@@ -392,7 +354,7 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   // is an empty database.
   if (!fs::exists(tempSpec, ec)) std::ofstream(tempSpec, std::ios::binary).flush();
   if (!SyncFile(temp) || !SyncFile(tempSpec)) return fail("一時ファイルを書き込めません: " + temp);
-  if (std::string why = SwapIntoPlace(dir, tempSpec, temp, Request.Pump); !why.empty()) return fail(why);
+  if (std::string why = SwapBuiltPair(dir, Request.Pump); !why.empty()) return fail(why);
   for (const auto& [fresh, local] : scriptCopies) {
     fs::rename(fresh, local, ec);
     if (ec) log(local + " を置き換えられません: " + ec.message());

@@ -5,7 +5,9 @@
 //
 // The build goes into a temporary file in the database folder; only when the last step
 // succeeded does it replace acis.db, so a failed build leaves the previous database untouched
-// and usable.
+// and usable. One build or install of a folder runs at a time: a build that finds another one
+// at work in its folder fails at once and touches nothing; one that finds what a killed run
+// left there finishes or removes that first (db_swap_journal.h).
 #include <functional>
 #include <string>
 #include <utility>

@@ -13,6 +13,10 @@ namespace {
 // coming one after another cannot keep a swap out for ever), byte 1 is the swap itself.
 constexpr off_t kWaitByte = 0;
 constexpr off_t kSwapByte = 1;
+// Byte 2: held by the one run that writes into the folder.
+constexpr off_t kUpdateByte = 2;
+
+std::string LockFile(const std::string& DBDir) { return (DBDir.empty() ? std::string(".") : DBDir) + "/.qm-swap.lock"; }
 
 // 0: locked; EWOULDBLOCK/EAGAIN: held elsewhere; other errno: no locking here.
 int TryLock(int fd, off_t byte, short type) {
@@ -39,8 +43,7 @@ void Unlock(int fd, off_t byte) {
 }  // namespace
 
 TDbSwapLock::TDbSwapLock(const std::string& DBDir, TMode Mode, int TimeoutMs, const std::function<void()>& Pump) {
-  const std::string path = (DBDir.empty() ? std::string(".") : DBDir) + "/.qm-swap.lock";
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = ::open(LockFile(DBDir).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0) {
     held_ = true;  // no lock file can be made here, so no build can replace files here either
     return;
@@ -79,4 +82,25 @@ TDbSwapLock::~TDbSwapLock() { Release(); }
 void TDbSwapLock::Release() {
   if (fd_ >= 0) ::close(fd_);  // closing the description drops its locks
   fd_ = -1;
+}
+
+TDbUpdateLock::TDbUpdateLock(const std::string& DBDir) {
+  fd_ = ::open(LockFile(DBDir).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    held_ = true;
+    return;
+  }
+  int rc;
+  do {
+    rc = TryLock(fd_, kUpdateByte, F_WRLCK);
+  } while (rc == EINTR);
+  held_ = rc == 0 || (rc != EWOULDBLOCK && rc != EAGAIN);  // no locks on this file system: as before
+  if (!held_) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+TDbUpdateLock::~TDbUpdateLock() {
+  if (fd_ >= 0) ::close(fd_);
 }

@@ -31,6 +31,30 @@ class TDbSwapLock {
   bool noLocking_ = false;
 };
 
+// The lock of a run that writes into the database folder: a build from its first file to its
+// swap, an install of a prebuilt database from unpacking to its rename. One run at a time
+// holds it; a second run does not wait for it but is refused (kDbFolderInUse). While it is held
+// the temporary files and kept copies in the folder belong to the holder alone, so only its
+// holder may judge what other runs left there (a third byte of the same lock file).
+class TDbUpdateLock {
+ public:
+  // Tries once. A folder where the lock file cannot be made is not locked (Held() is true):
+  // nothing can be written there by anybody.
+  explicit TDbUpdateLock(const std::string& DBDir);
+  ~TDbUpdateLock();
+  TDbUpdateLock(const TDbUpdateLock&) = delete;
+  TDbUpdateLock& operator=(const TDbUpdateLock&) = delete;
+
+  bool Held() const { return held_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+// What a run that finds the folder locked says (after the folder's name).
+inline constexpr const char* kDbFolderInUse = " のデータベースが別の更新で使用中です。その更新が終わってからもう一度実行してください";
+
 // The text a reader gets when the data are being replaced for longer than it waits.
 inline constexpr const char* kDataBeingReplaced =
     "データを置き換え中です。しばらくしてからもう一度開いてください (the data are being replaced)";

@@ -7,8 +7,7 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 namespace fs = std::filesystem;
 
@@ -32,49 +31,14 @@ long TaggedRandomSuffix(const std::string& rest) {
   return std::stol(pid);
 }
 
-// Seconds since the epoch when process pid started; -1 when unknown.
-long long ProcessStartTime(long pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!stat || !std::getline(stat, line)) return -1;
-  const size_t close = line.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream rest(line.substr(close + 2));
-  std::string field;
-  // Fields after the command: state is field 3, starttime field 22.
-  for (int i = 3; i <= 22; ++i)
-    if (!(rest >> field)) return -1;
-  long long ticks = 0;
-  try {
-    ticks = std::stoll(field);
-  } catch (const std::exception&) {
-    return -1;
-  }
-  std::ifstream all("/proc/stat");
-  long long boot = -1;
-  for (std::string key; all >> key;) {
-    if (key == "btime") {
-      all >> boot;
-      break;
-    }
-    std::getline(all, line);
-  }
-  const long hz = ::sysconf(_SC_CLK_TCK);
-  if (boot < 0 || hz <= 0) return -1;
-  return boot + ticks / hz;
-}
-
 }  // namespace
 
 std::string OwnerTag() { return std::to_string(static_cast<long>(::getpid())); }
 
-bool OwnerAlive(long Pid, long long Since) {
+bool OwnerAlive(long Pid) {
   if (Pid <= 0) return false;
   if (Pid == static_cast<long>(::getpid())) return true;
-  if (::kill(static_cast<pid_t>(Pid), 0) != 0 && errno != EPERM) return false;
-  const long long start = ProcessStartTime(Pid);
-  // A little slack for the coarse start time of the process table.
-  return start < 0 || start <= Since + 2;
+  return ::kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM;
 }
 
 long TempNameOwner(const std::string& Name) {
@@ -116,11 +80,24 @@ int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(con
     struct stat st {};
     if (::lstat(it->path().c_str(), &st) != 0) continue;
     const long long mtime = static_cast<long long>(st.st_mtime);
-    const bool gone = owner == 0 ? now - mtime > kLegacyAgeSeconds : !OwnerAlive(owner, mtime);
+    const bool gone = owner == 0 ? now - mtime > kLegacyAgeSeconds : !OwnerAlive(owner);
     if (gone) stale.push_back(it->path());
   }
   int removed = 0;
   for (const fs::path& p : stale) {
+    // A kept copy whose file is gone is the only copy left: it goes back in place.
+    const std::string name = p.filename().string();
+    if (const size_t at = name.rfind(".prev-"); at != std::string::npos && at > 0 && TempNameOwner(name) > 0) {
+      const fs::path file = p.parent_path() / name.substr(0, at);
+      struct stat fst {};
+      if (::lstat(file.c_str(), &fst) != 0 && errno == ENOENT) {
+        if (::rename(p.c_str(), file.c_str()) == 0) {
+          ++removed;
+          if (Log) Log("前回中断した更新で退避したファイルを元に戻しました: " + file.string());
+        }
+        continue;
+      }
+    }
     std::error_code rec;
     // remove_all removes a symbolic link itself, never what it points to.
     if (fs::remove_all(p, rec) > 0 && !rec) {

@@ -4,10 +4,14 @@
 //
 // Every long write of the program goes to a temporary name first (downloads, unpacking,
 // installs, copies, database builds). A run that is killed leaves those behind; the next start
-// (and the next build) removes the ones whose process no longer runs. The names:
+// (and the next build) removes the ones whose process no longer runs: a live run is told by
+// its process id alone, never by the age of its files (a copy keeps its source's time, so a
+// file just written may look old). A process id that has been given to a new process keeps
+// the files until that one ends too. The names:
 //
 //   <file>.build-<pid>[-journal|-wal|-shm]   a database being built (acis.db, spec.db)
-//   <file>.prev-<pid>                        the replaced spec.db kept while a build swaps
+//   <file>.prev-<pid>                        a file kept while a new one replaces it; when the
+//                                            file itself is gone, the kept copy is put back
 //   <file>.part-<pid>-XXXXXX                 a download
 //   <file>.qmcopy-<pid>-XXXXXX               a file copy
 //   .qm-unpack-<pid>-XXXXXX/                 an archive being unpacked
@@ -22,17 +26,16 @@
 // The id this process writes into its temporary names.
 std::string OwnerTag();
 
-// True when process Pid runs and started no later than Since (seconds since the epoch, a
-// file's modification time): a process that started after the file was last written is not
-// the one that wrote it (its id was reused).
-bool OwnerAlive(long Pid, long long Since);
+// True when process Pid runs (this process included).
+bool OwnerAlive(long Pid);
 
 // The process id written into a temporary name of one of the kinds above; 0 when the name is
 // of such a kind without an id; -1 when it is of no such kind.
 long TempNameOwner(const std::string& Name);
 
 // Removes from Folder (not below it) the temporary files and folders of processes that no
-// longer run. Log receives one line per removal. Returns the number removed.
+// longer run, and puts back a kept copy whose file is gone. Log receives one line for each.
+// Returns the number removed or put back.
 int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(const std::string&)>& Log = {});
 
 // The same for each folder of the list and each folder directly below it (unpacking goes into

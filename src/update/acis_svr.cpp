@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +15,7 @@
 
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
+#include "database/db_swap_journal.h"
 #include "database/db_swap_lock.h"
 #include "database/lookup_indexes.h"
 #include "database/sqlite_db.h"
@@ -88,8 +91,10 @@ bool IsSqliteFile(const std::string& path) {
   return std::memcmp(buf, kHeader, sizeof buf) == 0;
 }
 
-bool EndsWithDb(const std::string& name) {
-  return name.size() > 3 && name.compare(name.size() - 3, 3, ".db") == 0;
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
 }
 
 // Downloads one prebuilt-database archive and installs it (SQLiteDbDownload steps 4 and 5).
@@ -308,24 +313,38 @@ std::string InetErrorText(int code) {
 }
 
 bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message,
-                    const TSvrHooks* hooks) {
+                    const TSvrHooks* hooks, std::vector<std::string>* files) {
   TplArchiever7ZIP arc;
   if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
   std::string msg;
   EnsureFolder(folder);
   bool ok = arc.Extract(archive, folder, msg);
   if (message) *message = msg;
+  if (files) {
+    files->clear();
+    for (const std::string& name : arc.ExtractedNames()) files->push_back(JoinFolder(folder, name));
+  }
   return ok;
 }
 
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message,
-                            const TSvrHooks* hooks) {
+                            const TSvrHooks* hooks, const std::vector<std::string>& members) {
   auto fail = [&](const std::string& why) {
     if (message) *message = why;
     return false;
   };
   if (!FileExists(archive)) return fail(archive + " なし");
+  const std::string zipName = fs::path(archive).filename().string();
+  const std::vector<std::string> wanted = members.empty() ? std::vector<std::string>{PrebuiltDbName(zipName)} : members;
   EnsureFolder(dbFolder);
+  // One run at a time writes into the database folder; what killed runs left there is
+  // finished or removed first.
+  TDbUpdateLock folderLock(dbFolder);
+  if (!folderLock.Held()) return fail(dbFolder + kDbFolderInUse);
+  if (RecoverDatabaseFolder(dbFolder, [hooks](const std::string& line) {
+        if (hooks) hooks->Log(line);
+      }) < 0)
+    return fail(dbFolder + ": 前回中断したデータベースの置き換えを完了できません (データベースは元のままです)");
   std::string pattern = JoinFolder(dbFolder, ".qm-install-" + OwnerTag() + "-XXXXXX");
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
@@ -339,26 +358,32 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
     }
   } cleanup{tmp};
 
+  // The whole archive goes into the private folder; only the databases it is named for leave it.
   TplArchiever7ZIP arc;
   if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
   std::string msg;
   if (!arc.Extract(archive, tmp, msg)) return fail(msg.empty() ? archive + " を解凍できません" : msg);
   // A member left out (a link, a device) is no database file: the archive is not what it seems.
   if (!arc.SkippedNames().empty()) return fail(msg + archive + ": " + arc.SkippedNames().front() + " を解凍できません");
-  const std::vector<std::string> names = arc.ExtractedNames();
-  if (names.empty()) return fail(archive + " にファイルがありません");
-  for (const std::string& name : names) {
-    if (!EndsWithDb(name)) continue;
-    const std::string file = JoinFolder(tmp, name);
-    if (!IsSqliteFile(file)) return fail(archive + ": " + name + " はデータベースではありません");
+  const std::vector<std::string>& names = arc.ExtractedNames();
+  for (const std::string& db : wanted) {
+    // At the top of the archive, in any case (the archives are made on Windows).
+    auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+      return n.find('/') == std::string::npos && SameNameIgnoringCase(n, db);
+    });
+    if (it == names.end()) return fail(msg + zipName + " に " + db + " がありません (データベースは元のままです)");
+    if (*it != db && ::rename(JoinFolder(tmp, *it).c_str(), JoinFolder(tmp, db).c_str()) != 0)
+      return fail(msg + zipName + ": " + *it + " を取り出せません (データベースは元のままです)");
+    const std::string file = JoinFolder(tmp, db);
+    if (!IsSqliteFile(file)) return fail(msg + archive + ": " + db + " はデータベースではありません");
     // The look-up indexes of the result views, made here (a reader never makes them).
     try {
-      TSQLiteDb db(file);
-      CreateLookupIndexes(db, [hooks](const std::string& line) {
+      TSQLiteDb sdb(file);
+      CreateLookupIndexes(sdb, [hooks](const std::string& line) {
         if (hooks) hooks->Log(line);
       });
     } catch (const ESQLiteException& e) {
-      return fail(archive + ": " + name + ": " + e.what());
+      return fail(msg + archive + ": " + db + ": " + e.what());
     }
   }
   // Everything arrived whole: now the files take their places by rename (same file system),
@@ -368,13 +393,17 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
   });
   if (!lock.Held()) return fail(dbFolder + " のデータベースを使用中のため置き換えられません");
   std::string error;
-  if (!MoveFilesIntoPlace(tmp, dbFolder, names, error, InstallBeforeMove))
+  if (!MoveFilesIntoPlace(tmp, dbFolder, wanted, error, InstallBeforeMove))
     return fail(archive + ": " + error + " (データベースは元のままです)");
   // A journal left by a replaced file must never be replayed into the new one.
-  for (const std::string& name : names)
-    if (EndsWithDb(name))
-      for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(JoinFolder(dbFolder, name) + suffix);
-  if (message) *message = msg;
+  for (const std::string& db : wanted)
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(JoinFolder(dbFolder, db) + suffix);
+  if (message) {
+    message->clear();
+    for (const std::string& db : wanted) *message += db + "\n";
+    for (const std::string& n : names)
+      if (std::find(wanted.begin(), wanted.end(), n) == wanted.end()) *message += n + " は使いません\n";
+  }
   return true;
 }
 

@@ -105,17 +105,22 @@ bool IsInternetConnected();
 std::string InetErrorText(int code);
 
 // Extracts Archive into Folder (zip or lzh, by content). Nothing of a damaged archive reaches
-// the folder. Message receives the archiver's text (extracted names, or the reason).
+// the folder. Message receives the archiver's text (extracted names, or the reason); Files
+// (when given) the full paths of the files the archive put there.
 bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message = nullptr,
-                    const TSvrHooks* hooks = nullptr);
+                    const TSvrHooks* hooks = nullptr, std::vector<std::string>* files = nullptr);
 
 // Installs a prebuilt-database archive ("acis.zip", "spec.zip") into the database folder:
-// extracted into a fresh temporary folder there first; each ".db" member must be an SQLite
-// file; only then does each member replace its file in DbFolder (a rename, so a reader of
-// acis.db never sees half a file). On any failure the folder is as it was. Message receives
-// the archiver's text or the reason.
+// extracted whole into a fresh private folder there first; the database the archive is named
+// for ("acis.db" for "acis.zip"; Members, when given, names them instead) must be among its
+// top-level members and be an SQLite file, and only it leaves the private folder: it replaces
+// its file in DbFolder by one rename (a reader of acis.db never sees half a file, and a kill
+// never leaves the folder without it). Other members are not used. A missing member is a
+// failure, and on any failure the folder is as it was. The install holds the folder's update
+// lock (another update of the folder at work: a failure) and first finishes what a killed run
+// left there. Message receives the members installed and those not used, or the reason.
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
-                            const TSvrHooks* hooks = nullptr);
+                            const TSvrHooks* hooks = nullptr, const std::vector<std::string>& members = {});
 // Installs one prebuilt-database archive of the download folder ("acis.zip" or "spec.zip")
 // into the database folder: the one install of the mirror download, the shared-folder copy and
 // the update window. The archiver's lines are logged under the archive's name, and "acis.db

@@ -17,8 +17,10 @@
 #include <map>
 #include <set>
 
+#include "database/file_copy.h"
 #include "database/import_reader.h"  // IsValidUtf8
 #include "foundation/disk_space.h"
+#include "foundation/fault_point.h"
 #include "foundation/stale_files.h"
 
 namespace {
@@ -199,18 +201,18 @@ bool MoveFilesIntoPlace(const std::string& from, const std::string& to, const st
     }
     if (!CheckTarget(to, parts[i], false, error)) return false;
   }
-  std::string backup;
-  if (!MakeTempFolder(to, backup, error)) return false;
-  TFolderGuard backupGuard{backup};
   std::vector<std::string> createdFolders;
   struct TMoved {
-    std::string dest, saved;  // saved: where the file it replaced waits ("" when none)
+    std::string dest, kept;  // kept: the file it replaced, under a second name ("" when none)
   };
   std::vector<TMoved> moved;
   auto undo = [&] {
     for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
-      ::unlink(it->dest.c_str());
-      if (!it->saved.empty()) ::rename(it->saved.c_str(), it->dest.c_str());
+      // One rename puts the old file back over the new one: the name is never empty.
+      if (!it->kept.empty())
+        ::rename(it->kept.c_str(), it->dest.c_str());
+      else
+        ::unlink(it->dest.c_str());
     }
     for (auto it = createdFolders.rbegin(); it != createdFolders.rend(); ++it) ::rmdir(it->c_str());
   };
@@ -242,21 +244,28 @@ bool MoveFilesIntoPlace(const std::string& from, const std::string& to, const st
         undo();
         return false;
       }
-      m.saved = backup + "/" + std::to_string(i);
-      if (::rename(dest.c_str(), m.saved.c_str()) != 0) {
-        error = "cannot replace " + rel + ": " + std::strerror(errno);
+      // The file it replaces stays in place until the new one is renamed over it; a second
+      // name keeps it for putting back when a later file fails.
+      m.kept = dest + ".prev-" + OwnerTag();
+      ::unlink(m.kept.c_str());
+      if (::link(dest.c_str(), m.kept.c_str()) != 0 && CopyFileAtomic(dest, m.kept) != TFileCopyResult::Ok) {
+        error = "cannot keep " + rel + ": " + std::strerror(errno);
+        ::unlink(m.kept.c_str());
         undo();
         return false;
       }
+      FaultPoint("install-kept");
     }
     if (::rename((from + "/" + rel).c_str(), dest.c_str()) != 0) {
       error = "cannot replace " + rel + ": " + std::strerror(errno);
-      if (!m.saved.empty()) ::rename(m.saved.c_str(), dest.c_str());
+      if (!m.kept.empty()) ::unlink(m.kept.c_str());
       undo();
       return false;
     }
     moved.push_back(std::move(m));
   }
+  for (const TMoved& m : moved)
+    if (!m.kept.empty()) ::unlink(m.kept.c_str());
   return true;
 }
 

@@ -67,9 +67,12 @@ std::string ArchiveNameToUtf8(const std::string& raw);
 std::string ZipNameToUtf8(const std::string& raw, bool utf8Flag);
 
 // Moves the files Names (relative, "/"-separated) from the folder From to the same names below
-// To, replacing what is there: every place is checked first; a move that fails puts back the
-// files moved before it (and what they replaced) and removes the folders it made, so To is
-// either wholly updated or as it was. BeforeMove (may be empty) is called with each name.
+// To, replacing what is there: every place is checked first; each file replaces the old one by
+// one rename over it (same file system), so no name is ever without a file, even when the
+// process is killed; the old one is kept under a second name (<name>.prev-<pid>) until all are
+// moved. A move that fails puts back the files moved before it (and what they replaced) and
+// removes the folders it made, so To is either wholly updated or as it was. BeforeMove (may be
+// empty) is called with each name.
 bool MoveFilesIntoPlace(const std::string& From, const std::string& To, const std::vector<std::string>& Names,
                         std::string& Error, const std::function<void(const std::string&)>& BeforeMove = {});
 

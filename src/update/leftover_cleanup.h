@@ -1,15 +1,17 @@
 #pragma once
-// What a killed run left behind, removed when the program starts: database build files,
-// downloads cut short, unpacking and install folders and interrupted copies, in the database
-// folder and the download folder (and the folders directly below the download folder, where
-// archives are unpacked). Files of a process that still runs (another copy of the developer
-// tool, say) are left alone.
+// What a killed run left behind, dealt with when the program starts: a swap of acis.db and
+// spec.db cut short is finished (or undone), a kept copy whose file is gone is put back, and
+// database build files, downloads cut short, unpacking and install folders and interrupted
+// copies are removed, in the database folder and the download folder (and the folders
+// directly below them, where archives are unpacked). The database folder is only looked at
+// while no other run updates it (its update lock); files of a process that still runs
+// (another copy of the developer tool, say) are left alone everywhere.
 #include <functional>
 #include <string>
 
 #include "foundation/options.h"
 
-// Returns the number of files and folders removed; Log gets one line for each.
+// Returns the number of things done; Log gets one line for each.
 int CleanupLeftoversAtStart(const TOptionData& Options, const std::function<void(const std::string&)>& Log = {});
 // The same with the settings of OptionData (nothing when there are none yet).
 int CleanupLeftoversAtStart(const std::function<void(const std::string&)>& Log = {});

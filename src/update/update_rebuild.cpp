@@ -125,7 +125,7 @@ bool TUpdateRunner::ConvertAcisCsv(TImportPlan& Plan) {
   TAcisBuildRequest& req = Plan.Req;
   // The basics archive holds its CSV under the name without "csv".
   std::string kihon = DownloadFile(fs::path(CsvNames[0]).replace_extension(".csv").string());
-  if (!FileExists(kihon)) {
+  if (!FileExists(kihon) || (unpacked_ && !unpackedFiles_.count(kihon))) {
     const std::string from = "登録基本部csv";
     for (size_t p = kihon.find(from); p != std::string::npos; p = kihon.find(from, p))
       kihon.replace(p, from.size(), "登録基本部");
@@ -137,7 +137,7 @@ bool TUpdateRunner::ConvertAcisCsv(TImportPlan& Plan) {
   Plan.TekiyoLabels = {kCsvLabels[1], kCsvLabels[2]};
   bool ok = true;
   for (const std::string& f : std::vector<std::string>{req.KihonFile, req.TekiyoFiles[0], req.TekiyoFiles[1]}) {
-    if (FileExists(f)) continue;
+    if (FileExists(f) && CameFromUnpacking(f)) continue;
     Log(f + "オープン失敗");
     ok = false;
   }
@@ -251,7 +251,8 @@ bool TUpdateRunner::RebuildDB() {
   }
   bool all = true;
   for (const std::string& f : sources) {
-    if (FileExists(f)) continue;
+    // The public CSV sources are the archives; their files are checked by the import step.
+    if (FileExists(f) && (Mode == 0 || CameFromUnpacking(f))) continue;
     Log(f + "なし");
     all = false;
   }

@@ -491,9 +491,17 @@ bool TUpdateRunner::AcisCsvInfoSet() {
 // ---------------------------------------------------------------------------------------------
 // Unpacking
 
+bool TUpdateRunner::CameFromUnpacking(const std::string& File) {
+  if (!unpacked_ || unpackedFiles_.count(File)) return true;
+  Log(File + " は今回解凍したアーカイブにありません (前回までのファイルは使いません)");
+  return false;
+}
+
 bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const std::string& LineSuffix) {
   if (!InSequence) Buttons(false);
   Busy(true);
+  unpacked_ = true;
+  unpackedFiles_.clear();
   bool good = true;
   std::error_code ec;
   TSvrHooks hooks;
@@ -511,8 +519,10 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
     }
     Log(name + LineSuffix);
     std::string msg;
-    const bool ok = ExtractArchive(archive, options_.DownloadDir, &msg, &hooks);
+    std::vector<std::string> files;
+    const bool ok = ExtractArchive(archive, options_.DownloadDir, &msg, &hooks, &files);
     if (ok) {
+      unpackedFiles_.insert(files.begin(), files.end());
       LogLines(archive + ": ", msg);
     } else {
       good = false;

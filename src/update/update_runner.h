@@ -10,6 +10,7 @@
 // database open and usable.
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -142,9 +143,15 @@ class TUpdateRunner {
   // when there is no such file or it cannot be opened (AcisDB then stays as it was).
   bool ReopenAcisDB();
   std::string DateTimeNow() const;
+  // Once this runner has unpacked archives, the rebuild takes only the files they brought
+  // (never a file of the same name that an earlier run left in the download folder): false,
+  // with a log line, for any other file.
+  bool CameFromUnpacking(const std::string& File);
 
   TOptionData& options_;
   TUpdateSinks sinks_;
   std::vector<std::string> log_;
   TAcisSvr* svr_ = nullptr;  // the download running now (its Cancel follows Abort)
+  bool unpacked_ = false;                // archives were unpacked by this runner
+  std::set<std::string> unpackedFiles_;  // the files the last unpacking put in place
 };

@@ -176,13 +176,14 @@ TEST_F(ArchiveHarmTest, DatabaseInstallNeverReportsSuccessAfterAFailure) {
     }
   };
   std::string msg;
-  EXPECT_FALSE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg));
+  const std::vector<std::string> pair = {"acis.db", "spec.db"};
+  EXPECT_FALSE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg, nullptr, pair));
   InstallBeforeMove = nullptr;
   EXPECT_NE(msg.find("元のまま"), std::string::npos) << msg;
   EXPECT_TRUE(ReadFile(P("DB/acis.db")) == oldAcis);
   fs::remove_all(P("DB/spec.db"));
 
-  ASSERT_TRUE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg)) << msg;
+  ASSERT_TRUE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg, nullptr, pair)) << msg;
   TSQLiteDb acis(P("DB/acis.db"));
   EXPECT_EQ(acis.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'idxSeibunIppanmei'")->FieldAsInteger(0), 1);
   TSQLiteDb spec(P("DB/spec.db"));
@@ -192,7 +193,7 @@ TEST_F(ArchiveHarmTest, DatabaseInstallNeverReportsSuccessAfterAFailure) {
   ASSERT_EQ(::symlink("/etc/passwd", P("new/jpp.db").c_str()), 0);
   ASSERT_EQ(std::system(("cd '" + P("new") + "' && zip -q -y '" + P("link.zip") + "' acis.db jpp.db").c_str()), 0);
   const std::string before = ReadFile(P("DB/acis.db"));
-  EXPECT_FALSE(ExtractDatabaseArchive(P("link.zip"), P("DB"), &msg));
+  EXPECT_FALSE(ExtractDatabaseArchive(P("link.zip"), P("DB"), &msg, nullptr, {"acis.db"}));
   EXPECT_TRUE(ReadFile(P("DB/acis.db")) == before);
   EXPECT_FALSE(fs::exists(P("DB/jpp.db")));
 }

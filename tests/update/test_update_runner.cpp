@@ -12,6 +12,7 @@
 #include "database/acis_build.h"
 #include "database/acis_db.h"
 #include "database/master_refresh.h"
+#include "database/sqlite_db.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "update/acis_svr.h"
@@ -183,6 +184,22 @@ TEST_F(UpdateRunnerTest, FailuresLeaveThePreviousDatabaseOpenAndWhole) {
     auto r = Runner(0);
     EXPECT_FALSE(r->AutoUpdate());
     EXPECT_TRUE(Has(r->LogText(), "オープン失敗")) << r->LogText();
+    ExpectPreviousKept("2020年1月1日反映");
+  }
+
+  // An archive whose CSV file has another name, beside a CSV of the expected name that an
+  // earlier run left: only what this run's archives brought is imported, so nothing is.
+  ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録基本部csv_X.zip"), pub + "登録基本部_20261104.csv",
+                                 "登録基本部_X.csv"));
+  ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録適用部一_X.zip"), pub + "登録適用部一_20261104.csv",
+                                 "登録適用部一_Y.csv"));
+  for (const char* f : {"登録基本部csv_X.zip", "登録適用部一_X.zip"}) fs::remove(Dl(f));
+  ASSERT_TRUE(sample_site::CopyInto(pub + "登録適用部一_20261104.csv", Dl("登録適用部一_X.csv")));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_TRUE(Has(r->LogText(), Dl("登録適用部一_X.csv") + "オープン失敗")) << r->LogText();
+    EXPECT_FALSE(Has(r->LogText(), "更新日設定"));
     ExpectPreviousKept("2020年1月1日反映");
   }
 
@@ -367,6 +384,30 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   EXPECT_FALSE(invalid->AutoUpdate());
   EXPECT_TRUE(Has(invalid->LogText(), "ftp://example.invalid/が無効"));
   EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
+}
+
+// A prebuilt archive without the database it is named for (acis.zip holding only a spec.db):
+// the run fails, says which member was missing, and every database file stays as it was.
+TEST_F(UpdateRunnerTest, PrebuiltArchiveWithoutItsDatabaseFailsAndKeepsEveryFile) {
+  BuildPrevious("2020年1月1日反映");
+  const std::string specBefore = ReadFile(OptionData->DBDir + "/spec.db");
+  const std::string wrong = base_ + "/wrong/spec.db";
+  fs::create_directories(base_ + "/wrong");
+  {
+    TSQLiteDb db(wrong);
+    db.ExecSQL("CREATE TABLE t(v)");
+    db.ExecSQL("INSERT INTO t VALUES('not for acis.zip')");
+  }
+  ASSERT_TRUE(sample_site::Zip(Site("data/acis.zip"), wrong));
+  ASSERT_TRUE(sample_site::Zip(Site("data/spec.zip"), wrong));
+  auto r = Runner(3);
+  EXPECT_FALSE(r->AutoUpdate());
+  const std::string log = r->LogText();
+  EXPECT_TRUE(Has(log, "acis.zip に acis.db がありません")) << log;
+  EXPECT_FALSE(Has(log, "\nacis.db 更新\n")) << log;
+  EXPECT_TRUE(Has(log, "データ更新中止!"));
+  ExpectPreviousKept("2020年1月1日反映");
+  EXPECT_TRUE(ReadFile(OptionData->DBDir + "/spec.db") == specBefore);
 }
 
 TEST_F(UpdateRunnerTest, MirrorSourcesWithoutAKnownHostSaySoInPlainWords) {

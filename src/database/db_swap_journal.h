@@ -1,0 +1,28 @@
+#pragma once
+// Putting a newly built acis.db and spec.db in place as one pair, so that a run killed at any
+// moment leaves what the next run can finish; and the tidying of the database folder that the
+// next run (a build, an install, the program's start) does first, under the folder's update
+// lock (TDbUpdateLock), so that nothing of a run still at work is touched.
+//
+// The swap: both new files are complete and on disk under their build names
+// (acis.db.build-<pid>, spec.db.build-<pid>); the old spec.db is kept under a second name
+// (spec.db.prev-<pid>); the journal ".qm-swap-journal" names the build; then spec.db and
+// acis.db are each replaced by one rename; then the kept copy and the journal go. A journal
+// that the next run finds means the new pair was complete: what is not renamed yet is renamed
+// then. A swap that fails in the running process is undone, and its journal says so before
+// the undo begins, so that a kill during the undo is undone too.
+#include <functional>
+#include <string>
+
+// Puts this process's DBDir/spec.db.build-<pid> and DBDir/acis.db.build-<pid> in place while
+// no reader opens the database (waits for them, calling Pump meanwhile). Empty on success;
+// otherwise why, and the folder is as it was.
+std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>& Pump = {});
+
+// Finishes (or undoes) a swap that a killed run left, then removes the temporary files and
+// kept copies of runs that no longer run, in DBDir and the folders directly below it, and puts
+// back a kept copy whose file is gone. Call it holding the folder's TDbUpdateLock. Log gets a
+// line for each thing done. Returns the number of things done, or -1 when an interrupted swap
+// cannot be finished now (everything is then left for the next run, and the caller must not
+// build or install).
+int RecoverDatabaseFolder(const std::string& DBDir, const std::function<void(const std::string&)>& Log = {});
