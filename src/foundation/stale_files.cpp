@@ -13,8 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr long long kLegacyAgeSeconds = 24 * 60 * 60;
-
 bool AllDigits(const std::string& s) {
   if (s.empty()) return false;
   for (char c : s)
@@ -72,16 +70,13 @@ int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(con
   std::error_code ec;
   if (Folder.empty() || !fs::is_directory(Folder, ec)) return 0;
   std::vector<fs::path> stale;
-  const long long now = static_cast<long long>(std::time(nullptr));
   for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
+    // Only a name that carries its owner's process id can be judged: a name without one (left
+    // by an earlier version) may belong to a run still at work, and stays.
     const long owner = TempNameOwner(name);
-    if (owner < 0) continue;
-    struct stat st {};
-    if (::lstat(it->path().c_str(), &st) != 0) continue;
-    const long long mtime = static_cast<long long>(st.st_mtime);
-    const bool gone = owner == 0 ? now - mtime > kLegacyAgeSeconds : !OwnerAlive(owner);
-    if (gone) stale.push_back(it->path());
+    if (owner <= 0 || OwnerAlive(owner)) continue;
+    stale.push_back(it->path());
   }
   int removed = 0;
   for (const fs::path& p : stale) {

@@ -17,8 +17,8 @@
 //   .qm-unpack-<pid>-XXXXXX/                 an archive being unpacked
 //   .qm-install-<pid>-XXXXXX/                a prebuilt database being installed
 //
-// Names of the same kinds without a process id (written by earlier versions) are removed when
-// they are older than a day.
+// Names of the same kinds without a process id (written by earlier versions) are left alone:
+// nothing tells whether their run is still at work, and a file's time proves nothing.
 #include <functional>
 #include <string>
 #include <vector>

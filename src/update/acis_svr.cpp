@@ -313,18 +313,68 @@ std::string InetErrorText(int code) {
 }
 
 bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message,
-                    const TSvrHooks* hooks, std::vector<std::string>* files) {
+                    const TSvrHooks* hooks, std::vector<std::string>* files,
+                    const std::function<bool(const std::string&)>& keep) {
   TplArchiever7ZIP arc;
   if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
   std::string msg;
   EnsureFolder(folder);
-  bool ok = arc.Extract(archive, folder, msg);
-  if (message) *message = msg;
-  if (files) {
-    files->clear();
-    for (const std::string& name : arc.ExtractedNames()) files->push_back(JoinFolder(folder, name));
+  if (files) files->clear();
+  if (!keep) {
+    const bool ok = arc.Extract(archive, folder, msg);
+    if (message) *message = msg;
+    if (files)
+      for (const std::string& name : arc.ExtractedNames()) files->push_back(JoinFolder(folder, name));
+    return ok;
   }
-  return ok;
+  // The whole archive goes into a private folder; only the members asked for leave it, each by
+  // one rename over the file it replaces.
+  std::string pattern = JoinFolder(folder, ".qm-install-" + OwnerTag() + "-XXXXXX");
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!::mkdtemp(buf.data())) {
+    if (message) *message = folder + " に一時フォルダを作成できません";
+    return false;
+  }
+  const std::string tmp = buf.data();
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } cleanup{tmp};
+  if (!arc.Extract(archive, tmp, msg)) {
+    if (message) *message = msg;
+    return false;
+  }
+  std::vector<std::string> used;
+  std::string notUsed;
+  for (const std::string& name : arc.ExtractedNames()) {
+    if (keep(name))
+      used.push_back(name);
+    else
+      notUsed += name + " は使いません\n";
+  }
+  std::string error;
+  if (!MoveFilesIntoPlace(tmp, folder, used, error)) {
+    if (message) *message = archive + ": " + error;
+    return false;
+  }
+  if (message) {
+    message->clear();
+    for (const std::string& name : used) *message += name + "\n";
+    *message += notUsed;
+  }
+  if (files)
+    for (const std::string& name : used) files->push_back(JoinFolder(folder, name));
+  return true;
+}
+
+bool IsDataArchiveMember(const std::string& name) {
+  if (name.find('/') != std::string::npos) return false;
+  const std::string ext = fs::path(name).extension().string();
+  return SameNameIgnoringCase(ext, ".csv") || SameNameIgnoringCase(ext, ".xls");
 }
 
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message,

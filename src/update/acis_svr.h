@@ -106,9 +106,17 @@ std::string InetErrorText(int code);
 
 // Extracts Archive into Folder (zip or lzh, by content). Nothing of a damaged archive reaches
 // the folder. Message receives the archiver's text (extracted names, or the reason); Files
-// (when given) the full paths of the files the archive put there.
+// (when given) the full paths of the files the archive put there. With Keep, the archive is
+// unpacked into a private folder first and only the members Keep accepts (names relative to
+// the archive, "/"-separated) take their places in Folder; the others are named in Message as
+// not used and never touch Folder.
 bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message = nullptr,
-                    const TSvrHooks* hooks = nullptr, std::vector<std::string>* files = nullptr);
+                    const TSvrHooks* hooks = nullptr, std::vector<std::string>* files = nullptr,
+                    const std::function<bool(const std::string&)>& keep = {});
+
+// The members a data archive of the published register may install into the download folder:
+// spreadsheets and CSV files at the top of the archive (what the rebuild reads), nothing else.
+bool IsDataArchiveMember(const std::string& name);
 
 // Installs a prebuilt-database archive ("acis.zip", "spec.zip") into the database folder:
 // extracted whole into a fresh private folder there first; the database the archive is named

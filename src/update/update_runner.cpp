@@ -520,7 +520,7 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
     Log(name + LineSuffix);
     std::string msg;
     std::vector<std::string> files;
-    const bool ok = ExtractArchive(archive, options_.DownloadDir, &msg, &hooks, &files);
+    const bool ok = ExtractArchive(archive, options_.DownloadDir, &msg, &hooks, &files, IsDataArchiveMember);
     if (ok) {
       unpackedFiles_.insert(files.begin(), files.end());
       LogLines(archive + ": ", msg);

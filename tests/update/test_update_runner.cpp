@@ -177,13 +177,18 @@ TEST_F(UpdateRunnerTest, FailuresLeaveThePreviousDatabaseOpenAndWhole) {
     ExpectPreviousKept("2020年1月1日反映");
   }
 
-  // An archive that unpacks but lacks its CSV file: the rebuild stops before anything changes.
-  ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_X.zip"), SourcePath("data/sample/mirror/update.txt")));
+  // An archive that unpacks but lacks its CSV file and brings a master script's name instead:
+  // the rebuild stops before anything changes, and the download folder's script is untouched.
+  ASSERT_TRUE(sample_site::ZipAs(Site("ddata/datacsv/登録基本部csv_X.zip"), SourcePath("data/sample/mirror/update.txt"),
+                                 "sakumotsu.txt"));
   fs::remove(Dl("登録基本部csv_X.zip"));
+  ASSERT_TRUE(WriteFile(Dl("sakumotsu.txt"), "-- the local copy\n"));
   {
     auto r = Runner(0);
     EXPECT_FALSE(r->AutoUpdate());
     EXPECT_TRUE(Has(r->LogText(), "オープン失敗")) << r->LogText();
+    EXPECT_TRUE(Has(r->LogText(), "sakumotsu.txt は使いません")) << r->LogText();
+    EXPECT_EQ(ReadFile(Dl("sakumotsu.txt")), "-- the local copy\n");
     ExpectPreviousKept("2020年1月1日反映");
   }
 
