@@ -321,10 +321,16 @@ bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
       // resizing of this pass has settled).
       if (!onViewport && grid->FitCutToWidth() && grid->RowCount() > grid->FixedRows() &&
           static_cast<QResizeEvent*>(Event)->size().width() > static_cast<QResizeEvent*>(Event)->oldSize().width()) {
-        QPointer<TXlsStringGrid> g(grid);
-        QTimer::singleShot(0, this, [this, g] {
-          if (g && g->FitCutToWidth() && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
-        });
+        static const char* const kPending = "qmRefitPending";  // one refit per pass
+        if (!grid->property(kPending).toBool()) {
+          grid->setProperty(kPending, true);
+          QPointer<TXlsStringGrid> g(grid);
+          QTimer::singleShot(0, this, [this, g] {
+            if (!g) return;
+            g->setProperty(kPending, false);
+            if (g->FitCutToWidth() && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
+          });
+        }
       }
       break;
     case QEvent::MouseMove:
