@@ -25,8 +25,10 @@ QString TBrowseFolderBox::RootPath(int root) {
 bool TBrowseFolderBox::Execute() {
   Folder.clear();
   DisplayName.clear();
-  QFileDialog dlg(Owner, Title);
+  QFileDialog dlg(Owner, Caption.isEmpty() ? Title : Caption);
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
+  // A caption of its own: the title is the line beside the folder list.
+  if (!Caption.isEmpty() && !Title.isEmpty()) dlg.setLabelText(QFileDialog::LookIn, Title);
   dlg.setFileMode(QFileDialog::Directory);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   dlg.setDirectory(InitialFolder.isEmpty() || !QFileInfo(InitialFolder).isDir() ? RootPath(Root) : InitialFolder);

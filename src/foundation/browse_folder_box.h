@@ -27,7 +27,9 @@ class TBrowseFolderBox {
   QString InitialFolder;
   QString Folder;       // the chosen folder (the result)
   QString DisplayName;  // its name as shown
+  // What to choose, said inside the chooser; also its caption when Caption is empty.
   QString Title;
+  QString Caption;
   unsigned Flags = BIF_RETURNONLYFSDIRS;
   QString CurrentFolder;  // folder selected while browsing
   TBrowsePlacement Placement;

@@ -339,10 +339,10 @@ void TDataUpdateServices::GUIStart(TfrmMain& Main, int State) {
         ExecPicker(second);
         cancelled = second.Cancelled;
       }
-      if (cancelled) {
-        // A cancelled set-up starts nothing.
-        if (!IsInternetConnected())
-          ShowMessageBox(TMsgKind::Error, "Quillmar", "インターネットに接続されていないためデータ取得できません。");
+      // A cancelled set-up without a connection can fetch nothing; with one, the data are
+      // fetched from the source as it stands.
+      if (cancelled && !IsInternetConnected()) {
+        ShowMessageBox(TMsgKind::Error, "Quillmar", "インターネットに接続されていないためデータ取得できません。");
         Main.SetStatusText(0, "DB:なし");
         return;
       }

@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "database/sqlite_db.h"
+#include "database/acis_db.h"
 #include "foundation/text_utils.h"
 #include "update/archive_7zip.h"
 
@@ -60,8 +60,10 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   p.setColor(QPalette::WindowText, p.color(QPalette::Link));
   lblUrl->setPalette(p);
   lblUrl->installEventFilter(this);
-  // 4.-6. Libraries and system; the SQLite version is the library's own, database or not.
-  named(SQLiteVer, "SQLiteVer", QString::fromStdString("SQLite version : " + TSQLiteDb::Version()));
+  // 4.-6. Libraries and system; the SQLite version is the one the open database runs on, and
+  // unknown before a database is open.
+  named(SQLiteVer, "SQLiteVer",
+        QString::fromStdString("SQLite version : " + (AcisDB ? AcisDB->SQLiteVersion() : std::string("不明"))));
   named(lbl7zip, "lbl7zip", QString::fromStdString("libarchive : " + TplArchiever7ZIP().VersionText()));
   named(lblQt, "lblQt", QString("Qt : %1").arg(QString::fromLatin1(qVersion())));
   named(Label4, "Label4", QString::fromStdString("OS: " + GetOSVersionName()));

@@ -31,15 +31,9 @@
 #include "frontend/display_modes.h"
 #include "frontend/frm_main.h"
 #include "frontend/grid_fill_target.h"
+#include "frontend/help_page.h"
 #include "frontend/search_tab.h"
 #include "output/xls_string_grid.h"
-
-namespace {
-
-// Home page opened by the online-help item.
-constexpr const char* kHomePage = "https://github.com/quillmar/quillmar";
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Busy guard
@@ -381,7 +375,12 @@ void TfrmMain::mnLogPaneOnClick() {
 
 void TfrmMain::mnDocOpenClick() {
   if (OptionData->OffLine || CmdOffline) return;
-  QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
+  const QUrl help = HelpPageUrl();
+  if (help.isEmpty()) {
+    ShowMessageBox(TMsgKind::Error, "Quillmar", "ヘルプを開けません。");
+    return;
+  }
+  QDesktopServices::openUrl(help);
 }
 
 void TfrmMain::actOptionExecute() {

@@ -253,6 +253,7 @@ void TfrmOption::btnSaveFolderClick() {
   box.Root = 17;  // the computer
   box.InitialFolder = Q(OptionData->DownloadDir);
   box.Title = "ダウンロードファイル保存フォルダを指定して下さい";
+  box.Caption = "ダウンロードフォルダの選択";
   box.Flags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
   const QPoint origin = mapToGlobal(QPoint(16, 16));
   box.Placement.Left = origin.x();

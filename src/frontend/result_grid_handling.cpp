@@ -11,7 +11,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QResizeEvent>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolTip>
 #include <Qsci/qsciscintilla.h>
 
@@ -312,6 +315,23 @@ bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
   switch (Event->type()) {
     case QEvent::KeyPress:
       if (!onViewport) return HandleGridKey(grid, static_cast<QKeyEvent*>(Event));
+      break;
+    case QEvent::Resize:
+      // Columns cut down to a narrow grid are fitted again once it has grown (after the
+      // resizing of this pass has settled).
+      if (!onViewport && grid->FitCutToWidth() && grid->RowCount() > grid->FixedRows() &&
+          static_cast<QResizeEvent*>(Event)->size().width() > static_cast<QResizeEvent*>(Event)->oldSize().width()) {
+        static const char* const kPending = "qmRefitPending";  // one refit per pass
+        if (!grid->property(kPending).toBool()) {
+          grid->setProperty(kPending, true);
+          QPointer<TXlsStringGrid> g(grid);
+          QTimer::singleShot(0, this, [this, g] {
+            if (!g) return;
+            g->setProperty(kPending, false);
+            if (g->FitCutToWidth() && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
+          });
+        }
+      }
       break;
     case QEvent::MouseMove:
       if (onViewport) {

@@ -601,6 +601,7 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
   const TStringPool& pool = FModel->Pool();
   std::vector<int> widthOfId(pool.Count(), -1);  // each distinct text measured once
   std::vector<int> remove;
+  FFitCut = false;
   FSyncing = true;
   for (int c = 0; c < FModel->ColCount(); ++c) {
     const std::string title = FModel->FixedRows() > 0 ? std::string(FModel->Cell(c, 0)) : std::string();
@@ -637,8 +638,10 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
       if (opt.MaxWidth > 0 && !opt.IsSeizai) caption = std::min(caption, std::max(opt.MaxWidth, 5 * aw) + 5);
       width = std::max(width, caption);
       const int gridWidth = this->width();
-      if (width >= gridWidth && gridWidth > 0)
+      if (width >= gridWidth && gridWidth > 0) {
         width = std::max(5, gridWidth - verticalScrollBar()->sizeHint().width() - 4);
+        FFitCut = true;
+      }
     } else if (hasData) {
       remove.push_back(c);
       continue;

@@ -164,6 +164,8 @@ class TXlsStringGrid : public QTableView {
   void CopySelection();
   // Column fitting; without data rows the columns and their titles stay.
   void AdjustColumnWidths(const TGridFitOptions& opt);
+  // The last fit cut a column down to the grid's width (a wider grid would fit it wider).
+  bool FitCutToWidth() const { return FFitCut; }
   static int TextWidthPerLine(int width, int lines, int addend);
   // Height of one text line of a cell in this font, Japanese text (from a fallback font)
   // included.
@@ -220,6 +222,7 @@ class TXlsStringGrid : public QTableView {
   int FFixedCols = 0;
   int FStartRow = 1, FStartCol = 1;
   bool FSyncing = false;
+  bool FFitCut = false;
   int FUpdateCount = 0;
   int FWheelRest = 0;
 };

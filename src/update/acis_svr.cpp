@@ -527,8 +527,15 @@ void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
     goAhead = false;
     if (CheckModified(acisUrl, acisLocal, checkText)) {
       hooks.Log(checkText);
-      goAhead = options.NoUpdateCheck ||
-                ConfirmBox("Quillmar", "新しい acis.db があります。\r\nデータを更新します", true);
+      if (options.NoUpdateCheck) {
+        goAhead = true;
+      } else {
+        TMessage msg;
+        msg.kind = TMsgKind::Confirm;
+        msg.caption = "Quillmar";
+        msg.text = "新しい acis.db があります。\r\nデータを更新します";
+        goAhead = MessageSink().Show(msg, TMsgButtons::OkCancel, TMsgAnswer::Ok) == TMsgAnswer::Ok;
+      }
     }
     if (!goAhead) hooks.Log(checkText);
   }

@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <filesystem>
+#include <functional>
 
 #include "common/test_support.h"
 #include "database/acis_build.h"
@@ -47,6 +49,30 @@ bool BuildSample(const std::string& dbDir) {
   req.Settings.dirLAN = SourcePath("data/sample/masters");
   req.Settings.DownloadDir = dbDir + "/download";
   return BuildAcisDatabase(req).Ok;
+}
+
+// True when process Pid has File open (its descriptors in /proc name it).
+bool HasFileOpen(qint64 Pid, const std::string& File) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path want = fs::canonical(File, ec);
+  if (ec) return false;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(Pid) + "/fd", ec)) {
+    std::error_code lec;
+    if (fs::read_symlink(fd.path(), lec) == want) return true;
+  }
+  return false;
+}
+
+// Waits until Done() holds, looking every few milliseconds; false after kTimeoutMs.
+bool WaitFor(const std::function<bool()>& Done) {
+  QElapsedTimer t;
+  t.start();
+  while (!Done()) {
+    if (t.elapsed() > kTimeoutMs) return false;
+    QThread::msleep(10);
+  }
+  return true;
 }
 
 }  // namespace
@@ -108,10 +134,12 @@ TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
   }
   // A page a crashed run left in its temporary folder goes; a running one's stays.
   QTemporaryDir tmp;
+  // A process that runs until its input ends: its id is read while it runs, then it ends.
   QProcess ended;
-  ended.start("/bin/sleep", {"0.1"});
+  ended.start("/bin/cat", {});
   ASSERT_TRUE(ended.waitForStarted());
   const QString deadRun = tmp.path() + "/quillmar-" + QString::number(ended.processId()) + "-AbC123";
+  ended.closeWriteChannel();
   ASSERT_TRUE(ended.waitForFinished());
   const QString liveRun = tmp.path() + "/quillmar-" + QString::number(QCoreApplication::applicationPid()) + "-XyZ789";
   for (const QString& d : {deadRun, liveRun}) {
@@ -124,8 +152,9 @@ TEST(MainWindowProgram, InteractiveStartOnTheSampleRegisterStopsCleanly) {
   p.setProcessEnvironment(env);
   p.start(Program(), {"/f"});
   ASSERT_TRUE(p.waitForStarted(kTimeoutMs));
-  // Let it come up and open the database, then stop it like a log-out does.
-  QThread::msleep(1500);
+  // Once it has come up and opened the database, stop it like a log-out does.
+  const std::string acis = dir.path().toStdString() + "/DB/acis.db";
+  ASSERT_TRUE(WaitFor([&] { return p.state() != QProcess::Running || HasFileOpen(p.processId(), acis); }));
   ASSERT_EQ(p.state(), QProcess::Running) << p.readAllStandardError().toStdString();
   ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
   ASSERT_TRUE(p.waitForFinished(kTimeoutMs));

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 #include <QMainWindow>
 #include <QMenuBar>
 
@@ -79,6 +80,32 @@ TEST(WinSpinEdit, LimitsClampOnLeavingAndStepping) {
   EXPECT_EQ(se->Value(), 1);
   EXPECT_EQ(se->BeepCount(), b2 + 1);
   (void)other;
+}
+
+TEST(WinSpinEdit, TextEmptiedByTheUserIsRewrittenWhenRead) {
+  QWidget top;
+  auto* se = new TWinSpinEdit(&top);
+  auto* other = new QLineEdit(&top);
+  se->SetMinValue(1);
+  se->SetMaxValue(10);
+  se->SetValue(7);
+  top.show();
+  top.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&top));
+  // Emptied with Backspace and read: MinValue, and the box shows it.
+  se->setFocus();
+  QTest::keyClick(se, Qt::Key_End);
+  QTest::keyClick(se, Qt::Key_Backspace);
+  ASSERT_EQ(se->Text(), QString());
+  EXPECT_EQ(se->Value(), 1);
+  EXPECT_EQ(se->Text(), QStringLiteral("1"));
+  // Emptied with Ctrl+A and Delete, then left with Tab.
+  QTest::keyClick(se, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(se, Qt::Key_Delete);
+  ASSERT_EQ(se->Text(), QString());
+  QTest::keyClick(se, Qt::Key_Tab);
+  EXPECT_TRUE(other->hasFocus());
+  EXPECT_EQ(se->Text(), QStringLiteral("1"));
 }
 
 TEST(WinSpinEdit, SixtyFourBitValuesWithoutLimits) {

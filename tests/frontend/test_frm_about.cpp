@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -47,7 +48,8 @@ TEST(AboutBox, OpensWithoutADatabaseAndShowsTheVersions) {
   EXPECT_EQ(d.font().pointSize(), 15);  // the owner's font
   ASSERT_FALSE(ProjectVersion().isEmpty());
   EXPECT_EQ(d.lblVersion->text(), "Releace " + ProjectVersion());
-  EXPECT_EQ(d.SQLiteVer->text(), QString("SQLite version : ") + sqlite3_libversion());
+  // No database open yet: the SQLite version is not known.
+  EXPECT_EQ(d.SQLiteVer->text(), "SQLite version : 不明");
   EXPECT_TRUE(d.lbl7zip->text().startsWith("libarchive : Ver. "));
   EXPECT_TRUE(d.lbl7zip->text().endsWith(QString::number(archive_version_number() % 1000)));
   EXPECT_EQ(d.lblQt->text(), QString("Qt : ") + qVersion());
@@ -65,6 +67,18 @@ TEST(AboutBox, OpensWithoutADatabaseAndShowsTheVersions) {
   EXPECT_EQ(catcher.Urls[0].toString(), d.lblUrl->text());
   QTest::mouseClick(d.btnOk, Qt::LeftButton);
   EXPECT_EQ(d.result(), QDialog::Accepted);
+}
+
+TEST(AboutBox, ShowsTheSQLiteVersionOfTheOpenDatabase) {
+  QTemporaryDir dir;
+  TAcisDBSettings settings;
+  settings.DBDir = dir.path().toStdString();
+  AcisDB = std::make_unique<TAcisDB>(settings.DBDir + "/acis.db", settings);
+  {
+    TfrmAbout d(nullptr);
+    EXPECT_EQ(d.SQLiteVer->text(), QString("SQLite version : ") + sqlite3_libversion());
+  }
+  AcisDB.reset();
 }
 
 #include "test_frm_about.moc"

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -19,6 +20,7 @@
 #include <QTest>
 
 #include "foundation/color_box.h"
+#include "foundation/file_dialog_pos.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/win_spin_edit.h"
@@ -277,6 +279,20 @@ TEST_F(OptionDialogTest, SharedAndDownloadFolders) {
   EXPECT_FALSE(d.Apply(false));
   EXPECT_EQ(OptionData->DownloadDir, oldDownload);
   EXPECT_EQ(QDir::currentPath(), cwd);
+
+  // 参照 beside the download folder opens the chooser under its own caption, with what to
+  // choose said inside; the options dialog keeps its caption.
+  QString caption, lookIn;
+  TFileDialogPos::AfterShow = [&](QFileDialog& f) {
+    caption = f.windowTitle();
+    lookIn = f.labelText(QFileDialog::LookIn);
+    f.reject();
+  };
+  QTest::mouseClick(d.btnSaveFolder, Qt::LeftButton);
+  TFileDialogPos::AfterShow = nullptr;
+  EXPECT_EQ(caption, "ダウンロードフォルダの選択");
+  EXPECT_EQ(lookIn, "ダウンロードファイル保存フォルダを指定して下さい");
+  EXPECT_EQ(d.windowTitle(), "設定");
 }
 
 TEST(OptionDialogWindow, TheMenuItemsOpenTheDialogsAndOkAppliesAtOnce) {

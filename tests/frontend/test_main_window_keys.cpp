@@ -77,6 +77,7 @@ struct TKeysWindow : TMainWindowFixture {
     WriteIni("[WINDOW]\nLogPaneVisible=1\nLogPaneHeight=80\n");
     QDesktopServices::setUrlHandler("https", &Catcher, "Open");
     QDesktopServices::setUrlHandler("http", &Catcher, "Open");
+    QDesktopServices::setUrlHandler("file", &Catcher, "Open");  // the help page
     SetMainWindowServices(std::make_unique<TCountingServices>(&N));
     W = std::make_unique<TfrmMain>();
     InstallSearchPages(*W);
@@ -94,6 +95,7 @@ struct TKeysWindow : TMainWindowFixture {
     SetMainWindowServices(nullptr);
     QDesktopServices::unsetUrlHandler("https");
     QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("file");
   }
   // The tab shown with a result in its grid, the focus on `Where`.
   void FocusOn(int Tab, QWidget* Where) {

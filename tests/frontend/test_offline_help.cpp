@@ -1,10 +1,12 @@
-// The online help follows the offline switch ("/f" keeps it off for the run), and the window's
-// keys F1, Ctrl+R, Ctrl+U and Ctrl+Y pressed as a user presses them.
+// The online help: F1 opens the help page laid into the program folder (or the address of the
+// settings file), follows the offline switch ("/f" keeps it off for the run); and the
+// window's keys F1, Ctrl+R, Ctrl+U and Ctrl+Y pressed as a user presses them.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -12,6 +14,7 @@
 #include <memory>
 
 #include "foundation/global.h"
+#include "foundation/ini_file.h"
 #include "foundation/options.h"
 #include "frontend/frm_main.h"
 #include "frontend/main_services.h"
@@ -23,8 +26,12 @@ class THomePageCatcher : public QObject {
 
  public:
   int Opened = 0;
+  QUrl Last;
  public slots:
-  void Open(const QUrl&) { ++Opened; }
+  void Open(const QUrl& url) {
+    ++Opened;
+    Last = url;
+  }
 };
 
 namespace {
@@ -36,11 +43,13 @@ struct TKeysWindow : TMainWindowFixture {
   TKeysWindow() {
     QDesktopServices::setUrlHandler("https", &Catcher, "Open");
     QDesktopServices::setUrlHandler("http", &Catcher, "Open");
+    QDesktopServices::setUrlHandler("file", &Catcher, "Open");
   }
   ~TKeysWindow() {
     W.reset();
     QDesktopServices::unsetUrlHandler("https");
     QDesktopServices::unsetUrlHandler("http");
+    QDesktopServices::unsetUrlHandler("file");
   }
   bool Open() {
     SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Counts, &Updates));
@@ -69,6 +78,34 @@ struct TKeysWindow : TMainWindowFixture {
 };
 
 }  // namespace
+
+TEST(OfflineHelp, F1OpensTheHelpPageShippedWithTheProgram) {
+  TKeysWindow t;
+  ASSERT_TRUE(t.Open());
+  const QString page = QString::fromStdString(OptionData->AppDir) + "quillmar-help.html";
+  QFile::remove(page);
+  t.Press(Qt::Key_F1);
+  ASSERT_EQ(t.Catcher.Opened, 1);
+  EXPECT_EQ(t.Catcher.Last, QUrl::fromLocalFile(page));
+  // The page is the README, as HTML.
+  QFile f(page);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(f.readAll());
+  EXPECT_TRUE(html.contains("<html", Qt::CaseInsensitive));
+  EXPECT_TRUE(html.contains("charset=\"utf-8\"", Qt::CaseInsensitive));  // read right by any browser
+  EXPECT_TRUE(html.contains("Quillmar ヘルプ"));
+  EXPECT_TRUE(html.contains("Unattended runs and exit codes"));
+  EXPECT_TRUE(html.contains("quillmar.ini"));
+  f.close();
+  // An address in the settings file is opened instead.
+  {
+    TIniFile ini(OptionData->IniFileName);
+    ini.WriteString("OPTIONS", "HelpUrl", "https://help.example.test/quillmar/");
+  }
+  t.Press(Qt::Key_F1);
+  ASSERT_EQ(t.Catcher.Opened, 2);
+  EXPECT_EQ(t.Catcher.Last, QUrl("https://help.example.test/quillmar/"));
+}
 
 TEST(OfflineHelp, HelpIsOffWhileOfflineAndBackWhenOnline) {
   TKeysWindow t;

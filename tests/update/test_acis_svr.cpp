@@ -454,13 +454,24 @@ TEST_F(AcisSvrTest, SharedFolderPages) {
   EXPECT_TRUE(log_.empty());
 }
 
+namespace {
+// The log sink that also keeps the buttons each question offered.
+struct TButtonsSink : TLogMessageSink {
+  std::vector<TMsgButtons> Buttons;
+  TMsgAnswer Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) override {
+    Buttons.push_back(buttons);
+    return TLogMessageSink::Show(msg, buttons, defaultAnswer);
+  }
+};
+}  // namespace
+
 TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   options_.DownSite = 3;
   PublishDbZip(Www("data/acis.zip"), "acis.db", "v1");
   PublishDbZip(Www("data/spec.zip"), "spec.db", "s1");
   SetMTime(Www("data/acis.zip"), 1700000000);
   SetMTime(Www("data/spec.zip"), 1700000000);
-  TLogMessageSink sink;
+  TButtonsSink sink;
   TScopedMessageSink scoped(&sink);
 
   WriteFile(Db("acis.db-journal"), "stale journal of an older file");
@@ -496,6 +507,9 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   SQLiteDbDownload(hooks_, options_);
   ASSERT_EQ(sink.Count(), 1u);
   EXPECT_NE(sink.Messages()[0].text.find("新しい acis.db があります。"), std::string::npos);
+  EXPECT_EQ(sink.Messages()[0].kind, TMsgKind::Confirm);
+  ASSERT_EQ(sink.Buttons.size(), 1u);
+  EXPECT_EQ(sink.Buttons[0], TMsgButtons::OkCancel);
   EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
 
   // A cut-off archive (a complete transfer of a broken file) keeps the installed database,

@@ -279,6 +279,8 @@ void TProductSheet::ShowSeibun(int64_t Bango) {
     g->Fill({}, {});
   }
   g->show();
+  // Fitted to the grid's real width.
+  if (QWidget* p = g->parentWidget(); p && p->layout()) p->layout()->activate();
   m_.AdjustGridColumnWidths(g);
   g->clearSelection();
 }

@@ -536,6 +536,13 @@ void TfraSakumotsuBase::FitToolBar(QToolBar* Bar, int Width) {
     // than a button hidden in the overflow menu.
     for (int shorter : {234, 179})
       if (ToolBarNeed(Bar) > Width && Width > shorter) tbSakuModeResize(shorter);
+    // Still too wide (a narrow frame or large images): the buttons drop their images, then the
+    // two mode buttons their captions (their hints stay); the search button keeps "適用" in sight.
+    for (QToolButton* b : {tbMain, tbKinsetsu, tbTekiyo}) b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (ToolBarNeed(Bar) > Width)
+      for (QToolButton* b : {tbMain, tbKinsetsu, tbTekiyo}) b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    if (ToolBarNeed(Bar) > Width)
+      for (QToolButton* b : {tbMain, tbKinsetsu}) b->setToolButtonStyle(Qt::ToolButtonIconOnly);
     return;
   }
   // The captioned commands show their image only when the captions do not fit (the caption

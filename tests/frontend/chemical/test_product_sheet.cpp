@@ -216,3 +216,32 @@ TEST(ProductSheet, IngredientMenuOpensAtThePointerOnTheClickedCell) {
 }
 
 #include "test_product_sheet.moc"
+
+// A sheet built in a small window is fitted again when the window grows: the ingredient
+// columns cut down to the small grid's width take their full fitted widths.
+TEST(ProductSheet, IngredientColumnsAreFittedAgainWhenTheWindowGrows) {
+  OPEN_CHEM_TAB(t);
+  TfrmMain& w = *t.W;
+  const QSize small = w.minimumSizeHint();
+  w.resize(small);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.size() == small; }, 2000));
+  t.Cs->Sheet->YakuzaiSelect(2713);
+  TXlsStringGrid* sb = w.gdSeibun;
+  ASSERT_GT(sb->RowCount(), 1);
+  auto widths = [sb] {
+    std::vector<int> v;
+    for (int c = 0; c < sb->ColCount(); ++c) v.push_back(sb->columnWidth(c));
+    return v;
+  };
+  const int smallGrid = sb->width();
+  const std::vector<int> before = widths();
+  w.resize(1400, 900);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sb->width() > smallGrid + 400; }, 2000));
+  // The refit follows once the resizing has settled.
+  QTest::qWaitFor([&] { return widths() != before; }, 2000);
+  const std::vector<int> grown = widths();
+  // A fit at the new size gives the same widths.
+  w.AdjustGridColumnWidths(sb);
+  EXPECT_EQ(grown, widths());
+  EXPECT_NE(grown, before);
+}

@@ -454,6 +454,25 @@ TEST(FraSakumotsu, CaptionsAndSettings) {
       EXPECT_EQ(f.Frame->tbTekiyo->text().toStdString(), c.tekiyo) << c.width;
     }
   }
+  {
+    // A narrow frame keeps every mode and search button in sight, none in an overflow menu,
+    // with the short captions.
+    OPEN_FRAME(f);
+    TfraSakumotsuBase& fr = *f.Frame;
+    fr.resize(249, 500);
+    fr.show();
+    for (int width : {179, 160, 140, fr.minimumWidth()}) {
+      fr.resize(width, 500);
+      ASSERT_TRUE(QTest::qWaitFor([&] { return fr.tbSakuMode->width() <= width; }, 2000)) << width;
+      QCoreApplication::processEvents();
+      for (QToolButton* b : {fr.tbMain, fr.tbKinsetsu, fr.tbTekiyo}) {
+        EXPECT_TRUE(b->isVisible()) << width << " " << b->objectName().toStdString();
+        EXPECT_LE(b->geometry().right(), fr.tbSakuMode->width()) << width << " " << b->objectName().toStdString();
+      }
+      EXPECT_EQ(fr.tbTekiyo->text().toStdString(), "適用") << width;
+      EXPECT_NE(fr.tbTekiyo->toolButtonStyle(), Qt::ToolButtonIconOnly) << width;
+    }
+  }
   // Options and column widths go through the settings file.
   QTemporaryDir dir;
   InitGlobals(dir.path().toStdString());

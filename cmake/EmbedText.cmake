@@ -1,0 +1,15 @@
+# Writes the text of IN as a C++ raw string literal into OUT (cmake -DIN=... -DOUT=... -P).
+file(READ "${IN}" _text)
+string(FIND "${_text}" ")qmtext\"" _clash)
+if(NOT _clash EQUAL -1)
+  message(FATAL_ERROR "${IN} holds the literal's closing sequence")
+endif()
+set(_new "R\"qmtext(${_text})qmtext\"\n")
+# Rewritten only when the text changed, so nothing recompiles for nothing.
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" _old)
+  if(_old STREQUAL _new)
+    return()
+  endif()
+endif()
+file(WRITE "${OUT}" "${_new}")
