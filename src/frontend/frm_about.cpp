@@ -13,15 +13,12 @@
 
 #include "database/acis_db.h"
 #include "foundation/text_utils.h"
+#include "frontend/help_page.h"
 #include "update/archive_7zip.h"
 
 #ifndef QM_RELEASE
 #define QM_RELEASE "0.0.0"
 #endif
-
-namespace {
-constexpr const char* kHomePage = "https://github.com/quillmar/quillmar";
-}
 
 std::string ProgramRelease() { return QM_RELEASE; }
 
@@ -49,8 +46,10 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   named(lblVersion, "lblVersion", QString::fromStdString("Releace " + ProgramRelease()));
   named(Label2, "Label2", "農薬登録情報は FAMIC が公開するデータを元にしています。");
   named(Label3, "Label3", "使用の前にラベルと最新の登録内容を確認して下さい。");
-  // 3. The address, clickable, in the form's font size.
-  named(lblUrl, "lblUrl", QString::fromLatin1(kHomePage));
+  // 3. The address, clickable, in the form's font size: the program's own page (the settings'
+  // help address, else the help shipped with the program), never an address nobody serves.
+  named(lblUrl, "lblUrl", HelpPageUrl().toString());
+  lblUrl->setVisible(!lblUrl->text().isEmpty());
   lblUrl->setTextInteractionFlags(Qt::NoTextInteraction);
   lblUrl->setCursor(Qt::PointingHandCursor);
   QFont link = font();

@@ -57,14 +57,24 @@ TEST(AboutBox, OpensWithoutADatabaseAndShowsTheVersions) {
   EXPECT_GT(d.Label4->text().size(), 6);
   EXPECT_EQ(d.Label5->text(), "Quillmar");
 
-  // The address opens in the browser on a click; OK closes.
+  // The address is the program's own page, one that exists, and opens on a click; OK closes.
+  const QUrl address(d.lblUrl->text());
+  ASSERT_TRUE(address.isValid()) << d.lblUrl->text().toStdString();
+  if (address.isLocalFile()) {
+    QFile page(address.toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << address.toLocalFile().toStdString();
+    EXPECT_TRUE(page.readAll().contains("Quillmar"));
+  }
   TUrlCatcher catcher;
   QDesktopServices::setUrlHandler("https", &catcher, "Open");
+  QDesktopServices::setUrlHandler("file", &catcher, "Open");
   d.show();
   QTest::mouseClick(d.lblUrl, Qt::LeftButton);
   QDesktopServices::unsetUrlHandler("https");
+  QDesktopServices::unsetUrlHandler("file");
   ASSERT_EQ(catcher.Urls.size(), 1);
   EXPECT_EQ(catcher.Urls[0].toString(), d.lblUrl->text());
+  EXPECT_FALSE(d.lblUrl->text().contains("github.com")) << "an address nobody serves";
   QTest::mouseClick(d.btnOk, Qt::LeftButton);
   EXPECT_EQ(d.result(), QDialog::Accepted);
 }
