@@ -312,6 +312,28 @@ std::string InetErrorText(int code) {
   return text;
 }
 
+namespace {
+
+// A new folder of this run's own inside Folder (".qm-install-<pid>-XXXXXX"), removed with
+// whatever is left in it when the object goes; path is empty when it could not be made.
+struct TPrivateInstallFolder {
+  std::string path;
+  explicit TPrivateInstallFolder(const std::string& folder) {
+    std::string pattern = JoinFolder(folder, ".qm-install-" + OwnerTag() + "-XXXXXX");
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (::mkdtemp(buf.data())) path = buf.data();
+  }
+  ~TPrivateInstallFolder() {
+    std::error_code ec;
+    if (!path.empty()) fs::remove_all(path, ec);
+  }
+  TPrivateInstallFolder(const TPrivateInstallFolder&) = delete;
+  TPrivateInstallFolder& operator=(const TPrivateInstallFolder&) = delete;
+};
+
+}  // namespace
+
 bool ExtractArchive(const std::string& archive, const std::string& folder, std::string* message,
                     const TSvrHooks* hooks, std::vector<std::string>* files,
                     const std::function<bool(const std::string&)>& keep) {
@@ -329,21 +351,12 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
   }
   // The whole archive goes into a private folder; only the members asked for leave it, each by
   // one rename over the file it replaces.
-  std::string pattern = JoinFolder(folder, ".qm-install-" + OwnerTag() + "-XXXXXX");
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!::mkdtemp(buf.data())) {
+  TPrivateInstallFolder priv(folder);
+  if (priv.path.empty()) {
     if (message) *message = folder + " に一時フォルダを作成できません";
     return false;
   }
-  const std::string tmp = buf.data();
-  struct Cleanup {
-    std::string path;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  } cleanup{tmp};
+  const std::string& tmp = priv.path;
   if (!arc.Extract(archive, tmp, msg)) {
     if (message) *message = msg;
     return false;
@@ -395,18 +408,9 @@ bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFol
         if (hooks) hooks->Log(line);
       }) < 0)
     return fail(dbFolder + ": 前回中断したデータベースの置き換えを完了できません (データベースは元のままです)");
-  std::string pattern = JoinFolder(dbFolder, ".qm-install-" + OwnerTag() + "-XXXXXX");
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  if (!::mkdtemp(buf.data())) return fail(dbFolder + " に一時フォルダを作成できません");
-  const std::string tmp = buf.data();
-  struct Cleanup {
-    std::string path;
-    ~Cleanup() {
-      std::error_code ec;
-      fs::remove_all(path, ec);
-    }
-  } cleanup{tmp};
+  TPrivateInstallFolder priv(dbFolder);
+  if (priv.path.empty()) return fail(dbFolder + " に一時フォルダを作成できません");
+  const std::string& tmp = priv.path;
 
   // The whole archive goes into the private folder; only the databases it is named for leave it.
   TplArchiever7ZIP arc;
