@@ -136,7 +136,6 @@ class TSQLiteDb {
   // The connection's extended result code of the last failure (0 without a handle).
   int LastErrorCode() const;
   bool Unicode() const { return FUnicode; }
-  int64_t LastInsertRowId() const;
   int64_t Changes() const;
 
  private:
@@ -171,9 +170,7 @@ class TSQLiteStmt {
 
   TSQLiteStmt& Bind(int Index, const TSQLiteParam& Value);
   TSQLiteStmt& BindInt(int Index, int64_t Value);
-  TSQLiteStmt& BindDouble(int Index, double Value);
   TSQLiteStmt& BindText(int Index, std::string_view Value);
-  TSQLiteStmt& BindBlob(int Index, std::string_view Bytes);
   TSQLiteStmt& BindNull(int Index);
   // Binds Params to 1..n (raises when there are more values than parameters).
   TSQLiteStmt& BindAll(TSQLiteParams Params);
@@ -182,7 +179,6 @@ class TSQLiteStmt {
   }
   int ParamCount() const;
   int ParamIndex(const std::string& Name) const;  // 0 when there is no such parameter
-  void ClearBindings();
 
   bool Step();
   // Reset, bind, step to the end: one row of a bulk INSERT.
@@ -194,7 +190,6 @@ class TSQLiteStmt {
   std::string ColumnName(int i) const;
   int ColumnType(int i) const;  // storage type of the current row's value (sctNull for NULL)
   int64_t ColumnInt(int i) const;
-  double ColumnDouble(int i) const;
   std::string_view ColumnText(int i) const;  // valid until the next Step/Reset
   bool IsNull(int i) const { return ColumnType(i) == sctNull; }
 

@@ -24,18 +24,10 @@
 
 namespace {
 
-TSpreadsheetAutomation* gAutomation = nullptr;
-
 const char* kNoDataMessage = "グリッド内に、コピーするデータがありません。";
 const char* kCsvNameMessage = "CSVファイル名が指定されていないか、指定されたファイルが存在しません。";
 
 }  // namespace
-
-TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation) {
-  TSpreadsheetAutomation* prev = gAutomation;
-  gAutomation = automation;
-  return prev;
-}
 
 TXlsStringGrid::TXlsStringGrid(QWidget* parent)
     : QTableView(parent), ClipboardLimit(kClipboardTextLimit), FModel(new TGridModel(this)),
@@ -375,7 +367,7 @@ int TXlsStringGrid::ExportToSpreadsheet(TSpreadSheetKind kind) {
     Error(kNoDataMessage);
     return 2;
   }
-  return (gAutomation ? *gAutomation : DefaultSpreadsheetAutomation()).Export(*this, kind);
+  return DefaultSpreadsheetAutomation().Export(*this, kind);
 }
 
 int TXlsStringGrid::CopyExcel() { return ExportToSpreadsheet(sskExcel); }

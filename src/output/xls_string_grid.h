@@ -36,8 +36,6 @@ class TSpreadsheetAutomation {
   // Result codes of the exports: 1, 2, -1, -2, -3.
   virtual int Export(TXlsStringGrid& grid, TSpreadSheetKind kind) = 0;
 };
-// Installs the automation (not owned); nullptr restores the default.  Returns the previous one.
-TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation);
 
 // Column fitting of the result grids (lines per cell, width cap, row heights).
 struct TGridFitOptions {
