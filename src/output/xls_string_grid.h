@@ -160,8 +160,14 @@ class TXlsStringGrid : public QTableView {
   // Selection as text (a single cell: the selected cell's text) and its clipboard copy.
   std::string SelectionText() const;
   void CopySelection();
-  // Column fitting; without data rows the columns and their titles stay.
+  // Column fitting; without data rows the columns and their titles stay.  Each column is as
+  // wide as its widest text over all data rows.
   void AdjustColumnWidths(const TGridFitOptions& opt);
+  // Rows whose texts the fitting lays out (0: all).  Below them a text is gauged by the
+  // advances of its characters, which is much faster, and laid out only when it gauges wider
+  // than every text of its column so far: a grid of very many rows is fitted in a moment, and
+  // a long cell anywhere still widens its column.
+  int WidthSampleRows = 0;
   static int TextWidthPerLine(int width, int lines, int addend);
   // Height of one text line of a cell in this font, Japanese text (from a fallback font)
   // included.
