@@ -2,7 +2,7 @@
 // typed into the editor and run by the search action (Ctrl+T), from the action to the grid
 // shown and painted, with the resident memory it adds; beside the sqlite3 tool writing the
 // same rows to /dev/null in the same run.
-// Goal: under 1 s and under 200 MB added.
+// Goal: at most 1.5 times the sqlite3 tool's time, and under 200 MB added.
 //
 // usage: bench_console [DBDIR]
 // DBDIR holds acis.db and spec.db built from the full-size register; by default
@@ -112,7 +112,9 @@ int main(int argc, char** argv) {
   std::printf("  console, action to grid shown   %7.3f s  (best of 3; first run %.3f s)\n", Min(times), times[0]);
   std::printf("  memory added by the first run   %7.0f MB (later runs: %.0f, %.0f MB)\n", added[0], added[1], added[2]);
   std::printf("  baseline sqlite3 > /dev/null    %7.3f s  (best of 3)\n", Min(cli));
-  std::printf("  goal: under 1 s and under 200 MB: %s\n", Min(times) < 1.0 && added[0] < 200 ? "met" : "NOT met");
+  const double ratio = Min(times) / Min(cli);
+  std::printf("  goal: at most 1.5 x sqlite3 (now %.2f x) and under 200 MB: %s\n", ratio,
+              ratio <= 1.5 && added[0] < 200 ? "met" : "NOT met");
   w.reset();
   AcisDB.reset();
   return 0;

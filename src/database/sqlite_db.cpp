@@ -231,7 +231,6 @@ bool TSQLiteDb::TableExists(const std::string& Name) {
 
 std::string TSQLiteDb::Version() { return sqlite3_libversion(); }
 
-int64_t TSQLiteDb::LastInsertRowId() const { return sqlite3_last_insert_rowid(FHandle); }
 int64_t TSQLiteDb::Changes() const { return sqlite3_changes64(FHandle); }
 
 void TSQLiteDb::BindOne(sqlite3_stmt* st, int Index, const TSQLiteParam& v, const std::string& SQL) {

@@ -78,6 +78,29 @@ using TSQLiteParams = std::span<const TSQLiteParam>;
 class TSQLiteTbl;
 class TSQLiteStmt;
 
+// One row of a statement while it steps (TSQLiteDb::GetRows); valid until the next step.
+class TSQLiteRow {
+ public:
+  int ColCount() const;
+  std::string ColumnName(int i) const;  // as SQLite names the result column
+  // The value as text, as the result cursor gives it (TSQLiteTbl::FieldAsString): NULL "",
+  // integers and floats in its formats, text up to its first NUL, blob bytes.  Numbers are
+  // written into Scratch; the view lasts until the next step or the next use of Scratch.
+  std::string_view Text(int i, std::string& Scratch) const;
+
+ private:
+  friend class TSQLiteDb;
+  explicit TSQLiteRow(sqlite3_stmt* St) : FStmt(St) {}
+  sqlite3_stmt* FStmt;
+};
+
+// Takes the rows of a query one at a time, as SQLite steps them (TSQLiteDb::GetRows).
+class TSQLiteRowSink {
+ public:
+  virtual ~TSQLiteRowSink() = default;
+  virtual void Row(const TSQLiteRow& Row) = 0;
+};
+
 // One SQLite connection.  A connection and its statements belong to one thread at a time.
 class TSQLiteDb {
  public:
@@ -101,6 +124,10 @@ class TSQLiteDb {
   // The whole result of a text (with ExecAll: statements run until the first that returns
   // rows; its rows are the result).  The caller owns the result.
   std::unique_ptr<TSQLiteTbl> GetTable(const std::string& SQL);
+  // The same statements and rows as GetTable, each row handed to Sink as it is stepped
+  // instead of being held: a caller that keeps the rows its own way makes the only copy.
+  // Returns the number of rows; raises as GetTable does (Sink has then seen some rows).
+  int64_t GetRows(const std::string& SQL, TSQLiteRowSink& Sink);
   // Runs every statement of the text whatever ExecAll says; the result is the rows of the last
   // statement that returned rows (the console's direct mode in the developer tool).
   std::unique_ptr<TSQLiteTbl> GetTableScript(const std::string& SQL);
@@ -136,7 +163,6 @@ class TSQLiteDb {
   // The connection's extended result code of the last failure (0 without a handle).
   int LastErrorCode() const;
   bool Unicode() const { return FUnicode; }
-  int64_t LastInsertRowId() const;
   int64_t Changes() const;
 
  private:
@@ -171,9 +197,7 @@ class TSQLiteStmt {
 
   TSQLiteStmt& Bind(int Index, const TSQLiteParam& Value);
   TSQLiteStmt& BindInt(int Index, int64_t Value);
-  TSQLiteStmt& BindDouble(int Index, double Value);
   TSQLiteStmt& BindText(int Index, std::string_view Value);
-  TSQLiteStmt& BindBlob(int Index, std::string_view Bytes);
   TSQLiteStmt& BindNull(int Index);
   // Binds Params to 1..n (raises when there are more values than parameters).
   TSQLiteStmt& BindAll(TSQLiteParams Params);
@@ -182,7 +206,6 @@ class TSQLiteStmt {
   }
   int ParamCount() const;
   int ParamIndex(const std::string& Name) const;  // 0 when there is no such parameter
-  void ClearBindings();
 
   bool Step();
   // Reset, bind, step to the end: one row of a bulk INSERT.
@@ -194,7 +217,6 @@ class TSQLiteStmt {
   std::string ColumnName(int i) const;
   int ColumnType(int i) const;  // storage type of the current row's value (sctNull for NULL)
   int64_t ColumnInt(int i) const;
-  double ColumnDouble(int i) const;
   std::string_view ColumnText(int i) const;  // valid until the next Step/Reset
   bool IsNull(int i) const { return ColumnType(i) == sctNull; }
 

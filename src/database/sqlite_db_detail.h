@@ -28,6 +28,13 @@ inline std::string FormatInt(int64_t v) {
   return std::string(buf, r.ptr);
 }
 
+// The general format with up to 15 significant digits, independent of the C locale.
+inline std::string FormatFloat(double v) {
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  return std::string(buf, r.ptr);
+}
+
 inline void RequireStmt(sqlite3_stmt* st) {
   if (!st) throw ESQLiteException("Statement is not prepared");
 }

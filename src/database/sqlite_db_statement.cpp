@@ -44,18 +44,10 @@ TSQLiteStmt& TSQLiteStmt::Bind(int Index, const TSQLiteParam& Value) {
 }
 
 TSQLiteStmt& TSQLiteStmt::BindInt(int Index, int64_t Value) { return Bind(Index, TSQLiteParam(Value)); }
-TSQLiteStmt& TSQLiteStmt::BindDouble(int Index, double Value) { return Bind(Index, TSQLiteParam(Value)); }
 
 TSQLiteStmt& TSQLiteStmt::BindText(int Index, std::string_view Value) {
   RequireStmt(FStmt);
   if (sqlite3_bind_text64(FStmt, Index, Value.data(), Value.size(), SQLITE_TRANSIENT, SQLITE_UTF8) != SQLITE_OK)
-    FDb->Fail("Error binding parameter of SQL", FSQL);
-  return *this;
-}
-
-TSQLiteStmt& TSQLiteStmt::BindBlob(int Index, std::string_view Bytes) {
-  RequireStmt(FStmt);
-  if (sqlite3_bind_blob64(FStmt, Index, Bytes.data(), Bytes.size(), SQLITE_TRANSIENT) != SQLITE_OK)
     FDb->Fail("Error binding parameter of SQL", FSQL);
   return *this;
 }
@@ -72,10 +64,6 @@ int TSQLiteStmt::ParamCount() const { return FStmt ? sqlite3_bind_parameter_coun
 
 int TSQLiteStmt::ParamIndex(const std::string& Name) const {
   return FStmt ? sqlite3_bind_parameter_index(FStmt, Name.c_str()) : 0;
-}
-
-void TSQLiteStmt::ClearBindings() {
-  if (FStmt) sqlite3_clear_bindings(FStmt);
 }
 
 bool TSQLiteStmt::Step() {
@@ -110,7 +98,6 @@ std::string TSQLiteStmt::ColumnName(int i) const {
 
 int TSQLiteStmt::ColumnType(int i) const { return FStmt ? sqlite3_column_type(FStmt, i) : sctNull; }
 int64_t TSQLiteStmt::ColumnInt(int i) const { return FStmt ? sqlite3_column_int64(FStmt, i) : 0; }
-double TSQLiteStmt::ColumnDouble(int i) const { return FStmt ? sqlite3_column_double(FStmt, i) : 0; }
 
 std::string_view TSQLiteStmt::ColumnText(int i) const {
   if (!FStmt) return {};

@@ -11,6 +11,7 @@
 #include "database/sqlite_db.h"
 #include "database/sqlite_db_detail.h"
 
+using sqlite_detail::FormatFloat;
 using sqlite_detail::FormatInt;
 using sqlite_detail::StmtGuard;
 
@@ -36,13 +37,6 @@ int TypeCodeOfDecl(const char* decl) {
   if (sqlite3_stricmp(decl, "REAL") == 0 || sqlite3_stricmp(decl, "FLOA") == 0 || sqlite3_stricmp(decl, "DOUB") == 0)
     return sctFloat;
   return sctUndecided;
-}
-
-// The general format with up to 15 significant digits, independent of the C locale.
-std::string FormatFloat(double v) {
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-  return std::string(buf, r.ptr);
 }
 
 int64_t RoundToInt64(double d) {

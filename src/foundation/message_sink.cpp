@@ -48,11 +48,6 @@ TMsgAnswer TLogMessageSink::Show(const TMessage& msg, TMsgButtons, TMsgAnswer de
 
 void TLogMessageSink::Log(const std::string& line) { Write(line); }
 
-void TLogMessageSink::SetWriter(Writer writer) {
-  std::lock_guard<std::mutex> lk(mu_);
-  writer_ = std::move(writer);
-}
-
 void TLogMessageSink::Write(const std::string& line) {
   Writer w;
   {

@@ -39,7 +39,6 @@ class TLogMessageSink : public TMessageSink {
   explicit TLogMessageSink(Writer writer = nullptr) : writer_(std::move(writer)) {}
   TMsgAnswer Show(const TMessage& msg, TMsgButtons buttons, TMsgAnswer defaultAnswer) override;
   void Log(const std::string& line) override;
-  void SetWriter(Writer writer);
 
   std::vector<TMessage> Messages() const;
   void Clear();

@@ -1,10 +1,10 @@
 #include "output/acis_post_lookup.h"
 
 #include "foundation/message_sink.h"
+#include "foundation/public_service.h"
 #include "foundation/text_utils.h"
 #include "output/frm_web_browser.h"
 #include "output/web_lookup.h"
-#include "update/update_sources.h"
 
 namespace {
 

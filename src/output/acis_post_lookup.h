@@ -1,7 +1,7 @@
 #pragma once
 // The two posted look-ups of the public registration-data service: the registration table and
 // the formulation toxicity of a product, shown in an HTML view.  The service's base address
-// is that of the update sources (QUILLMAR_ACIS_BASE overrides it).  The form body carries the
+// is the one the data update uses (QUILLMAR_ACIS_BASE overrides it).  The form body carries the
 // registration number as digits only and the product name percent-encoded in Shift-JIS
 // (CP932), the encoding the service reads.
 #include <QString>

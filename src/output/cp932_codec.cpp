@@ -77,13 +77,6 @@ char32_t NextUtf8(const char*& p, const char* end) {
   return cp;
 }
 
-uint16_t Cp932Of(char32_t cp) {
-  if (cp == 0) return 0;
-  if (cp < 0x80) return static_cast<uint16_t>(cp);
-  if (cp >= 0x10000) return 0;
-  return Table()[cp];
-}
-
 TCp932Result Utf8ToCp932(std::string_view utf8, std::string& out) {
   const auto& table = Table();
   const char* p = utf8.data();

@@ -9,10 +9,6 @@
 #include <string>
 #include <string_view>
 
-// CP932 bytes of one code point: 0 when CP932 has no such character; one byte in the low
-// byte (<= 0xFF) or two bytes (lead byte in the high byte).
-uint16_t Cp932Of(char32_t cp);
-
 struct TCp932Result {
   bool Ok = true;
   size_t BadOffset = 0;  // byte offset in the UTF-8 input of the first unconvertible character

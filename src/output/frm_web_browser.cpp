@@ -438,7 +438,6 @@ std::string TfrmWebBrowser::PageMarkup(const std::string& page) {
 
 void TfrmWebBrowser::closeEvent(QCloseEvent* ev) {
   FClosing = true;
-  emit Closing();
   emit Woken();
   // The zoom goes back to the middle for the next view.
   trkZoom->setValue(2);

@@ -121,7 +121,6 @@ class TfrmWebBrowser : public QWidget {
 
  signals:
   void DocumentCompleted();
-  void Closing();
   // Something a wait may be waiting for happened (page loaded, script answered, closing).
   void Woken();
 

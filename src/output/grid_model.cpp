@@ -4,7 +4,9 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #include "database/sqlite_db.h"
 #include "output/cp932_codec.h"
@@ -172,6 +174,16 @@ uint32_t TGridModel::CellId(int col, int row) const {
 
 std::string_view TGridModel::Cell(int col, int row) const { return FStore->Pool.Get(CellId(col, row)); }
 
+void TGridModel::ForEachCell(int From, int To, const std::function<void(int col, uint32_t id)>& Visit) const {
+  const Store& s = *FStore;
+  const int cols = ColCount();
+  To = std::min(To, RowCount());
+  for (int r = std::max(From, 0); r < To; ++r) {
+    const uint32_t* cells = s.Cells.data() + static_cast<size_t>(FRows[r]) * s.Stride;
+    for (int c = 0; c < cols; ++c) Visit(c, cells[FCols[c]]);
+  }
+}
+
 QString TGridModel::CellQ(int col, int row) const {
   std::string_view v = Cell(col, row);
   return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
@@ -236,6 +248,53 @@ void TGridModel::Fill(const std::vector<std::string>& titles, int rowCount,
   FStore = std::move(s);
   FFixedRows = 1;
   ResetOrder(rowCount + 1, cols);
+  endResetModel();
+}
+
+// ---------------------------------------------------------------- rows straight from a query
+
+TGridRowFill::TGridRowFill(std::function<void()> Breathe)
+    : FStore(std::make_shared<TGridModel::Store>()), FBreathe(std::move(Breathe)) {}
+
+TGridRowFill::~TGridRowFill() = default;
+
+int TGridRowFill::RowCount() const { return FStore->PhysRows > 0 ? static_cast<int>(FStore->PhysRows) - 1 : 0; }
+
+void TGridRowFill::Row(const TSQLiteRow& Row) {
+  TGridModel::Store& s = *FStore;
+  if (s.PhysRows == 0) {
+    // The first row: the columns, and physical row 0 kept for the titles.
+    const int cols = Row.ColCount();
+    FNames.clear();
+    for (int c = 0; c < cols; ++c) FNames.push_back(Row.ColumnName(c));
+    s.Stride = static_cast<uint32_t>(cols);
+    s.Cells.assign(s.Stride, 0);
+    s.PhysRows = 1;
+  }
+  if (s.PhysRows >= static_cast<uint32_t>(INT32_MAX)) throw std::length_error("too many rows for the grid");
+  const size_t at = s.Cells.size();
+  s.Cells.resize(at + s.Stride);
+  uint32_t* cell = s.Cells.data() + at;
+  for (uint32_t c = 0; c < s.Stride; ++c) cell[c] = s.Pool.Intern(Row.Text(static_cast<int>(c), FScratch));
+  ++s.PhysRows;
+  if (FBreathe && (s.PhysRows & 1023) == 0) FBreathe();
+}
+
+void TGridModel::Fill(TGridRowFill& Rows, const std::vector<std::string>& titles) {
+  beginResetModel();
+  std::shared_ptr<Store> s = std::move(Rows.FStore);
+  Rows.FStore = std::make_shared<Store>();
+  if (s->PhysRows == 0) {
+    // No rows: the titles alone.
+    s->Stride = static_cast<uint32_t>(titles.size());
+    s->Cells.assign(s->Stride, 0);
+    s->PhysRows = 1;
+  }
+  s->Cells.shrink_to_fit();
+  for (uint32_t c = 0; c < s->Stride && c < titles.size(); ++c) s->At(0, c) = s->Pool.Intern(titles[c]);
+  FStore = std::move(s);
+  FFixedRows = 1;
+  ResetOrder(static_cast<int>(FStore->PhysRows), static_cast<int>(FStore->Stride));
   endResetModel();
 }
 

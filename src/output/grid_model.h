@@ -21,7 +21,9 @@
 #include <string_view>
 #include <vector>
 
-class TSQLiteTbl;
+#include "database/sqlite_db.h"
+
+class TGridRowFill;
 
 // Distinct texts back to back; id 0 is the empty text.
 class TStringPool {
@@ -92,6 +94,9 @@ class TGridModel : public QAbstractTableModel {
   // names; NULL is "0" in integer and float columns and "" elsewhere.
   void FillFromTable(TSQLiteTbl& tbl, const std::vector<std::string>* titles = nullptr,
                      const std::function<void()>& breathe = nullptr);
+  // Titles and the rows a query handed to Rows (which is left empty): the store Rows built
+  // becomes the model's, no cell copied.
+  void Fill(TGridRowFill& Rows, const std::vector<std::string>& titles);
   // Titles and rows given directly.
   void Fill(const std::vector<std::string>& titles, const std::vector<std::vector<std::string>>& rows);
   // Titles and a cell source for rowCount x titles.size() cells.
@@ -121,6 +126,9 @@ class TGridModel : public QAbstractTableModel {
   size_t MemoryUsed() const;
   const TStringPool& Pool() const;
   uint32_t CellId(int col, int row) const;
+  // Visit(col, id) for every cell of rows From..To-1, row by row (the order the store holds
+  // them in).
+  void ForEachCell(int From, int To, const std::function<void(int col, uint32_t id)>& Visit) const;
 
   // ---- Qt model: the data rows ----
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -137,6 +145,7 @@ class TGridModel : public QAbstractTableModel {
   void ColWidthChanged(int col, int width);
 
  private:
+  friend class TGridRowFill;
   struct Store;
   Store& Mutable();  // detaches a shared store
   void ResetOrder(int rows, int cols);
@@ -148,4 +157,26 @@ class TGridModel : public QAbstractTableModel {
   int FFixedRows = 1;
   std::vector<std::string> FWords;
   mutable std::vector<int8_t> FHighlight;  // physical row: -1 unknown, 0, 1
+};
+
+// The rows of a query gathered straight into the compact store of a model as SQLite steps
+// them (TSQLiteDb::GetRows hands them over, TGridModel::Fill takes the store), so the result
+// is never held a second time.  The cells read as the result grids show a result cursor's:
+// NULL empty, numbers in the cursor's formats (TSQLiteRow::Text).
+class TGridRowFill : public TSQLiteRowSink {
+ public:
+  // Breathe, when set, runs about every thousand rows (window messages).
+  explicit TGridRowFill(std::function<void()> Breathe = nullptr);
+  ~TGridRowFill() override;
+  void Row(const TSQLiteRow& Row) override;
+  int RowCount() const;
+  // The result's column names (from its first row).
+  const std::vector<std::string>& ColumnNames() const { return FNames; }
+
+ private:
+  friend class TGridModel;
+  std::shared_ptr<TGridModel::Store> FStore;
+  std::vector<std::string> FNames;
+  std::function<void()> FBreathe;
+  std::string FScratch;
 };

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "foundation/comma_text.h"
 #include "foundation/message_sink.h"
@@ -24,18 +25,40 @@
 
 namespace {
 
-TSpreadsheetAutomation* gAutomation = nullptr;
+// Widths of texts from the advances of their characters, each character's advance asked for
+// once: no layout, so no kerning or shaping, which moves a width by a pixel or so; rounded up.
+class TCharAdvances {
+ public:
+  explicit TCharAdvances(const QFont& font) : FMetrics(font), FBmp(0x10000, -1.0f) {}
+  int Width(std::string_view text) {
+    double w = 0;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) w += Advance(NextUtf8(p, end));
+    return static_cast<int>(std::ceil(w));
+  }
+
+ private:
+  double Advance(char32_t cp) {
+    if (cp < 0x10000) {
+      float& a = FBmp[cp];
+      if (a < 0) a = static_cast<float>(FMetrics.horizontalAdvance(QChar(static_cast<char16_t>(cp))));
+      return a;
+    }
+    auto it = FOther.find(cp);
+    if (it == FOther.end())
+      it = FOther.emplace(cp, FMetrics.horizontalAdvance(QString::fromUcs4(&cp, 1))).first;
+    return it->second;
+  }
+  QFontMetricsF FMetrics;
+  std::vector<float> FBmp;
+  std::unordered_map<char32_t, double> FOther;
+};
 
 const char* kNoDataMessage = "グリッド内に、コピーするデータがありません。";
 const char* kCsvNameMessage = "CSVファイル名が指定されていないか、指定されたファイルが存在しません。";
 
 }  // namespace
-
-TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation) {
-  TSpreadsheetAutomation* prev = gAutomation;
-  gAutomation = automation;
-  return prev;
-}
 
 TXlsStringGrid::TXlsStringGrid(QWidget* parent)
     : QTableView(parent), ClipboardLimit(kClipboardTextLimit), FModel(new TGridModel(this)),
@@ -375,7 +398,7 @@ int TXlsStringGrid::ExportToSpreadsheet(TSpreadSheetKind kind) {
     Error(kNoDataMessage);
     return 2;
   }
-  return (gAutomation ? *gAutomation : DefaultSpreadsheetAutomation()).Export(*this, kind);
+  return DefaultSpreadsheetAutomation().Export(*this, kind);
 }
 
 int TXlsStringGrid::CopyExcel() { return ExportToSpreadsheet(sskExcel); }
@@ -599,7 +622,38 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
   };
   const bool hasData = DataRows() > 0;
   const TStringPool& pool = FModel->Pool();
-  std::vector<int> widthOfId(pool.Count(), -1);  // each distinct text measured once
+  // The widest text of every column, each distinct text laid out once: every text of the
+  // sample rows, and below them a text that gauges wider than any of its column so far.
+  const int first = FModel->FixedRows(), end = FModel->RowCount();
+  const int laidOutEnd = WidthSampleRows > 0 ? std::min(end, first + WidthSampleRows) : end;
+  std::vector<int> widthOfId(pool.Count(), -1);
+  auto layoutWidth = [&](uint32_t id) {
+    int& w = widthOfId[id];
+    if (w < 0) {
+      std::string_view t = pool.Get(id);
+      w = t.empty() ? 0 : tw(QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size())));
+    }
+    return w;
+  };
+  std::vector<int> widest(FModel->ColCount(), 0);
+  FModel->ForEachCell(first, laidOutEnd, [&](int c, uint32_t id) { widest[c] = std::max(widest[c], layoutWidth(id)); });
+  if (laidOutEnd < end) {
+    TCharAdvances advances(font());
+    std::vector<int> gaugeOfId(pool.Count(), -1);
+    auto gauge = [&](uint32_t id) {
+      int& g = gaugeOfId[id];
+      if (g < 0) g = advances.Width(pool.Get(id));
+      return g;
+    };
+    std::vector<int> widestGauge(widest.size(), 0);
+    FModel->ForEachCell(first, laidOutEnd, [&](int c, uint32_t id) { widestGauge[c] = std::max(widestGauge[c], gauge(id)); });
+    FModel->ForEachCell(laidOutEnd, end, [&](int c, uint32_t id) {
+      const int g = gauge(id);
+      if (g <= widestGauge[c]) return;
+      widestGauge[c] = g;
+      widest[c] = std::max(widest[c], layoutWidth(id));
+    });
+  }
   std::vector<int> remove;
   FFitCut = false;
   FSyncing = true;
@@ -610,15 +664,8 @@ void TXlsStringGrid::AdjustColumnWidths(const TGridFitOptions& opt) {
       if (title == "番号" || title == "混合数" || title == "製剤毒性") {
         w = 10;
       } else {
-        for (int r = FModel->FixedRows(); r < FModel->RowCount(); ++r) {
-          const uint32_t id = FModel->CellId(c, r);
-          int& cw = widthOfId[id];
-          if (cw < 0) {
-            std::string_view t = pool.Get(id);
-            cw = tw(QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size())));
-          }
-          w = std::max(w, TextWidthPerLine(cw, lines, aw));
-        }
+        // The per-line width grows with the text's width: the widest text gives the largest.
+        w = TextWidthPerLine(widest[c], lines, aw);
       }
       if (opt.MaxWidth > 0 && !opt.IsSeizai) w = std::min(w, opt.MaxWidth);
     }

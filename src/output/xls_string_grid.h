@@ -36,8 +36,6 @@ class TSpreadsheetAutomation {
   // Result codes of the exports: 1, 2, -1, -2, -3.
   virtual int Export(TXlsStringGrid& grid, TSpreadSheetKind kind) = 0;
 };
-// Installs the automation (not owned); nullptr restores the default.  Returns the previous one.
-TSpreadsheetAutomation* SetSpreadsheetAutomation(TSpreadsheetAutomation* automation);
 
 // Column fitting of the result grids (lines per cell, width cap, row heights).
 struct TGridFitOptions {
@@ -162,10 +160,16 @@ class TXlsStringGrid : public QTableView {
   // Selection as text (a single cell: the selected cell's text) and its clipboard copy.
   std::string SelectionText() const;
   void CopySelection();
-  // Column fitting; without data rows the columns and their titles stay.
+  // Column fitting; without data rows the columns and their titles stay.  Each column is as
+  // wide as its widest text over all data rows.
   void AdjustColumnWidths(const TGridFitOptions& opt);
   // The last fit cut a column down to the grid's width (a wider grid would fit it wider).
   bool FitCutToWidth() const { return FFitCut; }
+  // Rows whose texts the fitting lays out (0: all).  Below them a text is gauged by the
+  // advances of its characters, which is much faster, and laid out only when it gauges wider
+  // than every text of its column so far: a grid of very many rows is fitted in a moment, and
+  // a long cell anywhere still widens its column.
+  int WidthSampleRows = 0;
   static int TextWidthPerLine(int width, int lines, int addend);
   // Height of one text line of a cell in this font, Japanese text (from a fallback font)
   // included.

@@ -56,11 +56,6 @@ std::string MirrorDisplayName(int index) {
   return std::string(kNames[index]) + " (" + url.substr(start, end == std::string::npos ? end : end - start) + ")";
 }
 
-std::string PublicServiceBase() {
-  std::string v = EnvValue("QUILLMAR_ACIS_BASE");
-  return TrimSlashes(v.empty() ? std::string(kAcisServiceBase) : v);
-}
-
 std::string PublicServiceUrl(std::string_view path) { return PublicServiceBase() + UrlEncodePath(path); }
 
 std::string MirrorSiteUrl(int index) {

@@ -17,10 +17,9 @@
 #include <string>
 #include <string_view>
 
-class TOptionData;
+#include "foundation/public_service.h"  // kAcisServiceBase, PublicServiceBase
 
-// Built-in public service base (https).
-inline constexpr const char* kAcisServiceBase = "https://www.acis.famic.go.jp";
+class TOptionData;
 
 // Built-in mirror bases, each ending in "/data/". Mirrors 0, 1 and 3 are reached over https,
 // mirror 2 over http.
@@ -46,8 +45,6 @@ int DefaultDataSource();
 // Display names of the mirrors for the first-run dialog and the options (host shown).
 std::string MirrorDisplayName(int index);
 
-// Base address of the public service (no trailing "/").
-std::string PublicServiceBase();
 // Full address of a path of the public service ("/ddata/index2.htm"); non-ASCII and unsafe
 // bytes of the path are percent-encoded (UTF-8), so Japanese archive names travel intact.
 std::string PublicServiceUrl(std::string_view path);

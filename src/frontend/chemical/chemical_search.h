@@ -114,7 +114,6 @@ class TChemicalSearch : public QObject, public TSearchTabHandler {
   void RunClick(QListWidget* List);
   void FillRelated(bool ByBango, const std::string& Tsusho, int64_t Bango);
   void FillSelector(QComboBox* Combo, const std::string& SQL);
-  void FillRelatedList(QListWidget* List, const std::string& SQL);
   void SelectorChange(QComboBox* Combo, QListWidget* List, TRelatedKind Kind);
   void FillTsushoList(QListWidget* List, const std::string& SQL, bool Warn);
   void EditChanged(QLineEdit* Edit);

@@ -127,10 +127,6 @@ std::string ProductsOfTsushoSql(const std::string& Tsusho, bool Restricted) {
          " ORDER BY bango";
 }
 
-std::string ProductOfBangoSql(int64_t Bango) {
-  return "SELECT DISTINCT bango,meisho FROM m_kihon WHERE bango = " + std::to_string(Bango);
-}
-
 std::string TProductKey::Condition() const {
   return ByBango ? "bango = " + std::to_string(Bango) : "tsusho = " + SqlQuote(Tsusho);
 }

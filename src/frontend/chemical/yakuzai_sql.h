@@ -66,7 +66,6 @@ std::string BangoByYotoSql(const std::string& Where);
 // The products of one trade name (for the product combo), with the crop restriction when
 // Restricted is given as true.
 std::string ProductsOfTsushoSql(const std::string& Tsusho, bool Restricted = false);
-std::string ProductOfBangoSql(int64_t Bango);
 
 // The key of a product: a trade name or a registration number.
 struct TProductKey {

@@ -24,6 +24,7 @@
 #include <optional>
 
 #include "database/acis_db.h"
+#include "database/field_caption.h"
 #include "database/regex_utils.h"
 #include "database/sql_readonly.h"
 #include "database/sql_template.h"
@@ -36,8 +37,8 @@
 #include "frontend/console/sql_console_text.h"
 #include "frontend/console/sql_highlighter.h"
 #include "frontend/frm_main.h"
-#include "frontend/grid_fill_target.h"
 #include "frontend/main_widgets.h"
+#include "output/grid_model.h"
 #include "output/xls_string_grid.h"
 
 using namespace MainWidgets;
@@ -121,6 +122,8 @@ TSqlConsole::TSqlConsole(TfrmMain& Main) : main_(Main) {
   // However small the stored height (the first start's is 60 pixels, buttons included), the
   // editor keeps room for a few lines of text beside its scroll bar.
   KeepEditorLines();
+  // A whole table in the grid is fitted in a moment, long cells further down included.
+  if (main_.gdSQL) main_.gdSQL->WidthSampleRows = kWidthSampleRows;
 }
 
 void TSqlConsole::KeepEditorLines() {
@@ -388,27 +391,46 @@ void TSqlConsole::ExecSql() {
 }
 
 void TSqlConsole::RunQuery(const std::string& Text, std::optional<ESQLiteException>& Failure, bool& NoData) {
-  // A failure keeps the previous result (and the grid that shows it).
+  // The rows go from the statement into a store of their own, which the grid takes only when
+  // the run succeeds with rows: a failure or an empty result keeps the previous result (and
+  // the grid that shows it).  Window messages run meanwhile, as in every grid fill.
+  TGridRowFill rows([] {
+    if (AcisDB) AcisDB->Breathe();
+  });
   try {
     TAcisBusy busy;
-    AcisDB->FTbl = AcisDB->FDb->GetTable(Text);
+    AcisDB->FDb->GetRows(Text, rows);
   } catch (const ESQLiteException& e) {
     Failure = e;
     return;
   }
-  if (AcisDB->FTbl->Count() == 0) {
+  if (!AcisDB) return;
+  // The result lives in the grid alone: the cursor of an earlier query is released.
+  AcisDB->FTbl.reset();
+  const int count = rows.RowCount();
+  if (count == 0) {
     // Only a query is expected to find rows; a direct statement that writes says nothing.
     NoData = IsQueryStatement(Text);
     return;
   }
+  // Japanese titles of the column names, which the cursor gives in upper case.
+  std::vector<std::string> titles;
+  for (std::string name : rows.ColumnNames()) {
+    for (char& c : name)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    titles.push_back(FieldCaption(name));
+  }
   TXlsStringGrid* grid = main_.gdSQL;
-  TXlsGridTarget target(*grid);
-  AcisDB->SetGridFromTable(target, *AcisDB->FTbl);
+  grid->hide();
+  grid->setUpdatesEnabled(false);
+  grid->Model().Fill(rows, titles);
+  grid->SetFixedCols(0);
+  grid->setUpdatesEnabled(true);
   grid->show();
   if (QWidget* p = grid->parentWidget(); p && p->layout()) p->layout()->activate();
   main_.AdjustGridColumnWidths(grid);
   TGridState& g = main_.GridStates[tiSQL];
-  g.CountText = QString::number(AcisDB->FTbl->Count()) + "件";
+  g.CountText = QString::number(count) + "件";
   g.SortText.clear();
   if (main_.CurrentGrid == grid) {
     main_.SetStatusText(3, g.CountText);

@@ -79,9 +79,12 @@ class TSqlConsole : public QObject, public TSearchTabHandler {
   static constexpr int kEditorMinLines = 3;
   // The result grid's least height below the editor: its titles and this many rows.
   static constexpr int kResultMinRows = 3;
+  // Rows of a result whose texts the column fitting lays out (the rest are gauged).
+  static constexpr int kWidthSampleRows = 500;
   void KeepEditorLines();
-  // Runs the text into the result grid; a failure or (for a query) no rows is handed back
-  // for ExecSql to report once the time is logged.
+  // Runs the text into the result grid, the rows straight from the statement into the grid's
+  // store; a failure or (for a query) no rows is handed back for ExecSql to report once the
+  // time is logged.
   void RunQuery(const std::string& Text, std::optional<ESQLiteException>& Failure, bool& NoData);
   void BuildSidePanel();
   void BuildEditorPopup();

@@ -420,15 +420,6 @@ QTreeWidgetItem* TCropResultList::CheckSameName(const std::string& Input) {
   return last;
 }
 
-bool TCropResultList::ToggleCurrent() {
-  QTreeWidgetItem* it = currentItem();
-  if (!it) return false;
-  ++FUpdating;
-  it->setCheckState(0, it->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-  --FUpdating;
-  return true;
-}
-
 // ---- shared list-view helpers -----------------------------------------------------------------
 
 namespace {

@@ -101,8 +101,6 @@ class TCropResultList : public QTreeWidget {
   // Checks exactly the items whose crop name is Input written alike (SameKanaText); the last
   // of them becomes the current item.  Returns it (null when none matched).
   QTreeWidgetItem* CheckSameName(const std::string& Input);
-  // Inverts the check of the current item (no CheckChanged).  False without a current item.
-  bool ToggleCurrent();
   int MaxColumnWidth() const { return FMaxWidth; }
 
  signals:

@@ -24,6 +24,8 @@
 
 #include "common/menu_probe.h"
 #include "database/acis_db.h"
+#include "database/acis_fill.h"
+#include "database/field_caption.h"
 #include "database/regex_utils.h"
 #include "database/sqlite_db.h"
 #include "database/sql_template.h"
@@ -39,6 +41,7 @@
 #include "frontend/frm_main.h"
 #include "frontend/main_pages.h"
 #include "output/cp932_codec.h"
+#include "output/grid_model.h"
 #include "output/xls_string_grid.h"
 #include "frontend/console/support_console.h"
 #include "frontend/support_main_window.h"
@@ -233,12 +236,58 @@ TEST(SqlConsole, RestoresTheMultiStatementFlagSoLaterScriptsCommit) {
   }
   // ...so the script a product click runs goes through to its COMMIT.
   fx.Run("select tsusho from m_kihon limit 1");
-  const std::string tsusho = AcisDB->FTbl->FieldAsString(0);
+  const std::string tsusho = fx.w->gdSQL->Cells(0, 1);
+  ASSERT_FALSE(tsusho.empty());
   ASSERT_TRUE(AcisDB->ExecSQL(
       "BEGIN TRANSACTION;DROP TABLE IF EXISTS t_seibun;CREATE TEMP TABLE t_seibun AS SELECT DISTINCT "
       "ifnullstr(seibun,ippanmei) AS seibun FROM kihon WHERE tsusho  = " + SqlQuote(tsusho) + ";COMMIT;"));
   EXPECT_EQ(sqlite3_get_autocommit(h), 1);
   EXPECT_GT(Count("select count(*) from t_seibun"), 0);
+}
+
+// The rows travel from the statement straight into the grid, and read there as the result
+// cursor shows them (titles, NULL, numbers, blobs); a query that fails after some rows leaves
+// the previous result in the grid, count included.
+TEST(SqlConsole, ShowsRowsAsTheCursorDoesAndKeepsThemThroughAFailure) {
+  TConsoleFixture fx;
+  TfrmMain& w = *fx.w;
+  ASSERT_TRUE(AcisDB);
+  const std::string sql =
+      "select bango, meisho, null as nix, bango / 7.0 as ratio, x'41e3' || meisho as bytes, foo_bar "
+      "from m_kihon, (select 'x' as foo_bar) order by bango limit 40";
+  auto cursor = AcisDB->FDb->GetTable(sql);
+  std::vector<std::string> titles;
+  for (int c = 0; c < cursor->ColCount(); ++c) titles.push_back(FieldCaption(cursor->Columns(c)));
+  const TGridData data = TGridData::FromTable(*cursor, titles);
+  ASSERT_EQ(data.RowCount(), 40);
+  fx.Run(QString::fromStdString(sql));
+  const TGridModel& m = w.gdSQL->Model();
+  ASSERT_EQ(m.RowCount(), 41);
+  // The fitting took out the empty column "nix".
+  auto without = [](std::vector<std::string> row) {
+    row.erase(row.begin() + 2);
+    return row;
+  };
+  EXPECT_EQ(m.RowTexts(0), without(titles));
+  EXPECT_EQ(titles[0], "番号");
+  EXPECT_EQ(titles[5], "FOO_BAR");
+  for (int r = 0; r < data.RowCount(); ++r) {
+    std::vector<std::string> row;
+    for (int c = 0; c < data.ColCount(); ++c) row.emplace_back(data.Cell(r, c));
+    EXPECT_EQ(m.RowTexts(r + 1), without(row)) << r;
+  }
+  EXPECT_EQ(w.GridStates[tiSQL].CountText, "40件");
+
+  // Fails on its sixth row.
+  Sink().Clear();
+  const std::vector<std::string> before = m.RowTexts(7);
+  fx.Run("select bango, abs(case when rowid > 5 then -9223372036854775808 else 1 end) from m_kihon");
+  ASSERT_EQ(Sink().Count(), 1u);
+  EXPECT_NE(Sink().Messages()[0].text.find("integer overflow"), std::string::npos);
+  EXPECT_EQ(w.gdSQL->Model().RowCount(), 41);
+  EXPECT_EQ(w.gdSQL->Model().RowTexts(7), before);
+  EXPECT_EQ(w.GridStates[tiSQL].CountText, "40件");
+  EXPECT_FALSE(w.gdSQL->isHidden());
 }
 
 TEST(SqlConsole, ListsDatabasesTablesAndFieldsAndInsertsSnippets) {
