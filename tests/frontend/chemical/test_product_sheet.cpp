@@ -238,7 +238,7 @@ TEST(ProductSheet, IngredientColumnsAreFittedAgainWhenTheWindowGrows) {
   w.resize(1400, 900);
   ASSERT_TRUE(QTest::qWaitFor([&] { return sb->width() > smallGrid + 400; }, 2000));
   // The refit follows once the resizing has settled.
-  QTest::qWaitFor([&] { return widths() != before; }, 2000);
+  (void)QTest::qWaitFor([&] { return widths() != before; }, 2000);  // checked below
   const std::vector<int> grown = widths();
   // A fit at the new size gives the same widths.
   w.AdjustGridColumnWidths(sb);
