@@ -15,36 +15,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "app/startup_probe_line.h"
 #ifdef QM_MINIMAL_WEB
 #include <QWebEngineView>
 #endif
 
 namespace {
 
-long StatusKb(const char* key) {
-  FILE* f = std::fopen("/proc/self/status", "r");
-  if (!f) return -1;
-  char line[256];
-  long value = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, f))
-    if (std::strncmp(line, key, n) == 0) {
-      value = std::atol(line + n);
-      break;
-    }
-  std::fclose(f);
-  return value;
-}
-
-void Write(const char* file, const char* what) {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  if (FILE* f = std::fopen(file, "a")) {
-    std::fprintf(f, "%s %lld %ld %ld\n", what, static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec,
-                 StatusKb("VmRSS:"), StatusKb("VmHWM:"));
-    std::fclose(f);
-  }
-}
+void Write(const char* file, const char* what) { startup_probe::WriteLine(file, what); }
 
 class TProbe : public QObject {
  public:

@@ -12,24 +12,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/startup_probe_line.h"
 #include "frontend/frm_main.h"
 
 namespace {
-
-long StatusKb(const char* key) {
-  FILE* f = std::fopen("/proc/self/status", "r");
-  if (!f) return -1;
-  char line[256];
-  long value = -1;
-  const size_t n = std::strlen(key);
-  while (std::fgets(line, sizeof line, f))
-    if (std::strncmp(line, key, n) == 0) {
-      value = std::atol(line + n);
-      break;
-    }
-  std::fclose(f);
-  return value;
-}
 
 class TStartupProbe : public QObject {
  public:
@@ -70,15 +56,7 @@ class TStartupProbe : public QObject {
     });
   }
 
-  void Write(const char* what) {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    const long long ns = static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
-    if (FILE* f = std::fopen(file_.c_str(), "a")) {
-      std::fprintf(f, "%s %lld %ld %ld\n", what, ns, StatusKb("VmRSS:"), StatusKb("VmHWM:"));
-      std::fclose(f);
-    }
-  }
+  void Write(const char* what) { startup_probe::WriteLine(file_.c_str(), what); }
 
   QPointer<QMainWindow> window_;
   std::string file_;

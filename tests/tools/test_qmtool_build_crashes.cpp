@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include "database/acis_db.h"
 #include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
@@ -35,41 +36,19 @@ std::vector<std::string> BuildArgs(const std::string& db, const std::string& mas
           "--tekiyo", kSample + "/mirror/tekiyo.csv", "--date", date, "--quiet"};
 }
 
+using qmtool_process::Text;
+using qmtool_process::Wait;
+
 // Starts qmtool; FileSizeLimit > 0 caps every file the process writes (writes beyond it fail
 // with EFBIG, the signal that would kill the process is ignored). Output goes to OutFile.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, rlim_t fileSizeLimit = 0) {
-  const std::string tool = BinaryPath("bin/qmtool");
-  std::vector<std::string> all = {tool};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    FILE* out = std::freopen(outFile.c_str(), "w", stdout);
-    if (out) ::dup2(::fileno(out), 2);
+  return qmtool_process::Spawn(args, outFile, [fileSizeLimit] {
     if (fileSizeLimit > 0) {
       ::signal(SIGXFSZ, SIG_IGN);
       struct rlimit rl {fileSizeLimit, fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &rl);
     }
-    ::execv(tool.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
-
-std::string Text(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
+  });
 }
 
 std::string One(TSQLiteDb& db, const std::string& sql) {

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -26,37 +27,15 @@ namespace {
 
 const std::string kSample = SourcePath("data/sample");
 
-std::string Text(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using qmtool_process::Text;
+using qmtool_process::Wait;
 
 // Runs qmtool with one extra environment variable (empty name: none); output goes to OutFile.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, const std::string& envName = {},
             const std::string& envValue = {}) {
-  const std::string tool = BinaryPath("bin/qmtool");
-  std::vector<std::string> all = {tool};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    FILE* out = std::freopen(outFile.c_str(), "w", stdout);
-    if (out) ::dup2(::fileno(out), 2);
+  return qmtool_process::Spawn(args, outFile, [&] {
     if (!envName.empty()) ::setenv(envName.c_str(), envValue.c_str(), 1);
-    ::execv(tool.c_str(), argv.data());
-    ::_exit(127);
-  }
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  });
 }
 
 // Waits until the process has stopped itself; false when it ended instead.
