@@ -176,7 +176,8 @@ bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   const QPageLayout layout = fit ? BeginPrintFit(FPrinter.pageLayout(), true) : FPrinter.pageLayout();
   if (!self) return false;
   WebBrowser->page()->printToPdf(path, layout);
-  const bool done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
+  // A page process that ends while it prints (a result too long for it) never answers.
+  const bool done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
   if (!self) return false;
   disconnect(c);
   EndPrintFit();
@@ -207,7 +208,7 @@ void TfrmWebBrowser::bPreviewClick() {
     BeginPrintFit(printer->pageLayout(), false);
     if (!self) return;
     WebBrowser->print(printer);
-    WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
+    WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
     if (!self) return;
     disconnect(c);
     EndPrintFit();
@@ -232,7 +233,7 @@ void TfrmWebBrowser::bPrintClick() {
     // This print only: the printer keeps the orientation the user chose.
     FPrinter.setPageOrientation(fitted.orientation());
     WebBrowser->print(&FPrinter);
-    done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
+    done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
   }
   if (!self) return;
   disconnect(c);

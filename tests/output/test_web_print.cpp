@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -221,4 +223,24 @@ TEST(WebPrint, PaperRule) {
   EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 2100, 1000, 3001), {P, 0.333}));
   // Not to be turned (the preview's own paper): zoomed on it.
   EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(L, 1000, 3000, 0, 0), {L, 0.333}));
+}
+
+TEST(WebPrint, APageProcessEndingDuringThePrintEndsTheWait) {
+  TAppFolder app;
+  TGridModel grid;
+  QTemporaryDir out;
+  QPointer<TfrmWebBrowser> view = NewView(CropPage(grid, 1500));
+  ASSERT_TRUE(view->Show());
+  // The engine's page process ends while it lays the pages out (as it does when a very long
+  // result is too much for it): the print fails at once instead of waiting out its time.
+  const qint64 pid = view->WebBrowser->page()->renderProcessPid();
+  ASSERT_GT(pid, 0);
+  QTimer::singleShot(300, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_FALSE(view->PrintToPdf(out.path() + "/gone.pdf"));
+  EXPECT_LT(clock.elapsed(), 60000);
+  EXPECT_TRUE(view->RendererGone());
+  view->close();
+  Pump(50);
 }
