@@ -127,11 +127,10 @@ class TfrmWebBrowser : public QWidget {
     QPageLayout::Orientation Orientation;
     double Zoom;
   };
-  // A page `need` CSS pixels wide on the chosen paper of `width` printable pixels; `otherNeed`
-  // on the other orientation's `otherWidth` (0: not to be turned).  A page that fits keeps its
-  // paper; one that does not takes the orientation where it shrinks least.
-  static TPrintFit ChoosePrintFit(QPageLayout::Orientation chosen, double width, double need, double otherWidth,
-                                  double otherNeed);
+  // A page that needs at least `need` CSS pixels, on the chosen paper of `width` printable
+  // pixels; `otherWidth`: the other orientation's (0: not to be turned).  A page that fits keeps
+  // its paper; one that does not takes the wider paper, zoomed down as far as it must be.
+  static TPrintFit ChoosePrintFit(QPageLayout::Orientation chosen, double width, double otherWidth, double need);
   // Every temporary file the window made and has not removed yet.
   const std::vector<std::string>& TempFiles() const { return FTempFiles; }
 

@@ -3,9 +3,9 @@
 //
 // A result table is as wide as its columns need (the titles do not wrap), so a result of many
 // columns is wider than a portrait page.  The engine would cut it at the paper's right edge,
-// so before printing the page is laid out once at the paper's width and measured: when it is
-// wider, the other orientation is taken if the page fits there (or fits better), and what is
-// still too wide is zoomed down for print only.  The screen never sees the print rule.
+// so before printing the page is laid out once as narrow as it can be and measured: when that
+// is wider than the paper, the other orientation is taken if it is wider, and what is still
+// too wide is zoomed down for print only.  The screen never sees the print rule.
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEventLoop>
@@ -13,7 +13,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinterInfo>
-#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -69,46 +68,36 @@ QPageLayout::Orientation Other(QPageLayout::Orientation o) {
   return o == QPageLayout::Portrait ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
-// Lays the document out at each given width in turn (stopping at the first it fits) and gives
-// the width it takes there: the right edge of the body's furthest content plus the body's
-// right margin, never less than the width.  The document's own width is restored.
-QString MeasureScript(const QList<double>& widths) {
-  QStringList w;
-  for (double x : widths) w << QString::number(x, 'f', 0);
-  return QStringLiteral(
-             "(function (widths) {"
-             "  var de = document.documentElement, body = document.body;"
-             "  if (!body) return '';"
-             "  var old = de.style.width, out = [];"
-             "  for (var i = 0; i < widths.length; ++i) {"
-             "    de.style.width = widths[i] + 'px';"
-             "    var cs = getComputedStyle(body), box = body.getBoundingClientRect();"
-             "    var right = box.left + window.scrollX + body.scrollWidth;"
-             "    for (var el = body.firstElementChild; el; el = el.nextElementSibling)"
-             "      right = Math.max(right, el.getBoundingClientRect().right + window.scrollX);"
-             "    right += parseFloat(cs.marginRight) || 0;"
-             "    out.push(Math.max(widths[i], Math.ceil(right)));"
-             "    if (right <= widths[i]) break;"
-             "  }"
-             "  de.style.width = old;"
-             "  return out.join(',');"
-             "})([%1])")
-      .arg(w.join(','));
-}
+// Lays the document out with no width to spare and gives the width it takes then (CSS
+// pixels): the right edge of the body's furthest content plus the body's right margin.  A
+// table is then as narrow as its columns can be, so the page fits any paper at least this
+// wide, and a narrower paper holds it zoomed by the ratio.  The document's own width is
+// restored.
+const char* const kMeasureScript =
+    "(function () {"
+    "  var de = document.documentElement, body = document.body;"
+    "  if (!body) return 0;"
+    "  var old = de.style.width;"
+    "  de.style.width = '0px';"
+    "  var right = body.getBoundingClientRect().left + window.scrollX + body.scrollWidth;"
+    "  for (var el = body.firstElementChild; el; el = el.nextElementSibling)"
+    "    right = Math.max(right, el.getBoundingClientRect().right + window.scrollX);"
+    "  right += parseFloat(getComputedStyle(body).marginRight) || 0;"
+    "  de.style.width = old;"
+    "  return Math.ceil(right);"
+    "})()";
 
 }  // namespace
 
 // ---- fitting -----------------------------------------------------------------------------------
 
 TfrmWebBrowser::TPrintFit TfrmWebBrowser::ChoosePrintFit(QPageLayout::Orientation chosen, double width,
-                                                         double need, double otherWidth, double otherNeed) {
+                                                         double otherWidth, double need) {
   if (width <= 0 || need <= width) return {chosen, 1.0};
-  const double here = width / need;
-  const double there = otherWidth > 0 && otherNeed > 0 ? std::min(1.0, otherWidth / otherNeed) : 0.0;
   // Three decimals, rounded down, so that rounding never leaves a pixel over the edge.
   auto down = [](double z) { return std::max(0.01, std::floor(z * 1000.0) / 1000.0); };
-  if (there > here) return {Other(chosen), there >= 1.0 ? 1.0 : down(there)};
-  return {chosen, down(here)};
+  if (otherWidth > width) return {Other(chosen), need <= otherWidth ? 1.0 : down(otherWidth / need)};
+  return {chosen, down(width / need)};
 }
 
 bool TfrmWebBrowser::RunPageScript(const QString& script, QVariant* result) {
@@ -129,17 +118,12 @@ QPageLayout TfrmWebBrowser::BeginPrintFit(const QPageLayout& layout, bool mayTur
   const double width = PaperWidth(layout);
   QPageLayout other = layout;
   other.setOrientation(Other(layout.orientation()));
-  const double otherWidth = mayTurn ? PaperWidth(other) : 0.0;
-  QList<double> widths{width};
-  if (otherWidth > width) widths << otherWidth;
   QVariant measured;
-  if (width <= 0 || !RunPageScript(MeasureScript(widths), &measured)) return layout;
-  const QStringList needs = measured.toString().split(',', Qt::SkipEmptyParts);
-  if (needs.isEmpty()) return layout;
-  const double need = needs[0].toDouble();
-  const double otherNeed = needs.size() > 1 ? needs[1].toDouble() : 0.0;
-  const TPrintFit fit =
-      ChoosePrintFit(layout.orientation(), width, need, needs.size() > 1 ? otherWidth : 0.0, otherNeed);
+  if (width <= 0 || !RunPageScript(QString::fromLatin1(kMeasureScript), &measured)) return layout;
+  bool ok = false;
+  const double need = measured.toDouble(&ok);
+  if (!ok || need <= 0) return layout;
+  const TPrintFit fit = ChoosePrintFit(layout.orientation(), width, mayTurn ? PaperWidth(other) : 0.0, need);
   if (fit.Zoom < 1.0) {
     const QString rule = QString("@media print { html { zoom: %1; } }").arg(fit.Zoom, 0, 'f', 3);
     FPrintZoomed = RunPageScript(QString("(function () {"

@@ -214,15 +214,16 @@ TEST(WebPrint, PaperRule) {
   using F = TfrmWebBrowser::TPrintFit;
   const auto P = QPageLayout::Portrait, L = QPageLayout::Landscape;
   auto same = [](F a, F b) { return a.Orientation == b.Orientation && a.Zoom == b.Zoom; };
-  // Fits: the chosen paper as it stands, whatever the other would give.
-  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 700, 1000, 1000), {P, 1.0}));
+  // Fits: the chosen paper as it stands.
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 1000, 700), {P, 1.0}));
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(L, 1000, 700, 900), {L, 1.0}));
   // Fits only turned: turned, not zoomed.
-  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 900, 1000, 950), {L, 1.0}));
-  // Fits neither: the paper where it shrinks least, zoom rounded down.
-  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 2100, 1000, 2000), {L, 0.5}));
-  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 2100, 1000, 3001), {P, 0.333}));
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 1000, 950), {L, 1.0}));
+  // Fits neither: the wider paper, zoom rounded down.
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 1000, 2000), {L, 0.5}));
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(L, 1000, 700, 3001), {L, 0.333}));
   // Not to be turned (the preview's own paper): zoomed on it.
-  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(L, 1000, 3000, 0, 0), {L, 0.333}));
+  EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 0, 1400), {P, 0.5}));
 }
 
 TEST(WebPrint, APageProcessEndingDuringThePrintEndsTheWait) {
