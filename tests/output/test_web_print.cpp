@@ -1,6 +1,7 @@
 // Printing the HTML view (under xvfb-run): a result wider than the paper keeps every column,
 // printed to PDF and read back with pdftotext; the print route turns to landscape for it, a
-// narrow result prints as it stands, and the screen is left as it was.
+// narrow result prints as it stands, and the screen is left as it was; the rule that picks
+// paper and zoom; a page process that ends during a print ends the wait.
 #include <gtest/gtest.h>
 
 #include <QApplication>
