@@ -132,6 +132,12 @@ class TfrmWebBrowser : public QWidget {
   // pixels; `otherWidth`: the other orientation's (0: not to be turned).  A page that fits keeps
   // its paper; one that does not takes the wider paper, zoomed down as far as it must be.
   static TPrintFit ChoosePrintFit(QPageLayout::Orientation chosen, double width, double otherWidth, double need);
+  // A page of our own with more table cells than this is printed (print, preview, PDF) by
+  // drawing its text on the paper instead of by the engine, whose page process needs gigabytes
+  // for a result of some thousand rows; so is one whose page process ended.
+  static size_t EnginePrintCellBound;
+  // True when a fitted print of the page now goes the drawn way.
+  bool PrintsDrawn() const;
   // Every temporary file the window made and has not removed yet.
   const std::vector<std::string>& TempFiles() const { return FTempFiles; }
 
@@ -160,6 +166,12 @@ class TfrmWebBrowser : public QWidget {
   // the zoom again.
   QPageLayout BeginPrintFit(const QPageLayout& layout, bool mayTurn);
   void EndPrintFit();
+  // The page's own markup drawn on `printer` (see drawn_page_print.h), fitted to the paper as
+  // the engine's print is; false when it could not be.
+  bool DrawnPrint(QPrinter* printer, bool mayTurn);
+  bool DrawnPdf(const QString& path);
+  // The page is one of our own, whose markup is known without the engine.
+  bool CanDrawPrint() const { return PostData.empty() && !Html.empty(); }
   // Runs a script in the page's own world of the program and waits for its result.
   bool RunPageScript(const QString& script, QVariant* result);
 

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "foundation/message_sink.h"
+#include "output/drawn_page_print.h"
 #include "output/frm_web_browser.h"
 #include "output/page_view.h"
 
@@ -87,6 +88,8 @@ const char* const kMeasureScript =
 
 }  // namespace
 
+size_t TfrmWebBrowser::EnginePrintCellBound = 20000;
+
 // ---- fitting -----------------------------------------------------------------------------------
 
 TfrmWebBrowser::TPrintFit TfrmWebBrowser::ChoosePrintFit(QPageLayout::Orientation chosen, double width,
@@ -143,13 +146,50 @@ void TfrmWebBrowser::EndPrintFit() {
                 nullptr);
 }
 
+// ---- the drawn print ---------------------------------------------------------------------------
+
+bool TfrmWebBrowser::PrintsDrawn() const {
+  if (!CanDrawPrint()) return false;
+  if (FRendererGone) return true;
+  size_t cells = 0;
+  for (const char* open : {"<td", "<th", "<TD", "<TH"})
+    for (size_t at = Html.find(open); at != std::string::npos && cells <= EnginePrintCellBound;
+         at = Html.find(open, at + 3))
+      ++cells;
+  return cells > EnginePrintCellBound;
+}
+
+bool TfrmWebBrowser::DrawnPrint(QPrinter* printer, bool mayTurn) {
+  const TDrawnPage page = ReadDrawnPage(Html);
+  if (page.Blocks.empty()) return false;
+  const QPageLayout layout = printer->pageLayout();
+  QPageLayout other = layout;
+  other.setOrientation(Other(layout.orientation()));
+  const double width = layout.paintRect(QPageLayout::Point).width();
+  const TPrintFit fit = ChoosePrintFit(layout.orientation(), width,
+                                       mayTurn ? other.paintRect(QPageLayout::Point).width() : 0.0,
+                                       DrawnPageWidth(page, printer));
+  if (fit.Orientation != layout.orientation()) printer->setPageOrientation(fit.Orientation);
+  return DrawPage(page, printer, fit.Zoom);
+}
+
+bool TfrmWebBrowser::DrawnPdf(const QString& path) {
+  QPrinter pdf(QPrinter::HighResolution);
+  pdf.setOutputFormat(QPrinter::PdfFormat);
+  pdf.setOutputFileName(path);
+  pdf.setPageLayout(FPrinter.pageLayout());
+  pdf.setDocName(windowTitle());
+  return DrawnPrint(&pdf, true);
+}
+
 // ---- print, preview, page setup ----------------------------------------------------------------
 
 bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   QPointer<TfrmWebBrowser> self(this);
   if (!WaitForDocument() || !self) return false;
-  auto state = std::make_shared<int>(0);  // 0 running, 1 done, 2 failed
   TPrintCursor busy;
+  if (fit && PrintsDrawn()) return DrawnPdf(path);
+  auto state = std::make_shared<int>(0);  // 0 running, 1 done, 2 failed
   const QPageLayout layout = fit ? BeginPrintFit(FPrinter.pageLayout(), true) : FPrinter.pageLayout();
   if (!self) return false;
   WebBrowser->PrintToPdf(path, layout, [state](bool ok) { *state = ok ? 1 : 2; });
@@ -157,7 +197,9 @@ bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   const bool done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
   if (!self) return false;
   EndPrintFit();
-  return done && *state == 1;
+  if (done && *state == 1) return true;
+  // The page process ended under the print: a page of our own is drawn instead.
+  return fit && FRendererGone && CanDrawPrint() && DrawnPdf(path);
 }
 
 void TfrmWebBrowser::bPreviewClick() {
@@ -179,12 +221,17 @@ void TfrmWebBrowser::bPreviewClick() {
     auto state = std::make_shared<int>(0);
     TPrintCursor busy;
     // The preview shows the paper the user has set there; the page is fitted to its width.
+    if (PrintsDrawn()) {
+      DrawnPrint(printer, false);
+      return;
+    }
     BeginPrintFit(printer->pageLayout(), false);
     if (!self) return;
     WebBrowser->Print(printer, [state](bool ok) { *state = ok ? 1 : 2; });
     WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
     if (!self) return;
     EndPrintFit();
+    if (*state != 1 && FRendererGone && CanDrawPrint()) DrawnPrint(printer, false);
   });
   RunDialog(dlg);
 }
@@ -199,16 +246,28 @@ void TfrmWebBrowser::bPrintClick() {
   const QPageLayout::Orientation chosen = FPrinter.pageLayout().orientation();
   {
     TPrintCursor busy;
-    const QPageLayout fitted = BeginPrintFit(FPrinter.pageLayout(), true);
-    if (!self) return;
-    // This print only: the printer keeps the orientation the user chose.
-    FPrinter.setPageOrientation(fitted.orientation());
-    WebBrowser->Print(&FPrinter, [state](bool ok) { *state = ok ? 1 : 2; });
-    done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
+    if (PrintsDrawn()) {
+      done = DrawnPrint(&FPrinter, true);
+      *state = done ? 1 : 2;
+    } else {
+      const QPageLayout fitted = BeginPrintFit(FPrinter.pageLayout(), true);
+      if (!self) return;
+      // This print only: the printer keeps the orientation the user chose.
+      FPrinter.setPageOrientation(fitted.orientation());
+      WebBrowser->Print(&FPrinter, [state](bool ok) { *state = ok ? 1 : 2; });
+      done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
+      if (!self) return;
+      EndPrintFit();
+      // The page process ended under the print: a page of our own is drawn instead.
+      if ((!done || *state != 1) && FRendererGone && CanDrawPrint()) {
+        FPrinter.setPageOrientation(chosen);
+        done = DrawnPrint(&FPrinter, true);
+        *state = done ? 1 : 2;
+      }
+    }
   }
   if (!self) return;
   FPrinter.setPageOrientation(chosen);
-  EndPrintFit();
   if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。");
 }
 

@@ -1,7 +1,8 @@
 // Printing the HTML view (under xvfb-run): a result wider than the paper keeps every column,
 // printed to PDF and read back with pdftotext; the print route turns to landscape for it, a
 // narrow result prints as it stands, and the screen is left as it was; the rule that picks
-// paper and zoom; a page process that ends during a print ends the wait.
+// paper and zoom; a long result is drawn with every row and column; a page process that ends
+// during a print ends the wait, and the page is drawn instead.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -114,14 +115,16 @@ TfrmWebBrowser* NewView(const TResultPage& page) {
   return view;
 }
 
-// The text of one page of a PDF, without blanks and line breaks.
+// The text of one page of a PDF, without blanks and line breaks.  Compatibility forms are
+// folded: a PDF written by Qt names a CJK glyph by the first character the font maps to it,
+// which for a glyph shared with a Kangxi radical (用, 水) is the radical.
 std::string PdfPageText(const QString& pdf, int page) {
   QProcess p;
   p.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), "-enc", "UTF-8", pdf, "-"});
   if (!p.waitForFinished(60000) || p.exitCode() != 0) return "(pdftotext failed)";
   QString text = QString::fromUtf8(p.readAllStandardOutput());
   text.remove(QRegularExpression("\\s"));
-  return text.toStdString();
+  return text.normalized(QString::NormalizationForm_KC).toStdString();
 }
 
 // "Page size: W x H pts" of the first page: true when it is wider than high.
@@ -225,22 +228,102 @@ TEST(WebPrint, PaperRule) {
   EXPECT_TRUE(same(TfrmWebBrowser::ChoosePrintFit(P, 700, 0, 1400), {P, 0.5}));
 }
 
+// `columns` columns of a crop result (the crop columns, then numbered copies of them).
+TResultPage LongPage(TGridModel& grid, int rows, int columns) {
+  std::vector<std::string> titles = Titles(2), row;
+  titles.resize(static_cast<size_t>(columns));
+  for (int i = 0; i < columns; ++i) row.push_back(kCropRow[static_cast<size_t>(i) % kCropRow.size()]);
+  std::vector<std::vector<std::string>> data;
+  for (int r = 0; r < rows; ++r) {
+    row[0] = std::to_string(20001 + r);
+    data.push_back(row);
+  }
+  grid.Fill(titles, data);
+  TResultPageSource src;
+  src.Grid = &grid;
+  src.UpdateText = "2026年11月4日反映";
+  return BuildResultPage(src, OptionData->CssFile, sskExcel);
+}
+
+int PdfPages(const QString& pdf) {
+  QProcess p;
+  p.start("pdfinfo", {pdf});
+  p.waitForFinished(60000);
+  return QRegularExpression("Pages:\\s+([0-9]+)").match(QString::fromUtf8(p.readAllStandardOutput())).captured(1).toInt();
+}
+
+// The rows of a long result are all printed, and its columns are all on the paper.
+void ExpectCompletePrint(const QString& pdf, const std::vector<std::string>& titles, int rows) {
+  const std::string first = PdfPageText(pdf, 1);
+  for (const std::string& t : titles) EXPECT_NE(first.find(t), std::string::npos) << t;
+  EXPECT_NE(first.find("20001殺虫剤アセタミプリド水溶剤"), std::string::npos);
+  const int pages = PdfPages(pdf);
+  ASSERT_GT(pages, 1);
+  const std::string last = PdfPageText(pdf, pages);
+  EXPECT_NE(last.find(std::to_string(20000 + rows) + "殺虫剤"), std::string::npos);
+  // Every page of the table starts with its titles.
+  EXPECT_NE(last.find("番号種類名農薬の名称"), std::string::npos);
+}
+
+TEST(WebPrint, ALongResultPrintsEveryRowAndColumn) {
+  TAppFolder app;
+  TGridModel grid;
+  QTemporaryDir out;
+  // 5,000 rows of 30 columns: more than the engine's page process can print.
+  QPointer<TfrmWebBrowser> view = NewView(LongPage(grid, 5000, 30));
+  ASSERT_TRUE(view->Show());
+  EXPECT_TRUE(view->PrintsDrawn());
+  const QString pdf = out.path() + "/long.pdf";
+  ASSERT_TRUE(view->PrintToPdf(pdf));
+  EXPECT_TRUE(PdfLandscape(pdf));
+  std::vector<std::string> titles = Titles(2);
+  titles.resize(30);
+  ExpectCompletePrint(pdf, titles, 5000);
+  EXPECT_FALSE(view->RendererGone());
+  EXPECT_EQ(view->Printer().pageLayout().orientation(), QPageLayout::Portrait);
+
+  // The print route draws it as well, on the printer's paper turned for it.
+  const QString printed = out.path() + "/printed.pdf";
+  TfrmWebBrowser::DialogHook = [&](QDialog& d) {
+    if (auto* pd = qobject_cast<QPrintDialog*>(&d)) {
+      pd->printer()->setOutputFormat(QPrinter::PdfFormat);
+      pd->printer()->setOutputFileName(printed);
+    }
+    return int(QDialog::Accepted);
+  };
+  view->bPrint->trigger();
+  TfrmWebBrowser::DialogHook = nullptr;
+  EXPECT_TRUE(PdfLandscape(printed));
+  ExpectCompletePrint(printed, titles, 5000);
+  EXPECT_EQ(view->Printer().pageLayout().orientation(), QPageLayout::Portrait);
+  view->close();
+  Pump(50);
+}
+
 TEST(WebPrint, APageProcessEndingDuringThePrintEndsTheWait) {
   TAppFolder app;
   TGridModel grid;
   QTemporaryDir out;
+  // Printed by the engine (a bound above the page's cells).
+  const size_t bound = TfrmWebBrowser::EnginePrintCellBound;
+  TfrmWebBrowser::EnginePrintCellBound = 1000000;
   QPointer<TfrmWebBrowser> view = NewView(CropPage(grid, 1500));
   ASSERT_TRUE(view->Show());
+  EXPECT_FALSE(view->PrintsDrawn());
   // The engine's page process ends while it lays the pages out (as it does when a very long
-  // result is too much for it): the print fails at once instead of waiting out its time.
+  // result is too much for it): the wait ends at once, and the page of our own is drawn on
+  // the paper instead, every row of it.
   const qint64 pid = view->WebBrowser->ProcessId();
   ASSERT_GT(pid, 0);
   QTimer::singleShot(300, [pid] { ::kill(static_cast<pid_t>(pid), SIGKILL); });
   QElapsedTimer clock;
   clock.start();
-  EXPECT_FALSE(view->PrintToPdf(out.path() + "/gone.pdf"));
+  const QString pdf = out.path() + "/gone.pdf";
+  EXPECT_TRUE(view->PrintToPdf(pdf));
   EXPECT_LT(clock.elapsed(), 60000);
   EXPECT_TRUE(view->RendererGone());
+  ExpectCompletePrint(pdf, kCropTitles, 1500);
+  TfrmWebBrowser::EnginePrintCellBound = bound;
   view->close();
   Pump(50);
 }
