@@ -14,7 +14,7 @@ pkgs=(
   libarchive-dev libarchive-tools libgsf-1-dev libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils dbus at-spi2-core fonts-noto-cjk zip unzip python3 python3-html5lib locales openssl
-  python3-openpyxl libreoffice-calc-nogui
+  python3-openpyxl libreoffice-calc-nogui poppler-utils
 )
 # iconv and its CP932 tables come with libc-bin and libc6.
 if [ "${1:-}" = "--bench" ]; then

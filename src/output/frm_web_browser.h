@@ -1,10 +1,11 @@
 #pragma once
 // TfrmWebBrowser: the HTML view.  A free-standing window (its own task-bar button) that shows a
 // result page handed over as text, or the answer of a form posted to the public service, in
-// Qt WebEngine; it saves, prints (a PDF where no printer is set up), previews, sets up the
-// page, zooms, copies, switches the page's style sheet and sends the page to a spreadsheet
-// program.  Its placement is kept in section "WINDOW".  The page itself is a TPageView, whose
-// module (the web engine) the first view loads.
+// Qt WebEngine; it saves, prints (a PDF where no printer is set up; a page wider than the
+// paper is turned or zoomed to fit), previews, sets up the page, zooms, copies, switches the
+// page's style sheet and sends the page to a spreadsheet program.  Its placement is kept in
+// section "WINDOW".  The page itself is a TPageView, whose module (the web engine) the first
+// view loads.
 //
 // Use: create it with an owner (it is freed with the owner, or when closed); set Html (and
 // Head and Body when the style sheet may be switched) or PostUrl and PostData; set the caption;
@@ -29,6 +30,7 @@ class QSlider;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
+class QVariant;
 class TPageView;
 
 class TfrmWebBrowser : public QWidget {
@@ -116,6 +118,26 @@ class TfrmWebBrowser : public QWidget {
 
   // The page's printer (page setup, print, preview, PDF).
   QPrinter& Printer() { return FPrinter; }
+  // Prints the page to a PDF file on the printer's paper.  With `fit`, as print and preview do,
+  // a page wider than the paper is turned to the other orientation or zoomed down so that
+  // every column is on the paper.  False when it could not be printed.
+  bool PrintToPdf(const QString& path, bool fit = true);
+
+  // How a page is put on the paper: the orientation and the zoom for print (1: as it stands).
+  struct TPrintFit {
+    QPageLayout::Orientation Orientation;
+    double Zoom;
+  };
+  // A page that needs at least `need` CSS pixels, on the chosen paper of `width` printable
+  // pixels; `otherWidth`: the other orientation's (0: not to be turned).  A page that fits keeps
+  // its paper; one that does not takes the wider paper, zoomed down as far as it must be.
+  static TPrintFit ChoosePrintFit(QPageLayout::Orientation chosen, double width, double otherWidth, double need);
+  // A page of our own with more table cells than this is printed (print, preview, PDF) by
+  // drawing its text on the paper instead of by the engine, whose page process needs gigabytes
+  // for a result of some thousand rows; so is one whose page process ended.
+  static size_t EnginePrintCellBound;
+  // True when a fitted print of the page now goes the drawn way.
+  bool PrintsDrawn() const;
   // Every temporary file the window made and has not removed yet.
   const std::vector<std::string>& TempFiles() const { return FTempFiles; }
 
@@ -138,7 +160,19 @@ class TfrmWebBrowser : public QWidget {
   int RunDialog(QDialog& dialog);
   std::string NewTempFile(const std::string& ext);
   void RemoveTempFiles();
-  bool PrintToPdf(const QString& path);
+  // Measures the page on `layout`'s paper and, when it is too wide, sets the print zoom; returns
+  // the paper to print on (the other orientation only when `mayTurn`).  EndPrintFit removes
+  // the zoom again.
+  QPageLayout BeginPrintFit(const QPageLayout& layout, bool mayTurn);
+  void EndPrintFit();
+  // The page's own markup drawn on `printer` (see drawn_page_print.h), fitted to the paper as
+  // the engine's print is; false when it could not be.
+  bool DrawnPrint(QPrinter* printer, bool mayTurn);
+  bool DrawnPdf(const QString& path);
+  // The page is one of our own, whose markup is known without the engine.
+  bool CanDrawPrint() const { return PostData.empty() && !Html.empty(); }
+  // Runs a script in the page's own world of the program and waits for its result.
+  bool RunPageScript(const QString& script, QVariant* result);
 
   QPrinter FPrinter;
   QUrl FExpectedUrl;  // the page file being loaded
@@ -147,5 +181,6 @@ class TfrmWebBrowser : public QWidget {
   bool FClosing = false;
   bool FLoading = false;
   bool FRendererGone = false;
+  bool FPrintZoomed = false;  // the page holds the print zoom rule
   int FLoadSerial = 0;
 };

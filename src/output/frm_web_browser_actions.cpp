@@ -1,18 +1,11 @@
-// The HTML view's tool bar: save, print, preview, page setup, zoom, style sheet, markup view
-// and the spreadsheet exports.
+// The HTML view's tool bar: save, zoom, style sheet, markup view and the spreadsheet exports
+// (printing is in frm_web_browser_print.cpp).
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinterInfo>
 #include <QSlider>
-#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -27,37 +20,7 @@
 #include "output/temp_files.h"
 #include "output/web_lookup.h"
 
-namespace {
-
-// Runs a local loop until `done` holds, `window` is gone, or time runs out.
-bool WaitUntil(QPointer<TfrmWebBrowser> window, int timeoutMs, const std::function<bool()>& done) {
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (!window || done()) loop.quit();
-  });
-  poll.start(10);
-  QTimer limit;
-  limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  limit.start(timeoutMs);
-  if (window && !done()) loop.exec();
-  return window && done();
-}
-
-constexpr int kPrintWaitMs = 120000;
-
-// The hourglass while the engine lays the page out for printing (seconds for a long result).
-struct TPrintCursor {
-  TPrintCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TPrintCursor() { QApplication::restoreOverrideCursor(); }
-  TPrintCursor(const TPrintCursor&) = delete;
-  TPrintCursor& operator=(const TPrintCursor&) = delete;
-};
-
-}  // namespace
-
-// ---- save, print, preview, page setup -------------------------------------------------------
+// ---- save ----------------------------------------------------------------------------------
 
 void TfrmWebBrowser::bSaveClick() {
   QPointer<TfrmWebBrowser> self(this);
@@ -80,60 +43,6 @@ void TfrmWebBrowser::bSaveClick() {
   const std::string path = dlg.FileName.toStdString();
   if (WriteTextFile(path, bytes, &error) != 0)
     ShowMessageBox(TMsgKind::Error, "Quillmar", "HTMLファイルを保存できませんでした。\r\n" + path + "\r\n" + error);
-}
-
-bool TfrmWebBrowser::PrintToPdf(const QString& path) {
-  QPointer<TfrmWebBrowser> self(this);
-  auto state = std::make_shared<int>(0);  // 0 running, 1 done, 2 failed
-  TPrintCursor busy;
-  WebBrowser->PrintToPdf(path, FPrinter.pageLayout(), [state](bool ok) { *state = ok ? 1 : 2; });
-  const bool done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
-  return self && done && *state == 1;
-}
-
-void TfrmWebBrowser::bPreviewClick() {
-  QPointer<TfrmWebBrowser> self(this);
-  if (!WaitForDocument() || !self) return;
-  if (QPrinterInfo::availablePrinters().isEmpty()) {
-    // No printer set up: the preview is the page as a PDF in the desktop's viewer.
-    const std::string path = NewTempFile(".pdf");
-    if (path.empty() || !PrintToPdf(QString::fromStdString(path))) {
-      if (self) ShowMessageBox(TMsgKind::Error, "Quillmar", "プレビューを作成できませんでした。");
-      return;
-    }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
-      ShowMessageBox(TMsgKind::Error, "Quillmar", "PDF を開けませんでした。\r\n" + path);
-    return;
-  }
-  QPrintPreviewDialog dlg(&FPrinter, this);
-  connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this, self](QPrinter* printer) {
-    auto state = std::make_shared<int>(0);
-    TPrintCursor busy;
-    WebBrowser->Print(printer, [state](bool ok) { *state = ok ? 1 : 2; });
-    WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
-  });
-  RunDialog(dlg);
-}
-
-void TfrmWebBrowser::bPrintClick() {
-  QPointer<TfrmWebBrowser> self(this);
-  if (!WaitForDocument() || !self) return;
-  QPrintDialog dlg(&FPrinter, this);
-  if (RunDialog(dlg) != QDialog::Accepted || !self) return;
-  auto state = std::make_shared<int>(0);
-  bool done = false;
-  {
-    TPrintCursor busy;
-    WebBrowser->Print(&FPrinter, [state](bool ok) { *state = ok ? 1 : 2; });
-    done = WaitUntil(self, kPrintWaitMs, [state] { return *state != 0; });
-  }
-  if (!self) return;
-  if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。");
-}
-
-void TfrmWebBrowser::bPageSetupClick() {
-  QPageSetupDialog dlg(&FPrinter, this);
-  RunDialog(dlg);
 }
 
 void TfrmWebBrowser::trkZoomChange(int position) { WebBrowser->SetZoom(ZoomFactorOf(position)); }

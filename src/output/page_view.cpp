@@ -92,6 +92,7 @@ class TMissingPageView : public TPageView {
     Later([done] { done(false); });
   }
   void Print(QPrinter*, std::function<void(bool)> done) override { Later([done] { done(false); }); }
+  qint64 ProcessId() const override { return 0; }
 
  private:
   // The answers come from the event loop, as the engine's would.

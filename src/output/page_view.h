@@ -49,6 +49,8 @@ class TPageView : public QWidget {
   // Prints the page as a PDF file, or on a printer; `done` tells whether it worked.
   virtual void PrintToPdf(const QString& path, const QPageLayout& layout, std::function<void(bool)> done) = 0;
   virtual void Print(QPrinter* printer, std::function<void(bool)> done) = 0;
+  // The process id of the page's process (0 when there is none).
+  virtual qint64 ProcessId() const = 0;
 };
 
 // Makes a page view, loading the web engine's module on first use.  When the module cannot be

@@ -61,7 +61,9 @@ std::vector<int> ShownColumns(const TGridModel& m) {
 }
 
 // The rows of a grid as table rows.  `allOdd`: every data row opens as "odd" (the
-// ingredient table); `neighbours`: flagged rows open as "neighbors".
+// ingredient table); `neighbours`: the rows of neighbouring crops open as "neighbors": those
+// flagged so and those the grid tints for the neighbour-crop words it holds (the crop search
+// hands the grid its neighbour crops), so the page marks what the grid shows.
 void AppendGridRows(std::string& out, const TGridModel& m, bool allOdd, bool neighbours) {
   const std::vector<int> cols = ShownColumns(m);
   const int rows = m.RowCount();
@@ -69,7 +71,7 @@ void AppendGridRows(std::string& out, const TGridModel& m, bool allOdd, bool nei
     const bool fixed = r < m.FixedRows();
     if (fixed)
       out.append("<tr class=\"header\">\r\n");
-    else if (neighbours && (m.RowFlags(r) & grfNeighbour))
+    else if (neighbours && ((m.RowFlags(r) & grfNeighbour) || m.RowHighlighted(r)))
       out.append("<tr class=\"neighbors\">\r\n");
     else if (allOdd || r % 2 != 0)
       out.append("<tr class=\"odd\">\r\n");

@@ -33,7 +33,8 @@ struct TResultPageSource {
   const TGridModel* Grid = nullptr;              // the result grid
   std::string UpdateText;                        // data date text of the open database
   const TResultPageProduct* Product = nullptr;   // only when the grid comes from the chemical tab
-  bool MarkNeighbours = false;  // crop tab: rows flagged grfNeighbour get class "neighbors"
+  bool MarkNeighbours = false;  // crop tab: rows of neighbouring crops (flagged grfNeighbour, or
+                                // tinted for the grid's neighbour-crop words) get "neighbors"
   bool GridWindow = false;      // the result grid window's page: "<html>" without the doctype
 };
 

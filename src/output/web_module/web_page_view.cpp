@@ -91,6 +91,8 @@ class TWebEnginePageView : public TPageView {
     view_->print(printer);
   }
 
+  qint64 ProcessId() const override { return view_->page()->renderProcessPid(); }
+
  private:
   QWebEngineView* view_;
   TEvents events_;
