@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLibrary>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -17,23 +18,25 @@ namespace {
 
 using TFactory = TPageView* (*)(QWidget*);
 
-// What the web engine says while it is brought in after the application object: that it is
-// being loaded late, which is what we mean to do (the module sets up the graphics sharing
-// itself before its first view).
+// What the web engine says when it is brought in after the application object: that it is
+// being loaded late and without graphics sharing set before the start, which is what we mean
+// to do (the module sets up the sharing itself before its first view).  Those three lines are
+// dropped for the rest of the run; everything else goes on to the handler before.
 QtMessageHandler previousHandler = nullptr;
 void QuietLateStart(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (text.startsWith("Qt WebEngine seems to be initialized from a plugin") ||
-      text.startsWith("QtWebEngineQuick::initialize() called with QCoreApplication object already created"))
+      text.startsWith("QtWebEngineQuick::initialize() called with QCoreApplication object already created") ||
+      text.startsWith("Attribute Qt::AA_ShareOpenGLContexts must be set before QCoreApplication is created"))
     return;
   if (previousHandler) previousHandler(type, context, text);
 }
 
-struct TQuietLateStart {
-  TQuietLateStart() { previousHandler = qInstallMessageHandler(QuietLateStart); }
-  ~TQuietLateStart() { qInstallMessageHandler(previousHandler); }
-  TQuietLateStart(const TQuietLateStart&) = delete;
-  TQuietLateStart& operator=(const TQuietLateStart&) = delete;
-};
+void InstallQuietLateStart() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  previousHandler = qInstallMessageHandler(QuietLateStart);
+}
 
 bool g_loaded = false;
 
@@ -46,7 +49,10 @@ TFactory LoadFactory() {
   const QString named = qEnvironmentVariable("QUILLMAR_PAGE_VIEW_MODULE");
   if (!named.isEmpty()) candidates = {named};
   QStringList errors;
-  TQuietLateStart quiet;
+  InstallQuietLateStart();
+  // The engine's report of its graphics set-up is for its own developers, not for a user's
+  // terminal.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   for (const QString& path : candidates) {
     QLibrary lib(path);
     if (!lib.load()) {
@@ -121,6 +127,9 @@ TPageView* CreatePageView(QWidget* parent) {
   static const TFactory factory = LoadFactory();
   if (!factory) return new TMissingPageView(parent);
   // The first view also sets up the engine's graphics sharing, which may say it comes late.
-  TQuietLateStart quiet;
+  InstallQuietLateStart();
+  // The engine's report of its graphics set-up is for its own developers, not for a user's
+  // terminal.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   return factory(parent);
 }
