@@ -36,10 +36,9 @@ namespace {
 constexpr int kDesignedLeft = 120, kDesignedTop = 80, kDesignedWidth = 900, kDesignedHeight = 640;
 constexpr int kMarkupWaitMs = 30000;
 
-// Runs a local event loop until `done()` holds, the window goes away, or time runs out; the
-// window's Woken signal (load complete, script result, close) makes it look again.  Returns
-// false when the window is gone.
-bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<bool()>& done) {
+}  // namespace
+
+bool TfrmWebBrowser::WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<bool()>& done) {
   if (!self) return false;
   if (done()) return true;
   QEventLoop loop;
@@ -52,8 +51,6 @@ bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<b
   while (self && !done() && timer.isActive()) loop.exec();
   return !self.isNull();
 }
-
-}  // namespace
 
 TfrmWebBrowser::TfrmWebBrowser(QWidget* owner) : QWidget(nullptr, Qt::Window) {
   setObjectName("frmWebBrowser");

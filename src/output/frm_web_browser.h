@@ -172,6 +172,10 @@ class TfrmWebBrowser : public QWidget {
   // The page is one of our own, whose markup is known without the engine.
   bool CanDrawPrint() const { return PostData.empty() && !Html.empty(); }
   // Runs a script in the page's own world of the program and waits for its result.
+  // Runs a local event loop until `done()` holds, the window goes away, or time runs out; the
+  // window's Woken signal (load complete, script or print result, page process gone, close)
+  // makes it look again.  Returns false when the window is gone.
+  static bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<bool()>& done);
   bool RunPageScript(const QString& script, QVariant* result);
 
   QPrinter FPrinter;

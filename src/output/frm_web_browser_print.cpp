@@ -27,23 +27,15 @@
 
 namespace {
 
-// Runs a local loop until `done` holds, `window` is gone, or time runs out.
-bool WaitUntil(QPointer<TfrmWebBrowser> window, int timeoutMs, const std::function<bool()>& done) {
-  QEventLoop loop;
-  QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (!window || done()) loop.quit();
-  });
-  poll.start(10);
-  QTimer limit;
-  limit.setSingleShot(true);
-  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  limit.start(timeoutMs);
-  if (window && !done()) loop.exec();
-  return window && done();
-}
-
 constexpr int kPrintWaitMs = 120000;
+
+// The answer of a print: 1 done, 2 failed (0 while it runs); it wakes the window's wait.
+std::function<void(bool)> Finished(QPointer<TfrmWebBrowser> window, std::shared_ptr<int> state) {
+  return [window, state](bool ok) {
+    *state = ok ? 1 : 2;
+    if (window) emit window->Woken();
+  };
+}
 constexpr int kMeasureWaitMs = 60000;
 
 // The hourglass while the engine lays the page out for printing (seconds for a long result).
@@ -105,10 +97,13 @@ bool TfrmWebBrowser::RunPageScript(const QString& script, QVariant* result) {
   if (FRendererGone || FClosing) return false;
   QPointer<TfrmWebBrowser> self(this);
   auto answer = std::make_shared<std::optional<QVariant>>();
-  WebBrowser->RunScript(script, [answer](const QVariant& v) { *answer = v; });
-  if (!WaitUntil(self, kMeasureWaitMs, [self, answer] { return answer->has_value() || self->FRendererGone; }))
+  WebBrowser->RunScript(script, [self, answer](const QVariant& v) {
+    *answer = v;
+    if (self) emit self->Woken();
+  });
+  if (!WaitFor(self, kMeasureWaitMs, [self, answer] { return answer->has_value() || self->FRendererGone; }) ||
+      !answer->has_value())
     return false;
-  if (!answer->has_value()) return false;
   if (result) *result = **answer;
   return true;
 }
@@ -192,10 +187,10 @@ bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   auto state = std::make_shared<int>(0);  // 0 running, 1 done, 2 failed
   const QPageLayout layout = fit ? BeginPrintFit(FPrinter.pageLayout(), true) : FPrinter.pageLayout();
   if (!self) return false;
-  WebBrowser->PrintToPdf(path, layout, [state](bool ok) { *state = ok ? 1 : 2; });
+  WebBrowser->PrintToPdf(path, layout, Finished(self, state));
   // A page process that ends while it prints (a result too long for it) never answers.
-  const bool done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
-  if (!self) return false;
+  if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return false;
+  const bool done = *state != 0;
   EndPrintFit();
   if (done && *state == 1) return true;
   // The page process ended under the print: a page of our own is drawn instead.
@@ -227,9 +222,8 @@ void TfrmWebBrowser::bPreviewClick() {
     }
     BeginPrintFit(printer->pageLayout(), false);
     if (!self) return;
-    WebBrowser->Print(printer, [state](bool ok) { *state = ok ? 1 : 2; });
-    WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
-    if (!self) return;
+    WebBrowser->Print(printer, Finished(self, state));
+    if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return;
     EndPrintFit();
     if (*state != 1 && FRendererGone && CanDrawPrint()) DrawnPrint(printer, false);
   });
@@ -254,9 +248,9 @@ void TfrmWebBrowser::bPrintClick() {
       if (!self) return;
       // This print only: the printer keeps the orientation the user chose.
       FPrinter.setPageOrientation(fitted.orientation());
-      WebBrowser->Print(&FPrinter, [state](bool ok) { *state = ok ? 1 : 2; });
-      done = WaitUntil(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; });
-      if (!self) return;
+      WebBrowser->Print(&FPrinter, Finished(self, state));
+      if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return;
+      done = *state != 0;
       EndPrintFit();
       // The page process ended under the print: a page of our own is drawn instead.
       if ((!done || *state != 1) && FRendererGone && CanDrawPrint()) {
