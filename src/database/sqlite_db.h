@@ -94,6 +94,10 @@ class TSQLiteRow {
   sqlite3_stmt* FStmt;
 };
 
+// A column name in the result cursor's letter case: upper case for 1 (the cursor's own), lower
+// case for 2, else as stored (TSQLiteTbl::Columns).
+std::string ColumnNameInCase(std::string Name, int Case);
+
 // Takes the rows of a query one at a time, as SQLite steps them (TSQLiteDb::GetRows).
 class TSQLiteRowSink {
  public:

@@ -368,16 +368,19 @@ const std::string& TSQLiteTbl::ColumnName(int i) const {
   return FColNames[i];
 }
 
-std::string TSQLiteTbl::Columns(int i) const {
-  std::string n = ColumnName(i);
-  if (FColumnNameCase == 1) {
-    for (char& c : n)
+std::string ColumnNameInCase(std::string Name, int Case) {
+  if (Case == 1) {
+    for (char& c : Name)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  } else if (FColumnNameCase == 2) {
-    for (char& c : n)
+  } else if (Case == 2) {
+    for (char& c : Name)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return n;
+  return Name;
+}
+
+std::string TSQLiteTbl::Columns(int i) const {
+  return ColumnNameInCase(ColumnName(i), FColumnNameCase);
 }
 
 int TSQLiteTbl::FieldIndex(const std::string& Name) const {

@@ -415,11 +415,7 @@ void TSqlConsole::RunQuery(const std::string& Text, std::optional<ESQLiteExcepti
   }
   // Japanese titles of the column names, which the cursor gives in upper case.
   std::vector<std::string> titles;
-  for (std::string name : rows.ColumnNames()) {
-    for (char& c : name)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    titles.push_back(FieldCaption(name));
-  }
+  for (const std::string& name : rows.ColumnNames()) titles.push_back(FieldCaption(ColumnNameInCase(name, 1)));
   TXlsStringGrid* grid = main_.gdSQL;
   grid->hide();
   grid->setUpdatesEnabled(false);
