@@ -7,6 +7,7 @@
 
 #include "database/acis_db.h"
 #include "foundation/global.h"
+#include "foundation/text_utils.h"
 
 namespace {
 
@@ -321,15 +322,10 @@ std::string ExistingObjectDrops(TAcisDB& db) {
   try {
     auto t = db.FDb->GetTable("SELECT type, name FROM temp.sqlite_master WHERE type IN ('table', 'view');");
     std::set<std::string> wanted;
-    auto lower = [](std::string s) {
-      for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      return s;
-    };
-    for (const std::string& n : names) wanted.insert(lower(n));
+    for (const std::string& n : names) wanted.insert(AsciiLowerCase(n));
     for (t->MoveFirst(); !t->Eof(); t->Next()) {
       const std::string type = t->FieldAsString(0), name = t->FieldAsString(1);
-      if (!wanted.count(lower(name))) continue;
+      if (!wanted.count(AsciiLowerCase(name))) continue;
       out += (type == "view" ? "DROP VIEW IF EXISTS temp.\"" : "DROP TABLE IF EXISTS temp.\"") + name + "\";\r\n";
     }
   } catch (const ESQLiteException&) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "foundation/text_utils.h"
+
 namespace {
 
 struct TCaption {
@@ -128,9 +130,7 @@ const std::unordered_map<std::string_view, std::string_view>& CaptionMap() {
 }  // namespace
 
 std::string FieldCaption(std::string_view Name) {
-  std::string lower(Name);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = AsciiLowerCase(std::string(Name));
   const auto& map = CaptionMap();
   auto it = map.find(lower);
   if (it == map.end()) return std::string(Name);

@@ -10,6 +10,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
+#include "foundation/text_utils.h"
 
 const std::array<std::string_view, kTemplateArgCount> TemplateArgNames = {"sakumotsu", "byochu", "yoto", "zaikei",
                                                                           "sonota"};
@@ -174,9 +175,7 @@ TTemplateArgList NormalizeArgList(std::string_view Text) {
       list.Lines.push_back(std::move(line));
       continue;
     }
-    std::string name = line.substr(0, eq);
-    for (char& c : name)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    std::string name = AsciiLowerCase(line.substr(0, eq));
     std::string value = line.substr(eq + 1);
     if (IsArgName(name) && !done.count(name) && !value.empty() && (value[0] == '"' || value[0] == '\'')) {
       done.insert(name);

@@ -10,6 +10,7 @@
 #include "database/sql_functions.h"
 #include "database/sqlite_db.h"
 #include "database/sqlite_db_detail.h"
+#include "foundation/text_utils.h"
 
 using sqlite_detail::FormatFloat;
 using sqlite_detail::FormatInt;
@@ -369,13 +370,8 @@ const std::string& TSQLiteTbl::ColumnName(int i) const {
 }
 
 std::string ColumnNameInCase(std::string Name, int Case) {
-  if (Case == 1) {
-    for (char& c : Name)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  } else if (Case == 2) {
-    for (char& c : Name)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  if (Case == 1) return AsciiUpperCase(std::move(Name));
+  if (Case == 2) return AsciiLowerCase(std::move(Name));
   return Name;
 }
 

@@ -89,6 +89,18 @@ bool IsBlankOrControl(unsigned char b) { return b <= 0x20 || b == 0x7F; }
 std::string ZenToHanAscii(std::string_view text) { return HalfKanaWalk(text, true); }
 std::string HanKanaToZen(std::string_view text) { return HalfKanaWalk(text, false); }
 
+std::string AsciiLowerCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string AsciiUpperCase(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
 std::string StripTags(std::string_view text) {
   size_t b = 0, e = text.size();
   while (b < e && IsBlankOrControl(static_cast<unsigned char>(text[b]))) ++b;

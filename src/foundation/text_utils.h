@@ -28,6 +28,10 @@ std::string ZenToHanAscii(std::string_view text);
 // Half-width katakana to full-width as ZenToHanAscii; everything else unchanged.
 std::string HanKanaToZen(std::string_view text);
 
+// ASCII letters in lower / upper case; every other byte (UTF-8 text included) unchanged.
+std::string AsciiLowerCase(std::string text);
+std::string AsciiUpperCase(std::string text);
+
 // Trims blanks and control characters from both ends, then removes every <...> tag.
 std::string StripTags(std::string_view text);
 

@@ -8,9 +8,9 @@
 
 #include <stdlib.h>
 
-#include <algorithm>
 
 #include "foundation/message_sink.h"
+#include "foundation/text_utils.h"
 #include "output/grid_export.h"
 #include "output/spreadsheet_launcher.h"
 #include "output/temp_files.h"
@@ -47,9 +47,7 @@ struct TWaitCursor {
 };
 
 bool HasCharsetMeta(const std::string& markup) {
-  std::string lower(markup.size(), '\0');
-  std::transform(markup.begin(), markup.end(), lower.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  const std::string lower = AsciiLowerCase(markup);
   for (size_t p = lower.find("<meta"); p != std::string::npos; p = lower.find("<meta", p + 5)) {
     const size_t end = lower.find('>', p);
     if (lower.substr(p, end == std::string::npos ? std::string::npos : end - p).find("charset") != std::string::npos)

@@ -7,6 +7,7 @@
 #include "database/import_reader.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
+#include "foundation/text_utils.h"
 
 namespace {
 
@@ -193,10 +194,7 @@ std::string LowerBaseName(std::string_view s) {
   if (q != std::string_view::npos) s = s.substr(0, q);
   const size_t slash = s.find_last_of('/');
   if (slash != std::string_view::npos) s = s.substr(slash + 1);
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return out;
+  return AsciiLowerCase(std::string(s));
 }
 
 }  // namespace

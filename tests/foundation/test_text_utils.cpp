@@ -86,6 +86,9 @@ TEST(TextUtils, KanaClassTestsAndSmallRoutines) {
   EXPECT_FALSE(IsHiragana("\xE3\x81"));  // truncated character
   EXPECT_EQ(BoolToStr01(true), "1");
   EXPECT_EQ(BoolToStr01(false), "0");
+  // Only ASCII letters change case: full-width letters and the bytes of other UTF-8 text stay.
+  EXPECT_EQ(AsciiLowerCase("SELECT Ｔａｂ トマト\xC3\x89"), "select Ｔａｂ トマト\xC3\x89");
+  EXPECT_EQ(AsciiUpperCase("m_tekiyo ａ é"), "M_TEKIYO ａ é");
   std::string t = GetTempDir();
   ASSERT_FALSE(t.empty());
   EXPECT_EQ(t.back(), '/');

@@ -1,6 +1,7 @@
 #include "frontend/console/sql_console_text.h"
 
 #include "database/regex_utils.h"
+#include "foundation/text_utils.h"
 
 namespace {
 
@@ -8,10 +9,7 @@ std::string LowerTrim(std::string_view t) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; };
   while (!t.empty() && blank(t.front())) t.remove_prefix(1);
   while (!t.empty() && blank(t.back())) t.remove_suffix(1);
-  std::string s(t);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
+  return AsciiLowerCase(std::string(t));
 }
 
 bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }

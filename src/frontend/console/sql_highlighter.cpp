@@ -7,14 +7,9 @@
 #include <set>
 
 #include "database/sqlite_db.h"
+#include "foundation/text_utils.h"
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 QByteArray Join(const std::set<std::string>& words) {
   QByteArray out;
@@ -33,7 +28,7 @@ std::set<std::string> PragmaColumn(const char* Pragma) {
   try {
     TSQLiteDb db(":memory:");
     auto t = db.GetTable(Pragma);
-    for (t->MoveFirst(); !t->Eof(); t->Next()) out.insert(Lower(t->FieldAsString(0)));
+    for (t->MoveFirst(); !t->Eof(); t->Next()) out.insert(AsciiLowerCase(t->FieldAsString(0)));
   } catch (const std::exception&) {
   }
   return out;
@@ -47,7 +42,7 @@ TSqlHighlighter::TSqlHighlighter(QObject* Parent) : QsciLexerSQL(Parent) {
   for (int i = 0; i < sqlite3_keyword_count(); ++i) {
     const char* name = nullptr;
     int len = 0;
-    if (sqlite3_keyword_name(i, &name, &len) == SQLITE_OK && name) keywords.insert(Lower(std::string(name, len)));
+    if (sqlite3_keyword_name(i, &name, &len) == SQLITE_OK && name) keywords.insert(AsciiLowerCase(std::string(name, len)));
   }
   sets_[1] = Join(keywords);
   sets_[5] = Join(PragmaColumn("PRAGMA function_list"));
@@ -64,7 +59,7 @@ const char* TSqlHighlighter::keywords(int Set) const {
 
 void TSqlHighlighter::SetTableNames(const std::vector<std::string>& Names, QsciScintilla* Editor) {
   std::set<std::string> words;
-  for (const std::string& n : Names) words.insert(Lower(n));
+  for (const std::string& n : Names) words.insert(AsciiLowerCase(n));
   sets_[7] = Join(words);
   if (Editor && Editor->lexer() == this) {
     Editor->SendScintilla(QsciScintilla::SCI_SETKEYWORDS, 6UL, sets_[7].constData());
