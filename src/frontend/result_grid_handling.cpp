@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QResizeEvent>
 #include <QTabWidget>
 #include <QTimer>
@@ -317,20 +316,21 @@ bool TfrmMain::GridEventFilter(QObject* Watched, QEvent* Event) {
       if (!onViewport) return HandleGridKey(grid, static_cast<QKeyEvent*>(Event));
       break;
     case QEvent::Resize:
-      // Columns cut down to a narrow grid are fitted again once it has grown (after the
-      // resizing of this pass has settled).
+      // Columns cut down to a narrow grid are fitted again once it has grown and the resizing
+      // has rested a moment (a window dragged wider refits once, not at every step).
       if (!onViewport && grid->FitCutToWidth() && grid->RowCount() > grid->FixedRows() &&
           static_cast<QResizeEvent*>(Event)->size().width() > static_cast<QResizeEvent*>(Event)->oldSize().width()) {
-        static const char* const kPending = "qmRefitPending";  // one refit per pass
-        if (!grid->property(kPending).toBool()) {
-          grid->setProperty(kPending, true);
-          QPointer<TXlsStringGrid> g(grid);
-          QTimer::singleShot(0, this, [this, g] {
-            if (!g) return;
-            g->setProperty(kPending, false);
-            if (g->FitCutToWidth() && g->RowCount() > g->FixedRows()) AdjustGridColumnWidths(g);
+        auto* refit = grid->findChild<QTimer*>("qmRefitTimer", Qt::FindDirectChildrenOnly);
+        if (!refit) {
+          refit = new QTimer(grid);
+          refit->setObjectName("qmRefitTimer");
+          refit->setSingleShot(true);
+          refit->setInterval(100);
+          connect(refit, &QTimer::timeout, this, [this, grid] {
+            if (grid->FitCutToWidth() && grid->RowCount() > grid->FixedRows()) AdjustGridColumnWidths(grid);
           });
         }
+        refit->start();
       }
       break;
     case QEvent::MouseMove:
