@@ -16,7 +16,9 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <csignal>
 #include <memory>
@@ -137,6 +139,22 @@ bool PdfLandscape(const QString& pdf) {
   return m.hasMatch() && m.captured(1).toDouble() > m.captured(2).toDouble();
 }
 
+// Presses the tool bar's 印刷 as a user does; the print dialog is answered OK with a PDF file
+// as the printer.
+void PrintThroughTheDialog(TfrmWebBrowser& view, const QString& pdf) {
+  TfrmWebBrowser::DialogHook = [&](QDialog& d) {
+    if (auto* pd = qobject_cast<QPrintDialog*>(&d)) {
+      pd->printer()->setOutputFormat(QPrinter::PdfFormat);
+      pd->printer()->setOutputFileName(pdf);
+    }
+    return int(QDialog::Accepted);
+  };
+  QWidget* button = view.ToolBar->widgetForAction(view.bPrint);
+  ASSERT_NE(button, nullptr);
+  QTest::mouseClick(button, Qt::LeftButton);
+  TfrmWebBrowser::DialogHook = nullptr;
+}
+
 }  // namespace
 
 TEST(WebPrint, AWideResultKeepsEveryColumnOnThePaper) {
@@ -170,15 +188,7 @@ TEST(WebPrint, AWideResultKeepsEveryColumnOnThePaper) {
 
   // The print route gets the paper that holds the table and gives the chosen paper back.
   const QString printed = out.path() + "/printed.pdf";
-  TfrmWebBrowser::DialogHook = [&](QDialog& d) {
-    if (auto* pd = qobject_cast<QPrintDialog*>(&d)) {
-      pd->printer()->setOutputFormat(QPrinter::PdfFormat);
-      pd->printer()->setOutputFileName(printed);
-    }
-    return int(QDialog::Accepted);
-  };
-  view->bPrint->trigger();
-  TfrmWebBrowser::DialogHook = nullptr;
+  PrintThroughTheDialog(*view, printed);
   EXPECT_TRUE(PdfLandscape(printed));
   EXPECT_EQ(view->Printer().pageLayout().orientation(), QPageLayout::Portrait);
 
@@ -284,15 +294,7 @@ TEST(WebPrint, ALongResultPrintsEveryRowAndColumn) {
 
   // The print route draws it as well, on the printer's paper turned for it.
   const QString printed = out.path() + "/printed.pdf";
-  TfrmWebBrowser::DialogHook = [&](QDialog& d) {
-    if (auto* pd = qobject_cast<QPrintDialog*>(&d)) {
-      pd->printer()->setOutputFormat(QPrinter::PdfFormat);
-      pd->printer()->setOutputFileName(printed);
-    }
-    return int(QDialog::Accepted);
-  };
-  view->bPrint->trigger();
-  TfrmWebBrowser::DialogHook = nullptr;
+  PrintThroughTheDialog(*view, printed);
   EXPECT_TRUE(PdfLandscape(printed));
   ExpectCompletePrint(printed, titles, 5000);
   EXPECT_EQ(view->Printer().pageLayout().orientation(), QPageLayout::Portrait);
