@@ -17,17 +17,7 @@
 #include "foundation/message_sink.h"
 #include "output/frm_web_browser.h"
 #include "output/page_view.h"
-
-namespace {
-
-void Pump(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-}  // namespace
+#include "support_event_pump.h"
 
 TEST(PageViewMissing, TheHtmlViewSaysSoAndStillHandsOverItsPage) {
   QTemporaryDir dir;

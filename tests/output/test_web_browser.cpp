@@ -44,6 +44,7 @@
 #include "output/result_page.h"
 #include "output/temp_files.h"
 #include "update/support_http_server.h"
+#include "support_event_pump.h"
 
 // Chromium inside Qt WebEngine frees some of its objects with a sized delete of another size;
 // that report comes from the engine's library, not from this program.
@@ -76,13 +77,6 @@ struct TAppFolder {
     f.write(text.c_str());
   }
 };
-
-void Pump(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 // Files in the private temporary folder.
 QStringList TempFilesLeft() {

@@ -33,6 +33,7 @@
 #include "output/grid_model.h"
 #include "output/page_view.h"
 #include "output/result_page.h"
+#include "support_event_pump.h"
 
 // As in the other engine tests: the engine's own sized deletes and a GL-less drawing.
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
@@ -52,13 +53,6 @@ struct TAppFolder {
   }
   ~TAppFolder() { FinalizeGlobals(); }
 };
-
-void Pump(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
 QString RunJs(TfrmWebBrowser& view, const QString& script) {
   // The answer lives in state that outlives a wait that gave up.

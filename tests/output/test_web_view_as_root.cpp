@@ -13,6 +13,7 @@
 
 #include "foundation/global.h"
 #include "output/frm_web_browser.h"
+#include "support_event_pump.h"
 
 // Chromium inside the engine frees some objects with a sized delete of another size (a report
 // from the engine's library, not this program); the engine draws without the X server's GL.
@@ -21,17 +22,6 @@ static const bool kOffscreen = [] {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   return true;
 }();
-
-namespace {
-
-void Pump(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-}  // namespace
 
 TEST(WebViewAsRoot, ShowsThePageWithoutSandboxSettingsInTheEnvironment) {
   if (::geteuid() != 0) GTEST_SKIP() << "only the super-user meets the engine's refusal";
