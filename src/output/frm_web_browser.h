@@ -157,6 +157,9 @@ class TfrmWebBrowser : public QWidget {
   void StartLoad();
   void LoadFinished(bool ok);
   void SetExportAction(QAction* action);
+  // The Excel and WPS routes: the live markup on the clipboard (as HTML and as text), pasted
+  // by the spreadsheet program of `kind` (a TSpreadSheetKind).
+  int PasteMarkupToSpreadsheet(QAction* action, int kind);
   int RunDialog(QDialog& dialog);
   std::string NewTempFile(const std::string& ext);
   void RemoveTempFiles();
@@ -171,11 +174,11 @@ class TfrmWebBrowser : public QWidget {
   bool DrawnPdf(const QString& path);
   // The page is one of our own, whose markup is known without the engine.
   bool CanDrawPrint() const { return PostData.empty() && !Html.empty(); }
-  // Runs a script in the page's own world of the program and waits for its result.
   // Runs a local event loop until `done()` holds, the window goes away, or time runs out; the
   // window's Woken signal (load complete, script or print result, page process gone, close)
   // makes it look again.  Returns false when the window is gone.
   static bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<bool()>& done);
+  // Runs a script in the page's own world of the program and waits for its result.
   bool RunPageScript(const QString& script, QVariant* result);
 
   QPrinter FPrinter;
