@@ -17,7 +17,6 @@
 #include "foundation/message_sink.h"
 #include "foundation/qt_texts.h"
 #include "foundation/single_instance.h"
-#include "output/web_engine_setup.h"
 
 // Chromium inside Qt WebEngine frees some of its objects through a base with a smaller size;
 // a sanitizer build would stop at that mismatch inside the library when a page closes.
@@ -107,8 +106,6 @@ int main(int argc, char** argv) {
   // Unattended runs start from schedulers without a desktop: no window is needed then.
   if (unattended && !HasDisplay() && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
-  // Before any page view (the HTML view, the template page) starts the web engine.
-  PrepareWebEngineProcess();
   QApplication::setOrganizationName("Quillmar");
   QApplication::setApplicationName("Quillmar");
   QApplication app(argc, argv);

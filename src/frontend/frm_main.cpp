@@ -41,6 +41,7 @@
 #include "foundation/ini_file.h"
 #include "foundation/message_sink.h"
 #include "foundation/win_spin_edit.h"
+#include "foundation/window_action.h"
 #include "foundation/window_command_keys.h"
 #include "frontend/command_line.h"
 #include "frontend/display_modes.h"
@@ -101,13 +102,7 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::BuildActions() {
   // Actions without a handler stay disabled until one is connected (main_action.h).
   auto act = [this](const QString& caption, const char* name, const QKeySequence& key = {}) {
-    auto* a = Named(new TMainAction(caption, this), name);
-    if (!key.isEmpty()) {
-      a->setShortcut(key);
-      a->setShortcutContext(Qt::WindowShortcut);
-    }
-    addAction(a);
-    return a;
+    return AddWindowAction(this, new TMainAction(caption, this), name, key);
   };
   QStyle* st = style();
   auto image = [st](QStyle::StandardPixmap which) { return ImageAtEverySize(st->standardIcon(which)); };

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QLayout>
@@ -375,12 +374,7 @@ void TfrmMain::mnLogPaneOnClick() {
 
 void TfrmMain::mnDocOpenClick() {
   if (OptionData->OffLine || CmdOffline) return;
-  const QUrl help = HelpPageUrl();
-  if (help.isEmpty()) {
-    ShowMessageBox(TMsgKind::Error, "Quillmar", "ヘルプを開けません。");
-    return;
-  }
-  QDesktopServices::openUrl(help);
+  OpenHelpPage();
 }
 
 void TfrmMain::actOptionExecute() {

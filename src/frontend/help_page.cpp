@@ -1,5 +1,6 @@
 #include "frontend/help_page.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/message_sink.h"
 #include "foundation/options.h"
 #include "output/temp_files.h"
 
@@ -56,4 +58,19 @@ QUrl HelpPageUrl() {
     if (LayOut(path, html)) return QUrl::fromLocalFile(path);
   }
   return {};
+}
+
+void OpenHelpPage() {
+  const QUrl help = HelpPageUrl();
+  if (help.isEmpty()) {
+    ShowMessageBox(TMsgKind::Error, "Quillmar", "ヘルプを開けません。");
+    return;
+  }
+  if (QDesktopServices::openUrl(help)) return;
+  // No browser the desktop knows of: where the page is, to be opened by hand.
+  std::string where;
+  if (help.isLocalFile()) where = QDir::toNativeSeparators(help.toLocalFile()).toStdString() + "\r\n";
+  where += help.toString(QUrl::FullyEncoded).toStdString();
+  ShowMessageBox(TMsgKind::Error, "Quillmar",
+                 "ヘルプのページを開くブラウザーが見つかりませんでした。次のページを開いてください。\r\n" + where);
 }

@@ -12,3 +12,8 @@ QString HelpPageHtml();
 // not writable).
 // Empty when neither can be had.
 QUrl HelpPageUrl();
+
+// Opens the help page (HelpPageUrl) in the desktop's browser.  When there is none, or the
+// desktop cannot open it (no opener installed), the message sink says so, naming the page's
+// file and its address so that the user can open it by hand.
+void OpenHelpPage();

@@ -22,6 +22,7 @@
 #include "foundation/plain_hint.h"
 #include "foundation/win_spin_edit.h"
 #include "frontend/frm_main.h"
+#include "output/grid_row_removal.h"
 #include "output/xls_string_grid.h"
 
 TXlsStringGrid* TfrmMain::CreateResultGrid(QWidget* Parent, const char* Name) {
@@ -212,20 +213,11 @@ void TfrmMain::pmnRemoveClmClick() {
 void TfrmMain::pmnRemoveRowClick() {
   if (ForwardToTextBox(TEditKey::Cut)) return;
   TXlsStringGrid* g = CurrentGrid;
-  if (!g || g->Row() < g->FixedRows()) return;
+  if (!g) return;
   // Ctrl+X in another grid of the tab (the ingredient or product grid) removes nothing.
   for (QWidget* f = QApplication::focusWidget(); f; f = f->parentWidget())
     if (auto* other = qobject_cast<TXlsStringGrid*>(f); other && other != g) return;
-  // Only when the current cell can be seen.
-  const QModelIndex cur = g->currentIndex();
-  if (!cur.isValid() || !g->viewport()->rect().intersects(g->visualRect(cur))) return;
-  if (g->RowSelect()) {
-    int left, top, right, bottom;
-    if (!g->SelectionRect(left, top, right, bottom)) return;
-    for (int r = bottom; r >= std::max(top, g->FixedRows()); --r) g->RemoveRow(r);
-  } else {
-    g->RemoveRow(g->Row());
-  }
+  if (!RemoveSelectedRows(g)) return;
   const int state = GridStateIndex(g);
   if (state >= 0) {
     GridStates[state].CountText = QString::number(g->RowCount() - g->FixedRows()) + "件";

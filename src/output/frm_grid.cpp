@@ -27,7 +27,9 @@
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "foundation/screen_placement.h"
+#include "foundation/window_action.h"
 #include "output/dlg_tekiyou_card.h"
+#include "output/grid_row_removal.h"
 #include "output/html_view_route.h"
 #include "output/spreadsheet_export.h"
 #include "output/web_lookup.h"
@@ -82,13 +84,7 @@ TfrmGrid::~TfrmGrid() = default;
 
 void TfrmGrid::BuildActions() {
   auto act = [this](const QString& caption, const char* name, const QKeySequence& key = {}) {
-    auto* a = Named(new QAction(caption, this), name);
-    if (!key.isEmpty()) {
-      a->setShortcut(key);
-      a->setShortcutContext(Qt::WindowShortcut);
-    }
-    addAction(a);
-    return a;
+    return AddWindowAction(this, new QAction(caption, this), name, key);
   };
   QStyle* st = style();
   actCopy = act("コピー(&C)", "actCopy", QKeySequence("Ctrl+C"));
@@ -373,19 +369,7 @@ void TfrmGrid::actCopyExecute() {
 
 void TfrmGrid::actCopyAllExecute() { gdResult->CopyClipboard(); }
 
-void TfrmGrid::actDeleteRowExecute() {
-  TXlsStringGrid* g = gdResult;
-  if (g->Row() < g->FixedRows()) return;
-  const QModelIndex cur = g->currentIndex();
-  if (!cur.isValid() || !g->viewport()->rect().intersects(g->visualRect(cur))) return;
-  if (g->RowSelect()) {
-    int left, top, right, bottom;
-    if (!g->SelectionRect(left, top, right, bottom)) return;
-    for (int r = bottom; r >= std::max(top, g->FixedRows()); --r) g->RemoveRow(r);
-  } else {
-    g->RemoveRow(g->Row());
-  }
-}
+void TfrmGrid::actDeleteRowExecute() { RemoveSelectedRows(gdResult); }
 
 void TfrmGrid::actDeleteColExecute() { gdResult->RemoveColumn(MouseCol); }
 

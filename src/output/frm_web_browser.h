@@ -136,6 +136,9 @@ class TfrmWebBrowser : public QWidget {
   // drawing its text on the paper instead of by the engine, whose page process needs gigabytes
   // for a result of some thousand rows; so is one whose page process ended.
   static size_t EnginePrintCellBound;
+  // Called once a print has been handed to the engine, before its answer can come (the tests
+  // end the page process there).
+  static std::function<void(TfrmWebBrowser&)> PrintHandedOver;
   // True when a fitted print of the page now goes the drawn way.
   bool PrintsDrawn() const;
   // Every temporary file the window made and has not removed yet.
@@ -157,6 +160,9 @@ class TfrmWebBrowser : public QWidget {
   void StartLoad();
   void LoadFinished(bool ok);
   void SetExportAction(QAction* action);
+  // The Excel and WPS routes: the live markup on the clipboard (as HTML and as text), pasted
+  // by the spreadsheet program of `kind` (a TSpreadSheetKind).
+  int PasteMarkupToSpreadsheet(QAction* action, int kind);
   int RunDialog(QDialog& dialog);
   std::string NewTempFile(const std::string& ext);
   void RemoveTempFiles();
@@ -169,16 +175,19 @@ class TfrmWebBrowser : public QWidget {
   // the engine's print is; false when it could not be.
   bool DrawnPrint(QPrinter* printer, bool mayTurn);
   bool DrawnPdf(const QString& path);
+  // Why a print or preview failed, as a line to add to its message ("" when nothing is known).
+  std::string PrintFailureReason() const;
   // The page is one of our own, whose markup is known without the engine.
   bool CanDrawPrint() const { return PostData.empty() && !Html.empty(); }
-  // Runs a script in the page's own world of the program and waits for its result.
   // Runs a local event loop until `done()` holds, the window goes away, or time runs out; the
   // window's Woken signal (load complete, script or print result, page process gone, close)
   // makes it look again.  Returns false when the window is gone.
   static bool WaitFor(QPointer<TfrmWebBrowser> self, int timeoutMs, const std::function<bool()>& done);
+  // Runs a script in the page's own world of the program and waits for its result.
   bool RunPageScript(const QString& script, QVariant* result);
 
-  QPrinter FPrinter;
+  // At the printer's own resolution: the engine draws its pages as images of that resolution.
+  QPrinter FPrinter{QPrinter::HighResolution};
   QUrl FExpectedUrl;  // the page file being loaded
   std::vector<std::string> FTempFiles;
   bool FStarted = false;

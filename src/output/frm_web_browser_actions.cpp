@@ -82,8 +82,8 @@ void TfrmWebBrowser::btnInnerHTMLViewClick() {
 
 // ---- exports ---------------------------------------------------------------------------------
 
-int TfrmWebBrowser::actExportExcelExecute() {
-  SetExportAction(actExportExcel);
+int TfrmWebBrowser::PasteMarkupToSpreadsheet(QAction* action, int kind) {
+  SetExportAction(action);
   QPointer<TfrmWebBrowser> self(this);
   std::string markup;
   if (!CurrentMarkup(markup) || !self) return 0;
@@ -92,20 +92,12 @@ int TfrmWebBrowser::actExportExcelExecute() {
   mime->setHtml(QString::fromStdString(markup));
   mime->setText(QString::fromStdString(markup));
   QApplication::clipboard()->setMimeData(mime);
-  return PasteClipboardToSpreadsheet(sskExcel);
+  return PasteClipboardToSpreadsheet(static_cast<TSpreadSheetKind>(kind));
 }
 
-int TfrmWebBrowser::actExportWPSExecute() {
-  SetExportAction(actExportWPS);
-  QPointer<TfrmWebBrowser> self(this);
-  std::string markup;
-  if (!CurrentMarkup(markup) || !self) return 0;
-  auto* mime = new QMimeData;
-  mime->setHtml(QString::fromStdString(markup));
-  mime->setText(QString::fromStdString(markup));
-  QApplication::clipboard()->setMimeData(mime);
-  return PasteClipboardToSpreadsheet(sskKingsoft);
-}
+int TfrmWebBrowser::actExportExcelExecute() { return PasteMarkupToSpreadsheet(actExportExcel, sskExcel); }
+
+int TfrmWebBrowser::actExportWPSExecute() { return PasteMarkupToSpreadsheet(actExportWPS, sskKingsoft); }
 
 int TfrmWebBrowser::actExportJustCalcExecute() {
   SetExportAction(actExportJustCalc);

@@ -24,6 +24,7 @@
 #include "output/drawn_page_print.h"
 #include "output/frm_web_browser.h"
 #include "output/page_view.h"
+#include "output/pdf_text_map.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ const char* const kMeasureScript =
 }  // namespace
 
 size_t TfrmWebBrowser::EnginePrintCellBound = 20000;
+std::function<void(TfrmWebBrowser&)> TfrmWebBrowser::PrintHandedOver;
 
 // ---- fitting -----------------------------------------------------------------------------------
 
@@ -174,10 +176,16 @@ bool TfrmWebBrowser::DrawnPdf(const QString& path) {
   pdf.setOutputFileName(path);
   pdf.setPageLayout(FPrinter.pageLayout());
   pdf.setDocName(windowTitle());
-  return DrawnPrint(&pdf, true);
+  // The text a reader finds is the characters on the page (radicals made ideographs again).
+  return DrawnPrint(&pdf, true) && FixPdfTextMaps(path);
 }
 
 // ---- print, preview, page setup ----------------------------------------------------------------
+
+std::string TfrmWebBrowser::PrintFailureReason() const {
+  // Without the page module nothing can lay the page out: said as the view says it.
+  return PageViewModuleLoaded() ? std::string() : "\r\n" + PageViewMissingText();
+}
 
 bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   QPointer<TfrmWebBrowser> self(this);
@@ -188,6 +196,7 @@ bool TfrmWebBrowser::PrintToPdf(const QString& path, bool fit) {
   const QPageLayout layout = fit ? BeginPrintFit(FPrinter.pageLayout(), true) : FPrinter.pageLayout();
   if (!self) return false;
   WebBrowser->PrintToPdf(path, layout, Finished(self, state));
+  if (PrintHandedOver) PrintHandedOver(*this);
   // A page process that ends while it prints (a result too long for it) never answers.
   if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return false;
   const bool done = *state != 0;
@@ -204,7 +213,7 @@ void TfrmWebBrowser::bPreviewClick() {
     // No printer set up: the preview is the page as a PDF in the desktop's viewer.
     const std::string path = NewTempFile(".pdf");
     if (path.empty() || !PrintToPdf(QString::fromStdString(path))) {
-      if (self) ShowMessageBox(TMsgKind::Error, "Quillmar", "プレビューを作成できませんでした。");
+      if (self) ShowMessageBox(TMsgKind::Error, "Quillmar", "プレビューを作成できませんでした。" + PrintFailureReason());
       return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path))))
@@ -223,6 +232,7 @@ void TfrmWebBrowser::bPreviewClick() {
     BeginPrintFit(printer->pageLayout(), false);
     if (!self) return;
     WebBrowser->Print(printer, Finished(self, state));
+    if (PrintHandedOver) PrintHandedOver(*this);
     if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return;
     EndPrintFit();
     if (*state != 1 && FRendererGone && CanDrawPrint()) DrawnPrint(printer, false);
@@ -238,6 +248,13 @@ void TfrmWebBrowser::bPrintClick() {
   auto state = std::make_shared<int>(0);
   bool done = false;
   const QPageLayout::Orientation chosen = FPrinter.pageLayout().orientation();
+  if (FPrinter.outputFormat() == QPrinter::PdfFormat && !FPrinter.outputFileName().isEmpty()) {
+    // A PDF file keeps its text: the engine's own PDF (or the drawn page), not page images.
+    done = PrintToPdf(FPrinter.outputFileName());
+    if (!self) return;
+    if (!done) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。" + PrintFailureReason());
+    return;
+  }
   {
     TPrintCursor busy;
     if (PrintsDrawn()) {
@@ -249,6 +266,7 @@ void TfrmWebBrowser::bPrintClick() {
       // This print only: the printer keeps the orientation the user chose.
       FPrinter.setPageOrientation(fitted.orientation());
       WebBrowser->Print(&FPrinter, Finished(self, state));
+      if (PrintHandedOver) PrintHandedOver(*this);
       if (!WaitFor(self, kPrintWaitMs, [self, state] { return *state != 0 || self->FRendererGone; })) return;
       done = *state != 0;
       EndPrintFit();
@@ -262,7 +280,7 @@ void TfrmWebBrowser::bPrintClick() {
   }
   if (!self) return;
   FPrinter.setPageOrientation(chosen);
-  if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。");
+  if (!done || *state != 1) ShowMessageBox(TMsgKind::Error, "Quillmar", "印刷できませんでした。" + PrintFailureReason());
 }
 
 void TfrmWebBrowser::bPageSetupClick() {

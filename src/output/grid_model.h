@@ -119,7 +119,6 @@ class TGridModel : public QAbstractTableModel {
 
   // Neighbour tint: words searched in each row's whole text (cached per row).
   void SetHighlightWords(std::vector<std::string> words);
-  const std::vector<std::string>& HighlightWords() const { return FWords; }
   bool RowHighlighted(int row) const;
 
   // Bytes held by the store (pool and cells) and by this model's own vectors.

@@ -32,9 +32,6 @@ void QuietLateStart(QtMsgType type, const QMessageLogContext& context, const QSt
 }
 
 void InstallQuietLateStart() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
   previousHandler = qInstallMessageHandler(QuietLateStart);
 }
 
@@ -49,9 +46,10 @@ TFactory LoadFactory() {
   const QString named = qEnvironmentVariable("QUILLMAR_PAGE_VIEW_MODULE");
   if (!named.isEmpty()) candidates = {named};
   QStringList errors;
+  // Once for the run, before the module loads (its first view sets up the graphics sharing,
+  // which may say it comes late).  The engine's report of its graphics set-up is for its own
+  // developers, not for a user's terminal.
   InstallQuietLateStart();
-  // The engine's report of its graphics set-up is for its own developers, not for a user's
-  // terminal.
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   for (const QString& path : candidates) {
     QLibrary lib(path);
@@ -75,7 +73,7 @@ class TMissingPageView : public TPageView {
  public:
   explicit TMissingPageView(QWidget* parent) : TPageView(parent) {
     auto* layout = new QVBoxLayout(this);
-    auto* label = new QLabel("ページを表示する部品 (" + PageViewModuleName() + ") を読み込めませんでした。", this);
+    auto* label = new QLabel(QString::fromStdString(PageViewMissingText()), this);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     layout->addWidget(label);
@@ -121,15 +119,14 @@ class TMissingPageView : public TPageView {
 
 QString PageViewModuleName() { return "libquillmar_web_pages.so"; }
 
+std::string PageViewMissingText() {
+  return "ページを表示する部品 (" + PageViewModuleName().toStdString() + ") を読み込めませんでした。";
+}
+
 bool PageViewModuleLoaded() { return g_loaded; }
 
 TPageView* CreatePageView(QWidget* parent) {
   static const TFactory factory = LoadFactory();
   if (!factory) return new TMissingPageView(parent);
-  // The first view also sets up the engine's graphics sharing, which may say it comes late.
-  InstallQuietLateStart();
-  // The engine's report of its graphics set-up is for its own developers, not for a user's
-  // terminal.
-  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   return factory(parent);
 }

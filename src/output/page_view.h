@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 class QPageLayout;
 class QPrinter;
@@ -65,3 +66,7 @@ bool PageViewModuleLoaded();
 // build tree's test and benchmark programs) and in "../lib/quillmar", in this order; the
 // environment variable QUILLMAR_PAGE_VIEW_MODULE, when set, names the file instead.
 QString PageViewModuleName();
+
+// What a view without its module says where the page would be (and what a print or preview
+// that could not be made for that reason says with it).
+std::string PageViewMissingText();

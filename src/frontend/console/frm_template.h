@@ -55,10 +55,8 @@ class TfrmTemplate : public QWidget {
   void btnTplYotoClick();
   void btnTplZaikeiClick();
 
-  // The text of the open template ("" before one is opened: the help page).
-  const std::string& TemplateHtml() const { return FHtml; }
+  // The file of the open template ("" before one is opened: the help page).
   const QString& TemplateFile() const { return FFile; }
-  TSqlTemplate& Engine() { return FTpl; }
   // The argument boxes as the engine sees them.
   TTemplateArgBoxes& Boxes();
   // The browser (null until the description page was first shown).
