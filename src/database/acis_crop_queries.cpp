@@ -119,11 +119,7 @@ std::vector<TNameCondition> NameConditions(const std::string& Names, const std::
     std::string cond;
     const std::string name = BuildSakumotsuCondition(items[i], '#', false);
     if (i == 0) {
-      const size_t open = name.find("（");
-      if (name.find("栽培）") != std::string::npos && open != std::string::npos) {
-        form = name.substr(open);
-        base = name.substr(0, open);
-      }
+      SplitCultivationForm(name, base, form);
       cond = BuildSakumotsuCondition(items[i], ':', false);
     } else if (!form.empty() && !name.empty() && name != base) {
       cond = BuildSakumotsuCondition(items[i] + "," + name + form, ':', false);

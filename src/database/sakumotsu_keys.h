@@ -36,6 +36,11 @@ std::string KeysToRegexp(std::string_view keys);
 // openFieldFlag: with a greenhouse or hydroponic pattern ('!' only), also match open field.
 std::string BuildSakumotsuCondition(std::string_view names, char op, bool openFieldFlag);
 
+// A crop name of a cultivation form, "name（...栽培）" with full-width brackets: base is the
+// text before its first "（" and form the rest. False, with base and form unchanged, for any
+// other text (a "栽培）" without an opening bracket before it is plain text).
+bool SplitCultivationForm(std::string_view name, std::string& base, std::string& form);
+
 // Each item of the comma list that is exactly one of the short kana keys of the context table
 // becomes that key's pattern, so the key does not match inside other crop names.
 std::string ApplyKanaContext(std::string_view list);

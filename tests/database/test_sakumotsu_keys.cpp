@@ -311,3 +311,37 @@ TEST(SakumotsuKeys, AnyTextGivesPatternsThatCompile) {
     EXPECT_EQ(name.find_first_of("'()[]"), std::string::npos) << text << " -> " << name;
   }
 }
+
+// A crop text that only looks like a cultivation form ("栽培）" without an opening bracket
+// before it, in either bracket width) is plain text: its group condition names it as it
+// stands, and the names after it get no form appended.
+TEST(SakumotsuKeys, MalformedCultivationBracketsAreTakenAsPlainText) {
+  struct Case {
+    const char* names;
+    const char* result;
+  };
+  const Case cases[] = {
+      {"x栽培)", "'、(x栽培\\))、'"},
+      {"x栽培）", "'、(x栽培\\))、'"},
+      {"x栽培）,なす", "'、(x栽培\\)|なす)、'"},
+      {"栽培）（x", "'、(栽培\\)\\(x)、'"},
+      {"トマト(施設栽培", "'、(トマト\\(施設栽培)、'"},
+      {"）栽培）", "'、(\\)栽培\\))、'"},
+      // The form itself still counts, whatever follows it.
+      {"x(y栽培),なす", "'、(x\\(y栽培\\)|なす(\\(y栽培\\))?)、'"},
+  };
+  for (const Case& c : cases) {
+    for (char op : {':', '_', '~'}) {
+      std::string r;
+      ASSERT_NO_THROW(r = BuildSakumotsuCondition(c.names, op, false)) << c.names << " " << op;
+      EXPECT_EQ(r, c.result) << c.names << " " << op;
+    }
+  }
+  std::string base = "kept", form = "kept";
+  EXPECT_FALSE(SplitCultivationForm("x栽培）", base, form));
+  EXPECT_FALSE(SplitCultivationForm("栽培）（x", base, form));
+  EXPECT_EQ(base + form, "keptkept");
+  EXPECT_TRUE(SplitCultivationForm("トマト（施設栽培）", base, form));
+  EXPECT_EQ(base, "トマト");
+  EXPECT_EQ(form, "（施設栽培）");
+}
