@@ -185,9 +185,11 @@ std::string SakumotsuWordsToKeys(std::string_view words) {
     if (c == ' ') c = ',';
   std::string out;
   for (const std::string& item : CommaTextToList(t)) {
-    if (item.empty()) continue;
+    // A word that normalises to nothing ("ー") is no word: an empty key would match any name.
+    const std::string key = NormalizeSakumotsuKey(item);
+    if (key.empty()) continue;
     if (!out.empty()) out += ',';
-    out += NormalizeSakumotsuKey(item);
+    out += key;
   }
   return out;
 }

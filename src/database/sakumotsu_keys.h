@@ -18,7 +18,8 @@ std::string MakeKanaKey(std::string_view word);
 std::string NormalizeSakumotsuKey(std::string_view word);
 
 // Search words (separated by blanks, full-width blanks or commas) as a comma list of
-// NormalizeSakumotsuKey keys; empty words are dropped.
+// NormalizeSakumotsuKey keys; words whose key is empty ("", "ー", "ｰ") are dropped, so a
+// text of such words gives "".
 std::string SakumotsuWordsToKeys(std::string_view words);
 
 // The keys of SakumotsuWordsToKeys as one pattern for regexp: the commas between keys become

@@ -349,3 +349,17 @@ TEST(CropQueries, QmtoolCropsTakesMalformedBracketsAsPlainText) {
     EXPECT_NE(out.find("DeployCrops\t" + FullToHalfBrackets(text) + "\n"), std::string::npos) << text << ": " << out;
   }
 }
+
+// A name that normalises to nothing (a long-vowel mark) names no crop: alone it gives the
+// no-match pattern, beside others it takes nothing away and adds nothing.
+TEST(CropQueries, NamesThatNormaliseToNothingNameNoCrop) {
+  OPEN_SAMPLE_DB(s);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  AddCrops(db);
+  for (const std::string names : {"ー", "ｰ", "ー,ｰ", "（ー）"}) EXPECT_EQ(db.IdSakuRegexpLine(names, false), kNoCropPattern) << names;
+  const std::string alone = db.IdSakuRegexpLine("テスト菜", false);
+  EXPECT_EQ(db.IdSakuRegexpLine("ー,テスト菜", false), alone);
+  EXPECT_EQ(db.IdSakuRegexpLine("テスト菜,ｰ", false), alone);
+  EXPECT_EQ(sink.Count(), 0u);
+}

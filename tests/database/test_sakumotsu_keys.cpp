@@ -345,3 +345,19 @@ TEST(SakumotsuKeys, MalformedCultivationBracketsAreTakenAsPlainText) {
   EXPECT_EQ(base, "トマト");
   EXPECT_EQ(form, "（施設栽培）");
 }
+
+// Words that normalise to nothing (a long-vowel mark alone) are no words: they add no empty
+// alternative that would match every name, and a text of only such words has no key.
+TEST(SakumotsuKeys, WordsThatNormaliseToNothingAreDropped) {
+  EXPECT_EQ(SakumotsuWordsToKeys("トマト ー"), "とまと");
+  EXPECT_EQ(SakumotsuWordsToKeys("トマト ー なす"), "とまと,なす");
+  EXPECT_EQ(SakumotsuWordsToKeys("ｰ,トマト　ーー"), "とまと");
+  EXPECT_EQ(SakumotsuWordsToKeys("ー ｰ"), "");
+  EXPECT_EQ(KeysToRegexp(SakumotsuWordsToKeys("トマト ー なす")), "とまと|なす");
+  EXPECT_EQ(KeysToRegexp(SakumotsuWordsToKeys("( ー")), "\\(");
+  // As the SQL function regexp applies it: the tomato key matches no other crop name.
+  Db db;
+  const std::string pattern = KeysToRegexp(SakumotsuWordsToKeys("トマト ー"));
+  EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"なす", pattern}), "0");
+  EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"ミニトマト", pattern}), "1");
+}
