@@ -361,3 +361,30 @@ TEST(SakumotsuKeys, WordsThatNormaliseToNothingAreDropped) {
   EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"なす", pattern}), "0");
   EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"ミニトマト", pattern}), "1");
 }
+
+// Random crop text made of cultivation brackets, long-vowel marks and separators: no builder
+// raises, and the search pattern of the words compiles also in its forward-match form (the
+// last character made optional), whatever the words reduce to.
+TEST(SakumotsuKeys, AnyCropTextWithCultivationBracketsAndMarks) {
+  const std::vector<std::string> pieces = {"栽培", "栽培）", "栽培)", "（", "）", "(", ")", "ー", "ｰ", " ", "　",
+                                           ",", "'", "トマト", "施設", "なす", "\\", "?"};
+  std::mt19937 rng(2027);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int n = 1 + static_cast<int>(rng() % 6);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    for (char op : {'#', '=', ':', '_', '~', '%', '!'})
+      ASSERT_NO_THROW(BuildSakumotsuCondition(text, op, round % 2 == 0)) << op << " [" << text << "]";
+    std::string keys;
+    ASSERT_NO_THROW(keys = SakumotsuWordsToKeys(text)) << text;
+    EXPECT_EQ(keys.find(",,"), std::string::npos) << text << " -> " << keys;
+    if (keys.empty()) continue;
+    EXPECT_NE(keys.front(), ',') << text;
+    EXPECT_NE(keys.back(), ',') << text;
+    const std::string k = KeysToRegexp(keys);
+    for (const std::string& p : {k, "(^|、|\\()(" + k + "?)"}) {
+      const std::string normalised = NormalizeRegexPattern(p, strconv_opt::All);
+      ASSERT_NO_THROW(TPcrePattern re(normalised)) << "[" << text << "] " << p;
+    }
+  }
+}
