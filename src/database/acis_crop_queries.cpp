@@ -118,12 +118,11 @@ std::vector<TNameCondition> NameConditions(const std::string& Names, const std::
   for (size_t i = 0; i < items.size(); ++i) {
     std::string cond;
     const std::string name = BuildSakumotsuCondition(items[i], '#', false);
+    // A name that normalises to nothing ("ー") names no crop: as an alternative it would
+    // match every empty item of a crop list.
+    if (StrConvText(name).empty()) continue;
     if (i == 0) {
-      const size_t open = name.find("（");
-      if (name.find("栽培）") != std::string::npos && open != std::string::npos) {
-        form = name.substr(open);
-        base = name.substr(0, open);
-      }
+      SplitCultivationForm(name, base, form);
       cond = BuildSakumotsuCondition(items[i], ':', false);
     } else if (!form.empty() && !name.empty() && name != base) {
       cond = BuildSakumotsuCondition(items[i] + "," + name + form, ':', false);
@@ -169,6 +168,7 @@ std::string TAcisDB::IdSakuRegexpLine(const std::string& Names, bool RegisteredO
   // them the crops that bear the name themselves.  One query reads the crops any of the names
   // could cover; each name is then tested on their texts, normalised once per crop.
   const std::vector<TNameCondition> conditions = NameConditions(Names, Added);
+  if (conditions.empty()) return std::string(kNoCropPattern);
   std::vector<TNameCover> names;
   try {
     std::vector<TNameMatcher> matchers;

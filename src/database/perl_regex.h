@@ -151,7 +151,6 @@ class TPerlRegEx {
   bool Match();
   // Searches on from the end of the previous match (an empty match moves on by one character).
   bool MatchAgain();
-  bool FoundMatch() const { return FFound; }
 
   // Groups of the last match: group 0 is the whole match. GroupCount is the number of
   // capturing groups of the pattern.  A group that took no part gives "" and GroupMatched false.

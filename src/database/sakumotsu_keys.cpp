@@ -185,9 +185,11 @@ std::string SakumotsuWordsToKeys(std::string_view words) {
     if (c == ' ') c = ',';
   std::string out;
   for (const std::string& item : CommaTextToList(t)) {
-    if (item.empty()) continue;
+    // A word that normalises to nothing ("ー") is no word: an empty key would match any name.
+    const std::string key = NormalizeSakumotsuKey(item);
+    if (key.empty()) continue;
     if (!out.empty()) out += ',';
-    out += NormalizeSakumotsuKey(item);
+    out += key;
   }
   return out;
 }
@@ -211,6 +213,14 @@ std::string KeysToRegexp(std::string_view keys) {
     out += c;
   }
   return out;
+}
+
+bool SplitCultivationForm(std::string_view name, std::string& base, std::string& form) {
+  const std::size_t open = name.find("（");
+  if (open == std::string_view::npos || name.find("栽培）", open) == std::string_view::npos) return false;
+  base = name.substr(0, open);
+  form = name.substr(open);
+  return true;
 }
 
 std::string ApplyKanaContext(std::string_view list) {
@@ -328,14 +338,9 @@ std::string GroupCondition(std::string_view names) {
   std::vector<std::string> items = NameItems(cleaned);
   std::string alt;
   if (!items.empty()) {
-    const std::string& f = items[0];
-    std::string q, b;
-    bool cultivation = Contains(f, "栽培）");
-    if (cultivation) {
-      std::size_t open = f.find("（");
-      q = "(" + EscapeRegexName(f.substr(open)) + ")?";
-      b = f.substr(0, open);
-    }
+    std::string q, b, form;
+    const bool cultivation = SplitCultivationForm(items[0], b, form);
+    if (cultivation) q = "(" + EscapeRegexName(form) + ")?";
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (!alt.empty()) alt += '|';
       alt += EscapeRegexName(items[i]);

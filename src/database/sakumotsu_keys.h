@@ -18,7 +18,8 @@ std::string MakeKanaKey(std::string_view word);
 std::string NormalizeSakumotsuKey(std::string_view word);
 
 // Search words (separated by blanks, full-width blanks or commas) as a comma list of
-// NormalizeSakumotsuKey keys; empty words are dropped.
+// NormalizeSakumotsuKey keys; words whose key is empty ("", "ー", "ｰ") are dropped, so a
+// text of such words gives "".
 std::string SakumotsuWordsToKeys(std::string_view words);
 
 // The keys of SakumotsuWordsToKeys as one pattern for regexp: the commas between keys become
@@ -35,6 +36,11 @@ std::string KeysToRegexp(std::string_view keys);
 //   any other     quoted alternation of the names with optional brackets (no frame)
 // openFieldFlag: with a greenhouse or hydroponic pattern ('!' only), also match open field.
 std::string BuildSakumotsuCondition(std::string_view names, char op, bool openFieldFlag);
+
+// A crop name of a cultivation form, "name（...栽培）" with full-width brackets: base is the
+// text before its first "（" and form the rest. False, with base and form unchanged, for any
+// other text (a "栽培）" without an opening bracket before it is plain text).
+bool SplitCultivationForm(std::string_view name, std::string& base, std::string& form);
 
 // Each item of the comma list that is exactly one of the short kana keys of the context table
 // becomes that key's pattern, so the key does not match inside other crop names.

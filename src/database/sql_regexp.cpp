@@ -410,163 +410,208 @@ const char* TRegexpMatcher::Kind() const { return set_ ? "set" : parts_.size() >
 
 // ---- pattern normalisation -----------------------------------------------------------------
 
-std::string NormalizeRegexPattern(std::string_view p, unsigned options) {
-  std::string out;
-  out.reserve(p.size() + 8);
-  const bool half = options & (strconv_opt::K | strconv_opt::V | strconv_opt::W);
-  const bool fold = options & strconv_opt::V;
-  bool inClass = false;
-  size_t runStart = 0;
-  size_t i = 0;
-  auto flush = [&](size_t end) {
-    if (end > runStart) StrConvAppend(p.substr(runStart, end - runStart), options, out);
-  };
-  // Copies p[i..e] unchanged (to the end when e is npos) and goes on after it.
-  auto copyThrough = [&](size_t e) {
-    flush(i);
-    const size_t j = e == std::string_view::npos ? p.size() : e + 1;
-    out.append(p.substr(i, j - i));
-    i = j;
-    runStart = i;
-  };
-  while (i < p.size()) {
-    char c = p[i];
-    if (c == '\\' && i + 1 < p.size()) {
-      flush(i);
-      unsigned char next = static_cast<unsigned char>(p[i + 1]);
-      if (next < 0x80) {
-        if (next == 'Q') {
-          // \Q...\E: literal text, folded like the subject.
-          size_t e = p.find("\\E", i + 2);
-          size_t stop = e == std::string_view::npos ? p.size() : e;
-          out.append("\\Q");
-          StrConvAppend(p.substr(i + 2, stop - (i + 2)), options, out);
-          if (e != std::string_view::npos) out.append("\\E");
-          i = e == std::string_view::npos ? p.size() : e + 2;
-          runStart = i;
-          continue;
-        }
-        size_t j = i + 2;
-        if (j < p.size() && p[j] == '{' && std::string_view("pPxNgkou").find(static_cast<char>(next)) != std::string_view::npos) {
-          size_t e = p.find('}', j);
-          j = e == std::string_view::npos ? p.size() : e + 1;
-        } else if ((next == 'k' || next == 'g') && j < p.size() && (p[j] == '<' || p[j] == '\'')) {
-          size_t e = p.find(p[j] == '<' ? '>' : '\'', j + 1);
-          j = e == std::string_view::npos ? p.size() : e + 1;
-        } else if ((next == 'c' || next == 'p' || next == 'P') && j < p.size() &&
-                   static_cast<unsigned char>(p[j]) < 0x80) {
-          ++j;  // \cX, and a one-letter property \pL: the letter is part of the escape
-        }
-        out.append(p.substr(i, j - i));
-        i = j;
-        runStart = i;
-        continue;
-      }
-      // A backslash before a non-ASCII character makes it literal: fold the character.
-      size_t j = i + 1;
-      kana::DecodeUtf8(p.data(), p.size(), j);
-      if (j < p.size()) {  // a half-width voicing mark belongs to the kana before it
-        size_t k = j;
-        char32_t mark = kana::DecodeUtf8(p.data(), p.size(), k);
-        if (mark == 0xFF9E || mark == 0xFF9F) j = k;
-      }
-      std::string folded;
-      StrConvAppend(p.substr(i + 1, j - (i + 1)), options, folded);
-      if (!folded.empty()) {
-        char f = folded[0];
-        if (folded.size() == 1 && IsAsciiPunct(f)) out.push_back('\\');
-        out += folded;
-      }
-      i = j;
-      runStart = i;
-      continue;
-    }
-    if (c == '(' && i + 2 < p.size() && p[i + 1] == '?') {
-      // Group names are copied as they stand, so definitions and references keep agreeing:
-      // (?<name> (?'name' (?P<name> (?P=name) (?P>name) (?&name).
-      std::string_view rest = p.substr(i + 2);
-      char close = 0;
-      size_t skip = 0;
-      if (rest.size() > 1 && rest[0] == '<' && rest[1] != '=' && rest[1] != '!') close = '>', skip = 1;
-      else if (!rest.empty() && rest[0] == '\'') close = '\'', skip = 1;
-      else if (rest.size() > 1 && rest[0] == 'P' && rest[1] == '<') close = '>', skip = 2;
-      else if (rest.size() > 1 && rest[0] == 'P' && (rest[1] == '=' || rest[1] == '>')) close = ')', skip = 2;
-      else if (!rest.empty() && rest[0] == '&') close = ')', skip = 1;
-      // Option settings (?i) (?U) (?-x: and call-outs (?C1) keep their case.
-      else if (!rest.empty() && std::string_view("imnsxJUC-^").find(rest[0]) != std::string_view::npos) {
-        copyThrough(p.find_first_of(":)", i + 2));
-        continue;
-      }
-      if (close) {
-        copyThrough(p.find(close, i + 2 + skip));
-        continue;
-      }
-    }
-    if (c == '(' && i + 1 < p.size() && p[i + 1] == '*') {
-      copyThrough(p.find(')', i + 2));  // verbs such as (*UTF) and (*SKIP) keep their case
-      continue;
-    }
-    if (c == '[' && !inClass) {
-      // A character class: "]" right after "[" or "[^" is a member.
-      inClass = true;
-      ++i;
-      if (i < p.size() && p[i] == '^') ++i;
-      if (i < p.size() && p[i] == ']') ++i;
-      continue;
-    }
-    if (inClass && c == '[' && i + 1 < p.size() && p[i + 1] == ':') {
-      const size_t e = p.find(":]", i + 2);  // [:name:]
-      i = e == std::string_view::npos ? i + 1 : e + 2;
-      continue;
-    }
-    if (c == ']' && inClass) {
-      inClass = false;
-      ++i;
-      continue;
-    }
-    if (fold && static_cast<unsigned char>(c) >= 0x80) {
-      // The folding deletes "ー" and "－" from subject and pattern. In a class a full-width
-      // hyphen still makes a range ([Ａ－Ｚ]) and a long-vowel mark stays (it matches nothing,
-      // but "[ー]" remains a class); a deleted character with a quantifier after it leaves an
-      // empty group for the quantifier, so "ー+" still compiles.
-      size_t j = i;
-      const char32_t cp = kana::DecodeUtf8(p.data(), p.size(), j);
-      const bool hyphen = kana::IsFullHyphen(cp);
-      if (hyphen || cp == kana::kLongVowel || cp == kana::kHalfLongVowel) {
-        const bool quantified = j < p.size() && (p[j] == '*' || p[j] == '+' || p[j] == '?' ||
-                                                 (p[j] == '{' && j + 1 < p.size() && p[j + 1] >= '0' && p[j + 1] <= '9'));
-        if (inClass || quantified) {
-          flush(i);
-          if (!inClass) out += "(?:)";
-          else if (hyphen) out += '-';
-          else out.append(p.substr(i, j - i));
-          i = j;
-          runStart = i;
-          continue;
-        }
-      }
-    }
-    if (static_cast<unsigned char>(c) == 0xEF && half) {
-      // Full-width look-alikes of pattern characters (U+FF01..U+FF5E) stay literal.
-      size_t j = i;
-      char32_t cp = kana::DecodeUtf8(p.data(), p.size(), j);
-      char32_t a = kana::FullToAscii(cp);
-      if (a != cp && a < 0x80 && IsRegexMeta(static_cast<char>(a))) {
-        flush(i);
-        out.push_back('\\');
-        out.push_back(static_cast<char>(a));
-        i = j;
-        runStart = i;
-        continue;
-      }
-      i = j;
-      continue;
-    }
-    ++i;
+namespace {
+
+// One pass over a pattern of regexp: runs of literal text are folded as strconv folds the
+// subject, pattern syntax is copied as it stands.
+class TPatternNormaliser {
+ public:
+  TPatternNormaliser(std::string_view Pattern, unsigned Options)
+      : p_(Pattern),
+        options_(Options),
+        half_(Options & (strconv_opt::K | strconv_opt::V | strconv_opt::W)),
+        fold_(Options & strconv_opt::V) {
+    out_.reserve(p_.size() + 8);
   }
-  flush(p.size());
-  return out;
-}
+
+  std::string Run() {
+    while (i_ < p_.size()) {
+      const char c = p_[i_];
+      const auto u = static_cast<unsigned char>(c);
+      if (c == '\\' && i_ + 1 < p_.size()) {
+        Flush(i_);
+        if (static_cast<unsigned char>(p_[i_ + 1]) < 0x80)
+          AsciiEscape();
+        else
+          EscapedNonAscii();
+        continue;
+      }
+      if (c == '(' && GroupHead()) continue;
+      if (ClassBracket(c)) continue;
+      if (fold_ && u >= 0x80 && DeletedMark()) continue;
+      if (u == 0xEF && half_) {
+        FullWidthLookAlike();
+        continue;
+      }
+      ++i_;
+    }
+    Flush(p_.size());
+    return std::move(out_);
+  }
+
+ private:
+  // Folds the literal run up to End.
+  void Flush(size_t End) {
+    if (End > runStart_) StrConvAppend(p_.substr(runStart_, End - runStart_), options_, out_);
+  }
+  // Goes on at J with a new literal run.
+  void MoveTo(size_t J) {
+    i_ = J;
+    runStart_ = J;
+  }
+  // Copies p[i..E] unchanged (to the end when E is npos) and goes on after it.
+  void CopyThrough(size_t E) {
+    Flush(i_);
+    const size_t j = E == std::string_view::npos ? p_.size() : E + 1;
+    out_.append(p_.substr(i_, j - i_));
+    MoveTo(j);
+  }
+
+  // A backslash before an ASCII character: the escape is copied whole (\p{..}, \k<name>, \cX,
+  // \pL ...); \Q...\E is literal text, folded like the subject.
+  void AsciiEscape() {
+    const char next = p_[i_ + 1];
+    if (next == 'Q') {
+      const size_t e = p_.find("\\E", i_ + 2);
+      const size_t stop = e == std::string_view::npos ? p_.size() : e;
+      out_.append("\\Q");
+      StrConvAppend(p_.substr(i_ + 2, stop - (i_ + 2)), options_, out_);
+      if (e != std::string_view::npos) out_.append("\\E");
+      MoveTo(e == std::string_view::npos ? p_.size() : e + 2);
+      return;
+    }
+    size_t j = i_ + 2;
+    if (j < p_.size() && p_[j] == '{' && std::string_view("pPxNgkou").find(next) != std::string_view::npos) {
+      const size_t e = p_.find('}', j);
+      j = e == std::string_view::npos ? p_.size() : e + 1;
+    } else if ((next == 'k' || next == 'g') && j < p_.size() && (p_[j] == '<' || p_[j] == '\'')) {
+      const size_t e = p_.find(p_[j] == '<' ? '>' : '\'', j + 1);
+      j = e == std::string_view::npos ? p_.size() : e + 1;
+    } else if ((next == 'c' || next == 'p' || next == 'P') && j < p_.size() &&
+               static_cast<unsigned char>(p_[j]) < 0x80) {
+      ++j;  // \cX, and a one-letter property \pL: the letter is part of the escape
+    }
+    out_.append(p_.substr(i_, j - i_));
+    MoveTo(j);
+  }
+
+  // A backslash before a non-ASCII character makes it literal: the character is folded (a
+  // half-width voicing mark after it with it), and stays escaped when it folds to ASCII
+  // punctuation.
+  void EscapedNonAscii() {
+    size_t j = i_ + 1;
+    kana::DecodeUtf8(p_.data(), p_.size(), j);
+    if (j < p_.size()) {
+      size_t k = j;
+      const char32_t mark = kana::DecodeUtf8(p_.data(), p_.size(), k);
+      if (mark == 0xFF9E || mark == 0xFF9F) j = k;
+    }
+    std::string folded;
+    StrConvAppend(p_.substr(i_ + 1, j - (i_ + 1)), options_, folded);
+    if (!folded.empty()) {
+      if (folded.size() == 1 && IsAsciiPunct(folded[0])) out_.push_back('\\');
+      out_ += folded;
+    }
+    MoveTo(j);
+  }
+
+  // Group names, option settings, call-outs and verbs are copied as they stand, so that
+  // definitions and references keep agreeing and options keep their case: (?<name> (?'name'
+  // (?P<name> (?P=name) (?P>name) (?&name), (?i) (?U) (?-x: (?C1), (*UTF) (*SKIP). False for
+  // any other "(".
+  bool GroupHead() {
+    if (i_ + 1 < p_.size() && p_[i_ + 1] == '*') {
+      CopyThrough(p_.find(')', i_ + 2));
+      return true;
+    }
+    if (i_ + 2 >= p_.size() || p_[i_ + 1] != '?') return false;
+    const std::string_view rest = p_.substr(i_ + 2);
+    char close = 0;
+    size_t skip = 0;
+    if (rest.size() > 1 && rest[0] == '<' && rest[1] != '=' && rest[1] != '!') close = '>', skip = 1;
+    else if (rest[0] == '\'') close = '\'', skip = 1;
+    else if (rest.size() > 1 && rest[0] == 'P' && rest[1] == '<') close = '>', skip = 2;
+    else if (rest.size() > 1 && rest[0] == 'P' && (rest[1] == '=' || rest[1] == '>')) close = ')', skip = 2;
+    else if (rest[0] == '&') close = ')', skip = 1;
+    else if (std::string_view("imnsxJUC-^").find(rest[0]) != std::string_view::npos) {
+      CopyThrough(p_.find_first_of(":)", i_ + 2));
+      return true;
+    }
+    if (!close) return false;
+    CopyThrough(p_.find(close, i_ + 2 + skip));
+    return true;
+  }
+
+  // The brackets of a character class ("]" right after "[" or "[^" is a member, [:name:]
+  // inside is one item); the members stay in the literal run.
+  bool ClassBracket(char C) {
+    if (C == '[' && !inClass_) {
+      inClass_ = true;
+      ++i_;
+      if (i_ < p_.size() && p_[i_] == '^') ++i_;
+      if (i_ < p_.size() && p_[i_] == ']') ++i_;
+      return true;
+    }
+    if (inClass_ && C == '[' && i_ + 1 < p_.size() && p_[i_ + 1] == ':') {
+      const size_t e = p_.find(":]", i_ + 2);
+      i_ = e == std::string_view::npos ? i_ + 1 : e + 2;
+      return true;
+    }
+    if (C == ']' && inClass_) {
+      inClass_ = false;
+      ++i_;
+      return true;
+    }
+    return false;
+  }
+
+  // The folding deletes "ー" and "－" from subject and pattern. In a class a full-width hyphen
+  // still makes a range ([Ａ－Ｚ]) and a long-vowel mark stays (it matches nothing, but "[ー]"
+  // remains a class); a deleted character with a quantifier after it leaves an empty group for
+  // the quantifier, so "ー+" still compiles. False for any other character.
+  bool DeletedMark() {
+    size_t j = i_;
+    const char32_t cp = kana::DecodeUtf8(p_.data(), p_.size(), j);
+    const bool hyphen = kana::IsFullHyphen(cp);
+    if (!hyphen && cp != kana::kLongVowel && cp != kana::kHalfLongVowel) return false;
+    const bool quantified = j < p_.size() && (p_[j] == '*' || p_[j] == '+' || p_[j] == '?' ||
+                                              (p_[j] == '{' && j + 1 < p_.size() && p_[j + 1] >= '0' && p_[j + 1] <= '9'));
+    if (!inClass_ && !quantified) return false;
+    Flush(i_);
+    if (!inClass_) out_ += "(?:)";
+    else if (hyphen) out_ += '-';
+    else out_.append(p_.substr(i_, j - i_));
+    MoveTo(j);
+    return true;
+  }
+
+  // Full-width look-alikes of pattern characters (U+FF01..U+FF5E) stay literal: escaped ASCII.
+  void FullWidthLookAlike() {
+    size_t j = i_;
+    const char32_t cp = kana::DecodeUtf8(p_.data(), p_.size(), j);
+    const char32_t a = kana::FullToAscii(cp);
+    if (a != cp && a < 0x80 && IsRegexMeta(static_cast<char>(a))) {
+      Flush(i_);
+      out_.push_back('\\');
+      out_.push_back(static_cast<char>(a));
+      MoveTo(j);
+      return;
+    }
+    i_ = j;
+  }
+
+  const std::string_view p_;
+  const unsigned options_;
+  const bool half_, fold_;
+  std::string out_;
+  size_t i_ = 0;
+  size_t runStart_ = 0;  // start of the literal run not yet folded
+  bool inClass_ = false;
+};
+
+}  // namespace
+
+std::string NormalizeRegexPattern(std::string_view p, unsigned options) { return TPatternNormaliser(p, options).Run(); }
 
 // ---- replacement ---------------------------------------------------------------------------
 

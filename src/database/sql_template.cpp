@@ -27,17 +27,6 @@ constexpr const char* kPrefixes = "/%!:~_#=`";
 
 std::string Name(int Arg) { return std::string(TemplateArgNames.at(Arg)); }
 
-// A replacement that stands for itself (no group references, backslashes kept).
-std::string Literal(std::string_view Value) {
-  std::string out;
-  out.reserve(Value.size() + 8);
-  for (char c : Value) {
-    if (c == '\\' || c == '$') out += '\\';
-    out += c;
-  }
-  return out;
-}
-
 // A text matched literally inside a pattern.
 std::string QuoteMeta(std::string_view Text) {
   std::string out;
@@ -290,14 +279,138 @@ void TSqlTemplate::SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& B
 }
 
 // ---------------------------------------------------------------------------------------------
+// The SQL while it is filled
+
+namespace {
+
+bool IsLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+}  // namespace
+
+void TFilledSql::AppendOwn(std::string_view Text) {
+  FText += Text;
+  FOwn.insert(FOwn.end(), Text.size(), true);
+}
+
+void TFilledSql::AppendValue(std::string_view Text) {
+  FText += Text;
+  FOwn.insert(FOwn.end(), Text.size(), false);
+}
+
+void TFilledSql::Append(const TFilledSql& Other) {
+  FText += Other.FText;
+  FOwn.insert(FOwn.end(), Other.FOwn.begin(), Other.FOwn.end());
+}
+
+bool TFilledSql::Own(std::size_t From, std::size_t To) const {
+  for (std::size_t i = From; i < To; ++i)
+    if (!FOwn[i]) return false;
+  return true;
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> TFilledSql::Matches(std::string_view Pattern, std::string_view Flags,
+                                                                     std::vector<std::string>* FirstGroups) const {
+  std::vector<std::pair<std::size_t, std::size_t>> out;
+  TPerlRegEx re(Pattern, RegexFlags(Flags));
+  re.SetSubject(FText);
+  std::size_t from = 0;
+  while (from <= FText.size()) {
+    re.SetStart(from);
+    if (!re.Match()) break;
+    const std::size_t b = re.MatchedOffset(), e = b + re.MatchedLength();
+    if (e == b || !Own(b, e)) {
+      // Every pattern here starts with an ASCII character: the next byte starts a character.
+      from = b + 1;
+      continue;
+    }
+    out.emplace_back(b, e);
+    if (FirstGroups) {
+      FirstGroups->clear();
+      for (int g = 0; g <= re.GroupCount(); ++g) FirstGroups->push_back(re.Group(g));
+      break;
+    }
+    from = e;
+  }
+  return out;
+}
+
+bool TFilledSql::Find(std::string_view Pattern, std::string_view Flags, std::vector<std::string>* Groups) const {
+  std::vector<std::string> g;
+  if (Matches(Pattern, Flags, &g).empty()) return false;
+  if (Groups) *Groups = std::move(g);
+  return true;
+}
+
+void TFilledSql::ReplaceWithValue(std::string_view Pattern, std::string_view Flags, std::string_view Value,
+                                  bool Uncomment) {
+  const auto matches = Matches(Pattern, Flags);
+  if (matches.empty()) return;
+  std::vector<bool> drop(FText.size(), false);
+  if (Uncomment) {
+    std::size_t previous = 0;  // end of the previous match
+    for (const auto& [b, e] : matches) {
+      // The line of the match, as the template's own text breaks it.
+      std::size_t line = b;
+      while (line > previous && !(IsLineBreak(FText[line - 1]) && FOwn[line - 1])) --line;
+      for (std::size_t i = line; i + 1 < b; ++i) {
+        if (FText[i] == '-' && FText[i + 1] == '-' && FOwn[i] && FOwn[i + 1]) {
+          drop[i] = drop[i + 1] = true;
+          break;
+        }
+      }
+      previous = e;
+    }
+  }
+  TFilledSql out;
+  std::size_t at = 0;
+  auto copy = [&](std::size_t to) {
+    for (; at < to; ++at) {
+      if (drop[at]) continue;
+      out.FText += FText[at];
+      out.FOwn.push_back(FOwn[at]);
+    }
+  };
+  for (const auto& [b, e] : matches) {
+    copy(b);
+    out.AppendValue(Value);
+    at = e;
+  }
+  copy(FText.size());
+  *this = std::move(out);
+}
+
+void TFilledSql::DropCommaBeforeFrom() {
+  const auto matches = Matches(R"(,(\s+from))", "i");
+  if (matches.empty()) return;
+  TFilledSql out;
+  std::size_t at = 0;
+  for (const auto& [b, e] : matches) {
+    out.FText.append(FText, at, b - at);
+    out.FOwn.insert(out.FOwn.end(), FOwn.begin() + static_cast<std::ptrdiff_t>(at),
+                    FOwn.begin() + static_cast<std::ptrdiff_t>(b));
+    at = b + 1;  // the comma
+    (void)e;
+  }
+  out.FText.append(FText, at, std::string::npos);
+  out.FOwn.insert(out.FOwn.end(), FOwn.begin() + static_cast<std::ptrdiff_t>(at), FOwn.end());
+  *this = std::move(out);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Building the SQL
 
-std::string TSqlTemplate::SubstAngleArg(int Arg, const std::string& Sql, std::string_view Value,
-                                        std::string_view Prefix) {
-  if (Sql.empty() || Value.empty()) return Sql;
-  const std::string q = QuoteMeta(Prefix) + Name(Arg) + std::string(kCOpt) + ">";
-  std::string s = RegexReplace(Sql, "--(.*?" + q + ")", "ig", "\\1");
-  return RegexReplace(s, q, "ig", Literal(Value));
+void TSqlTemplate::SubstAngleArg(int Arg, TFilledSql& Sql, std::string_view Value, std::string_view Prefix) {
+  if (Value.empty()) return;
+  Sql.ReplaceWithValue(QuoteMeta(Prefix) + Name(Arg) + std::string(kCOpt) + ">", "i", Value, true);
+}
+
+bool TSqlTemplate::HasValue(int Arg, std::string_view BoxText) {
+  if (Arg == taSonota) {
+    for (char c : BoxText)
+      if (!IsPatternSpace(c)) return true;
+    return false;
+  }
+  return !QuotedCommaList(BoxText).empty();
 }
 
 bool LineHasListArg(const std::vector<int>& Args, std::string_view Line) {
@@ -310,6 +423,30 @@ bool LineHasListArg(const std::vector<int>& Args, std::string_view Line) {
   return RegexMatch(Line, "\\[" + std::string(kC) + "(" + names + ")" + std::string(kCOpt) + "\\]", "i");
 }
 
+namespace {
+
+// The copies of a list line driven by argument Arg, one per item of its value: the square
+// placeholders of Arg replaced, those without a prefix by the item as an SQL list, the
+// prefixed ones by the item's text or condition.
+void AppendListLine(int Arg, const std::string& Line, const std::string& Value, TAcisDB* Db,
+                    std::vector<TFilledSql>& Out) {
+  const std::string n = Name(Arg);
+  for (const std::string& item : SplitDelimitedText(Value, ',', '\'', true)) {
+    if (item.empty()) continue;
+    TFilledSql copy(Line);
+    copy.ReplaceWithValue("\\[" + n + std::string(kCOpt) + "\\]", "i", QuotedCommaList(item), false);
+    std::vector<std::string> g;
+    while (copy.Find("\\[(" + std::string(kC) + ")" + n + std::string(kCOpt) + "\\]", "i", &g)) {
+      const char c = g.at(1).at(0);
+      copy.ReplaceWithValue("\\[" + QuoteMeta(g[1]) + n + std::string(kCOpt) + "\\]", "i",
+                            PrefixValue(Arg, c, item, Db), false);
+    }
+    Out.push_back(std::move(copy));
+  }
+}
+
+}  // namespace
+
 std::string TSqlTemplate::BuildTemplateSql(std::string_view Html, const TTemplateArgBoxes& Boxes, TAcisDB* Db) {
   ExtractTemplateBody(Html);
   if (TemplateText.empty()) {
@@ -318,65 +455,60 @@ std::string TSqlTemplate::BuildTemplateSql(std::string_view Html, const TTemplat
   }
   for (int i = 0; i < kTemplateArgCount; ++i) Modes[i] = GetTemplateArgMode(i);
   for (int i = 0; i < kTemplateArgCount; ++i) {
-    if (Modes[i] == 2 && Boxes.Text(i).empty()) {
+    if (Modes[i] == 2 && !HasValue(i, Boxes.Text(i))) {
       ShowTemplateError(std::string(TemplateArgLabels[i]) + "が設定されていません");
       return {};
     }
   }
 
-  // Values: blanks around commas dropped; a crop list without quotes is one quoted item.
-  // An empty crop value stays empty, so its optional condition stays commented out.
+  // Values: blanks around commas dropped; a value without items counts as empty, so that its
+  // optional lines stay commented; a crop list without quotes is one quoted item.
   std::array<std::string, kTemplateArgCount> v;
-  for (int i = 0; i < kTemplateArgCount; ++i) v[i] = RegexReplace(Boxes.Text(i), R"(\s*,\s*)", "g", ",");
+  for (int i = 0; i < kTemplateArgCount; ++i) {
+    if (!HasValue(i, Boxes.Text(i))) continue;
+    v[i] = RegexReplace(Boxes.Text(i), R"(\s*,\s*)", "g", ",");
+  }
   if (!v[taSakumotsu].empty() && v[taSakumotsu].find('\'') == std::string::npos)
     v[taSakumotsu] = "'" + v[taSakumotsu] + "'";
 
   // List lines: one copy per item of the driving argument.
-  std::vector<std::string> out;
+  std::vector<TFilledSql> lines;
   for (const std::string& line : SplitLines(TemplateText)) {
     int a = -1;
     for (int i = 0; i < kTemplateArgCount && a < 0; ++i)
       if (LineHasListArg({i}, line)) a = i;
-    if (a < 0) {
-      out.push_back(line);
-      continue;
-    }
-    const std::string n = Name(a);
-    for (const std::string& item : SplitDelimitedText(v[a], ',', '\'', true)) {
-      if (item.empty()) continue;
-      std::string copy = RegexReplace(line, "\\[" + n + std::string(kCOpt) + "\\]", "ig", Literal(QuotedCommaList(item)));
-      std::string left = kPrefixes;
-      std::vector<std::string> g;
-      while (!left.empty() && RegexMatch(copy, "\\[([" + left + "])" + n + std::string(kCOpt) + "\\]", "i", &g)) {
-        const char c = g[1][0];
-        left.erase(left.find(c), 1);  // a value that brings a placeholder back is not expanded again
-        copy = RegexReplace(copy, "\\[" + QuoteMeta(g[1]) + n + std::string(kCOpt) + "\\]", "ig",
-                            Literal(PrefixValue(a, c, item, Db)));
-      }
-      out.push_back(std::move(copy));
-    }
+    if (a < 0)
+      lines.emplace_back(line);
+    else
+      AppendListLine(a, line, v[a], Db, lines);
   }
-  std::string sql = RegexReplace(JoinLines(out, "\r\n"), R"(,(\s+from))", "ig", "\\1");
+  TFilledSql sql;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i) sql.AppendOwn("\r\n");
+    sql.Append(lines[i]);
+  }
+  sql.DropCommaBeforeFrom();
 
   // Angle placeholders. An empty value leaves its placeholders (and their comments) alone.
   for (int i = 0; i < kTemplateArgCount; ++i) {
     if (Modes[i] == 0) continue;
     const std::string n = Name(i);
     if (i == taSonota) {
-      sql = SubstAngleArg(i, sql, v[i], "<");
+      SubstAngleArg(i, sql, v[i], "<");
       continue;
     }
-    if (RegexMatch(sql, "<" + n + std::string(kCOpt) + ">", "i")) sql = SubstAngleArg(i, sql, QuotedCommaList(v[i]), "<");
+    if (sql.Find("<" + n + std::string(kCOpt) + ">", "i")) SubstAngleArg(i, sql, QuotedCommaList(v[i]), "<");
     if (v[i].empty()) continue;
+    // Each prefix once: a prefix whose value is empty leaves its placeholders in place.
     std::string left = kPrefixes;
     std::vector<std::string> g;
-    while (!left.empty() && RegexMatch(sql, "<([" + left + "])" + n + std::string(kCOpt) + ">", "i", &g)) {
-      const char c = g[1][0];
+    while (!left.empty() && sql.Find("<([" + left + "])" + n + std::string(kCOpt) + ">", "i", &g)) {
+      const char c = g.at(1).at(0);
       left.erase(left.find(c), 1);
-      sql = SubstAngleArg(i, sql, PrefixValue(i, c, v[i], Db), "<" + g[1]);
+      SubstAngleArg(i, sql, PrefixValue(i, c, v[i], Db), "<" + g[1]);
     }
   }
-  return sql;
+  return sql.Text();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -15,8 +15,10 @@
 // No widgets here: the argument boxes and their panels are seen through TTemplateArgBoxes,
 // so the template page, the developer tool and the tests share the engine.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class TAcisDB;
@@ -75,6 +77,38 @@ class TTemplateArgList {
 // quoted value whose closing quote stands on a later line takes those lines with it.
 TTemplateArgList NormalizeArgList(std::string_view Text);
 
+// The SQL of a template while its placeholders are filled: the template's own text and the
+// values put in for placeholders, told apart byte by byte. Placeholders, comment marks and
+// the comma before FROM are looked for in the template's own text only, so a value is put in
+// once as it stands and never read as template text.
+class TFilledSql {
+ public:
+  TFilledSql() = default;
+  explicit TFilledSql(std::string_view Own) { AppendOwn(Own); }
+  void AppendOwn(std::string_view Text);
+  void AppendValue(std::string_view Text);
+  void Append(const TFilledSql& Other);
+  const std::string& Text() const { return FText; }
+
+  // The first match of Pattern (flags as RegexFlags reads them) that lies wholly in the own
+  // text; its groups into *Groups (group 0 first, "" for a group that took no part).
+  bool Find(std::string_view Pattern, std::string_view Flags, std::vector<std::string>* Groups = nullptr) const;
+  // Every such match replaced by Value. With Uncomment, the first "--" of the own text that
+  // stands before a match on its line (after the previous match on that line) is removed.
+  void ReplaceWithValue(std::string_view Pattern, std::string_view Flags, std::string_view Value, bool Uncomment);
+  // Every comma of the own text followed by white space and "from" (any case) removed.
+  void DropCommaBeforeFrom();
+
+ private:
+  // Start and end of every match in the own text, left to right, not overlapping; with
+  // FirstGroups only the first match, its groups into *FirstGroups.
+  std::vector<std::pair<std::size_t, std::size_t>> Matches(std::string_view Pattern, std::string_view Flags,
+                                                           std::vector<std::string>* FirstGroups = nullptr) const;
+  bool Own(std::size_t From, std::size_t To) const;
+  std::string FText;
+  std::vector<bool> FOwn;  // per byte: part of the template's own text
+};
+
 class TSqlTemplate {
  public:
   // The SQL body of the current template; empty when the page has none.
@@ -93,15 +127,19 @@ class TSqlTemplate {
   // "#default { ... }" block loses its indent as the body does.
   void SetupTemplateArgs(std::string_view Html, TTemplateArgBoxes& Boxes);
   // The expanded SQL (lines joined by CR LF); empty after the message "テンプレートがありません"
-  // or "<label>が設定されていません" (error boxes through the message sink). Db expands crop
+  // or "<label>が設定されていません" for a required argument without a value (HasValue; error
+  // boxes through the message sink). Each placeholder of the template's own text is replaced
+  // once; the values are never searched for placeholders. Db expands crop
   // lists for the prefixes _ and ~ of the crop argument (without one the value stays).
   std::string BuildTemplateSql(std::string_view Html, const TTemplateArgBoxes& Boxes, TAcisDB* Db);
 
-  // One substitution step: every "--" before the placeholder Prefix + name (+ C?) + ">" on
-  // its line removed, then every such placeholder replaced by Value (as it stands). Nothing
-  // happens when Sql or Value is empty.
-  static std::string SubstAngleArg(int Arg, const std::string& Sql, std::string_view Value,
-                                   std::string_view Prefix);
+  // One substitution step: the "--" before each placeholder Prefix + name (+ C?) + ">" on its
+  // line removed, then every such placeholder replaced by Value (as it stands). Only the
+  // template's own text is searched. Nothing happens when Value is empty.
+  static void SubstAngleArg(int Arg, TFilledSql& Sql, std::string_view Value, std::string_view Prefix);
+  // The value of an argument box has something to put in: for the list arguments at least
+  // one item (quotes and separators alone give none), for sonota more than white space.
+  static bool HasValue(int Arg, std::string_view BoxText);
 };
 
 // The line holds a prefixed square placeholder ("[", prefix, name, C?, "]") of one of Args.

@@ -148,8 +148,10 @@ bool TfrmSakuByochu::FillByochu(const std::string& SQL) {
 void TfrmSakuByochu::SearchSakumotsu() {
   const std::string text = edtInput->text().toStdString();
   if (text.empty() || !AcisDB) return;
+  // A text without a searchable word finds nothing.
+  const std::string keys = SakumotsuWordsToKeys(text);
   FillCropList(lstSakumotu,
-               "SELECT sakumotsu FROM m_sakumotsu WHERE " + SakuBetsumeiRegexp(SakumotsuWordsToKeys(text)) + ";");
+               keys.empty() ? std::string() : "SELECT sakumotsu FROM m_sakumotsu WHERE " + SakuBetsumeiRegexp(keys) + ";");
 }
 
 void TfrmSakuByochu::lstSakumotuClickCheck() {

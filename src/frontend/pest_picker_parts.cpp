@@ -53,7 +53,8 @@ void FillCropList(TCheckListBoxEx* List, const std::string& SQL) {
   {
     const QSignalBlocker block(List);
     List->clear();
-    for (const std::string& name : QueryColumnUnique(SQL, true)) List->AddItem(QString::fromStdString(name));
+    if (!SQL.empty())
+      for (const std::string& name : QueryColumnUnique(SQL, true)) List->AddItem(QString::fromStdString(name));
   }
   QApplication::restoreOverrideCursor();
 }

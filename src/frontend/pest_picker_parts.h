@@ -32,5 +32,5 @@ TPestListPane AddPestListPane(QSplitter* Splitter, int FilterRowMargin,
                               const std::function<void(QWidget* pnlFilter, QHBoxLayout* Row)>& FillFilterRow);
 
 // Replaces the crop list's items by the names SQL returns (each once, with the no-data warning),
-// under the wait cursor and without item-change signals.
+// under the wait cursor and without item-change signals; an empty SQL empties the list.
 void FillCropList(TCheckListBoxEx* List, const std::string& SQL);

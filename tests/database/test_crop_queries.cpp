@@ -11,6 +11,7 @@
 #include <set>
 
 #include "database/acis_crop_queries.h"
+#include "database/regex_utils.h"
 #include "sample_acis_db.h"
 #include "support_acis_fixture.h"
 
@@ -304,4 +305,61 @@ TEST(CropQueries, QmtoolCropsPrintsTheAnswers) {
   p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), "nosuch"});
   ASSERT_TRUE(p.waitForFinished(60000));
   EXPECT_NE(p.readAllStandardOutput().toStdString().find("IdSakuRegexpLine\t'(?!)'\n"), std::string::npos);
+}
+
+// Crop text of no expected form, as a user may type it into any crop entry: plain text in
+// every hierarchy query (no exception, no message), and the well-formed names beside it keep
+// their answers.
+TEST(CropQueries, MalformedCropBracketsArePlainText) {
+  OPEN_SAMPLE_DB(s);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  AddCrops(db);
+  const std::string kNa = "9901010000010000", kShisetsu = "9901010000010001", kJogai = "9901010000010002";
+  for (const std::string text : {"x栽培)", "x栽培）", "テスト菜栽培）", "栽培）（x", "）栽培）", "テスト菜(施設栽培",
+                                 "テスト菜（施設栽培"}) {
+    std::string r;
+    ASSERT_NO_THROW(r = db.IdSakuRegexpLine(text, false)) << text;
+    EXPECT_EQ(r, kNoCropPattern) << text;
+    ASSERT_NO_THROW(r = db.IdSakuRegexpLine(text + ",テスト菜", false, {"テスト菜"})) << text;
+    EXPECT_EQ(Codes(r), (std::set<std::string>{kNa})) << text;
+    ASSERT_NO_THROW(r = db.IdSakuRegexpLine("テスト菜," + text, false)) << text;
+    EXPECT_EQ(Codes(r), (std::set<std::string>{kNa, kShisetsu, kJogai})) << text;
+    EXPECT_EQ(db.UpperGroup(text), "") << text;
+    EXPECT_EQ(db.DeployCrops(text + ",B", ' '), FullToHalfBrackets(text) + ",B") << text;
+    EXPECT_EQ(db.DeployCrops(text, '~'), "") << text;
+  }
+  EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(CropQueries, QmtoolCropsTakesMalformedBracketsAsPlainText) {
+  const QString tool = QString::fromStdString(BinaryPath("bin/qmtool"));
+  if (!QFileInfo::exists(tool)) GTEST_SKIP() << "qmtool is not built";
+  OPEN_SAMPLE_DB(s);
+  AddCrops(db);
+  s.Db.reset();
+  for (const char* text : {"x栽培)", "x栽培）", "テスト菜(施設栽培"}) {
+    QProcess p;
+    p.start(tool, {"crops", "--db", QString::fromStdString(s.DBDir), QString::fromUtf8(text)});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << text;
+    EXPECT_EQ(p.exitCode(), 0) << text << ": " << p.readAllStandardError().toStdString();
+    const std::string out = p.readAllStandardOutput().toStdString();
+    EXPECT_NE(out.find("IdSakuRegexpLine\t'(?!)'\n"), std::string::npos) << text << ": " << out;
+    EXPECT_NE(out.find("DeployCrops\t" + FullToHalfBrackets(text) + "\n"), std::string::npos) << text << ": " << out;
+  }
+}
+
+// A name that normalises to nothing (a long-vowel mark) names no crop: alone it gives the
+// no-match pattern, beside others it takes nothing away and adds nothing.
+TEST(CropQueries, NamesThatNormaliseToNothingNameNoCrop) {
+  OPEN_SAMPLE_DB(s);
+  TLogMessageSink sink;
+  TScopedMessageSink scoped(&sink);
+  AddCrops(db);
+  for (const std::string names : {"ー", "ｰ", "ー,ｰ", "（ー）"}) EXPECT_EQ(db.IdSakuRegexpLine(names, false), kNoCropPattern) << names;
+  const std::string alone = db.IdSakuRegexpLine("テスト菜", false);
+  EXPECT_EQ(db.IdSakuRegexpLine("ー,テスト菜", false), alone);
+  EXPECT_EQ(db.IdSakuRegexpLine("テスト菜,ｰ", false), alone);
+  EXPECT_EQ(sink.Count(), 0u);
 }

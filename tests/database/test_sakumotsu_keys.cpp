@@ -311,3 +311,80 @@ TEST(SakumotsuKeys, AnyTextGivesPatternsThatCompile) {
     EXPECT_EQ(name.find_first_of("'()[]"), std::string::npos) << text << " -> " << name;
   }
 }
+
+// A crop text that only looks like a cultivation form ("栽培）" without an opening bracket
+// before it, in either bracket width) is plain text: its group condition names it as it
+// stands, and the names after it get no form appended.
+TEST(SakumotsuKeys, MalformedCultivationBracketsAreTakenAsPlainText) {
+  struct Case {
+    const char* names;
+    const char* result;
+  };
+  const Case cases[] = {
+      {"x栽培)", "'、(x栽培\\))、'"},
+      {"x栽培）", "'、(x栽培\\))、'"},
+      {"x栽培）,なす", "'、(x栽培\\)|なす)、'"},
+      {"栽培）（x", "'、(栽培\\)\\(x)、'"},
+      {"トマト(施設栽培", "'、(トマト\\(施設栽培)、'"},
+      {"）栽培）", "'、(\\)栽培\\))、'"},
+      // The form itself still counts, whatever follows it.
+      {"x(y栽培),なす", "'、(x\\(y栽培\\)|なす(\\(y栽培\\))?)、'"},
+  };
+  for (const Case& c : cases) {
+    for (char op : {':', '_', '~'}) {
+      std::string r;
+      ASSERT_NO_THROW(r = BuildSakumotsuCondition(c.names, op, false)) << c.names << " " << op;
+      EXPECT_EQ(r, c.result) << c.names << " " << op;
+    }
+  }
+  std::string base = "kept", form = "kept";
+  EXPECT_FALSE(SplitCultivationForm("x栽培）", base, form));
+  EXPECT_FALSE(SplitCultivationForm("栽培）（x", base, form));
+  EXPECT_EQ(base + form, "keptkept");
+  EXPECT_TRUE(SplitCultivationForm("トマト（施設栽培）", base, form));
+  EXPECT_EQ(base, "トマト");
+  EXPECT_EQ(form, "（施設栽培）");
+}
+
+// Words that normalise to nothing (a long-vowel mark alone) are no words: they add no empty
+// alternative that would match every name, and a text of only such words has no key.
+TEST(SakumotsuKeys, WordsThatNormaliseToNothingAreDropped) {
+  EXPECT_EQ(SakumotsuWordsToKeys("トマト ー"), "とまと");
+  EXPECT_EQ(SakumotsuWordsToKeys("トマト ー なす"), "とまと,なす");
+  EXPECT_EQ(SakumotsuWordsToKeys("ｰ,トマト　ーー"), "とまと");
+  EXPECT_EQ(SakumotsuWordsToKeys("ー ｰ"), "");
+  EXPECT_EQ(KeysToRegexp(SakumotsuWordsToKeys("トマト ー なす")), "とまと|なす");
+  EXPECT_EQ(KeysToRegexp(SakumotsuWordsToKeys("( ー")), "\\(");
+  // As the SQL function regexp applies it: the tomato key matches no other crop name.
+  Db db;
+  const std::string pattern = KeysToRegexp(SakumotsuWordsToKeys("トマト ー"));
+  EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"なす", pattern}), "0");
+  EXPECT_EQ(db.Value("SELECT ? REGEXP ?", {"ミニトマト", pattern}), "1");
+}
+
+// Random crop text made of cultivation brackets, long-vowel marks and separators: no builder
+// raises, and the search pattern of the words compiles also in its forward-match form (the
+// last character made optional), whatever the words reduce to.
+TEST(SakumotsuKeys, AnyCropTextWithCultivationBracketsAndMarks) {
+  const std::vector<std::string> pieces = {"栽培", "栽培）", "栽培)", "（", "）", "(", ")", "ー", "ｰ", " ", "　",
+                                           ",", "'", "トマト", "施設", "なす", "\\", "?"};
+  std::mt19937 rng(2027);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const int n = 1 + static_cast<int>(rng() % 6);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+    for (char op : {'#', '=', ':', '_', '~', '%', '!'})
+      ASSERT_NO_THROW(BuildSakumotsuCondition(text, op, round % 2 == 0)) << op << " [" << text << "]";
+    std::string keys;
+    ASSERT_NO_THROW(keys = SakumotsuWordsToKeys(text)) << text;
+    EXPECT_EQ(keys.find(",,"), std::string::npos) << text << " -> " << keys;
+    if (keys.empty()) continue;
+    EXPECT_NE(keys.front(), ',') << text;
+    EXPECT_NE(keys.back(), ',') << text;
+    const std::string k = KeysToRegexp(keys);
+    for (const std::string& p : {k, "(^|、|\\()(" + k + "?)"}) {
+      const std::string normalised = NormalizeRegexPattern(p, strconv_opt::All);
+      ASSERT_NO_THROW(TPcrePattern re(normalised)) << "[" << text << "] " << p;
+    }
+  }
+}

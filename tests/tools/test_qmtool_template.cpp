@@ -147,3 +147,33 @@ TEST(QmtoolTemplate, PrintsModesAndTheExpandedSql) {
   EXPECT_EQ(Qmtool({"template", "--db", db, tpl, "--sakumotsu"}).code, 2);
   EXPECT_EQ(Qmtool({"template", "--db", db, tmp.filePath("missing.tpl")}).code, 1);
 }
+
+// A crop argument that only looks like a cultivation form ("栽培)" or "栽培）" without an
+// opening bracket) is a crop name as typed: every crop prefix gives its SQL, the tool ends
+// normally.
+TEST(QmtoolTemplate, MalformedCropBracketsAreAName) {
+  QTemporaryDir tmp;
+  const QString db = tmp.filePath("db");
+  const std::string sample = SourcePath("data/sample");
+  ToolRun b = Qmtool({"build", "--db", db, "--masters", QString::fromStdString(sample + "/masters"), "--source", "2",
+                      "--kihon", QString::fromStdString(sample + "/mirror/kihon.csv"), "--tekiyo",
+                      QString::fromStdString(sample + "/mirror/tekiyo.csv")});
+  ASSERT_EQ(b.code, 0) << b.err;
+  const QString tpl = tmp.filePath("crop.tpl");
+  Write(tpl, "<pre>#template {\r\nselect <:sakumotsu> as a, [:sakumotsu] as b, <_sakumotsu> as c, <#sakumotsu> as d\r\n}</pre>");
+  const struct {
+    const char* typed;
+    std::string sql;
+  } cases[] = {
+      {"x栽培)", "select '、(x栽培\\))、' as a, '、(x栽培\\))、' as b, 'x栽培)' as c, x栽培） as d"},
+      {"x栽培）", "select '、(x栽培\\))、' as a, '、(x栽培\\))、' as b, 'x栽培)' as c, x栽培） as d"},
+      {"x(y栽培", "select '、(x\\(y栽培)、' as a, '、(x\\(y栽培)、' as b, 'x(y栽培' as c, x（y栽培 as d"},
+      {"'なす','x栽培)'", "select '、(なす|x栽培\\))、' as a, '、(なす)、' as b, なす,'x栽培)' as c, なす as d\r\n"
+                           "select '、(なす|x栽培\\))、' as a, '、(x栽培\\))、' as b, なす,'x栽培)' as c, なす as d"},
+  };
+  for (const auto& c : cases) {
+    ToolRun r = Qmtool({"template", "--db", db, tpl, "--sakumotsu", QString::fromUtf8(c.typed)});
+    ASSERT_EQ(r.code, 0) << c.typed << ": " << r.err;
+    EXPECT_EQ(r.out, Modes("20000") + "sql\n" + c.sql + "\n") << c.typed;
+  }
+}

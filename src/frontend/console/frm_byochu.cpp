@@ -102,7 +102,9 @@ void TfrmByochu::SearchSakumotsu() {
   if (text.empty() || !AcisDB) return;
   std::string keys = SakumotsuWordsToKeys(text);
   keys = ReplaceAll(ReplaceAll(keys, "\\(", "("), "\\)", ")");
-  FillCropList(lstSakumotsu, "SELECT sakumotsu FROM vg_sakumotsu WHERE " + SakuBetsumeiRegexp(keys, true) + ";");
+  // A text without a searchable word finds nothing.
+  FillCropList(lstSakumotsu, keys.empty() ? std::string()
+                                          : "SELECT sakumotsu FROM vg_sakumotsu WHERE " + SakuBetsumeiRegexp(keys, true) + ";");
 }
 
 void TfrmByochu::SearchByochu() {

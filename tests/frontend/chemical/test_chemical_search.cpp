@@ -371,3 +371,26 @@ TEST(ChemicalSearch, CropPickerRunsThePickup) {
   EXPECT_TRUE(t.W->SakuSelCancelEmpty);
   EXPECT_EQ(t.Cs->PickupCount, 1);
 }
+
+// Crop text typed into the chemical tab's crop box: brackets of no expected form are plain
+// words (nothing raises, nothing is shown), and words that normalise to nothing add nothing.
+TEST(ChemicalSearch, TypedCropTextOfNoExpectedForm) {
+  OPEN_CHEM_TAB(t);
+  // Typed character by character, as the input method commits them; then the pickup.
+  auto typed = [&](const char* text) {
+    QLineEdit* e = t.W->eYakuzaiTabSakumotsu;
+    e->clear();
+    for (const QChar c : QString::fromUtf8(text)) QTest::sendKeyEvent(QTest::Click, e, Qt::Key_unknown, QString(c), {});
+    EXPECT_EQ(e->text(), QString::fromUtf8(text));
+    t.W->eYakuzai->clear();
+    t.Cs->YakuzaiPickup();
+    return t.ItemSet(t.W->lstTsusho);
+  };
+  for (const char* text : {"x栽培)", "x栽培）", "トマト栽培）", "トマト(施設栽培", "（"})
+    EXPECT_TRUE(typed(text).empty()) << text;
+  const std::set<std::string> tomato = typed("とまと");
+  ASSERT_FALSE(tomato.empty());
+  EXPECT_EQ(typed("とまと ー"), tomato);
+  EXPECT_TRUE(typed("ー").empty());
+  EXPECT_EQ(t.Sink().Count(), 0u);
+}

@@ -186,10 +186,17 @@ TEST(TemplateEngine, ListLinesRepeatPerItemWithEachPrefix) {
             "  count(yoto = '殺虫剤') as \"殺虫剤\",\r\n"
             "  count(yoto = '除草剤') as \"除草剤\"\r\n"
             "from m_kihon");
-  // A value without items removes its line (the comma before FROM goes with it).
+  // A value without items removes the line of an optional argument (the comma before FROM
+  // goes with it); a required argument without items is not set.
+  TBuild optional(Page("select bango,\r\n  -- count(yoto = '[`yoto]'),\r\nfrom m_kihon"));
+  EXPECT_EQ(optional.Tpl.Modes[taYoto], 1);
   for (const char* none : {",", "''", " , "}) {
+    optional.Set(taYoto, none);
+    EXPECT_EQ(optional.Sql(), "select bango\r\nfrom m_kihon") << none;
+    Sink().Clear();
     yoto.Set(taYoto, none);
-    EXPECT_EQ(yoto.Sql(), "select bango\r\nfrom m_kihon") << none;
+    EXPECT_EQ(yoto.Sql(), "") << none;
+    EXPECT_EQ(LastMessage(), "用途が設定されていません") << none;
   }
 
   // The crop list: typed without quotes it is one item, quoted names are items each. The
@@ -373,4 +380,70 @@ TEST(TemplateEngine, LineEndWhiteSpaceAndBlankLinesGo) {
   EXPECT_EQ(t.TemplateText, "select  1\r\n    from x\r\n  where\v 2");
   t.ExtractTemplateBody("#template {\n  a  \n\n  b\n}");
   EXPECT_EQ(t.TemplateText, "a\r\nb");
+}
+
+// A value is put in once, as it stands: a placeholder, a comment mark or a comma before FROM
+// inside a value is data, never template text, whichever argument comes first.
+TEST(TemplateEngine, ValuesAreNeverReadAsTemplateText) {
+  Sink().Clear();
+  TBuild b(Page("select * from t where a IN (<sakumotsu>) AND b IN (<byochu>)"));
+  b.Set(taSakumotsu, "<byochu>").Set(taByochu, ")OR(1=1)OR(a=");
+  EXPECT_EQ(b.Sql(), "select * from t where a IN ('<byochu>') AND b IN (')OR(1=1)OR(a=')");
+  b.Set(taSakumotsu, "<byochu>").Set(taByochu, "x");
+  EXPECT_EQ(b.Sql(), "select * from t where a IN ('<byochu>') AND b IN ('x')");
+
+  // Every kind of placeholder inside every kind of value, prefixed or not.
+  TBuild all(Page("select <`sakumotsu>, <%byochu>, <yoto>, <`zaikei>, <sonota>\r\n"
+                  "-- and c = <`zaikei>"));
+  all.Set(taSakumotsu, "<sonota>")
+      .Set(taByochu, "<`zaikei>")
+      .Set(taYoto, "[`zaikei]")
+      .Set(taZaikei, "<yoto> -- <sonota>")
+      .Set(taSonota, "1");
+  EXPECT_EQ(all.Sql(),
+            "select '<sonota>', '(^|、|\\()(<`zaikei>)(\\(.*?(栽培|除く)|\\)|、|等|$)', '[`zaikei]', <yoto> -- <sonota>, 1\r\n"
+            " and c = <yoto> -- <sonota>");
+
+  // A comment mark inside an earlier value stays; the template's own one before the
+  // placeholder goes.
+  TBuild comment(Page("select <`yoto> -- x = <`zaikei>"));
+  comment.Set(taYoto, "'a--b'").Set(taZaikei, "z");
+  EXPECT_EQ(comment.Sql(), "select 'a--b'  x = z");
+  TBuild inValue(Page("select <`yoto>, <`zaikei>"));
+  inValue.Set(taYoto, "'a--b'").Set(taZaikei, "z");
+  EXPECT_EQ(inValue.Sql(), "select 'a--b', z");
+
+  // List lines: the item of one placeholder is not read for the next, nor by the angle pass.
+  TBuild list(Page("select '[`yoto]' as a, [:yoto] as b, <zaikei> as c,\r\nfrom m_kihon"));
+  list.Set(taYoto, "'[:yoto] <zaikei>', '--[`yoto]'").Set(taZaikei, "z");
+  EXPECT_EQ(list.Sql(),
+            "select '[:yoto] <zaikei>' as a, '、(\\[:yoto\\] <zaikei>)、' as b, 'z' as c,\r\n"
+            "select '--[`yoto]' as a, '、(--\\[`yoto\\])、' as b, 'z' as c\r\n"
+            "from m_kihon");
+  EXPECT_EQ(Sink().Count(), 0u) << LastMessage();
+}
+
+// A required argument whose value holds no item (separators, quotes or blanks alone) is not
+// set, as an empty one; sonota counts as set with any text but white space.
+TEST(TemplateEngine, RequiredArgumentsWithoutItemsAreNotSet) {
+  TBuild b(Page("select * from t where a IN (<sakumotsu>) and b = <sonota>"));
+  for (const char* none : {",", "''", " , ", "' '", "\"\"", "   "}) {
+    Sink().Clear();
+    b.Set(taSakumotsu, none).Set(taSonota, "1");
+    EXPECT_EQ(b.Sql(), "") << none;
+    EXPECT_EQ(LastMessage(), "作物名が設定されていません") << none;
+  }
+  b.Set(taSakumotsu, "トマト").Set(taSonota, " \r\n ");
+  EXPECT_EQ(b.Sql(), "");
+  EXPECT_EQ(LastMessage(), "その他が設定されていません");
+  b.Set(taSonota, "''");
+  EXPECT_EQ(b.Sql(), "select * from t where a IN ('トマト') and b = ''");
+  EXPECT_TRUE(TSqlTemplate::HasValue(taYoto, "a,"));
+  EXPECT_FALSE(TSqlTemplate::HasValue(taYoto, " ,'' "));
+  EXPECT_FALSE(TSqlTemplate::HasValue(taSonota, "\t"));
+
+  // An optional argument without items leaves its line commented, prefixed or not.
+  TBuild opt(Page("select 1\r\n-- and a IN (<sakumotsu>)\r\n-- and b regexp <%byochu>"));
+  opt.Set(taSakumotsu, ",").Set(taByochu, "''");
+  EXPECT_EQ(opt.Sql(), "select 1\r\n-- and a IN (<sakumotsu>)\r\n-- and b regexp <%byochu>");
 }

@@ -181,6 +181,19 @@ TEST(CropChooser, SearchStatements) {
             "(sakumotsu MATCH 'トマト') ORDER BY idsaku;");
 }
 
+// Words that normalise to nothing leave no empty alternative: "トマト ー" searches for the
+// tomato key alone, "( ー" in forward match gives a valid pattern, and "ー" alone no statement.
+TEST(CropChooser, SearchWordsThatNormaliseToNothing) {
+  EXPECT_EQ(SakumotsuSearchPattern("トマト ー", TCropMatch::Prefix), "(^|、|\\()とまと");
+  EXPECT_EQ(SakumotsuSearchPattern("トマト ー", TCropMatch::Broad), "とまと");
+  EXPECT_EQ(SakumotsuSearchPattern("トマト ー なす", TCropMatch::Broad), "とまと|なす");
+  EXPECT_EQ(SakumotsuSearchPattern("( ー", TCropMatch::Prefix), "(^|、|\\()(\\(?)");
+  for (TCropMatch m : {TCropMatch::Prefix, TCropMatch::Broad}) {
+    EXPECT_EQ(SakumotsuSearchSql("ー", m), "");
+    EXPECT_EQ(SakumotsuSearchSql("ｰ　ー", m), "");
+  }
+}
+
 TEST(CropChooser, TableStatements) {
   const struct {
     std::string lg, mg, sql;
