@@ -170,8 +170,8 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   TAcisBuildResult res;
   const std::string dir = Request.DBDir.empty() ? "." : Request.DBDir;
   const std::string target = dir + "/acis.db";
-  const std::string temp = dir + "/acis.db.build-" + OwnerTag();
-  const std::string tempSpec = dir + "/spec.db.build-" + OwnerTag();
+  const std::string temp = OwnTempPath(target, "build");
+  const std::string tempSpec = OwnTempPath(dir + "/spec.db", "build");
   res.DbFile = target;
   auto log = [&](const std::string& s) {
     if (Request.Log) Request.Log(s);

@@ -28,9 +28,9 @@ struct TSwapFiles {
   TSwapFiles(const std::string& dir, const std::string& owner)
       : spec(dir + "/spec.db"),
         acis(dir + "/acis.db"),
-        newSpec(spec + ".build-" + owner),
-        newAcis(acis + ".build-" + owner),
-        kept(spec + ".prev-" + owner),
+        newSpec(OwnTempPath(spec, "build", owner)),
+        newAcis(OwnTempPath(acis, "build", owner)),
+        kept(OwnTempPath(spec, "prev", owner)),
         journal(dir + "/" + kJournalName) {}
   std::string spec, acis, newSpec, newAcis, kept, journal;
 };

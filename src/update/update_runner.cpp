@@ -2,6 +2,7 @@
 // rebuild itself is in update_rebuild.cpp.
 #include "update/update_runner.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "database/acis_db.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
+#include "foundation/stale_files.h"
 #include "update/acis_svr.h"
 #include "update/update_pages.h"
 
@@ -128,8 +130,20 @@ std::string TUpdateRunner::LogText() const {
 bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
   std::error_code ec;
   fs::create_directories(fs::path(FileName).parent_path(), ec);
-  const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
+  // A name of the program's own (the start removes it when a kill left it).
+  std::string tmp = OwnTempPath(FileName, "part") + "-XXXXXX";
   std::error_code ignored;
+  {
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+      if (Why) *Why = tmp + " に書き込めません";
+      return false;
+    }
+    ::close(fd);
+    tmp = name.data();
+  }
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << LogText();

@@ -106,9 +106,9 @@ TEST_F(InstallTest, StartPutsBackAKeptCopyWhoseFileIsGone) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
-  MakeDb(Db("acis.db.prev-" + std::to_string(gone)), "kept");
+  MakeDb(Db(".qm-acis.db.prev-" + std::to_string(gone)), "kept");
   MakeDb(Db("spec.db"), "spec");
-  MakeDb(Db("spec.db.prev-" + std::to_string(gone)), "older spec");
+  MakeDb(Db(".qm-spec.db.prev-" + std::to_string(gone)), "older spec");
   std::vector<std::string> lines;
   CleanupLeftoversAtStart(options_, [&](const std::string& l) { lines.push_back(l); });
   EXPECT_EQ(Marker(Db("acis.db")), "kept");
