@@ -129,14 +129,21 @@ bool IsDataArchiveMember(const std::string& name);
 // left there. Message receives the members installed and those not used, or the reason.
 bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
                             const TSvrHooks* hooks = nullptr, const std::vector<std::string>& members = {});
-// Installs one prebuilt-database archive of the download folder ("acis.zip" or "spec.zip")
-// into the database folder: the one install of the mirror download, the shared-folder copy and
-// the update window. The archiver's lines are logged under the archive's name, and "acis.db
-// 更新" (or "spec.db 更新") once the database is in place. On failure the log says that the
-// database is not updated, the archive is removed (it carries the server's time: without it
-// the next check would find it current) and Why receives the archive's reason.
-bool InstallPrebuiltArchive(const std::string& archive, const std::string& dbFolder, const TSvrHooks& hooks,
-                            std::string* why = nullptr);
+// Installs the prebuilt pair, acis.zip and spec.zip ("acis.db" and "spec.db"), into the
+// database folder as one pair: the one install of the mirror download, the shared-folder copy
+// and the update window. Each archive is unpacked and checked as ExtractDatabaseArchive does;
+// both databases, on disk under the build's names, then replace the old pair in one swap with
+// its journal (db_swap_journal.h), so that a failure or a kill at any moment leaves the old
+// pair or the new one, never a new acis.db beside the old spec.db. Each archive's lines are
+// logged under its name, and "acis.db 更新" and "spec.db 更新" once both are in place. On
+// failure the log says that neither database is updated, the archive at fault is removed (it
+// carries the server's time: without it the next check would find it current; both when the
+// fault is the folder's) and Why receives the reason.
+bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
+                         const TSvrHooks& hooks, std::string* why = nullptr);
+// The same with acis.zip and spec.zip of DownloadDir.
+bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFolder, const TSvrHooks& hooks,
+                         std::string* why = nullptr);
 // "acis.db" for "acis.zip": the database a prebuilt archive installs.
 std::string PrebuiltDbName(const std::string& zipName);
 // Called with each member's name just before it replaces its file (tests change the folder
@@ -149,12 +156,14 @@ bool ShellCopyFile(const std::string& source, const std::string& destination, co
 
 // The prebuilt-database update from the mirror (DownSite 3) or an own web site (DownSite 4):
 // acis.zip (asking first when the server has a newer one, unless NoUpdateCheck) and then
-// spec.zip, each downloaded into the download folder and installed into the database folder.
+// spec.zip, each downloaded into the download folder; when either is new, both are installed
+// as one pair (InstallPrebuiltPair), and neither when one of them could not be fetched.
 void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options);
 void SQLiteDbDownload(const TSvrHooks& hooks);  // with the global settings
 
 // The prebuilt-database update from a shared folder (default: dirLAN): acis.zip and spec.zip
-// copied into the download folder when newer there (or missing here) and installed.
+// copied into the download folder when newer there (or missing here), and installed as one
+// pair as SQLiteDbDownload does.
 void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std::string& sourceFolder = {});
 void CopyDbFromLan(const TSvrHooks& hooks);  // with the global settings and dirLAN
 

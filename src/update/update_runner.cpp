@@ -579,35 +579,23 @@ bool TUpdateRunner::UnpackDB() {
   TSvrHooks hooks;
   hooks.LogMemo = [this](const std::string& l) { Log(l); };
   hooks.ProcessMessages = [this] { Pump(); };
-  std::vector<std::string> installed, missed;
-  std::string why;
-  for (const char* name : {kAcisZip, kSpecZip}) {
-    if (Abort || !missed.empty()) {
-      missed.push_back(PrebuiltDbName(name));
-      continue;
-    }
-    Highlight(name, true);
-    // The open AcisDB keeps reading the previous file until it is reopened below.
-    const bool ok = InstallPrebuiltArchive(DownloadFile(name), options_.DBDir, hooks, &why);
-    Highlight(name, false);
-    (ok ? installed : missed).push_back(PrebuiltDbName(name));
+  // Both archives go in as one pair, or neither: "Updated" only when both were extracted.
+  std::string why = "中止しました";
+  bool good = false;
+  if (!Abort) {
+    Highlight(kAcisZip, true);
+    Highlight(kSpecZip, true);
+    // The open AcisDB keeps reading the previous files until it is reopened below.
+    good = InstallPrebuiltPair(options_.DownloadDir, options_.DBDir, hooks, &why);
+    Highlight(kAcisZip, false);
+    Highlight(kSpecZip, false);
   }
-  if (why.empty() && Abort) why = "中止しました";
-  bool good = missed.empty();
-  // A database that went in is the one in use, also when the other one failed.
-  if (!installed.empty() || !AcisDB) {
+  if (good || !AcisDB) {
     if (good) options_.DBDownSite = static_cast<std::uint8_t>(Mode);
     if (!ReopenAcisDB()) good = false;
   }
   Updated = good;
-  if (!missed.empty() && installed.empty()) {
-    Log("データベースは更新されていません: " + why);
-  } else if (!missed.empty()) {
-    std::string line;
-    for (const std::string& db : installed) line += db + " は更新されました。";
-    for (size_t i = 0; i < missed.size(); ++i) line += (i ? "、" : "") + missed[i];
-    Log(line + " は更新されていません: " + why);
-  }
+  if (!good) Log("データベースは更新されていません: " + why);
   if (!good && InSequence) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);
