@@ -521,48 +521,6 @@ bool LockDatabaseFolder(const std::string& dbFolder, TDbUpdateLock& lock, const 
 
 }  // namespace
 
-bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message,
-                            const TSvrHooks* hooks, const std::vector<std::string>& members) {
-  auto fail = [&](const std::string& why) {
-    if (message) *message = why;
-    return false;
-  };
-  if (!FileExists(archive)) return fail(archive + " なし");
-  const std::string zipName = fs::path(archive).filename().string();
-  const std::vector<std::string> wanted = members.empty() ? std::vector<std::string>{PrebuiltDbName(zipName)} : members;
-  EnsureFolder(dbFolder);
-  // One run at a time writes into the database folder; what killed runs left there is
-  // finished or removed first.
-  TDbUpdateLock folderLock(dbFolder);
-  std::string error;
-  if (!LockDatabaseFolder(dbFolder, folderLock, hooks, error)) return fail(error);
-  TPrivateInstallFolder priv(dbFolder);
-  if (priv.path.empty()) return fail(dbFolder + " に一時フォルダを作成できません");
-  const std::string& tmp = priv.path;
-
-  // The whole archive goes into the private folder; only the databases it is named for leave it.
-  TUnpackedDbs unpacked;
-  if (!UnpackDatabases(archive, tmp, wanted, hooks, unpacked, error)) return fail(error);
-  for (const std::string& db : wanted)
-    if (!SyncPath(JoinFolder(tmp, db), false)) return fail(archive + ": " + db + " を書き込めません");
-  // Everything arrived whole: now the files take their places by rename (same file system),
-  // all or none, while no reader is opening the database.
-  TDbSwapLock lock(dbFolder, TDbSwapLock::Exclusive, 10 * 60 * 1000, [hooks] {
-    if (hooks) hooks->Pump();
-  });
-  if (!lock.Held()) return fail(dbFolder + " のデータベースを使用中のため置き換えられません");
-  if (!MoveFilesIntoPlace(tmp, dbFolder, wanted, error, InstallBeforeMove))
-    return fail(archive + ": " + error + " (データベースは元のままです)");
-  // A journal left by a replaced file must never be replayed into the new one.
-  for (const std::string& db : wanted)
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(JoinFolder(dbFolder, db) + suffix);
-  SyncPath(dbFolder, true);
-  if (message) *message = InstalledText(wanted, unpacked);
-  return true;
-}
-
-std::function<void(const std::string&)> InstallBeforeMove;
-
 std::string PrebuiltDbName(const std::string& zipName) { return fs::path(zipName).replace_extension(".db").string(); }
 
 bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,

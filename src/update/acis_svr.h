@@ -118,27 +118,21 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
 // spreadsheets and CSV files at the top of the archive (what the rebuild reads), nothing else.
 bool IsDataArchiveMember(const std::string& name);
 
-// Installs a prebuilt-database archive ("acis.zip", "spec.zip") into the database folder:
-// extracted whole into a fresh private folder there first; the database the archive is named
-// for ("acis.db" for "acis.zip"; Members, when given, names them instead) must be among its
-// top-level members and be an SQLite file, and only it leaves the private folder: it replaces
-// its file in DbFolder by one rename (a reader of acis.db never sees half a file, and a kill
-// never leaves the folder without it). Other members are not used. A missing member is a
-// failure, and on any failure the folder is as it was. The install holds the folder's update
-// lock (another update of the folder at work: a failure) and first finishes what a killed run
-// left there. Message receives the members installed and those not used, or the reason.
-bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
-                            const TSvrHooks* hooks = nullptr, const std::vector<std::string>& members = {});
 // Installs the prebuilt pair, acis.zip and spec.zip ("acis.db" and "spec.db"), into the
 // database folder as one pair: the one install of the mirror download, the shared-folder copy
-// and the update window. Each archive is unpacked and checked as ExtractDatabaseArchive does;
-// both databases, on disk under the build's names, then replace the old pair in one swap with
-// its journal (db_swap_journal.h), so that a failure or a kill at any moment leaves the old
-// pair or the new one, never a new acis.db beside the old spec.db. Each archive's lines are
-// logged under its name, and "acis.db 更新" and "spec.db 更新" once both are in place. On
-// failure the log says that neither database is updated, the archive at fault is removed (it
-// carries the server's time: without it the next check would find it current; both when the
-// fault is the folder's) and Why receives the reason.
+// and the update window. Each archive is extracted whole into a private folder in the
+// database folder first; the database it is named for ("acis.db" for "acis.zip") must be
+// among its top-level members (in any letter case) and be an SQLite file, and only it leaves
+// the private folder (other members are not used). Both databases, on disk under the build's
+// names, then replace the old pair in one swap with its journal (db_swap_journal.h), so that a
+// failure or a kill at any moment leaves the old pair or the new one, never a new acis.db
+// beside the old spec.db. The install holds the folder's update lock (another update of the
+// folder at work: a failure) and first finishes what a killed run left there. Each archive's
+// lines are logged under its name (the members installed and those not used), and "acis.db
+// 更新" and "spec.db 更新" once both are in place. On failure the log says that neither
+// database is updated, the archive at fault is removed (it carries the server's time: without
+// it the next check would find it current; both when the fault is the folder's) and Why
+// receives the reason.
 bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
                          const TSvrHooks& hooks, std::string* why = nullptr);
 // The same with acis.zip and spec.zip of DownloadDir.
@@ -146,9 +140,6 @@ bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFo
                          std::string* why = nullptr);
 // "acis.db" for "acis.zip": the database a prebuilt archive installs.
 std::string PrebuiltDbName(const std::string& zipName);
-// Called with each member's name just before it replaces its file (tests change the folder
-// under the install with it); unset normally.
-extern std::function<void(const std::string&)> InstallBeforeMove;
 
 // One file copy as the shell does it: overwriting without asking, keeping the source's time,
 // to a folder or a full file name; the hourglass shows meanwhile. True when the copy succeeded.

@@ -1,6 +1,5 @@
-// Prebuilt databases going into the database folder: a run killed in the middle of an install
-// never leaves the folder without its database, the next start puts back a kept copy whose
-// file is gone, an archive installs only the database it is named for, and acis.zip and
+// Prebuilt databases going into the database folder: the next start puts back a kept copy
+// whose file is gone, an archive installs only the database it is named for, and acis.zip and
 // spec.zip go in as one pair or not at all, whatever fails and wherever a kill comes.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -60,20 +59,6 @@ class InstallTest : public ::testing::Test {
     std::string cmd = "cd '" + folder + "' && zip -q '" + zip + "'";
     for (const auto& n : names) cmd += " '" + n + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-  }
-
-  // Runs the install in a child process that dies at the named point; its exit code.
-  int InstallDyingAt(const std::string& archive, const char* point) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::setenv("QM_FAULT_AT", point, 1);
-      std::string msg;
-      ExtractDatabaseArchive(archive, options_.DBDir, &msg);
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
   // The old pair in the database folder and a new pair as dl/acis.zip and dl/spec.zip.
@@ -141,26 +126,6 @@ class InstallTest : public ::testing::Test {
 };
 
 }  // namespace
-
-// Killed between keeping the old database and putting the new one in place: acis.db is still
-// there, and the next start leaves a database in place (the old one or the new one, never none).
-TEST_F(InstallTest, KillInTheMiddleOfAnInstallLeavesADatabaseAndTheStartKeepsIt) {
-  MakeDb(Db("acis.db"), "old");
-  MakeDb(P("new/acis.db"), "new");
-  Zip(P("acis.zip"), P("new"), {"acis.db"});
-  ASSERT_EQ(InstallDyingAt(P("acis.zip"), "install-kept"), kFaultExitCode);
-  EXPECT_EQ(Marker(Db("acis.db")), "old");
-
-  std::vector<std::string> lines;
-  CleanupLeftoversAtStart(options_, [&](const std::string& l) { lines.push_back(l); });
-  EXPECT_EQ(Marker(Db("acis.db")), "old");
-  EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download"}));
-
-  // Then the install runs to its end.
-  std::string msg;
-  ASSERT_TRUE(ExtractDatabaseArchive(P("acis.zip"), options_.DBDir, &msg)) << msg;
-  EXPECT_EQ(Marker(Db("acis.db")), "new");
-}
 
 // A kept copy whose file is gone (a run killed before it could put the file back) is put back
 // by the start, not removed.
@@ -321,7 +286,9 @@ TEST_F(InstallTest, AnUndoWhoseJournalCannotSayBackIsSafeAgainstAKill) {
     ASSERT_EQ(code, *point ? kFaultExitCode : 0) << point;
     fs::remove_all(Db("acis.db"));
     fs::rename(P("acis.aside"), Db("acis.db"));
-    if (!*point) EXPECT_NE(ReadFile(whyFile).find("置き換えの記録を書き換えられません"), std::string::npos);
+    if (!*point) {
+      EXPECT_NE(ReadFile(whyFile).find("置き換えの記録を書き換えられません"), std::string::npos);
+    }
     EXPECT_EQ(AfterTheStart(), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}))
         << point;
     EXPECT_EQ(Pair(), after) << point;
