@@ -524,7 +524,7 @@ bool LockDatabaseFolder(const std::string& dbFolder, TDbUpdateLock& lock, const 
 std::string PrebuiltDbName(const std::string& zipName) { return fs::path(zipName).replace_extension(".db").string(); }
 
 bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
-                         const TSvrHooks& hooks, std::string* why) {
+                         const TSvrHooks& hooks, std::string* why, const TArchiveBusyFn& onArchive) {
   const std::string archives[2] = {acisZip, specZip};
   const std::string dbs[2] = {"acis.db", "spec.db"};
   const std::string builds[2] = {OwnTempPath(JoinFolder(dbFolder, dbs[0]), "build"),
@@ -563,7 +563,10 @@ bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip,
     const std::string tmp = JoinFolder(priv.path, std::to_string(i));
     EnsureFolder(tmp);
     TUnpackedDbs unpacked;
-    if (!UnpackDatabases(archives[i], tmp, {dbs[i]}, &hooks, unpacked, error)) {
+    if (onArchive) onArchive(zipName, true);
+    const bool unpackedOk = UnpackDatabases(archives[i], tmp, {dbs[i]}, &hooks, unpacked, error);
+    if (onArchive) onArchive(zipName, false);
+    if (!unpackedOk) {
       LogLines(hooks, error, zipName + ": ");
       return fail(i, LastLine(error).empty() ? zipName + " を解凍できません" : LastLine(error));
     }
@@ -584,9 +587,9 @@ bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip,
 }
 
 bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFolder, const TSvrHooks& hooks,
-                         std::string* why) {
+                         std::string* why, const TArchiveBusyFn& onArchive) {
   return InstallPrebuiltPair(JoinFolder(downloadDir, kAcisZip), JoinFolder(downloadDir, kSpecZip), dbFolder, hooks,
-                             why);
+                             why, onArchive);
 }
 
 bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks) {

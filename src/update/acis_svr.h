@@ -132,12 +132,14 @@ bool IsDataArchiveMember(const std::string& name);
 // 更新" and "spec.db 更新" once both are in place. On failure the log says that neither
 // database is updated, the archive at fault is removed (it carries the server's time: without
 // it the next check would find it current; both when the fault is the folder's) and Why
-// receives the reason.
+// receives the reason. OnArchive (when set) is called with each archive's name and true
+// before it is unpacked, false after.
+using TArchiveBusyFn = std::function<void(const std::string& zipName, bool busy)>;
 bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
-                         const TSvrHooks& hooks, std::string* why = nullptr);
+                         const TSvrHooks& hooks, std::string* why = nullptr, const TArchiveBusyFn& onArchive = {});
 // The same with acis.zip and spec.zip of DownloadDir.
 bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFolder, const TSvrHooks& hooks,
-                         std::string* why = nullptr);
+                         std::string* why = nullptr, const TArchiveBusyFn& onArchive = {});
 // "acis.db" for "acis.zip": the database a prebuilt archive installs.
 std::string PrebuiltDbName(const std::string& zipName);
 

@@ -583,12 +583,10 @@ bool TUpdateRunner::UnpackDB() {
   std::string why = "中止しました";
   bool good = false;
   if (!Abort) {
-    Highlight(kAcisZip, true);
-    Highlight(kSpecZip, true);
-    // The open AcisDB keeps reading the previous files until it is reopened below.
-    good = InstallPrebuiltPair(options_.DownloadDir, options_.DBDir, hooks, &why);
-    Highlight(kAcisZip, false);
-    Highlight(kSpecZip, false);
+    // Each archive's label is bold while it is unpacked. The open AcisDB keeps reading the
+    // previous files until it is reopened below.
+    good = InstallPrebuiltPair(options_.DownloadDir, options_.DBDir, hooks, &why,
+                               [this](const std::string& zipName, bool busy) { Highlight(zipName, busy); });
   }
   if (good || !AcisDB) {
     if (good) options_.DBDownSite = static_cast<std::uint8_t>(Mode);

@@ -83,6 +83,7 @@ class UpdateRunnerTest : public ::testing::Test {
     OptionData->DownSite = static_cast<std::uint8_t>(mode);
     TUpdateSinks sinks;
     sinks.Log = [this](const std::string& l) { lines_.push_back(l); };
+    sinks.Highlight = [this](const std::string& label, bool bold) { bold_.push_back(label + (bold ? " on" : " off")); };
     auto r = std::make_unique<TUpdateRunner>(*OptionData, sinks);
     return r;
   }
@@ -123,6 +124,7 @@ class UpdateRunnerTest : public ::testing::Test {
   TLogMessageSink sink_;
   std::unique_ptr<TScopedMessageSink> scoped_;
   std::vector<std::string> lines_;
+  std::vector<std::string> bold_;  // labels shown bold ("acis.zip on") and plain again
 };
 
 }  // namespace
@@ -326,9 +328,14 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
   EXPECT_EQ(OptionData->DBDownSite, 3);
   // Unchanged archives answer "304": the run still installs them and succeeds.
+  bold_.clear();
   auto again = Runner(3);
   ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
   EXPECT_TRUE(Has(again->LogText(), "acis.zip ダウンロード完了"));
+  // Unpacking shows each archive's label bold in turn.
+  ASSERT_GE(bold_.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(bold_.end() - 4, bold_.end()),
+            (std::vector<std::string>{"acis.zip on", "acis.zip off", "spec.zip on", "spec.zip off"}));
 
   // A damaged acis.zip: the installed database stays and stays open.
   ASSERT_TRUE(WriteFile(Site("data/acis.zip"), "PK garbage"));
