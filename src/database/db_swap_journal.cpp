@@ -205,7 +205,6 @@ std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>&
     // The journal says "back" before anything is undone. Whether it could say so or not, the
     // undo goes in an order in which either journal, read after a kill at any step, leads the
     // next run to a whole pair.
-    FaultPoint("swap-failed");
     if (!WriteJournal(dir, f, owner, true, hadSpec)) failed += " (置き換えの記録を書き換えられません)";
     UndoSwap(dir, f, specRenamed);
     return failed;
