@@ -164,14 +164,190 @@ void RemoveDbFiles(const std::string& path) {
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(path + suffix, ec);
 }
 
+// The named steps of one build: each is announced to the caller (OnStep), timed into the
+// result, and followed by the test of the caller's abort.
+class TBuildSteps {
+ public:
+  TBuildSteps(const TAcisBuildRequest& request, TAcisBuildResult& result) : request_(request), result_(result) {}
+  // The step that runs now, named in the failure text.
+  const std::string& Current() const { return step_; }
+  void Begin(const std::string& name) {
+    Enter(name);
+    Announce(name);
+  }
+  // A step whose parts are announced instead.
+  void Enter(const std::string& name) { step_ = name; }
+  // Announces a part of the current step under a name of its own.
+  void Announce(const std::string& name, int index = 0) const {
+    if (request_.OnStep) request_.OnStep(name, index);
+  }
+  void Done() {
+    const auto now = std::chrono::steady_clock::now();
+    result_.Steps.emplace_back(step_, std::chrono::duration<double>(now - t0_).count());
+    t0_ = now;
+    if (request_.Aborted && request_.Aborted()) throw std::runtime_error("中止しました");
+  }
+
+ private:
+  const TAcisBuildRequest& request_;
+  TAcisBuildResult& result_;
+  std::string step_ = "open";
+  std::chrono::steady_clock::time_point t0_ = std::chrono::steady_clock::now();
+};
+
+// The build's database object on the build files. They are thrown away on failure: no need to
+// wait for the disk on every commit (the files are flushed before they replace the pair).
+std::unique_ptr<TAcisDB> OpenBuildDatabase(const std::string& temp, const TAcisDBSettings& settings,
+                                           const TAcisBuildRequest& request) {
+  auto db = std::make_unique<TAcisDB>(temp, settings, request.Log);
+  db->FProgressBar = request.Progress;
+  db->FPump = request.Pump;
+  db->FDb->ExecSQL("PRAGMA main.synchronous=OFF;");
+  db->FDb->ExecSQL("PRAGMA main.journal_mode=MEMORY;");
+  db->FDb->ExecSQL("PRAGMA spec.synchronous=OFF;");
+  db->FDb->ExecSQL("PRAGMA spec.journal_mode=MEMORY;");
+  db->FDb->ExecSQL("PRAGMA cache_size=-65536;");
+  return db;
+}
+
+// The basics rows of the request's source.
+TImportResult ImportKihon(TAcisDB& db, const TAcisBuildRequest& request) {
+  switch (request.Source) {
+    case 0:
+      return db.ImportAcisKihonCsv(request.KihonFile);
+    case 1:
+      if (!request.KihonRows) throw std::runtime_error("登録基本部のデータがありません");
+      return db.ImportKihonGrid(*request.KihonRows);
+    case 2:
+      return db.ImportKihonCsv(request.KihonFile);
+    default:
+      throw std::runtime_error("データソース " + std::to_string(request.Source) + " はありません");
+  }
+}
+
+// The use rows of the request's source, every file or workbook of it, added up.
+TImportResult ImportTekiyo(TAcisDB& db, const TAcisBuildRequest& request, const TBuildSteps& steps) {
+  TImportResult sum;
+  auto add = [&](const TImportResult& r) {
+    sum.Rows += r.Rows;
+    sum.Stored += r.Stored;
+    sum.Rejected += r.Rejected;
+    sum.DatesNull += r.DatesNull;
+  };
+  if (request.Source == 1) {
+    if (request.TekiyoRows.empty()) throw std::runtime_error("登録適用部のデータがありません");
+    for (size_t i = 0; i < request.TekiyoRows.size(); ++i) {
+      steps.Announce(steps.Current(), static_cast<int>(i));
+      add(db.ImportTekiyoGrid(*request.TekiyoRows[i]));
+    }
+  } else {
+    if (request.TekiyoFiles.empty()) throw std::runtime_error("登録適用部のファイルがありません");
+    for (size_t i = 0; i < request.TekiyoFiles.size(); ++i) {
+      const std::string& f = request.TekiyoFiles[i];
+      steps.Announce(steps.Current(), static_cast<int>(i));
+      add(request.Source == 0 ? db.ImportAcisTekiyoCsv(f) : db.ImportTekiyoCsv(f));
+    }
+  }
+  return sum;
+}
+
+// The build tables filled with the basics and the uses of the request's source.
+void ImportSources(TAcisDB& db, const TAcisBuildRequest& request, TAcisBuildResult& res, TBuildSteps& steps) {
+  steps.Begin("CreateBuildTables");
+  db.CreateBuildTables();
+  steps.Done();
+  steps.Begin("import kihon");
+  res.Kihon = ImportKihon(db, request);
+  steps.Done();
+  steps.Enter("import tekiyo");  // announced per file
+  res.Tekiyo = ImportTekiyo(db, request, steps);
+  steps.Done();
+  if (res.Kihon.Stored == 0) throw std::runtime_error("登録基本部が 1 件も取り込めませんでした");
+  if (res.Tekiyo.Stored == 0) throw std::runtime_error("登録適用部が 1 件も取り込めませんでした");
+}
+
+// Everything the searches read, derived from the imported rows: the product table, the crop
+// and pest masters, the ingredient table, the indexes, the views and the data date.
+void DeriveTables(TAcisDB& db, const TAcisBuildRequest& request, TBuildSteps& steps, const TAcisLogFn& log) {
+  steps.Begin("FillTmKihon");
+  db.FillTmKihon();
+  steps.Done();
+  steps.Begin("BuildMKihon");
+  db.BuildMKihon();
+  steps.Done();
+  steps.Enter("masters");
+  steps.Announce("UpdateMSakumotsu");
+  db.UpdateMSakumotsu();
+  steps.Announce("UpdateMByochu");
+  db.UpdateMByochu();
+  if (!db.TableExists("m_sakumotsu") || !db.TableExists("m_byochu"))
+    throw std::runtime_error("作物・病害虫マスタ (m_sakumotsu, m_byochu) を作れませんでした");
+  // The effect texts as every open of the database derives them from the classification
+  // data: done here, the first open after the build finds nothing to rewrite.
+  db.UpdateKihonKoka();
+  steps.Done();
+  steps.Begin("CreateSeibunTable");
+  db.CreateSeibunTable();
+  steps.Done();
+  steps.Begin("CreateIndexes");
+  db.CreateIndexes();
+  // The look-up indexes of the result views, in acis.db and spec.db: a reader never makes them.
+  CreateLookupIndexes(*db.FDb, log);
+  steps.Done();
+  steps.Begin("CreateTekiyoViews");
+  db.CreateTekiyoViews();
+  steps.Done();
+  steps.Begin("SetLastUpdate");
+  if (!request.DataDate.empty()) db.SetLastUpdate(request.DataDate);
+  steps.Done();
+}
+
+// In the folder the build holds: finishes what a killed run left, and starts the build files
+// (spec.db's copy, in which the masters are refreshed). Empty, or why not.
+std::string StartBuildFiles(const std::string& dir, const std::string& temp, const std::string& tempSpec,
+                            const TAcisLogFn& log) {
+  if (RecoverDatabaseFolder(dir, log) < 0)
+    return "前回中断したデータベースの置き換えを完了できないため、作成しません: " + dir;
+  RemoveDbFiles(temp);
+  RemoveDbFiles(tempSpec);
+  std::error_code ec;
+  if (fs::exists(dir + "/spec.db", ec) && CopyFileAtomic(dir + "/spec.db", tempSpec) != TFileCopyResult::Ok) {
+    RemoveDbFiles(tempSpec);
+    return "spec.db を複製できません: " + tempSpec;
+  }
+  FaultPoint("build-copied");
+  return {};
+}
+
+// The finished build files, on disk, in place of the pair. Empty, or why not.
+std::string PutBuildInPlace(const std::string& dir, const std::string& temp, const std::string& tempSpec,
+                            const TAcisPumpFn& pump) {
+  // A build whose masters all came from acis.db itself never wrote the copy: an empty file
+  // is an empty database.
+  std::error_code ec;
+  if (!fs::exists(tempSpec, ec)) std::ofstream(tempSpec, std::ios::binary).flush();
+  if (!SyncFile(temp) || !SyncFile(tempSpec)) return "一時ファイルを書き込めません: " + temp;
+  return SwapBuiltPair(dir, pump);
+}
+
+// The failure text of a build stopped in Step by What. An SQL failure shown earlier in the
+// build (a master script whose commit failed, say) is the cause of what stopped it: it comes
+// first.
+std::string BuildFailureText(const std::string& step, const std::string& firstSqlError, const std::string& what) {
+  return step + ": " + (firstSqlError.empty() || firstSqlError.find(what) != std::string::npos
+                            ? what
+                            : firstSqlError + " (" + what + ")");
+}
+
+
 }  // namespace
 
 TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   TAcisBuildResult res;
   const std::string dir = Request.DBDir.empty() ? "." : Request.DBDir;
   const std::string target = dir + "/acis.db";
-  const std::string temp = dir + "/acis.db.build-" + OwnerTag();
-  const std::string tempSpec = dir + "/spec.db.build-" + OwnerTag();
+  const std::string temp = OwnTempPath(target, "build");
+  const std::string tempSpec = OwnTempPath(dir + "/spec.db", "build");
   res.DbFile = target;
   auto log = [&](const std::string& s) {
     if (Request.Log) Request.Log(s);
@@ -186,13 +362,11 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     log("データベース作成失敗: " + res.Error);
     return res;
   }
-  if (RecoverDatabaseFolder(dir, log) < 0) {
-    res.Error = "前回中断したデータベースの置き換えを完了できないため、作成しません: " + dir;
+  if (std::string why = StartBuildFiles(dir, temp, tempSpec, log); !why.empty()) {
+    res.Error = why;
     log("データベース作成失敗: " + res.Error);
     return res;
   }
-  RemoveDbFiles(temp);
-  RemoveDbFiles(tempSpec);
 
   TAcisDBSettings settings = Request.Settings;
   settings.DBDir = dir;
@@ -206,134 +380,18 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   auto dropScriptCopies = [&] {
     for (const auto& [fresh, local] : scriptCopies) fs::remove(fresh, ec);
   };
-  if (fs::exists(dir + "/spec.db", ec) && CopyFileAtomic(dir + "/spec.db", tempSpec) != TFileCopyResult::Ok) {
-    res.Error = "spec.db を複製できません: " + tempSpec;
-    log("データベース作成失敗: " + res.Error);
-    RemoveDbFiles(tempSpec);
-    return res;
-  }
-  FaultPoint("build-copied");
 
   std::unique_ptr<TAcisDB> db;
-  std::string step = "open";
-  auto t0 = std::chrono::steady_clock::now();
-  auto mark = [&](const std::string& name) {
-    auto now = std::chrono::steady_clock::now();
-    double s = std::chrono::duration<double>(now - t0).count();
-    res.Steps.emplace_back(name, s);
-    t0 = now;
-    if (Request.Aborted && Request.Aborted()) throw std::runtime_error("中止しました");
-  };
-  auto begin = [&](const std::string& name, int index = 0) {
-    if (Request.OnStep) Request.OnStep(name, index);
-  };
+  TBuildSteps steps(Request, res);
   try {
-    db = std::make_unique<TAcisDB>(temp, settings, Request.Log);
-    db->FProgressBar = Request.Progress;
-    db->FPump = Request.Pump;
-    // The temporary file is thrown away on failure: no need to wait for the disk on every
-    // commit. The file is flushed before it replaces acis.db.
-    db->FDb->ExecSQL("PRAGMA main.synchronous=OFF;");
-    db->FDb->ExecSQL("PRAGMA main.journal_mode=MEMORY;");
-    db->FDb->ExecSQL("PRAGMA spec.synchronous=OFF;");
-    db->FDb->ExecSQL("PRAGMA spec.journal_mode=MEMORY;");
-    db->FDb->ExecSQL("PRAGMA cache_size=-65536;");
-    mark("open");
-
-    step = "CreateBuildTables";
-    begin(step);
-    db->CreateBuildTables();
-    mark(step);
-
-    step = "import kihon";
-    begin(step);
-    switch (Request.Source) {
-      case 0:
-        res.Kihon = db->ImportAcisKihonCsv(Request.KihonFile);
-        break;
-      case 1:
-        if (!Request.KihonRows) throw std::runtime_error("登録基本部のデータがありません");
-        res.Kihon = db->ImportKihonGrid(*Request.KihonRows);
-        break;
-      case 2:
-        res.Kihon = db->ImportKihonCsv(Request.KihonFile);
-        break;
-      default:
-        throw std::runtime_error("データソース " + std::to_string(Request.Source) + " はありません");
-    }
-    mark(step);
-
-    step = "import tekiyo";
-    auto add = [&](const TImportResult& r) {
-      res.Tekiyo.Rows += r.Rows;
-      res.Tekiyo.Stored += r.Stored;
-      res.Tekiyo.Rejected += r.Rejected;
-      res.Tekiyo.DatesNull += r.DatesNull;
-    };
-    if (Request.Source == 1) {
-      if (Request.TekiyoRows.empty()) throw std::runtime_error("登録適用部のデータがありません");
-      for (size_t i = 0; i < Request.TekiyoRows.size(); ++i) {
-        begin(step, static_cast<int>(i));
-        add(db->ImportTekiyoGrid(*Request.TekiyoRows[i]));
-      }
-    } else {
-      if (Request.TekiyoFiles.empty()) throw std::runtime_error("登録適用部のファイルがありません");
-      for (size_t i = 0; i < Request.TekiyoFiles.size(); ++i) {
-        const std::string& f = Request.TekiyoFiles[i];
-        begin(step, static_cast<int>(i));
-        add(Request.Source == 0 ? db->ImportAcisTekiyoCsv(f) : db->ImportTekiyoCsv(f));
-      }
-    }
-    mark(step);
-    if (res.Kihon.Stored == 0) throw std::runtime_error("登録基本部が 1 件も取り込めませんでした");
-    if (res.Tekiyo.Stored == 0) throw std::runtime_error("登録適用部が 1 件も取り込めませんでした");
-
-    step = "FillTmKihon";
-    begin(step);
-    db->FillTmKihon();
-    mark(step);
-    step = "BuildMKihon";
-    begin(step);
-    db->BuildMKihon();
-    mark(step);
-    step = "masters";
-    begin("UpdateMSakumotsu");
-    db->UpdateMSakumotsu();
-    begin("UpdateMByochu");
-    db->UpdateMByochu();
-    if (!db->TableExists("m_sakumotsu") || !db->TableExists("m_byochu"))
-      throw std::runtime_error("作物・病害虫マスタ (m_sakumotsu, m_byochu) を作れませんでした");
-    // The effect texts as every open of the database derives them from the classification
-    // data: done here, the first open after the build finds nothing to rewrite.
-    db->UpdateKihonKoka();
-    mark(step);
-    step = "CreateSeibunTable";
-    begin(step);
-    db->CreateSeibunTable();
-    mark(step);
-    step = "CreateIndexes";
-    begin(step);
-    db->CreateIndexes();
-    // The look-up indexes of the result views, in acis.db and spec.db: a reader never makes them.
-    CreateLookupIndexes(*db->FDb, log);
-    mark(step);
-    step = "CreateTekiyoViews";
-    begin(step);
-    db->CreateTekiyoViews();
-    mark(step);
-    step = "SetLastUpdate";
-    begin(step);
-    if (!Request.DataDate.empty()) db->SetLastUpdate(Request.DataDate);
-    mark(step);
+    db = OpenBuildDatabase(temp, settings, Request);
+    steps.Done();
+    ImportSources(*db, Request, res, steps);
+    DeriveTables(*db, Request, steps, log);
     scriptCopies = db->DeferredScriptCopies();
     db.reset();  // closes the files
   } catch (const std::exception& e) {
-    // An SQL failure shown earlier in the build (a master script whose commit failed, say) is
-    // the cause of what stopped it: it comes first.
-    const std::string first = db ? db->FirstSqlError() : std::string();
-    res.Error = step + ": " + (first.empty() || first.find(e.what()) != std::string::npos
-                                   ? std::string(e.what())
-                                   : first + " (" + e.what() + ")");
+    res.Error = BuildFailureText(steps.Current(), db ? db->FirstSqlError() : std::string(), e.what());
     log("データベース作成失敗: " + res.Error);
     if (db) scriptCopies = db->DeferredScriptCopies();
     db.reset();
@@ -350,11 +408,7 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     dropScriptCopies();
     return res;
   };
-  // A build whose masters all came from acis.db itself never wrote the copy: an empty file
-  // is an empty database.
-  if (!fs::exists(tempSpec, ec)) std::ofstream(tempSpec, std::ios::binary).flush();
-  if (!SyncFile(temp) || !SyncFile(tempSpec)) return fail("一時ファイルを書き込めません: " + temp);
-  if (std::string why = SwapBuiltPair(dir, Request.Pump); !why.empty()) return fail(why);
+  if (std::string why = PutBuildInPlace(dir, temp, tempSpec, Request.Pump); !why.empty()) return fail(why);
   for (const auto& [fresh, local] : scriptCopies) {
     fs::rename(fresh, local, ec);
     if (ec) log(local + " を置き換えられません: " + ec.message());

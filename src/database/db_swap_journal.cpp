@@ -28,9 +28,9 @@ struct TSwapFiles {
   TSwapFiles(const std::string& dir, const std::string& owner)
       : spec(dir + "/spec.db"),
         acis(dir + "/acis.db"),
-        newSpec(spec + ".build-" + owner),
-        newAcis(acis + ".build-" + owner),
-        kept(spec + ".prev-" + owner),
+        newSpec(OwnTempPath(spec, "build", owner)),
+        newAcis(OwnTempPath(acis, "build", owner)),
+        kept(OwnTempPath(spec, "prev", owner)),
         journal(dir + "/" + kJournalName) {}
   std::string spec, acis, newSpec, newAcis, kept, journal;
 };
@@ -106,6 +106,29 @@ void RollBack(const std::string& dir, const TSwapFiles& f, bool hadSpec) {
   RemoveJournal(dir, f);
 }
 
+// Undoes a swap of this process whose acis.db could not be renamed, in an order that a kill
+// at any step leaves to the next run whole whatever the journal says ("forward" as well as
+// "back"): spec.db goes back under its build name (both new files waiting: "forward" renames
+// them again), the kept copy back to spec.db, then the new acis.db goes before the new
+// spec.db (a new spec.db alone is rolled back), and the journal last. When spec.db cannot be
+// put back under its build name, everything stays for the next run, which finishes the swap
+// by its journal.
+void UndoSwap(const std::string& dir, const TSwapFiles& f, bool specRenamed) {
+  if (specRenamed && !Rename(f.spec, f.newSpec)) return;
+  FaultPoint("swap-undo-spec");
+  if (Exists(f.kept)) {
+    Rename(f.kept, f.spec);
+    Remove(f.kept);  // still there when it was the same file as spec.db (nothing was renamed)
+  }
+  SyncDir(dir);
+  FaultPoint("swap-undo-kept");
+  RemoveDbFiles(f.newAcis);
+  SyncDir(dir);
+  FaultPoint("swap-undo-acis");
+  RemoveDbFiles(f.newSpec);
+  RemoveJournal(dir, f);
+}
+
 // Finishes a swap whose journal says the new pair is complete: renames what is not renamed
 // yet. False when a rename fails (the journal stays for the next run).
 bool RollForward(const std::string& dir, const TSwapFiles& f, std::string& why) {
@@ -170,16 +193,20 @@ std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>&
   FaultPoint("swap-begun");
   std::string why;
   std::string failed;
+  bool specRenamed = false;
   if (!Rename(f.newSpec, f.spec, &why)) {
     failed = "spec.db を置き換えられません: " + why;
   } else {
+    specRenamed = true;
     FaultPoint("swap-half");
     if (!Rename(f.newAcis, f.acis, &why)) failed = "acis.db を置き換えられません: " + why;
   }
   if (!failed.empty()) {
-    // The journal says "back" before anything is undone: a kill during the undo is undone too.
-    WriteJournal(dir, f, owner, true, hadSpec);
-    RollBack(dir, f, hadSpec);
+    // The journal says "back" before anything is undone. Whether it could say so or not, the
+    // undo goes in an order in which either journal, read after a kill at any step, leads the
+    // next run to a whole pair.
+    if (!WriteJournal(dir, f, owner, true, hadSpec)) failed += " (置き換えの記録を書き換えられません)";
+    UndoSwap(dir, f, specRenamed);
     return failed;
   }
   FaultPoint("swap-done");

@@ -5,8 +5,8 @@
 // lock (TDbUpdateLock), so that nothing of a run still at work is touched.
 //
 // The swap: both new files are complete and on disk under their build names
-// (acis.db.build-<pid>, spec.db.build-<pid>); the old spec.db is kept under a second name
-// (spec.db.prev-<pid>); the journal ".qm-swap-journal" names the build; then spec.db and
+// (.qm-acis.db.build-<pid>, .qm-spec.db.build-<pid>); the old spec.db is kept under a second name
+// (.qm-spec.db.prev-<pid>); the journal ".qm-swap-journal" names the build; then spec.db and
 // acis.db are each replaced by one rename; then the kept copy and the journal go. A journal
 // that the next run finds means the new pair was complete: what is not renamed yet is renamed
 // then. A swap that fails in the running process is undone, and its journal says so before
@@ -14,13 +14,13 @@
 #include <functional>
 #include <string>
 
-// Puts this process's DBDir/spec.db.build-<pid> and DBDir/acis.db.build-<pid> in place while
+// Puts this process's DBDir/.qm-spec.db.build-<pid> and DBDir/.qm-acis.db.build-<pid> in place while
 // no reader opens the database (waits for them, calling Pump meanwhile). Empty on success;
 // otherwise why, and the folder is as it was.
 std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>& Pump = {});
 
 // Finishes (or undoes) a swap that a killed run left, then removes the temporary files and
-// kept copies of runs that no longer run, in DBDir and the folders directly below it, and puts
+// kept copies of runs that no longer run, in DBDir (not below it), and puts
 // back a kept copy whose file is gone. Call it holding the folder's TDbUpdateLock. Log gets a
 // line for each thing done. Returns the number of things done, or -1 when an interrupted swap
 // cannot be finished now (everything is then left for the next run, and the caller must not

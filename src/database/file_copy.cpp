@@ -18,7 +18,7 @@ TFileCopyResult CopyFileAtomic(const std::string& Source, const std::string& Des
     ::close(in);
     return TFileCopyResult::SourceError;
   }
-  std::string pattern = Destination + ".qmcopy-" + OwnerTag() + "-XXXXXX";
+  std::string pattern = OwnTempPath(Destination, "qmcopy") + "-XXXXXX";
   std::vector<char> tmp(pattern.begin(), pattern.end());
   tmp.push_back('\0');
   int out = ::mkostemp(tmp.data(), O_CLOEXEC);

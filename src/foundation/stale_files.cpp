@@ -8,10 +8,14 @@
 #include <ctime>
 #include <filesystem>
 #include <cstdio>
+#include <cstring>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The beginning of every temporary name of the program.
+constexpr const char* kOwnPrefix = ".qm-";
 
 bool AllDigits(const std::string& s) {
   if (s.empty()) return false;
@@ -39,11 +43,19 @@ bool OwnerAlive(long Pid) {
   return ::kill(static_cast<pid_t>(Pid), 0) == 0 || errno == EPERM;
 }
 
-long TempNameOwner(const std::string& Name) {
-  for (const char* folder : {".qm-unpack-", ".qm-install-"}) {
-    const std::string prefix = folder;
-    if (Name.rfind(prefix, 0) == 0) return TaggedRandomSuffix(Name.substr(prefix.size()));
+std::string OwnTempPath(const std::string& Path, const std::string& Kind, const std::string& Owner) {
+  const size_t slash = Path.rfind('/');
+  const size_t at = slash == std::string::npos ? 0 : slash + 1;
+  return Path.substr(0, at) + kOwnPrefix + Path.substr(at) + "." + Kind + "-" + Owner;
+}
+
+long TempNameOwner(const std::string& FullName) {
+  if (FullName.rfind(kOwnPrefix, 0) != 0) return -1;
+  for (const char* folder : {"unpack-", "install-"}) {
+    const std::string prefix = std::string(kOwnPrefix) + folder;
+    if (FullName.rfind(prefix, 0) == 0) return TaggedRandomSuffix(FullName.substr(prefix.size()));
   }
+  const std::string Name = FullName.substr(std::strlen(kOwnPrefix));
   for (const char* marker : {".part-", ".qmcopy-"}) {
     const size_t at = Name.rfind(marker);
     if (at != std::string::npos && at > 0) return TaggedRandomSuffix(Name.substr(at + std::string(marker).size()));
@@ -81,8 +93,8 @@ int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(con
   int removed = 0;
   for (const fs::path& p : stale) {
     // A kept copy whose file is gone is the only copy left: it goes back in place.
-    const std::string name = p.filename().string();
-    if (const size_t at = name.rfind(".prev-"); at != std::string::npos && at > 0 && TempNameOwner(name) > 0) {
+    const std::string name = p.filename().string().substr(std::strlen(kOwnPrefix));
+    if (const size_t at = name.rfind(".prev-"); at != std::string::npos && at > 0) {
       const fs::path file = p.parent_path() / name.substr(0, at);
       struct stat fst {};
       if (::lstat(file.c_str(), &fst) != 0 && errno == ENOENT) {
@@ -106,15 +118,7 @@ int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(con
 int RemoveStaleTempFilesIn(const std::vector<std::string>& Folders,
                            const std::function<void(const std::string&)>& Log) {
   int removed = 0;
-  for (const std::string& folder : Folders) {
-    if (folder.empty()) continue;
-    removed += RemoveStaleTempFiles(folder, Log);
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-      std::error_code dec;
-      if (it->is_directory(dec) && !it->is_symlink(dec) && TempNameOwner(it->path().filename().string()) < 0)
-        removed += RemoveStaleTempFiles(it->path().string(), Log);
-    }
-  }
+  for (const std::string& folder : Folders)
+    if (!folder.empty()) removed += RemoveStaleTempFiles(folder, Log);
   return removed;
 }

@@ -1,7 +1,9 @@
 #include "update/acis_svr.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "foundation/fault_point.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "database/db_swap_journal.h"
@@ -97,17 +100,39 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
          });
 }
 
-// Downloads one prebuilt-database archive and installs it (SQLiteDbDownload steps 4 and 5).
-void DownloadAndInstall(TAcisSvr& svr, const TOptionData& options, const std::string& url, const std::string& local,
-                        const char* failPrefix) {
+// What fetching one prebuilt-database archive came to.
+enum class TPrebuiltFetch { Taken, Current, Failed };
+
+// Downloads one prebuilt-database archive (SQLiteDbDownload steps 4 and 5); installing waits
+// until both are fetched.
+TPrebuiltFetch DownloadPrebuilt(TAcisSvr& svr, const std::string& url, const std::string& local,
+                                const char* failPrefix) {
   if (svr.Download(url, local)) {
     svr.Log(svr.CodeText());
-    InstallPrebuiltArchive(local, options.DBDir, svr);
-  } else if (!svr.StatusCode.empty()) {
-    svr.Log(svr.CodeText());
-  } else {
-    svr.Log(failPrefix + InetErrorText(svr.ErrorCode) + " サーバー接続失敗!");
+    return TPrebuiltFetch::Taken;
   }
+  if (!svr.StatusCode.empty()) {
+    svr.Log(svr.CodeText());
+    return svr.StatusCode == "304" ? TPrebuiltFetch::Current : TPrebuiltFetch::Failed;
+  }
+  svr.Log(failPrefix + InetErrorText(svr.ErrorCode) + " サーバー接続失敗!");
+  return TPrebuiltFetch::Failed;
+}
+
+// Installs acis.zip and spec.zip of the download folder as one pair once either of them is
+// new; nothing when one could not be fetched (a new acis.db never goes in beside the old
+// spec.db): the archive just fetched goes then, so that the next run fetches it again.
+void InstallFetchedPair(const TSvrHooks& hooks, const TOptionData& options, TPrebuiltFetch acis,
+                        TPrebuiltFetch spec) {
+  if (acis != TPrebuiltFetch::Taken && spec != TPrebuiltFetch::Taken) return;
+  if (acis == TPrebuiltFetch::Failed || spec == TPrebuiltFetch::Failed) {
+    const char* missing = acis == TPrebuiltFetch::Failed ? kAcisZip : kSpecZip;
+    hooks.Log(std::string(missing) + " を取得できないため、acis.db と spec.db は更新されません");
+    if (acis == TPrebuiltFetch::Taken) RemoveQuietly(JoinFolder(options.DownloadDir, kAcisZip));
+    if (spec == TPrebuiltFetch::Taken) RemoveQuietly(JoinFolder(options.DownloadDir, kSpecZip));
+    return;
+  }
+  InstallPrebuiltPair(options.DownloadDir, options.DBDir, hooks);
 }
 
 }  // namespace
@@ -390,96 +415,181 @@ bool IsDataArchiveMember(const std::string& name) {
   return SameNameIgnoringCase(ext, ".csv") || SameNameIgnoringCase(ext, ".xls");
 }
 
-bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message,
-                            const TSvrHooks* hooks, const std::vector<std::string>& members) {
-  auto fail = [&](const std::string& why) {
-    if (message) *message = why;
-    return false;
-  };
-  if (!FileExists(archive)) return fail(archive + " なし");
-  const std::string zipName = fs::path(archive).filename().string();
-  const std::vector<std::string> wanted = members.empty() ? std::vector<std::string>{PrebuiltDbName(zipName)} : members;
-  EnsureFolder(dbFolder);
-  // One run at a time writes into the database folder; what killed runs left there is
-  // finished or removed first.
-  TDbUpdateLock folderLock(dbFolder);
-  if (!folderLock.Held()) return fail(dbFolder + kDbFolderInUse);
-  if (RecoverDatabaseFolder(dbFolder, [hooks](const std::string& line) {
-        if (hooks) hooks->Log(line);
-      }) < 0)
-    return fail(dbFolder + ": 前回中断したデータベースの置き換えを完了できません (データベースは元のままです)");
-  TPrivateInstallFolder priv(dbFolder);
-  if (priv.path.empty()) return fail(dbFolder + " に一時フォルダを作成できません");
-  const std::string& tmp = priv.path;
+namespace {
 
-  // The whole archive goes into the private folder; only the databases it is named for leave it.
+// What one prebuilt-database archive brought into a private folder.
+struct TUnpackedDbs {
+  std::vector<std::string> names;  // every member, as the archive names it
+  std::vector<std::string> used;   // the members that are the wanted databases
+  std::string text;                // the archiver's text
+};
+
+// The member that is the database Db: at the top of the archive, by its own name or else in
+// another letter case (the archives are made on Windows). Empty when there is none.
+std::string DatabaseMember(const std::vector<std::string>& names, const std::string& db) {
+  if (std::find(names.begin(), names.end(), db) != names.end()) return db;
+  for (const std::string& n : names)
+    if (n.find('/') == std::string::npos && SameNameIgnoringCase(n, db)) return n;
+  return {};
+}
+
+// Unpacks Archive whole into the private folder Tmp; each database of Wanted must be among its
+// members and an SQLite file, and lies in Tmp under its own name afterwards with the look-up
+// indexes of the result views made (a reader never makes them). Error says why not.
+bool UnpackDatabases(const std::string& archive, const std::string& tmp, const std::vector<std::string>& wanted,
+                     const TSvrHooks* hooks, TUnpackedDbs& out, std::string& error) {
+  const std::string zipName = fs::path(archive).filename().string();
   TplArchiever7ZIP arc;
   if (hooks) arc.OnPump = [hooks](bool&) { hooks->Pump(); };
-  std::string msg;
-  if (!arc.Extract(archive, tmp, msg)) return fail(msg.empty() ? archive + " を解凍できません" : msg);
+  if (!arc.Extract(archive, tmp, out.text)) {
+    error = out.text.empty() ? archive + " を解凍できません" : out.text;
+    return false;
+  }
   // A member left out (a link, a device) is no database file: the archive is not what it seems.
-  if (!arc.SkippedNames().empty()) return fail(msg + archive + ": " + arc.SkippedNames().front() + " を解凍できません");
-  const std::vector<std::string>& names = arc.ExtractedNames();
+  if (!arc.SkippedNames().empty()) {
+    error = out.text + archive + ": " + arc.SkippedNames().front() + " を解凍できません";
+    return false;
+  }
+  out.names = arc.ExtractedNames();
   for (const std::string& db : wanted) {
-    // At the top of the archive, in any case (the archives are made on Windows).
-    auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
-      return n.find('/') == std::string::npos && SameNameIgnoringCase(n, db);
-    });
-    if (it == names.end()) return fail(msg + zipName + " に " + db + " がありません (データベースは元のままです)");
-    if (*it != db && ::rename(JoinFolder(tmp, *it).c_str(), JoinFolder(tmp, db).c_str()) != 0)
-      return fail(msg + zipName + ": " + *it + " を取り出せません (データベースは元のままです)");
+    const std::string member = DatabaseMember(out.names, db);
+    if (member.empty()) {
+      error = out.text + zipName + " に " + db + " がありません (データベースは元のままです)";
+      return false;
+    }
+    if (member != db && ::rename(JoinFolder(tmp, member).c_str(), JoinFolder(tmp, db).c_str()) != 0) {
+      error = out.text + zipName + ": " + member + " を取り出せません (データベースは元のままです)";
+      return false;
+    }
+    out.used.push_back(member);
     const std::string file = JoinFolder(tmp, db);
-    if (!IsSqliteFile(file)) return fail(msg + archive + ": " + db + " はデータベースではありません");
-    // The look-up indexes of the result views, made here (a reader never makes them).
+    if (!IsSqliteFile(file)) {
+      error = out.text + archive + ": " + db + " はデータベースではありません";
+      return false;
+    }
     try {
       TSQLiteDb sdb(file);
       CreateLookupIndexes(sdb, [hooks](const std::string& line) {
         if (hooks) hooks->Log(line);
       });
     } catch (const ESQLiteException& e) {
-      return fail(msg + archive + ": " + db + ": " + e.what());
+      error = out.text + archive + ": " + db + ": " + e.what();
+      return false;
     }
-  }
-  // Everything arrived whole: now the files take their places by rename (same file system),
-  // all or none, while no reader is opening the database.
-  TDbSwapLock lock(dbFolder, TDbSwapLock::Exclusive, 10 * 60 * 1000, [hooks] {
-    if (hooks) hooks->Pump();
-  });
-  if (!lock.Held()) return fail(dbFolder + " のデータベースを使用中のため置き換えられません");
-  std::string error;
-  if (!MoveFilesIntoPlace(tmp, dbFolder, wanted, error, InstallBeforeMove))
-    return fail(archive + ": " + error + " (データベースは元のままです)");
-  // A journal left by a replaced file must never be replayed into the new one.
-  for (const std::string& db : wanted)
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) RemoveQuietly(JoinFolder(dbFolder, db) + suffix);
-  if (message) {
-    message->clear();
-    for (const std::string& db : wanted) *message += db + "\n";
-    for (const std::string& n : names)
-      if (std::find(wanted.begin(), wanted.end(), n) == wanted.end()) *message += n + " は使いません\n";
   }
   return true;
 }
 
-std::function<void(const std::string&)> InstallBeforeMove;
+// The lines of an archive installed: the databases, then each member not used (the member
+// used for a database is no "not used" one, whatever its letter case).
+std::string InstalledText(const std::vector<std::string>& wanted, const TUnpackedDbs& u) {
+  std::string text;
+  for (const std::string& db : wanted) text += db + "\n";
+  for (const std::string& n : u.names)
+    if (std::find(u.used.begin(), u.used.end(), n) == u.used.end()) text += n + " は使いません\n";
+  return text;
+}
+
+// The file's data (or the folder's entries) on disk.
+bool SyncPath(const std::string& path, bool folder) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && ok;
+}
+
+void RemoveDbFiles(const std::string& path) {
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) RemoveQuietly(path + suffix);
+}
+
+// Holds the folder's update lock after finishing what a killed run left there; Error says why
+// not.
+bool LockDatabaseFolder(const std::string& dbFolder, TDbUpdateLock& lock, const TSvrHooks* hooks,
+                        std::string& error) {
+  if (!lock.Held()) {
+    error = dbFolder + kDbFolderInUse;
+    return false;
+  }
+  if (RecoverDatabaseFolder(dbFolder, [hooks](const std::string& line) {
+        if (hooks) hooks->Log(line);
+      }) < 0) {
+    error = dbFolder + ": 前回中断したデータベースの置き換えを完了できません (データベースは元のままです)";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 std::string PrebuiltDbName(const std::string& zipName) { return fs::path(zipName).replace_extension(".db").string(); }
 
-bool InstallPrebuiltArchive(const std::string& archive, const std::string& dbFolder, const TSvrHooks& hooks,
-                            std::string* why) {
-  const std::string zipName = fs::path(archive).filename().string();
-  const std::string dbName = PrebuiltDbName(zipName);
-  std::string msg;
-  const bool ok = ExtractDatabaseArchive(archive, dbFolder, &msg, &hooks);
-  LogLines(hooks, msg, zipName + ": ");
-  if (ok) {
-    hooks.Log(dbName + " 更新");
-    return true;
+bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
+                         const TSvrHooks& hooks, std::string* why, const TArchiveBusyFn& onArchive) {
+  const std::string archives[2] = {acisZip, specZip};
+  const std::string dbs[2] = {"acis.db", "spec.db"};
+  const std::string builds[2] = {OwnTempPath(JoinFolder(dbFolder, dbs[0]), "build"),
+                                 OwnTempPath(JoinFolder(dbFolder, dbs[1]), "build")};
+  // On failure neither database is replaced. The archive at fault goes (it carries the
+  // server's time: without it the next check would find it current); both go when the fault
+  // is the folder's, so that the next run fetches the pair again.
+  auto fail = [&](int culprit, const std::string& reason) {
+    for (const std::string& b : builds) RemoveDbFiles(b);
+    const std::string zipName = fs::path(archives[culprit < 0 ? 0 : culprit]).filename().string();
+    if (culprit >= 0)
+      hooks.Log(zipName + " 解凍失敗: acis.db と spec.db は更新されません");
+    else
+      hooks.Log("acis.db と spec.db は更新されません: " + reason);
+    for (int i = 0; i < 2; ++i)
+      if (culprit < 0 || culprit == i) RemoveQuietly(archives[i]);
+    if (why) *why = reason;
+    return false;
+  };
+  for (const std::string& archive : archives)
+    if (!FileExists(archive)) {
+      hooks.Log(archive + " なし: acis.db と spec.db は更新されません");
+      if (why) *why = archive + " なし";
+      return false;
+    }
+  EnsureFolder(dbFolder);
+  TDbUpdateLock folderLock(dbFolder);
+  std::string error;
+  if (!LockDatabaseFolder(dbFolder, folderLock, &hooks, error)) return fail(-1, error);
+  TPrivateInstallFolder priv(dbFolder);
+  if (priv.path.empty()) return fail(-1, dbFolder + " に一時フォルダを作成できません");
+  for (int i = 0; i < 2; ++i) {
+    // Each archive whole into a folder of its own; its database, on disk, under this run's
+    // build name beside the one it replaces, as a build leaves its pair.
+    const std::string zipName = fs::path(archives[i]).filename().string();
+    const std::string tmp = JoinFolder(priv.path, std::to_string(i));
+    EnsureFolder(tmp);
+    TUnpackedDbs unpacked;
+    if (onArchive) onArchive(zipName, true);
+    const bool unpackedOk = UnpackDatabases(archives[i], tmp, {dbs[i]}, &hooks, unpacked, error);
+    if (onArchive) onArchive(zipName, false);
+    if (!unpackedOk) {
+      LogLines(hooks, error, zipName + ": ");
+      return fail(i, LastLine(error).empty() ? zipName + " を解凍できません" : LastLine(error));
+    }
+    LogLines(hooks, InstalledText({dbs[i]}, unpacked), zipName + ": ");
+    const std::string file = JoinFolder(tmp, dbs[i]);
+    RemoveDbFiles(builds[i]);
+    if (!SyncPath(file, false) || ::rename(file.c_str(), builds[i].c_str()) != 0)
+      return fail(-1, builds[i] + " を書き込めません");
+    if (i == 0) FaultPoint("install-pair-half");
   }
-  hooks.Log(zipName + " 解凍失敗: " + dbName + " は更新されません");
-  RemoveQuietly(archive);
-  if (why) *why = LastLine(msg).empty() ? zipName + " を解凍できません" : LastLine(msg);
-  return false;
+  if (!SyncPath(dbFolder, true)) return fail(-1, dbFolder + " を書き込めません");
+  // Both in one swap: a kill at any moment leaves the old pair or the new one.
+  const std::string swapError = SwapBuiltPair(dbFolder, [&hooks] { hooks.Pump(); });
+  if (!swapError.empty()) return fail(-1, swapError);
+  hooks.Log("acis.db 更新");
+  hooks.Log("spec.db 更新");
+  return true;
+}
+
+bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFolder, const TSvrHooks& hooks,
+                         std::string* why, const TArchiveBusyFn& onArchive) {
+  return InstallPrebuiltPair(JoinFolder(downloadDir, kAcisZip), JoinFolder(downloadDir, kSpecZip), dbFolder, hooks,
+                             why, onArchive);
 }
 
 bool ShellCopyFile(const std::string& source, const std::string& destination, const TSvrHooks* hooks) {
@@ -543,15 +653,17 @@ void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
     }
     if (!goAhead) hooks.Log(checkText);
   }
-  if (goAhead) DownloadAndInstall(svr, options, acisUrl, acisLocal, "Status -> ");
+  TPrebuiltFetch acis = TPrebuiltFetch::Current, spec = TPrebuiltFetch::Current;
+  if (goAhead) acis = DownloadPrebuilt(svr, acisUrl, acisLocal, "Status -> ");
 
   // spec.zip: unless the server did not answer at all.
   if (checkText != kNoServerAnswer) {
     const std::string specLocal = JoinFolder(options.DownloadDir, kSpecZip);
     const std::string specUrl = JoinUrl(base, kSpecZip);
     hooks.Log(specUrl);
-    DownloadAndInstall(svr, options, specUrl, specLocal, "Status: ");
+    spec = DownloadPrebuilt(svr, specUrl, specLocal, "Status: ");
   }
+  InstallFetchedPair(hooks, options, acis, spec);
 }
 
 void SQLiteDbDownload(const TSvrHooks& hooks) { SQLiteDbDownload(hooks, GlobalOptions()); }
@@ -559,7 +671,9 @@ void SQLiteDbDownload(const TSvrHooks& hooks) { SQLiteDbDownload(hooks, GlobalOp
 void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std::string& sourceFolder) {
   TSvrBusy busy(hooks);
   const std::string from = sourceFolder.empty() ? options.dirLAN : sourceFolder;
-  for (const char* name : {kAcisZip, kSpecZip}) {
+  TPrebuiltFetch fetched[2] = {TPrebuiltFetch::Current, TPrebuiltFetch::Current};
+  for (int i = 0; i < 2; ++i) {
+    const char* name = i == 0 ? kAcisZip : kSpecZip;
     const std::string source = JoinFolder(from, name);
     const std::string dest = JoinFolder(options.DownloadDir, name);
     bool take = false;
@@ -575,10 +689,12 @@ void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std
     EnsureFolder(options.DownloadDir);
     if (!ShellCopyFile(source, dest, &hooks)) {
       hooks.Log(source + " をコピーできません");
+      fetched[i] = TPrebuiltFetch::Failed;
       continue;
     }
-    InstallPrebuiltArchive(dest, options.DBDir, hooks);
+    fetched[i] = TPrebuiltFetch::Taken;
   }
+  InstallFetchedPair(hooks, options, fetched[0], fetched[1]);
 }
 
 void CopyDbFromLan(const TSvrHooks& hooks) { CopyDbFromLan(hooks, GlobalOptions()); }

@@ -118,30 +118,30 @@ bool ExtractArchive(const std::string& archive, const std::string& folder, std::
 // spreadsheets and CSV files at the top of the archive (what the rebuild reads), nothing else.
 bool IsDataArchiveMember(const std::string& name);
 
-// Installs a prebuilt-database archive ("acis.zip", "spec.zip") into the database folder:
-// extracted whole into a fresh private folder there first; the database the archive is named
-// for ("acis.db" for "acis.zip"; Members, when given, names them instead) must be among its
-// top-level members and be an SQLite file, and only it leaves the private folder: it replaces
-// its file in DbFolder by one rename (a reader of acis.db never sees half a file, and a kill
-// never leaves the folder without it). Other members are not used. A missing member is a
-// failure, and on any failure the folder is as it was. The install holds the folder's update
-// lock (another update of the folder at work: a failure) and first finishes what a killed run
-// left there. Message receives the members installed and those not used, or the reason.
-bool ExtractDatabaseArchive(const std::string& archive, const std::string& dbFolder, std::string* message = nullptr,
-                            const TSvrHooks* hooks = nullptr, const std::vector<std::string>& members = {});
-// Installs one prebuilt-database archive of the download folder ("acis.zip" or "spec.zip")
-// into the database folder: the one install of the mirror download, the shared-folder copy and
-// the update window. The archiver's lines are logged under the archive's name, and "acis.db
-// 更新" (or "spec.db 更新") once the database is in place. On failure the log says that the
-// database is not updated, the archive is removed (it carries the server's time: without it
-// the next check would find it current) and Why receives the archive's reason.
-bool InstallPrebuiltArchive(const std::string& archive, const std::string& dbFolder, const TSvrHooks& hooks,
-                            std::string* why = nullptr);
+// Installs the prebuilt pair, acis.zip and spec.zip ("acis.db" and "spec.db"), into the
+// database folder as one pair: the one install of the mirror download, the shared-folder copy
+// and the update window. Each archive is extracted whole into a private folder in the
+// database folder first; the database it is named for ("acis.db" for "acis.zip") must be
+// among its top-level members (in any letter case) and be an SQLite file, and only it leaves
+// the private folder (other members are not used). Both databases, on disk under the build's
+// names, then replace the old pair in one swap with its journal (db_swap_journal.h), so that a
+// failure or a kill at any moment leaves the old pair or the new one, never a new acis.db
+// beside the old spec.db. The install holds the folder's update lock (another update of the
+// folder at work: a failure) and first finishes what a killed run left there. Each archive's
+// lines are logged under its name (the members installed and those not used), and "acis.db
+// 更新" and "spec.db 更新" once both are in place. On failure the log says that neither
+// database is updated, the archive at fault is removed (it carries the server's time: without
+// it the next check would find it current; both when the fault is the folder's) and Why
+// receives the reason. OnArchive (when set) is called with each archive's name and true
+// before it is unpacked, false after.
+using TArchiveBusyFn = std::function<void(const std::string& zipName, bool busy)>;
+bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip, const std::string& dbFolder,
+                         const TSvrHooks& hooks, std::string* why = nullptr, const TArchiveBusyFn& onArchive = {});
+// The same with acis.zip and spec.zip of DownloadDir.
+bool InstallPrebuiltPair(const std::string& downloadDir, const std::string& dbFolder, const TSvrHooks& hooks,
+                         std::string* why = nullptr, const TArchiveBusyFn& onArchive = {});
 // "acis.db" for "acis.zip": the database a prebuilt archive installs.
 std::string PrebuiltDbName(const std::string& zipName);
-// Called with each member's name just before it replaces its file (tests change the folder
-// under the install with it); unset normally.
-extern std::function<void(const std::string&)> InstallBeforeMove;
 
 // One file copy as the shell does it: overwriting without asking, keeping the source's time,
 // to a folder or a full file name; the hourglass shows meanwhile. True when the copy succeeded.
@@ -149,12 +149,14 @@ bool ShellCopyFile(const std::string& source, const std::string& destination, co
 
 // The prebuilt-database update from the mirror (DownSite 3) or an own web site (DownSite 4):
 // acis.zip (asking first when the server has a newer one, unless NoUpdateCheck) and then
-// spec.zip, each downloaded into the download folder and installed into the database folder.
+// spec.zip, each downloaded into the download folder; when either is new, both are installed
+// as one pair (InstallPrebuiltPair), and neither when one of them could not be fetched.
 void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options);
 void SQLiteDbDownload(const TSvrHooks& hooks);  // with the global settings
 
 // The prebuilt-database update from a shared folder (default: dirLAN): acis.zip and spec.zip
-// copied into the download folder when newer there (or missing here) and installed.
+// copied into the download folder when newer there (or missing here), and installed as one
+// pair as SQLiteDbDownload does.
 void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std::string& sourceFolder = {});
 void CopyDbFromLan(const TSvrHooks& hooks);  // with the global settings and dirLAN
 

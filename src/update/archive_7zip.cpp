@@ -246,7 +246,7 @@ bool MoveFilesIntoPlace(const std::string& from, const std::string& to, const st
       }
       // The file it replaces stays in place until the new one is renamed over it; a second
       // name keeps it for putting back when a later file fails.
-      m.kept = dest + ".prev-" + OwnerTag();
+      m.kept = OwnTempPath(dest, "prev");
       ::unlink(m.kept.c_str());
       if (::link(dest.c_str(), m.kept.c_str()) != 0 && CopyFileAtomic(dest, m.kept) != TFileCopyResult::Ok) {
         error = "cannot keep " + rel + ": " + std::strerror(errno);

@@ -69,7 +69,7 @@ std::string ZipNameToUtf8(const std::string& raw, bool utf8Flag);
 // Moves the files Names (relative, "/"-separated) from the folder From to the same names below
 // To, replacing what is there: every place is checked first; each file replaces the old one by
 // one rename over it (same file system), so no name is ever without a file, even when the
-// process is killed; the old one is kept under a second name (<name>.prev-<pid>) until all are
+// process is killed; the old one is kept under a second name (.qm-<name>.prev-<pid>) until all are
 // moved. A move that fails puts back the files moved before it (and what they replaced) and
 // removes the folders it made, so To is either wholly updated or as it was. BeforeMove (may be
 // empty) is called with each name.

@@ -53,7 +53,7 @@ void TempFileSink::Discard() {
 bool TempFileSink::Open() {
   if (target_.empty()) return false;  // no file name: nothing can be saved
   // The process id in the name lets the next start remove what a killed run left.
-  std::string pattern = target_ + ".part-" + OwnerTag() + "-XXXXXX";
+  std::string pattern = OwnTempPath(target_, "part") + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = ::mkostemp(name.data(), O_CLOEXEC);

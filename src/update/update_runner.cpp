@@ -2,6 +2,7 @@
 // rebuild itself is in update_rebuild.cpp.
 #include "update/update_runner.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "database/acis_db.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
+#include "foundation/stale_files.h"
 #include "update/acis_svr.h"
 #include "update/update_pages.h"
 
@@ -128,8 +130,20 @@ std::string TUpdateRunner::LogText() const {
 bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
   std::error_code ec;
   fs::create_directories(fs::path(FileName).parent_path(), ec);
-  const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
+  // A name of the program's own (the start removes it when a kill left it).
+  std::string tmp = OwnTempPath(FileName, "part") + "-XXXXXX";
   std::error_code ignored;
+  {
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+      if (Why) *Why = tmp + " に書き込めません";
+      return false;
+    }
+    ::close(fd);
+    tmp = name.data();
+  }
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << LogText();
@@ -565,35 +579,21 @@ bool TUpdateRunner::UnpackDB() {
   TSvrHooks hooks;
   hooks.LogMemo = [this](const std::string& l) { Log(l); };
   hooks.ProcessMessages = [this] { Pump(); };
-  std::vector<std::string> installed, missed;
-  std::string why;
-  for (const char* name : {kAcisZip, kSpecZip}) {
-    if (Abort || !missed.empty()) {
-      missed.push_back(PrebuiltDbName(name));
-      continue;
-    }
-    Highlight(name, true);
-    // The open AcisDB keeps reading the previous file until it is reopened below.
-    const bool ok = InstallPrebuiltArchive(DownloadFile(name), options_.DBDir, hooks, &why);
-    Highlight(name, false);
-    (ok ? installed : missed).push_back(PrebuiltDbName(name));
+  // Both archives go in as one pair, or neither: "Updated" only when both were extracted.
+  std::string why = "中止しました";
+  bool good = false;
+  if (!Abort) {
+    // Each archive's label is bold while it is unpacked. The open AcisDB keeps reading the
+    // previous files until it is reopened below.
+    good = InstallPrebuiltPair(options_.DownloadDir, options_.DBDir, hooks, &why,
+                               [this](const std::string& zipName, bool busy) { Highlight(zipName, busy); });
   }
-  if (why.empty() && Abort) why = "中止しました";
-  bool good = missed.empty();
-  // A database that went in is the one in use, also when the other one failed.
-  if (!installed.empty() || !AcisDB) {
+  if (good || !AcisDB) {
     if (good) options_.DBDownSite = static_cast<std::uint8_t>(Mode);
     if (!ReopenAcisDB()) good = false;
   }
   Updated = good;
-  if (!missed.empty() && installed.empty()) {
-    Log("データベースは更新されていません: " + why);
-  } else if (!missed.empty()) {
-    std::string line;
-    for (const std::string& db : installed) line += db + " は更新されました。";
-    for (size_t i = 0; i < missed.size(); ++i) line += (i ? "、" : "") + missed[i];
-    Log(line + " は更新されていません: " + why);
-  }
+  if (!good) Log("データベースは更新されていません: " + why);
   if (!good && InSequence) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);

@@ -104,13 +104,21 @@ TEST(MainWindowProgram, StartRemovesLeftoversOfKilledRuns) {
   const std::string dead = std::to_string(gone.processId() > 0 ? gone.processId() : 999999);
   const std::string live = std::to_string(QCoreApplication::applicationPid());
   const std::string db = dir.path().toStdString() + "/DB", dl = dir.path().toStdString() + "/Download";
-  QDir().mkpath(QString::fromStdString(dl + "/unpacked/.qm-unpack-" + dead + "-AbC123"));
+  QDir().mkpath(QString::fromStdString(dl + "/.qm-unpack-" + dead + "-AbC123"));
+  QDir().mkpath(QString::fromStdString(dl + "/sub"));
   QDir().mkpath(QString::fromStdString(db + "/.qm-install-" + dead + "-x1y2z3"));
-  const std::vector<std::string> stale = {db + "/acis.db.build-" + dead, db + "/acis.db.build-" + dead + "-journal",
-                                          db + "/spec.db.build-" + dead, dl + "/toroku.zip.part-" + dead + "-Q9w8e7",
-                                          dl + "/unpacked/.qm-unpack-" + dead + "-AbC123/kihon.csv"};
-  const std::vector<std::string> kept = {db + "/acis.db.build-" + live, dl + "/toroku.zip.part-" + live + "-zzzzzz",
-                                         dl + "/notes.part-of-it.txt"};
+  const std::vector<std::string> stale = {
+      db + "/.qm-acis.db.build-" + dead, db + "/.qm-acis.db.build-" + dead + "-journal",
+      db + "/.qm-spec.db.build-" + dead, dl + "/.qm-toroku.zip.part-" + dead + "-Q9w8e7",
+      dl + "/.qm-unpack-" + dead + "-AbC123/kihon.csv"};
+  // The user's files in the download folder (any folder the user picks), whatever their names
+  // look like, and a run's files that still runs.
+  const std::vector<std::string> kept = {db + "/.qm-acis.db.build-" + live,
+                                         dl + "/.qm-toroku.zip.part-" + live + "-zzzzzz",
+                                         dl + "/notes.part-of-it.txt",
+                                         dl + "/report.build-2024",
+                                         dl + "/sub/thesis.part-1999-abcdef",
+                                         dl + "/notes.prev-3000"};
   for (const auto& f : stale) QFile(QString::fromStdString(f)).open(QIODevice::WriteOnly);
   for (const auto& f : kept) QFile(QString::fromStdString(f)).open(QIODevice::WriteOnly);
   QProcess p;
@@ -118,7 +126,8 @@ TEST(MainWindowProgram, StartRemovesLeftoversOfKilledRuns) {
   p.start(Program(), {"/u"});
   ASSERT_TRUE(p.waitForFinished(kTimeoutMs));
   for (const auto& f : stale) EXPECT_FALSE(QFile::exists(QString::fromStdString(f))) << f;
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(dl + "/unpacked/.qm-unpack-" + dead + "-AbC123")));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(dl + "/.qm-unpack-" + dead + "-AbC123")));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(dl + "/notes")));
   EXPECT_FALSE(QFile::exists(QString::fromStdString(db + "/.qm-install-" + dead + "-x1y2z3")));
   for (const auto& f : kept) EXPECT_TRUE(QFile::exists(QString::fromStdString(f))) << f;
 }

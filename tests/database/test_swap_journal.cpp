@@ -37,8 +37,8 @@ class SwapUndo : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path().toStdString();
-    Write(dir_ + "/spec.db.build-" + OwnerTag(), "new spec");
-    Write(dir_ + "/acis.db.build-" + OwnerTag(), "new acis");
+    Write(dir_ + "/.qm-spec.db.build-" + OwnerTag(), "new spec");
+    Write(dir_ + "/.qm-acis.db.build-" + OwnerTag(), "new acis");
   }
   QTemporaryDir tmp_;
   std::string dir_;
@@ -78,7 +78,8 @@ TEST_F(SwapUndo, ASpecDbThatCannotBeReplacedTouchesNothing) {
   EXPECT_FALSE(why.empty());
   EXPECT_EQ(Read(dir_ + "/acis.db"), "old acis");
   EXPECT_TRUE(fs::is_directory(dir_ + "/spec.db/inside"));
-  EXPECT_EQ(Names(dir_), (std::set<std::string>{"acis.db", "spec.db", ".qm-swap.lock", "spec.db.build-" + OwnerTag(),
-                                                "acis.db.build-" + OwnerTag()}));
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"acis.db", "spec.db", ".qm-swap.lock",
+                                                ".qm-spec.db.build-" + OwnerTag(),
+                                                ".qm-acis.db.build-" + OwnerTag()}));
   EXPECT_EQ(RecoverDatabaseFolder(dir_), 0);
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "foundation/stale_files.h"
@@ -15,20 +16,50 @@
 namespace fs = std::filesystem;
 
 TEST(StaleFiles, NamesAndTheirOwners) {
-  EXPECT_EQ(TempNameOwner("acis.db.build-1234"), 1234);
-  EXPECT_EQ(TempNameOwner("acis.db.build-1234-journal"), 1234);
-  EXPECT_EQ(TempNameOwner("spec.db.prev-77"), 77);
-  EXPECT_EQ(TempNameOwner("toroku.zip.part-42-Ab9xYz"), 42);
-  EXPECT_EQ(TempNameOwner("spec.zip.qmcopy-42-Ab9xYz"), 42);
+  EXPECT_EQ(OwnTempPath("/d/acis.db", "build", "1234"), "/d/.qm-acis.db.build-1234");
+  EXPECT_EQ(OwnTempPath("spec.db", "prev", "77"), ".qm-spec.db.prev-77");
+  EXPECT_EQ(TempNameOwner(".qm-acis.db.build-1234"), 1234);
+  EXPECT_EQ(TempNameOwner(".qm-acis.db.build-1234-journal"), 1234);
+  EXPECT_EQ(TempNameOwner(".qm-spec.db.prev-77"), 77);
+  EXPECT_EQ(TempNameOwner(".qm-toroku.zip.part-42-Ab9xYz"), 42);
+  EXPECT_EQ(TempNameOwner(".qm-spec.zip.qmcopy-42-Ab9xYz"), 42);
   EXPECT_EQ(TempNameOwner(".qm-unpack-9-Ab9xYz"), 9);
   EXPECT_EQ(TempNameOwner(".qm-install-9-Ab9xYz"), 9);
-  // Names of earlier versions, without an id.
-  EXPECT_EQ(TempNameOwner("toroku.zip.part-Ab9xYz"), 0);
+  EXPECT_EQ(TempNameOwner(".qm-swap-journal.build-5"), 5);
+  // Names of the program's kinds without an id.
+  EXPECT_EQ(TempNameOwner(".qm-toroku.zip.part-Ab9xYz"), 0);
   EXPECT_EQ(TempNameOwner(".qm-unpack-Ab9xYz"), 0);
-  // Anything else is no temporary name.
-  for (const char* other : {"acis.db", "spec.db", "acis.db.build-", "acis.db.build-12a", "notes.part-of-it.txt",
-                            "toroku.zip.part-42-toolongname", ".qm-unpackX", "a.prev-1-journal", "kwlists.txt.new"})
+  // Anything else is no temporary name of this program: the names earlier versions wrote
+  // without ".qm-" included, since a user's file may be named so.
+  for (const char* other : {"acis.db", "spec.db", ".qm-swap.lock", ".qm-swap-journal", ".qm-acis.db.build-",
+                            ".qm-acis.db.build-12a", ".qm-notes.part-of-it.txt", ".qm-toroku.zip.part-42-toolongname",
+                            ".qm-unpackX", ".qm-a.prev-1-journal", "kwlists.txt.new", "acis.db.build-1234",
+                            "acis.db.build-1234-journal", "spec.db.prev-77", "toroku.zip.part-42-Ab9xYz",
+                            "spec.zip.qmcopy-42-Ab9xYz", "report.build-2024", "notes.prev-3000"})
     EXPECT_EQ(TempNameOwner(other), -1) << other;
+}
+
+// A download folder is any folder the user picks: files that merely look like temporary
+// names, and everything in the folders below it, are the user's and stay as they are.
+TEST(StaleFiles, TheUsersFilesInTheFolderAndBelowItStay) {
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  fs::create_directories(dir + "/sub");
+  const std::map<std::string, std::string> users = {{"report.build-2024", "report"},
+                                                    {"sub/thesis.part-1999-abcdef", "thesis"},
+                                                    {"notes.prev-3000", "notes"},
+                                                    {"sub/.qm-x.zip.part-1999-abcdef", "below"}};
+  for (const auto& [name, text] : users) std::ofstream(dir + "/" + name) << text;
+  std::vector<std::string> logged;
+  EXPECT_EQ(RemoveStaleTempFilesIn({dir}, [&](const std::string& l) { logged.push_back(l); }), 0);
+  EXPECT_TRUE(logged.empty());
+  for (const auto& [name, text] : users) {
+    std::ifstream in(dir + "/" + name);
+    std::string got;
+    std::getline(in, got);
+    EXPECT_EQ(got, text) << name;
+  }
+  EXPECT_FALSE(fs::exists(dir + "/notes"));
 }
 
 TEST(StaleFiles, OnlyFilesOfGoneProcessesAreRemoved) {
@@ -48,17 +79,16 @@ TEST(StaleFiles, OnlyFilesOfGoneProcessesAreRemoved) {
     fs::last_write_time(dir + "/" + name, fs::file_time_type::clock::now() - age);
   };
   const std::string g = std::to_string(gone), a = std::to_string(alive);
-  touch("acis.db.build-" + g, std::chrono::seconds(0));
-  touch("acis.db.build-" + g + "-journal", std::chrono::seconds(0));
-  touch("x.zip.part-" + g + "-abcdef", std::chrono::seconds(0));
+  touch(".qm-acis.db.build-" + g, std::chrono::seconds(0));
+  touch(".qm-acis.db.build-" + g + "-journal", std::chrono::seconds(0));
+  touch(".qm-x.zip.part-" + g + "-abcdef", std::chrono::seconds(0));
   fs::create_directories(dir + "/.qm-unpack-" + g + "-abcdef/sub");
-  touch("acis.db.build-" + a, std::chrono::seconds(0));  // its owner is at work
+  touch(".qm-acis.db.build-" + a, std::chrono::seconds(0));  // its owner is at work
   // Its owner is at work too, whatever the file's time says (a copy keeps its source's time).
-  touch("y.zip.part-" + a + "-abcdef", std::chrono::hours(20));
-  // Names without an owner (an earlier version's) cannot be told from a live run's: kept, old
-  // or new.
-  touch("old.zip.part-abcdef", std::chrono::hours(25 * 24));
-  touch("new.zip.part-abcdef", std::chrono::hours(1));
+  touch(".qm-y.zip.part-" + a + "-abcdef", std::chrono::hours(20));
+  // Names without an owner cannot be told from a live run's: kept, old or new.
+  touch(".qm-old.zip.part-abcdef", std::chrono::hours(25 * 24));
+  touch(".qm-new.zip.part-abcdef", std::chrono::hours(1));
   touch("acis.db", std::chrono::hours(48));
 
   std::vector<std::string> logged;
@@ -66,8 +96,8 @@ TEST(StaleFiles, OnlyFilesOfGoneProcessesAreRemoved) {
   EXPECT_EQ(logged.size(), 4u);
   std::set<std::string> left;
   for (const auto& e : fs::directory_iterator(dir)) left.insert(e.path().filename().string());
-  EXPECT_EQ(left, (std::set<std::string>{"acis.db.build-" + a, "y.zip.part-" + a + "-abcdef", "new.zip.part-abcdef",
-                                         "old.zip.part-abcdef", "acis.db"}));
+  EXPECT_EQ(left, (std::set<std::string>{".qm-acis.db.build-" + a, ".qm-y.zip.part-" + a + "-abcdef",
+                                         ".qm-new.zip.part-abcdef", ".qm-old.zip.part-abcdef", "acis.db"}));
   ::kill(alive, SIGKILL);
   ::waitpid(alive, nullptr, 0);
   EXPECT_EQ(RemoveStaleTempFiles(dir), 2);

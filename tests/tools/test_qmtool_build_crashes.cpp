@@ -88,7 +88,7 @@ TEST(QmtoolBuildHarm, KilledBuildsHarmNothingAndTheirFilesGoAtTheNextBuild) {
   int killedWhileBuilding = 0;
   for (int i = 0; i < 8; ++i) {
     const pid_t pid = Spawn(args, log);
-    const std::string buildFile = db + "/acis.db.build-" + std::to_string(pid);
+    const std::string buildFile = db + "/.qm-acis.db.build-" + std::to_string(pid);
     // Wait for the build file, then kill at a random moment of the build.
     for (int k = 0; k < 5000 && !fs::exists(buildFile); ++k) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 250)(rng)));
@@ -101,7 +101,7 @@ TEST(QmtoolBuildHarm, KilledBuildsHarmNothingAndTheirFilesGoAtTheNextBuild) {
   EXPECT_GT(killedWhileBuilding, 0);
   // One more, killed as soon as its build file appears: its files stay behind...
   const pid_t pid = Spawn(args, log);
-  for (int k = 0; k < 5000 && !fs::exists(db + "/acis.db.build-" + std::to_string(pid)); ++k)
+  for (int k = 0; k < 5000 && !fs::exists(db + "/.qm-acis.db.build-" + std::to_string(pid)); ++k)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ::kill(pid, SIGKILL);
   Wait(pid);

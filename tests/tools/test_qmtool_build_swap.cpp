@@ -134,19 +134,19 @@ TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
   fs::last_write_time(db_ + "/spec.db", fs::file_time_type::clock::now() - std::chrono::hours(20));
   const pid_t first = Spawn(Args(1), out_, "QM_STOP_AT", "build-copied");
   ASSERT_TRUE(WaitStopped(first));
-  ASSERT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
+  ASSERT_TRUE(fs::exists(db_ + "/.qm-spec.db.build-" + std::to_string(first)));
 
   const std::string secondOut = root_ + "/second.txt";
   EXPECT_NE(Wait(Spawn(Args(2, root_ + "/missing-kihon.csv"), secondOut)), 0);
   EXPECT_NE(Text(secondOut).find("別の更新で使用中です"), std::string::npos) << Text(secondOut);
-  EXPECT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
+  EXPECT_TRUE(fs::exists(db_ + "/.qm-spec.db.build-" + std::to_string(first)));
   // A program starting meanwhile (another instance, "/r") leaves the folder alone too.
   TOptionData options(root_ + "/app/");
   options.DBDir = db_;
   options.DownloadDir = root_ + "/download";
   std::vector<std::string> log;
   CleanupLeftoversAtStart(options, [&](const std::string& line) { log.push_back(line); });
-  EXPECT_TRUE(fs::exists(db_ + "/spec.db.build-" + std::to_string(first)));
+  EXPECT_TRUE(fs::exists(db_ + "/.qm-spec.db.build-" + std::to_string(first)));
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find(db_ + " は別の更新で使用中"), std::string::npos) << log[0];
 

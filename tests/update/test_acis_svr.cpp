@@ -523,7 +523,8 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   log_.clear();
   SQLiteDbDownload(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
-  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db は更新されません"));
+  EXPECT_EQ(DbMarker(Db("spec.db")), "s1");
+  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db と spec.db は更新されません"));
   EXPECT_FALSE(HasLine(log_, "acis.db 更新")) << AllLog();
   EXPECT_FALSE(Exists(Dl("acis.zip")));
   EXPECT_EQ(sink.Count(), 1u);  // NoUpdateCheck: no question
@@ -534,6 +535,22 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromMirror) {
   SetMTime(Www("data/acis.zip"), 1700000300);
   SQLiteDbDownload(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+
+  // A newer spec.zip that cannot be fetched (gone from the server): the new acis.zip that came
+  // does not go in beside the old spec.db, and goes again so that the next run fetches it.
+  PublishDbZip(Www("data/acis.zip"), "acis.db", "v5");
+  SetMTime(Www("data/acis.zip"), 1700000350);
+  const std::string specZip = ReadFile(Www("data/spec.zip"));
+  fs::remove(Dl("spec.zip"));
+  fs::remove(Www("data/spec.zip"));
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "v2");
+  EXPECT_EQ(DbMarker(Db("spec.db")), "s1");
+  EXPECT_TRUE(HasLine(log_, "spec.zip を取得できないため、acis.db と spec.db は更新されません")) << AllLog();
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
+  WriteFile(Www("data/spec.zip"), specZip);
+  SetMTime(Www("data/spec.zip"), 1700000000);
 
   // The transfer itself cut short: the download fails and nothing changes.
   PublishDbZip(Www("data/acis.zip"), "acis.db", "v4");
@@ -589,12 +606,24 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   MakeDb(Work("acis.db"), "l1");
   MakeZip(options_.dirLAN + "/acis.zip", {Work("acis.db")});
   SetMTime(options_.dirLAN + "/acis.zip", 1700000000);
+  // No spec.zip anywhere: acis.db alone is no pair, and nothing is installed.
+  CopyDbFromLan(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "(none)");
+  EXPECT_TRUE(HasLine(log_, "acis.zip 更新あり"));
+  EXPECT_TRUE(HasLine(log_, "spec.zip 更新なし"));
+  EXPECT_TRUE(HasLine(log_, Dl("spec.zip") + " なし: acis.db と spec.db は更新されません")) << AllLog();
+  fs::remove(Dl("acis.zip"));
+
+  MakeDb(Work("spec.db"), "m1");
+  MakeZip(options_.dirLAN + "/spec.zip", {Work("spec.db")});
+  log_.clear();
   CopyDbFromLan(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
+  EXPECT_EQ(DbMarker(Db("spec.db")), "m1");
   EXPECT_EQ(MTime(Dl("acis.zip")), 1700000000);
   EXPECT_TRUE(HasLine(log_, "acis.zip 更新あり"));
   EXPECT_TRUE(HasLine(log_, "acis.db 更新"));  // the copy says when a database was replaced
-  EXPECT_TRUE(HasLine(log_, "spec.zip 更新なし"));  // none in the shared folder
+  EXPECT_TRUE(HasLine(log_, "spec.db 更新"));
 
   log_.clear();
   CopyDbFromLan(hooks_, options_);
@@ -610,12 +639,13 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   CopyDbFromLan(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "l1");
   EXPECT_FALSE(Exists(Dl("acis.zip")));
-  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db は更新されません"));
+  EXPECT_TRUE(HasLine(log_, "acis.zip 解凍失敗: acis.db と spec.db は更新されません"));
   EXPECT_FALSE(HasLine(log_, "acis.db 更新")) << AllLog();
 
   // Another source folder (an own site given as a folder).
   MakeDb(Work("acis.db"), "u1");
   MakeZip(root_ + "/own/acis.zip", {Work("acis.db")});
+  MakeZip(root_ + "/own/spec.zip", {Work("spec.db")});
   CopyDbFromLan(hooks_, options_, root_ + "/own");
   EXPECT_EQ(DbMarker(Db("acis.db")), "u1");
 }

@@ -153,9 +153,9 @@ TEST_F(ArchiveHarmTest, MovesAreAllOrNothing) {
   EXPECT_EQ(ReadFile(P("out/sub/s.txt")), "new s");
 }
 
-// A prebuilt database archive goes in whole or not at all: a member that fails to take its
-// place puts back the ones before it, and a member that could not be unpacked (a link) fails
-// the install. The installed files carry the look-up indexes.
+// A prebuilt pair goes in whole or not at all: a database that fails to take its place puts
+// back the one before it, and a member that could not be unpacked (a link) fails the install.
+// The installed files carry the look-up indexes.
 TEST_F(ArchiveHarmTest, DatabaseInstallNeverReportsSuccessAfterAFailure) {
   fs::create_directories(P("new"));
   fs::create_directories(P("DB"));
@@ -163,37 +163,42 @@ TEST_F(ArchiveHarmTest, DatabaseInstallNeverReportsSuccessAfterAFailure) {
     TSQLiteDb db(P(std::string("new/") + name));
     db.ExecSQL(std::string("CREATE TABLE ") + (name[0] == 'a' ? "seibun(bango, ippanmei)" : "iso(ippanmei, iso)"));
   }
-  ASSERT_EQ(std::system(("cd '" + P("new") + "' && zip -q '" + P("db.zip") + "' acis.db spec.db").c_str()), 0);
-  for (const char* name : {"acis.db", "spec.db"}) {
-    TSQLiteDb db(P(std::string("DB/") + name));
+  auto zip = [&](const std::string& archive, const std::string& members, const char* flags = "") {
+    fs::remove(P(archive));
+    return std::system(("cd '" + P("new") + "' && zip -q " + flags + " '" + P(archive) + "' " + members).c_str());
+  };
+  auto zipPair = [&] { return zip("acis.zip", "acis.db") == 0 && zip("spec.zip", "spec.db") == 0; };
+  ASSERT_TRUE(zipPair());
+  {
+    TSQLiteDb db(P("DB/acis.db"));
     db.ExecSQL("CREATE TABLE old(x)");
   }
   const std::string oldAcis = ReadFile(P("DB/acis.db"));
-  InstallBeforeMove = [&](const std::string& name) {
-    if (name == "spec.db") {
-      fs::remove(P("DB/spec.db"));
-      fs::create_directories(P("DB/spec.db/in-the-way"));
-    }
-  };
-  std::string msg;
-  const std::vector<std::string> pair = {"acis.db", "spec.db"};
-  EXPECT_FALSE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg, nullptr, pair));
-  InstallBeforeMove = nullptr;
-  EXPECT_NE(msg.find("元のまま"), std::string::npos) << msg;
+  // spec.db cannot be replaced (a folder in its place).
+  fs::create_directories(P("DB/spec.db/in-the-way"));
+  const TSvrHooks hooks;
+  std::string why;
+  EXPECT_FALSE(InstallPrebuiltPair(P("acis.zip"), P("spec.zip"), P("DB"), hooks, &why));
+  EXPECT_NE(why.find("spec.db"), std::string::npos) << why;
   EXPECT_TRUE(ReadFile(P("DB/acis.db")) == oldAcis);
+  EXPECT_TRUE(fs::is_directory(P("DB/spec.db/in-the-way")));
   fs::remove_all(P("DB/spec.db"));
 
-  ASSERT_TRUE(ExtractDatabaseArchive(P("db.zip"), P("DB"), &msg, nullptr, pair)) << msg;
-  TSQLiteDb acis(P("DB/acis.db"));
-  EXPECT_EQ(acis.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'idxSeibunIppanmei'")->FieldAsInteger(0), 1);
-  TSQLiteDb spec(P("DB/spec.db"));
-  EXPECT_EQ(spec.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'idxIsoIppanmei'")->FieldAsInteger(0), 1);
+  ASSERT_TRUE(zipPair());
+  ASSERT_TRUE(InstallPrebuiltPair(P("acis.zip"), P("spec.zip"), P("DB"), hooks, &why)) << why;
+  {
+    TSQLiteDb acis(P("DB/acis.db"));
+    EXPECT_EQ(acis.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'idxSeibunIppanmei'")->FieldAsInteger(0),
+              1);
+    TSQLiteDb spec(P("DB/spec.db"));
+    EXPECT_EQ(spec.GetTable("SELECT count(*) FROM sqlite_master WHERE name = 'idxIsoIppanmei'")->FieldAsInteger(0), 1);
+  }
 
   // A link among the members: nothing is installed.
   ASSERT_EQ(::symlink("/etc/passwd", P("new/jpp.db").c_str()), 0);
-  ASSERT_EQ(std::system(("cd '" + P("new") + "' && zip -q -y '" + P("link.zip") + "' acis.db jpp.db").c_str()), 0);
+  ASSERT_EQ(zip("acis.zip", "acis.db jpp.db", "-y"), 0);
   const std::string before = ReadFile(P("DB/acis.db"));
-  EXPECT_FALSE(ExtractDatabaseArchive(P("link.zip"), P("DB"), &msg, nullptr, {"acis.db"}));
+  EXPECT_FALSE(InstallPrebuiltPair(P("acis.zip"), P("spec.zip"), P("DB"), hooks, &why));
   EXPECT_TRUE(ReadFile(P("DB/acis.db")) == before);
   EXPECT_FALSE(fs::exists(P("DB/jpp.db")));
 }

@@ -1,12 +1,14 @@
-// Prebuilt databases going into the database folder: a run killed in the middle of an install
-// never leaves the folder without its database, the next start puts back a kept copy whose
-// file is gone, and an archive installs only the database it is named for.
+// Prebuilt databases going into the database folder: the next start puts back a kept copy
+// whose file is gone, an archive installs only the database it is named for, and acis.zip and
+// spec.zip go in as one pair or not at all, whatever fails and wherever a kill comes.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <functional>
 
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
@@ -59,17 +61,62 @@ class InstallTest : public ::testing::Test {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
   }
 
-  // Runs the install in a child process that dies at the named point; its exit code.
-  int InstallDyingAt(const std::string& archive, const char* point) {
+  // The old pair in the database folder and a new pair as dl/acis.zip and dl/spec.zip.
+  void OldAndNewPair() {
+    MakeDb(Db("acis.db"), "old acis");
+    MakeDb(Db("spec.db"), "old spec");
+    MakeDb(P("new/acis.db"), "new acis");
+    MakeDb(P("new/spec.db"), "new spec");
+    Zip(P("dl/acis.zip"), P("new"), {"acis.db"});
+    Zip(P("dl/spec.zip"), P("new"), {"spec.db"});
+  }
+  bool InstallPair(std::vector<std::string>* lines = nullptr, std::string* why = nullptr) {
+    TSvrHooks hooks;
+    if (lines) hooks.LogMemo = [lines](const std::string& l) { lines->push_back(l); };
+    return InstallPrebuiltPair(P("dl/acis.zip"), P("dl/spec.zip"), options_.DBDir, hooks, why);
+  }
+  // Both databases old, or both new: never one of each.
+  std::string Pair() const {
+    const std::string acis = Marker(Db("acis.db")), spec = Marker(Db("spec.db"));
+    if (acis == "old acis" && spec == "old spec") return "old";
+    if (acis == "new acis" && spec == "new spec") return "new";
+    return "mixed: " + acis + " / " + spec;
+  }
+  // What the next start leaves in the database folder.
+  std::vector<std::string> AfterTheStart() {
+    CleanupLeftoversAtStart(options_);
+    return List(options_.DBDir);
+  }
+  // Runs Body in a child process and returns how it ended: its exit code, or -1. With a stop
+  // point, OnStop runs while the child is stopped there, then the child goes on.
+  static int InChild(const std::function<void()>& body, const std::function<void(pid_t)>& onStop = {}) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-      ::setenv("QM_FAULT_AT", point, 1);
-      std::string msg;
-      ExtractDatabaseArchive(archive, options_.DBDir, &msg);
+      body();
       ::_exit(0);
     }
+    // Whatever an assertion does, the child ends with the test.
+    struct TReap {
+      pid_t pid;
+      bool done = false;
+      ~TReap() {
+        if (!done) {
+          ::kill(pid, SIGKILL);
+          ::waitpid(pid, nullptr, 0);
+        }
+      }
+    } reap{pid};
     int status = 0;
+    if (onStop) {
+      if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) {
+        reap.done = true;
+        return -1;
+      }
+      onStop(pid);
+      ::kill(pid, SIGCONT);
+    }
     ::waitpid(pid, &status, 0);
+    reap.done = true;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -80,35 +127,15 @@ class InstallTest : public ::testing::Test {
 
 }  // namespace
 
-// Killed between keeping the old database and putting the new one in place: acis.db is still
-// there, and the next start leaves a database in place (the old one or the new one, never none).
-TEST_F(InstallTest, KillInTheMiddleOfAnInstallLeavesADatabaseAndTheStartKeepsIt) {
-  MakeDb(Db("acis.db"), "old");
-  MakeDb(P("new/acis.db"), "new");
-  Zip(P("acis.zip"), P("new"), {"acis.db"});
-  ASSERT_EQ(InstallDyingAt(P("acis.zip"), "install-kept"), kFaultExitCode);
-  EXPECT_EQ(Marker(Db("acis.db")), "old");
-
-  std::vector<std::string> lines;
-  CleanupLeftoversAtStart(options_, [&](const std::string& l) { lines.push_back(l); });
-  EXPECT_EQ(Marker(Db("acis.db")), "old");
-  EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download"}));
-
-  // Then the install runs to its end.
-  std::string msg;
-  ASSERT_TRUE(ExtractDatabaseArchive(P("acis.zip"), options_.DBDir, &msg)) << msg;
-  EXPECT_EQ(Marker(Db("acis.db")), "new");
-}
-
 // A kept copy whose file is gone (a run killed before it could put the file back) is put back
 // by the start, not removed.
 TEST_F(InstallTest, StartPutsBackAKeptCopyWhoseFileIsGone) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
   ::waitpid(gone, nullptr, 0);
-  MakeDb(Db("acis.db.prev-" + std::to_string(gone)), "kept");
+  MakeDb(Db(".qm-acis.db.prev-" + std::to_string(gone)), "kept");
   MakeDb(Db("spec.db"), "spec");
-  MakeDb(Db("spec.db.prev-" + std::to_string(gone)), "older spec");
+  MakeDb(Db(".qm-spec.db.prev-" + std::to_string(gone)), "older spec");
   std::vector<std::string> lines;
   CleanupLeftoversAtStart(options_, [&](const std::string& l) { lines.push_back(l); });
   EXPECT_EQ(Marker(Db("acis.db")), "kept");
@@ -125,15 +152,15 @@ TEST_F(InstallTest, ArchiveInstallsOnlyTheDatabaseItIsNamedFor) {
   MakeDb(Db("spec.db"), "old spec");
   ASSERT_TRUE(WriteFile(Db("download/sakumotsu.txt"), "the master script"));
   ASSERT_TRUE(WriteFile(Db("autoupdate.log"), "the last log"));
+  MakeDb(P("new/spec.db"), "new spec");
+  Zip(P("dl/spec.zip"), P("new"), {"spec.db"});
 
   // acis.zip holding only spec.db.
-  MakeDb(P("wrong/spec.db"), "new spec");
+  MakeDb(P("wrong/spec.db"), "spec from acis.zip");
   Zip(P("dl/acis.zip"), P("wrong"), {"spec.db"});
-  TSvrHooks hooks;
   std::vector<std::string> lines;
-  hooks.LogMemo = [&](const std::string& l) { lines.push_back(l); };
   std::string why;
-  EXPECT_FALSE(InstallPrebuiltArchive(P("dl/acis.zip"), options_.DBDir, hooks, &why));
+  EXPECT_FALSE(InstallPair(&lines, &why));
   EXPECT_NE(why.find("acis.db"), std::string::npos) << why;
   EXPECT_EQ(std::find(lines.begin(), lines.end(), "acis.db 更新"), lines.end());
   EXPECT_EQ(Marker(Db("acis.db")), "old acis");
@@ -146,10 +173,124 @@ TEST_F(InstallTest, ArchiveInstallsOnlyTheDatabaseItIsNamedFor) {
   MakeDb(P("extra/spec.db"), "spec from acis.zip");
   Zip(P("dl/acis.zip"), P("extra"), {"acis.db", "download/sakumotsu.txt", "autoupdate.log", "spec.db"});
   lines.clear();
-  EXPECT_TRUE(InstallPrebuiltArchive(P("dl/acis.zip"), options_.DBDir, hooks, &why)) << why;
+  EXPECT_TRUE(InstallPair(&lines, &why)) << why;
   EXPECT_NE(std::find(lines.begin(), lines.end(), "acis.db 更新"), lines.end());
-  EXPECT_EQ(Marker(Db("acis.db")), "new acis");
-  EXPECT_EQ(Marker(Db("spec.db")), "old spec");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "acis.zip: spec.db は使いません"), lines.end());
+  EXPECT_EQ(Pair(), "new");
   EXPECT_EQ(ReadFile(Db("download/sakumotsu.txt")), "the master script");
   EXPECT_EQ(ReadFile(Db("autoupdate.log")), "the last log");
+}
+
+// A member named in other letters ("ACIS.DB", as Windows tools write it) is the database: it
+// is installed, and the log says so, not that it is not used. With both spellings in one
+// archive the exact name is the one installed, and the other is said to be unused.
+TEST_F(InstallTest, AMemberInOtherLettersIsInstalledAndLoggedAsInstalled) {
+  OldAndNewPair();
+  MakeDb(P("upper/ACIS.DB"), "new acis");
+  MakeDb(P("upper/Spec.Db"), "new spec");
+  Zip(P("dl/acis.zip"), P("upper"), {"ACIS.DB"});
+  Zip(P("dl/spec.zip"), P("upper"), {"Spec.Db"});
+  std::vector<std::string> lines;
+  std::string why;
+  ASSERT_TRUE(InstallPair(&lines, &why)) << why;
+  EXPECT_EQ(Pair(), "new");
+  for (const std::string& l : lines) EXPECT_EQ(l.find("使いません"), std::string::npos) << l;
+  for (const char* l : {"acis.zip: acis.db", "spec.zip: spec.db", "acis.db 更新", "spec.db 更新"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), l), lines.end()) << l;
+  EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}));
+
+  MakeDb(P("both/acis.db"), "exact acis");
+  MakeDb(P("both/ACIS.DB"), "upper acis");
+  Zip(P("dl/acis.zip"), P("both"), {"ACIS.DB", "acis.db"});
+  Zip(P("dl/spec.zip"), P("new"), {"spec.db"});
+  lines.clear();
+  ASSERT_TRUE(InstallPair(&lines, &why)) << why;
+  EXPECT_EQ(Marker(Db("acis.db")), "exact acis");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "acis.zip: ACIS.DB は使いません"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "acis.zip: acis.db は使いません"), lines.end());
+}
+
+// spec.zip that fails (no archive at all, or no spec.db in it) keeps the old pair: the new
+// acis.db never goes in beside the old spec.db. The failing archive goes, so that the next
+// check fetches it again; the good one stays for the pair's next install.
+TEST_F(InstallTest, AFailingSpecZipReplacesNeitherDatabase) {
+  OldAndNewPair();
+  ASSERT_TRUE(WriteFile(P("dl/spec.zip"), "PK\x03\x04 broken"));
+  std::vector<std::string> lines;
+  std::string why;
+  EXPECT_FALSE(InstallPair(&lines, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(Pair(), "old");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "spec.zip 解凍失敗: acis.db と spec.db は更新されません"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "acis.db 更新"), lines.end());
+  EXPECT_TRUE(Exists(P("dl/acis.zip")));
+  EXPECT_FALSE(Exists(P("dl/spec.zip")));
+  EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}));
+
+  // spec.zip without spec.db.
+  MakeDb(P("nospec/other.db"), "other");
+  Zip(P("dl/spec.zip"), P("nospec"), {"other.db"});
+  EXPECT_FALSE(InstallPair(&lines, &why));
+  EXPECT_NE(why.find("spec.db"), std::string::npos) << why;
+  EXPECT_EQ(Pair(), "old");
+
+  // Then a whole pair goes in.
+  Zip(P("dl/spec.zip"), P("new"), {"spec.db"});
+  EXPECT_TRUE(InstallPair(&lines, &why)) << why;
+  EXPECT_EQ(Pair(), "new");
+}
+
+// A run killed between the two archives, or at any step of putting the pair in place, leaves
+// what the next start turns into the old pair or the new one, and nothing of the run behind.
+TEST_F(InstallTest, APairKilledAnywhereIsOldOrNewAfterTheStart) {
+  const std::vector<std::pair<const char*, const char*>> points = {
+      {"install-pair-half", "old"}, {"swap-begun", "new"}, {"swap-half", "new"}, {"swap-done", "new"}};
+  for (const auto& [point, after] : points) {
+    OldAndNewPair();
+    const int code = InChild([&] {
+      ::setenv("QM_FAULT_AT", point, 1);
+      InstallPair();
+    });
+    ASSERT_EQ(code, kFaultExitCode) << point;
+    EXPECT_EQ(AfterTheStart(), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}))
+        << point;
+    EXPECT_EQ(Pair(), after) << point;
+  }
+}
+
+// The acis.db rename fails and the journal cannot be rewritten to say "back": the undo then
+// goes in an order that the next start, finding the "forward" journal after a kill at any of
+// its steps, turns into a whole pair; an undo that ends says that the journal could not be
+// rewritten, and leaves the old pair.
+TEST_F(InstallTest, AnUndoWhoseJournalCannotSayBackIsSafeAgainstAKill) {
+  const std::vector<std::pair<const char*, const char*>> points = {
+      {"swap-undo-spec", "new"}, {"swap-undo-kept", "new"}, {"swap-undo-acis", "old"}, {"", "old"}};
+  for (const auto& [point, after] : points) {
+    OldAndNewPair();
+    const std::string whyFile = P("why.txt");
+    fs::remove(whyFile);
+    const int code = InChild(
+        [&] {
+          ::setenv("QM_STOP_AT", "swap-half", 1);
+          if (*point) ::setenv("QM_FAULT_AT", point, 1);
+          std::string why;
+          InstallPair(nullptr, &why);
+          WriteFile(whyFile, why);
+        },
+        [&](pid_t child) {
+          // The journal's temporary name taken by a folder, and acis.db by a folder for a while.
+          fs::create_directories(Db(".qm-swap-journal.build-" + std::to_string(child)));
+          fs::rename(Db("acis.db"), P("acis.aside"));
+          fs::create_directories(Db("acis.db/in-the-way"));
+        });
+    ASSERT_EQ(code, *point ? kFaultExitCode : 0) << point;
+    fs::remove_all(Db("acis.db"));
+    fs::rename(P("acis.aside"), Db("acis.db"));
+    if (!*point) {
+      EXPECT_NE(ReadFile(whyFile).find("置き換えの記録を書き換えられません"), std::string::npos);
+    }
+    EXPECT_EQ(AfterTheStart(), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}))
+        << point;
+    EXPECT_EQ(Pair(), after) << point;
+  }
 }

@@ -83,6 +83,7 @@ class UpdateRunnerTest : public ::testing::Test {
     OptionData->DownSite = static_cast<std::uint8_t>(mode);
     TUpdateSinks sinks;
     sinks.Log = [this](const std::string& l) { lines_.push_back(l); };
+    sinks.Highlight = [this](const std::string& label, bool bold) { bold_.push_back(label + (bold ? " on" : " off")); };
     auto r = std::make_unique<TUpdateRunner>(*OptionData, sinks);
     return r;
   }
@@ -123,6 +124,7 @@ class UpdateRunnerTest : public ::testing::Test {
   TLogMessageSink sink_;
   std::unique_ptr<TScopedMessageSink> scoped_;
   std::vector<std::string> lines_;
+  std::vector<std::string> bold_;  // labels shown bold ("acis.zip on") and plain again
 };
 
 }  // namespace
@@ -326,9 +328,14 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
   EXPECT_EQ(OptionData->DBDownSite, 3);
   // Unchanged archives answer "304": the run still installs them and succeeds.
+  bold_.clear();
   auto again = Runner(3);
   ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
   EXPECT_TRUE(Has(again->LogText(), "acis.zip ダウンロード完了"));
+  // Unpacking shows each archive's label bold in turn.
+  ASSERT_GE(bold_.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(bold_.end() - 4, bold_.end()),
+            (std::vector<std::string>{"acis.zip on", "acis.zip off", "spec.zip on", "spec.zip off"}));
 
   // A damaged acis.zip: the installed database stays and stays open.
   ASSERT_TRUE(WriteFile(Site("data/acis.zip"), "PK garbage"));
@@ -348,9 +355,9 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   EXPECT_TRUE(Has(bad->LogText(), "データベースは更新されていません: ")) << bad->LogText();
   EXPECT_FALSE(Has(bad->LogText(), "acis.db 更新"));
 
-  // acis.zip goes in and only spec.zip fails: the log says which database was updated and
-  // which was not, with the archive's reason; the run still fails, and the new acis.db is the
-  // one in use.
+  // A new acis.zip with a damaged spec.zip: neither goes in (never a new acis.db beside the old
+  // spec.db), the log says so with the archive's reason, the run fails, and the previous
+  // database stays open.
   const std::string newer = base_ + "/newer";
   fs::create_directories(newer);
   fs::copy_file(made + "/acis.db", newer + "/acis.db");
@@ -362,15 +369,13 @@ TEST_F(UpdateRunnerTest, PrebuiltDatabasesInstallAndReopenAndCurrentArchivesAreN
   auto half = Runner(3);
   EXPECT_FALSE(half->AutoUpdate());
   const std::string halfLog = half->LogText();
-  EXPECT_TRUE(Has(halfLog, "\nacis.db 更新\n")) << halfLog;
-  EXPECT_TRUE(Has(halfLog, "spec.zip 解凍失敗: spec.db は更新されません")) << halfLog;
-  EXPECT_TRUE(Has(halfLog, "acis.db は更新されました。spec.db は更新されていません: ")) << halfLog;
-  EXPECT_FALSE(Has(halfLog, "データベースは更新されていません")) << halfLog;
+  EXPECT_FALSE(Has(halfLog, "\nacis.db 更新\n")) << halfLog;
+  EXPECT_TRUE(Has(halfLog, "spec.zip 解凍失敗: acis.db と spec.db は更新されません")) << halfLog;
+  EXPECT_TRUE(Has(halfLog, "データベースは更新されていません: ")) << halfLog;
   EXPECT_TRUE(Has(halfLog, "データ更新中止!"));
   EXPECT_FALSE(half->Updated);
-  EXPECT_TRUE(half->Reopened);
   ASSERT_TRUE(AcisDB);
-  EXPECT_EQ(AcisDB->FLastUpdate, "2031年2月3日反映");
+  EXPECT_EQ(AcisDB->FLastUpdate, "2030年1月1日反映");
   fs::remove(Dl("acis.zip"));
 
   // An own web site, and an own folder.
