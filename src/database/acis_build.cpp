@@ -182,7 +182,7 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   // removed first.
   TDbUpdateLock folderLock(dir);
   if (!folderLock.Held()) {
-    res.Error = dir + kDbFolderInUse;
+    res.Error = folderLock.Why();
     log("データベース作成失敗: " + res.Error);
     return res;
   }

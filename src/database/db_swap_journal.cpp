@@ -158,7 +158,7 @@ std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>&
   const std::string owner = OwnerTag();
   const TSwapFiles f(dir, owner);
   TDbSwapLock lock(dir, TDbSwapLock::Exclusive, kSwapWaitMs, Pump);
-  if (!lock.Held()) return "データベースを使用中のため置き換えられません";
+  if (!lock.Held()) return lock.Why();
   Remove(f.kept);
   const bool hadSpec = Exists(f.spec);
   if (hadSpec && ::link(f.spec.c_str(), f.kept.c_str()) != 0)
