@@ -186,7 +186,7 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
     log("データベース作成失敗: " + res.Error);
     return res;
   }
-  if (RecoverDatabaseFolder(dir, log) < 0) {
+  if (RecoverDatabaseFolder(dir, log, Request.Pump) < 0) {
     res.Error = "前回中断したデータベースの置き換えを完了できないため、作成しません: " + dir;
     log("データベース作成失敗: " + res.Error);
     return res;
