@@ -191,13 +191,14 @@ bool TablesOf(const std::string& path, std::set<std::string>& tables) {
   return ok;
 }
 
-// A built acis.db carries the registration tables; a built spec.db is a database (an empty
-// file is an empty one: a build whose masters all came from acis.db).
+// A built acis.db carries the registration tables; a built spec.db is a database without
+// them (an empty file is an empty one: a build whose masters all came from acis.db).
 bool IsBuiltDatabase(const std::string& path, bool acis) {
   if (!acis && IdOf(path).size == 0) return true;
   std::set<std::string> tables;
   if (!TablesOf(path, tables)) return false;
-  return !acis || (tables.count("m_kihon") && tables.count("m_tekiyo"));
+  const bool registration = tables.count("m_kihon") && tables.count("m_tekiyo");
+  return acis == registration;
 }
 
 // The undo of a swap in the running process: the new acis.db first (so that the state left by

@@ -258,6 +258,11 @@ TEST_F(InterruptedSwap, BuildFilesThatAreNoDatabasesOfTheirKindAreNeverPutInPlac
          fs::remove(t.NewAcis());
          MakeDb(t.NewAcis(), {"bunrui"}, "wrong kind");
        }},
+      {"an acis.db where spec.db belongs", true,
+       [](InterruptedSwap& t) {
+         fs::remove(t.NewSpec());
+         MakeDb(t.NewSpec(), {"m_kihon", "m_tekiyo"}, "wrong kind");
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
