@@ -234,13 +234,14 @@ int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
   } else {
     // The previous version's journal names the files by the run's process id only. The kept
     // copy is made as a second name of spec.db: while both are one file nothing was renamed;
-    // once they differ, spec.db is the new one (when its build file is gone).
+    // once they differ, spec.db is the new one (when its build file is gone), and so is
+    // acis.db when its build file is gone too (a forward swap only renames it away).
     nsOk = NS.ok;
     naOk = NA.ok;
     kOld = j.hadSpec && K.ok;
     sOld = kOld && SameFile(S, K);
     sNew = kOld && S.ok && !sOld && !NS.ok;
-    aNew = false;
+    aNew = !j.back && sNew && !NA.ok && A.ok;
   }
   auto unmatched = [&](const std::string& why) {
     if (log)

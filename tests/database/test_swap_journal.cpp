@@ -180,6 +180,22 @@ TEST_F(InterruptedSwap, AJournalOfThisFolderIsFinishedFromEveryStep) {
   }
 }
 
+// The previous version's journal (its first line alone) is finished the same way from each
+// step, told by the kept copy that is or is no longer a second name of spec.db.
+TEST_F(InterruptedSwap, APreviousJournalOfThisFolderIsFinishedFromEveryStep) {
+  for (int renamed = 0; renamed <= 2; ++renamed) {
+    SCOPED_TRACE(renamed);
+    SetUp();
+    Begin(false);
+    if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
+    if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
+    EXPECT_GE(Recover(), 1) << log_;
+    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
+    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
+    EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+  }
+}
+
 // A journal that says "back" (a rename failed in the running process, which was killed while
 // it undid the swap) puts the old pair back.
 TEST_F(InterruptedSwap, ABackJournalOfThisFolderPutsTheOldPairBack) {
