@@ -10,9 +10,11 @@
 #include <filesystem>
 
 #include "database/acis_db.h"
+#include "database/acis_session_views.h"
 #include "database/db_swap_journal.h"
 #include "database/sqlite_db.h"
 #include "foundation/stale_files.h"
+#include "sample_acis_db.h"
 
 namespace fs = std::filesystem;
 
@@ -132,4 +134,26 @@ TEST_F(ReplacedFiles, AnOpenDatabaseObjectGoesOnWithTheNewPair) {
   EXPECT_TRUE(db.ExecSQL("CREATE TABLE mine (x);"));
   TSQLiteDb reader(Path("acis.db"));
   EXPECT_TRUE(reader.TableExists("main.mine"));
+}
+
+// The main window's database object with its per-connection views: after a swap they are
+// there again on the new pair, and the lists that depend on them learn of it.
+TEST(ReplacedSampleFiles, TheSessionViewsComeBackOnTheNewPair) {
+  OPEN_SAMPLE_DB(sample);
+  db.CreateSessionViews();
+  ASSERT_TRUE(db.Query("SELECT count(*) FROM tSeibun"));
+  const std::string count = db.FTbl->FieldAsString(0);
+  const unsigned generation = SessionGeneration();
+  const std::string dir = sample.DBDir;
+  fs::copy_file(dir + "/acis.db", dir + "/acis.db.build-" + OwnerTag());
+  fs::copy_file(dir + "/spec.db", dir + "/spec.db.build-" + OwnerTag());
+  {
+    TSQLiteDb fresh(dir + "/acis.db.build-" + OwnerTag());
+    fresh.ExecSQL("UPDATE info SET Value = '2026年12月1日反映' WHERE Item = 'LastUpdate';");
+  }
+  ASSERT_EQ(SwapBuiltPair(dir), "");
+  ASSERT_TRUE(db.Query("SELECT count(*) FROM tSeibun"));
+  EXPECT_EQ(db.FTbl->FieldAsString(0), count);
+  EXPECT_EQ(db.FLastUpdate, "2026年12月1日反映");
+  EXPECT_GT(SessionGeneration(), generation);
 }
