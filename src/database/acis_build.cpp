@@ -305,8 +305,8 @@ void DeriveTables(TAcisDB& db, const TAcisBuildRequest& request, TBuildSteps& st
 // In the folder the build holds: finishes what a killed run left, and starts the build files
 // (spec.db's copy, in which the masters are refreshed). Empty, or why not.
 std::string StartBuildFiles(const std::string& dir, const std::string& temp, const std::string& tempSpec,
-                            const TAcisLogFn& log) {
-  if (RecoverDatabaseFolder(dir, log) < 0)
+                            const TAcisLogFn& log, const TAcisPumpFn& pump) {
+  if (RecoverDatabaseFolder(dir, log, pump) < 0)
     return "前回中断したデータベースの置き換えを完了できないため、作成しません: " + dir;
   RemoveDbFiles(temp);
   RemoveDbFiles(tempSpec);
@@ -358,11 +358,11 @@ TAcisBuildResult BuildAcisDatabase(const TAcisBuildRequest& Request) {
   // removed first.
   TDbUpdateLock folderLock(dir);
   if (!folderLock.Held()) {
-    res.Error = dir + kDbFolderInUse;
+    res.Error = folderLock.Why();
     log("データベース作成失敗: " + res.Error);
     return res;
   }
-  if (std::string why = StartBuildFiles(dir, temp, tempSpec, log); !why.empty()) {
+  if (std::string why = StartBuildFiles(dir, temp, tempSpec, log, Request.Pump); !why.empty()) {
     res.Error = why;
     log("データベース作成失敗: " + res.Error);
     return res;

@@ -67,11 +67,30 @@ TAcisDB::TAcisDB(const std::string& FileName, const TAcisDBSettings& Settings, T
   TDbSwapLock swap(FSettings.DBDir, TDbSwapLock::Shared, kOpenWaitMs);
   if (!swap.Held()) throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + kDataBeingReplaced);
   FDb = std::make_unique<TSQLiteDb>(FileName, false);
+  FDb->OnFilesReplaced = [this] { ReopenReplacedFiles(); };
   Log("acis.db open");
   SetMultiStatement(true);
   ReadLastUpdate();
   AttachSpec();
   AttachJpp();
+}
+
+void TAcisDB::ReopenReplacedFiles() {
+  // The new pair whole, as an open takes it.
+  TDbSwapLock swap(FSettings.DBDir, TDbSwapLock::Shared, kOpenWaitMs);
+  if (!swap.Held()) throw ESQLiteException("Failed to open database \"" + FFileName + "\" : " + kDataBeingReplaced);
+  FDb->Reopen();
+  Log("acis.db, spec.db が更新で置き換えられたため開き直しました");
+  // The data date of the new files; the current result (FTbl) stays the caller's.
+  std::string date;
+  if (TableExists("info")) {
+    auto t = FDb->GetTable("SELECT Value FROM info WHERE Item = 'LastUpdate'");
+    if (t->Count() > 0) date = t->FieldAsString(0);
+    FLastUpdate = date.empty() ? "更新日付不明" : date;
+  } else {
+    FLastUpdate = "不明";
+  }
+  if (FSessionViews) CreateSessionViews();
 }
 
 TAcisDB::~TAcisDB() {

@@ -211,6 +211,10 @@ class TAcisDB {
   bool FScriptFault = false;  // the last script failed by its own SQL (not the disk, a lock...)
   bool FMasterPass = false;   // the refresh pass of the open runs
   bool FMasterHalt = false;   // that pass met a failure outside the scripts: it stops
+  bool FSessionViews = false;  // CreateSessionViews ran on this connection
+  // A build or an install replaced the files under the open connection: opens them again
+  // (with the per-connection objects) before the next statement begins a transaction.
+  void ReopenReplacedFiles();
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

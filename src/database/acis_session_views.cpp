@@ -339,6 +339,7 @@ std::string ExistingObjectDrops(TAcisDB& db) {
 
 void TAcisDB::CreateSessionViews() {
   ++gSessionGeneration;
+  FSessionViews = true;
   const bool saved = FDb->ExecAll;
   SetMultiStatement(true);
   // Only TEMP objects: opening and preparing a connection never writes to the database files

@@ -6,11 +6,17 @@
 //
 // The swap: both new files are complete and on disk under their build names
 // (.qm-acis.db.build-<pid>, .qm-spec.db.build-<pid>); the old spec.db is kept under a second name
-// (.qm-spec.db.prev-<pid>); the journal ".qm-swap-journal" names the build; then spec.db and
-// acis.db are each replaced by one rename; then the kept copy and the journal go. A journal
-// that the next run finds means the new pair was complete: what is not renamed yet is renamed
-// then. A swap that fails in the running process is undone, and its journal says so before
-// the undo begins, so that a kill during the undo is undone too.
+// (.qm-spec.db.prev-<pid>); the journal ".qm-swap-journal" names the build and the files of that
+// swap by their identity (device, inode, size); then spec.db and acis.db are each replaced by
+// one rename; then the kept copy and the journal go. A journal that the next run finds means
+// the new pair was complete: what is not renamed yet is renamed then. A swap that fails in the
+// running process is undone, and its journal says so before the undo begins, so that a kill
+// during the undo is undone too.
+//
+// The next run acts only on the files the journal names: a journal that outlived its folder's
+// state (a folder copied or restored mid-swap, a backup tool, a person tidying) leaves every
+// file as it is, with a log line, and no run builds or installs there until a person has
+// looked. Build files are put in place only when they are databases of their kind.
 #include <functional>
 #include <string>
 
@@ -19,10 +25,12 @@
 // otherwise why, and the folder is as it was.
 std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>& Pump = {});
 
-// Finishes (or undoes) a swap that a killed run left, then removes the temporary files and
-// kept copies of runs that no longer run, in DBDir (not below it), and puts
-// back a kept copy whose file is gone. Call it holding the folder's TDbUpdateLock. Log gets a
-// line for each thing done. Returns the number of things done, or -1 when an interrupted swap
-// cannot be finished now (everything is then left for the next run, and the caller must not
-// build or install).
-int RecoverDatabaseFolder(const std::string& DBDir, const std::function<void(const std::string&)>& Log = {});
+// Finishes (or undoes) a swap that a killed run left, under the exclusive swap lock as the
+// swap itself (waiting for readers that are opening the files, calling Pump meanwhile when
+// given), then removes the temporary files and kept copies of runs that no longer run, in
+// DBDir (not below it), and puts back a kept copy whose file is gone. Call it holding the
+// folder's TDbUpdateLock. Log gets a line for each thing done. Returns the number of things
+// done, or -1 when an interrupted swap cannot be finished now or its journal does not match
+// the folder (everything is then left as it is, and the caller must not build or install).
+int RecoverDatabaseFolder(const std::string& DBDir, const std::function<void(const std::string&)>& Log = {},
+                          const std::function<void()>& Pump = {});

@@ -1,10 +1,12 @@
 #include "database/db_swap_lock.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -16,7 +18,45 @@ constexpr off_t kSwapByte = 1;
 // Byte 2: held by the one run that writes into the folder.
 constexpr off_t kUpdateByte = 2;
 
-std::string LockFile(const std::string& DBDir) { return (DBDir.empty() ? std::string(".") : DBDir) + "/.qm-swap.lock"; }
+std::string Folder(const std::string& DBDir) { return DBDir.empty() ? std::string(".") : DBDir; }
+std::string LockFile(const std::string& DBDir) { return Folder(DBDir) + "/.qm-swap.lock"; }
+
+// Whether this process may create or replace files in the folder (a read-only mount or a
+// folder of another user without write permission: no).
+bool FolderWritable(const std::string& DBDir) {
+  return ::faccessat(AT_FDCWD, Folder(DBDir).c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Opens the folder's lock file, making it when it is missing; -1 with errno when it cannot be
+// opened (with Write: for writing). The file is left writable for every user, so that the
+// umask of whoever made it first cannot lock the others out (or let them pass unlocked).
+int OpenLockFile(const std::string& DBDir, bool Write) {
+  const std::string path = LockFile(DBDir);
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  // Made only when missing: an O_CREAT open of another user's file in a sticky folder fails
+  // even where the file itself could be written.
+  for (int tries = 0; fd < 0 && errno == ENOENT && tries < 3; ++tries) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  }
+  // A reader needs the file for reading only.
+  if (fd < 0 && !Write && (errno == EACCES || errno == EPERM || errno == EROFS))
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;  // a folder (or a device) in its place is no lock file
+    return -1;
+  }
+  if (st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666) (void)::fchmod(fd, 0666);
+  return fd;
+}
+
+std::string CannotLock(const std::string& DBDir, int err) {
+  return LockFile(DBDir) + " をロックに使えません (" + std::strerror(err) + ")。" + Folder(DBDir) +
+         " のデータベースは更新しません: ほかの利用者も書き込めるファイルにするか、削除してからもう一度実行してください";
+}
 
 // 0: locked; EWOULDBLOCK/EAGAIN: held elsewhere; other errno: no locking here.
 int TryLock(int fd, off_t byte, short type) {
@@ -43,9 +83,13 @@ void Unlock(int fd, off_t byte) {
 }  // namespace
 
 TDbSwapLock::TDbSwapLock(const std::string& DBDir, TMode Mode, int TimeoutMs, const std::function<void()>& Pump) {
-  fd_ = ::open(LockFile(DBDir).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = OpenLockFile(DBDir, Mode == Exclusive);
   if (fd_ < 0) {
-    held_ = true;  // no lock file can be made here, so no build can replace files here either
+    const int err = errno;
+    // A reader goes on: a swap cannot take the lock either. A swap goes on only where no
+    // file can be replaced anyway.
+    held_ = Mode == Shared || !FolderWritable(DBDir);
+    if (!held_) why_ = CannotLock(DBDir, err);
     return;
   }
   const auto start = std::chrono::steady_clock::now();
@@ -74,7 +118,10 @@ TDbSwapLock::TDbSwapLock(const std::string& DBDir, TMode Mode, int TimeoutMs, co
     held_ = wait(kWaitByte, F_RDLCK) && (noLocking_ || wait(kSwapByte, F_RDLCK));
     if (!noLocking_) Unlock(fd_, kWaitByte);
   }
-  if (!held_) Release();
+  if (!held_) {
+    why_ = Folder(DBDir) + " のデータベースを使用中のため置き換えられません";
+    Release();
+  }
 }
 
 TDbSwapLock::~TDbSwapLock() { Release(); }
@@ -85,9 +132,11 @@ void TDbSwapLock::Release() {
 }
 
 TDbUpdateLock::TDbUpdateLock(const std::string& DBDir) {
-  fd_ = ::open(LockFile(DBDir).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = OpenLockFile(DBDir, true);
   if (fd_ < 0) {
-    held_ = true;
+    const int err = errno;
+    held_ = !FolderWritable(DBDir);  // nothing can be written there by anybody
+    if (!held_) why_ = CannotLock(DBDir, err);
     return;
   }
   int rc;
@@ -96,6 +145,7 @@ TDbUpdateLock::TDbUpdateLock(const std::string& DBDir) {
   } while (rc == EINTR);
   held_ = rc == 0 || (rc != EWOULDBLOCK && rc != EAGAIN);  // no locks on this file system: as before
   if (!held_) {
+    why_ = Folder(DBDir) + kDbFolderInUse;
     ::close(fd_);
     fd_ = -1;
   }

@@ -8,27 +8,37 @@
 // reader goes on reading the pair it found; a reader that comes while files are being
 // replaced waits for the renames to end, and a swap that waits holds new readers back. The
 // lock is an advisory lock on the file ".qm-swap.lock" in the database folder.
+//
+// The lock file is for every user who may write the folder (a root cron "/u" beside a user's
+// window, two users of one shared folder): it is made writable for all of them whatever the
+// creator's umask. A run that would replace files but cannot take the lock in a folder it may
+// write is refused; only a folder that cannot be written at all goes on without it, since
+// nothing can be replaced there.
 #include <functional>
 #include <string>
 
 class TDbSwapLock {
  public:
   enum TMode { Shared, Exclusive };
-  // Waits up to TimeoutMs for the lock, calling Pump (when set) about every 50 ms. A folder
-  // where the lock file cannot be made (read-only) is not locked: Held() is true then, since
-  // nobody can replace files there either.
+  // Waits up to TimeoutMs for the lock, calling Pump (when set) about every 50 ms. Shared: a
+  // reader whose lock file cannot be opened goes on (Held() is true): nobody can swap files
+  // without it either. Exclusive: refused (Held() false, Why() says why) when the lock file
+  // cannot be used in a folder that can be written.
   TDbSwapLock(const std::string& DBDir, TMode Mode, int TimeoutMs, const std::function<void()>& Pump = {});
   ~TDbSwapLock();
   TDbSwapLock(const TDbSwapLock&) = delete;
   TDbSwapLock& operator=(const TDbSwapLock&) = delete;
 
   bool Held() const { return held_; }
+  // Empty while held; otherwise the reason, naming the folder or the lock file.
+  const std::string& Why() const { return why_; }
   void Release();
 
  private:
   int fd_ = -1;
   bool held_ = false;
   bool noLocking_ = false;
+  std::string why_;
 };
 
 // The lock of a run that writes into the database folder: a build from its first file to its
@@ -38,18 +48,23 @@ class TDbSwapLock {
 // holder may judge what other runs left there (a third byte of the same lock file).
 class TDbUpdateLock {
  public:
-  // Tries once. A folder where the lock file cannot be made is not locked (Held() is true):
-  // nothing can be written there by anybody.
+  // Tries once. A folder that cannot be written is not locked (Held() is true): nothing can be
+  // written there by anybody. In a folder that can be written a lock file that cannot be
+  // opened for writing (another user's, or not a file) refuses the run like a second build.
   explicit TDbUpdateLock(const std::string& DBDir);
   ~TDbUpdateLock();
   TDbUpdateLock(const TDbUpdateLock&) = delete;
   TDbUpdateLock& operator=(const TDbUpdateLock&) = delete;
 
   bool Held() const { return held_; }
+  // Empty while held; "<folder> のデータベースが別の更新で使用中です…" when another run holds
+  // it, or a text naming the lock file when it cannot be used.
+  const std::string& Why() const { return why_; }
 
  private:
   int fd_ = -1;
   bool held_ = false;
+  std::string why_;
 };
 
 // What a run that finds the folder locked says (after the folder's name).

@@ -4,6 +4,10 @@
 #include "database/sqlite_db.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <utility>
+#include <vector>
 
 #include "database/sql_functions.h"
 #include "database/sqlite_db_detail.h"
@@ -38,7 +42,7 @@ std::string StripIdentQuotes(std::string_view s) {
 // ---------------------------------------------------------------------------------------------
 // TSQLiteDb
 
-TSQLiteDb::TSQLiteDb(const std::string& FileName, bool Unicode) {
+sqlite3* TSQLiteDb::OpenHandle(const std::string& FileName) {
   sqlite3* h = nullptr;
   // A connection is used by one thread at a time, so SQLite need not lock it on every column
   // read (a fifth of the time of a large fetch went to that lock).
@@ -52,18 +56,76 @@ TSQLiteDb::TSQLiteDb(const std::string& FileName, bool Unicode) {
     }
     throw ESQLiteException("Failed to open database \"" + FileName + "\" : " + err);
   }
-  FHandle = h;
-  FUnicode = Unicode;
+  auto fail = [h] {
+    std::string err = sqlite3_errmsg(h);
+    sqlite3_close_v2(h);
+    return err;
+  };
+  sqlite3_busy_timeout(h, kBusyTimeoutMs);
   try {
-    sqlite3_busy_timeout(FHandle, kBusyTimeoutMs);
-    RegisterSqlFunctions(FHandle);
-    ExecSQL("PRAGMA SYNCHRONOUS=NORMAL;");
-    ExecSQL("PRAGMA temp_store = MEMORY;");
+    RegisterSqlFunctions(h);
   } catch (...) {
-    sqlite3_close_v2(FHandle);
-    FHandle = nullptr;
+    sqlite3_close_v2(h);
     throw;
   }
+  for (const char* sql : {"PRAGMA SYNCHRONOUS=NORMAL;", "PRAGMA temp_store = MEMORY;"})
+    if (sqlite3_exec(h, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      const int code = sqlite3_extended_errcode(h);
+      throw ESQLiteException(std::string("Error executing SQL \"") + sql + "\" : " + fail(), code);
+    }
+  return h;
+}
+
+TSQLiteDb::TSQLiteDb(const std::string& FileName, bool Unicode) {
+  FHandle = OpenHandle(FileName);
+  FUnicode = Unicode;
+}
+
+bool TSQLiteDb::FilesReplaced() const {
+  if (!FHandle) return false;
+  for (int i = 0;; ++i) {
+    const char* name = sqlite3_db_name(FHandle, i);
+    if (!name) break;
+    if (i == 1) continue;  // temp
+    int moved = 0;
+    if (sqlite3_file_control(FHandle, name, SQLITE_FCNTL_HAS_MOVED, &moved) != SQLITE_OK || !moved) continue;
+    // Moved: renamed away or deleted (nothing to pair it with) or another file in its place.
+    const char* path = sqlite3_db_filename(FHandle, name);
+    struct stat st {};
+    if (path && *path && ::stat(path, &st) == 0) return true;
+  }
+  return false;
+}
+
+void TSQLiteDb::Reopen() {
+  std::vector<std::pair<std::string, std::string>> attached;
+  for (int i = 2;; ++i) {
+    const char* name = sqlite3_db_name(FHandle, i);
+    if (!name) break;
+    const char* path = sqlite3_db_filename(FHandle, name);
+    attached.emplace_back(name, path ? path : "");
+  }
+  const char* mainPath = sqlite3_db_filename(FHandle, "main");
+  sqlite3* h = OpenHandle(mainPath ? mainPath : "");
+  if (FInTransaction) sqlite3_exec(FHandle, "ROLLBACK;", nullptr, nullptr, nullptr);
+  FInTransaction = false;
+  // close_v2: a statement still prepared on the old connection keeps it until it is finalized
+  // (and is refused when it would begin a transaction on the old files).
+  sqlite3_close_v2(FHandle);
+  FHandle = h;
+  for (const auto& [name, path] : attached) ExecBound("ATTACH ?1 AS " + QuoteIdent(name) + ";", {path});
+}
+
+void TSQLiteDb::GuardReplacedFiles(const std::string& SQL) {
+  if (!FHandle || sqlite3_txn_state(FHandle, nullptr) != SQLITE_TXN_NONE || !FilesReplaced()) return;
+  // A transaction begun (BEGIN) but holding no lock yet cannot move to other files.
+  if (OnFilesReplaced && sqlite3_get_autocommit(FHandle)) {
+    OnFilesReplaced();
+    if (!FilesReplaced()) return;
+  }
+  Rollback();
+  throw ESQLiteException("Error executing SQL \"" + SQL + "\" : " + sqlite_detail::kFilesReplacedText,
+                         SQLITE_READONLY_DBMOVED);
 }
 
 TSQLiteDb::~TSQLiteDb() {
@@ -135,6 +197,7 @@ void TSQLiteDb::ExecSQL(const std::string& SQL) {
   const char* p = text.c_str();
   const char* const end = p + text.size();
   while (p < end) {
+    GuardReplacedFiles(SQL);
     StmtGuard g;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(FHandle, p, static_cast<int>(end - p), &g.st, &tail) != SQLITE_OK) {

@@ -7,6 +7,7 @@
 // program's SQL functions (sql_functions.h).  Text is UTF-8 throughout.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -163,6 +164,21 @@ class TSQLiteDb {
   // The message RaiseError would raise, without raising.
   std::string ErrorText(const std::string& Msg, const std::string& SQL) const;
 
+  // A build or an install replaces acis.db and spec.db by renaming new files over them; a
+  // connection opened before keeps the old files. It must not begin a transaction on them
+  // again: a write's journal is named after the path, beside the new file, and a read takes a
+  // new file's journal at that path for a crashed one of its own (plays it into the old file
+  // and deletes it). So before a statement begins a transaction on a connection one of whose
+  // files is no longer the file at its path, OnFilesReplaced is called: it leaves the
+  // connection on the files now in place (Reopen, under whatever lock keeps the pair whole) or
+  // raises. Without it, or inside a transaction begun before, the statement is refused.
+  std::function<void()> OnFilesReplaced;
+  // True when another file now stands at the path of one of the connection's database files.
+  bool FilesReplaced() const;
+  // Closes the connection and opens its file again, the attached databases again under their
+  // names. TEMP objects and settings made by SQL are gone. Raises as the constructor does.
+  void Reopen();
+
   sqlite3* Handle() const { return FHandle; }
   // The connection's extended result code of the last failure (0 without a handle).
   int LastErrorCode() const;
@@ -180,6 +196,9 @@ class TSQLiteDb {
   // fails as a whole instead.
   void RefuseNul(const std::string& Text, const std::string& SQL);
   void BindOne(sqlite3_stmt* st, int Index, const TSQLiteParam& Value, const std::string& SQL);
+  // Runs before a statement that may begin a transaction (see OnFilesReplaced).
+  void GuardReplacedFiles(const std::string& SQL);
+  static sqlite3* OpenHandle(const std::string& FileName);
   void BindParams(sqlite3_stmt* st, TSQLiteParams Params, const std::string& SQL);
 
   sqlite3* FHandle = nullptr;

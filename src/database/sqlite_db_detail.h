@@ -10,6 +10,10 @@
 
 namespace sqlite_detail {
 
+// Why a statement is refused on a connection whose files an update replaced.
+inline constexpr const char* kFilesReplacedText =
+    "データベースのファイルが更新で置き換えられました。開き直してください (the database files were replaced)";
+
 // Owns a statement for the span of one loop turn.
 struct StmtGuard {
   sqlite3_stmt* st = nullptr;

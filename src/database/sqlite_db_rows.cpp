@@ -54,6 +54,7 @@ int64_t TSQLiteDb::GetRows(const std::string& SQL, TSQLiteRowSink& Sink) {
   int64_t rows = 0;
   // As GetTable: with ExecAll the statements run until the first that returns rows.
   while (p < end && rows == 0) {
+    GuardReplacedFiles(SQL);
     StmtGuard g;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(FHandle, p, static_cast<int>(end - p), &g.st, &tail) != SQLITE_OK)

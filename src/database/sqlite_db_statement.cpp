@@ -5,11 +5,13 @@
 #include "database/sqlite_db.h"
 #include "database/sqlite_db_detail.h"
 
+using sqlite_detail::kFilesReplacedText;
 using sqlite_detail::RequireStmt;
 
 TSQLiteStmt::TSQLiteStmt(TSQLiteDb& Db, const std::string& SQL) : FDb(&Db), FSQL(SQL) {
   const std::string text = PreconvSql(SQL);
   Db.RefuseNul(text, SQL);
+  Db.GuardReplacedFiles(SQL);
   if (sqlite3_prepare_v2(Db.FHandle, text.c_str(), static_cast<int>(text.size()), &FStmt, nullptr) != SQLITE_OK) {
     sqlite3_finalize(FStmt);
     FStmt = nullptr;
@@ -68,6 +70,16 @@ int TSQLiteStmt::ParamIndex(const std::string& Name) const {
 
 bool TSQLiteStmt::Step() {
   RequireStmt(FStmt);
+  // A statement prepared before its connection was opened again, or about to begin a
+  // transaction on files that were replaced since, would read or write the old files.
+  if (!sqlite3_stmt_busy(FStmt)) {
+    sqlite3* h = sqlite3_db_handle(FStmt);
+    if (h != FDb->FHandle || (sqlite3_txn_state(h, nullptr) == SQLITE_TXN_NONE && FDb->FilesReplaced())) {
+      FDb->Rollback();
+      throw ESQLiteException("Error executing SQL statement \"" + FSQL + "\" : " + kFilesReplacedText,
+                             SQLITE_READONLY_DBMOVED);
+    }
+  }
   const int rc = sqlite3_step(FStmt);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;

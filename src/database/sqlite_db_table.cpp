@@ -191,6 +191,8 @@ void TSQLiteTbl::Fetch(TSQLiteDb& Db, const std::string& SQL, TSQLiteParams Para
   const char* const end = p + text.size();
   sqlite3* h = Db.FHandle;
   while (p < end && (RunAll || FRowCount == 0)) {
+    Db.GuardReplacedFiles(SQL);
+    h = Db.FHandle;  // opened again when its files were replaced
     StmtGuard g;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(h, p, static_cast<int>(end - p), &g.st, &tail) != SQLITE_OK)

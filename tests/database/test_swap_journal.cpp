@@ -1,7 +1,12 @@
 // The swap of a newly built acis.db and spec.db when one of its renames fails inside the
 // running process: everything goes back as it was, the new files go, and nothing is left for
-// the next run to finish.
+// the next run to finish. And the next run's recovery of a swap that a kill interrupted:
+// finished or undone from every step when its journal is this folder's, and nothing touched
+// when the journal does not match the folder (a folder copied or restored mid-swap, a backup
+// tool, a person tidying).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
@@ -11,6 +16,8 @@
 #include <sstream>
 
 #include "database/db_swap_journal.h"
+#include "database/db_swap_lock.h"
+#include "database/sqlite_db.h"
 #include "foundation/stale_files.h"
 
 namespace fs = std::filesystem;
@@ -82,4 +89,228 @@ TEST_F(SwapUndo, ASpecDbThatCannotBeReplacedTouchesNothing) {
                                                 ".qm-spec.db.build-" + OwnerTag(),
                                                 ".qm-acis.db.build-" + OwnerTag()}));
   EXPECT_EQ(RecoverDatabaseFolder(dir_), 0);
+}
+
+namespace {
+
+// A database with the given tables (each with one row naming the file's part in the test).
+void MakeDb(const std::string& path, std::initializer_list<const char*> tables, const std::string& label) {
+  TSQLiteDb db(path);
+  for (const char* t : tables) {
+    db.ExecSQL(std::string("CREATE TABLE ") + t + " (label VARCHAR);");
+    db.ExecBound(std::string("INSERT INTO ") + t + " VALUES (?1);", {label});
+  }
+}
+
+// The label of a database made by MakeDb ("" when there is none).
+std::string Label(const std::string& path, const char* table) {
+  if (!fs::exists(path)) return "";
+  TSQLiteDb db(path);
+  auto t = db.GetTable(std::string("SELECT label FROM ") + table);
+  return t->Count() ? t->FieldAsString(0) : "";
+}
+
+std::string DeadOwner() {
+  const pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return std::to_string(pid);
+}
+
+std::string IdText(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return "-";
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size);
+}
+
+// A folder in the middle of a swap by a run that was killed: old acis.db and spec.db, the
+// built pair, the kept copy of spec.db, and the journal as the swap writes it.
+class InterruptedSwap : public ::testing::Test {
+ public:
+  // Also starts a case of a loop afresh.
+  void SetUp() override {
+    ASSERT_TRUE(tmp_.isValid());
+    dir_ = tmp_.path().toStdString();
+    for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
+    log_.clear();
+    owner_ = DeadOwner();
+    MakeDb(Db("acis.db"), {"m_kihon", "m_tekiyo"}, "old acis");
+    MakeDb(Db("spec.db"), {"bunrui"}, "old spec");
+    MakeDb(NewAcis(), {"m_kihon", "m_tekiyo"}, "new acis");
+    MakeDb(NewSpec(), {"bunrui"}, "new spec");
+  }
+  std::string Db(const std::string& name) const { return dir_ + "/" + name; }
+  std::string NewAcis() const { return Db("acis.db.build-" + owner_); }
+  std::string NewSpec() const { return Db("spec.db.build-" + owner_); }
+  std::string Kept() const { return Db("spec.db.prev-" + owner_); }
+  std::string Journal() const { return Db(".qm-swap-journal"); }
+  // The swap's first steps: the kept copy and the journal ("files" line when WithIds).
+  void Begin(bool WithIds, const std::string& Phase = "forward") {
+    ASSERT_EQ(::link(Db("spec.db").c_str(), Kept().c_str()), 0);
+    std::string text = "swap " + owner_ + " " + Phase + " spec\n";
+    if (WithIds) text += "files " + IdText(NewSpec()) + " " + IdText(NewAcis()) + " " + IdText(Kept()) + "\n";
+    Write(Journal(), text);
+  }
+  int Recover() {
+    return RecoverDatabaseFolder(dir_, [this](const std::string& line) { log_ += line + "\n"; });
+  }
+  std::set<std::string> Left() const {
+    std::set<std::string> names = Names(dir_);
+    names.erase(".qm-swap.lock");
+    return names;
+  }
+  QTemporaryDir tmp_;
+  std::string dir_, owner_, log_;
+};
+
+}  // namespace
+
+// A journal of this folder finishes the swap from wherever the kill stopped it: before the
+// renames, between them, after them.
+TEST_F(InterruptedSwap, AJournalOfThisFolderIsFinishedFromEveryStep) {
+  for (int renamed = 0; renamed <= 2; ++renamed) {
+    SCOPED_TRACE(renamed);
+    SetUp();
+    Begin(true);
+    if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
+    if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
+    EXPECT_GE(Recover(), 1) << log_;
+    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
+    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
+    EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+  }
+}
+
+// The previous version's journal (its first line alone) is finished the same way from each
+// step, told by the kept copy that is or is no longer a second name of spec.db.
+TEST_F(InterruptedSwap, APreviousJournalOfThisFolderIsFinishedFromEveryStep) {
+  for (int renamed = 0; renamed <= 2; ++renamed) {
+    SCOPED_TRACE(renamed);
+    SetUp();
+    Begin(false);
+    if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
+    if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
+    EXPECT_GE(Recover(), 1) << log_;
+    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
+    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
+    EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+  }
+}
+
+// A journal that says "back" (a rename failed in the running process, which was killed while
+// it undid the swap) puts the old pair back.
+TEST_F(InterruptedSwap, ABackJournalOfThisFolderPutsTheOldPairBack) {
+  Begin(true, "back");
+  fs::rename(NewSpec(), Db("spec.db"));
+  EXPECT_GE(Recover(), 1) << log_;
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
+  EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+  EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+}
+
+// A folder copied mid-swap: the same names, other files. Nothing is renamed or deleted, the
+// journal stays for a person to look at, the log says why, and no build may start.
+TEST_F(InterruptedSwap, AFolderCopiedMidSwapIsLeftAsItIs) {
+  Begin(true);
+  fs::rename(NewSpec(), Db("spec.db"));
+  const std::string copy = dir_ + "-copy";
+  fs::copy(dir_, copy);
+  fs::remove_all(dir_);
+  fs::rename(copy, dir_);
+  const auto before = Left();
+  EXPECT_EQ(Recover(), -1);
+  EXPECT_NE(log_.find(".qm-swap-journal"), std::string::npos) << log_;
+  EXPECT_EQ(Left(), before);
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
+  EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
+  EXPECT_EQ(Label(Kept(), "bunrui"), "old spec");
+  EXPECT_EQ(Label(NewAcis(), "m_kihon"), "new acis");
+}
+
+// The previous version's journal "swap <pid> back nospec" beside a live spec.db and no kept
+// copy: the live spec.db is not the swap's, and stays.
+TEST_F(InterruptedSwap, APreviousJournalWithoutSpecNeverDeletesALiveSpecDb) {
+  fs::remove(NewAcis());
+  fs::remove(NewSpec());
+  Write(Journal(), "swap " + owner_ + " back nospec\n");
+  Recover();
+  EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
+}
+
+// The previous version's journal "swap <pid> forward spec" with spec.db gone and its kept
+// copy the only one: the kept copy becomes spec.db again.
+TEST_F(InterruptedSwap, APreviousForwardJournalPutsBackAKeptCopyThatIsTheOnlyOne) {
+  fs::remove(NewAcis());
+  fs::remove(NewSpec());
+  fs::rename(Db("spec.db"), Kept());
+  Write(Journal(), "swap " + owner_ + " forward spec\n");
+  EXPECT_GE(Recover(), 1) << log_;
+  EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
+  EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+}
+
+// Build files that are no databases (or not of their kind) are never put in place, whatever
+// journal names them: the old pair stays.
+TEST_F(InterruptedSwap, BuildFilesThatAreNoDatabasesOfTheirKindAreNeverPutInPlace) {
+  struct Case {
+    const char* what;
+    bool withIds;
+    std::function<void(InterruptedSwap&)> spoil;
+  };
+  const std::vector<Case> cases = {
+      {"text files, previous journal", false,
+       [](InterruptedSwap& t) {
+         Write(t.NewAcis(), "not a database");
+         Write(t.NewSpec(), "not a database either");
+       }},
+      {"text files, this version's journal", true,
+       [](InterruptedSwap& t) {
+         Write(t.NewAcis(), "not a database");
+         Write(t.NewSpec(), "not a database either");
+       }},
+      {"a spec.db where acis.db belongs", true,
+       [](InterruptedSwap& t) {
+         fs::remove(t.NewAcis());
+         MakeDb(t.NewAcis(), {"bunrui"}, "wrong kind");
+       }},
+      {"an acis.db where spec.db belongs", true,
+       [](InterruptedSwap& t) {
+         fs::remove(t.NewSpec());
+         MakeDb(t.NewSpec(), {"m_kihon", "m_tekiyo"}, "wrong kind");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    c.spoil(*this);
+    Begin(c.withIds);
+    EXPECT_EQ(Recover(), -1);
+    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
+    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+    EXPECT_TRUE(fs::exists(Journal()));
+  }
+}
+
+// The recovery renames under the exclusive swap lock, as the swap does: while a reader is
+// opening the database nothing is renamed, and the recovery goes on when it is done.
+TEST_F(InterruptedSwap, RecoveryWaitsForAReaderThatIsOpening) {
+  Begin(true);
+  fs::rename(NewSpec(), Db("spec.db"));
+  auto reader = std::make_unique<TDbSwapLock>(dir_, TDbSwapLock::Shared, 0);
+  ASSERT_TRUE(reader->Held());
+  int pumps = 0;
+  bool untouched = false;
+  const int done = RecoverDatabaseFolder(
+      dir_, {}, [&] {
+        if (++pumps == 1) {
+          untouched = fs::exists(Journal()) && fs::exists(NewAcis()) && Label(Db("acis.db"), "m_kihon") == "old acis";
+          reader.reset();  // the reader has opened its files
+        }
+      });
+  EXPECT_GE(pumps, 1);
+  EXPECT_TRUE(untouched);
+  EXPECT_GE(done, 1);
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
 }

@@ -287,7 +287,7 @@ TEST_F(InstallTest, AnUndoWhoseJournalCannotSayBackIsSafeAgainstAKill) {
     fs::remove_all(Db("acis.db"));
     fs::rename(P("acis.aside"), Db("acis.db"));
     if (!*point) {
-      EXPECT_NE(ReadFile(whyFile).find("置き換えの記録を書き換えられません"), std::string::npos);
+      EXPECT_NE(ReadFile(whyFile).find("置き換えの記録を書き込めません"), std::string::npos);
     }
     EXPECT_EQ(AfterTheStart(), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}))
         << point;
