@@ -115,6 +115,7 @@ bool THttpDownload::Execute() {
   DiskFull = false;
   TooLarge = false;
   TooSlow = false;
+  RedirectLoop = false;
   auto fire = [&](std::uint32_t phase) {
     if (!OnDownloadProgress) return;
     OnDownloadProgress(*this, std::uint32_t(received), progressMax, phase, url_, cancel);
@@ -200,6 +201,7 @@ bool THttpDownload::Execute() {
   if (rc != CURLE_OK) {
     ErrorCode = FailureStep(t, rc);
     TooSlow = t.timedOut || rc == CURLE_OPERATION_TIMEDOUT;
+    RedirectLoop = rc == CURLE_TOO_MANY_REDIRECTS;
     if (ErrorCode != INET_ERROR_READ_FILE) {
       // Headers of a response that never completed say nothing.
       if (!t.headersDone) ResponseHeaders.Clear();

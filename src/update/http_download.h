@@ -60,6 +60,9 @@ class THttpDownload : public TInetDownload {
   // The last attempt stopped because the server sent nothing for the receive time-out, or
   // less than LowSpeedLimit per second over it.
   bool TooSlow = false;
+  // The last attempt stopped because the server's redirects went round in a circle (or on
+  // past any sensible number), ErrorCode 12203.
+  bool RedirectLoop = false;
   // Trace lines of each request (address, proxy, request headers with the credentials
   // masked); unset: no trace.
   std::function<void(const std::string&)> OnDebugLog;

@@ -2,8 +2,13 @@
 // rebuild itself is in update_rebuild.cpp.
 #include "update/update_runner.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <chrono>
 #include <cstdio>
@@ -31,22 +36,15 @@ bool FolderExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%5.1f", s);
-  return buf;
-}
-
-double Since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 bool StartsWith(const std::string& s, const char* head) { return s.rfind(head, 0) == 0; }
 
 bool IsWebAddress(const std::string& s) { return StartsWith(s, "http://") || StartsWith(s, "https://"); }
 
-// The status of the last download as the log shows it.
+// The status of the last download as the log shows it; empty when the download stopped for a
+// reason the service has logged already (the disk, the size bound, a stalled server, a
+// redirect loop), which a status line that came before it would only contradict.
 std::string CodeText(const TAcisSvr& svr) {
+  if (svr.DiskFull || svr.TooLarge || svr.TooSlow || svr.RedirectLoop) return std::string();
   if (!svr.StatusCode.empty()) {
     std::string text = svr.StatusCode + " " + svr.StatusText;
     // The answer came but the body did not (cut off, timed out): say at which step.
@@ -64,6 +62,13 @@ std::string CodeText(const TAcisSvr& svr) {
 bool CameOrCurrent(bool ok, const TAcisSvr& svr) { return ok || svr.StatusCode == "304"; }
 
 }  // namespace
+
+std::string ElapsedSeconds(std::chrono::steady_clock::time_point Start) {
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%5.1f", s);
+  return buf;
+}
 
 TAcisDBSettings UpdateDbSettings(const TOptionData& o) {
   TAcisDBSettings s;
@@ -100,6 +105,10 @@ TUpdateRunner::~TUpdateRunner() {
 void TUpdateRunner::Log(const std::string& Line) {
   log_.push_back(Line);
   if (sinks_.Log) sinks_.Log(Line);
+}
+
+void TUpdateRunner::LogIfAny(const std::string& Line) {
+  if (!Line.empty()) Log(Line);
 }
 
 void TUpdateRunner::LogLines(const std::string& Prefix, const std::string& Text) {
@@ -148,9 +157,111 @@ bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const
   return false;
 }
 
+namespace {
+
+// The run log stays below this size: the oldest runs go first, whole.
+constexpr std::int64_t kRunLogBound = std::int64_t(1) << 20;
+// Each run's lines begin with this header line.
+const char* const kRunHeader = "==== ";
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAllFrom(int fd, std::string& out) {
+  out.clear();
+  char buf[65536];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buf, static_cast<size_t>(n));
+    at += n;
+  }
+}
+
+// The later runs of a log that would grow past the bound with Adding more bytes: from the
+// first run header that leaves room for half the bound.
+std::string KeptRuns(const std::string& old, size_t adding) {
+  const size_t keep = static_cast<size_t>(kRunLogBound / 2) > adding ? static_cast<size_t>(kRunLogBound / 2) - adding : 0;
+  if (old.size() <= keep) return old;
+  const size_t from = old.find(std::string("\n") + kRunHeader, old.size() - keep - 1);
+  return from == std::string::npos ? std::string() : old.substr(from + 1);
+}
+
+}  // namespace
+
+bool TUpdateRunner::AppendRunLog(const std::string& FileName, std::string* Why) const {
+  std::error_code ec;
+  fs::create_directories(fs::path(FileName).parent_path(), ec);
+  const std::string text = std::string(kRunHeader) + DateTimeNow() + " プログラムフォルダ " + options_.AppDir +
+                           " (pid " + std::to_string(::getpid()) + ")\n" + LogText();
+  // Runs of programs sharing the folder append one after the other: each holds the file's
+  // lock while it writes, and one that trims the file replaces it under that lock (a run
+  // waiting on the replaced file opens the new one).
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (Why) *Why = std::strerror(errno);
+      return false;
+    }
+    struct TClose {
+      int fd;
+      ~TClose() { ::close(fd); }
+    } closer{fd};
+    while (::flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        if (Why) *Why = std::strerror(errno);
+        return false;
+      }
+    }
+    struct stat held {}, named {};
+    if (::fstat(fd, &held) != 0 || ::stat(FileName.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
+        held.st_dev != named.st_dev)
+      continue;  // replaced meanwhile: the new file is the log
+    if (held.st_size + static_cast<std::int64_t>(text.size()) <= kRunLogBound) {
+      if (WriteAll(fd, text)) return true;
+      if (Why) *Why = std::strerror(errno ? errno : EIO);
+      return false;
+    }
+    std::string old;
+    if (!ReadAllFrom(fd, old)) {
+      if (Why) *Why = std::strerror(errno);
+      return false;
+    }
+    const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
+    std::error_code ignored;
+    {
+      std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+      out << KeptRuns(old, text.size()) << text;
+      out.close();
+      if (out.fail()) {
+        if (Why) *Why = tmp + " に書き込めません";
+        fs::remove(tmp, ignored);
+        return false;
+      }
+    }
+    fs::rename(tmp, FileName, ec);
+    if (!ec) return true;
+    if (Why) *Why = ec.message();
+    fs::remove(tmp, ignored);
+    return false;
+  }
+  if (Why) *Why = "ほかの実行が書き換え続けています";
+  return false;
+}
+
 bool TUpdateRunner::SaveRunLog(const std::string& FileName) const {
   std::string why;
-  if (SaveLog(FileName, &why)) return true;
+  if (AppendRunLog(FileName, &why)) return true;
   const std::string head = "ログファイル " + FileName + " を書き込めません (" + why + ")。ログは次のとおり:\n";
   std::fputs(head.c_str(), stderr);
   std::fputs(LogText().c_str(), stderr);
@@ -211,6 +322,15 @@ bool TUpdateRunner::ReopenAcisDB() {
   }
 }
 
+bool TUpdateRunner::DatabaseFolderWritable() {
+  const std::string dir = options_.DBDir.empty() ? std::string(".") : options_.DBDir;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (::access(dir.c_str(), W_OK | X_OK) == 0) return true;
+  Log("データベースフォルダ " + dir + " に書き込めないため、データを更新できません (何もダウンロードしません)");
+  return false;
+}
+
 bool TUpdateRunner::MirrorUsable(int Index) {
   if (MirrorHostConfigured(Index)) return true;
   Log(MirrorNotConfiguredText());
@@ -225,7 +345,7 @@ bool TUpdateRunner::Fetch(TAcisSvr& Svr, const std::string& Url, const std::stri
   if (Abort) return false;
   if (!StartLine.empty()) Log(StartLine);
   const bool ok = Svr.Download(Url, DownloadFile(Name));
-  Log(CodeText(Svr));
+  LogIfAny(CodeText(Svr));
   const bool good = CameOrCurrent(ok, Svr) && !Abort;
   Log(good ? DoneLine : FailLine);
   return good;
@@ -287,7 +407,7 @@ bool TUpdateRunner::Download() {
       const std::string url = PublicServiceUrl(kPathCsvPage);
       const bool ok = svr.Download(url, DownloadFile(kPageCsv));
       Log(url + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       // Without a current page the archive names may be stale: the step has failed.
       if (!CameOrCurrent(ok, svr)) good = false;
       if (!AcisCsvInfoSet()) {
@@ -313,7 +433,7 @@ bool TUpdateRunner::Download() {
       const std::string url = PublicServiceUrl(kPathXlsPage);
       const bool ok = svr.Download(url, DownloadFile(kPageXls));
       Log(url + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       (void)ok;
       for (const TXlsArchive& a : kXlsArchives) {
         if (Abort) break;
@@ -340,7 +460,7 @@ bool TUpdateRunner::Download() {
       // update.txt carries the data date of toroku.zip.
       svr.Download(mirror + kPageMirror, DownloadFile(kPageMirror));
       Log(mirror + kPageMirror + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       Highlight(kToroku, true);
       good = Fetch(svr, mirror + kToroku, kToroku, "toroku.zip ダウンロード開始", "toroku.zip ダウンロード完了",
                    "toroku.zip ダウンロード中止");
@@ -371,7 +491,7 @@ bool TUpdateRunner::Download() {
       good = false;
   }
   if (Abort) good = false;
-  Log("ダウンロード時間 " + Seconds(Since(t0)) + "秒");
+  Log("ダウンロード時間 " + ElapsedSeconds(t0) + "秒");
   svr_ = nullptr;
   if (!good && InSequence) DoAbort();
   Busy(false);
@@ -448,7 +568,7 @@ bool TUpdateRunner::CopyFromShare() {
       fail();
   }
   if (Abort) good = false;
-  Log("コピー時間 " + Seconds(Since(t0)) + "秒");
+  Log("コピー時間 " + ElapsedSeconds(t0) + "秒");
   if (!good && InSequence && !IgnoreCopyFailure) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);
@@ -503,6 +623,7 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
   unpacked_ = true;
   unpackedFiles_.clear();
   bool good = true;
+  bool said = false;
   std::error_code ec;
   TSvrHooks hooks;
   hooks.ProcessMessages = [this] { Pump(); };
@@ -528,13 +649,15 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
       good = false;
       DoAbort();
       Log("解凍作業中止");
+      said = true;
       LogLines(archive + ": ", msg);
       // The broken copy carries the server's time: without it the next run fetches it again.
       fs::remove(archive, ec);
       break;
     }
   }
-  Log(good ? "解凍作業完了" : "解凍作業中止");
+  // The abort of a broken archive has been said with its reason: the end says it once.
+  if (!said) Log(good ? "解凍作業完了" : "解凍作業中止");
   // A missing archive leaves nothing new to rebuild from: in a sequence that is an abort.
   if (!good && InSequence) DoAbort();
   Busy(false);
@@ -611,7 +734,10 @@ bool TUpdateRunner::AutoUpdate() {
   if (AutoUpdateRun) Log("データ更新開始:" + DateTimeNow());
   bool result = false;
   try {
-    if (options_.UseLAN)
+    // Nothing is fetched that could not be put in place.
+    if (!DatabaseFolderWritable())
+      Abort = true;
+    else if (options_.UseLAN)
       CopyFromShare();
     else
       Download();
@@ -672,6 +798,10 @@ bool TUpdateRunner::DownloadCheck() {
 bool TUpdateRunner::OneStopUpdate() {
   bool fetched = true;
   Abort = false;
+  if (!DatabaseFolderWritable()) {
+    if (sinks_.Close) sinks_.Close();
+    return false;
+  }
   switch (Mode) {
     case 0: {
       const bool info = AcisCsvInfoSet();
