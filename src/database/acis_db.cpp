@@ -53,6 +53,11 @@ void TAcisDB::ShowSqlError(const ESQLiteException& E, const std::string& Title) 
 
 void TAcisDB::SqlFailure(const ESQLiteException& E, const std::string& Title) {
   if (FFirstSqlError.empty()) FFirstSqlError = (Title.empty() ? std::string() : Title + ": ") + E.what();
+  // One cause, one message: the failed attach of spec.db has been shown.
+  if (IsSpecMissingFailure(E)) {
+    Log((Title.empty() ? std::string() : Title + ": ") + E.what());
+    return;
+  }
   ShowSqlError(E, Title);
 }
 
