@@ -23,6 +23,7 @@
 #include "update/archive_7zip.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
+#include "update/run_answers.h"
 #include "update/shell_file_op.h"
 
 namespace fs = std::filesystem;
@@ -154,6 +155,17 @@ bool TAcisSvr::Download(const std::string& url, const std::string& fileName) {
 }
 
 bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, const std::string& reference) {
+  TooLarge = TooSlow = DiskFull = RedirectLoop = false;
+  // Asked already in this run, and the copy is still the one that answer left: the server is
+  // not asked again (the copy just fetched is current).
+  std::string answered;
+  if (AnsweredThisRun(url, reference, &answered)) {
+    ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
+    StatusCode = "304";
+    StatusText = "Not Modified (この実行で取得済み)";
+    LastModified = answered;
+    return false;
+  }
   THttpDownload d;
   ApplyNetSettings(d, NetSettings());
   d.OnDownloadProgress = [this](TInetDownload&, std::uint32_t progress, std::uint32_t progressMax,
@@ -192,6 +204,10 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   if (d.TooLarge)
     Log(url + " は上限 (" + std::to_string(d.MaxSize) + " バイト) より大きいため、ダウンロードを中止しました");
   if (d.TooSlow) Log(url + " はサーバーの応答が遅すぎるため、ダウンロードを中止しました");
+  if (ok)
+    RememberAnswer(url, target, LastModified);
+  else if (StatusCode == "304")
+    RememberAnswer(url, reference, LastModified);
   return ok;
 }
 

@@ -20,6 +20,7 @@
 #include "foundation/global.h"
 #include "foundation/options.h"
 #include "update/acis_svr.h"
+#include "update/run_answers.h"
 #include "update/update_pages.h"
 
 namespace fs = std::filesystem;
@@ -727,6 +728,7 @@ bool TUpdateRunner::UnpackDB() {
 // Sequences
 
 bool TUpdateRunner::AutoUpdate() {
+  TRunAnswersScope askOnce;  // each address once in this run
   Abort = false;
   InSequence = true;
   Updated = false;
@@ -776,6 +778,7 @@ bool TUpdateRunner::AutoUpdate() {
 }
 
 bool TUpdateRunner::DownloadCheck() {
+  TRunAnswersScope askOnce;  // each address once in this run
   Abort = false;
   InSequence = false;
   Buttons(false);
@@ -796,6 +799,7 @@ bool TUpdateRunner::DownloadCheck() {
 }
 
 bool TUpdateRunner::OneStopUpdate() {
+  TRunAnswersScope askOnce;  // each address once in this run
   bool fetched = true;
   Abort = false;
   if (!DatabaseFolderWritable()) {

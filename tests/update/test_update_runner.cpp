@@ -679,3 +679,53 @@ TEST_F(UpdateRunnerTest, RunLogsOfProgramsSharingTheFolderKeepEveryRun) {
   EXPECT_FALSE(Has(text, "==== old run 0\n"));
   for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Requests
+
+// "/u" asks for each address once: the update page fetched by the check serves the download
+// step, and the master scripts asked for when the check opened the database serve the build
+// and the reopen of the new database.
+TEST_F(UpdateRunnerTest, AnUnattendedRunAsksForEachAddressOnce) {
+  BuildPrevious("2020年1月1日反映");
+  const size_t before = CountLines(Requests(), "GET ");
+  struct TUnattended {
+    TUnattended() { CmdAutoUpdate = true; }
+    ~TUnattended() { CmdAutoUpdate = false; }
+  } unattended;
+  // The start-up check: the database opened (its master scripts refreshed), the page asked.
+  AcisDB = std::make_unique<TAcisDB>(Db(), UpdateDbSettings(*OptionData));
+  TAcisSvr check(*OptionData);
+  EXPECT_TRUE(check.CheckPublicDataUpdate());
+  auto r = Runner(0);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  EXPECT_EQ(AcisDB->FLastUpdate, kSampleCsvDate);
+  EXPECT_TRUE(Has(r->LogText(), "Not Modified (この実行で取得済み)")) << r->LogText();
+
+  const std::string all = Requests();
+  std::string run;
+  size_t line = 0;
+  for (size_t pos = 0; pos < all.size();) {
+    size_t nl = all.find('\n', pos);
+    if (nl == std::string::npos) nl = all.size();
+    if (line++ >= before) run += all.substr(pos, nl - pos) + "\n";
+    pos = nl + 1;
+  }
+  EXPECT_EQ(CountLines(run, "GET /ddata/index2.htm "), 1u) << run;
+  size_t scripts = 0;
+  for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters"))) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(CountLines(run, "GET /data/" + name + " "), 1u) << name << "\n" << run;
+    ++scripts;
+  }
+  EXPECT_EQ(scripts, 18u);
+  // Four archives' worth of requests at most beside them: every address once.
+  EXPECT_EQ(CountLines(run, "GET /ddata/datacsv/"), 3u) << run;
+  EXPECT_EQ(CountLines(run, "GET "), 1u + 18u + 3u + 1u) << run;  // and the request for this log
+
+  // Another run asks again.
+  CmdAutoUpdate = false;
+  auto again = Runner(0);
+  ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
+  EXPECT_EQ(CountLines(Requests(), "GET /ddata/index2.htm "), 2u);
+}
