@@ -348,8 +348,14 @@ bool TUpdateRunner::RebuildDB() {
   } else {
     ok = false;
     // The classification and crop/pest tables come from the master scripts; without them no
-    // database can be made.
+    // database can be made. Said only when the build stopped at a step that needs them (not
+    // when, say, its files could not be made).
+    bool needsMasters = false;
+    for (const char* step : {"FillTmKihon: ", "BuildMKihon: ", "masters: ", "CreateSeibunTable: ", "CreateIndexes: ",
+                             "CreateTekiyoViews: "})
+      needsMasters = needsMasters || res.Error.rfind(step, 0) == 0;
     for (const char* script : {"sakumotsu.txt", "byochu.txt", "spec.bunrui.txt"}) {
+      if (!needsMasters) break;
       if (FileExists(DownloadFile(script))) continue;
       Log(std::string("マスタースクリプト (") + script +
           ") を取得できませんでした。ミラーサイトか共有フォルダから取得できるようにしてください。");

@@ -135,27 +135,36 @@ std::string TUpdateRunner::LogText() const {
   return out;
 }
 
-bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
-  std::error_code ec;
-  fs::create_directories(fs::path(FileName).parent_path(), ec);
+namespace {
+
+// The whole file replaced by Text (through a temporary file and one rename).
+bool ReplaceWholeFile(const std::string& FileName, const std::string& Text, std::string* Why) {
   const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
-  std::error_code ignored;
+  std::error_code ec;
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << LogText();
+    out << Text;
     out.close();
     if (out.fail()) {
       if (Why) *Why = tmp + " に書き込めません";
-      fs::remove(tmp, ignored);
+      fs::remove(tmp, ec);
       return false;
     }
   }
   fs::rename(tmp, FileName, ec);
   if (!ec) return true;
-  // The rename's error is the answer: removing the temporary file must not clear it.
   if (Why) *Why = ec.message();
+  std::error_code ignored;
   fs::remove(tmp, ignored);
   return false;
+}
+
+}  // namespace
+
+bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
+  std::error_code ec;
+  fs::create_directories(fs::path(FileName).parent_path(), ec);
+  return ReplaceWholeFile(FileName, LogText(), Why);
 }
 
 namespace {
@@ -210,6 +219,17 @@ bool TUpdateRunner::AppendRunLog(const std::string& FileName, std::string* Why) 
   // waiting on the replaced file opens the new one).
   for (int attempt = 0; attempt < 10; ++attempt) {
     const int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EACCES) {
+      // Another user's log in a folder this user may write: its lines and this run's replace
+      // it together (without the lock, which needs the file open for writing).
+      std::string old;
+      const int in = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+      if (in >= 0) {
+        ReadAllFrom(in, old);
+        ::close(in);
+      }
+      return ReplaceWholeFile(FileName, KeptRuns(old, text.size()) + text, Why);
+    }
     if (fd < 0) {
       if (Why) *Why = std::strerror(errno);
       return false;
@@ -238,23 +258,7 @@ bool TUpdateRunner::AppendRunLog(const std::string& FileName, std::string* Why) 
       if (Why) *Why = std::strerror(errno);
       return false;
     }
-    const std::string tmp = FileName + ".part-" + std::to_string(::getpid());
-    std::error_code ignored;
-    {
-      std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-      out << KeptRuns(old, text.size()) << text;
-      out.close();
-      if (out.fail()) {
-        if (Why) *Why = tmp + " に書き込めません";
-        fs::remove(tmp, ignored);
-        return false;
-      }
-    }
-    fs::rename(tmp, FileName, ec);
-    if (!ec) return true;
-    if (Why) *Why = ec.message();
-    fs::remove(tmp, ignored);
-    return false;
+    return ReplaceWholeFile(FileName, KeptRuns(old, text.size()) + text, Why);
   }
   if (Why) *Why = "ほかの実行が書き換え続けています";
   return false;

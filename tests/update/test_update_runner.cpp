@@ -678,6 +678,20 @@ TEST_F(UpdateRunnerTest, RunLogsOfProgramsSharingTheFolderKeepEveryRun) {
     }
   EXPECT_FALSE(Has(text, "==== old run 0\n"));
   for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+
+  // A log this user may not write (another user's, made with that user's umask) in a folder it
+  // may write: the lines of both are kept.
+  ASSERT_TRUE(WriteFile(file, "==== the other user's run\nits line\n"));
+  fs::permissions(file, fs::perms(0444));
+  const int code = RunBoundByFolderModes([this, &file] {
+    TUpdateRunner r(*OptionData, {});
+    r.Log("this user's line");
+    return r.SaveRunLog(file) ? 0 : 1;
+  });
+  EXPECT_EQ(code, 0);
+  text = ReadFile(file);
+  EXPECT_TRUE(Has(text, "==== the other user's run\nits line\n")) << text;
+  EXPECT_TRUE(Has(text, "this user's line")) << text;
 }
 
 // ---------------------------------------------------------------------------------------------
