@@ -132,7 +132,8 @@ bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) 
 }  // namespace
 
 bool TAcisDB::AttachSpec() {
-  AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
+  FSpecAttachFailed =
+      !AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
   Log("spec.db Attach");
   if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
   try {

@@ -199,7 +199,7 @@ class TAcisDB {
   // spec.db is attached to the connection (its ATTACH failed otherwise: a lock, a folder in
   // its place). That failure has been shown once; what fails for its want is logged only.
   bool SpecAttached();
-  // A failure that only says that spec.db is not attached.
+  // A failure that only says that spec.db, whose attach failed at the open, is not attached.
   bool IsSpecMissingFailure(const ESQLiteException& E);
   // Runs the refresh members of the open (the pass stops at a failure of the disk, a lock or
   // an attached database: the rest is neither fetched nor run, and the next open tries again).
@@ -216,6 +216,7 @@ class TAcisDB {
   bool FScriptFault = false;  // the last script failed by its own SQL (not the disk, a lock...)
   bool FMasterPass = false;   // the refresh pass of the open runs
   bool FMasterHalt = false;   // that pass met a failure outside the scripts: it stops
+  bool FSpecAttachFailed = false;  // the open's ATTACH of spec.db failed and was shown
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

@@ -328,7 +328,7 @@ bool TAcisDB::IsSpecMissingFailure(const ESQLiteException& E) {
   const std::string_view what(E.what());
   const bool aboutSpec = what.find(" : unknown database spec") != std::string_view::npos ||
                          what.find(" : no such table: spec.") != std::string_view::npos;
-  return aboutSpec && !SpecAttached();
+  return aboutSpec && FSpecAttachFailed && !SpecAttached();
 }
 
 void TAcisDB::RefreshMasterTables() {
