@@ -326,3 +326,46 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   EXPECT_EQ(LastUpdate(), "2026年11月4日反映");
   EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
 }
+
+// One "/u" asks for each address once: the update page its start-up check fetched serves the
+// download step, and the master scripts asked for when the check opened the database serve
+// the build and the new database's open.
+TEST_F(UnattendedUpdate, OneRunAsksForEachAddressOnce) {
+  auto requests = [&] { return RunTool("curl", {"-s", QString::fromStdString(server_->Base() + "/__log")}); };
+  auto linesAfter = [](const std::string& text, size_t skip) {
+    std::string out;
+    size_t line = 0;
+    for (size_t pos = 0; pos < text.size();) {
+      size_t nl = text.find('\n', pos);
+      if (nl == std::string::npos) nl = text.size();
+      if (line++ >= skip) out += text.substr(pos, nl - pos) + "\n";
+      pos = nl + 1;
+    }
+    return out;
+  };
+  auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  auto expectOnce = [&](const std::string& run, const char* what) {
+    EXPECT_EQ(count(run, "GET /ddata/index2.htm "), 1u) << what << "\n" << run;
+    for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters"))) {
+      const std::string name = e.path().filename().string();
+      EXPECT_EQ(count(run, "GET /data/" + name + " "), 1u) << what << ": " << name << "\n" << run;
+    }
+  };
+  // A first run builds the database.
+  size_t before = count(requests(), "\n") + 1;
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << LastRun(UpdateLog());
+  const std::string first = linesAfter(requests(), before);
+  for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters")))
+    EXPECT_EQ(count(first, "GET /data/" + e.path().filename().string() + " "), 1u) << first;
+
+  // Newer data: the check, the download and the build in one run.
+  PublishNewPage("2027年2月3日", "B");
+  before = count(requests(), "\n") + 1;
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << LastRun(UpdateLog());
+  expectOnce(linesAfter(requests(), before), "newer data");
+  EXPECT_EQ(LastUpdate(), "2027年2月3日反映");
+}
