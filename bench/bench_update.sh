@@ -1,10 +1,15 @@
 #!/bin/bash
 # Unattended update benchmark: `quillmar /u` end to end (public service's CSV archives fetched
 # from a loopback server, unpacked, built into acis.db) on the full-size sample register,
-# beside the sum of its floors measured in the same run, interleaved:
-#   fetch   curl of the CSV page and the three archives
+# beside the sum of its floors measured in the same run, interleaved; together they do the
+# work "/u" does:
+#   fetch   curl of the CSV page, the three archives and the eighteen master scripts
 #   unpack  unzip of the three archives
-#   build   iconv -f CP932 | sqlite3 ".import --csv" of the three CSV files + the five indexes
+#   build   iconv -f CP932 | sqlite3 ".import --csv" of the three CSV files, the eighteen
+#           master scripts run by sqlite3 (one transaction each, spec.db attached), the
+#           ingredient table taken out of the basics, and the build's seven indexes of the
+#           register (products by number and trade name, ingredients by number and common
+#           name, uses by number and crop, and the crop and product pairs of the uses)
 # Each figure is the median of RUNS runs (default 5); peak memory is the program's largest
 # resident set.
 #
@@ -51,7 +56,9 @@ for z in "$DATA"/public/*.zip; do
   ARCHIVES+=("$(basename "$z")")
   QUOTED+=("$(/usr/bin/python3 -c 'import sys, urllib.parse; print(urllib.parse.quote(sys.argv[1]))' "$(basename "$z")")")
 done
-echo "data: $DATA ($(du -ch "$DATA"/public/*.zip | tail -1 | cut -f1) of archives), server $BASE, $RUNS runs"
+MASTERS=()
+for m in "$DATA"/masters/*.txt; do MASTERS+=("$(basename "$m")"); done
+echo "data: $DATA ($(du -ch "$DATA"/public/*.zip | tail -1 | cut -f1) of archives, ${#MASTERS[@]} master scripts), server $BASE, $RUNS runs"
 
 # Floors.
 floor_fetch() {
@@ -60,6 +67,8 @@ floor_fetch() {
   curl -s -o "$d/update2.htm" "$BASE/ddata/index2.htm"
   local i
   for i in "${!ARCHIVES[@]}"; do curl -s -o "$d/${ARCHIVES[$i]}" "$BASE/ddata/datacsv/${QUOTED[$i]}"; done
+  local m
+  for m in "${MASTERS[@]}"; do curl -s -o "$d/$m" "$BASE/data/$m"; done
   secs "$t0" "$(now)"
 }
 floor_unpack() {
@@ -69,7 +78,7 @@ floor_unpack() {
   secs "$t0" "$(now)"
 }
 floor_build() {
-  local db=$WORK/floor.db; rm -f "$db"
+  local db=$WORK/floor.db spec=$WORK/floor-spec.db; rm -f "$db" "$spec"
   local kcols tcols i
   kcols=$(for i in $(seq 0 10); do printf 'c%d,' "$i"; done); kcols=${kcols%,}
   tcols=$(for i in $(seq 0 25); do printf 'c%d,' "$i"; done); tcols=${tcols%,}
@@ -81,9 +90,22 @@ floor_build() {
   for f in "$DATA"/public/登録適用部*_*.csv; do
     iconv -f CP932 -t UTF-8 "$f" | sqlite3 "$db" ".import --csv --skip 1 /dev/stdin tekiyo" 2>/dev/null
   done
-  sqlite3 "$db" "CREATE INDEX i1 ON kihon (c0); CREATE INDEX i2 ON kihon (c2);
-                 CREATE INDEX i3 ON tekiyo (c0); CREATE INDEX i4 ON tekiyo (c5);
-                 CREATE INDEX i5 ON tekiyo (c5, c0) WHERE c0 IS NOT NULL;"
+  local m
+  for m in "${MASTERS[@]}"; do
+    {
+      printf "ATTACH '%s' AS spec;\nBEGIN;\n" "$spec"
+      case "$m" in
+        *.utf8.txt) cat "$WORK/fetch/$m" ;;
+        *) iconv -f CP932 -t UTF-8 "$WORK/fetch/$m" ;;
+      esac
+      printf '\nCOMMIT;\n'
+    } | sqlite3 "$db" >/dev/null
+  done
+  sqlite3 "$db" "CREATE TABLE seibun AS SELECT c0 AS bango, c4 AS ippanmei, c6 AS nodo, c5 AS seibun FROM kihon ORDER BY c0;
+                 CREATE INDEX i1 ON kihon (c0); CREATE INDEX i2 ON kihon (c2);
+                 CREATE INDEX i3 ON seibun (bango); CREATE INDEX i4 ON seibun (ippanmei);
+                 CREATE INDEX i5 ON tekiyo (c0); CREATE INDEX i6 ON tekiyo (c5);
+                 CREATE INDEX i7 ON tekiyo (c5, c0) WHERE c0 IS NOT NULL;"
   secs "$t0" "$(now)"
 }
 

@@ -53,6 +53,11 @@ void TAcisDB::ShowSqlError(const ESQLiteException& E, const std::string& Title) 
 
 void TAcisDB::SqlFailure(const ESQLiteException& E, const std::string& Title) {
   if (FFirstSqlError.empty()) FFirstSqlError = (Title.empty() ? std::string() : Title + ": ") + E.what();
+  // One cause, one message: the failed attach of spec.db has been shown.
+  if (IsSpecMissingFailure(E)) {
+    Log((Title.empty() ? std::string() : Title + ": ") + E.what());
+    return;
+  }
   ShowSqlError(E, Title);
 }
 
@@ -146,7 +151,8 @@ bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) 
 }  // namespace
 
 bool TAcisDB::AttachSpec() {
-  AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
+  FSpecAttachFailed =
+      !AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
   Log("spec.db Attach");
   if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
   try {

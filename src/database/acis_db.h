@@ -196,6 +196,11 @@ class TAcisDB {
   // The refresh pass of the open: false, said once in the log, when the database folder or
   // one of its databases cannot be written (nothing is then fetched that could not be run).
   bool MasterTablesWritable();
+  // spec.db is attached to the connection (its ATTACH failed otherwise: a lock, a folder in
+  // its place). That failure has been shown once; what fails for its want is logged only.
+  bool SpecAttached();
+  // A failure that only says that spec.db, whose attach failed at the open, is not attached.
+  bool IsSpecMissingFailure(const ESQLiteException& E);
   // Runs the refresh members of the open (the pass stops at a failure of the disk, a lock or
   // an attached database: the rest is neither fetched nor run, and the next open tries again).
   void RefreshMasterTables();
@@ -215,6 +220,7 @@ class TAcisDB {
   // A build or an install replaced the files under the open connection: opens them again
   // (with the per-connection objects) before the next statement begins a transaction.
   void ReopenReplacedFiles();
+  bool FSpecAttachFailed = false;  // the open's ATTACH of spec.db failed and was shown
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

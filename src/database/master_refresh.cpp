@@ -314,7 +314,30 @@ bool TAcisDB::MasterTablesWritable() {
   return false;
 }
 
+bool TAcisDB::SpecAttached() {
+  try {
+    auto t = FDb->GetTable("PRAGMA database_list;");
+    for (t->MoveFirst(); !t->Eof(); t->Next())
+      if (t->FieldAsString(1) == "spec") return true;
+  } catch (const ESQLiteException&) {
+  }
+  return false;
+}
+
+bool TAcisDB::IsSpecMissingFailure(const ESQLiteException& E) {
+  const std::string_view what(E.what());
+  const bool aboutSpec = what.find(" : unknown database spec") != std::string_view::npos ||
+                         what.find(" : no such table: spec.") != std::string_view::npos;
+  return aboutSpec && FSpecAttachFailed && !SpecAttached();
+}
+
 void TAcisDB::RefreshMasterTables() {
+  // spec.db that could not be attached has been shown as such: its scripts are not fetched
+  // or run (each would fail for the same cause), and the next open tries again.
+  if (!SpecAttached()) {
+    Log("spec.db を開けないため、マスターテーブルの更新を省略します");
+    return;
+  }
   if (!MasterTablesWritable()) return;
   FMasterHalt = false;
   FMasterPass = true;

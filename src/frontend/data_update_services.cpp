@@ -195,12 +195,10 @@ bool TDataUpdateServices::CheckServerUpdate(TfrmMain& Main) {
   const bool answered = changed || (svr.StatusCode == "200" && svr.ErrorCode == 0) || svr.StatusCode == "304" ||
                         (o.UseLAN && Exists(o.dirLAN + "/" + page));
   if (!answered) {
-    std::string why = failure;
-    if (svr.TooLarge) why += ": ページが上限より大きいため中止しました";
-    else if (svr.TooSlow) why += ": サーバーの応答が遅すぎるため中止しました";
-    else if (!svr.StatusCode.empty()) why += ": StatusCode: " + svr.StatusCode + " " + svr.StatusText;
-    if (svr.ErrorCode != 0 && !InetErrorText(svr.ErrorCode).empty()) why += " (" + InetErrorText(svr.ErrorCode) + ")";
-    CheckFailure = why;
+    // What stopped it (the disk, the bound, a redirect loop...), not a status line that came
+    // before it.
+    const std::string reason = svr.FailureText();
+    CheckFailure = reason.empty() ? failure : failure + ": " + reason;
   }
   bool newer = false;
   const std::string local = DlFile(page);

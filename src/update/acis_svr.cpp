@@ -26,6 +26,7 @@
 #include "update/archive_7zip.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
+#include "update/run_answers.h"
 #include "update/shell_file_op.h"
 
 namespace fs = std::filesystem;
@@ -179,6 +180,17 @@ bool TAcisSvr::Download(const std::string& url, const std::string& fileName) {
 }
 
 bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, const std::string& reference) {
+  TooLarge = TooSlow = DiskFull = RedirectLoop = false;
+  // Asked already in this run, and the copy is still the one that answer left: the server is
+  // not asked again (the copy just fetched is current).
+  std::string answered;
+  if (AnsweredThisRun(url, reference, &answered)) {
+    ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
+    StatusCode = "304";
+    StatusText = "Not Modified (この実行で取得済み)";
+    LastModified = answered;
+    return false;
+  }
   THttpDownload d;
   ApplyNetSettings(d, NetSettings());
   d.OnDownloadProgress = [this](TInetDownload&, std::uint32_t progress, std::uint32_t progressMax,
@@ -211,10 +223,29 @@ bool TAcisSvr::DownloadAs(const std::string& url, const std::string& target, con
   if (d.DiskFull) Log("ディスクの空きが足りないため、ダウンロードを中止しました: " + target);
   TooLarge = d.TooLarge;
   TooSlow = d.TooSlow;
+  DiskFull = d.DiskFull;
+  RedirectLoop = d.RedirectLoop;
+  if (d.RedirectLoop) Log(url + " はリダイレクトが繰り返されるため、ダウンロードを中止しました");
   if (d.TooLarge)
     Log(url + " は上限 (" + std::to_string(d.MaxSize) + " バイト) より大きいため、ダウンロードを中止しました");
   if (d.TooSlow) Log(url + " はサーバーの応答が遅すぎるため、ダウンロードを中止しました");
+  if (ok)
+    RememberAnswer(url, target, LastModified);
+  else if (StatusCode == "304")
+    RememberAnswer(url, reference, LastModified);
   return ok;
+}
+
+std::string TAcisSvr::FailureText() const {
+  if (ErrorCode == 0) return std::string();
+  if (DiskFull) return "ディスクの空きが足りないため中止しました";
+  if (TooLarge) return "上限より大きいため中止しました";
+  if (TooSlow) return "サーバーの応答が遅すぎるため中止しました";
+  if (RedirectLoop) return "リダイレクトが繰り返されるため中止しました";
+  const std::string step = InetErrorText(ErrorCode);
+  if (!StatusCode.empty() && StatusCode != "200") return "StatusCode: " + StatusCode + " " + StatusText;
+  if (!StatusCode.empty()) return "StatusCode: " + StatusCode + " " + StatusText + (step.empty() ? "" : " (" + step + ")");
+  return step.empty() ? std::string("サーバーに接続できません") : "サーバーに接続できません (" + step + ")";
 }
 
 bool TAcisSvr::FetchPage(const std::string& url, const std::string& page) {
@@ -265,10 +296,12 @@ class TKeepStatus {
  public:
   explicit TKeepStatus(TAcisSvr& svr)
       : svr_(svr), error_(svr.ErrorCode), code_(svr.StatusCode), text_(svr.StatusText), lm_(svr.LastModified),
-        large_(svr.TooLarge), slow_(svr.TooSlow) {}
+        large_(svr.TooLarge), slow_(svr.TooSlow), full_(svr.DiskFull), loop_(svr.RedirectLoop) {}
   ~TKeepStatus() {
     svr_.TooLarge = large_;
     svr_.TooSlow = slow_;
+    svr_.DiskFull = full_;
+    svr_.RedirectLoop = loop_;
     svr_.ErrorCode = error_;
     svr_.StatusCode = code_;
     svr_.StatusText = text_;
@@ -281,7 +314,7 @@ class TKeepStatus {
   TAcisSvr& svr_;
   int error_;
   std::string code_, text_, lm_;
-  bool large_, slow_;
+  bool large_, slow_, full_, loop_;
 };
 }  // namespace
 

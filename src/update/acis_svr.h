@@ -66,6 +66,8 @@ class TAcisSvr : public TSvrHooks {
                                     // implausible: more than a day ahead, or before 1990)
   bool TooLarge = false;            // the last download passed its size bound
   bool TooSlow = false;             // the last download gave up on a stalled or trickling server
+  bool DiskFull = false;            // the last download stopped for want of free space
+  bool RedirectLoop = false;        // the last download's redirects went round in a circle
   // The size bound of the downloads in bytes; 0: the bound of each file's kind
   // (DownloadSizeBound, update_sources.h).
   std::int64_t MaxSize = 0;
@@ -84,6 +86,10 @@ class TAcisSvr : public TSvrHooks {
 
   // "StatusCode StatusText" of the last download.
   std::string CodeText() const { return StatusCode + " " + StatusText; }
+  // Why the last download brought nothing, in words: the bound, the disk, a stalled server or
+  // a redirect loop when one of them stopped it (whatever the status line said), else
+  // "StatusCode: <code> <text>", else the step's name; empty after a success.
+  std::string FailureText() const;
 
   const TOptionData& Options() const { return options_; }
 

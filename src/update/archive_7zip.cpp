@@ -269,6 +269,168 @@ bool MoveFilesIntoPlace(const std::string& from, const std::string& to, const st
   return true;
 }
 
+namespace {
+
+// What the passes over one archive share: how its member names read, and the window's pump.
+class TArchivePass {
+ public:
+  TArchivePass(const std::string& archivePath, const std::function<void(bool&)>& pump)
+      : zipFlags_(ZipNameFlags(archivePath)), pump_(pump) {}
+
+  // The member's name as UTF-8, by the zip's own flag where it has one.
+  std::string NameOf(archive_entry* entry) const {
+    const char* raw = archive_entry_pathname(entry);
+    if (!raw) raw = archive_entry_pathname_utf8(entry);
+    const std::string rawName = raw ? raw : "";
+    auto it = zipFlags_.find(rawName);
+    return it != zipFlags_.end() ? ZipNameToUtf8(rawName, it->second) : ArchiveNameToUtf8(rawName);
+  }
+
+  // Lets the window breathe about every 50 ms; true when it asked to stop.
+  bool Cancelled() {
+    if (!pump_) return false;
+    const std::uint64_t now = NowMs();
+    if (now - lastPump_ < 50) return false;
+    lastPump_ = now;
+    bool cancel = false;
+    pump_(cancel);
+    return cancel;
+  }
+
+ private:
+  std::map<std::string, bool> zipFlags_;
+  const std::function<void(bool&)>& pump_;
+  std::uint64_t lastPump_ = 0;  // the first block already lets the window breathe
+};
+
+struct TReaderGuard {
+  archive* a;
+  ~TReaderGuard() { archive_read_free(a); }
+};
+
+std::string ArchiveError(archive* a, const char* otherwise) {
+  return archive_error_string(a) ? archive_error_string(a) : otherwise;
+}
+
+// The first pass, before anything is written: every name must stay inside the folder (each
+// one that does not is named in Message), and the sizes the members declare are summed.
+bool ScanDeclaredSizes(const std::string& archivePath, TArchivePass& pass, std::int64_t& declaredTotal,
+                       std::string& message, std::string& error) {
+  archive* a = OpenReader(archivePath, error);
+  if (!a) return false;
+  TReaderGuard reader{a};
+  bool refused = false;
+  for (;;) {
+    archive_entry* entry = nullptr;
+    int r = archive_read_next_header(a, &entry);
+    if (r == ARCHIVE_EOF) break;
+    if (r < ARCHIVE_WARN) {
+      error = ArchiveError(a, "damaged archive");
+      return false;
+    }
+    const std::string name = pass.NameOf(entry);
+    std::vector<std::string> parts;
+    if (!SafeArchivePath(name, parts)) {
+      message += "Refused (outside the folder): " + name + "\n";
+      refused = true;
+    }
+    if (archive_entry_filetype(entry) == AE_IFREG && archive_entry_size_is_set(entry))
+      declaredTotal += std::max<std::int64_t>(0, archive_entry_size(entry));
+    if (pass.Cancelled()) {
+      error = "cancelled";
+      return false;
+    }
+  }
+  if (refused) error = "the archive holds names outside the target folder; nothing was extracted";
+  return !refused;
+}
+
+// The bomb guard of one extraction: what is written against each member's declared size and
+// the archive's budget, and the disk's room every 8 MB.
+struct TExpansionGuard {
+  std::int64_t budget;
+  const std::string& folder;
+  std::int64_t written = 0, sinceSpaceCheck = 0;
+
+  bool Grow(std::int64_t grown, std::int64_t end, std::int64_t declared, std::string& why) {
+    written += grown;
+    sinceSpaceCheck += grown;
+    if ((declared >= 0 && end > declared) || written > budget) {
+      why = "expands beyond its declared size";
+      return false;
+    }
+    if (sinceSpaceCheck >= (8 << 20)) {
+      sinceSpaceCheck = 0;
+      if (!RoomFor(folder, 0)) {
+        why = "the disk is nearly full";
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+// Copies the current member's data into fd; false with the reason in Why.
+bool WriteMemberData(archive* a, int fd, std::int64_t declared, TExpansionGuard& guard, TArchivePass& pass,
+                     std::string& why) {
+  std::int64_t end = 0;
+  for (;;) {
+    const void* block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    int rr = archive_read_data_block(a, &block, &size, &offset);
+    if (rr == ARCHIVE_EOF) return true;
+    if (rr != ARCHIVE_OK) {  // a CRC mismatch comes as a warning: it is a failure here
+      why = ArchiveError(a, "damaged member");
+      return false;
+    }
+    // A member that grows past what it declared, or an archive past its budget, is a bomb.
+    const std::int64_t blockEnd = std::int64_t(offset) + std::int64_t(size);
+    const std::int64_t grown = std::max<std::int64_t>(0, blockEnd - end);
+    end = std::max(end, blockEnd);
+    if (!guard.Grow(grown, end, declared, why)) return false;
+    if (size && !WriteAll(fd, static_cast<const char*>(block), size, offset)) {
+      why = std::string("write failed: ") + std::strerror(errno);
+      return false;
+    }
+    if (pass.Cancelled()) {
+      why = "cancelled";
+      return false;
+    }
+  }
+}
+
+// The execute bits and the time of a written member as the archive stores them (the other
+// mode bits from the umask).
+void ApplyMemberAttributes(int fd, archive_entry* entry) {
+  if (archive_entry_perm(entry) & 0111) ::fchmod(fd, 0777 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }());
+  if (archive_entry_mtime_is_set(entry)) {
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = archive_entry_mtime(entry);
+    times[1].tv_nsec = archive_entry_mtime_nsec(entry);
+    ::futimens(fd, times);
+  }
+}
+
+// Everything read cleanly: every place is checked, then the folders made and the files moved
+// in (a failed move puts back the rest). Files receives the names moved.
+bool PlaceStaged(const std::string& staging, const std::string& folder, const std::vector<Staged>& staged,
+                 std::vector<std::string>& files, std::string& error,
+                 const std::function<void(const std::string&)>& beforeMove) {
+  for (const auto& s : staged) {
+    if (!CheckTarget(folder, s.parts, s.folder, error)) return false;
+    if (!s.folder) files.push_back(Join(s.parts, s.parts.size()));
+  }
+  for (const auto& s : staged) {
+    if (s.folder && !MakeFolders(folder, s.parts, s.parts.size(), error)) return false;
+  }
+  return MoveFilesIntoPlace(staging, folder, files, error, beforeMove);
+}
+
+}  // namespace
+
 bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string& folder, std::string& message) {
   names_.clear();
   skipped_.clear();
@@ -288,54 +450,11 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
   if (::stat(archivePath.c_str(), &ast) != 0) return fail(archivePath + ": " + std::strerror(errno));
 
   TUtf8Locale utf8;
-  const std::map<std::string, bool> zipFlags = ZipNameFlags(archivePath);
-  auto nameOf = [&](archive_entry* entry) {
-    const char* raw = archive_entry_pathname(entry);
-    if (!raw) raw = archive_entry_pathname_utf8(entry);
-    const std::string rawName = raw ? raw : "";
-    auto it = zipFlags.find(rawName);
-    return it != zipFlags.end() ? ZipNameToUtf8(rawName, it->second) : ArchiveNameToUtf8(rawName);
-  };
-  std::uint64_t lastPump = 0;  // the first block already lets the window breathe
-  auto pumpCancelled = [&] {
-    if (!OnPump) return false;
-    std::uint64_t now = NowMs();
-    if (now - lastPump < 50) return false;
-    lastPump = now;
-    bool cancel = false;
-    OnPump(cancel);
-    return cancel;
-  };
-
-  // First pass, before anything is written: the names and the sizes the archive declares.
+  TArchivePass pass(archivePath, OnPump);
   const std::int64_t budget = std::max<std::int64_t>(std::int64_t(ast.st_size) * kArchiveMaxRatio, kArchiveExpandFloor);
   std::int64_t declaredTotal = 0;
-  {
-    std::string error;
-    archive* a = OpenReader(archivePath, error);
-    if (!a) return fail(error);
-    struct ReaderGuard {
-      archive* a;
-      ~ReaderGuard() { archive_read_free(a); }
-    } reader{a};
-    bool refused = false;
-    for (;;) {
-      archive_entry* entry = nullptr;
-      int r = archive_read_next_header(a, &entry);
-      if (r == ARCHIVE_EOF) break;
-      if (r < ARCHIVE_WARN) return fail(archive_error_string(a) ? archive_error_string(a) : "damaged archive");
-      const std::string name = nameOf(entry);
-      std::vector<std::string> parts;
-      if (!SafeArchivePath(name, parts)) {
-        message += "Refused (outside the folder): " + name + "\n";
-        refused = true;
-      }
-      if (archive_entry_filetype(entry) == AE_IFREG && archive_entry_size_is_set(entry))
-        declaredTotal += std::max<std::int64_t>(0, archive_entry_size(entry));
-      if (pumpCancelled()) return fail("cancelled");
-    }
-    if (refused) return fail("the archive holds names outside the target folder; nothing was extracted");
-  }
+  std::string error;
+  if (!ScanDeclaredSizes(archivePath, pass, declaredTotal, message, error)) return fail(error);
   if (declaredTotal > budget)
     return fail("the archive would expand to " + Mb(declaredTotal) + ", more than " +
                 std::to_string(kArchiveMaxRatio) + " times its own size; nothing was extracted");
@@ -343,26 +462,22 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
     return fail("not enough free space in " + folder + " for " + Mb(declaredTotal) + " (and " + Mb(kDiskReserveBytes) +
                 " to spare); nothing was extracted");
 
-  std::string staging, error;
+  std::string staging;
   if (!MakeTempFolder(folder, staging, error)) return fail(error);
   TFolderGuard guard{staging};
   archive* a = OpenReader(archivePath, error);
   if (!a) return fail(error);
-  struct ReaderGuard {
-    archive* a;
-    ~ReaderGuard() { archive_read_free(a); }
-  } reader{a};
+  TReaderGuard reader{a};
 
   std::vector<Staged> staged;
   std::set<std::string> seen;
-  std::vector<char> data(1 << 18);
-  std::int64_t writtenTotal = 0, sinceSpaceCheck = 0;
+  TExpansionGuard expansion{budget, folder};
   for (;;) {
     archive_entry* entry = nullptr;
     int r = archive_read_next_header(a, &entry);
     if (r == ARCHIVE_EOF) break;
-    if (r < ARCHIVE_WARN) return fail(archive_error_string(a) ? archive_error_string(a) : "damaged archive");
-    const std::string name = nameOf(entry);
+    if (r < ARCHIVE_WARN) return fail(ArchiveError(a, "damaged archive"));
+    const std::string name = pass.NameOf(entry);
     std::vector<std::string> parts;
     if (!SafeArchivePath(name, parts)) return fail("name outside the folder: " + name);
     if (parts.empty()) continue;
@@ -389,81 +504,20 @@ bool TplArchiever7ZIP::Extract(const std::string& archivePath, const std::string
     std::string target = staging + "/" + rel;
     int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return fail("cannot write " + rel + ": " + std::strerror(errno));
-    bool ok = true;
     std::string why;
-    std::int64_t end = 0;
-    for (;;) {
-      const void* block = nullptr;
-      size_t size = 0;
-      la_int64_t offset = 0;
-      int rr = archive_read_data_block(a, &block, &size, &offset);
-      if (rr == ARCHIVE_EOF) break;
-      if (rr != ARCHIVE_OK) {  // a CRC mismatch comes as a warning: it is a failure here
-        ok = false;
-        why = archive_error_string(a) ? archive_error_string(a) : "damaged member";
-        break;
-      }
-      // A member that grows past what it declared, or an archive past its budget, is a bomb.
-      const std::int64_t blockEnd = std::int64_t(offset) + std::int64_t(size);
-      const std::int64_t grown = std::max<std::int64_t>(0, blockEnd - end);
-      end = std::max(end, blockEnd);
-      writtenTotal += grown;
-      sinceSpaceCheck += grown;
-      if ((declared >= 0 && end > declared) || writtenTotal > budget) {
-        ok = false;
-        why = "expands beyond its declared size";
-        break;
-      }
-      if (sinceSpaceCheck >= (8 << 20)) {
-        sinceSpaceCheck = 0;
-        if (!RoomFor(folder, 0)) {
-          ok = false;
-          why = "the disk is nearly full";
-          break;
-        }
-      }
-      if (size && !WriteAll(fd, static_cast<const char*>(block), size, offset)) {
-        ok = false;
-        why = std::string("write failed: ") + std::strerror(errno);
-        break;
-      }
-      if (pumpCancelled()) {
-        ok = false;
-        why = "cancelled";
-        break;
-      }
-    }
-    if (ok) {
-      // Execute bits as stored; the rest from the umask.
-      if (archive_entry_perm(entry) & 0111) ::fchmod(fd, 0777 & ~[] { mode_t m = ::umask(0); ::umask(m); return m; }());
-      if (archive_entry_mtime_is_set(entry)) {
-        struct timespec times[2];
-        times[0].tv_sec = 0;
-        times[0].tv_nsec = UTIME_OMIT;
-        times[1].tv_sec = archive_entry_mtime(entry);
-        times[1].tv_nsec = archive_entry_mtime_nsec(entry);
-        ::futimens(fd, times);
-      }
-    }
+    bool ok = WriteMemberData(a, fd, declared, expansion, pass, why);
+    if (ok) ApplyMemberAttributes(fd, entry);
     if (::close(fd) != 0 && ok) {
       ok = false;
       why = std::string("write failed: ") + std::strerror(errno);
     }
     if (!ok) return fail(rel + ": " + why);
     if (seen.insert(rel).second) staged.push_back({parts, false});
-    if (pumpCancelled()) return fail("cancelled");
+    if (pass.Cancelled()) return fail("cancelled");
   }
 
-  // Everything read cleanly: check every place, then move; a failed move puts back the rest.
   std::vector<std::string> files;
-  for (const auto& s : staged) {
-    if (!CheckTarget(folder, s.parts, s.folder, error)) return fail(error);
-    if (!s.folder) files.push_back(Join(s.parts, s.parts.size()));
-  }
-  for (const auto& s : staged) {
-    if (s.folder && !MakeFolders(folder, s.parts, s.parts.size(), error)) return fail(error);
-  }
-  if (!MoveFilesIntoPlace(staging, folder, files, error, BeforeMove)) return fail(error);
+  if (!PlaceStaged(staging, folder, staged, files, error, BeforeMove)) return fail(error);
   for (const auto& f : files) {
     names_.push_back(f);
     message += f + "\n";

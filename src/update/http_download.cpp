@@ -35,6 +35,25 @@ void SplitRequestHeaders(const std::string& text, std::vector<std::string>& serv
   }
 }
 
+// The exchange as libcurl is to make it: address, proxy, time-outs, request headers.
+CurlTransfer::Setup TransferSetup(const THttpDownload& d) {
+  CurlTransfer::Setup setup;
+  setup.url = d.Url();
+  setup.userAgent = d.UserAgent;
+  setup.proxyName = d.ProxyName;
+  setup.proxyBypass = d.ProxyBypass;
+  setup.connectTimeoutMs = d.ConnectTimeout;
+  setup.receiveTimeoutMs = d.ReceiveTimeout;
+  setup.lowSpeedLimit = long(d.LowSpeedLimit);
+  setup.bufferSize = CurlBufferFor(d.BufferSize);
+  setup.caBundle = d.CaBundle;
+  SplitRequestHeaders(d.RequestHeadersText(false), setup.headers, setup.proxyHeaders);
+  // A fresh copy from the origin server, never one from a cache on the way.
+  setup.headers.push_back("Pragma: no-cache");
+  setup.headers.push_back("Cache-Control: no-cache");
+  return setup;
+}
+
 }  // namespace
 
 int BufferSizeBytes(TBufferSize size) {
@@ -73,116 +92,94 @@ std::string THttpDownload::RequestHeadersText(bool maskSecrets) const {
   return out;
 }
 
-bool THttpDownload::Execute() {
-  ErrorCode = INET_ERROR_NOT_CONNECTED;
-  TInetConnectedState state = InetConnectedState();
-  if (!state.connected) return false;
-  ErrorCode = INET_ERROR_OFFLINE;
-  if (state.offline && OfflineOption == TOfflineOption::ooError) return false;
-  ResponseHeaders.Clear();
-  ErrorCode = INET_ERROR_INTERNET_OPEN;
-
-  CurlTransfer::Setup setup;
-  setup.url = url_;
-  setup.userAgent = UserAgent;
-  setup.proxyName = ProxyName;
-  setup.proxyBypass = ProxyBypass;
-  setup.connectTimeoutMs = ConnectTimeout;
-  setup.receiveTimeoutMs = ReceiveTimeout;
-  setup.lowSpeedLimit = long(LowSpeedLimit);
-  setup.bufferSize = CurlBufferFor(BufferSize);
-  setup.caBundle = CaBundle;
-  SplitRequestHeaders(RequestHeadersText(false), setup.headers, setup.proxyHeaders);
-  // A fresh copy from the origin server, never one from a cache on the way.
-  setup.headers.push_back("Pragma: no-cache");
-  setup.headers.push_back("Cache-Control: no-cache");
-
-  if (OnDebugLog) {
-    OnDebugLog("GET " + url_);
-    if (!ProxyName.empty())
-      OnDebugLog("Proxy: " + ProxyName + " (bypass: " + (ProxyBypass.empty() ? "<local>" : ProxyBypass) + ")");
-    std::string masked = RequestHeadersText(true);
-    for (const auto& l : SplitAny(masked, "\r\n")) OnDebugLog(l);
-  }
-
-  TempFileSink sink(fileName_);
+// One attempt's state, from libcurl's callbacks to the verdict.
+struct THttpDownload::TAttempt {
+  explicit TAttempt(const std::string& file) : sink(file) {}
+  TempFileSink sink;
   std::uint64_t received = 0;
   std::uint32_t progressMax = 0;
   bool cancel = false;
   bool diskError = false;
   bool refused = false;
   bool badLength = false;
-  DiskFull = false;
-  TooLarge = false;
-  TooSlow = false;
-  auto fire = [&](std::uint32_t phase) {
-    if (!OnDownloadProgress) return;
-    OnDownloadProgress(*this, std::uint32_t(received), progressMax, phase, url_, cancel);
-  };
+};
 
-  CurlTransfer t;
-  t.pump = &OnPump;
-  t.onFinalHeaders = [&](const std::string& raw) {
-    ParseResponseHeaders(raw, ResponseHeaders);
-    ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
-    const std::int64_t announced = AnnouncedLength(ResponseHeaders);
-    ContentLength = announced > 0 ? announced : 0;
-    if (ResponseHeaders.Values("StatusCode") != "200") {
-      refused = true;
-      return false;  // the body of a refusal is not wanted
-    }
-    if (announced == -2) {  // lengths that disagree: where the body ends is anybody's guess
-      badLength = true;
-      return false;
-    }
-    if (MaxSize > 0 && announced > MaxSize) {
-      TooLarge = true;
-      return false;
-    }
-    if (announced > 0 && !RoomFor(fileName_, announced)) {
-      DiskFull = true;
-      return false;
-    }
-    ErrorCode = INET_ERROR_READ_FILE;
-    progressMax = std::uint32_t(std::uint64_t(ContentLength) & 0xffffffffu);
-    lastProgressTick_ = NowMs();
-    fire(INET_PROGRESS_BEGIN);
-    return !cancel;
-  };
-  t.onBody = [&](const char* data, size_t size) {
-    if (MaxSize > 0 && received + size > std::uint64_t(MaxSize)) {
-      TooLarge = true;
-      return false;
-    }
-    if (!sink.Write(data, size)) {
-      diskError = true;
-      return false;
-    }
-    received += size;
-    if (OnDownloadProgress) {
-      std::uint64_t now = NowMs();
-      if (now - lastProgressTick_ >= ProgressInterval) {
-        lastProgressTick_ = now;
-        fire(INET_PROGRESS_DATA);
-      }
-    }
-    return !cancel;
-  };
+void THttpDownload::TraceRequest() const {
+  if (!OnDebugLog) return;
+  OnDebugLog("GET " + url_);
+  if (!ProxyName.empty())
+    OnDebugLog("Proxy: " + ProxyName + " (bypass: " + (ProxyBypass.empty() ? "<local>" : ProxyBypass) + ")");
+  for (const auto& l : SplitAny(RequestHeadersText(true), "\r\n")) OnDebugLog(l);
+}
 
-  CURLcode rc = t.Run(setup);
+void THttpDownload::FireProgress(TAttempt& At, std::uint32_t Phase) {
+  if (!OnDownloadProgress) return;
+  OnDownloadProgress(*this, std::uint32_t(At.received), At.progressMax, Phase, url_, At.cancel);
+}
+
+bool THttpDownload::AcceptHeaders(const std::string& Raw, TAttempt& At) {
+  ParseResponseHeaders(Raw, ResponseHeaders);
+  ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
+  const std::int64_t announced = AnnouncedLength(ResponseHeaders);
+  ContentLength = announced > 0 ? announced : 0;
+  if (ResponseHeaders.Values("StatusCode") != "200") {
+    At.refused = true;
+    return false;  // the body of a refusal is not wanted
+  }
+  if (announced == -2) {  // lengths that disagree: where the body ends is anybody's guess
+    At.badLength = true;
+    return false;
+  }
+  if (MaxSize > 0 && announced > MaxSize) {
+    TooLarge = true;
+    return false;
+  }
+  if (announced > 0 && !RoomFor(fileName_, announced)) {
+    DiskFull = true;
+    return false;
+  }
+  ErrorCode = INET_ERROR_READ_FILE;
+  At.progressMax = std::uint32_t(std::uint64_t(ContentLength) & 0xffffffffu);
+  lastProgressTick_ = NowMs();
+  FireProgress(At, INET_PROGRESS_BEGIN);
+  return !At.cancel;
+}
+
+bool THttpDownload::ReceiveBlock(const char* Data, size_t Size, TAttempt& At) {
+  if (MaxSize > 0 && At.received + Size > std::uint64_t(MaxSize)) {
+    TooLarge = true;
+    return false;
+  }
+  if (!At.sink.Write(Data, Size)) {
+    At.diskError = true;
+    return false;
+  }
+  At.received += Size;
+  if (OnDownloadProgress) {
+    std::uint64_t now = NowMs();
+    if (now - lastProgressTick_ >= ProgressInterval) {
+      lastProgressTick_ = now;
+      FireProgress(At, INET_PROGRESS_DATA);
+    }
+  }
+  return !At.cancel;
+}
+
+bool THttpDownload::Conclude(int Result, const CurlTransfer& t, TAttempt& At) {
+  const CURLcode rc = CURLcode(Result);
   if (rc == CURLE_FAILED_INIT && !t.statusSeen) {
     ErrorCode = INET_ERROR_INTERNET_OPEN;
     return false;
   }
-  if (t.cancelled || cancel) {
+  if (t.cancelled || At.cancel) {
     ErrorCode = INET_E_ABORT;
     return false;
   }
-  if (refused) {
+  if (At.refused) {
     ErrorCode = INET_ERROR_HTTP_STATUS_CODE;
     return false;
   }
-  if (badLength) {
+  if (At.badLength) {
     ErrorCode = INET_ERROR_HTTP_QUERY_INFO;
     if (OnDebugLog) OnDebugLog("Content-Length: conflicting values");
     return false;
@@ -192,18 +189,17 @@ bool THttpDownload::Execute() {
     if (OnDebugLog) OnDebugLog("body larger than " + std::to_string(MaxSize) + " bytes");
     return false;
   }
-  if (diskError || DiskFull || sink.DiskFull()) {
-    DiskFull = DiskFull || sink.DiskFull();
+  if (At.diskError || DiskFull || At.sink.DiskFull()) {
+    DiskFull = DiskFull || At.sink.DiskFull();
     ErrorCode = INET_ERROR_READ_FILE;
     return false;
   }
   if (rc != CURLE_OK) {
     ErrorCode = FailureStep(t, rc);
     TooSlow = t.timedOut || rc == CURLE_OPERATION_TIMEDOUT;
-    if (ErrorCode != INET_ERROR_READ_FILE) {
-      // Headers of a response that never completed say nothing.
-      if (!t.headersDone) ResponseHeaders.Clear();
-    }
+    RedirectLoop = rc == CURLE_TOO_MANY_REDIRECTS;
+    // Headers of a response that never completed say nothing.
+    if (ErrorCode != INET_ERROR_READ_FILE && !t.headersDone) ResponseHeaders.Clear();
     if (OnDebugLog) OnDebugLog(std::string("curl: ") + curl_easy_strerror(rc));
     return false;
   }
@@ -212,19 +208,42 @@ bool THttpDownload::Execute() {
     return false;
   }
   ErrorCode = INET_ERROR_READ_FILE;
-  fire(INET_PROGRESS_END);
-  if (cancel) {
+  FireProgress(At, INET_PROGRESS_END);
+  if (At.cancel) {
     ErrorCode = INET_E_ABORT;
     return false;
   }
   // An empty body, or one shorter than the server announced, is no copy of the file.
-  if (received == 0) return false;
-  if (ContentLength > 0 && received < std::uint64_t(ContentLength)) return false;
+  if (At.received == 0) return false;
+  if (ContentLength > 0 && At.received < std::uint64_t(ContentLength)) return false;
   const std::string lastModified = ResponseHeaders.Values("Last-Modified");
-  if (!sink.Commit(AdjustTimeStamp && PlausibleHttpDate(lastModified) ? lastModified : std::string())) return false;
-  ContentLength = std::int64_t(received);
+  if (!At.sink.Commit(AdjustTimeStamp && PlausibleHttpDate(lastModified) ? lastModified : std::string())) return false;
+  ContentLength = std::int64_t(At.received);
   ErrorCode = 0;
   return true;
+}
+
+bool THttpDownload::Execute() {
+  ErrorCode = INET_ERROR_NOT_CONNECTED;
+  TInetConnectedState state = InetConnectedState();
+  if (!state.connected) return false;
+  ErrorCode = INET_ERROR_OFFLINE;
+  if (state.offline && OfflineOption == TOfflineOption::ooError) return false;
+  ResponseHeaders.Clear();
+  ErrorCode = INET_ERROR_INTERNET_OPEN;
+  DiskFull = false;
+  TooLarge = false;
+  TooSlow = false;
+  RedirectLoop = false;
+
+  const CurlTransfer::Setup setup = TransferSetup(*this);
+  TraceRequest();
+  CurlTransfer t;
+  t.pump = &OnPump;
+  TAttempt at(fileName_);
+  t.onFinalHeaders = [this, &at](const std::string& raw) { return AcceptHeaders(raw, at); };
+  t.onBody = [this, &at](const char* data, size_t size) { return ReceiveBlock(data, size, at); };
+  return Conclude(int(t.Run(setup)), t, at);
 }
 
 bool GetHttpHeaders(const std::string& url, THeaderList& headers, const std::string& requestHeaders,

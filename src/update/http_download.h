@@ -10,6 +10,8 @@
 #include "update/http_headers.h"
 #include "update/inet_download.h"
 
+class CurlTransfer;
+
 enum class TBufferSize { bsSmall, bsMedium, bsLarge };
 // Nominal bytes per read: 1024, 2048, 4096.
 int BufferSizeBytes(TBufferSize size);
@@ -60,11 +62,27 @@ class THttpDownload : public TInetDownload {
   // The last attempt stopped because the server sent nothing for the receive time-out, or
   // less than LowSpeedLimit per second over it.
   bool TooSlow = false;
+  // The last attempt stopped because the server's redirects went round in a circle (or on
+  // past any sensible number), ErrorCode 12203.
+  bool RedirectLoop = false;
   // Trace lines of each request (address, proxy, request headers with the credentials
   // masked); unset: no trace.
   std::function<void(const std::string&)> OnDebugLog;
 
  private:
+  struct TAttempt;
+  // The trace lines of the request (OnDebugLog).
+  void TraceRequest() const;
+  void FireProgress(TAttempt& At, std::uint32_t Phase);
+  // The final response's headers: the body is wanted only from a "200" whose announced
+  // length is single, within MaxSize and with room on the disk.
+  bool AcceptHeaders(const std::string& Raw, TAttempt& At);
+  // One piece of the body: counted against MaxSize, written, progress reported.
+  bool ReceiveBlock(const char* Data, size_t Size, TAttempt& At);
+  // The attempt's end: ErrorCode and the flags set from what stopped it, the file saved
+  // under its name when the whole body came; true then.
+  bool Conclude(int Result, const CurlTransfer& Transfer, TAttempt& At);
+
   std::uint64_t lastProgressTick_ = 0;
 };
 

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -26,16 +25,6 @@ namespace {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%5.1f", s);
-  return buf;
-}
-
-double Since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 // One workbook of the uses, read when the build first asks for its rows and let go after its
@@ -258,7 +247,12 @@ bool TUpdateRunner::RebuildDB() {
   }
   Abort = !all;
   if (Abort) {
-    Log("データ更新中止!");
+    // A whole update says it once, at its end.
+    if (!InSequence) Log("データ更新中止!");
+    return false;
+  }
+  if (!DatabaseFolderWritable()) {
+    Abort = true;
     return false;
   }
 
@@ -313,7 +307,7 @@ bool TUpdateRunner::RebuildDB() {
     } else if (step == "FillTmKihon") {
       plan.Label.Show("");
       if (Mode == 1) FileIndex = 5;
-      Log(plan.ConvertedLine + Seconds(Since(plan.Start)) + "秒");
+      Log(plan.ConvertedLine + ElapsedSeconds(plan.Start) + "秒");
       Progress(0, 100);
       Progress(1, 100);
       Log("登録基本部マスターテーブル(m_kihon)作成");
@@ -354,8 +348,14 @@ bool TUpdateRunner::RebuildDB() {
   } else {
     ok = false;
     // The classification and crop/pest tables come from the master scripts; without them no
-    // database can be made.
+    // database can be made. Said only when the build stopped at a step that needs them (not
+    // when, say, its files could not be made).
+    bool needsMasters = false;
+    for (const char* step : {"FillTmKihon: ", "BuildMKihon: ", "masters: ", "CreateSeibunTable: ", "CreateIndexes: ",
+                             "CreateTekiyoViews: "})
+      needsMasters = needsMasters || res.Error.rfind(step, 0) == 0;
     for (const char* script : {"sakumotsu.txt", "byochu.txt", "spec.bunrui.txt"}) {
+      if (!needsMasters) break;
       if (FileExists(DownloadFile(script))) continue;
       Log(std::string("マスタースクリプト (") + script +
           ") を取得できませんでした。ミラーサイトか共有フォルダから取得できるようにしてください。");
@@ -368,7 +368,7 @@ bool TUpdateRunner::RebuildDB() {
   } else {
     Abort = true;
   }
-  Log("データベース更新時間 " + Seconds(Since(t0)) + "秒");
+  Log("データベース更新時間 " + ElapsedSeconds(t0) + "秒");
   Progress(0, 100);
   Busy(false);
   if (!InSequence) Buttons(true);

@@ -15,8 +15,8 @@
 #include "database/acis_db.h"
 #include "foundation/global.h"
 #include "foundation/options.h"
-#include "foundation/stale_files.h"
 #include "update/acis_svr.h"
+#include "update/run_answers.h"
 #include "update/update_pages.h"
 
 namespace fs = std::filesystem;
@@ -33,22 +33,15 @@ bool FolderExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%5.1f", s);
-  return buf;
-}
-
-double Since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 bool StartsWith(const std::string& s, const char* head) { return s.rfind(head, 0) == 0; }
 
 bool IsWebAddress(const std::string& s) { return StartsWith(s, "http://") || StartsWith(s, "https://"); }
 
-// The status of the last download as the log shows it.
+// The status of the last download as the log shows it; empty when the download stopped for a
+// reason the service has logged already (the disk, the size bound, a stalled server, a
+// redirect loop), which a status line that came before it would only contradict.
 std::string CodeText(const TAcisSvr& svr) {
+  if (svr.DiskFull || svr.TooLarge || svr.TooSlow || svr.RedirectLoop) return std::string();
   if (!svr.StatusCode.empty()) {
     std::string text = svr.StatusCode + " " + svr.StatusText;
     // The answer came but the body did not (cut off, timed out): say at which step.
@@ -66,6 +59,13 @@ std::string CodeText(const TAcisSvr& svr) {
 bool CameOrCurrent(bool ok, const TAcisSvr& svr) { return ok || svr.StatusCode == "304"; }
 
 }  // namespace
+
+std::string ElapsedSeconds(std::chrono::steady_clock::time_point Start) {
+  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%5.1f", s);
+  return buf;
+}
 
 TAcisDBSettings UpdateDbSettings(const TOptionData& o) {
   TAcisDBSettings s;
@@ -104,6 +104,10 @@ void TUpdateRunner::Log(const std::string& Line) {
   if (sinks_.Log) sinks_.Log(Line);
 }
 
+void TUpdateRunner::LogIfAny(const std::string& Line) {
+  if (!Line.empty()) Log(Line);
+}
+
 void TUpdateRunner::LogLines(const std::string& Prefix, const std::string& Text) {
   size_t pos = 0;
   bool any = false;
@@ -125,51 +129,6 @@ std::string TUpdateRunner::LogText() const {
   std::string out;
   for (const std::string& l : log_) out += l + "\n";
   return out;
-}
-
-bool TUpdateRunner::SaveLog(const std::string& FileName, std::string* Why) const {
-  std::error_code ec;
-  fs::create_directories(fs::path(FileName).parent_path(), ec);
-  // A name of the program's own (the start removes it when a kill left it).
-  std::string tmp = OwnTempPath(FileName, "part") + "-XXXXXX";
-  std::error_code ignored;
-  {
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-      if (Why) *Why = tmp + " に書き込めません";
-      return false;
-    }
-    ::close(fd);
-    tmp = name.data();
-  }
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out << LogText();
-    out.close();
-    if (out.fail()) {
-      if (Why) *Why = tmp + " に書き込めません";
-      fs::remove(tmp, ignored);
-      return false;
-    }
-  }
-  fs::rename(tmp, FileName, ec);
-  if (!ec) return true;
-  // The rename's error is the answer: removing the temporary file must not clear it.
-  if (Why) *Why = ec.message();
-  fs::remove(tmp, ignored);
-  return false;
-}
-
-bool TUpdateRunner::SaveRunLog(const std::string& FileName) const {
-  std::string why;
-  if (SaveLog(FileName, &why)) return true;
-  const std::string head = "ログファイル " + FileName + " を書き込めません (" + why + ")。ログは次のとおり:\n";
-  std::fputs(head.c_str(), stderr);
-  std::fputs(LogText().c_str(), stderr);
-  std::fflush(stderr);
-  return false;
 }
 
 void TUpdateRunner::Progress(int64_t Position, int64_t Max) {
@@ -225,6 +184,15 @@ bool TUpdateRunner::ReopenAcisDB() {
   }
 }
 
+bool TUpdateRunner::DatabaseFolderWritable() {
+  const std::string dir = options_.DBDir.empty() ? std::string(".") : options_.DBDir;
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (::access(dir.c_str(), W_OK | X_OK) == 0) return true;
+  Log("データベースフォルダ " + dir + " に書き込めないため、データを更新できません (何もダウンロードしません)");
+  return false;
+}
+
 bool TUpdateRunner::MirrorUsable(int Index) {
   if (MirrorHostConfigured(Index)) return true;
   Log(MirrorNotConfiguredText());
@@ -239,7 +207,7 @@ bool TUpdateRunner::Fetch(TAcisSvr& Svr, const std::string& Url, const std::stri
   if (Abort) return false;
   if (!StartLine.empty()) Log(StartLine);
   const bool ok = Svr.Download(Url, DownloadFile(Name));
-  Log(CodeText(Svr));
+  LogIfAny(CodeText(Svr));
   const bool good = CameOrCurrent(ok, Svr) && !Abort;
   Log(good ? DoneLine : FailLine);
   return good;
@@ -301,7 +269,7 @@ bool TUpdateRunner::Download() {
       const std::string url = PublicServiceUrl(kPathCsvPage);
       const bool ok = svr.Download(url, DownloadFile(kPageCsv));
       Log(url + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       // Without a current page the archive names may be stale: the step has failed.
       if (!CameOrCurrent(ok, svr)) good = false;
       if (!AcisCsvInfoSet()) {
@@ -327,7 +295,7 @@ bool TUpdateRunner::Download() {
       const std::string url = PublicServiceUrl(kPathXlsPage);
       const bool ok = svr.Download(url, DownloadFile(kPageXls));
       Log(url + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       (void)ok;
       for (const TXlsArchive& a : kXlsArchives) {
         if (Abort) break;
@@ -354,7 +322,7 @@ bool TUpdateRunner::Download() {
       // update.txt carries the data date of toroku.zip.
       svr.Download(mirror + kPageMirror, DownloadFile(kPageMirror));
       Log(mirror + kPageMirror + " 更新確認");
-      Log(CodeText(svr));
+      LogIfAny(CodeText(svr));
       Highlight(kToroku, true);
       good = Fetch(svr, mirror + kToroku, kToroku, "toroku.zip ダウンロード開始", "toroku.zip ダウンロード完了",
                    "toroku.zip ダウンロード中止");
@@ -385,7 +353,7 @@ bool TUpdateRunner::Download() {
       good = false;
   }
   if (Abort) good = false;
-  Log("ダウンロード時間 " + Seconds(Since(t0)) + "秒");
+  Log("ダウンロード時間 " + ElapsedSeconds(t0) + "秒");
   svr_ = nullptr;
   if (!good && InSequence) DoAbort();
   Busy(false);
@@ -462,7 +430,7 @@ bool TUpdateRunner::CopyFromShare() {
       fail();
   }
   if (Abort) good = false;
-  Log("コピー時間 " + Seconds(Since(t0)) + "秒");
+  Log("コピー時間 " + ElapsedSeconds(t0) + "秒");
   if (!good && InSequence && !IgnoreCopyFailure) DoAbort();
   Busy(false);
   if (!InSequence) Buttons(true);
@@ -517,6 +485,7 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
   unpacked_ = true;
   unpackedFiles_.clear();
   bool good = true;
+  bool said = false;
   std::error_code ec;
   TSvrHooks hooks;
   hooks.ProcessMessages = [this] { Pump(); };
@@ -542,13 +511,15 @@ bool TUpdateRunner::UnpackArchives(const std::vector<std::string>& Names, const 
       good = false;
       DoAbort();
       Log("解凍作業中止");
+      said = true;
       LogLines(archive + ": ", msg);
       // The broken copy carries the server's time: without it the next run fetches it again.
       fs::remove(archive, ec);
       break;
     }
   }
-  Log(good ? "解凍作業完了" : "解凍作業中止");
+  // The abort of a broken archive has been said with its reason: the end says it once.
+  if (!said) Log(good ? "解凍作業完了" : "解凍作業中止");
   // A missing archive leaves nothing new to rebuild from: in a sequence that is an abort.
   if (!good && InSequence) DoAbort();
   Busy(false);
@@ -604,6 +575,7 @@ bool TUpdateRunner::UnpackDB() {
 // Sequences
 
 bool TUpdateRunner::AutoUpdate() {
+  TRunAnswersScope askOnce;  // each address once in this run
   Abort = false;
   InSequence = true;
   Updated = false;
@@ -611,7 +583,10 @@ bool TUpdateRunner::AutoUpdate() {
   if (AutoUpdateRun) Log("データ更新開始:" + DateTimeNow());
   bool result = false;
   try {
-    if (options_.UseLAN)
+    // Nothing is fetched that could not be put in place.
+    if (!DatabaseFolderWritable())
+      Abort = true;
+    else if (options_.UseLAN)
       CopyFromShare();
     else
       Download();
@@ -650,6 +625,7 @@ bool TUpdateRunner::AutoUpdate() {
 }
 
 bool TUpdateRunner::DownloadCheck() {
+  TRunAnswersScope askOnce;  // each address once in this run
   Abort = false;
   InSequence = false;
   Buttons(false);
@@ -670,8 +646,13 @@ bool TUpdateRunner::DownloadCheck() {
 }
 
 bool TUpdateRunner::OneStopUpdate() {
+  TRunAnswersScope askOnce;  // each address once in this run
   bool fetched = true;
   Abort = false;
+  if (!DatabaseFolderWritable()) {
+    if (sinks_.Close) sinks_.Close();
+    return false;
+  }
   switch (Mode) {
     case 0: {
       const bool info = AcisCsvInfoSet();

@@ -8,6 +8,7 @@
 // into a temporary database that replaces acis.db only after its last step, and AcisDB keeps
 // the previous database open until the new one is in place. A failed step leaves the previous
 // database open and usable.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -19,6 +20,9 @@
 class TAcisSvr;
 class TOptionData;
 struct TAcisDBSettings;
+
+// The seconds since Start as the log's timings show them ("%5.1f": "  3.2").
+std::string ElapsedSeconds(std::chrono::steady_clock::time_point Start);
 
 // The database object's settings taken from the given settings object.
 TAcisDBSettings UpdateDbSettings(const TOptionData& Options);
@@ -95,6 +99,7 @@ class TUpdateRunner {
 
   // ---- log ----
   void Log(const std::string& Line);
+  void LogIfAny(const std::string& Line);  // a line that is not empty
   // Prefix and each line of a multi-line text (the archiver's output), empty lines dropped.
   void LogLines(const std::string& Prefix, const std::string& Text);
   // The whole log, one line per line ending in "\n".
@@ -102,9 +107,14 @@ class TUpdateRunner {
   // Writes the whole log into FileName (through a temporary file that then replaces it).
   // False when it cannot, also when the file could not be replaced; Why then says why.
   bool SaveLog(const std::string& FileName, std::string* Why = nullptr) const;
-  // The log file of an unattended run. When it cannot be written the whole log goes to
-  // standard error instead (a scheduler mails what a run writes there), after a line that
-  // names the file. False in that case.
+  // Appends the whole log to FileName under a header line naming the time, the program
+  // folder and the process, so that the runs of programs sharing a folder each keep their
+  // lines; the file stays below 1 MiB (the oldest runs go first, whole). False when it cannot;
+  // Why then says why.
+  bool AppendRunLog(const std::string& FileName, std::string* Why = nullptr) const;
+  // The log file of an unattended run (AppendRunLog). When it cannot be written the whole log
+  // goes to standard error instead (a scheduler mails what a run writes there), after a line
+  // that names the file. False in that case.
   bool SaveRunLog(const std::string& FileName) const;
 
   // The local file names of the download folder.
@@ -134,6 +144,8 @@ class TUpdateRunner {
   bool DownloadPrebuilt(TAcisSvr& Svr, const std::string& Base);
   bool CopyPrebuiltFromFolder(const std::string& Folder);
   bool MirrorUsable(int Index);
+  // The database folder can take new files; otherwise says so (once per call) and is false.
+  bool DatabaseFolderWritable();
   void Progress(int64_t Position, int64_t Max);
   void Buttons(bool Enable);
   void Busy(bool On);

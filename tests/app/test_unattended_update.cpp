@@ -46,6 +46,13 @@ std::string Sql(const std::string& db, const std::string& sql) { return RunTool(
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The last run's lines of a run log (each run appends its own under a "==== " header).
+std::string LastRun(const std::string& path) {
+  const std::string text = ReadAll(path);
+  const size_t at = text.rfind("==== ");
+  return at == std::string::npos ? text : text.substr(at);
+}
+
 class UnattendedUpdate : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -138,7 +145,10 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   // No database: the update builds one (1) and writes its log.
   ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   const std::string log = ReadAll(UpdateLog());
-  EXPECT_EQ(log.rfind("データ更新開始:", 0), 0u) << log;
+  // One run: its header line, then its lines from the start line on.
+  EXPECT_EQ(log.rfind("==== ", 0), 0u) << log;
+  EXPECT_EQ(log.find("==== ", 1), std::string::npos) << log;
+  EXPECT_EQ(log.find("\nデータ更新開始:"), log.find('\n')) << log;
   EXPECT_TRUE(Has(log, "データ更新完了\n"));
   EXPECT_TRUE(Has(log, "データ更新完了:"));
   EXPECT_EQ(LastUpdate(), "2026年11月4日反映及び失効反映");
@@ -163,7 +173,7 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   PublishNewPage("2027年3月4日", "C");
   WriteAll(Site("ddata/datacsv/登録適用部一_C.zip"), "PK\x03\x04 broken");
   EXPECT_EQ(Program("/u"), 3) << stderr_;
-  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
+  EXPECT_TRUE(Has(LastRun(UpdateLog()), "データ更新中止!"));
   ExpectDatabaseKept("2026年11月4日反映及び失効反映");
 
   // The same run when its log file cannot be replaced (a folder in its way): the whole log
@@ -180,14 +190,14 @@ TEST_F(UnattendedUpdate, PublicCsvExitCodesLogsAndTheOldDatabaseUnderFailures) {
   PublishNewPage("2027年4月5日", "D");
   ASSERT_TRUE(sample_site::Zip(Site("ddata/datacsv/登録基本部csv_D.zip"), SourcePath("data/sample/mirror/update.txt")));
   EXPECT_EQ(Program("/u"), 3) << stderr_;
-  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "オープン失敗"));
+  EXPECT_TRUE(Has(LastRun(UpdateLog()), "オープン失敗"));
   ExpectDatabaseKept("2026年11月4日反映及び失効反映");
 
   // An archive missing on the server: "/r" reports the failed download (3, not 2).
   PublishNewPage("2027年5月6日", "E");
   fs::remove(Site("ddata/datacsv/登録適用部二_E.zip"));
   EXPECT_EQ(Program("/r"), 3) << stderr_ << ReadAll(DownLog());
-  EXPECT_TRUE(Has(ReadAll(DownLog()), "ダウンロード中止"));
+  EXPECT_TRUE(Has(LastRun(DownLog()), "ダウンロード中止"));
 
   // The whole update of the newer data: 1, the page's date stored.
   PublishNewPage("2027年6月7日", "F");
@@ -230,7 +240,9 @@ TEST_F(UnattendedUpdate, ACheckThatCouldNotAskTheSourceIsAbortedNotCurrent) {
 
   // The page redirects to itself.
   WriteAll(page + ".redirect", "/ddata/index2.htm");
-  expectAborted("/u", UpdateLog(), "redirect loop");
+  log = expectAborted("/u", UpdateLog(), "redirect loop");
+  EXPECT_TRUE(Has(log, "リダイレクトが繰り返されるため中止しました")) << log;
+  EXPECT_FALSE(Has(log, "INET_ERROR_OPEN_URL")) << log;
   fs::remove(page + ".redirect");
 
   // A server that sends the page a byte at a time: the least transfer rate ends it.
@@ -255,7 +267,7 @@ TEST_F(UnattendedUpdate, AStalledServerEndsTheRunWithAbortedWithinItsTimeOut) {
   fs::remove(UpdateLog());
   EXPECT_EQ(Program("/u", &seconds, 3000), 3) << stderr_;
   EXPECT_LT(seconds, 20.0);
-  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "データ更新中止!"));
+  EXPECT_TRUE(Has(LastRun(UpdateLog()), "データ更新中止!"));
   EXPECT_FALSE(fs::exists(Db()));
 }
 
@@ -277,7 +289,7 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   EXPECT_EQ(LastUpdate(), "2031年1月2日反映");
   EXPECT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
-  EXPECT_TRUE(Has(ReadAll(UpdateLog()), "304"));
+  EXPECT_TRUE(Has(LastRun(UpdateLog()), "304"));
 
   // A newer acis.zip with a damaged spec.zip: aborted (3), the log says that neither database
   // was updated, and the previous pair stays in place.
@@ -290,7 +302,7 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   for (const char* f : {"data/acis.zip", "data/spec.zip"})
     fs::last_write_time(Site(f), fs::file_time_type::clock::now() + std::chrono::minutes(2));
   EXPECT_EQ(Program("/u"), 3) << stderr_ << ReadAll(UpdateLog());
-  const std::string half = ReadAll(UpdateLog());
+  const std::string half = LastRun(UpdateLog());
   EXPECT_TRUE(Has(half, "spec.zip 解凍失敗: acis.db と spec.db は更新されません")) << half;
   EXPECT_TRUE(Has(half, "データ更新中止!")) << half;
   EXPECT_EQ(LastUpdate(), "2031年1月2日反映");
@@ -313,4 +325,47 @@ TEST_F(UnattendedUpdate, PrebuiltDatabasesFromTheMirrorAnOwnSiteAndASharedFolder
   ASSERT_EQ(Program("/u"), 1) << stderr_ << ReadAll(UpdateLog());
   EXPECT_EQ(LastUpdate(), "2026年11月4日反映");
   EXPECT_EQ(Sql(Db(), "SELECT count(*) FROM m_tekiyo"), "1997");
+}
+
+// One "/u" asks for each address once: the update page its start-up check fetched serves the
+// download step, and the master scripts asked for when the check opened the database serve
+// the build and the new database's open.
+TEST_F(UnattendedUpdate, OneRunAsksForEachAddressOnce) {
+  auto requests = [&] { return RunTool("curl", {"-s", QString::fromStdString(server_->Base() + "/__log")}); };
+  auto linesAfter = [](const std::string& text, size_t skip) {
+    std::string out;
+    size_t line = 0;
+    for (size_t pos = 0; pos < text.size();) {
+      size_t nl = text.find('\n', pos);
+      if (nl == std::string::npos) nl = text.size();
+      if (line++ >= skip) out += text.substr(pos, nl - pos) + "\n";
+      pos = nl + 1;
+    }
+    return out;
+  };
+  auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  auto expectOnce = [&](const std::string& run, const char* what) {
+    EXPECT_EQ(count(run, "GET /ddata/index2.htm "), 1u) << what << "\n" << run;
+    for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters"))) {
+      const std::string name = e.path().filename().string();
+      EXPECT_EQ(count(run, "GET /data/" + name + " "), 1u) << what << ": " << name << "\n" << run;
+    }
+  };
+  // A first run builds the database.
+  size_t before = count(requests(), "\n") + 1;
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << LastRun(UpdateLog());
+  const std::string first = linesAfter(requests(), before);
+  for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters")))
+    EXPECT_EQ(count(first, "GET /data/" + e.path().filename().string() + " "), 1u) << first;
+
+  // Newer data: the check, the download and the build in one run.
+  PublishNewPage("2027年2月3日", "B");
+  before = count(requests(), "\n") + 1;
+  ASSERT_EQ(Program("/u"), 1) << stderr_ << LastRun(UpdateLog());
+  expectOnce(linesAfter(requests(), before), "newer data");
+  EXPECT_EQ(LastUpdate(), "2027年2月3日反映");
 }

@@ -11,6 +11,7 @@
 #include "database/acis_db.h"
 #include "database/file_copy.h"
 #include "database/master_refresh.h"
+#include "database/sqlite_db.h"
 #include "foundation/message_sink.h"
 #include "support_acis_fixture.h"
 
@@ -344,4 +345,41 @@ TEST(FileCopy, AllOrNothingWithTimeAndMode) {
   EXPECT_TRUE(CopyFileKeepTime(src, fx.DBDir + "/again.txt"));
   EXPECT_FALSE(CopyFileKeepTime(fx.DBDir + "/nosuch", fx.DBDir + "/again.txt"));
   EXPECT_EQ(leftovers(), 0);
+}
+
+// spec.db that cannot be attached (a folder in its place, or locked by another program): the
+// failed attach is the one message of the open; the master scripts are neither fetched nor
+// run, and what fails later for want of spec.db (the SQL console's list of its tables) is a
+// log line, not another message.
+TEST_F(RefreshTest, ASpecDbThatCannotBeAttachedIsOneMessage) {
+  fake.Put("spec.seizai.txt", kSeizaiV1, 100);
+  const std::string spec = fx.DBDir + "/spec.db";
+  auto openAndUse = [&](const char* what) {
+    sink.Clear();
+    fake.Requests.clear();
+    fx.LogLines.clear();
+    auto db = OpenMirror();
+    EXPECT_FALSE(db->Query("SELECT * FROM spec.sqlite_master WHERE type IN ('table', 'view') AND name <> 'info';", false));
+    EXPECT_EQ(sink.Count(), 1u) << what;
+    EXPECT_TRUE(fake.Requests.empty()) << what;
+    EXPECT_TRUE(fx.Logged("spec.db を開けないため、マスターテーブルの更新を省略します")) << what;
+  };
+  fs::create_directories(spec + "/in-the-way");
+  openAndUse("a folder in its place");
+  fs::remove_all(spec);
+  {
+    auto db = OpenMirror();  // makes spec.db with its tables
+    ASSERT_TRUE(db->TableExists("spec.seizai"));
+  }
+  {
+    TSQLiteDb other(spec);
+    other.ExecSQL("BEGIN EXCLUSIVE;");
+    other.ExecSQL("CREATE TABLE held (x);");
+    openAndUse("locked by another connection");
+    other.ExecSQL("ROLLBACK;");
+  }
+  sink.Clear();
+  auto db = OpenMirror();
+  EXPECT_EQ(sink.Count(), 0u);
+  EXPECT_TRUE(db->TableExists("spec.seizai"));
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "foundation/disk_space.h"
 #include "foundation/message_sink.h"
 #include "update/acis_svr.h"
 #include "update/inet_download.h"
@@ -421,6 +422,48 @@ TEST_F(AcisSvrTest, ErrorStatusAndUnreachableServer) {
     EXPECT_EQ(InetErrorText(svr.ErrorCode), "INET_ERROR_OPEN_URL");
   }
   EXPECT_EQ(InetErrorText(12345), "");
+}
+
+// Why a check's page did not arrive is said as what stopped it: a redirect loop by that name,
+// a full disk as a full disk even though the status line said "200 OK"; and each reason once
+// in the log.
+TEST_F(AcisSvrTest, AFailedPageSaysWhatStoppedIt) {
+  options_.DownSite = 0;
+  WriteFile(Www("ddata/index2.htm"), kCsvPage);
+  WriteFile(Www("ddata/index2.htm.redirect"), "/ddata/index2.htm");
+  {
+    TAcisSvr svr(options_);
+    static_cast<TSvrHooks&>(svr) = hooks_;
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_TRUE(svr.RedirectLoop);
+    EXPECT_EQ(svr.FailureText(), "リダイレクトが繰り返されるため中止しました");
+    EXPECT_EQ(std::count_if(log_.begin(), log_.end(),
+                            [](const std::string& l) { return l.find("リダイレクトが繰り返される") != std::string::npos; }),
+              1)
+        << AllLog();
+  }
+  fs::remove(Www("ddata/index2.htm.redirect"));
+  log_.clear();
+  {
+    // The disk has no room beyond the reserve: the page's "200 OK" is no reason.
+    const TFreeSpaceProbe before = SetFreeSpaceProbe([](const std::string&) { return kDiskReserveBytes; });
+    TAcisSvr svr(options_);
+    static_cast<TSvrHooks&>(svr) = hooks_;
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    SetFreeSpaceProbe(before);
+    EXPECT_EQ(svr.StatusCode, "200");
+    EXPECT_TRUE(svr.DiskFull);
+    EXPECT_EQ(svr.FailureText(), "ディスクの空きが足りないため中止しました");
+    EXPECT_FALSE(svr.RedirectLoop);
+  }
+  {
+    TAcisSvr svr(options_);
+    EXPECT_TRUE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.FailureText(), "");
+    WriteFile(Www("ddata/index2.htm.status"), "503");
+    EXPECT_FALSE(svr.CheckPublicDataUpdate());
+    EXPECT_EQ(svr.FailureText(), "StatusCode: 503 Service Unavailable");
+  }
 }
 
 TEST_F(AcisSvrTest, SharedFolderPages) {

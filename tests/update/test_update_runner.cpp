@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <sys/wait.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "database/acis_db.h"
 #include "database/master_refresh.h"
 #include "database/sqlite_db.h"
+#include "foundation/disk_space.h"
 #include "foundation/global.h"
 #include "foundation/message_sink.h"
 #include "update/acis_svr.h"
@@ -45,6 +47,25 @@ std::string Sql(const std::string& db, const std::string& sql) {
 }
 
 bool Has(const std::string& log, const std::string& part) { return log.find(part) != std::string::npos; }
+
+// A run log's text after its run's header line ("==== <time> ..."); empty without one.
+std::string AfterHeader(const std::string& text) {
+  if (text.rfind("==== ", 0) != 0) return std::string();
+  const size_t nl = text.find('\n');
+  return nl == std::string::npos ? std::string() : text.substr(nl + 1);
+}
+
+// The lines of a log holding part.
+size_t CountLines(const std::string& log, const std::string& part) {
+  size_t n = 0, pos = 0;
+  while (pos < log.size()) {
+    size_t nl = log.find('\n', pos);
+    if (nl == std::string::npos) nl = log.size();
+    if (log.compare(pos, nl - pos, part) == 0 || log.substr(pos, nl - pos).find(part) != std::string::npos) ++n;
+    pos = nl + 1;
+  }
+  return n;
+}
 
 const char* const kSampleCsvDate = "2026年11月4日反映及び失効反映";  // the CSV page's date line
 const char* const kSampleMirrorDate = "2026年11月4日反映";         // update.txt's sentence
@@ -90,6 +111,15 @@ class UpdateRunnerTest : public ::testing::Test {
   std::string Db() const { return OptionData->DBDir + "/acis.db"; }
   std::string Dl(const std::string& name) const { return OptionData->DownloadDir + "/" + name; }
   std::string Site(const std::string& path) const { return site_ + "/" + path; }
+  // Every request the server has had so far, one per line ("GET <path> ...").
+  std::string Requests() {
+    TAcisSvr svr(*OptionData);
+    const std::string file = base_ + "/requests.txt";
+    std::error_code ec;
+    fs::remove(file, ec);
+    EXPECT_TRUE(svr.Download(server_->Url("/__log"), file));
+    return ReadFile(file);
+  }
 
   // A database built from the mirror files with a date of its own, as the previous data.
   void BuildPrevious(const std::string& date) {
@@ -484,7 +514,7 @@ TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog
   EXPECT_TRUE(Exists(Dl("登録適用部二_20261104.zip")));
   EXPECT_FALSE(Exists(Dl("登録適用部二_20261104.csv")));
   EXPECT_FALSE(Exists(Db()));
-  const std::string saved = ReadFile(Dl("autodown.log"));
+  const std::string saved = AfterHeader(ReadFile(Dl("autodown.log")));
   EXPECT_EQ(saved.rfind("ダウンロード更新確認開始:", 0), 0u) << saved;
   EXPECT_TRUE(Has(saved, "ダウンロード更新確認終了:"));
 
@@ -498,7 +528,7 @@ TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog
   auto u = Runner(0);
   u->AutoUpdateRun = true;
   EXPECT_FALSE(u->AutoUpdate());
-  const std::string ulog = ReadFile(OptionData->DBDir + "/autoupdate.log");
+  const std::string ulog = AfterHeader(ReadFile(OptionData->DBDir + "/autoupdate.log"));
   EXPECT_EQ(ulog.rfind("データ更新開始:", 0), 0u) << ulog;
   EXPECT_TRUE(Has(ulog, "データ更新中止!"));
   EXPECT_TRUE(Has(ulog, "データ更新完了:"));
@@ -527,5 +557,194 @@ TEST_F(UpdateRunnerTest, DownloadCheckFetchesOnlyAndTheUnattendedFormSavesItsLog
   ::testing::internal::CaptureStderr();
   EXPECT_TRUE(v->SaveRunLog(blocked));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(ReadFile(blocked), v->LogText());
+  EXPECT_EQ(AfterHeader(ReadFile(blocked)), v->LogText());
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the log says
+
+TEST_F(UpdateRunnerTest, EachLogLineSaysWhatHappenedOnce) {
+  // A broken archive: the unpacking's abort once, with its reason; the update's abort once.
+  ASSERT_TRUE(WriteFile(Site("ddata/datacsv/登録基本部csv_20261104.zip"), "PK\x03\x04 this is no archive"));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_EQ(CountLines(r->LogText(), "解凍作業中止"), 1u) << r->LogText();
+    EXPECT_EQ(CountLines(r->LogText(), "データ更新中止!"), 1u) << r->LogText();
+  }
+  // The mirror's set without kihon.csv: the missing file, then the abort once.
+  ASSERT_TRUE(sample_site::ZipAs(Site("data/toroku.zip"), SourcePath("data/sample/mirror/tekiyo.csv"), "tekiyo.csv"));
+  {
+    auto r = Runner(2);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_EQ(CountLines(r->LogText(), "kihon.csvなし"), 1u) << r->LogText();
+    EXPECT_EQ(CountLines(r->LogText(), "データ更新中止!"), 1u) << r->LogText();
+  }
+  // The page redirects to itself: said as a loop, once, and not as a failed connection.
+  ASSERT_TRUE(WriteFile(Site("ddata/index2.htm.redirect"), "/ddata/index2.htm"));
+  {
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    EXPECT_EQ(CountLines(r->LogText(), "リダイレクトが繰り返されるため"), 1u) << r->LogText();
+    EXPECT_EQ(CountLines(r->LogText(), "INET_ERROR_OPEN_URL"), 0u) << r->LogText();
+    EXPECT_EQ(CountLines(r->LogText(), "データ更新中止!"), 1u) << r->LogText();
+  }
+  fs::remove(Site("ddata/index2.htm.redirect"));
+  // No room on the disk: said once, with no "200 OK" line after it as if the page had come.
+  fs::remove_all(OptionData->DownloadDir);
+  {
+    const TFreeSpaceProbe before = SetFreeSpaceProbe([](const std::string&) { return kDiskReserveBytes; });
+    auto r = Runner(0);
+    EXPECT_FALSE(r->AutoUpdate());
+    SetFreeSpaceProbe(before);
+    EXPECT_EQ(CountLines(r->LogText(), "ディスクの空きが足りない"), 1u) << r->LogText();
+    EXPECT_EQ(CountLines(r->LogText(), "200 OK"), 0u) << r->LogText();
+  }
+}
+
+// "/u" with a database folder that cannot be written: the run says so first and once, and
+// fetches nothing it could not put in place.
+TEST_F(UpdateRunnerTest, AReadOnlyDatabaseFolderIsSaidFirstAndNothingIsFetched) {
+  fs::permissions(OptionData->DBDir, fs::perms(0555));
+  const int code = RunBoundByFolderModes([this] {
+    auto r = Runner(0);
+    int c = 0;
+    if (r->AutoUpdate()) c |= 1;
+    const std::string log = r->LogText();
+    if (CountLines(log, OptionData->DBDir + " に書き込めないため") != 1) c |= 2;
+    if (log.find("ダウンロード開始") != std::string::npos || log.find("spec.db") != std::string::npos) c |= 4;
+    if (CountLines(log, "データ更新中止!") != 1) c |= 8;
+    if (!List(OptionData->DownloadDir).empty()) c |= 16;
+    return c;
+  });
+  fs::permissions(OptionData->DBDir, fs::perms(0755));
+  EXPECT_EQ(code & 1, 0) << "the update went through";
+  EXPECT_EQ(code & 2, 0) << "the folder was not named exactly once";
+  EXPECT_EQ(code & 4, 0) << "the run went on to fetch or build";
+  EXPECT_EQ(code & 8, 0) << "the abort was not said once";
+  EXPECT_EQ(code & 16, 0) << "something was fetched";
+  EXPECT_EQ(code & ~31, 0) << "the run failed (" << code << ")";
+  EXPECT_FALSE(Has(Requests(), "/ddata/"));
+}
+
+// Programs sharing one database folder each append their run's lines to its autoupdate.log
+// under a header of their own, also when they write at the same moment; the file stays within
+// its bound by dropping the oldest runs whole.
+TEST_F(UpdateRunnerTest, RunLogsOfProgramsSharingTheFolderKeepEveryRun) {
+  const std::string file = OptionData->DBDir + "/autoupdate.log";
+  auto refused = Runner(0);
+  refused->Log("refused: the other run holds the folder");
+  auto other = Runner(0);
+  other->Log("the other run's lines");
+  ASSERT_TRUE(refused->SaveRunLog(file));
+  ASSERT_TRUE(other->SaveRunLog(file));
+  std::string text = ReadFile(file);
+  EXPECT_EQ(CountLines(text, "==== "), 2u) << text;
+  EXPECT_EQ(text.rfind("==== ", 0), 0u) << text;
+  ASSERT_TRUE(Has(text, "refused: the other run holds the folder")) << text;
+  EXPECT_LT(text.find("refused:"), text.find("the other run's lines"));
+  EXPECT_TRUE(Has(text, OptionData->AppDir)) << text;
+
+  // Older runs filling the file up to its bound, then four programs writing twenty runs each
+  // at once: every one of the eighty runs is there whole, and the file is within the bound.
+  std::string old;
+  for (int i = 0; old.size() < (1u << 20) - 2000; ++i)
+    old += "==== old run " + std::to_string(i) + "\n" + std::string(1000, 'o') + "\n";
+  ASSERT_TRUE(WriteFile(file, old));
+  std::vector<pid_t> children;
+  for (int k = 0; k < 4; ++k) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int failed = 0;
+      for (int i = 0; i < 20; ++i) {
+        TUpdateRunner r(*OptionData, {});
+        r.Log("run " + std::to_string(k) + "." + std::to_string(i) + " begins");
+        r.Log("run " + std::to_string(k) + "." + std::to_string(i) + " ends");
+        if (!r.SaveRunLog(file)) ++failed;
+      }
+      ::_exit(failed);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  text = ReadFile(file);
+  EXPECT_LE(text.size(), 1u << 20);
+  EXPECT_EQ(text.rfind("==== ", 0), 0u);
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 20; ++i) {
+      const std::string run = "run " + std::to_string(k) + "." + std::to_string(i);
+      EXPECT_EQ(CountLines(text, run + " begins"), 1u) << run;
+      EXPECT_EQ(CountLines(text, run + " ends"), 1u) << run;
+    }
+  EXPECT_FALSE(Has(text, "==== old run 0\n"));
+  for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+
+  // A log this user may not write (another user's, made with that user's umask) in a folder it
+  // may write: the lines of both are kept.
+  ASSERT_TRUE(WriteFile(file, "==== the other user's run\nits line\n"));
+  fs::permissions(file, fs::perms(0444));
+  const int code = RunBoundByFolderModes([this, &file] {
+    TUpdateRunner r(*OptionData, {});
+    r.Log("this user's line");
+    return r.SaveRunLog(file) ? 0 : 1;
+  });
+  EXPECT_EQ(code, 0);
+  text = ReadFile(file);
+  EXPECT_TRUE(Has(text, "==== the other user's run\nits line\n")) << text;
+  EXPECT_TRUE(Has(text, "this user's line")) << text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Requests
+
+// "/u" asks for each address once: the update page fetched by the check serves the download
+// step, and the master scripts asked for when the check opened the database serve the build
+// and the reopen of the new database.
+TEST_F(UpdateRunnerTest, AnUnattendedRunAsksForEachAddressOnce) {
+  BuildPrevious("2020年1月1日反映");
+  const size_t before = CountLines(Requests(), "GET ");
+  struct TUnattended {
+    TUnattended() { CmdAutoUpdate = true; }
+    ~TUnattended() { CmdAutoUpdate = false; }
+  } unattended;
+  // The start-up check: the database opened (its master scripts refreshed), the page asked.
+  AcisDB = std::make_unique<TAcisDB>(Db(), UpdateDbSettings(*OptionData));
+  TAcisSvr check(*OptionData);
+  EXPECT_TRUE(check.CheckPublicDataUpdate());
+  auto r = Runner(0);
+  ASSERT_TRUE(r->AutoUpdate()) << r->LogText();
+  EXPECT_EQ(AcisDB->FLastUpdate, kSampleCsvDate);
+  EXPECT_TRUE(Has(r->LogText(), "Not Modified (この実行で取得済み)")) << r->LogText();
+
+  const std::string all = Requests();
+  std::string run;
+  size_t line = 0;
+  for (size_t pos = 0; pos < all.size();) {
+    size_t nl = all.find('\n', pos);
+    if (nl == std::string::npos) nl = all.size();
+    if (line++ >= before) run += all.substr(pos, nl - pos) + "\n";
+    pos = nl + 1;
+  }
+  EXPECT_EQ(CountLines(run, "GET /ddata/index2.htm "), 1u) << run;
+  size_t scripts = 0;
+  for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters"))) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(CountLines(run, "GET /data/" + name + " "), 1u) << name << "\n" << run;
+    ++scripts;
+  }
+  EXPECT_EQ(scripts, 18u);
+  // Four archives' worth of requests at most beside them: every address once.
+  EXPECT_EQ(CountLines(run, "GET /ddata/datacsv/"), 3u) << run;
+  EXPECT_EQ(CountLines(run, "GET "), 1u + 18u + 3u + 1u) << run;  // and the request for this log
+
+  // Another run asks again.
+  CmdAutoUpdate = false;
+  auto again = Runner(0);
+  ASSERT_TRUE(again->AutoUpdate()) << again->LogText();
+  EXPECT_EQ(CountLines(Requests(), "GET /ddata/index2.htm "), 2u);
 }

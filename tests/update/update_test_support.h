@@ -4,12 +4,17 @@
 // cannot.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -68,6 +73,34 @@ inline std::vector<std::string> List(const std::string& dir) {
   for (const auto& e : std::filesystem::directory_iterator(dir, ec)) out.push_back(e.path().filename().string());
   std::sort(out.begin(), out.end());
   return out;
+}
+
+// Runs Step in a child process that is bound by the folders' modes as any user is: the
+// super-user's child drops the capabilities that let it write and search anywhere (it keeps
+// its uid, so it still reaches the test's own temporary folder whatever that folder's mode).
+// Returns Step's result (0..63), 64 when the capabilities could not be dropped, -1 when the
+// child did not end normally.
+inline int RunBoundByFolderModes(const std::function<int()>& Step) {
+  const pid_t pid = ::fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    if (::geteuid() == 0) {
+      __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+      __user_cap_data_struct caps[2] {};
+      if (::syscall(SYS_capget, &head, caps) != 0) ::_exit(64);
+      for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+        const unsigned bit = 1u << (cap % 32);
+        caps[cap / 32].effective &= ~bit;
+        caps[cap / 32].permitted &= ~bit;
+        caps[cap / 32].inheritable &= ~bit;
+      }
+      if (::syscall(SYS_capset, &head, caps) != 0) ::_exit(64);
+    }
+    ::_exit(Step() & 63);
+  }
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 // Answers every question with a fixed button and counts them.
