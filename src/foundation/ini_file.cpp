@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
@@ -157,12 +158,25 @@ bool IniStrToInt(const std::string& text, int& value) {
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) { Reload(); }
 
 TIniFile::~TIniFile() {
+  // A write the owner asked for and saw fail is not tried again here.
+  if (updateFailed_) return;
   try {
     UpdateFile();
   } catch (const std::exception& e) {
-    MessageSink().Log(std::string("settings file not written: ") + e.what());
+    ReportSettingsNotWritten(e.what());
   }
 }
+
+namespace {
+std::atomic<bool> g_settingsNotWrittenSaid{false};
+}  // namespace
+
+void ReportSettingsNotWritten(const std::string& why) {
+  if (g_settingsNotWrittenSaid.exchange(true)) return;
+  ShowMessageBox(TMsgKind::Error, "Quillmar", "設定を保存できません: " + why);
+}
+
+void ResetSettingsNotWrittenReport() { g_settingsNotWrittenSaid = false; }
 
 bool TIniFile::ReadFile(std::string& bytes, bool& exists) const {
   QFile f(QString::fromStdString(fileName_));
@@ -405,6 +419,7 @@ std::string TIniFile::Serialize() const {
 
 void TIniFile::UpdateFile() {
   if (journal_.empty()) return;
+  updateFailed_ = true;  // until the file is replaced
   // Apply our changes to the file as it is now, so keys other objects wrote stay.
   std::string bytes;
   bool exists = false;
@@ -427,6 +442,7 @@ void TIniFile::UpdateFile() {
   }
   if (!f.commit()) throw std::runtime_error(fileName_ + " に書き込めません: " + f.errorString().toStdString());
   journal_.clear();
+  updateFailed_ = false;
   // What is in memory is now UTF-8 text.
   Parse(text);
 }

@@ -21,7 +21,8 @@
 class TIniFile {
  public:
   explicit TIniFile(std::string fileName);
-  // Writes pending changes; a failure is logged (use UpdateFile() to see it).
+  // Writes pending changes; a failure goes to ReportSettingsNotWritten (use UpdateFile() to
+  // see it). After a failed UpdateFile() nothing is tried again here.
   ~TIniFile();
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
@@ -89,9 +90,17 @@ class TIniFile {
   std::string fileName_;
   bool cp932_ = false;
   bool readFailed_ = false;
+  bool updateFailed_ = false;  // the last UpdateFile() threw
   std::vector<Section> sections_;
   std::vector<Op> journal_;
 };
+
+// Settings that cannot be written are said once per run, whoever meets it first (the message
+// sink: a dialog in the window, a log line in the unattended runs and tests); later failures
+// stay silent, since they have the same cause.  `why` is the failure's text.
+void ReportSettingsNotWritten(const std::string& why);
+// For tests: the next failure is said again.
+void ResetSettingsNotWrittenReport();
 
 // Integer conversion used for settings values: optional blanks, sign, decimal digits, or
 // "$"/"0x" followed by hexadecimal digits (up to 32 bits). False when not a whole integer or
