@@ -61,9 +61,13 @@ void MakeProgramFolder(const QString& dir) {
 }
 
 // Runs the program with `args`; as "nobody" when `asNobody` (the super-user may write anywhere).
-TRun RunProgram(const QString& appDir, const QStringList& args, bool asNobody) {
+TRun RunProgram(const QString& appDir, const QStringList& args, bool asNobody, const QString& tmpDir) {
   QProcess p;
-  p.setProcessEnvironment(Env(appDir));
+  QProcessEnvironment env = Env(appDir);
+  // A temporary folder the program's user may write (the lock, the socket), whatever the
+  // test's own is.
+  env.insert("TMPDIR", tmpDir);
+  p.setProcessEnvironment(env);
   if (asNobody) {
     const std::string dir = appDir.toStdString();
     p.setChildProcessModifier([dir] {
@@ -103,6 +107,9 @@ TEST(SettingsNotWritten, UnattendedRunsSayItOnceAndEndWithTheirUsualCode) {
   QTemporaryDir dir(QString::fromStdString(BinaryPath("qm-settings-XXXXXX")));
   ASSERT_TRUE(dir.isValid());
   fs::permissions(dir.path().toStdString(), fs::perms(0755));
+  const QString tmpDir = dir.path() + "/tmp";
+  ASSERT_TRUE(QDir().mkpath(tmpDir));
+  fs::permissions(tmpDir.toStdString(), fs::perms(01777));
   for (const char* sw : {"/u", "/r"}) {
     const QString usualDir = dir.path() + "/usual" + (sw + 1);
     const QString roFile = dir.path() + "/ro-file" + (sw + 1);
@@ -121,12 +128,12 @@ TEST(SettingsNotWritten, UnattendedRunsSayItOnceAndEndWithTheirUsualCode) {
     QFile::remove(isFolder + "/quillmar.ini");
     QDir(isFolder).mkdir("quillmar.ini");
 
-    const TRun usual = RunProgram(usualDir, {sw}, root);
+    const TRun usual = RunProgram(usualDir, {sw}, root, tmpDir);
     if (usual.Code == kCannotReach) GTEST_SKIP() << "\"nobody\" cannot reach " << dir.path().toStdString();
     ASSERT_TRUE(usual.Finished) << usual.Err;
-    ExpectAnOrderlyEnd(RunProgram(roFile, {sw}, root), usual, "a read-only settings file");
-    ExpectAnOrderlyEnd(RunProgram(roFolder, {sw}, root), usual, "a read-only program folder");
-    ExpectAnOrderlyEnd(RunProgram(isFolder, {sw}, false), usual, "a folder in the settings file's place");
+    ExpectAnOrderlyEnd(RunProgram(roFile, {sw}, root, tmpDir), usual, "a read-only settings file");
+    ExpectAnOrderlyEnd(RunProgram(roFolder, {sw}, root, tmpDir), usual, "a read-only program folder");
+    ExpectAnOrderlyEnd(RunProgram(isFolder, {sw}, false, tmpDir), usual, "a folder in the settings file's place");
     fs::permissions(roFolder.toStdString(), fs::perms(0755));
   }
 }
