@@ -176,8 +176,6 @@ void ReportSettingsNotWritten(const std::string& why) {
   ShowMessageBox(TMsgKind::Error, "Quillmar", "設定を保存できません: " + why);
 }
 
-void ResetSettingsNotWrittenReport() { g_settingsNotWrittenSaid = false; }
-
 bool TIniFile::ReadFile(std::string& bytes, bool& exists) const {
   QFile f(QString::fromStdString(fileName_));
   exists = f.exists();

@@ -99,8 +99,6 @@ class TIniFile {
 // sink: a dialog in the window, a log line in the unattended runs and tests); later failures
 // stay silent, since they have the same cause.  `why` is the failure's text.
 void ReportSettingsNotWritten(const std::string& why);
-// For tests: the next failure is said again.
-void ResetSettingsNotWrittenReport();
 
 // Integer conversion used for settings values: optional blanks, sign, decimal digits, or
 // "$"/"0x" followed by hexadecimal digits (up to 32 bits). False when not a whole integer or
