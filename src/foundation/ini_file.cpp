@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <stdexcept>
@@ -28,6 +29,12 @@ bool SameText(const std::string& a, const std::string& b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
+}
+
+// The name in a header line "[ name ]" (trimmed; a header without "]" runs to the end).
+std::string HeaderName(const std::string& trimmedLine) {
+  const size_t close = trimmedLine.find(']');
+  return Trim(trimmedLine.substr(1, close == std::string::npos ? std::string::npos : close - 1));
 }
 
 // One pair of matching quotes around a value is not part of it.
@@ -151,11 +158,22 @@ bool IniStrToInt(const std::string& text, int& value) {
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) { Reload(); }
 
 TIniFile::~TIniFile() {
+  // A write the owner asked for and saw fail is not tried again here.
+  if (updateFailed_) return;
   try {
     UpdateFile();
   } catch (const std::exception& e) {
-    MessageSink().Log(std::string("settings file not written: ") + e.what());
+    ReportSettingsNotWritten(e.what());
   }
+}
+
+namespace {
+std::atomic<bool> g_settingsNotWrittenSaid{false};
+}  // namespace
+
+void ReportSettingsNotWritten(const std::string& why) {
+  if (g_settingsNotWrittenSaid.exchange(true)) return;
+  ShowMessageBox(TMsgKind::Error, "Quillmar", "設定を保存できません: " + why);
 }
 
 bool TIniFile::ReadFile(std::string& bytes, bool& exists) const {
@@ -180,38 +198,45 @@ void TIniFile::Reload() {
 
 bool TIniFile::Parse(const std::string& raw) {
   sections_.clear();
-  std::string bytes = raw;
-  if (bytes.size() >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB && static_cast<unsigned char>(bytes[2]) == 0xBF)
-    bytes.erase(0, 3);
+  // Every leading byte-order mark goes (a file saved twice by an editor can carry two).
+  size_t start = 0;
+  while (raw.compare(start, 3, "\xEF\xBB\xBF") == 0) start += 3;
+  const std::string bytes = raw.substr(start);
+  // A file in CP932 is decoded as a whole: names and values are UTF-8 from here on, so a
+  // name written by this program finds what the Windows program wrote and the other way.
   cp932_ = !IsValidUtf8(bytes);
-  const bool utf8 = !cp932_;
   sections_.push_back(Section{});
   size_t pos = 0;
   while (pos < bytes.size()) {
     size_t nl = bytes.find('\n', pos);
-    std::string line = bytes.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+    std::string stored = bytes.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
     pos = nl == std::string::npos ? bytes.size() : nl + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!stored.empty() && stored.back() == '\r') stored.pop_back();
+    const std::string line = cp932_ ? Cp932ToUtf8Lossy(stored) : stored;
     std::string t = Trim(line);
     if (!t.empty() && t[0] == '[') {
       Section s;
-      size_t close = t.find(']');
-      s.name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+      s.name = HeaderName(t);
       s.hasHeader = true;
       s.headerText = line;
-      s.headerUtf8 = utf8;
       sections_.push_back(std::move(s));
       continue;
     }
     Line l;
     l.text = line;
-    l.utf8 = utf8;
     size_t eq = t.find('=');
     if (eq != std::string::npos && t[0] != ';' && t[0] != '#') {
       l.key = Trim(t.substr(0, eq));
       l.value = StripQuotes(Trim(t.substr(eq + 1)));
       l.isEntry = !l.key.empty();
+      if (cp932_) {
+        // The value's bytes as the file holds them, for values that are not text.
+        const std::string st = Trim(stored);
+        const size_t seq = st.find('=');
+        l.raw = seq == std::string::npos ? l.value : StripQuotes(Trim(st.substr(seq + 1)));
+      } else {
+        l.raw = l.value;
+      }
     }
     sections_.back().lines.push_back(std::move(l));
   }
@@ -219,8 +244,10 @@ bool TIniFile::Parse(const std::string& raw) {
 }
 
 const TIniFile::Section* TIniFile::FindSection(const std::string& section) const {
+  // A section is named without its outer blanks, when written as when read.
+  const std::string name = Trim(section);
   for (const Section& s : sections_)
-    if (s.hasHeader && SameText(s.name, section)) return &s;
+    if (s.hasHeader && SameText(s.name, name)) return &s;
   return nullptr;
 }
 
@@ -237,20 +264,16 @@ const TIniFile::Line* TIniFile::Find(const std::string& section, const std::stri
   return nullptr;
 }
 
-std::string TIniFile::ToUtf8(const std::string& bytes, bool isUtf8) const {
-  return isUtf8 ? bytes : Cp932ToUtf8Lossy(bytes);
-}
-
 std::string TIniFile::ReadString(const std::string& section, const std::string& ident,
                                  const std::string& def) const {
   const Line* l = Find(section, ident);
-  return l ? ToUtf8(l->value, l->utf8) : def;
+  return l ? l->value : def;
 }
 
 std::string TIniFile::ReadRawString(const std::string& section, const std::string& ident,
                                     const std::string& def) const {
   const Line* l = Find(section, ident);
-  return l ? l->value : def;
+  return l ? l->raw : def;
 }
 
 int TIniFile::ReadInteger(const std::string& section, const std::string& ident, int def) const {
@@ -313,8 +336,8 @@ void TIniFile::Apply(const Op& op) {
           l.value = op.value;
           for (char& c : l.value)
             if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+          l.raw = l.value;
           l.text = l.key + "=" + EncodeValue(op.value);
-          l.utf8 = true;
           return;
         }
       }
@@ -323,9 +346,9 @@ void TIniFile::Apply(const Op& op) {
       l.value = op.value;
       for (char& c : l.value)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+      l.raw = l.value;
       l.text = key + "=" + EncodeValue(op.value);
       l.isEntry = true;
-      l.utf8 = true;
       // After the last non-blank line of the section.
       size_t at = s->lines.size();
       while (at > 0 && Trim(s->lines[at - 1].text).empty()) --at;
@@ -346,7 +369,7 @@ void TIniFile::Apply(const Op& op) {
     }
     case OpKind::EraseSection: {
       for (auto it = sections_.begin(); it != sections_.end();) {
-        if (it->hasHeader && SameText(it->name, op.section))
+        if (it->hasHeader && SameText(it->name, Trim(op.section)))
           it = sections_.erase(it);
         else
           ++it;
@@ -365,7 +388,7 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& ident)
 std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> out;
   for (const Section& s : sections_)
-    if (s.hasHeader) out.push_back(ToUtf8(s.name, s.headerUtf8));
+    if (s.hasHeader) out.push_back(s.name);
   return out;
 }
 
@@ -373,7 +396,7 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
   std::vector<std::string> out;
   if (const Section* s = FindSection(section))
     for (const Line& l : s->lines)
-      if (l.isEntry) out.push_back(ToUtf8(l.key, l.utf8));
+      if (l.isEntry) out.push_back(l.key);
   return out;
 }
 
@@ -381,11 +404,11 @@ std::string TIniFile::Serialize() const {
   std::string out;
   for (const Section& s : sections_) {
     if (s.hasHeader) {
-      out += ToUtf8(s.headerText, s.headerUtf8);
+      out += s.headerText;
       out.push_back('\n');
     }
     for (const Line& l : s.lines) {
-      out += ToUtf8(l.text, l.utf8);
+      out += l.text;
       out.push_back('\n');
     }
   }
@@ -394,6 +417,7 @@ std::string TIniFile::Serialize() const {
 
 void TIniFile::UpdateFile() {
   if (journal_.empty()) return;
+  updateFailed_ = true;  // until the file is replaced
   // Apply our changes to the file as it is now, so keys other objects wrote stay.
   std::string bytes;
   bool exists = false;
@@ -416,6 +440,7 @@ void TIniFile::UpdateFile() {
   }
   if (!f.commit()) throw std::runtime_error(fileName_ + " に書き込めません: " + f.errorString().toStdString());
   journal_.clear();
+  updateFailed_ = false;
   // What is in memory is now UTF-8 text.
   Parse(text);
 }

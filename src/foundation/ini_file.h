@@ -8,7 +8,9 @@
 // their order are kept as they are; a new key goes to the end of its section.
 //
 // Files written by the Windows program in CP932 are read as well as UTF-8 (the whole file is
-// checked); this class always writes UTF-8.
+// checked, and a CP932 file is decoded to UTF-8 when read, so every call compares UTF-8 names);
+// this class always writes UTF-8. Leading byte-order marks, however many, are not part of the
+// first line. Section names are taken without their outer blanks in every call.
 //
 // Changes are kept in the object and written by UpdateFile() (or the destructor). Writing
 // re-reads the file and applies only this object's changes, so two objects open on the same
@@ -19,7 +21,8 @@
 class TIniFile {
  public:
   explicit TIniFile(std::string fileName);
-  // Writes pending changes; a failure is logged (use UpdateFile() to see it).
+  // Writes pending changes; a failure goes to ReportSettingsNotWritten (use UpdateFile() to
+  // see it). After a failed UpdateFile() nothing is tried again here.
   ~TIniFile();
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
@@ -60,15 +63,14 @@ class TIniFile {
   struct Line {
     std::string text;   // whole line (comments, blanks, headers, untouched entries)
     std::string key;    // entry key (trimmed); empty for other lines
-    std::string value;  // entry value as stored (trimmed, quotes removed)
+    std::string value;  // entry value (trimmed, quotes removed), UTF-8
+    std::string raw;    // the value's bytes as the file holds them (CP932 in a CP932 file)
     bool isEntry = false;
-    bool utf8 = true;   // bytes are UTF-8 (false: CP932 from the file)
   };
   struct Section {
     std::string name;  // empty for lines before the first header
     bool hasHeader = false;
     std::string headerText;
-    bool headerUtf8 = true;
     std::vector<Line> lines;
   };
   enum class OpKind { Write, DeleteKey, EraseSection };
@@ -83,15 +85,20 @@ class TIniFile {
   const Line* Find(const std::string& section, const std::string& ident) const;
   Section* FindSection(const std::string& section);
   const Section* FindSection(const std::string& section) const;
-  std::string ToUtf8(const std::string& bytes, bool isUtf8) const;
   bool ReadFile(std::string& bytes, bool& exists) const;
 
   std::string fileName_;
   bool cp932_ = false;
   bool readFailed_ = false;
+  bool updateFailed_ = false;  // the last UpdateFile() threw
   std::vector<Section> sections_;
   std::vector<Op> journal_;
 };
+
+// Settings that cannot be written are said once per run, whoever meets it first (the message
+// sink: a dialog in the window, a log line in the unattended runs and tests); later failures
+// stay silent, since they have the same cause.  `why` is the failure's text.
+void ReportSettingsNotWritten(const std::string& why);
 
 // Integer conversion used for settings values: optional blanks, sign, decimal digits, or
 // "$"/"0x" followed by hexadecimal digits (up to 32 bits). False when not a whole integer or

@@ -47,8 +47,6 @@ void ForEachCodePoint(std::string_view in, std::string& out, Fn each) {
 
 // Half-width katakana and punctuation U+FF61..U+FF9F, the marks ﾞ ﾟ included.
 inline bool IsHalfKana(char32_t c) { return c >= 0xFF61 && c <= 0xFF9F; }
-inline bool IsHalfVoicedMark(char32_t c) { return c == 0xFF9E; }      // ﾞ
-inline bool IsHalfSemiVoicedMark(char32_t c) { return c == 0xFF9F; }  // ﾟ
 // Katakana ァ..ヶ plus ヽ ヾ; hiragana ぁ..ゖ plus ゝ ゞ.
 inline bool IsKatakana(char32_t c) { return (c >= 0x30A1 && c <= 0x30F6) || c == 0x30FD || c == 0x30FE; }
 inline bool IsHiragana(char32_t c) { return (c >= 0x3041 && c <= 0x3096) || c == 0x309D || c == 0x309E; }

@@ -96,157 +96,186 @@ std::string TOptionData::ResolvePath(const std::string& path) const {
 }
 
 void TOptionData::Load() {
-  const char* W = SECTION_WINDOW;
-  const char* N = SECTION_NET;
-  const char* V = SECTION_VIEW;
-  const char* O = SECTION_OPTIONS;
-  const char* P = SECTION_PATH;
   std::vector<std::string> badFonts;
   {
     TIniFile ini(IniFileName);
-
-    // WINDOW
-    LogPaneHeight = ini.ReadInteger(W, "LogPaneHeight", 0);
-    SQLEditHeight = ini.ReadInteger(W, "SQLEditHeight", 60);
-    YakuzaiSidePanelWidth = ini.ReadInteger(W, "YakuzaiSidePanelWidth", 150);
-    YakuzaiSideSeibunListHeight = ini.ReadInteger(W, "YakuzaiSideSeibunListHeight", 120);
-    SQLSidePanelWidth = ini.ReadInteger(W, "SQLSidePanelWidth", 105);
-    ToolBar1Top = ini.ReadInteger(W, "ToolBar1Top", 2);
-    ToolBar1Left = ini.ReadInteger(W, "ToolBar1Loft", 11);
-    ToolBarFlat = ini.ReadBool(W, "ToolBarFlat", ToolBarFlat);
-    ToolBarKensakuTop = ini.ReadInteger(W, "ToolBarKensakuTop", 28);
-    ToolBarKensakuLeft = ini.ReadInteger(W, "ToolBarKensakuLeft", 11);
-    ToolBarVisible = ini.ReadBool(W, "ToolBarVisible", true);
-    ToolBarCaption = ini.ReadBool(W, "ToolBarCaption", true);
-    SearchPanelVisible = ini.ReadBool(W, "SearchPanelVisible", true);
-    SearchPanelExpand = ini.ReadBool(W, "SearchPanelExpand", false);
-    LogPaneVisible = ini.ReadBool(W, "LogPaneVisible", false);
-    StatusBarVisible = ini.ReadBool(W, "StatusBarVisible", true);
-
-    // NET
-    ReadTimeout = ini.ReadInteger(N, "ReadTimeout", 0);
-    RecvBufferSize = ini.ReadInteger(N, "RecvBufferSize", RecvBufferSize);
-    // Above the range the medium buffer; a negative value stays (it picks the medium buffer).
-    if (RecvBufferSize > kRecvBufferSizeMax) RecvBufferSize = 1;
-    ReceiveTimeout = ini.ReadInteger(N, "ReceiveTimeout", 0);
-    UseLAN = ini.ReadBool(N, "UseLAN", false);
-    OffLine = ini.ReadBool(N, "OffLine", false);
-    OoConnect = ini.ReadBool(N, "OoConnect", true);
-    DownSite = ReadByte(ini, N, "DownSite", DefaultDownSite(), kDownSiteMax);
-    DBDownSite = DownSite;
-    DownSiteVeskDB = ReadByte(ini, N, "DownSiteVeskDB", 0, kDownSiteVeskDBMax);
-    UserSite = ini.ReadString(N, "UserSite", "http://");
-    UseProxyAuth = ini.ReadBool(N, "UseProxyAuth", false);
-    ProxyUsername = ini.ReadString(N, "ProxyUsername", "");
-    // Scrambled bytes, stored with unsafe bytes escaped; raw values of older files read too.
-    ProxyPassword = ScrambleStr(DecodeIniBytes(ini.ReadRawString(N, "ProxyPassword", "")));
-    ProxyManual = ini.ReadBool(N, "ProxyManual", false);
-    ProxyName = ini.ReadString(N, "ProxyName", "");
-    ProxyBypass = ini.ReadString(N, "ProxyBypass", "");
-
-    // VIEW: fonts. A bad font text leaves that font at its defaults; the rest still loads.
-    const TFontRec defFont = DefaultFontRec();
-    auto font = [&](const char* key, TFontRec& rec) {
-      bool ok = true;
-      rec = StrToFontRecDef(ini.ReadString(V, key, ""), defFont, &ok);
-      if (!ok) badFonts.push_back(key);
-    };
-    font("SQLEditFont", SQLEditFont);
-    font("TekiyouFont", TekiyouFont);
-    font("Tekiyou2Font", Tekiyou2Font);
-    font("SeibunGridFont", SeibunGridFont);
-    font("LogFont", LogFont);
-    font("MainFormFont", MainFormFont);
-
-    // COLOR
-    TekiyouColor = ReadColor(ini, "TekiyouColor", "80000005");
-    TekiyouColor2 = ReadColor(ini, "TekiyouColor2", "00F3F1E2");
-    LogColor = ReadColor(ini, "LogColor", "80000005");
-    SQLEditColor = ReadColor(ini, "SQLEditColor", "80000005");
-    SQLKeywordColor = ReadColor(ini, "SQLKeywordColor", "00FF0000");
-    SQLCommentColor = ReadColor(ini, "SQLCommentColor", "00008000");
-    SQLFunctionColor = ReadColor(ini, "SQLFunctionColor", "00FF0000");
-    SQLDatatypeColor = ReadColor(ini, "SQLDatatypeColor", "00FF0000");
-    SQLTableNameColor = ReadColor(ini, "SQLTableNameColor", "00FF0000");
-    SQLNumberColor = ReadColor(ini, "SQLNumberColor", "00000000");
-    SQLStringColor = ReadColor(ini, "SQLStringColor", "00000000");
-    SQLPLsqlColor = ReadColor(ini, "SQLPLsqlColor", "00FF0000");
-    SQLIdentifierColor = ReadColor(ini, "SQLIdentifierColor", "00000000");
-    SQLPlusColor = ReadColor(ini, "SQLPlusColor", "00FF0000");
-    SQLPragmasColor = ReadColor(ini, "SQLPragmasColor", "00FF0000");
-
-    // VIEW: highlighter styles and sizes
-    SQLKeywordBold = ini.ReadBool(V, "SQLKeywordBold", true);
-    SQLCommentBold = ini.ReadBool(V, "SQLCommentBold", false);
-    SQLCommentItalic = ini.ReadBool(V, "SQLCommentItalic", false);
-    SQLFunctionBold = ini.ReadBool(V, "SQLFunctionBold", true);
-    SQLDatatypeBold = ini.ReadBool(V, "SQLDatatypeBold", false);
-    SQLTableNameBold = ini.ReadBool(V, "SQLTableNameBold", false);
-    SQLNumberBold = ini.ReadBool(V, "SQLNumberBold", false);
-    SQLStringBold = ini.ReadBool(V, "SQLStringBold", false);
-    SQLPLsqlBold = ini.ReadBool(V, "SQLPLsqlBold", true);
-    SQLIdentifierBold = ini.ReadBool(V, "SQLIdentifierBold", false);
-    SQLPlusBold = ini.ReadBool(V, "SQLPlusBold", true);
-    SQLPragmasBold = ini.ReadBool(V, "SQLPragmasBold", true);
-    MenuImageSize = ReadByte(ini, V, "MenuImageSize", 0, kImageSizeMax);
-    BtnImageSize = ReadByte(ini, V, "BtnImageSize", 0, kImageSizeMax);
-    SakumotsuTreeIndent = ini.ReadInteger(V, "SakumotsuTreeIndent", 19);
-
-    // OPTIONS
-    GridMaxWidth = ini.ReadInteger(O, "GridMaxWidth", 300);
-    GridLineSpace = ini.ReadInteger(O, "GridLineSpace", 4);
-    GridLineAddSpace = ini.ReadInteger(O, "GridLineAddSpace", 0);
-    for (int i = 0; i < 5; ++i) {
-      int& v = *GridCellLine(i);
-      v = ini.ReadInteger(O, "GridCellLine" + std::to_string(i), 1);
-      v = std::clamp(v, 1, kGridCellLineMax);
-    }
-    GridFixedCol = ini.ReadInteger(O, "GridFixedCol", 0);
-    GridSeibunFixedCol = ini.ReadInteger(O, "GridSeibunFixedCol", 0);
-    GridRowSelect = ini.ReadBool(O, "GridRowSelect", false);
-    TekiyouGridEveryOtherLine = ini.ReadBool(O, "TekiyouGridEveryOtherLine", true);
-    TushoMode = ini.ReadBool(O, "TushoMode", true);
-    HelpOnline = ini.ReadBool(O, "HelpOnline", false);
-    DlgSakuBunruiCheckUpper = ini.ReadBool(O, "DlgSakuBunruiCheckUpper", false);
-    DlgSakuSearchCheckUpper = ini.ReadBool(O, "DlgSakuSearchCheckUpper", false);
-    UpperGroup = ini.ReadBool(O, "UpperGroup", false);
-    SpreadSheet = ReadByte(ini, O, "SpreadSheet", 0);
-    NoUpdateCheck = ini.ReadBool(O, "NoUpdateCheck", false);
-    SQLEditorLineSpace = ini.ReadInteger(O, "SQLEditorLineSpace", 0);
-    SQLEditorLineNumber = ini.ReadBool(O, "SQLEditorLineNumber", true);
-    SQLEditorRightEdge = ini.ReadInteger(O, "SQLEditorRightEdge", 80);
-    SQLEditorWordwrap = ini.ReadBool(O, "SQLEditorWordwrap", false);
-    SeibunViewMode = ReadByte(ini, O, "SeibunViewMode", 0);
-    KeitoViewMode = ReadByte(ini, O, "KeitoViewMode", 0);
-    TabletMode = ini.ReadBool(O, "TabletMode", false);
-    TabletSplitterWidth = ini.ReadInteger(O, "TabletSplitterWidth", 10);
-    TabletTabHeight = ini.ReadInteger(O, "TabletTabHeight", 25);
-
-    // Database folder
+    LoadWindow(ini);
+    LoadNet(ini);
+    badFonts = LoadFonts(ini);
+    LoadColors(ini);
+    LoadEditorStyles(ini);
+    LoadGridAndEditor(ini);
+    // The database folder is made before the paths are read.
     DBDir = AppDir + "DB";
     EnsureFolder(DBDir);
-
-    // PATH
-    dirLAN = ini.ReadString(P, "dirLAN", "");
-    CssFile = ini.ReadString(P, "CssFile", "standard.css");
-    ExportssCssFile = ini.ReadString(P, "ExportssCssFile", "excel.css");
-    DownloadRelativePath = ini.ReadBool(P, "DownloadRelativePath", false);
-    dirDownloadPath = ini.ReadString(P, "dirDownloadPath", "");
-    if (!dirDownloadPath.empty()) {
-      // A relative folder is taken below the program folder, not the current folder.
-      const QString resolved = QString::fromStdString(ResolvePath(dirDownloadPath));
-      const QString abs = QFileInfo(resolved).isAbsolute()
-                              ? resolved
-                              : QString::fromStdString(AppDir) + resolved;
-      DownloadDir = StripTrailingSlash(QDir::cleanPath(abs).toStdString());
-    }
+    LoadPaths(ini);
   }
   EnsureFolder(DownloadDir);
 
   if (!badFonts.empty()) {
     std::string keys;
     for (const std::string& k : badFonts) keys += (keys.empty() ? "" : ", ") + k;
-    throw EConvertError("フォント設定が正しくないため既定値を使います: [" + std::string(V) + "] " + keys);
+    throw EConvertError("フォント設定が正しくないため既定値を使います: [" + std::string(SECTION_VIEW) + "] " + keys);
+  }
+}
+
+// WINDOW: the main window's panes and bars.
+void TOptionData::LoadWindow(const TIniFile& ini) {
+  const char* W = SECTION_WINDOW;
+  LogPaneHeight = ini.ReadInteger(W, "LogPaneHeight", 0);
+  SQLEditHeight = ini.ReadInteger(W, "SQLEditHeight", 60);
+  YakuzaiSidePanelWidth = ini.ReadInteger(W, "YakuzaiSidePanelWidth", 150);
+  YakuzaiSideSeibunListHeight = ini.ReadInteger(W, "YakuzaiSideSeibunListHeight", 120);
+  SQLSidePanelWidth = ini.ReadInteger(W, "SQLSidePanelWidth", 105);
+  ToolBar1Top = ini.ReadInteger(W, "ToolBar1Top", 2);
+  ToolBar1Left = ini.ReadInteger(W, "ToolBar1Loft", 11);
+  ToolBarFlat = ini.ReadBool(W, "ToolBarFlat", ToolBarFlat);
+  ToolBarKensakuTop = ini.ReadInteger(W, "ToolBarKensakuTop", 28);
+  ToolBarKensakuLeft = ini.ReadInteger(W, "ToolBarKensakuLeft", 11);
+  ToolBarVisible = ini.ReadBool(W, "ToolBarVisible", true);
+  ToolBarCaption = ini.ReadBool(W, "ToolBarCaption", true);
+  SearchPanelVisible = ini.ReadBool(W, "SearchPanelVisible", true);
+  SearchPanelExpand = ini.ReadBool(W, "SearchPanelExpand", false);
+  LogPaneVisible = ini.ReadBool(W, "LogPaneVisible", false);
+  StatusBarVisible = ini.ReadBool(W, "StatusBarVisible", true);
+
+}
+
+// NET: time-outs, the data source and the proxy.
+void TOptionData::LoadNet(const TIniFile& ini) {
+  const char* N = SECTION_NET;
+  ReadTimeout = ini.ReadInteger(N, "ReadTimeout", 0);
+  RecvBufferSize = ini.ReadInteger(N, "RecvBufferSize", RecvBufferSize);
+  // Above the range the medium buffer; a negative value stays (it picks the medium buffer).
+  if (RecvBufferSize > kRecvBufferSizeMax) RecvBufferSize = 1;
+  ReceiveTimeout = ini.ReadInteger(N, "ReceiveTimeout", 0);
+  UseLAN = ini.ReadBool(N, "UseLAN", false);
+  OffLine = ini.ReadBool(N, "OffLine", false);
+  OoConnect = ini.ReadBool(N, "OoConnect", true);
+  DownSite = ReadByte(ini, N, "DownSite", DefaultDownSite(), kDownSiteMax);
+  DBDownSite = DownSite;
+  DownSiteVeskDB = ReadByte(ini, N, "DownSiteVeskDB", 0, kDownSiteVeskDBMax);
+  UserSite = ini.ReadString(N, "UserSite", "http://");
+  UseProxyAuth = ini.ReadBool(N, "UseProxyAuth", false);
+  ProxyUsername = ini.ReadString(N, "ProxyUsername", "");
+  // Scrambled bytes, stored with unsafe bytes escaped; raw values of older files read too.
+  ProxyPassword = ScrambleStr(DecodeIniBytes(ini.ReadRawString(N, "ProxyPassword", "")));
+  ProxyManual = ini.ReadBool(N, "ProxyManual", false);
+  ProxyName = ini.ReadString(N, "ProxyName", "");
+  ProxyBypass = ini.ReadString(N, "ProxyBypass", "");
+
+}
+
+// VIEW: the six fonts. A bad font text leaves that font at its defaults; the keys of the bad
+// ones come back, and the rest still loads.
+std::vector<std::string> TOptionData::LoadFonts(const TIniFile& ini) {
+  const char* V = SECTION_VIEW;
+  std::vector<std::string> badFonts;
+  const TFontRec defFont = DefaultFontRec();
+  auto font = [&](const char* key, TFontRec& rec) {
+    bool ok = true;
+    rec = StrToFontRecDef(ini.ReadString(V, key, ""), defFont, &ok);
+    if (!ok) badFonts.push_back(key);
+  };
+  font("SQLEditFont", SQLEditFont);
+  font("TekiyouFont", TekiyouFont);
+  font("Tekiyou2Font", Tekiyou2Font);
+  font("SeibunGridFont", SeibunGridFont);
+  font("LogFont", LogFont);
+  font("MainFormFont", MainFormFont);
+  return badFonts;
+}
+
+// COLOR: backgrounds and the highlighter's colours.
+void TOptionData::LoadColors(const TIniFile& ini) {
+  TekiyouColor = ReadColor(ini, "TekiyouColor", "80000005");
+  TekiyouColor2 = ReadColor(ini, "TekiyouColor2", "00F3F1E2");
+  LogColor = ReadColor(ini, "LogColor", "80000005");
+  SQLEditColor = ReadColor(ini, "SQLEditColor", "80000005");
+  SQLKeywordColor = ReadColor(ini, "SQLKeywordColor", "00FF0000");
+  SQLCommentColor = ReadColor(ini, "SQLCommentColor", "00008000");
+  SQLFunctionColor = ReadColor(ini, "SQLFunctionColor", "00FF0000");
+  SQLDatatypeColor = ReadColor(ini, "SQLDatatypeColor", "00FF0000");
+  SQLTableNameColor = ReadColor(ini, "SQLTableNameColor", "00FF0000");
+  SQLNumberColor = ReadColor(ini, "SQLNumberColor", "00000000");
+  SQLStringColor = ReadColor(ini, "SQLStringColor", "00000000");
+  SQLPLsqlColor = ReadColor(ini, "SQLPLsqlColor", "00FF0000");
+  SQLIdentifierColor = ReadColor(ini, "SQLIdentifierColor", "00000000");
+  SQLPlusColor = ReadColor(ini, "SQLPlusColor", "00FF0000");
+  SQLPragmasColor = ReadColor(ini, "SQLPragmasColor", "00FF0000");
+
+}
+
+// VIEW: the highlighter's styles, the image sizes and the crop tree's indent.
+void TOptionData::LoadEditorStyles(const TIniFile& ini) {
+  const char* V = SECTION_VIEW;
+  SQLKeywordBold = ini.ReadBool(V, "SQLKeywordBold", true);
+  SQLCommentBold = ini.ReadBool(V, "SQLCommentBold", false);
+  SQLCommentItalic = ini.ReadBool(V, "SQLCommentItalic", false);
+  SQLFunctionBold = ini.ReadBool(V, "SQLFunctionBold", true);
+  SQLDatatypeBold = ini.ReadBool(V, "SQLDatatypeBold", false);
+  SQLTableNameBold = ini.ReadBool(V, "SQLTableNameBold", false);
+  SQLNumberBold = ini.ReadBool(V, "SQLNumberBold", false);
+  SQLStringBold = ini.ReadBool(V, "SQLStringBold", false);
+  SQLPLsqlBold = ini.ReadBool(V, "SQLPLsqlBold", true);
+  SQLIdentifierBold = ini.ReadBool(V, "SQLIdentifierBold", false);
+  SQLPlusBold = ini.ReadBool(V, "SQLPlusBold", true);
+  SQLPragmasBold = ini.ReadBool(V, "SQLPragmasBold", true);
+  MenuImageSize = ReadByte(ini, V, "MenuImageSize", 0, kImageSizeMax);
+  BtnImageSize = ReadByte(ini, V, "BtnImageSize", 0, kImageSizeMax);
+  SakumotsuTreeIndent = ini.ReadInteger(V, "SakumotsuTreeIndent", 19);
+
+}
+
+// OPTIONS: result grids, display modes, the SQL editor and the tablet layout.
+void TOptionData::LoadGridAndEditor(const TIniFile& ini) {
+  const char* O = SECTION_OPTIONS;
+  GridMaxWidth = ini.ReadInteger(O, "GridMaxWidth", 300);
+  GridLineSpace = ini.ReadInteger(O, "GridLineSpace", 4);
+  GridLineAddSpace = ini.ReadInteger(O, "GridLineAddSpace", 0);
+  for (int i = 0; i < 5; ++i) {
+    int& v = *GridCellLine(i);
+    v = ini.ReadInteger(O, "GridCellLine" + std::to_string(i), 1);
+    v = std::clamp(v, 1, kGridCellLineMax);
+  }
+  GridFixedCol = ini.ReadInteger(O, "GridFixedCol", 0);
+  GridSeibunFixedCol = ini.ReadInteger(O, "GridSeibunFixedCol", 0);
+  GridRowSelect = ini.ReadBool(O, "GridRowSelect", false);
+  TekiyouGridEveryOtherLine = ini.ReadBool(O, "TekiyouGridEveryOtherLine", true);
+  TushoMode = ini.ReadBool(O, "TushoMode", true);
+  HelpOnline = ini.ReadBool(O, "HelpOnline", false);
+  DlgSakuBunruiCheckUpper = ini.ReadBool(O, "DlgSakuBunruiCheckUpper", false);
+  DlgSakuSearchCheckUpper = ini.ReadBool(O, "DlgSakuSearchCheckUpper", false);
+  UpperGroup = ini.ReadBool(O, "UpperGroup", false);
+  SpreadSheet = ReadByte(ini, O, "SpreadSheet", 0);
+  NoUpdateCheck = ini.ReadBool(O, "NoUpdateCheck", false);
+  SQLEditorLineSpace = ini.ReadInteger(O, "SQLEditorLineSpace", 0);
+  SQLEditorLineNumber = ini.ReadBool(O, "SQLEditorLineNumber", true);
+  SQLEditorRightEdge = ini.ReadInteger(O, "SQLEditorRightEdge", 80);
+  SQLEditorWordwrap = ini.ReadBool(O, "SQLEditorWordwrap", false);
+  SeibunViewMode = ReadByte(ini, O, "SeibunViewMode", 0);
+  KeitoViewMode = ReadByte(ini, O, "KeitoViewMode", 0);
+  TabletMode = ini.ReadBool(O, "TabletMode", false);
+  TabletSplitterWidth = ini.ReadInteger(O, "TabletSplitterWidth", 10);
+  TabletTabHeight = ini.ReadInteger(O, "TabletTabHeight", 25);
+
+}
+
+// PATH: the shared folder, the style sheets and the download folder.
+void TOptionData::LoadPaths(const TIniFile& ini) {
+  const char* P = SECTION_PATH;
+  dirLAN = ini.ReadString(P, "dirLAN", "");
+  CssFile = ini.ReadString(P, "CssFile", "standard.css");
+  ExportssCssFile = ini.ReadString(P, "ExportssCssFile", "excel.css");
+  DownloadRelativePath = ini.ReadBool(P, "DownloadRelativePath", false);
+  dirDownloadPath = ini.ReadString(P, "dirDownloadPath", "");
+  if (!dirDownloadPath.empty()) {
+    // A relative folder is taken below the program folder, not the current folder.
+    const QString resolved = QString::fromStdString(ResolvePath(dirDownloadPath));
+    const QString abs = QFileInfo(resolved).isAbsolute()
+                            ? resolved
+                            : QString::fromStdString(AppDir) + resolved;
+    DownloadDir = StripTrailingSlash(QDir::cleanPath(abs).toStdString());
   }
 }
 

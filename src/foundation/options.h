@@ -6,8 +6,11 @@
 // their own open a TIniFile (ini_file.h) on IniFileName and use the section constants below.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "foundation/font_rec.h"
+
+class TIniFile;
 
 // Section names of the settings file.
 inline constexpr const char* SECTION_WINDOW = "WINDOW";
@@ -170,4 +173,14 @@ class TOptionData {
 
   // Lines per cell of result tab 0..4 (GridCellLine0..4); other indexes give nullptr.
   int* GridCellLine(int index);
+
+ private:
+  // The parts of Load, in the order it reads them.
+  void LoadWindow(const TIniFile& ini);
+  void LoadNet(const TIniFile& ini);
+  std::vector<std::string> LoadFonts(const TIniFile& ini);  // keys of unreadable fonts
+  void LoadColors(const TIniFile& ini);
+  void LoadEditorStyles(const TIniFile& ini);
+  void LoadGridAndEditor(const TIniFile& ini);
+  void LoadPaths(const TIniFile& ini);
 };

@@ -28,7 +28,6 @@ class TSingleInstance : public QObject {
   // Takes the lock without waiting. True: this is the first copy (the lock is held until the
   // object goes). False: another live copy holds it.
   bool TryAcquire();
-  bool IsHeld() const { return held_; }
 
   // Second copy: asks the first copy to come to the front. True when the request was
   // delivered; false when the first copy does not listen yet (still starting) or is gone.
@@ -40,9 +39,8 @@ class TSingleInstance : public QObject {
   // The main window connects here to come to the front.
   void SetActivateHandler(std::function<void()> handler) { handler_ = std::move(handler); }
 
-  // Path of the lock file and name of the local socket.
+  // Path of the lock file.
   std::string LockPath() const;
-  std::string ServerName() const { return name_; }
 
  signals:
   void activateRequested();

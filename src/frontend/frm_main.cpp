@@ -458,8 +458,7 @@ void TfrmMain::LoadSettings() {
 
 void TfrmMain::ApplyOptions() {
   TOptionData& o = *OptionData;
-  // 7. Tool bar.
-  ApplyToolbarStyle();
+  // 7. Tool bar (its style with the view settings below).
   ToolBar->setVisible(o.ToolBarVisible);
   mnToolbarOn->setChecked(o.ToolBarVisible);
   // 8. Offline.
@@ -481,46 +480,8 @@ void TfrmMain::ApplyOptions() {
   stored(pgYakuzaiSideSeibun, o.YakuzaiSideSeibunListHeight);
   stored(pnlSqlSide, o.SQLSidePanelWidth);
 
-  // 10. Fonts.
-  if (!o.MainFormFont.Name.empty()) {
-    QFont f = font();
-    FontRecToFont(o.MainFormFont, f);
-    setFont(f);
-  }
-  ApplySqlEditorSettings();
-  if (!o.TekiyouFont.Name.empty()) {
-    for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL, gdSeibun}) {
-      QFont f = g->font();
-      FontRecToFont(o.TekiyouFont, f);
-      g->setFont(f);
-    }
-  }
-  EvenRowFont = gdTekiyo->font();
-  if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, EvenRowFont);
-  if (!o.SeibunGridFont.Name.empty()) {
-    QFont f = gdSeibun->font();
-    FontRecToFont(o.SeibunGridFont, f);
-    gdSeibun->setFont(f);
-  }
-  if (!o.LogFont.Name.empty()) {
-    QFont f = mLog->font();
-    FontRecToFont(o.LogFont, f);
-    mLog->setFont(f);
-  }
-
-  // 11. Colours.
-  for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL, TemplateGrid}) {
-    if (!g) continue;
-    QPalette p = g->palette();
-    p.setColor(QPalette::Base, ColorToQColor(o.TekiyouColor));
-    g->setPalette(p);
-  }
-  {
-    QPalette p = mLog->palette();
-    p.setColor(QPalette::Base, ColorToQColor(o.LogColor));
-    mLog->setPalette(p);
-  }
-  if (SQLHighlighter) SQLHighlighter->setPaper(ColorToQColor(o.SQLEditColor));
+  // 10.-11. Fonts and colours, as the options dialog applies them.
+  ApplyViewSettings();
 
   // 12. The chemical tab's clear buttons are hidden.
   bYakuzaiTabYakuzaiClear->hide();
@@ -532,6 +493,50 @@ void TfrmMain::ApplyOptions() {
     const QString css = QString("QTabBar::tab { min-height: %1px; }").arg(std::max(10, o.TabletTabHeight));
     for (QTabWidget* t : {pgSearch, pgSakumotsu.data(), pgYakuzaiSide, pgYakuzaiSideSeibun})
       if (t) t->setStyleSheet(css);
+  }
+}
+
+namespace {
+
+void SetFontFrom(QWidget* w, const TFontRec& rec) {
+  if (!w || rec.Name.empty()) return;
+  QFont f = w->font();
+  FontRecToFont(rec, f);
+  w->setFont(f);
+}
+
+void SetBase(QWidget* w, TColor color) {
+  if (!w) return;
+  QPalette p = w->palette();
+  p.setColor(QPalette::Base, ColorToQColor(color));
+  w->setPalette(p);
+}
+
+}  // namespace
+
+void TfrmMain::ApplyViewSettings() {
+  const TOptionData& o = *OptionData;
+  SetFontFrom(this, o.MainFormFont);
+  // The template page's grid is a result grid of the window like the others (once the page
+  // is there; it takes the registered-use grid's font and background when it is made).
+  for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL, gdSeibun, TemplateGrid}) SetFontFrom(g, o.TekiyouFont);
+  if (gdTekiyo) {
+    EvenRowFont = gdTekiyo->font();
+    if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, EvenRowFont);
+  }
+  SetFontFrom(gdSeibun, o.SeibunGridFont);
+  SetFontFrom(mLog, o.LogFont);
+  for (TXlsStringGrid* g : {gdTekiyo, gdByochu, gdYakuzai, gdSQL, TemplateGrid}) SetBase(g, o.TekiyouColor);
+  SetBase(mLog, o.LogColor);
+
+  ApplyToolbarStyle();
+  ApplySqlEditorSettings();
+  FormViewSettings();
+  // The grids take the row colours, the even rows' font and the widths at once.
+  for (TGridState& s : GridStates) {
+    if (!s.Grid) continue;
+    if (s.Grid->RowCount() > s.Grid->FixedRows()) AdjustGridColumnWidths(s.Grid);
+    s.Grid->viewport()->update();
   }
 }
 

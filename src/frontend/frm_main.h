@@ -70,7 +70,13 @@ class TfrmMain : public QMainWindow {
   void actSearchTekiyouExecute();
   void actSearchStrClearExecute();
   void pgSearchChange();
+  // Image sizes of the menus and tool bars, the crop tree's indent and the filter rows' layout
+  // (at the first show, and within ApplyViewSettings).
   void FormViewSettings();
+  // Every setting the options dialog edits that shows in the window, applied to it: fonts,
+  // colours, the tool bar's style, the SQL editor, image sizes, the crop tree's indent and the
+  // grids' fitting. Called at start-up and after the options dialog's OK or apply.
+  void ApplyViewSettings();
   void ApplyToolbarStyle();
   void StatusBarResize();
   void SetGridsRowSelect();

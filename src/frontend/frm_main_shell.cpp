@@ -19,6 +19,7 @@
 #include <QTextStream>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QUrl>
 #include <Qsci/qsciscintilla.h>
 
@@ -334,6 +335,9 @@ void TfrmMain::FormViewSettings() {
     w->setMinimumHeight(rowHeight - 2);
   StatusBarResize();
   if (OnFormViewSettings) OnFormViewSettings(btnIcon);
+  // The crop tree's indent (the frame is installed after the window is made).
+  if (auto* tree = findChild<QTreeView*>("tvSakumotsu"))
+    tree->setIndentation(OptionData->SakumotsuTreeIndent > 0 ? OptionData->SakumotsuTreeIndent : 19);
 }
 
 void TfrmMain::SetGridsRowSelect() {

@@ -228,7 +228,7 @@ void TfrmMain::SaveLayout() {
     ini.WriteInteger(W, "pgYakuzaiSideSeibunActivePageIndex", pgYakuzaiSideSeibun->currentIndex());
     ini.UpdateFile();
   } catch (const std::exception& e) {
-    ShowMessageBox(TMsgKind::Error, "Quillmar", e.what());
+    ReportSettingsNotWritten(e.what());
   }
 }
 
@@ -378,7 +378,7 @@ void TfrmMain::FormClose() {
   try {
     OptionData->Save();
   } catch (const std::exception& e) {
-    ShowMessageBox(TMsgKind::Error, "Quillmar", e.what());
+    ReportSettingsNotWritten(e.what());
   }
 }
 

@@ -18,20 +18,6 @@
 
 namespace {
 
-void SetFontFrom(QWidget* w, const TFontRec& rec) {
-  if (!w || rec.Name.empty()) return;
-  QFont f = w->font();
-  FontRecToFont(rec, f);
-  w->setFont(f);
-}
-
-void SetBase(QWidget* w, TColor color) {
-  if (!w) return;
-  QPalette p = w->palette();
-  p.setColor(QPalette::Base, ColorToQColor(color));
-  w->setPalette(p);
-}
-
 // The input boxes of the window (edit boxes, the editable parts of its lists and the text boxes
 // of several lines one types into, such as the template page's arguments; the read-only log
 // and notes keep their fonts).  Dialogs and result windows the window owns are its children
@@ -49,39 +35,6 @@ QList<QWidget*> InputBoxes(TfrmMain& m) {
 
 }  // namespace
 
-void ApplyOptionDialogSettings(TfrmMain& m) {
-  const TOptionData& o = *OptionData;
-  if (!o.MainFormFont.Name.empty()) {
-    QFont f = m.font();
-    FontRecToFont(o.MainFormFont, f);
-    m.setFont(f);
-  }
-  // The template page's grid is a result grid of the window like the others (it took the
-  // registered-use grid's font and background when the page was made).
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.gdSeibun, m.TemplateGrid})
-    SetFontFrom(g, o.TekiyouFont);
-  if (m.gdTekiyo) {
-    m.EvenRowFont = m.gdTekiyo->font();
-    if (!o.Tekiyou2Font.Name.empty()) FontRecToFont(o.Tekiyou2Font, m.EvenRowFont);
-  }
-  SetFontFrom(m.gdSeibun, o.SeibunGridFont);
-  SetFontFrom(m.mLog, o.LogFont);
-  for (TXlsStringGrid* g : {m.gdTekiyo, m.gdByochu, m.gdYakuzai, m.gdSQL, m.TemplateGrid}) SetBase(g, o.TekiyouColor);
-  SetBase(m.mLog, o.LogColor);
-
-  m.ApplyToolbarStyle();
-  m.ApplySqlEditorSettings();
-  m.FormViewSettings();
-  if (auto* tree = m.findChild<QTreeView*>("tvSakumotsu"))
-    tree->setIndentation(o.SakumotsuTreeIndent > 0 ? o.SakumotsuTreeIndent : 19);
-  // The grids take the row colours, the even rows' font and the widths at once.
-  for (TGridState& s : m.GridStates) {
-    if (!s.Grid) continue;
-    if (s.Grid->RowCount() > s.Grid->FixedRows()) m.AdjustGridColumnWidths(s.Grid);
-    s.Grid->viewport()->update();
-  }
-}
-
 void InstallOptionAndAboutDialogs(TfrmMain& Main) {
   TfrmMain* m = &Main;
   Main.OnOptionDialog = [m] {
@@ -95,7 +48,7 @@ void InstallOptionAndAboutDialogs(TfrmMain& Main) {
     s.Edit = m->eYakuzai ? m->eYakuzai->font() : m->font();
     s.SQLEdit = m->SQLHighlighter ? m->SQLHighlighter->font(QsciLexerSQL::Default) : m->font();
     dlg.SetSamples(s);
-    dlg.OnApplied = [m] { ApplyOptionDialogSettings(*m); };
+    dlg.OnApplied = [m] { m->ApplyViewSettings(); };
     dlg.OnEditFont = [m](const QFont& f) {
       for (QWidget* e : InputBoxes(*m)) e->setFont(f);
     };

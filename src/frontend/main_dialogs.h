@@ -3,8 +3,4 @@
 // The program entry installs them with the search pages (main_pages.cpp).
 class TfrmMain;
 
-void InstallOptionAndAboutDialogs(TfrmMain& Main);
-// The settings the options dialog edits, applied to the running window at once: fonts,
-// colours, tool bars, menu and button image sizes, the crop tree's indent, the SQL editor and
-// the grids' fitting.
-void ApplyOptionDialogSettings(TfrmMain& Main);
+void InstallOptionAndAboutDialogs(TfrmMain& Main);// The options dialog applies what it changed through TfrmMain::ApplyViewSettings.

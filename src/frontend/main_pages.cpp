@@ -102,6 +102,6 @@ void InstallSearchPages(TfrmMain& Main) {
   auto previousClose = Main.OnFormClose;
   Main.OnFormClose = [frame, previousClose] {
     if (previousClose) previousClose();
-    frame->SaveColumnWidths();
+    frame->SaveSettings();
   };
 }

@@ -107,7 +107,18 @@ TXlsStringGrid::TXlsStringGrid(QWidget* parent)
   });
 }
 
-TXlsStringGrid::~TXlsStringGrid() = default;
+TXlsStringGrid::~TXlsStringGrid() {
+  // The model goes before the view. Every cell a screen reader has read holds a persistent
+  // index into the model, and Qt files persistent indexes in a hash keyed by row * 16 +
+  // column: the cells of a large grid fall into one long probe run, so dropping them one by
+  // one, as the view's accessible objects do when the view goes, costs a walk along that run
+  // per cell (minutes for a few thousand rows, after the window had closed).  A model that
+  // ends drops all its persistent indexes at once; the accessible cells then go without a
+  // look-up.  Nothing of this grid listens to the model or the header any more.
+  FModel->disconnect(this);
+  horizontalHeader()->disconnect(this);
+  delete FModel;
+}
 
 void TXlsStringGrid::SyncColumns() {
   FSyncing = true;

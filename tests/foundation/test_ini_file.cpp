@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <string>
+#include <vector>
 
 #include "foundation/ini_file.h"
 #include "support_file_bytes.h"
@@ -183,6 +184,92 @@ TEST_F(IniFileTest, WriteFailuresSurfaceAndUnreadableFilesAreNeverReplaced) {
   // A UTF-8 byte order mark is not part of the first line.
   WriteAll(Path("bom.ini"), "\xEF\xBB\xBF[S]\nk=v\n");
   EXPECT_EQ(TIniFile(Path("bom.ini")).ReadString("S", "k", ""), "v");
+}
+
+// A value written reads back, by a new object too, whatever the file starts with: no mark,
+// one or two byte-order marks, UTF-8 or CP932 text.  The section is found, not appended again.
+TEST_F(IniFileTest, AWrittenValueReadsBackWhateverTheFileStartsWith) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const std::string cp932Key = "\x95\x5C\x8E\xA6";  // 表示 in CP932
+  const struct {
+    const char* what;
+    std::string bytes;
+  } starts[] = {
+      {"no mark", "[A]\r\nk=old\r\n"},
+      {"one mark", bom + "[A]\r\nk=old\r\n"},
+      {"two marks", bom + bom + "[A]\r\nk=old\r\n"},
+      {"three marks", bom + bom + bom + "[A]\r\nk=old\r\n"},
+      {"two marks, UTF-8 text", bom + bom + "[A]\r\nk=old\r\nname=表示\r\n"},
+      {"CP932 text", "[A]\r\nk=old\r\nname=" + cp932Key + "\r\n"},
+      {"a mark, then CP932 text", bom + "[A]\r\nk=old\r\nname=" + cp932Key + "\r\n"},
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.what);
+    WriteAll(Path(), start.bytes);
+    {
+      TIniFile ini(Path());
+      EXPECT_EQ(ini.ReadString("A", "k", ""), "old");
+      EXPECT_EQ(ini.ReadSections(), std::vector<std::string>{"A"});
+      ini.WriteString("A", "k", "new");
+      EXPECT_EQ(ini.ReadString("A", "k", ""), "new");
+      ini.UpdateFile();
+    }
+    TIniFile again(Path());
+    EXPECT_EQ(again.ReadString("A", "k", ""), "new");
+    EXPECT_EQ(again.ReadSections(), std::vector<std::string>{"A"});
+    EXPECT_EQ(again.ReadSection("A").front(), "k");
+    const std::string now = ReadAll(Path());
+    EXPECT_EQ(now.find("[A]"), now.rfind("[A]")) << now;
+  }
+}
+
+// Non-ASCII section and key names in a file the Windows program wrote in CP932: a name that
+// one call lists is found by every other, and a write changes the key in place.
+TEST_F(IniFileTest, NonAsciiNamesOfACp932FileAreFoundByEveryCall) {
+  const std::string section = "\x8D\xEC\x95\xA8";  // 作物
+  const std::string key = "\x95\x5C\x8E\xA6\x95\x9D";  // 表示幅
+  WriteAll(Path(), "[" + section + "]\r\n" + key + "=120\r\n[B]\r\nx=1\r\n");
+  {
+    TIniFile ini(Path());
+    ASSERT_TRUE(ini.IsCp932());
+    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"作物", "B"}));
+    EXPECT_EQ(ini.ReadSection("作物"), std::vector<std::string>{"表示幅"});
+    EXPECT_TRUE(ini.SectionExists("作物"));
+    EXPECT_TRUE(ini.ValueExists("作物", "表示幅"));
+    EXPECT_EQ(ini.ReadInteger("作物", "表示幅", 0), 120);
+    ini.WriteInteger("作物", "表示幅", 240);
+    ini.UpdateFile();
+  }
+  TIniFile again(Path());
+  EXPECT_EQ(again.ReadSections(), (std::vector<std::string>{"作物", "B"}));
+  EXPECT_EQ(again.ReadSection("作物"), std::vector<std::string>{"表示幅"});
+  EXPECT_EQ(again.ReadInteger("作物", "表示幅", 0), 240);
+  again.DeleteKey("作物", "表示幅");
+  again.EraseSection("B");
+  again.UpdateFile();
+  TIniFile last(Path());
+  EXPECT_FALSE(last.ValueExists("作物", "表示幅"));
+  EXPECT_FALSE(last.SectionExists("B"));
+}
+
+// A section name with outer blanks is the same section in every call: written, read,
+// listed, erased.
+TEST_F(IniFileTest, ASectionNameWithOuterBlanksIsOneSectionInEveryCall) {
+  {
+    TIniFile ini(Path());
+    ini.WriteString(" S ", "k", "v");
+    EXPECT_EQ(ini.ReadString(" S ", "k", ""), "v");
+    EXPECT_EQ(ini.ReadString("S", "k", ""), "v");
+    EXPECT_TRUE(ini.SectionExists(" S "));
+    ini.WriteString("S", "k2", "w");
+    ini.UpdateFile();
+  }
+  TIniFile again(Path());
+  EXPECT_EQ(again.ReadSections(), std::vector<std::string>{"S"});
+  EXPECT_EQ(again.ReadString("\tS ", "k", ""), "v");
+  EXPECT_EQ(again.ReadSection(" S ").size(), 2u);
+  again.EraseSection(" S");
+  EXPECT_FALSE(again.SectionExists("S"));
 }
 
 }  // namespace

@@ -18,12 +18,10 @@
 
 #include "frontend/frm_main.h"
 #include "output/xls_string_grid.h"
+#include "common/support_accessible_desktop.h"
 #include "support_main_window.h"
 
 namespace {
-
-const int kTimeoutMs = 180000;
-constexpr const char* kChild = "QM_GRID_A11Y_CHILD";
 
 int g_events = 0;
 QAccessible::UpdateHandler g_previous = nullptr;
@@ -33,35 +31,10 @@ void CountUpdates(QAccessibleEvent* e) {
   if (g_previous) g_previous(e);
 }
 
-// Starts a program and returns the first line it writes (its display number or bus address).
-bool StartAndReadLine(QProcess& P, const QString& Program, const QStringList& Args, QByteArray& Line) {
-  P.start(Program, Args);
-  if (!P.waitForStarted(kTimeoutMs)) return false;
-  QElapsedTimer t;
-  t.start();
-  while (!Line.contains('\n') && t.elapsed() < 30000) {
-    P.waitForReadyRead(200);
-    Line += P.readAllStandardOutput();
-  }
-  Line = Line.trimmed();
-  return !Line.isEmpty();
-}
-
-void Stop(QProcess& P) {
-  if (P.state() == QProcess::NotRunning) return;
-  P.terminate();
-  if (!P.waitForFinished(10000)) P.kill();
-}
-
 // The part that runs on the accessible desktop.
 void RunOnTheAccessibleDesktop() {
-  QProcess bus;
-  bus.start("/usr/libexec/at-spi-bus-launcher", {"--launch-immediately"});
-  ASSERT_TRUE(bus.waitForStarted(kTimeoutMs));
-  QElapsedTimer t;
-  t.start();
-  while (!QAccessible::isActive() && t.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-  ASSERT_TRUE(QAccessible::isActive()) << "the accessibility bridge did not come up";
+  TAccessibilityBus bus;
+  ASSERT_TRUE(bus.Active()) << "the accessibility bridge did not come up";
 
   // The size and width of 野菜類 with its groups on the full-size register.
   const int rows = 77681, cols = 40;
@@ -118,39 +91,11 @@ void RunOnTheAccessibleDesktop() {
   // The selection and the current cell stay where they were, as in the string grid.
   EXPECT_EQ(g.Row(), 10);
   EXPECT_TRUE(g.selectionModel()->isSelected(g.model()->index(20000, 3)));
-  Stop(bus);
 }
 
 }  // namespace
 
 TEST(GridAccessibility, SortingABigGridKeepsTheAccessibleCells) {
-  if (qEnvironmentVariableIsSet(kChild)) return RunOnTheAccessibleDesktop();
-
-  for (const char* tool : {"Xvfb", "dbus-daemon"})
-    if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " is not installed";
-  if (!QFile::exists("/usr/libexec/at-spi-bus-launcher")) GTEST_SKIP() << "at-spi2-core is not installed";
-  QProcess x, dbus;
-  QByteArray display, address;
-  ASSERT_TRUE(StartAndReadLine(x, "Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"}, display));
-  ASSERT_TRUE(StartAndReadLine(dbus, "dbus-daemon", {"--session", "--nofork", "--print-address=1"}, address));
-
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(kChild, "1");
-  env.insert("DISPLAY", ":" + QString::fromLatin1(display));
-  env.insert("QT_QPA_PLATFORM", "xcb");
-  env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromLatin1(address));
-  env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
-  QProcess child;
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=GridAccessibility.*"});
-  const bool finished = child.waitForFinished(kTimeoutMs);
-  if (!finished) child.kill();
-  child.waitForFinished(10000);
-  const std::string out = child.readAll().toStdString();
-  Stop(dbus);
-  Stop(x);
-  ASSERT_TRUE(finished) << "the sort did not finish in time\n" << out;
-  EXPECT_EQ(child.exitCode(), 0) << out;
-  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+  if (OnTheAccessibleDesktop()) return RunOnTheAccessibleDesktop();
+  RunOnAnAccessibleDesktop("GridAccessibility.*", nullptr, 180000);
 }

@@ -83,8 +83,9 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget* Parent) : QWidget(Parent) {
 }
 
 TfraSakumotsuBase::~TfraSakumotsuBase() {
-  WriteOptions();
-  SaveColumnWidths();
+  // The window that took the log lines may be going too: nothing is said to it any more.
+  LogMemo = nullptr;
+  if (!FSettingsSaved) SaveSettings();
   // The tree items point into the crop list and the result items into their records.
   {
     const QSignalBlocker b1(tvSakumotsu);
@@ -117,6 +118,12 @@ void TfraSakumotsuBase::ReadOptions() {
   actBroadMatch->setChecked(!forward);
 }
 
+void TfraSakumotsuBase::SaveSettings() {
+  WriteOptions();
+  SaveColumnWidths();
+  FSettingsSaved = true;
+}
+
 void TfraSakumotsuBase::WriteOptions() {
   std::unique_ptr<TIniFile> ini = OpenSettingsFile();
   if (!ini) return;
@@ -128,7 +135,7 @@ void TfraSakumotsuBase::WriteOptions() {
   try {
     ini->UpdateFile();
   } catch (const std::exception& e) {
-    Log(std::string("TfraSakumotsuBase: ") + e.what());
+    ReportSettingsNotWritten(e.what());
   }
 }
 
@@ -149,7 +156,7 @@ void TfraSakumotsuBase::SaveColumnWidths() {
   try {
     ini->UpdateFile();
   } catch (const std::exception& e) {
-    Log(std::string("TfraSakumotsuBase: ") + e.what());
+    ReportSettingsNotWritten(e.what());
   }
 }
 

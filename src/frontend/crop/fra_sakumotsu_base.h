@@ -82,6 +82,9 @@ class TfraSakumotsuBase : public QWidget {
   void LoadCvoTable();
   void LoadColumnWidths();
   void SaveColumnWidths();
+  // The frame's own settings (search options and list columns), written when the window
+  // closes; a frame whose settings were not saved writes them when it goes.
+  void SaveSettings();
   // Toolbar images of Size pixels (16, 20, 24, 32 or 48).
   void SetImageSize(int Size);
 
@@ -193,4 +196,5 @@ class TfraSakumotsuBase : public QWidget {
   bool FChanged = false;
   int FTreeUpdating = 0;
   bool FMain = true;  // main crops are the target (the buttons follow)
+  bool FSettingsSaved = false;
 };
