@@ -1,21 +1,33 @@
-// earlier_rows(n, rowid, key1..keyn): the rowids, below the given one, of the rows that came
-// earlier in this run of the statement with the same key values, as a JSON array ("[3,17]"),
-// or NULL when there are none. Values compare as SELECT DISTINCT compares them: NULL equals
-// NULL, integers and reals by their number, texts and blobs by their bytes, and a text never
-// equals a number or a blob. The rows seen are kept for the run of the statement (auxiliary
-// data of the constant first argument, which SQLite drops when the statement is reset); only
-// rowids below the given one are answered, so a scan in rowid order gets exactly the rows
-// before it also when SQLite runs the scan again within one run.
+// The functions by which the trade-name views keep the first of identical rows (SELECT
+// DISTINCT without a B-tree of every whole row), in time linear in the rows however often a
+// key repeats:
 //
-// earlier_rows_list(rowid): the answer earlier_rows just gave for that rowid, for the
-// subquery of the same WHERE that compares the rows ("earlier_rows(...) IS NULL OR NOT EXISTS
-// (... json_each(earlier_rows_list(t.rowid)) ...)"): the subquery runs only for the few rows
-// that have earlier rows with their key. Asked for another rowid it fails.
+// earlier_rows(n, rowid, key1..keyn): NULL when no row below the given one with the same key
+// values came earlier in this run of the statement (the row is the first of its key), else
+// the rowid of the key's first row. Only rows that share a key can be identical, and most
+// keys come once, so only the rows of repeated keys go on to the whole-row test below.
+//
+// earlier_rows_unseen(rowid): right after earlier_rows answered for that rowid: the rowid of
+// the key's first row when its whole row has not yet been handed to earlier_rows_same (its
+// key repeats for the first time now), else NULL. Asked for another rowid it fails.
+//
+// earlier_rows_row(v1..vm): the values in their compared form, as a BLOB.
+//
+// earlier_rows_same(rowid, first, v1..vm): 1 when a row below the given one with the same
+// values came earlier in the run, else 0; the values are kept for the rows after. `first` is
+// earlier_rows_row of the key's first row when earlier_rows_unseen named it, else NULL.
+//
+// Values compare as SELECT DISTINCT compares them: NULL equals NULL, integers and reals by
+// their number, texts and blobs by their bytes, and a text never equals a number or a blob.
+// Whole rows are kept as those bytes in one arena, found through a hash set (no list of
+// earlier rows per key); the rows seen live for the run of the statement (auxiliary data of
+// earlier_rows's constant first argument, which SQLite drops when the statement is reset).
+// Rows are answered by rowid, so a scan in rowid order gets exactly the rows before it also
+// when SQLite runs the scan again within one run.
 #include <sqlite3.h>
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,57 +36,6 @@
 #include "database/sql_functions.h"
 
 namespace {
-
-// The keys seen, in one arena, found through an open-addressing table of their hashes: a row
-// costs a hash and a probe, no allocation of its own (the function runs for every row of a
-// trade-name view).
-struct TSeenKeys {
-  struct TEntry {
-    size_t hash;
-    uint32_t off, len;     // the key's bytes in arena
-    int64_t firstRow;      // the first rowid seen with the key
-    int32_t more = -1;     // index into moreRows of the rowids after the first, or -1
-  };
-  std::string arena;
-  std::vector<TEntry> entries;
-  std::vector<uint32_t> slots;  // 0: empty, else entry index + 1; size a power of two
-  std::vector<std::vector<int64_t>> moreRows;
-  std::string buffer;  // the key being built, reused from row to row
-
-  // The entry of the key, made when new (New tells which).
-  TEntry& Find(const std::string& key, bool& isNew) {
-    if (slots.empty() || entries.size() * 2 >= slots.size()) Grow();
-    const size_t h = std::hash<std::string_view>{}(key);
-    const size_t mask = slots.size() - 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-      const uint32_t s = slots[i];
-      if (s == 0) {
-        entries.push_back({h, static_cast<uint32_t>(arena.size()), static_cast<uint32_t>(key.size()), 0, -1});
-        arena += key;
-        slots[i] = static_cast<uint32_t>(entries.size());
-        isNew = true;
-        return entries.back();
-      }
-      TEntry& e = entries[s - 1];
-      if (e.hash == h && e.len == key.size() && arena.compare(e.off, e.len, key) == 0) {
-        isNew = false;
-        return e;
-      }
-    }
-  }
-
- private:
-  void Grow() {
-    std::vector<uint32_t> bigger(slots.empty() ? 1024 : slots.size() * 2, 0);
-    const size_t mask = bigger.size() - 1;
-    for (size_t k = 0; k < entries.size(); ++k) {
-      size_t i = entries[k].hash & mask;
-      while (bigger[i] != 0) i = (i + 1) & mask;
-      bigger[i] = static_cast<uint32_t>(k + 1);
-    }
-    slots.swap(bigger);
-  }
-};
 
 void AppendRaw(std::string& out, const void* p, size_t n) { out.append(static_cast<const char*>(p), n); }
 
@@ -114,32 +75,56 @@ void Encode(std::string& out, sqlite3_value* v) {
   }
 }
 
-// The last answer of earlier_rows on the connection.
-struct TLastAnswer {
-  int64_t rowid = 0;
-  bool set = false;
-  bool isNull = true;
-  std::string list;
+// Byte strings with a number each, kept in one arena: a lookup costs a hash and a probe, no
+// allocation of its own (the functions run for every row of a trade-name view).
+struct TNumbered {
+  std::string arena;
+  sqlfn::TSpanSet set;
+  std::vector<int64_t> numbers;
+
+  // The index of bytes, added with the number when new (isNew tells which).
+  size_t FindOrAdd(std::string_view bytes, int64_t number, bool& isNew) {
+    const size_t h = sqlfn::TSpanSet::Hash(bytes);
+    const int64_t k = set.Find(arena.data(), bytes, h);
+    isNew = k < 0;
+    if (!isNew) return static_cast<size_t>(k);
+    const size_t off = arena.size();
+    arena.append(bytes);
+    numbers.push_back(number);
+    return set.Add(off, bytes.size(), h);
+  }
 };
 
-void Remember(sqlite3_context* ctx, int64_t rowid, const std::string* list) {
-  auto* last = static_cast<TLastAnswer*>(sqlite3_user_data(ctx));
-  last->rowid = rowid;
-  last->set = true;
-  last->isNull = list == nullptr;
-  if (list) last->list = *list;
+struct TLink;
+
+// What one run of a statement has seen.
+struct TSeen {
+  TLink* link = nullptr;
+  TNumbered keys;                 // key values -> the lowest rowid seen with them
+  std::vector<bool> firstGiven;   // per key: its first row is among `rows`
+  TNumbered rows;                 // whole rows of repeated keys -> the lowest rowid seen
+  std::string buffer;             // the bytes being built, reused from row to row
+  ~TSeen();
+};
+
+// The connection's link from earlier_rows to the functions that follow it for the same row.
+struct TLink {
+  TSeen* seen = nullptr;
+  int64_t rowid = 0;
+  size_t key = 0;
+  int64_t unseen = -1;  // the key's first row to be handed over, or -1
+};
+
+TSeen::~TSeen() {
+  if (link && link->seen == this) link->seen = nullptr;
 }
 
-void EarlierRowsListFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  auto* last = static_cast<TLastAnswer*>(sqlite3_user_data(ctx));
-  if (argc != 1 || !last->set || sqlite3_value_int64(argv[0]) != last->rowid) {
-    sqlite3_result_error(ctx, "earlier_rows_list: no answer of earlier_rows for this row", -1);
-    return;
-  }
-  if (last->isNull)
-    sqlite3_result_null(ctx);
-  else
-    sqlfn::ResultText(ctx, last->list);
+TLink& Link(sqlite3_context* ctx) { return *static_cast<TLink*>(sqlite3_user_data(ctx)); }
+
+// The state of earlier_rows's last answer when it was for rowid; nullptr otherwise.
+TSeen* SeenFor(sqlite3_context* ctx, int64_t rowid) {
+  TLink& l = Link(ctx);
+  return l.seen && l.rowid == rowid ? l.seen : nullptr;
 }
 
 void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -149,55 +134,92 @@ void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       sqlite3_result_error(ctx, "earlier_rows: the first argument is the number of key values", -1);
       return;
     }
-    auto* seen = static_cast<TSeenKeys*>(sqlite3_get_auxdata(ctx, 0));
+    auto* seen = static_cast<TSeen*>(sqlite3_get_auxdata(ctx, 0));
     if (!seen) {
-      sqlite3_set_auxdata(ctx, 0, new TSeenKeys, [](void* p) { delete static_cast<TSeenKeys*>(p); });
-      seen = static_cast<TSeenKeys*>(sqlite3_get_auxdata(ctx, 0));
+      sqlite3_set_auxdata(ctx, 0, new TSeen, [](void* p) { delete static_cast<TSeen*>(p); });
+      seen = static_cast<TSeen*>(sqlite3_get_auxdata(ctx, 0));
       if (!seen) {  // the first argument is no constant, or SQLite could not keep the data
         sqlite3_result_error(ctx, "earlier_rows: the first argument must be a constant", -1);
         return;
       }
+      seen->link = &Link(ctx);
     }
     const int64_t rowid = sqlite3_value_int64(argv[1]);
     std::string& key = seen->buffer;
     key.clear();
     for (int i = 2; i < 2 + keys; ++i) Encode(key, argv[i]);
     bool isNew = false;
-    TSeenKeys::TEntry& e = seen->Find(key, isNew);
-    if (isNew) {
-      e.firstRow = rowid;
-      Remember(ctx, rowid, nullptr);
+    const size_t k = seen->keys.FindOrAdd(key, rowid, isNew);
+    if (isNew) seen->firstGiven.push_back(false);
+    TLink& l = Link(ctx);
+    l.seen = seen;
+    l.rowid = rowid;
+    l.key = k;
+    l.unseen = -1;
+    int64_t& first = seen->keys.numbers[k];
+    if (isNew || rowid == first) {
       sqlite3_result_null(ctx);
       return;
     }
-    std::string list;
-    bool known = e.firstRow == rowid;
-    if (e.firstRow < rowid) list = "[" + std::to_string(e.firstRow);
-    if (e.more >= 0) {
-      // The list of one key grows with every row of it: it stops at the longest text.
-      const size_t limit = sqlfn::LengthLimit(ctx);
-      for (int64_t r : seen->moreRows[static_cast<size_t>(e.more)]) {
-        if (r == rowid) known = true;
-        if (r >= rowid) continue;
-        list += list.empty() ? "[" : ",";
-        list += std::to_string(r);
-        sqlfn::CheckLength(list.size() + 1, limit);
-      }
+    sqlite3_result_int64(ctx, first);
+    if (!seen->firstGiven[k]) l.unseen = first;
+    // A row below the first (a scan out of rowid order) is the key's first from now on; its
+    // whole row is kept by earlier_rows_same with the former first's.
+    if (rowid < first) first = rowid;
+  });
+}
+
+void EarlierRowsUnseenFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, sqlite3_value_int64(argv[0]));
+  if (!seen) {
+    sqlite3_result_error(ctx, "earlier_rows_unseen: no answer of earlier_rows for this row", -1);
+    return;
+  }
+  const TLink& l = Link(ctx);
+  if (l.unseen < 0) sqlite3_result_null(ctx);
+  else sqlite3_result_int64(ctx, l.unseen);
+}
+
+void EarlierRowsRowFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlfn::Guard(ctx, "earlier_rows_row", [&] {
+    std::string bytes;
+    for (int i = 0; i < argc; ++i) Encode(bytes, argv[i]);
+    sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+  });
+}
+
+void EarlierRowsSameFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlfn::Guard(ctx, "earlier_rows_same", [&] {
+    const int64_t rowid = argc >= 2 ? sqlite3_value_int64(argv[0]) : 0;
+    TSeen* seen = argc >= 2 ? SeenFor(ctx, rowid) : nullptr;
+    if (!seen) {
+      sqlite3_result_error(ctx, "earlier_rows_same: no answer of earlier_rows for this row", -1);
+      return;
     }
-    if (!known) {
-      if (e.more < 0) {
-        e.more = static_cast<int32_t>(seen->moreRows.size());
-        seen->moreRows.emplace_back();
+    TLink& l = Link(ctx);
+    bool isNew = false;
+    if (l.unseen >= 0) {
+      if (sqlite3_value_type(argv[1]) != SQLITE_BLOB) {
+        sqlite3_result_error(ctx, "earlier_rows_same: the first row of the key is missing", -1);
+        return;
       }
-      seen->moreRows[static_cast<size_t>(e.more)].push_back(rowid);
+      const auto* p = static_cast<const char*>(sqlite3_value_blob(argv[1]));
+      const size_t n = static_cast<size_t>(sqlite3_value_bytes(argv[1]));
+      const size_t r = seen->rows.FindOrAdd(std::string_view(p, n), l.unseen, isNew);
+      if (!isNew && l.unseen < seen->rows.numbers[r]) seen->rows.numbers[r] = l.unseen;
+      seen->firstGiven[l.key] = true;
+      l.unseen = -1;
     }
-    if (list.empty()) {
-      Remember(ctx, rowid, nullptr);
-      sqlite3_result_null(ctx);
+    std::string& bytes = seen->buffer;
+    bytes.clear();
+    for (int i = 2; i < argc; ++i) Encode(bytes, argv[i]);
+    const size_t r = seen->rows.FindOrAdd(bytes, rowid, isNew);
+    int64_t& lowest = seen->rows.numbers[r];
+    if (isNew || rowid <= lowest) {
+      lowest = rowid;
+      sqlite3_result_int(ctx, 0);
     } else {
-      list += "]";
-      Remember(ctx, rowid, &list);
-      sqlfn::ResultText(ctx, list);
+      sqlite3_result_int(ctx, 1);
     }
   });
 }
@@ -205,12 +227,17 @@ void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 void RegisterEarlierRows(sqlite3* db) {
-  // Not deterministic: its answer depends on the rows before, so SQLite must call it once per
-  // row, where it stands.
-  auto* last = new TLastAnswer;
-  sqlite3_create_function_v2(db, "earlier_rows_list", 1, SQLITE_UTF8, last, EarlierRowsListFunc, nullptr, nullptr,
+  // Not deterministic: the answers depend on the rows before, so SQLite must call them once
+  // per row, where they stand.
+  auto* link = new TLink;
+  sqlite3_create_function_v2(db, "earlier_rows_unseen", 1, SQLITE_UTF8, link, EarlierRowsUnseenFunc, nullptr,
+                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, "earlier_rows_same", -1, SQLITE_UTF8, link, EarlierRowsSameFunc, nullptr, nullptr,
                              nullptr);
-  // This registration owns the shared answer: SQLite frees it with the connection.
-  sqlite3_create_function_v2(db, "earlier_rows", -1, SQLITE_UTF8, last, EarlierRowsFunc, nullptr, nullptr,
-                             [](void* p) { delete static_cast<TLastAnswer*>(p); });
+  sqlite3_create_function_v2(db, "earlier_rows_row", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                             EarlierRowsRowFunc, nullptr, nullptr, nullptr);
+  // This registration owns the link: SQLite frees it with the connection, after the
+  // statements (and so the states that point to it) are gone.
+  sqlite3_create_function_v2(db, "earlier_rows", -1, SQLITE_UTF8, link, EarlierRowsFunc, nullptr, nullptr,
+                             [](void* p) { delete static_cast<TLink*>(p); });
 }
