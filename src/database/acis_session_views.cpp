@@ -117,12 +117,12 @@ std::string QuotedNamePattern(const std::string& column) {
 // of the working table, as SELECT DISTINCT gives them. Six result columns are columns of the
 // table unchanged (trade name, crop, pest, timing, dilution, number of uses), so only rows
 // that agree in those can be identical. earlier_rows looks each row's six up among the rows
-// before it; only a row whose six came before computes its other result columns for the
-// test, and earlier_rows_same finds its whole row among the earlier whole rows of repeated
-// keys through a hash (the first row of a key is handed over, once, when its key repeats).
-// That replaces a temporary B-tree of every whole result row, computes the result columns of
-// a row with a unique key once, and takes time linear in the rows however often a key
-// repeats.
+// before it; only for the few that have such rows are the other result columns compared: with
+// those rows one by one (found by rowid) while a key has come a few times, and through a hash
+// of the whole row once it has come more often, so that no row costs more than a few
+// comparisons. That replaces a temporary B-tree of every whole result row, computes each
+// result column of a kept row of a rare key once, and takes time linear in the rows however
+// often a key repeats.
 const char* const kTsushoKey[] = {"tsusho", "sakumotsu", "byochu", "jiki", "baisu", "kaisu"};
 const char* const kTsushoOther[] = {"mokuteki", "shurui", "ekiryo", "hoho",  "basho", "jikan",
                                     "ondo",     "dojo",   "chitai", "tekiyaku", "kongo"};
@@ -146,10 +146,29 @@ std::string ResultValues(const std::string& prefix, bool rk, int style) {
 std::string NoEarlierSameRow(const std::string& table, bool rk, int style) {
   std::string s = "earlier_rows(" + std::to_string(std::size(kTsushoKey)) + ", t.rowid";
   for (const char* c : kTsushoKey) s += std::string(", t.") + c;
-  s += ") IS NULL OR NOT earlier_rows_same(t.rowid, (SELECT earlier_rows_row(" + ResultValues("u.", rk, style) +
-       ") FROM " + table + " AS u WHERE u.rowid = earlier_rows_unseen(t.rowid)), " + ResultValues("t.", rk, style) +
-       ")";
-  return s;
+  // A key of many rows: its first rows are handed to the hash set once, then each row is
+  // looked up there.
+  s += ") IS NULL OR CASE WHEN earlier_rows_large(t.rowid) THEN NOT earlier_rows_same(t.rowid, (SELECT "
+       "count(earlier_rows_add(u.rowid, " + ResultValues("u.", rk, style) + ")) FROM json_each(earlier_rows_unseen(t.rowid)) AS e JOIN " +
+       table + " AS u ON u.rowid = e.value), " + ResultValues("t.", rk, style) + ")";
+  // A key of a few rows: compared with each earlier one.
+  s += " ELSE NOT EXISTS (SELECT 1 FROM json_each(earlier_rows_list(t.rowid)) AS e JOIN " + table +
+       " AS u ON u.rowid = e.value WHERE ";
+  bool first = true;
+  auto term = [&](const std::string& t) {
+    if (!first) s += " AND ";
+    first = false;
+    s += t;
+  };
+  for (const char* c : kTsushoKey) term(std::string("u.") + c + " IS t." + c);
+  for (const char* c : kTsushoOther) term(std::string("u.") + c + " IS t." + c);
+  const auto ug = GroupColumns(style, rk, "u."), tg = GroupColumns(style, rk, "t.");
+  for (size_t g = 0; g < ug.size(); ++g)
+    for (size_t k = 0; k < ug[g].size(); ++k)
+      term(ug[g][k].name.empty() ? ug[g][k].expr + " IS " + tg[g][k].expr
+                                 : "(" + ug[g][k].expr + ") IS (" + tg[g][k].expr + ")");
+  for (const char* c : kTail) term(std::string("u.") + c + " IS t." + c);
+  return s + ") END";
 }
 
 std::string ViewText(const std::string& name, bool byochu, bool tsusho, bool rk, int style) {

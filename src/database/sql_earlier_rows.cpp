@@ -1,41 +1,45 @@
 // The functions by which the trade-name views keep the first of identical rows (SELECT
 // DISTINCT without a B-tree of every whole row), in time linear in the rows however often a
-// key repeats:
+// key repeats.
 //
 // earlier_rows(n, rowid, key1..keyn): NULL when no row below the given one with the same key
 // values came earlier in this run of the statement (the row is the first of its key), else
 // the rowid of the key's first row. Only rows that share a key can be identical, and most
-// keys come once, so only the rows of repeated keys go on to the whole-row test below.
+// keys come a few times at most.
 //
-// earlier_rows_unseen(rowid): right after earlier_rows answered for that rowid: the rowid of
-// the key's first row when its whole row has not yet been handed to earlier_rows_same (its
-// key repeats for the first time now), else NULL. Asked for another rowid it fails.
+// A key's first rows (up to kFewRows) are compared with each other one by one, in SQL:
+// earlier_rows_list(rowid) is the JSON array of the rowids below the given one among them.
+// From the row after those on, the key's rows are compared through a hash of the whole row:
+// earlier_rows_large(rowid) tells which way the row goes (1: by hash);
+// earlier_rows_unseen(rowid) is the JSON array of the rows of the key not yet in the hash set
+// (the first rows, once, when the key turns to hashing), each of which the view hands over
+// with earlier_rows_add(rowid, v1..vm); earlier_rows_same(rowid, handed, v1..vm) is 1 when a
+// row below the given one with the same values came earlier, else 0, and keeps the values
+// (`handed` only makes the hand-over run first). Each of these answers for the row that
+// earlier_rows answered last; asked for another they fail.
 //
-// earlier_rows_row(v1..vm): the values in their compared form, as a BLOB.
-//
-// earlier_rows_same(rowid, first, v1..vm): 1 when a row below the given one with the same
-// values came earlier in the run, else 0; the values are kept for the rows after. `first` is
-// earlier_rows_row of the key's first row when earlier_rows_unseen named it, else NULL.
-//
-// Values compare as SELECT DISTINCT compares them: NULL equals NULL, integers and reals by
-// their number, texts and blobs by their bytes, and a text never equals a number or a blob.
-// Whole rows are kept as those bytes in one arena, found through a hash set (no list of
-// earlier rows per key); the rows seen live for the run of the statement (auxiliary data of
-// earlier_rows's constant first argument, which SQLite drops when the statement is reset).
-// Rows are answered by rowid, so a scan in rowid order gets exactly the rows before it also
-// when SQLite runs the scan again within one run.
+// So a row costs at most kFewRows comparisons, or one hash. Values compare as SELECT DISTINCT
+// compares them: NULL equals NULL, integers and reals by their number, texts and blobs by their
+// bytes, and a text never equals a number or a blob. What was seen lives for the run of the
+// statement (auxiliary data of earlier_rows's constant first argument, which SQLite drops when
+// the statement is reset). Rows are answered by rowid, so a scan in rowid order gets exactly
+// the rows before it also when SQLite runs the scan again within one run.
 #include <sqlite3.h>
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "database/sql_function_util.h"
 #include "database/sql_functions.h"
 
 namespace {
+
+// Rows of one key compared one by one before the key turns to hashing.
+constexpr size_t kFewRows = 8;
 
 void AppendRaw(std::string& out, const void* p, size_t n) { out.append(static_cast<const char*>(p), n); }
 
@@ -97,13 +101,22 @@ struct TNumbered {
 
 struct TLink;
 
+// A key: its lowest rowid is its number in TSeen::keys; the rows after it are listed only for
+// keys that repeat (most do not).
+struct TKey {
+  int32_t more = -1;    // index into TSeen::more, or -1
+  bool large = false;   // compared by hash from now on
+  bool handed = false;  // the listed rows are in the hash set
+};
+
 // What one run of a statement has seen.
 struct TSeen {
   TLink* link = nullptr;
-  TNumbered keys;                 // key values -> the lowest rowid seen with them
-  std::vector<bool> firstGiven;   // per key: its first row is among `rows`
-  TNumbered rows;                 // whole rows of repeated keys -> the lowest rowid seen
-  std::string buffer;             // the bytes being built, reused from row to row
+  TNumbered keys;            // key values -> the lowest rowid seen with them
+  std::vector<TKey> info;    // per key
+  std::vector<std::vector<int64_t>> more;  // the rows after the first of repeated keys
+  TNumbered rows;            // whole rows of keys compared by hash -> the lowest rowid
+  std::string buffer;        // the bytes being built, reused from row to row
   ~TSeen();
 };
 
@@ -112,7 +125,6 @@ struct TLink {
   TSeen* seen = nullptr;
   int64_t rowid = 0;
   size_t key = 0;
-  int64_t unseen = -1;  // the key's first row to be handed over, or -1
 };
 
 TSeen::~TSeen() {
@@ -121,10 +133,33 @@ TSeen::~TSeen() {
 
 TLink& Link(sqlite3_context* ctx) { return *static_cast<TLink*>(sqlite3_user_data(ctx)); }
 
-// The state of earlier_rows's last answer when it was for rowid; nullptr otherwise.
-TSeen* SeenFor(sqlite3_context* ctx, int64_t rowid) {
+// The state of earlier_rows's last answer when it was for the rowid of argv[0]; nullptr (and
+// the statement's error) otherwise.
+TSeen* SeenFor(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* name) {
   TLink& l = Link(ctx);
-  return l.seen && l.rowid == rowid ? l.seen : nullptr;
+  if (argc >= 1 && l.seen && l.rowid == sqlite3_value_int64(argv[0])) return l.seen;
+  const std::string msg = std::string(name) + ": no answer of earlier_rows for this row";
+  sqlite3_result_error(ctx, msg.c_str(), -1);
+  return nullptr;
+}
+
+// The key's listed rows below `below` as a JSON array, or NULL.
+void ResultRowids(sqlite3_context* ctx, const TSeen& seen, size_t key, int64_t below) {
+  std::string list;
+  auto add = [&](int64_t r) {
+    if (r >= below) return;
+    list += list.empty() ? "[" : ",";
+    list += std::to_string(r);
+  };
+  add(seen.keys.numbers[key]);
+  if (seen.info[key].more >= 0)
+    for (int64_t r : seen.more[static_cast<size_t>(seen.info[key].more)]) add(r);
+  if (list.empty()) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  list += "]";
+  sqlfn::ResultText(ctx, list);
 }
 
 void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -150,77 +185,96 @@ void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     for (int i = 2; i < 2 + keys; ++i) Encode(key, argv[i]);
     bool isNew = false;
     const size_t k = seen->keys.FindOrAdd(key, rowid, isNew);
-    if (isNew) seen->firstGiven.push_back(false);
+    if (isNew) seen->info.emplace_back();
+    TKey& info = seen->info[k];
     TLink& l = Link(ctx);
     l.seen = seen;
     l.rowid = rowid;
     l.key = k;
-    l.unseen = -1;
     int64_t& first = seen->keys.numbers[k];
-    if (isNew || rowid == first) {
-      sqlite3_result_null(ctx);
-      return;
+    if (!isNew && rowid != first && !info.large) {
+      if (info.more < 0) {
+        info.more = static_cast<int32_t>(seen->more.size());
+        seen->more.emplace_back();
+      }
+      std::vector<int64_t>& more = seen->more[static_cast<size_t>(info.more)];
+      bool known = false;
+      for (int64_t r : more) known = known || r == rowid;
+      if (!known) {
+        // A row below the first (a scan out of rowid order) is the first from now on.
+        more.push_back(rowid < first ? std::exchange(first, rowid) : rowid);
+        // One more than few: the key's rows go to the hash set, this one with them.
+        info.large = more.size() + 1 > kFewRows;
+      }
+    } else if (rowid < first) {
+      first = rowid;  // out of rowid order, after the key turned to hashing
     }
-    sqlite3_result_int64(ctx, first);
-    if (!seen->firstGiven[k]) l.unseen = first;
-    // A row below the first (a scan out of rowid order) is the key's first from now on; its
-    // whole row is kept by earlier_rows_same with the former first's.
-    if (rowid < first) first = rowid;
+    if (isNew || rowid == first) sqlite3_result_null(ctx);
+    else sqlite3_result_int64(ctx, first);
   });
 }
 
-void EarlierRowsUnseenFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  TSeen* seen = SeenFor(ctx, sqlite3_value_int64(argv[0]));
-  if (!seen) {
-    sqlite3_result_error(ctx, "earlier_rows_unseen: no answer of earlier_rows for this row", -1);
-    return;
-  }
-  const TLink& l = Link(ctx);
-  if (l.unseen < 0) sqlite3_result_null(ctx);
-  else sqlite3_result_int64(ctx, l.unseen);
+void EarlierRowsListFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_list");
+  if (!seen) return;
+  const TKey& info = seen->info[Link(ctx).key];
+  if (info.large) sqlite3_result_null(ctx);
+  else ResultRowids(ctx, *seen, Link(ctx).key, Link(ctx).rowid);
 }
 
-void EarlierRowsRowFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  sqlfn::Guard(ctx, "earlier_rows_row", [&] {
-    std::string bytes;
-    for (int i = 0; i < argc; ++i) Encode(bytes, argv[i]);
-    sqlite3_result_blob64(ctx, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+void EarlierRowsLargeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_large");
+  if (seen) sqlite3_result_int(ctx, seen->info[Link(ctx).key].large ? 1 : 0);
+}
+
+void EarlierRowsUnseenFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_unseen");
+  if (!seen) return;
+  TKey& info = seen->info[Link(ctx).key];
+  if (!info.large || info.handed) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  info.handed = true;
+  ResultRowids(ctx, *seen, Link(ctx).key, INT64_MAX);
+  if (info.more >= 0) std::vector<int64_t>().swap(seen->more[static_cast<size_t>(info.more)]);
+}
+
+// Keeps the row's values under their lowest rowid; true when a row below rowid had them.
+bool KeepRow(TSeen& seen, sqlite3_value** values, int count, int64_t rowid) {
+  std::string& bytes = seen.buffer;
+  bytes.clear();
+  for (int i = 0; i < count; ++i) Encode(bytes, values[i]);
+  bool isNew = false;
+  const size_t r = seen.rows.FindOrAdd(bytes, rowid, isNew);
+  int64_t& lowest = seen.rows.numbers[r];
+  if (isNew || rowid <= lowest) {
+    lowest = rowid;
+    return false;
+  }
+  return true;
+}
+
+void EarlierRowsAddFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlfn::Guard(ctx, "earlier_rows_add", [&] {
+    TSeen* seen = Link(ctx).seen;
+    if (!seen || argc < 1) {
+      sqlite3_result_error(ctx, "earlier_rows_add: no answer of earlier_rows before", -1);
+      return;
+    }
+    KeepRow(*seen, argv + 1, argc - 1, sqlite3_value_int64(argv[0]));
+    sqlite3_result_int(ctx, 1);
   });
 }
 
 void EarlierRowsSameFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlfn::Guard(ctx, "earlier_rows_same", [&] {
-    const int64_t rowid = argc >= 2 ? sqlite3_value_int64(argv[0]) : 0;
-    TSeen* seen = argc >= 2 ? SeenFor(ctx, rowid) : nullptr;
+    TSeen* seen = argc >= 2 ? SeenFor(ctx, argc, argv, "earlier_rows_same") : nullptr;
     if (!seen) {
-      sqlite3_result_error(ctx, "earlier_rows_same: no answer of earlier_rows for this row", -1);
+      if (argc < 2) sqlite3_result_error(ctx, "earlier_rows_same: the rowid and the hand-over come first", -1);
       return;
     }
-    TLink& l = Link(ctx);
-    bool isNew = false;
-    if (l.unseen >= 0) {
-      if (sqlite3_value_type(argv[1]) != SQLITE_BLOB) {
-        sqlite3_result_error(ctx, "earlier_rows_same: the first row of the key is missing", -1);
-        return;
-      }
-      const auto* p = static_cast<const char*>(sqlite3_value_blob(argv[1]));
-      const size_t n = static_cast<size_t>(sqlite3_value_bytes(argv[1]));
-      const size_t r = seen->rows.FindOrAdd(std::string_view(p, n), l.unseen, isNew);
-      if (!isNew && l.unseen < seen->rows.numbers[r]) seen->rows.numbers[r] = l.unseen;
-      seen->firstGiven[l.key] = true;
-      l.unseen = -1;
-    }
-    std::string& bytes = seen->buffer;
-    bytes.clear();
-    for (int i = 2; i < argc; ++i) Encode(bytes, argv[i]);
-    const size_t r = seen->rows.FindOrAdd(bytes, rowid, isNew);
-    int64_t& lowest = seen->rows.numbers[r];
-    if (isNew || rowid <= lowest) {
-      lowest = rowid;
-      sqlite3_result_int(ctx, 0);
-    } else {
-      sqlite3_result_int(ctx, 1);
-    }
+    sqlite3_result_int(ctx, KeepRow(*seen, argv + 2, argc - 2, Link(ctx).rowid) ? 1 : 0);
   });
 }
 
@@ -230,12 +284,15 @@ void RegisterEarlierRows(sqlite3* db) {
   // Not deterministic: the answers depend on the rows before, so SQLite must call them once
   // per row, where they stand.
   auto* link = new TLink;
-  sqlite3_create_function_v2(db, "earlier_rows_unseen", 1, SQLITE_UTF8, link, EarlierRowsUnseenFunc, nullptr,
-                             nullptr, nullptr);
-  sqlite3_create_function_v2(db, "earlier_rows_same", -1, SQLITE_UTF8, link, EarlierRowsSameFunc, nullptr, nullptr,
-                             nullptr);
-  sqlite3_create_function_v2(db, "earlier_rows_row", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                             EarlierRowsRowFunc, nullptr, nullptr, nullptr);
+  const struct {
+    const char* name;
+    int nArg;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  } helpers[] = {{"earlier_rows_list", 1, EarlierRowsListFunc},   {"earlier_rows_large", 1, EarlierRowsLargeFunc},
+                 {"earlier_rows_unseen", 1, EarlierRowsUnseenFunc}, {"earlier_rows_add", -1, EarlierRowsAddFunc},
+                 {"earlier_rows_same", -1, EarlierRowsSameFunc}};
+  for (const auto& h : helpers)
+    sqlite3_create_function_v2(db, h.name, h.nArg, SQLITE_UTF8, link, h.fn, nullptr, nullptr, nullptr);
   // This registration owns the link: SQLite frees it with the connection, after the
   // statements (and so the states that point to it) are gone.
   sqlite3_create_function_v2(db, "earlier_rows", -1, SQLITE_UTF8, link, EarlierRowsFunc, nullptr, nullptr,
