@@ -148,6 +148,19 @@ TEST(TsushoViews, ManyRowsOfOneKeyEqualSelectDistinct) {
   FillOneKey(db, 400, 400);  // no whole row twice
   EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM tvTsushoTekiyoRkByochu3")[0][0], "400");
   ExpectEveryViewAsItsPlainForm(db, "one key, rows all different");
+  // Around the number of rows from which a key's rows are compared by hash: repeats before,
+  // across and after it.
+  for (int rows : {7, 8, 9, 10, 17}) {
+    FillOneKey(db, rows, 3);
+    ExpectEveryViewAsItsPlainForm(db, std::to_string(rows) + " rows of one key");
+  }
+  // A key of many rows scanned again for every row of the other side.
+  FillOneKey(db, 60, 25);
+  const std::string ref = "(" + ReferenceViewSelect(false, true, false, 0) + ")";
+  EXPECT_EQ(Typed(*db.FDb, "SELECT a.basho, b.basho, b.seibun1 FROM tvTsushoTekiyoSaku1 AS a JOIN tvTsushoTekiyoSaku1 AS b "
+                           "ON a.seibun1 = b.seibun1 ORDER BY 1, 2, 3"),
+            Typed(*db.FDb, "SELECT a.basho, b.basho, b.seibun1 FROM " + ref + " AS a JOIN " + ref +
+                               " AS b ON a.seibun1 = b.seibun1 ORDER BY 1, 2, 3"));
 }
 
 // The work of a trade-name view grows as its rows do, also when every row has the same key:
