@@ -146,11 +146,11 @@ std::string ResultValues(const std::string& prefix, bool rk, int style) {
 std::string NoEarlierSameRow(const std::string& table, bool rk, int style) {
   std::string s = "earlier_rows(" + std::to_string(std::size(kTsushoKey)) + ", t.rowid";
   for (const char* c : kTsushoKey) s += std::string(", t.") + c;
-  // A key of many rows: its first rows are handed to the hash set once, then each row is
-  // looked up there.
-  s += ") IS NULL OR CASE WHEN earlier_rows_large(t.rowid) THEN NOT earlier_rows_same(t.rowid, (SELECT "
-       "count(earlier_rows_add(u.rowid, " + ResultValues("u.", rk, style) + ")) FROM json_each(earlier_rows_unseen(t.rowid)) AS e JOIN " +
-       table + " AS u ON u.rowid = e.value), " + ResultValues("t.", rk, style) + ")";
+  // A key of many rows: its first rows (once) and then the row itself go to the hash set; the
+  // row's own answer says whether it came before.
+  s += ") IS NULL OR CASE WHEN earlier_rows_large(t.rowid) THEN NOT (SELECT max(earlier_rows_add(u.rowid, " +
+       ResultValues("u.", rk, style) + ")) FROM json_each(earlier_rows_unseen(t.rowid)) AS e JOIN " + table +
+       " AS u ON u.rowid = e.value)";
   // A key of a few rows: compared with each earlier one.
   s += " ELSE NOT EXISTS (SELECT 1 FROM json_each(earlier_rows_list(t.rowid)) AS e JOIN " + table +
        " AS u ON u.rowid = e.value WHERE ";

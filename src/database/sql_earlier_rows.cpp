@@ -10,13 +10,12 @@
 // A key's first rows (up to kFewRows) are compared with each other one by one, in SQL:
 // earlier_rows_list(rowid) is the JSON array of the rowids below the given one among them.
 // From the row after those on, the key's rows are compared through a hash of the whole row:
-// earlier_rows_large(rowid) tells which way the row goes (1: by hash);
-// earlier_rows_unseen(rowid) is the JSON array of the rows of the key not yet in the hash set
-// (the first rows, once, when the key turns to hashing), each of which the view hands over
-// with earlier_rows_add(rowid, v1..vm); earlier_rows_same(rowid, handed, v1..vm) is 1 when a
-// row below the given one with the same values came earlier, else 0, and keeps the values
-// (`handed` only makes the hand-over run first). Each of these answers for the row that
-// earlier_rows answered last; asked for another they fail.
+// earlier_rows_large(rowid) tells which way the row goes (1: by hash); earlier_rows_unseen(rowid)
+// is the JSON array of the rows the view hands to the hash set, in this order, through
+// earlier_rows_add(rowid, v1..vm): the key's first rows (once, when the key turns to hashing),
+// then the row itself. earlier_rows_add keeps the values under their lowest rowid and answers
+// 1 for the row itself when a row below it with the same values came earlier, else 0. Each of
+// these answers for the row that earlier_rows answered last; asked for another they fail.
 //
 // So a row costs at most kFewRows comparisons, or one hash. Values compare as SELECT DISTINCT
 // compares them: NULL equals NULL, integers and reals by their number, texts and blobs by their
@@ -230,29 +229,23 @@ void EarlierRowsLargeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) 
 void EarlierRowsUnseenFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_unseen");
   if (!seen) return;
-  TKey& info = seen->info[Link(ctx).key];
-  if (!info.large || info.handed) {
+  const TLink& l = Link(ctx);
+  TKey& info = seen->info[l.key];
+  if (!info.large) {
     sqlite3_result_null(ctx);
     return;
   }
-  info.handed = true;
-  ResultRowids(ctx, *seen, Link(ctx).key, INT64_MAX);
-  if (info.more >= 0) std::vector<int64_t>().swap(seen->more[static_cast<size_t>(info.more)]);
-}
-
-// Keeps the row's values under their lowest rowid; true when a row below rowid had them.
-bool KeepRow(TSeen& seen, sqlite3_value** values, int count, int64_t rowid) {
-  std::string& bytes = seen.buffer;
-  bytes.clear();
-  for (int i = 0; i < count; ++i) Encode(bytes, values[i]);
-  bool isNew = false;
-  const size_t r = seen.rows.FindOrAdd(bytes, rowid, isNew);
-  int64_t& lowest = seen.rows.numbers[r];
-  if (isNew || rowid <= lowest) {
-    lowest = rowid;
-    return false;
+  std::string list = "[";
+  if (!info.handed) {
+    info.handed = true;
+    list += std::to_string(seen->keys.numbers[l.key]) + ",";
+    if (info.more >= 0) {
+      for (int64_t r : seen->more[static_cast<size_t>(info.more)]) list += std::to_string(r) + ",";
+      std::vector<int64_t>().swap(seen->more[static_cast<size_t>(info.more)]);
+    }
   }
-  return true;
+  list += std::to_string(l.rowid) + "]";
+  sqlfn::ResultText(ctx, list);
 }
 
 void EarlierRowsAddFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -262,19 +255,16 @@ void EarlierRowsAddFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       sqlite3_result_error(ctx, "earlier_rows_add: no answer of earlier_rows before", -1);
       return;
     }
-    KeepRow(*seen, argv + 1, argc - 1, sqlite3_value_int64(argv[0]));
-    sqlite3_result_int(ctx, 1);
-  });
-}
-
-void EarlierRowsSameFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  sqlfn::Guard(ctx, "earlier_rows_same", [&] {
-    TSeen* seen = argc >= 2 ? SeenFor(ctx, argc, argv, "earlier_rows_same") : nullptr;
-    if (!seen) {
-      if (argc < 2) sqlite3_result_error(ctx, "earlier_rows_same: the rowid and the hand-over come first", -1);
-      return;
-    }
-    sqlite3_result_int(ctx, KeepRow(*seen, argv + 2, argc - 2, Link(ctx).rowid) ? 1 : 0);
+    const int64_t rowid = sqlite3_value_int64(argv[0]);
+    std::string& bytes = seen->buffer;
+    bytes.clear();
+    for (int i = 1; i < argc; ++i) Encode(bytes, argv[i]);
+    bool isNew = false;
+    const size_t r = seen->rows.FindOrAdd(bytes, rowid, isNew);
+    int64_t& lowest = seen->rows.numbers[r];
+    const bool same = !isNew && lowest < rowid;
+    if (rowid < lowest) lowest = rowid;
+    sqlite3_result_int(ctx, same && rowid == Link(ctx).rowid ? 1 : 0);
   });
 }
 
@@ -289,8 +279,7 @@ void RegisterEarlierRows(sqlite3* db) {
     int nArg;
     void (*fn)(sqlite3_context*, int, sqlite3_value**);
   } helpers[] = {{"earlier_rows_list", 1, EarlierRowsListFunc},   {"earlier_rows_large", 1, EarlierRowsLargeFunc},
-                 {"earlier_rows_unseen", 1, EarlierRowsUnseenFunc}, {"earlier_rows_add", -1, EarlierRowsAddFunc},
-                 {"earlier_rows_same", -1, EarlierRowsSameFunc}};
+                 {"earlier_rows_unseen", 1, EarlierRowsUnseenFunc}, {"earlier_rows_add", -1, EarlierRowsAddFunc}};
   for (const auto& h : helpers)
     sqlite3_create_function_v2(db, h.name, h.nArg, SQLITE_UTF8, link, h.fn, nullptr, nullptr, nullptr);
   // This registration owns the link: SQLite frees it with the connection, after the

@@ -9,7 +9,7 @@ struct sqlite3;
 // explode on the connection.
 void RegisterSqlFunctions(sqlite3* db);
 
-// earlier_rows and its helpers (earlier_rows_list, _large, _unseen, _add, _same): how the
+// earlier_rows and its helpers (earlier_rows_list, _large, _unseen and _add): how the
 // trade-name views keep the first of identical rows, in time linear in the rows
 // (sql_earlier_rows.cpp); registered with the others.
 void RegisterEarlierRows(sqlite3* db);
