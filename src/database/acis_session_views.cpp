@@ -117,18 +117,42 @@ std::string QuotedNamePattern(const std::string& column) {
 // of the working table, as SELECT DISTINCT gives them. Six result columns are columns of the
 // table unchanged (trade name, crop, pest, timing, dilution, number of uses), so only rows
 // that agree in those can be identical. earlier_rows looks each row's six up among the rows
-// before it; only for the few that have such rows are the other result columns compared, and
-// only with those rows (found by rowid). That replaces a temporary B-tree of every whole
-// result row, and computes each result column of a kept row once.
+// before it; only for the few that have such rows are the other result columns compared: with
+// those rows one by one (found by rowid) while a key has come a few times, and through a hash
+// of the whole row once it has come more often, so that no row costs more than a few
+// comparisons. That replaces a temporary B-tree of every whole result row, computes each
+// result column of a kept row of a rare key once, and takes time linear in the rows however
+// often a key repeats.
 const char* const kTsushoKey[] = {"tsusho", "sakumotsu", "byochu", "jiki", "baisu", "kaisu"};
 const char* const kTsushoOther[] = {"mokuteki", "shurui", "ekiryo", "hoho",  "basho", "jikan",
                                     "ondo",     "dojo",   "chitai", "tekiyaku", "kongo"};
 const char* const kTail[] = {"seizaidokusei", "yoto", "koka", "zaikei"};
 
+// Every result column of the row `prefix` ("t." or "u."), as a comma list.
+std::string ResultValues(const std::string& prefix, bool rk, int style) {
+  std::string s;
+  auto add = [&](const std::string& e) {
+    if (!s.empty()) s += ", ";
+    s += e;
+  };
+  for (const char* c : kTsushoKey) add(prefix + c);
+  for (const char* c : kTsushoOther) add(prefix + c);
+  for (const auto& group : GroupColumns(style, rk, prefix))
+    for (const TOutCol& c : group) add(c.name.empty() ? c.expr : "(" + c.expr + ")");
+  for (const char* c : kTail) add(prefix + c);
+  return s;
+}
+
 std::string NoEarlierSameRow(const std::string& table, bool rk, int style) {
   std::string s = "earlier_rows(" + std::to_string(std::size(kTsushoKey)) + ", t.rowid";
   for (const char* c : kTsushoKey) s += std::string(", t.") + c;
-  s += ") IS NULL OR NOT EXISTS (SELECT 1 FROM json_each(earlier_rows_list(t.rowid)) AS e JOIN " + table +
+  // A key of many rows: its first rows (once) and then the row itself go to the hash set; the
+  // row's own answer says whether it came before.
+  s += ") IS NULL OR CASE WHEN earlier_rows_large(t.rowid) THEN NOT (SELECT max(earlier_rows_add(u.rowid, " +
+       ResultValues("u.", rk, style) + ")) FROM json_each(earlier_rows_unseen(t.rowid)) AS e JOIN " + table +
+       " AS u ON u.rowid = e.value)";
+  // A key of a few rows: compared with each earlier one.
+  s += " ELSE NOT EXISTS (SELECT 1 FROM json_each(earlier_rows_list(t.rowid)) AS e JOIN " + table +
        " AS u ON u.rowid = e.value WHERE ";
   bool first = true;
   auto term = [&](const std::string& t) {
@@ -144,7 +168,7 @@ std::string NoEarlierSameRow(const std::string& table, bool rk, int style) {
       term(ug[g][k].name.empty() ? ug[g][k].expr + " IS " + tg[g][k].expr
                                  : "(" + ug[g][k].expr + ") IS (" + tg[g][k].expr + ")");
   for (const char* c : kTail) term(std::string("u.") + c + " IS t." + c);
-  return s + ")";
+  return s + ") END";
 }
 
 std::string ViewText(const std::string& name, bool byochu, bool tsusho, bool rk, int style) {

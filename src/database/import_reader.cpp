@@ -1,52 +1,24 @@
 #include "database/import_reader.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 namespace {
 constexpr size_t kBlock = 256 * 1024;
-const char kReplacement[] = "\xEF\xBF\xBD";
 }  // namespace
 
 bool IsValidUtf8(const char* s, size_t n, bool allowTruncatedEnd) {
   const auto* p = reinterpret_cast<const unsigned char*>(s);
   size_t i = 0;
   while (i < n) {
-    unsigned c = p[i];
-    if (c < 0x80) {
+    if (p[i] < 0x80) {
       ++i;
       continue;
     }
-    size_t len;
-    unsigned min;
-    if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      min = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      min = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + len > n) {
-      if (!allowTruncatedEnd) return false;
-      for (size_t k = i + 1; k < n; ++k)
-        if ((p[k] & 0xC0) != 0x80) return false;
-      return true;
-    }
-    unsigned cp = c & (0xFF >> (len + 1));
-    for (size_t k = 1; k < len; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (p[i + k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
+    const int len = Utf8SequenceLength(p + i, n - i);
+    if (len > 0) i += static_cast<size_t>(len);
+    else return len < 0 && allowTruncatedEnd;
   }
   return true;
 }
@@ -62,71 +34,43 @@ TTextFileReader::TTextFileReader(const std::string& path, TTextEncoding enc) : p
 }
 
 TTextFileReader::~TTextFileReader() {
-  if (cd_) iconv_close(static_cast<iconv_t>(cd_));
   if (f_) std::fclose(f_);
 }
 
+namespace {
+bool StartsWithBom(const char* data, size_t n) { return n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0; }
+}  // namespace
+
 void TTextFileReader::Detect(const char* data, size_t n) {
   // Decides the encoding at the first non-ASCII byte (ASCII reads the same in both), so a
-  // long ASCII start does not hide a UTF-8 file.
-  if (enc_ == TTextEncoding::Auto) {
-    if (first_ && n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
-      enc_ = TTextEncoding::Utf8;
-    } else {
-      size_t i = 0;
-      while (i < n && static_cast<unsigned char>(data[i]) < 0x80) ++i;
-      if (i == n) return;  // still undecided
-      enc_ = IsValidUtf8(data + i, n - i, true) ? TTextEncoding::Utf8 : TTextEncoding::Cp932;
-    }
+  // long ASCII start does not hide a UTF-8 file. A byte-order mark says UTF-8, but only text
+  // that is UTF-8 is read so: a mark before CP932 text (a file saved by a tool that added it)
+  // reads as CP932.
+  if (enc_ != TTextEncoding::Auto) return;
+  size_t i = 0;
+  if (first_ && StartsWithBom(data, n)) {
+    i = 3;
+  } else {
+    while (i < n && static_cast<unsigned char>(data[i]) < 0x80) ++i;
+    if (i == n) return;  // still undecided
   }
-  if (enc_ == TTextEncoding::Cp932 && !cd_) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw EImportFileError("iconv CP932 が使えません");
-    cd_ = cd;
-  }
+  enc_ = IsValidUtf8(data + i, n - i, n == kBlock) ? TTextEncoding::Utf8 : TTextEncoding::Cp932;
 }
 
 void TTextFileReader::Convert(const char* data, size_t n, bool last) {
-  if (enc_ == TTextEncoding::Auto || enc_ == TTextEncoding::Utf8) {  // Auto: ASCII so far
-    if (first_ && n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
-      data += 3;
-      n -= 3;
-    }
-    buf_.append(data, n);
-    decodedTotal_ += static_cast<int64_t>(n);
-    return;
+  if (first_ && StartsWithBom(data, n)) {
+    data += 3;
+    n -= 3;
   }
-  std::string in;
-  if (!pending_.empty()) {
-    in.swap(pending_);
-    in.append(data, n);
-    data = in.data();
-    n = in.size();
+  // Auto: ASCII so far, which the UTF-8 check copies as it is.
+  const bool utf8 = enc_ != TTextEncoding::Cp932;
+  if (!decoder_ || decoder_->IsUtf8() != utf8) {
+    decoder_ = std::make_unique<TTextDecoder>(utf8 ? "UTF-8" : "CP932");
+    if (!decoder_->Available()) throw EImportFileError("iconv CP932 が使えません");
   }
-  auto cd = static_cast<iconv_t>(cd_);
-  char* src = const_cast<char*>(data);
-  size_t left = n;
   const size_t before = buf_.size();
-  while (left > 0) {
-    size_t old = buf_.size();
-    buf_.resize(old + left * 3 / 2 + 16);
-    char* dst = buf_.data() + old;
-    size_t room = buf_.size() - old;
-    size_t r = iconv(cd, &src, &left, &dst, &room);
-    buf_.resize(static_cast<size_t>(dst - buf_.data()));
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) continue;
-    if (errno == EINVAL && !last) {  // incomplete character at the end of the block
-      pending_.assign(src, left);
-      break;
-    }
-    // An invalid byte (or an incomplete character at the end of the file).
-    buf_.append(kReplacement);
-    ++invalid_;
-    ++src;
-    --left;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  }
+  invalid_ += decoder_->Append(data, n, buf_, !last);
+  if (last) invalid_ += decoder_->Finish(buf_);
   decodedTotal_ += static_cast<int64_t>(buf_.size() - before);
 }
 
@@ -145,14 +89,7 @@ bool TTextFileReader::Fill() {
   }
   Convert(block.data(), n, last);
   first_ = false;
-  if (last) {
-    eof_ = true;
-    if (!pending_.empty()) {
-      std::string rest;
-      rest.swap(pending_);
-      Convert(rest.data(), rest.size(), true);
-    }
-  }
+  if (last) eof_ = true;
   return true;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // Streaming line reader for the published text files (CSV data and master scripts).
 // The files come in CP932 (the public service, the mirror, the makers' scripts) or UTF-8;
-// the reader detects which from the first block (a byte-order mark, or valid UTF-8 with
-// non-ASCII text), converts CP932 through iconv and hands out UTF-8 lines. The file is read
+// the reader detects which from the first block (valid UTF-8 at the first non-ASCII byte, a
+// byte-order mark included), decodes through the one decoder of outside bytes (TTextDecoder:
+// every invalid byte becomes U+FFFD) and hands out UTF-8 lines. The file is read
 // in blocks, never whole, and the reader tells how far into the file the lines handed out
 // reach, so callers can drive a progress bar by bytes.
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -18,7 +20,7 @@ class EImportFileError : public std::runtime_error {
   explicit EImportFileError(const std::string& Msg) : std::runtime_error(VisibleNul(Msg)) {}
 };
 
-#include "foundation/text_utils.h"
+#include "database/import_convert.h"
 
 enum class TTextEncoding { Auto, Cp932, Utf8 };
 
@@ -51,13 +53,12 @@ class TTextFileReader {
 
   std::string path_;
   FILE* f_ = nullptr;
-  void* cd_ = nullptr;  // iconv_t
+  std::unique_ptr<TTextDecoder> decoder_;
   TTextEncoding enc_;
   int64_t size_ = 0;
   int64_t raw_ = 0;            // raw bytes read from the file
   int64_t decodedTotal_ = 0;   // decoded bytes produced
   int64_t decodedGiven_ = 0;   // decoded bytes handed out as lines
-  std::string pending_;        // raw bytes of an incomplete character at the block end
   std::string buf_;            // decoded text not yet handed out
   size_t pos_ = 0;             // start of the undelivered text in buf_
   bool eof_ = false;

@@ -1,23 +1,35 @@
-// earlier_rows(n, rowid, key1..keyn): the rowids, below the given one, of the rows that came
-// earlier in this run of the statement with the same key values, as a JSON array ("[3,17]"),
-// or NULL when there are none. Values compare as SELECT DISTINCT compares them: NULL equals
-// NULL, integers and reals by their number, texts and blobs by their bytes, and a text never
-// equals a number or a blob. The rows seen are kept for the run of the statement (auxiliary
-// data of the constant first argument, which SQLite drops when the statement is reset); only
-// rowids below the given one are answered, so a scan in rowid order gets exactly the rows
-// before it also when SQLite runs the scan again within one run.
+// The functions by which the trade-name views keep the first of identical rows (SELECT
+// DISTINCT without a B-tree of every whole row), in time linear in the rows however often a
+// key repeats.
 //
-// earlier_rows_list(rowid): the answer earlier_rows just gave for that rowid, for the
-// subquery of the same WHERE that compares the rows ("earlier_rows(...) IS NULL OR NOT EXISTS
-// (... json_each(earlier_rows_list(t.rowid)) ...)"): the subquery runs only for the few rows
-// that have earlier rows with their key. Asked for another rowid it fails.
+// earlier_rows(n, rowid, key1..keyn): NULL when no row below the given one with the same key
+// values came earlier in this run of the statement (the row is the first of its key), else
+// the rowid of the key's first row. Only rows that share a key can be identical, and most
+// keys come a few times at most.
+//
+// A key's first rows (up to kFewRows) are compared with each other one by one, in SQL:
+// earlier_rows_list(rowid) is the JSON array of the rowids below the given one among them.
+// From the row after those on, the key's rows are compared through a hash of the whole row:
+// earlier_rows_large(rowid) tells which way the row goes (1: by hash); earlier_rows_unseen(rowid)
+// is the JSON array of the rows the view hands to the hash set, in this order, through
+// earlier_rows_add(rowid, v1..vm): the key's first rows (once, when the key turns to hashing),
+// then the row itself. earlier_rows_add keeps the values under their lowest rowid and answers
+// 1 for the row itself when a row below it with the same values came earlier, else 0. Each of
+// these answers for the row that earlier_rows answered last; asked for another they fail.
+//
+// So a row costs at most kFewRows comparisons, or one hash. Values compare as SELECT DISTINCT
+// compares them: NULL equals NULL, integers and reals by their number, texts and blobs by their
+// bytes, and a text never equals a number or a blob. What was seen lives for the run of the
+// statement (auxiliary data of earlier_rows's constant first argument, which SQLite drops when
+// the statement is reset). Rows are answered by rowid, so a scan in rowid order gets exactly
+// the rows before it also when SQLite runs the scan again within one run.
 #include <sqlite3.h>
 
 #include <cmath>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "database/sql_function_util.h"
@@ -25,56 +37,8 @@
 
 namespace {
 
-// The keys seen, in one arena, found through an open-addressing table of their hashes: a row
-// costs a hash and a probe, no allocation of its own (the function runs for every row of a
-// trade-name view).
-struct TSeenKeys {
-  struct TEntry {
-    size_t hash;
-    uint32_t off, len;     // the key's bytes in arena
-    int64_t firstRow;      // the first rowid seen with the key
-    int32_t more = -1;     // index into moreRows of the rowids after the first, or -1
-  };
-  std::string arena;
-  std::vector<TEntry> entries;
-  std::vector<uint32_t> slots;  // 0: empty, else entry index + 1; size a power of two
-  std::vector<std::vector<int64_t>> moreRows;
-  std::string buffer;  // the key being built, reused from row to row
-
-  // The entry of the key, made when new (New tells which).
-  TEntry& Find(const std::string& key, bool& isNew) {
-    if (slots.empty() || entries.size() * 2 >= slots.size()) Grow();
-    const size_t h = std::hash<std::string_view>{}(key);
-    const size_t mask = slots.size() - 1;
-    for (size_t i = h & mask;; i = (i + 1) & mask) {
-      const uint32_t s = slots[i];
-      if (s == 0) {
-        entries.push_back({h, static_cast<uint32_t>(arena.size()), static_cast<uint32_t>(key.size()), 0, -1});
-        arena += key;
-        slots[i] = static_cast<uint32_t>(entries.size());
-        isNew = true;
-        return entries.back();
-      }
-      TEntry& e = entries[s - 1];
-      if (e.hash == h && e.len == key.size() && arena.compare(e.off, e.len, key) == 0) {
-        isNew = false;
-        return e;
-      }
-    }
-  }
-
- private:
-  void Grow() {
-    std::vector<uint32_t> bigger(slots.empty() ? 1024 : slots.size() * 2, 0);
-    const size_t mask = bigger.size() - 1;
-    for (size_t k = 0; k < entries.size(); ++k) {
-      size_t i = entries[k].hash & mask;
-      while (bigger[i] != 0) i = (i + 1) & mask;
-      bigger[i] = static_cast<uint32_t>(k + 1);
-    }
-    slots.swap(bigger);
-  }
-};
+// Rows of one key compared one by one before the key turns to hashing.
+constexpr size_t kFewRows = 8;
 
 void AppendRaw(std::string& out, const void* p, size_t n) { out.append(static_cast<const char*>(p), n); }
 
@@ -114,32 +78,87 @@ void Encode(std::string& out, sqlite3_value* v) {
   }
 }
 
-// The last answer of earlier_rows on the connection.
-struct TLastAnswer {
-  int64_t rowid = 0;
-  bool set = false;
-  bool isNull = true;
-  std::string list;
+// Byte strings with a number each, kept in one arena: a lookup costs a hash and a probe, no
+// allocation of its own (the functions run for every row of a trade-name view).
+struct TNumbered {
+  std::string arena;
+  sqlfn::TSpanSet set;
+  std::vector<int64_t> numbers;
+
+  // The index of bytes, added with the number when new (isNew tells which).
+  size_t FindOrAdd(std::string_view bytes, int64_t number, bool& isNew) {
+    const size_t h = sqlfn::TSpanSet::Hash(bytes);
+    const int64_t k = set.Find(arena.data(), bytes, h);
+    isNew = k < 0;
+    if (!isNew) return static_cast<size_t>(k);
+    const size_t off = arena.size();
+    arena.append(bytes);
+    numbers.push_back(number);
+    return set.Add(off, bytes.size(), h);
+  }
 };
 
-void Remember(sqlite3_context* ctx, int64_t rowid, const std::string* list) {
-  auto* last = static_cast<TLastAnswer*>(sqlite3_user_data(ctx));
-  last->rowid = rowid;
-  last->set = true;
-  last->isNull = list == nullptr;
-  if (list) last->list = *list;
+struct TLink;
+
+// A key: its lowest rowid is its number in TSeen::keys; the rows after it are listed only for
+// keys that repeat (most do not).
+struct TKey {
+  int32_t more = -1;    // index into TSeen::more, or -1
+  bool large = false;   // compared by hash from now on
+  bool handed = false;  // the listed rows are in the hash set
+};
+
+// What one run of a statement has seen.
+struct TSeen {
+  TLink* link = nullptr;
+  TNumbered keys;            // key values -> the lowest rowid seen with them
+  std::vector<TKey> info;    // per key
+  std::vector<std::vector<int64_t>> more;  // the rows after the first of repeated keys
+  TNumbered rows;            // whole rows of keys compared by hash -> the lowest rowid
+  std::string buffer;        // the bytes being built, reused from row to row
+  ~TSeen();
+};
+
+// The connection's link from earlier_rows to the functions that follow it for the same row.
+struct TLink {
+  TSeen* seen = nullptr;
+  int64_t rowid = 0;
+  size_t key = 0;
+};
+
+TSeen::~TSeen() {
+  if (link && link->seen == this) link->seen = nullptr;
 }
 
-void EarlierRowsListFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-  auto* last = static_cast<TLastAnswer*>(sqlite3_user_data(ctx));
-  if (argc != 1 || !last->set || sqlite3_value_int64(argv[0]) != last->rowid) {
-    sqlite3_result_error(ctx, "earlier_rows_list: no answer of earlier_rows for this row", -1);
+TLink& Link(sqlite3_context* ctx) { return *static_cast<TLink*>(sqlite3_user_data(ctx)); }
+
+// The state of earlier_rows's last answer when it was for the rowid of argv[0]; nullptr (and
+// the statement's error) otherwise.
+TSeen* SeenFor(sqlite3_context* ctx, int argc, sqlite3_value** argv, const char* name) {
+  TLink& l = Link(ctx);
+  if (argc >= 1 && l.seen && l.rowid == sqlite3_value_int64(argv[0])) return l.seen;
+  const std::string msg = std::string(name) + ": no answer of earlier_rows for this row";
+  sqlite3_result_error(ctx, msg.c_str(), -1);
+  return nullptr;
+}
+
+// The key's listed rows below `below` as a JSON array, or NULL.
+void ResultRowids(sqlite3_context* ctx, const TSeen& seen, size_t key, int64_t below) {
+  std::string list;
+  auto add = [&](int64_t r) {
+    if (r >= below) return;
+    list += list.empty() ? "[" : ",";
+    list += std::to_string(r);
+  };
+  add(seen.keys.numbers[key]);
+  if (seen.info[key].more >= 0)
+    for (int64_t r : seen.more[static_cast<size_t>(seen.info[key].more)]) add(r);
+  if (list.empty()) {
+    sqlite3_result_null(ctx);
     return;
   }
-  if (last->isNull)
-    sqlite3_result_null(ctx);
-  else
-    sqlfn::ResultText(ctx, last->list);
+  list += "]";
+  sqlfn::ResultText(ctx, list);
 }
 
 void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -149,68 +168,122 @@ void EarlierRowsFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       sqlite3_result_error(ctx, "earlier_rows: the first argument is the number of key values", -1);
       return;
     }
-    auto* seen = static_cast<TSeenKeys*>(sqlite3_get_auxdata(ctx, 0));
+    auto* seen = static_cast<TSeen*>(sqlite3_get_auxdata(ctx, 0));
     if (!seen) {
-      sqlite3_set_auxdata(ctx, 0, new TSeenKeys, [](void* p) { delete static_cast<TSeenKeys*>(p); });
-      seen = static_cast<TSeenKeys*>(sqlite3_get_auxdata(ctx, 0));
+      sqlite3_set_auxdata(ctx, 0, new TSeen, [](void* p) { delete static_cast<TSeen*>(p); });
+      seen = static_cast<TSeen*>(sqlite3_get_auxdata(ctx, 0));
       if (!seen) {  // the first argument is no constant, or SQLite could not keep the data
         sqlite3_result_error(ctx, "earlier_rows: the first argument must be a constant", -1);
         return;
       }
+      seen->link = &Link(ctx);
     }
     const int64_t rowid = sqlite3_value_int64(argv[1]);
     std::string& key = seen->buffer;
     key.clear();
     for (int i = 2; i < 2 + keys; ++i) Encode(key, argv[i]);
     bool isNew = false;
-    TSeenKeys::TEntry& e = seen->Find(key, isNew);
-    if (isNew) {
-      e.firstRow = rowid;
-      Remember(ctx, rowid, nullptr);
-      sqlite3_result_null(ctx);
+    const size_t k = seen->keys.FindOrAdd(key, rowid, isNew);
+    if (isNew) seen->info.emplace_back();
+    TKey& info = seen->info[k];
+    TLink& l = Link(ctx);
+    l.seen = seen;
+    l.rowid = rowid;
+    l.key = k;
+    int64_t& first = seen->keys.numbers[k];
+    if (!isNew && rowid != first && !info.large) {
+      if (info.more < 0) {
+        info.more = static_cast<int32_t>(seen->more.size());
+        seen->more.emplace_back();
+      }
+      std::vector<int64_t>& more = seen->more[static_cast<size_t>(info.more)];
+      bool known = false;
+      for (int64_t r : more) known = known || r == rowid;
+      if (!known) {
+        // A row below the first (a scan out of rowid order) is the first from now on.
+        more.push_back(rowid < first ? std::exchange(first, rowid) : rowid);
+        // One more than few: the key's rows go to the hash set, this one with them.
+        info.large = more.size() + 1 > kFewRows;
+      }
+    } else if (rowid < first) {
+      first = rowid;  // out of rowid order, after the key turned to hashing
+    }
+    if (isNew || rowid == first) sqlite3_result_null(ctx);
+    else sqlite3_result_int64(ctx, first);
+  });
+}
+
+void EarlierRowsListFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_list");
+  if (!seen) return;
+  const TKey& info = seen->info[Link(ctx).key];
+  if (info.large) sqlite3_result_null(ctx);
+  else ResultRowids(ctx, *seen, Link(ctx).key, Link(ctx).rowid);
+}
+
+void EarlierRowsLargeFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_large");
+  if (seen) sqlite3_result_int(ctx, seen->info[Link(ctx).key].large ? 1 : 0);
+}
+
+void EarlierRowsUnseenFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  TSeen* seen = SeenFor(ctx, argc, argv, "earlier_rows_unseen");
+  if (!seen) return;
+  const TLink& l = Link(ctx);
+  TKey& info = seen->info[l.key];
+  if (!info.large) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string list = "[";
+  if (!info.handed) {
+    info.handed = true;
+    list += std::to_string(seen->keys.numbers[l.key]) + ",";
+    if (info.more >= 0) {
+      for (int64_t r : seen->more[static_cast<size_t>(info.more)]) list += std::to_string(r) + ",";
+      std::vector<int64_t>().swap(seen->more[static_cast<size_t>(info.more)]);
+    }
+  }
+  list += std::to_string(l.rowid) + "]";
+  sqlfn::ResultText(ctx, list);
+}
+
+void EarlierRowsAddFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  sqlfn::Guard(ctx, "earlier_rows_add", [&] {
+    TSeen* seen = Link(ctx).seen;
+    if (!seen || argc < 1) {
+      sqlite3_result_error(ctx, "earlier_rows_add: no answer of earlier_rows before", -1);
       return;
     }
-    std::string list;
-    bool known = e.firstRow == rowid;
-    if (e.firstRow < rowid) list = "[" + std::to_string(e.firstRow);
-    if (e.more >= 0) {
-      // The list of one key grows with every row of it: it stops at the longest text.
-      const size_t limit = sqlfn::LengthLimit(ctx);
-      for (int64_t r : seen->moreRows[static_cast<size_t>(e.more)]) {
-        if (r == rowid) known = true;
-        if (r >= rowid) continue;
-        list += list.empty() ? "[" : ",";
-        list += std::to_string(r);
-        sqlfn::CheckLength(list.size() + 1, limit);
-      }
-    }
-    if (!known) {
-      if (e.more < 0) {
-        e.more = static_cast<int32_t>(seen->moreRows.size());
-        seen->moreRows.emplace_back();
-      }
-      seen->moreRows[static_cast<size_t>(e.more)].push_back(rowid);
-    }
-    if (list.empty()) {
-      Remember(ctx, rowid, nullptr);
-      sqlite3_result_null(ctx);
-    } else {
-      list += "]";
-      Remember(ctx, rowid, &list);
-      sqlfn::ResultText(ctx, list);
-    }
+    const int64_t rowid = sqlite3_value_int64(argv[0]);
+    std::string& bytes = seen->buffer;
+    bytes.clear();
+    for (int i = 1; i < argc; ++i) Encode(bytes, argv[i]);
+    bool isNew = false;
+    const size_t r = seen->rows.FindOrAdd(bytes, rowid, isNew);
+    int64_t& lowest = seen->rows.numbers[r];
+    const bool same = !isNew && lowest < rowid;
+    if (rowid < lowest) lowest = rowid;
+    sqlite3_result_int(ctx, same && rowid == Link(ctx).rowid ? 1 : 0);
   });
 }
 
 }  // namespace
 
 void RegisterEarlierRows(sqlite3* db) {
-  // Not deterministic: its answer depends on the rows before, so SQLite must call it once per
-  // row, where it stands.
-  auto* last = new TLastAnswer;
-  sqlite3_create_function_v2(db, "earlier_rows_list", 1, SQLITE_UTF8, last, EarlierRowsListFunc, nullptr, nullptr,
-                             nullptr);
-  // This registration owns the shared answer: SQLite frees it with the connection.
-  sqlite3_create_function_v2(db, "earlier_rows", -1, SQLITE_UTF8, last, EarlierRowsFunc, nullptr, nullptr,
-                             [](void* p) { delete static_cast<TLastAnswer*>(p); });
+  // Not deterministic: the answers depend on the rows before, so SQLite must call them once
+  // per row, where they stand.
+  auto* link = new TLink;
+  const struct {
+    const char* name;
+    int nArg;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+  } helpers[] = {{"earlier_rows_list", 1, EarlierRowsListFunc},   {"earlier_rows_large", 1, EarlierRowsLargeFunc},
+                 {"earlier_rows_unseen", 1, EarlierRowsUnseenFunc}, {"earlier_rows_add", -1, EarlierRowsAddFunc}};
+  for (const auto& h : helpers)
+    sqlite3_create_function_v2(db, h.name, h.nArg, SQLITE_UTF8, link, h.fn, nullptr, nullptr, nullptr);
+  // This registration owns the link: SQLite frees it with the connection, after the
+  // statements (and so the states that point to it) are gone.
+  sqlite3_create_function_v2(db, "earlier_rows", -1, SQLITE_UTF8, link, EarlierRowsFunc, nullptr, nullptr,
+                             [](void* p) { delete static_cast<TLink*>(p); });
 }

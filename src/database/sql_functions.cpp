@@ -39,6 +39,11 @@ unsigned OptionsArg(int argc, sqlite3_value** argv, int index) {
 
 thread_local std::string tBuf1, tBuf2;
 
+// Lets go of a scratch buffer that a long text made large, so that it is not held after.
+void Trim(std::string& buf) {
+  if (buf.capacity() > (size_t(1) << 20)) std::string().swap(buf);
+}
+
 // ---- strconv ---------------------------------------------------------------------------------
 
 void StrconvFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -51,6 +56,7 @@ void StrconvFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     // characters), so it is checked once it is made.
     sqlfn::CheckLength(tBuf1.size(), sqlfn::LengthLimit(ctx));
     ResultText(ctx, tBuf1);
+    Trim(tBuf1);
   });
 }
 
@@ -110,6 +116,7 @@ void MatchFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
       else r = s == p;
     }
     sqlite3_result_int(ctx, r);
+    Trim(tBuf2);
   });
 }
 
@@ -142,6 +149,7 @@ void RegexpFunc(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     tBuf1.clear();
     StrConvAppend(Text(argv[1]), opts, tBuf1);
     sqlite3_result_int(ctx, m->Matches(tBuf1) ? 1 : 0);
+    Trim(tBuf1);
   });
 }
 
@@ -171,7 +179,7 @@ size_t CharLen(std::string_view s, size_t i) {
 void ReReplaceFunc(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Guard(ctx, "re_replace", [&] {
     auto re = PlainPattern(ctx, 0, [&] { return std::string(Text(argv[0])); });
-    std::string subject(Text(argv[1]));
+    const std::string_view subject = Text(argv[1]);
     std::string_view repl = Text(argv[2]);
     // Every replacement may add as much as the subject holds: the result stops as soon as it
     // passes the connection's longest text.
@@ -248,7 +256,7 @@ void ConcatScalar(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool dis
       if (sqlite3_value_type(argv[k]) == SQLITE_NULL) continue;
       b.Add(Text(argv[k]));
     }
-    ResultText(ctx, b.Result());
+    b.ResultTo(ctx);
   });
 }
 
@@ -281,7 +289,7 @@ void ConcatAggFinal(sqlite3_context* ctx) {
   }
   std::unique_ptr<TConcatBuilder> b(*slot);
   *slot = nullptr;
-  ResultText(ctx, b->Result());
+  b->ResultTo(ctx);
 }
 
 // ---- ifnullstr, if, explode ------------------------------------------------------------------

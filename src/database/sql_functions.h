@@ -9,9 +9,9 @@ struct sqlite3;
 // explode on the connection.
 void RegisterSqlFunctions(sqlite3* db);
 
-// earlier_rows(n, rowid, key1..keyn): the rowids below rowid of the rows seen earlier in the
-// statement's run with the same key values, as a JSON array, or NULL (sql_earlier_rows.cpp);
-// registered with the others.
+// earlier_rows and its helpers (earlier_rows_list, _large, _unseen and _add): how the
+// trade-name views keep the first of identical rows, in time linear in the rows
+// (sql_earlier_rows.cpp); registered with the others.
 void RegisterEarlierRows(sqlite3* db);
 // rac_keito(0, ippanmei, idbyochu): the RAC group of the "Rk" result views from tRacKeito
 // (sql_rac_keito.cpp); registered with the others.

@@ -1,14 +1,14 @@
 #include "update/xbiff.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
+#include "database/import_convert.h"
 #include "update/structured_storage.h"
 
 const char* const kXBiffOpenError = "ﾌｧｲﾙを開くことに失敗しました";
@@ -99,14 +99,14 @@ void Utf16ToUtf8(const std::u16string& s, std::string& out) {
 }
 
 // 8-bit text of BIFF2 to BIFF5 workbooks, in the workbook's code page (CP932 unless a
-// CODEPAGE record names another one).
+// CODEPAGE record names another one), through the one decoder of outside bytes: a byte the
+// code page does not know becomes U+FFFD. A code page iconv lacks reads as CP932, and without
+// that as Latin-1.
 class TCodePageText {
  public:
-  ~TCodePageText() { Close(); }
-
   void SetCodePage(int codePage) {
     if (codePage == codePage_) return;
-    Close();
+    decoder_.reset();
     codePage_ = codePage;
   }
 
@@ -118,29 +118,13 @@ class TCodePageText {
       out.assign(reinterpret_cast<const char*>(p), n);
       return;
     }
-    Open();
-    if (cd_ == iconv_t(-1)) {  // no converter at all: read the bytes as Latin-1
-      for (size_t j = 0; j < n; ++j) AppendUtf8(out, p[j]);
-      return;
+    if (!decoder_) {
+      decoder_ = std::make_unique<TTextDecoder>(IconvName(codePage_));
+      if (!decoder_->Available()) decoder_ = std::make_unique<TTextDecoder>("CP932");
+      if (!decoder_->Available()) decoder_ = std::make_unique<TTextDecoder>("LATIN1");
     }
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    buf_.resize(n * 4 + 8);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(p));
-    size_t inLeft = n;
-    while (inLeft > 0) {
-      char* o = buf_.data();
-      size_t oLeft = buf_.size();
-      const size_t r = iconv(cd_, &in, &inLeft, &o, &oLeft);
-      out.append(buf_.data(), size_t(o - buf_.data()));
-      if (r == size_t(-1)) {
-        if (errno == E2BIG) continue;
-        // A byte the code page does not know (or a lead byte without its trail byte).
-        AppendUtf8(out, 0xFFFD);
-        ++in;
-        --inLeft;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-      }
-    }
+    decoder_->Append(reinterpret_cast<const char*>(p), n, out);
+    decoder_->Finish(out);
   }
 
  private:
@@ -167,22 +151,9 @@ class TCodePageText {
       default: return "CP932";
     }
   }
-  void Open() {
-    if (opened_) return;
-    opened_ = true;
-    cd_ = iconv_open("UTF-8", IconvName(codePage_));
-    if (cd_ == iconv_t(-1)) cd_ = iconv_open("UTF-8", "CP932");
-  }
-  void Close() {
-    if (cd_ != iconv_t(-1)) iconv_close(cd_);
-    cd_ = iconv_t(-1);
-    opened_ = false;
-  }
 
   int codePage_ = 932;
-  bool opened_ = false;
-  iconv_t cd_ = iconv_t(-1);
-  std::vector<char> buf_;
+  std::unique_ptr<TTextDecoder> decoder_;
 };
 
 const char* ErrorText(uint8_t code) {

@@ -184,3 +184,31 @@ TEST_F(ImportTest, DatesWithATimePart) {
     EXPECT_EQ(Rows(*db->FDb, "SELECT torokubi FROM kihon")[0][0], "2019.01.07") << c.what;
   }
 }
+
+// The published CSV files with a byte-order mark before CP932 text (as a tool that "saves as
+// UTF-8" without converting leaves them) store the same text as without the mark: no raw
+// CP932 bytes reach kihon or m_tekiyo.
+TEST_F(ImportTest, ByteOrderMarkBeforeCp932StoresTheText) {
+  auto withMark = [&](const std::string& fixture) {
+    std::ifstream in(DataPath(fixture), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string path = fx.DBDir + "/bom_" + std::to_string(bytes.size()) + ".csv";
+    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF" << bytes;
+    return path;
+  };
+  db->ImportAcisKihonCsv(DataPath("acis/kihon_public.csv"));
+  db->ImportAcisTekiyoCsv(DataPath("acis/tekiyo_public.csv"));
+  const auto kihon = Rows(*db->FDb, kKihonSql), tekiyo = Rows(*db->FDb, kTekiyoSql);
+  ASSERT_FALSE(kihon.empty());
+  ASSERT_FALSE(tekiyo.empty());
+  db->FDb->ExecSQL("DELETE FROM kihon; DELETE FROM m_tekiyo;");
+  TImportResult k = db->ImportAcisKihonCsv(withMark("acis/kihon_public.csv"));
+  TImportResult t = db->ImportAcisTekiyoCsv(withMark("acis/tekiyo_public.csv"));
+  EXPECT_EQ(k.Stored, 8);
+  EXPECT_EQ(Rows(*db->FDb, kKihonSql), kihon);
+  EXPECT_EQ(Rows(*db->FDb, kTekiyoSql), tekiyo);
+  // Every text stored is valid UTF-8.
+  for (const auto& rows : {Rows(*db->FDb, kKihonSql), Rows(*db->FDb, kTekiyoSql)})
+    for (const auto& row : rows)
+      for (const auto& v : row) EXPECT_TRUE(IsValidUtf8(v.data(), v.size())) << v;
+}

@@ -229,3 +229,72 @@ TEST(TextFileReader, EncodingDecidedAtTheFirstNonAsciiByte) {
   TTextFileReader plain(WriteFile(dir, "p.sql", "select 1;\n"));
   EXPECT_EQ(AllLines(plain), (std::vector<std::string>{"select 1;"}));
 }
+
+// No invalid UTF-8 leaves the reader: a byte-order mark before CP932 text (a tool added it)
+// reads as CP932; bytes invalid in a file that is UTF-8 (after its first block, or in a file
+// the caller says is UTF-8) become U+FFFD each.
+TEST(TextFileReader, ByteOrderMarkBeforeCp932AndInvalidUtf8) {
+  QTemporaryDir dir;
+  // 登録番号,商品名 / 12345,ｽﾐﾊﾞｯｻ乳剤 in CP932 after a UTF-8 mark.
+  const std::string cp932 = "\xEF\xBB\xBF\x93\x6f\x98\x5e\x94\xd4\x8d\x86,\x8f\xa4\x95\x69\x96\xbc\r\n"
+                            "12345,\xbd\xd0\xca\xde\xaf\xbb\x93\xfb\x8d\xdc\r\n";
+  TTextFileReader a(WriteFile(dir, "bom_cp932.csv", cp932));
+  EXPECT_EQ(AllLines(a), (std::vector<std::string>{"登録番号,商品名", "12345,ｽﾐﾊﾞｯｻ乳剤"}));
+  EXPECT_EQ(a.Encoding(), TTextEncoding::Cp932);
+  EXPECT_EQ(a.InvalidBytes(), 0u);
+
+  // UTF-8 in the first block, stray bytes far after it: each one U+FFFD, the rest kept.
+  std::string utf8 = "\xEF\xBB\xBF" "稲\n";
+  while (utf8.size() < 300 * 1024) utf8 += "あいうえお,abc\n";
+  utf8 += "x\x93\x6fy\xC0\xAFz\xED\xA0\x80\n";  // CP932 登, an overlong "/", a surrogate
+  TTextFileReader b(WriteFile(dir, "late.csv", utf8));
+  std::vector<std::string> lines = AllLines(b);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "稲");
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(lines.back(), "x" + r + "oy" + r + r + "z" + r + r + r);
+  EXPECT_EQ(b.Encoding(), TTextEncoding::Utf8);
+  EXPECT_EQ(b.InvalidBytes(), 6u);
+
+  // The caller says UTF-8: invalid bytes become U+FFFD rather than CP932 text.
+  TTextFileReader c(WriteFile(dir, "said.sql", "a\x93\x6f\n"), TTextEncoding::Utf8);
+  EXPECT_EQ(AllLines(c), (std::vector<std::string>{"a" + r + "o"}));
+  // Whatever the file, every line is valid UTF-8.
+  for (const char* name : {"bom_cp932.csv", "late.csv", "said.sql"}) {
+    TTextFileReader d(dir.path().toStdString() + "/" + name);
+    std::string line;
+    while (d.ReadLine(line)) ASSERT_TRUE(IsValidUtf8(line.data(), line.size())) << name;
+  }
+}
+
+// The one decoder of outside bytes, piece by piece: characters cut between pieces come back
+// whole, and only bytes invalid in the code page become U+FFFD.
+TEST(TextDecoder, PiecesAndInvalidBytes) {
+  const std::string r = "\xEF\xBF\xBD";
+  auto decode = [](const std::string& codePage, const std::string& bytes, size_t piece, size_t* replaced = nullptr) {
+    TTextDecoder d(codePage);
+    EXPECT_TRUE(d.Available()) << codePage;
+    std::string out;
+    size_t n = 0;
+    for (size_t at = 0; at < bytes.size(); at += piece)
+      n += d.Append(bytes.data() + at, std::min(piece, bytes.size() - at), out, true);
+    n += d.Finish(out);
+    if (replaced) *replaced = n;
+    return out;
+  };
+  const std::string text = "あ𠮷é,a";  // 3-, 4- and 2-byte characters
+  for (size_t piece : {1, 2, 3, 5, 100}) EXPECT_EQ(decode("UTF-8", text, piece), text) << piece;
+  const std::string sjis = "\x82\xa0\x88\xee,\xb1";  // あ稲,ｱ
+  for (size_t piece : {1, 2, 3, 100}) EXPECT_EQ(decode("CP932", sjis, piece), "あ稲,ｱ") << piece;
+  size_t n = 0;
+  // A stray continuation byte, overlong forms, a surrogate, a code above U+10FFFF, bytes that
+  // begin nothing, and a character cut off at the very end.
+  EXPECT_EQ(decode("UTF-8", "a\x80" "b\xC1\xBF" "c\xE0\x80\xAF" "d\xED\xB0\x80" "e\xF4\x90\x80\x80" "f\xFF\xFE" "g\xE3\x81",
+                   4, &n),
+            "a" + r + "b" + r + r + "c" + r + r + r + "d" + r + r + r + "e" + r + r + r + r + "f" + r + r + "g" + r + r);
+  EXPECT_EQ(n, 17u);
+  EXPECT_EQ(decode("CP932", "a\x80" "b\xA0" "c\xFD" "d\x82", 100, &n), "a" + r + "b" + r + "c" + r + "d" + r);
+  EXPECT_EQ(n, 4u);
+  EXPECT_EQ(ValidUtf8("ok 稲"), "ok 稲");
+  EXPECT_EQ(ValidUtf8("\x93\x6f"), r + "o");
+}

@@ -271,3 +271,24 @@ TEST(JppImport, RecordsThatRunOverLineBreaks) {
   EXPECT_TRUE(CsvRecordOpen("\""));
   EXPECT_FALSE(CsvRecordOpen("\"\""));
 }
+
+// A product or ingredient file with a byte-order mark before CP932 text stores the text, as
+// the same file without the mark does: no raw CP932 bytes in jpp.db.
+TEST_F(JppTest, ByteOrderMarkBeforeCp932StoresTheText) {
+  const std::string seizai = Lines({JppSeizaiHeader(), SeizaiLine("10001", {"乳剤", "スミチオン乳剤", "001", "住友化学"}),
+                                    SeizaiLine("10002", {"粉剤", "ｽﾐﾊﾞｯｻ粉剤"})});
+  const std::string seibun = Lines({JppSeibunHeader(), SeibunLine("10001", "ＭＥＰ", "ジメチル")});
+  for (bool mark : {false, true}) {
+    const std::string bom = mark ? "\xEF\xBB\xBF" : "";
+    TImportResult r;
+    ASSERT_TRUE(db->ImportJppSeizaiCsv(File("m_1.txt", bom + ToCp932(seizai)), &r)) << Messages();
+    EXPECT_EQ(r.Stored, 2);
+    EXPECT_EQ(Q("SELECT shurui, shohinmei, idkaisha, kaisya FROM jpp.jppSeizai ORDER BY bango"),
+              (std::vector<TRowText>{{"乳剤", "スミチオン乳剤", "001", "住友化学"}, {"粉剤", "ｽﾐﾊﾞｯｻ粉剤", "x", "x"}}))
+        << (mark ? "with the mark" : "without");
+    ASSERT_TRUE(db->ImportJppSeibunCsv(File("m_3.txt", bom + ToCp932(seibun)))) << Messages();
+    EXPECT_EQ(Q("SELECT ippanmei, kagakumei, keito FROM jpp.jppSeibun"),
+              (std::vector<TRowText>{{"MEP", "ジメチル", "ピレスロイド系"}}));
+  }
+  EXPECT_EQ(sink.Count(), 0u) << Messages();
+}

@@ -5,6 +5,7 @@
 // integers, reals and text. Also run twice as one prepared statement, twice in one statement,
 // and joined with themselves.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "database/acis_session_views.h"
 #include "sample_acis_db.h"
@@ -107,4 +108,74 @@ TEST(TsushoViews, CraftedRowsNullsAndNumberTypes) {
               Typed(*db.FDb, std::string("SELECT a.sakumotsu, a.seizaidokusei, b.byochu, b.seizaidokusei FROM ") + ref +
                                  " AS a JOIN " + ref + " AS b ON " + on + " ORDER BY 1, 2, 3, 4"))
         << on;
+}
+
+namespace {
+
+// Fills ttTekiyoSaku (and ttTekiyoByochu, in reverse) with `rows` rows of one trade name,
+// crop, pest and number of uses: the place column takes `places` values in turn, so each
+// whole row comes rows / places times; every seventh row has another ingredient.
+void FillOneKey(TAcisDB& db, int rows, int places) {
+  db.FDb->ExecSQL("DELETE FROM ttTekiyoSaku; DELETE FROM ttTekiyoByochu;"
+                  "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < " +
+                  std::to_string(rows) +
+                  ") INSERT INTO ttTekiyoSaku(bango, tsusho, meisho, sakumotsu, byochu, idbyochu, kaisu, basho, "
+                  "seibun1, kaisu1) SELECT k, 'T', 'M' || k, 'A', 'x', 'I001', '1回', 'b' || (k % " +
+                  std::to_string(places) + "), CASE WHEN k % 7 = 0 THEN 'S2' ELSE 'S1' END, '2回' FROM n;"
+                  "INSERT INTO ttTekiyoByochu SELECT * FROM ttTekiyoSaku ORDER BY bango DESC;");
+}
+
+// Virtual-machine steps of one run of a statement: the work SQLite does for it, subqueries
+// included, whatever the machine's speed.
+int64_t Steps(TAcisDB& db, const std::string& sql) {
+  TSQLiteStmt st = db.FDb->Prepare(sql);
+  while (st.Step()) {
+  }
+  return sqlite3_stmt_status(st.Handle(), SQLITE_STMTSTATUS_VM_STEP, 0);
+}
+
+}  // namespace
+
+// One key repeated hundreds of times, with whole rows repeated and not: every view still
+// gives what its plain form gives.
+TEST(TsushoViews, ManyRowsOfOneKeyEqualSelectDistinct) {
+  OPEN_SAMPLE_DB(s);
+  db.CreateSessionViews();
+  db.FDb->ExecAll = true;
+  FillOneKey(db, 600, 150);
+  EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM tvTsushoTekiyoSaku5")[0][0], "235");  // 150 places, 85 of them also with S2
+  ExpectEveryViewAsItsPlainForm(db, "one key");
+  FillOneKey(db, 400, 400);  // no whole row twice
+  EXPECT_EQ(Rows(*db.FDb, "SELECT count(*) FROM tvTsushoTekiyoRkByochu3")[0][0], "400");
+  ExpectEveryViewAsItsPlainForm(db, "one key, rows all different");
+  // Around the number of rows from which a key's rows are compared by hash: repeats before,
+  // across and after it.
+  for (int rows : {7, 8, 9, 10, 17}) {
+    FillOneKey(db, rows, 3);
+    ExpectEveryViewAsItsPlainForm(db, std::to_string(rows) + " rows of one key");
+  }
+  // A key of many rows scanned again for every row of the other side.
+  FillOneKey(db, 60, 25);
+  const std::string ref = "(" + ReferenceViewSelect(false, true, false, 0) + ")";
+  EXPECT_EQ(Typed(*db.FDb, "SELECT a.basho, b.basho, b.seibun1 FROM tvTsushoTekiyoSaku1 AS a JOIN tvTsushoTekiyoSaku1 AS b "
+                           "ON a.seibun1 = b.seibun1 ORDER BY 1, 2, 3"),
+            Typed(*db.FDb, "SELECT a.basho, b.basho, b.seibun1 FROM " + ref + " AS a JOIN " + ref +
+                               " AS b ON a.seibun1 = b.seibun1 ORDER BY 1, 2, 3"));
+}
+
+// The work of a trade-name view grows as its rows do, also when every row has the same key:
+// four times the rows take about four times the steps (a comparison of each row with the
+// earlier rows of its key would take sixteen times).
+TEST(TsushoViews, WorkGrowsLinearlyWithRowsOfOneKey) {
+  OPEN_SAMPLE_DB(s);
+  db.CreateSessionViews();
+  db.FDb->ExecAll = true;
+  for (const char* view : {"tvTsushoTekiyoSaku5", "tvTsushoTekiyoRkByochu1"}) {
+    const std::string sql = std::string("SELECT count(*) FROM ") + view;
+    FillOneKey(db, 500, 1000000);
+    const int64_t one = Steps(db, sql);
+    FillOneKey(db, 2000, 1000000);
+    const int64_t four = Steps(db, sql);
+    EXPECT_LT(four, one * 5) << view << ": " << one << " steps for 500 rows, " << four << " for 2,000";
+  }
 }
