@@ -29,16 +29,22 @@ constexpr int kRecoverWaitMs = 30 * 1000;
 
 constexpr const char* kJournalName = ".qm-swap-journal";
 
-// The files of one swap.
+// The files of one swap. The previous version named its build files and kept copy
+// "spec.db.build-<pid>", "spec.db.prev-<pid>" (without ".qm-"): its journal speaks of those.
 struct TSwapFiles {
-  TSwapFiles(const std::string& dir, const std::string& owner)
+  TSwapFiles(const std::string& dir, const std::string& owner, bool previousNames = false)
       : spec(dir + "/spec.db"),
         acis(dir + "/acis.db"),
-        newSpec(OwnTempPath(spec, "build", owner)),
-        newAcis(OwnTempPath(acis, "build", owner)),
-        kept(OwnTempPath(spec, "prev", owner)),
+        newSpec(TempName(spec, "build", owner, previousNames)),
+        newAcis(TempName(acis, "build", owner, previousNames)),
+        kept(TempName(spec, "prev", owner, previousNames)),
         journal(dir + "/" + kJournalName) {}
   std::string spec, acis, newSpec, newAcis, kept, journal;
+
+ private:
+  static std::string TempName(const std::string& file, const char* kind, const std::string& owner, bool previous) {
+    return previous ? file + "." + kind + "-" + owner : OwnTempPath(file, kind, owner);
+  }
 };
 
 // What tells one file from another in the folder: the same file keeps its device and inode
@@ -230,7 +236,7 @@ using TLog = std::function<void(const std::string&)>;
 // 1 when done, -1 when it cannot be done now or the folder does not match the journal (then
 // nothing is touched).
 int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
-  const TSwapFiles f(dir, j.owner);
+  const TSwapFiles f(dir, j.owner, !j.withIds);
   const TFileId S = IdOf(f.spec), A = IdOf(f.acis), NS = IdOf(f.newSpec), NA = IdOf(f.newAcis), K = IdOf(f.kept);
   bool nsOk, naOk, kOld, sNew, sOld, aNew;
   if (j.withIds) {
