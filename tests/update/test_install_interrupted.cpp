@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 
@@ -35,13 +36,22 @@ class InstallTest : public ::testing::Test {
   std::string P(const std::string& rel) const { return root_ + "/" + rel; }
   std::string Db(const std::string& name) const { return options_.DBDir + "/" + name; }
 
-  // A small database whose table t holds one marker value.
+  // A small database whose table t holds one marker value. One named for acis.db (in any
+  // letters, under any temporary name) carries the registration tables as a real one does;
+  // any other is a spec.db, without them.
   static void MakeDb(const std::string& path, const std::string& marker) {
     fs::create_directories(fs::path(path).parent_path());
     fs::remove(path);
     TSQLiteDb db(path);
     db.ExecSQL("CREATE TABLE t(v TEXT)");
-    db.ExecSQL("INSERT INTO t VALUES('" + marker + "')");
+    db.ExecBound("INSERT INTO t VALUES(?1)", {marker});
+    std::string name = fs::path(path).filename().string();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.find("acis.db") == std::string::npos) return;
+    db.ExecSQL("CREATE TABLE m_kihon(bango INTEGER PRIMARY KEY, shurui VARCHAR, meisho VARCHAR, tsusho VARCHAR)");
+    db.ExecSQL("CREATE TABLE m_tekiyo(bango INTEGER, sakumotsu VARCHAR, byochu VARCHAR, shiyoho VARCHAR)");
+    db.ExecBound("INSERT INTO m_kihon VALUES(24000, '殺菌剤', ?1, ?1)", {marker});
+    db.ExecSQL("INSERT INTO m_tekiyo VALUES(24000, 'きゅうり', 'うどんこ病', '散布')");
   }
   static std::string Marker(const std::string& path) {
     if (!Exists(path)) return "(none)";
