@@ -250,6 +250,40 @@ TEST_F(InstallTest, AFailingSpecZipReplacesNeitherDatabase) {
   EXPECT_EQ(Pair(), "new");
 }
 
+// An archive whose database is not of its kind (an acis.db without the registration tables, a
+// spec.db with them) replaces neither database: a swap of it could not be finished by the next
+// start after a kill. The archive at fault goes, nothing of the run stays behind.
+TEST_F(InstallTest, ADatabaseNotOfItsKindReplacesNeither) {
+  OldAndNewPair();
+  const auto wrongKind = [&](const std::string& path, bool registration) {
+    fs::create_directories(fs::path(path).parent_path());
+    TSQLiteDb db(path);
+    db.ExecSQL("CREATE TABLE t(v TEXT)");
+    db.ExecSQL("INSERT INTO t VALUES('wrong kind')");
+    if (!registration) return;
+    db.ExecSQL("CREATE TABLE m_kihon(bango INTEGER)");
+    db.ExecSQL("CREATE TABLE m_tekiyo(bango INTEGER)");
+  };
+  wrongKind(P("wrong/acis.db"), false);
+  wrongKind(P("wrong/spec.db"), true);
+  for (const char* culprit : {"acis", "spec"}) {
+    SCOPED_TRACE(culprit);
+    const bool acis = culprit[0] == 'a';
+    Zip(P("dl/acis.zip"), P(acis ? "wrong" : "new"), {"acis.db"});
+    Zip(P("dl/spec.zip"), P(acis ? "new" : "wrong"), {"spec.db"});
+    std::vector<std::string> lines;
+    std::string why;
+    EXPECT_FALSE(InstallPair(&lines, &why));
+    const std::string db = std::string(culprit) + ".db";
+    EXPECT_NE(why.find(db + " のデータベースではありません"), std::string::npos) << why;
+    EXPECT_EQ(Pair(), "old");
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), db + " 更新"), lines.end());
+    EXPECT_FALSE(Exists(P("dl/" + std::string(culprit) + ".zip")));
+    EXPECT_TRUE(Exists(P(std::string("dl/") + (acis ? "spec" : "acis") + ".zip")));
+    EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}));
+  }
+}
+
 // A run killed between the two archives, or at any step of putting the pair in place, leaves
 // what the next start turns into the old pair or the new one, and nothing of the run behind.
 TEST_F(InstallTest, APairKilledAnywhereIsOldOrNewAfterTheStart) {
