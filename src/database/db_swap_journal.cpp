@@ -29,16 +29,22 @@ constexpr int kRecoverWaitMs = 30 * 1000;
 
 constexpr const char* kJournalName = ".qm-swap-journal";
 
-// The files of one swap.
+// The files of one swap. The previous version named its build files and kept copy
+// "spec.db.build-<pid>", "spec.db.prev-<pid>" (without ".qm-"): its journal speaks of those.
 struct TSwapFiles {
-  TSwapFiles(const std::string& dir, const std::string& owner)
+  TSwapFiles(const std::string& dir, const std::string& owner, bool previousNames = false)
       : spec(dir + "/spec.db"),
         acis(dir + "/acis.db"),
-        newSpec(OwnTempPath(spec, "build", owner)),
-        newAcis(OwnTempPath(acis, "build", owner)),
-        kept(OwnTempPath(spec, "prev", owner)),
+        newSpec(TempName(spec, "build", owner, previousNames)),
+        newAcis(TempName(acis, "build", owner, previousNames)),
+        kept(TempName(spec, "prev", owner, previousNames)),
         journal(dir + "/" + kJournalName) {}
   std::string spec, acis, newSpec, newAcis, kept, journal;
+
+ private:
+  static std::string TempName(const std::string& file, const char* kind, const std::string& owner, bool previous) {
+    return previous ? file + "." + kind + "-" + owner : OwnTempPath(file, kind, owner);
+  }
 };
 
 // What tells one file from another in the folder: the same file keeps its device and inode
@@ -191,16 +197,6 @@ bool TablesOf(const std::string& path, std::set<std::string>& tables) {
   return ok;
 }
 
-// A built acis.db carries the registration tables; a built spec.db is a database without
-// them (an empty file is an empty one: a build whose masters all came from acis.db).
-bool IsBuiltDatabase(const std::string& path, bool acis) {
-  if (!acis && IdOf(path).size == 0) return true;
-  std::set<std::string> tables;
-  if (!TablesOf(path, tables)) return false;
-  const bool registration = tables.count("m_kihon") && tables.count("m_tekiyo");
-  return acis == registration;
-}
-
 // Undoes a swap of this process whose acis.db could not be renamed, in an order that a kill
 // at any step leaves to the next run whole whatever the journal says ("forward" as well as
 // "back"): spec.db goes back under its build name (both new files waiting: "forward" renames
@@ -230,7 +226,7 @@ using TLog = std::function<void(const std::string&)>;
 // 1 when done, -1 when it cannot be done now or the folder does not match the journal (then
 // nothing is touched).
 int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
-  const TSwapFiles f(dir, j.owner);
+  const TSwapFiles f(dir, j.owner, !j.withIds);
   const TFileId S = IdOf(f.spec), A = IdOf(f.acis), NS = IdOf(f.newSpec), NA = IdOf(f.newAcis), K = IdOf(f.kept);
   bool nsOk, naOk, kOld, sNew, sOld, aNew;
   if (j.withIds) {
@@ -264,9 +260,9 @@ int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
   const bool specIn = sNew || (nsOk && (j.hadSpec ? sOld || (!S.ok && kOld) : !S.ok));
   const bool acisIn = aNew || naOk;
   if (!j.back && specIn && acisIn) {
-    if (!sNew && !IsBuiltDatabase(f.newSpec, false))
+    if (!sNew && !IsDatabaseOfKind(f.newSpec, false))
       return unmatched(f.newSpec + " は spec.db のデータベースではありません");
-    if (!aNew && !IsBuiltDatabase(f.newAcis, true))
+    if (!aNew && !IsDatabaseOfKind(f.newAcis, true))
       return unmatched(f.newAcis + " は acis.db のデータベースではありません");
     std::string why;
     if ((!sNew && !Rename(f.newSpec, f.spec, &why)) || (!aNew && !Rename(f.newAcis, f.acis, &why))) {
@@ -346,6 +342,14 @@ int RecoverInterruptedSwap(const std::string& dir, const TLog& log, const std::f
 }
 
 }  // namespace
+
+bool IsDatabaseOfKind(const std::string& Path, bool Acis) {
+  if (!Acis && IdOf(Path).size == 0) return true;
+  std::set<std::string> tables;
+  if (!TablesOf(Path, tables)) return false;
+  const bool registration = tables.count("m_kihon") && tables.count("m_tekiyo");
+  return Acis == registration;
+}
 
 std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>& Pump) {
   const std::string dir = DBDir.empty() ? "." : DBDir;

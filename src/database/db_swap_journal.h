@@ -20,6 +20,11 @@
 #include <functional>
 #include <string>
 
+// True when Path may be put in place as acis.db (Acis: a database with the registration tables
+// m_kihon and m_tekiyo) or as spec.db (a database without them; an empty file is an empty one,
+// as a build whose masters all came from acis.db leaves it).
+bool IsDatabaseOfKind(const std::string& Path, bool Acis);
+
 // Puts this process's DBDir/.qm-spec.db.build-<pid> and DBDir/.qm-acis.db.build-<pid> in place while
 // no reader opens the database (waits for them, calling Pump meanwhile). Empty on success;
 // otherwise why, and the folder is as it was.

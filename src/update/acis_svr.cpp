@@ -603,8 +603,14 @@ bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip,
       LogLines(hooks, error, zipName + ": ");
       return fail(i, LastLine(error).empty() ? zipName + " を解凍できません" : LastLine(error));
     }
-    LogLines(hooks, InstalledText({dbs[i]}, unpacked), zipName + ": ");
     const std::string file = JoinFolder(tmp, dbs[i]);
+    // Only a database of its kind goes in: the swap is finished by the next start only so.
+    if (!IsDatabaseOfKind(file, i == 0)) {
+      const std::string reason = zipName + ": " + dbs[i] + " は " + dbs[i] + " のデータベースではありません";
+      hooks.Log(reason);
+      return fail(i, reason);
+    }
+    LogLines(hooks, InstalledText({dbs[i]}, unpacked), zipName + ": ");
     RemoveDbFiles(builds[i]);
     if (!SyncPath(file, false) || ::rename(file.c_str(), builds[i].c_str()) != 0)
       return fail(-1, builds[i] + " を書き込めません");

@@ -123,7 +123,7 @@ TEST_F(ReplacedFiles, AnOpenDatabaseObjectGoesOnWithTheNewPair) {
   TAcisDB db(Path("acis.db"), settings, [&](const std::string& line) { log.push_back(line); });
   EXPECT_EQ(db.FLastUpdate, "old date");
 
-  makePair(Path("acis.db.build-" + OwnerTag()), Path("spec.db.build-" + OwnerTag()), "new date");
+  makePair(OwnTempPath(Path("acis.db"), "build"), OwnTempPath(Path("spec.db"), "build"), "new date");
   ASSERT_EQ(SwapBuiltPair(dir_), "");
 
   ASSERT_TRUE(db.Query("SELECT Value FROM info WHERE Item = 'LastUpdate'"));
@@ -145,10 +145,10 @@ TEST(ReplacedSampleFiles, TheSessionViewsComeBackOnTheNewPair) {
   const std::string count = db.FTbl->FieldAsString(0);
   const unsigned generation = SessionGeneration();
   const std::string dir = sample.DBDir;
-  fs::copy_file(dir + "/acis.db", dir + "/acis.db.build-" + OwnerTag());
-  fs::copy_file(dir + "/spec.db", dir + "/spec.db.build-" + OwnerTag());
+  fs::copy_file(dir + "/acis.db", OwnTempPath(dir + "/acis.db", "build"));
+  fs::copy_file(dir + "/spec.db", OwnTempPath(dir + "/spec.db", "build"));
   {
-    TSQLiteDb fresh(dir + "/acis.db.build-" + OwnerTag());
+    TSQLiteDb fresh(OwnTempPath(dir + "/acis.db", "build"));
     fresh.ExecSQL("UPDATE info SET Value = '2026年12月1日反映' WHERE Item = 'LastUpdate';");
   }
   ASSERT_EQ(SwapBuiltPair(dir), "");

@@ -44,8 +44,8 @@ class SwapUndo : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path().toStdString();
-    Write(dir_ + "/.qm-spec.db.build-" + OwnerTag(), "new spec");
-    Write(dir_ + "/.qm-acis.db.build-" + OwnerTag(), "new acis");
+    Write(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
+    Write(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
   }
   QTemporaryDir tmp_;
   std::string dir_;
@@ -86,8 +86,7 @@ TEST_F(SwapUndo, ASpecDbThatCannotBeReplacedTouchesNothing) {
   EXPECT_EQ(Read(dir_ + "/acis.db"), "old acis");
   EXPECT_TRUE(fs::is_directory(dir_ + "/spec.db/inside"));
   EXPECT_EQ(Names(dir_), (std::set<std::string>{"acis.db", "spec.db", ".qm-swap.lock",
-                                                ".qm-spec.db.build-" + OwnerTag(),
-                                                ".qm-acis.db.build-" + OwnerTag()}));
+                                                OwnTempPath("spec.db", "build"), OwnTempPath("acis.db", "build")}));
   EXPECT_EQ(RecoverDatabaseFolder(dir_), 0);
 }
 
@@ -124,7 +123,9 @@ std::string IdText(const std::string& path) {
 }
 
 // A folder in the middle of a swap by a run that was killed: old acis.db and spec.db, the
-// built pair, the kept copy of spec.db, and the journal as the swap writes it.
+// built pair, the kept copy of spec.db, and the journal as the swap writes it. A swap of the
+// previous version named its files without ".qm-" ("spec.db.build-<pid>") and wrote the
+// journal's first line alone.
 class InterruptedSwap : public ::testing::Test {
  public:
   // Also starts a case of a loop afresh.
@@ -133,6 +134,7 @@ class InterruptedSwap : public ::testing::Test {
     dir_ = tmp_.path().toStdString();
     for (const auto& e : fs::directory_iterator(dir_)) fs::remove_all(e.path());
     log_.clear();
+    previous_ = false;
     owner_ = DeadOwner();
     MakeDb(Db("acis.db"), {"m_kihon", "m_tekiyo"}, "old acis");
     MakeDb(Db("spec.db"), {"bunrui"}, "old spec");
@@ -140,12 +142,25 @@ class InterruptedSwap : public ::testing::Test {
     MakeDb(NewSpec(), {"bunrui"}, "new spec");
   }
   std::string Db(const std::string& name) const { return dir_ + "/" + name; }
-  std::string NewAcis() const { return Db("acis.db.build-" + owner_); }
-  std::string NewSpec() const { return Db("spec.db.build-" + owner_); }
-  std::string Kept() const { return Db("spec.db.prev-" + owner_); }
+  std::string NewAcis() const { return TempName("acis.db", "build"); }
+  std::string NewSpec() const { return TempName("spec.db", "build"); }
+  std::string Kept() const { return TempName("spec.db", "prev"); }
   std::string Journal() const { return Db(".qm-swap-journal"); }
-  // The swap's first steps: the kept copy and the journal ("files" line when WithIds).
+  std::string TempName(const std::string& file, const std::string& kind) const {
+    return previous_ ? Db(file + "." + kind + "-" + owner_) : OwnTempPath(Db(file), kind, owner_);
+  }
+  // From here on the swap's files carry the previous version's names (the build files made
+  // so far are renamed to them).
+  void PreviousVersion() {
+    const std::string acis = NewAcis(), spec = NewSpec();
+    previous_ = true;
+    if (fs::exists(acis)) fs::rename(acis, NewAcis());
+    if (fs::exists(spec)) fs::rename(spec, NewSpec());
+  }
+  // The swap's first steps: the kept copy and the journal ("files" line when WithIds; without
+  // it the swap is the previous version's, with its names).
   void Begin(bool WithIds, const std::string& Phase = "forward") {
+    if (!WithIds) PreviousVersion();
     ASSERT_EQ(::link(Db("spec.db").c_str(), Kept().c_str()), 0);
     std::string text = "swap " + owner_ + " " + Phase + " spec\n";
     if (WithIds) text += "files " + IdText(NewSpec()) + " " + IdText(NewAcis()) + " " + IdText(Kept()) + "\n";
@@ -161,6 +176,7 @@ class InterruptedSwap : public ::testing::Test {
   }
   QTemporaryDir tmp_;
   std::string dir_, owner_, log_;
+  bool previous_ = false;
 };
 
 }  // namespace
@@ -230,6 +246,7 @@ TEST_F(InterruptedSwap, AFolderCopiedMidSwapIsLeftAsItIs) {
 // The previous version's journal "swap <pid> back nospec" beside a live spec.db and no kept
 // copy: the live spec.db is not the swap's, and stays.
 TEST_F(InterruptedSwap, APreviousJournalWithoutSpecNeverDeletesALiveSpecDb) {
+  PreviousVersion();
   fs::remove(NewAcis());
   fs::remove(NewSpec());
   Write(Journal(), "swap " + owner_ + " back nospec\n");
@@ -241,6 +258,7 @@ TEST_F(InterruptedSwap, APreviousJournalWithoutSpecNeverDeletesALiveSpecDb) {
 // The previous version's journal "swap <pid> forward spec" with spec.db gone and its kept
 // copy the only one: the kept copy becomes spec.db again.
 TEST_F(InterruptedSwap, APreviousForwardJournalPutsBackAKeptCopyThatIsTheOnlyOne) {
+  PreviousVersion();
   fs::remove(NewAcis());
   fs::remove(NewSpec());
   fs::rename(Db("spec.db"), Kept());

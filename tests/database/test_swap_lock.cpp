@@ -97,8 +97,8 @@ TEST_F(FolderLock, ALockFileThatIsAFolderRefusesEveryRunThatWouldReplaceFiles) {
   }
   Write(dir_ + "/spec.db", "old spec");
   Write(dir_ + "/acis.db", "old acis");
-  Write(dir_ + "/spec.db.build-" + OwnerTag(), "new spec");
-  Write(dir_ + "/acis.db.build-" + OwnerTag(), "new acis");
+  Write(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
+  Write(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
   const std::string why = SwapBuiltPair(dir_);
   EXPECT_NE(why.find(".qm-swap.lock"), std::string::npos) << why;
   EXPECT_EQ(Read(dir_ + "/spec.db"), "old spec");

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <filesystem>
 
 #include "foundation/disk_space.h"
@@ -37,11 +38,18 @@ std::string Capture(const std::string& cmd) {
   return out;
 }
 
-// A small SQLite database whose table t holds one marker value.
+// A small SQLite database whose table t holds one marker value; one named acis.db (in any
+// letters) carries the registration tables as a real one does.
 void MakeDb(const std::string& path, const std::string& marker) {
   fs::remove(path);
   fs::create_directories(fs::path(path).parent_path());
-  ASSERT_EQ(std::system(("sqlite3 " + path + " \"CREATE TABLE t(v TEXT); INSERT INTO t VALUES('" + marker + "');\"").c_str()), 0);
+  std::string name = fs::path(path).filename().string();
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string registration =
+      name.find("acis.db") == std::string::npos ? "" : " CREATE TABLE m_kihon(bango, meisho); CREATE TABLE m_tekiyo(bango, sakumotsu);";
+  ASSERT_EQ(std::system(("sqlite3 " + path + " \"CREATE TABLE t(v TEXT); INSERT INTO t VALUES('" + marker + "');" +
+                         registration + "\"").c_str()),
+            0);
 }
 
 std::string DbMarker(const std::string& path) {

@@ -162,6 +162,10 @@ TEST_F(ArchiveHarmTest, DatabaseInstallNeverReportsSuccessAfterAFailure) {
   for (const char* name : {"acis.db", "spec.db"}) {
     TSQLiteDb db(P(std::string("new/") + name));
     db.ExecSQL(std::string("CREATE TABLE ") + (name[0] == 'a' ? "seibun(bango, ippanmei)" : "iso(ippanmei, iso)"));
+    if (name[0] == 'a') {
+      db.ExecSQL("CREATE TABLE m_kihon(bango, meisho)");
+      db.ExecSQL("CREATE TABLE m_tekiyo(bango, sakumotsu)");
+    }
   }
   auto zip = [&](const std::string& archive, const std::string& members, const char* flags = "") {
     fs::remove(P(archive));

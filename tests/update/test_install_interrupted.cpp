@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 
@@ -35,13 +36,22 @@ class InstallTest : public ::testing::Test {
   std::string P(const std::string& rel) const { return root_ + "/" + rel; }
   std::string Db(const std::string& name) const { return options_.DBDir + "/" + name; }
 
-  // A small database whose table t holds one marker value.
+  // A small database whose table t holds one marker value. One named for acis.db (in any
+  // letters, under any temporary name) carries the registration tables as a real one does;
+  // any other is a spec.db, without them.
   static void MakeDb(const std::string& path, const std::string& marker) {
     fs::create_directories(fs::path(path).parent_path());
     fs::remove(path);
     TSQLiteDb db(path);
     db.ExecSQL("CREATE TABLE t(v TEXT)");
-    db.ExecSQL("INSERT INTO t VALUES('" + marker + "')");
+    db.ExecBound("INSERT INTO t VALUES(?1)", {marker});
+    std::string name = fs::path(path).filename().string();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.find("acis.db") == std::string::npos) return;
+    db.ExecSQL("CREATE TABLE m_kihon(bango INTEGER PRIMARY KEY, shurui VARCHAR, meisho VARCHAR, tsusho VARCHAR)");
+    db.ExecSQL("CREATE TABLE m_tekiyo(bango INTEGER, sakumotsu VARCHAR, byochu VARCHAR, shiyoho VARCHAR)");
+    db.ExecBound("INSERT INTO m_kihon VALUES(24000, '殺菌剤', ?1, ?1)", {marker});
+    db.ExecSQL("INSERT INTO m_tekiyo VALUES(24000, 'きゅうり', 'うどんこ病', '散布')");
   }
   static std::string Marker(const std::string& path) {
     if (!Exists(path)) return "(none)";
@@ -238,6 +248,40 @@ TEST_F(InstallTest, AFailingSpecZipReplacesNeitherDatabase) {
   Zip(P("dl/spec.zip"), P("new"), {"spec.db"});
   EXPECT_TRUE(InstallPair(&lines, &why)) << why;
   EXPECT_EQ(Pair(), "new");
+}
+
+// An archive whose database is not of its kind (an acis.db without the registration tables, a
+// spec.db with them) replaces neither database: a swap of it could not be finished by the next
+// start after a kill. The archive at fault goes, nothing of the run stays behind.
+TEST_F(InstallTest, ADatabaseNotOfItsKindReplacesNeither) {
+  OldAndNewPair();
+  const auto wrongKind = [&](const std::string& path, bool registration) {
+    fs::create_directories(fs::path(path).parent_path());
+    TSQLiteDb db(path);
+    db.ExecSQL("CREATE TABLE t(v TEXT)");
+    db.ExecSQL("INSERT INTO t VALUES('wrong kind')");
+    if (!registration) return;
+    db.ExecSQL("CREATE TABLE m_kihon(bango INTEGER)");
+    db.ExecSQL("CREATE TABLE m_tekiyo(bango INTEGER)");
+  };
+  wrongKind(P("wrong/acis.db"), false);
+  wrongKind(P("wrong/spec.db"), true);
+  for (const char* culprit : {"acis", "spec"}) {
+    SCOPED_TRACE(culprit);
+    const bool acis = culprit[0] == 'a';
+    Zip(P("dl/acis.zip"), P(acis ? "wrong" : "new"), {"acis.db"});
+    Zip(P("dl/spec.zip"), P(acis ? "new" : "wrong"), {"spec.db"});
+    std::vector<std::string> lines;
+    std::string why;
+    EXPECT_FALSE(InstallPair(&lines, &why));
+    const std::string db = std::string(culprit) + ".db";
+    EXPECT_NE(why.find(db + " のデータベースではありません"), std::string::npos) << why;
+    EXPECT_EQ(Pair(), "old");
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), db + " 更新"), lines.end());
+    EXPECT_FALSE(Exists(P("dl/" + std::string(culprit) + ".zip")));
+    EXPECT_TRUE(Exists(P(std::string("dl/") + (acis ? "spec" : "acis") + ".zip")));
+    EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}));
+  }
 }
 
 // A run killed between the two archives, or at any step of putting the pair in place, leaves
