@@ -26,6 +26,13 @@ using namespace updtest;
 
 namespace {
 
+// A path as one word of a shell command, whatever it holds (a TMPDIR with blanks or quotes).
+std::string Q(const std::string& path) {
+  std::string out = "'";
+  for (char c : path) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
 std::string Capture(const std::string& cmd) {
   std::string out;
   FILE* p = ::popen(cmd.c_str(), "r");
@@ -47,22 +54,22 @@ void MakeDb(const std::string& path, const std::string& marker) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const std::string registration =
       name.find("acis.db") == std::string::npos ? "" : " CREATE TABLE m_kihon(bango, meisho); CREATE TABLE m_tekiyo(bango, sakumotsu);";
-  ASSERT_EQ(std::system(("sqlite3 " + path + " \"CREATE TABLE t(v TEXT); INSERT INTO t VALUES('" + marker + "');" +
+  ASSERT_EQ(std::system(("sqlite3 " + Q(path) + " \"CREATE TABLE t(v TEXT); INSERT INTO t VALUES('" + marker + "');" +
                          registration + "\"").c_str()),
             0);
 }
 
 std::string DbMarker(const std::string& path) {
   if (!Exists(path)) return "(none)";
-  return Capture("sqlite3 " + path + " \"SELECT v FROM t\" 2>&1");
+  return Capture("sqlite3 " + Q(path) + " \"SELECT v FROM t\" 2>&1");
 }
 
 // zip -j: the archive holds the files without folders.
 void MakeZip(const std::string& zip, const std::vector<std::string>& files) {
   fs::remove(zip);
   fs::create_directories(fs::path(zip).parent_path());
-  std::string cmd = "zip -q -j " + zip;
-  for (const auto& f : files) cmd += " " + f;
+  std::string cmd = "zip -q -j " + Q(zip);
+  for (const auto& f : files) cmd += " " + Q(f);
   ASSERT_EQ(std::system(cmd.c_str()), 0);
 }
 
@@ -174,8 +181,8 @@ TEST(UpdateSources, CsvNamesFromThePage) {
   EXPECT_EQ(names, (TCsvNames{"R06_kihon.zip", "R06_tekiyo1.zip", "R06_tekiyo2.zip"}));
 
   // The same page in CP932 as some servers send it.
-  ASSERT_EQ(std::system(("iconv -f UTF-8 -t CP932 " + dir + "/update2.htm > " + dir + "/sjis.htm && mv " + dir +
-                         "/sjis.htm " + dir + "/update2.htm")
+  ASSERT_EQ(std::system(("iconv -f UTF-8 -t CP932 " + Q(dir + "/update2.htm") + " > " + Q(dir + "/sjis.htm") + " && mv " +
+                         Q(dir + "/sjis.htm") + " " + Q(dir + "/update2.htm"))
                             .c_str()),
             0);
   names = {};
