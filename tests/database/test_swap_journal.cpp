@@ -182,34 +182,22 @@ class InterruptedSwap : public ::testing::Test {
 }  // namespace
 
 // A journal of this folder finishes the swap from wherever the kill stopped it: before the
-// renames, between them, after them.
+// renames, between them, after them. The previous version's journal (its first line alone) is
+// finished the same way, told by the kept copy that is or is no longer a second name of spec.db.
 TEST_F(InterruptedSwap, AJournalOfThisFolderIsFinishedFromEveryStep) {
-  for (int renamed = 0; renamed <= 2; ++renamed) {
-    SCOPED_TRACE(renamed);
-    SetUp();
-    Begin(true);
-    if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
-    if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
-    EXPECT_GE(Recover(), 1) << log_;
-    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
-    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
-    EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
-  }
-}
-
-// The previous version's journal (its first line alone) is finished the same way from each
-// step, told by the kept copy that is or is no longer a second name of spec.db.
-TEST_F(InterruptedSwap, APreviousJournalOfThisFolderIsFinishedFromEveryStep) {
-  for (int renamed = 0; renamed <= 2; ++renamed) {
-    SCOPED_TRACE(renamed);
-    SetUp();
-    Begin(false);
-    if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
-    if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
-    EXPECT_GE(Recover(), 1) << log_;
-    EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
-    EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
-    EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+  for (bool withIds : {true, false}) {
+    for (int renamed = 0; renamed <= 2; ++renamed) {
+      SCOPED_TRACE(std::string(withIds ? "this version's journal, " : "previous journal, ") +
+                   std::to_string(renamed) + " renamed");
+      SetUp();
+      Begin(withIds);
+      if (renamed >= 1) fs::rename(NewSpec(), Db("spec.db"));
+      if (renamed >= 2) fs::rename(NewAcis(), Db("acis.db"));
+      EXPECT_GE(Recover(), 1) << log_;
+      EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "new acis");
+      EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "new spec");
+      EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+    }
   }
 }
 
