@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "common/test_support.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -83,6 +84,7 @@ class InstallTest : public ::testing::Test {
 // Killed between keeping the old database and putting the new one in place: acis.db is still
 // there, and the next start leaves a database in place (the old one or the new one, never none).
 TEST_F(InstallTest, KillInTheMiddleOfAnInstallLeavesADatabaseAndTheStartKeepsIt) {
+  QM_REQUIRE_FAULT_SEAM();
   MakeDb(Db("acis.db"), "old");
   MakeDb(P("new/acis.db"), "new");
   Zip(P("acis.zip"), P("new"), {"acis.db"});
