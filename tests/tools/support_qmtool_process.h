@@ -1,9 +1,15 @@
 #pragma once
-// Runs qmtool as a child process for the tests that build, kill and race it.
+// Runs qmtool (and the other programs the tool tests read their results with) as a child
+// process: to its end through QProcess, or started and waited for by hand for the tests that
+// build, kill, stop and race it.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -15,6 +21,42 @@
 #include "common/test_support.h"
 
 namespace qmtool_process {
+
+// What a program run to its end left: its exit code (-1 when it did not end by itself) and
+// its standard output and error.
+struct ToolRun {
+  int code = -1;
+  std::string out, err;
+};
+
+// Runs Program with Args to its end, Input on its standard input, in Env.
+inline ToolRun RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
+                          const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(program, args);
+  EXPECT_TRUE(p.waitForStarted(10000)) << program.toStdString();
+  if (!input.isEmpty()) p.write(input);
+  p.closeWriteChannel();
+  EXPECT_TRUE(p.waitForFinished(300000)) << program.toStdString() << " " << args.join(' ').toStdString();
+  ToolRun r;
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  return r;
+}
+
+// Runs the built qmtool with Args to its end.
+inline ToolRun Qmtool(const QStringList& args, const QByteArray& input = {},
+                      const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+  return RunProgram(QString::fromStdString(BinaryPath("bin/qmtool")), args, input, env);
+}
+
+inline QStringList Strings(const std::vector<std::string>& args) {
+  QStringList out;
+  for (const auto& a : args) out << QString::fromStdString(a);
+  return out;
+}
 
 // Starts qmtool with Args; its standard output and error go to OutFile. InChild (may be empty)
 // runs in the child just before the program starts (limits, environment).
