@@ -1,10 +1,13 @@
 // Start-up of the program on the full-size register: the time from starting the process to its
 // main window being on the screen and painted, and to the deferred start-up having opened the
 // database and filled its lists, with the resident memory at those moments; beside the same
-// figures of a minimal Qt Widgets program that shows the same first query in a QTableView
-// (the baseline) and of that program merely linked with Qt WebEngine Widgets, all in one run,
-// the programs taking turns.
-//   window: goal <= 1.5 x the minimal program;  resident memory: goal <= 80 MB
+// figures of a truly minimal Qt Widgets window (main window, menu bar, empty table view; the
+// baseline, which reads nothing), of that window merely linked with Qt WebEngine Widgets, and
+// of that window first loading the main window's first query from acis.db into its table (the
+// second baseline, which does the database work before it shows), all in one run, the
+// programs taking turns. Quillmar's window and ready times are each given against the
+// minimal window's, and against the loading window's.
+//   window: goal <= 1.5 x the minimal window;  resident memory: goal <= 80 MB
 //
 // usage: bench_startup [DB_DIR [ROUNDS]]    (runs itself under xvfb-run when there is no display)
 #include <fcntl.h>
@@ -152,9 +155,11 @@ int main(int argc, char** argv) {
 
   const std::vector<TProgram> programs = {
       {"Quillmar", bin + "/bin/quillmar", {"/f"}, true},
-      {"minimal Qt Widgets program (baseline)", bin + "/bench-bin/startup_minimal", {dbDir}, false},
-      {"minimal program linked with WebEngine", bin + "/bench-bin/startup_minimal_web", {dbDir}, false},
+      {"minimal window (baseline)", bin + "/bench-bin/startup_minimal", {}, false},
+      {"minimal window linked with WebEngine", bin + "/bench-bin/startup_minimal_web", {}, false},
+      {"minimal window loading acis.db first", bin + "/bench-bin/startup_minimal_db", {dbDir}, false},
   };
+  const std::string kBaseline = programs[1].Name, kLoading = programs[3].Name;
   for (const auto& p : programs)
     if (!fs::exists(p.Path)) {
       std::printf("missing %s (build the bench_startup target)\n", p.Path.c_str());
@@ -176,29 +181,31 @@ int main(int argc, char** argv) {
   std::printf("start-up on the full-size register (%s), median of %d runs each\n", dbDir.c_str(), rounds);
   std::printf("%-42s %10s %10s %12s %12s %10s\n", "program", "window ms", "ready ms", "window MB", "ready MB",
               "peak MB");
-  double baseWindow = 0;
+  auto median = [&](const std::string& name, double TRun::*field) {
+    std::vector<double> xs;
+    for (const auto& r : runs[name]) xs.push_back(r.*field);
+    return xs.empty() ? 0.0 : Median(xs);
+  };
   for (const auto& p : programs) {
-    const auto& v = runs[p.Name];
-    if (v.empty()) continue;
-    auto med = [&](double TRun::*field) {
-      std::vector<double> xs;
-      for (const auto& r : v) xs.push_back(r.*field);
-      return Median(xs);
-    };
-    std::printf("%-42s %10s %10s %12s %12s %10s\n", p.Name.c_str(), Fmt(med(&TRun::WindowMs), "%.0f").c_str(),
-                Fmt(med(&TRun::ReadyMs), "%.0f").c_str(), Fmt(med(&TRun::WindowRssMb), "%.1f").c_str(),
-                Fmt(med(&TRun::ReadyRssMb), "%.1f").c_str(), Fmt(med(&TRun::PeakMb), "%.1f").c_str());
-    if (!p.IsQuillmar && baseWindow == 0) baseWindow = med(&TRun::WindowMs);
+    if (runs[p.Name].empty()) continue;
+    std::printf("%-42s %10s %10s %12s %12s %10s\n", p.Name.c_str(), Fmt(median(p.Name, &TRun::WindowMs), "%.1f").c_str(),
+                Fmt(median(p.Name, &TRun::ReadyMs), "%.1f").c_str(),
+                Fmt(median(p.Name, &TRun::WindowRssMb), "%.1f").c_str(),
+                Fmt(median(p.Name, &TRun::ReadyRssMb), "%.1f").c_str(), Fmt(median(p.Name, &TRun::PeakMb), "%.1f").c_str());
   }
-  const auto& q = runs[programs[0].Name];
-  if (!q.empty() && baseWindow > 0) {
-    std::vector<double> w, m;
-    for (const auto& r : q) {
-      w.push_back(r.WindowMs);
-      m.push_back(r.ReadyRssMb);
+  const std::string& quillmar = programs[0].Name;
+  if (!runs[quillmar].empty()) {
+    const double window = median(quillmar, &TRun::WindowMs), ready = median(quillmar, &TRun::ReadyMs);
+    // The minimal windows are ready when they are painted: their window time is their ready time.
+    if (const double base = median(kBaseline, &TRun::WindowMs); base > 0) {
+      std::printf("Quillmar window / minimal window: %.2fx (goal <= 1.50x)\n", window / base);
+      std::printf("Quillmar ready  / minimal window: %.2fx\n", ready / base);
     }
-    std::printf("Quillmar window / baseline window: %.2fx (goal <= 1.50x)\n", Median(w) / baseWindow);
-    std::printf("Quillmar resident when ready: %.1f MB (goal <= 80 MB)\n", Median(m));
+    if (const double loading = median(kLoading, &TRun::ReadyMs); loading > 0) {
+      std::printf("Quillmar window / minimal window loading acis.db first: %.2fx\n", window / loading);
+      std::printf("Quillmar ready  / minimal window loading acis.db first: %.2fx\n", ready / loading);
+    }
+    std::printf("Quillmar resident when ready: %.1f MB (goal <= 80 MB)\n", median(quillmar, &TRun::ReadyRssMb));
   }
   return 0;
 }

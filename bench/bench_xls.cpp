@@ -72,7 +72,11 @@ int main(int argc, char** argv) {
       fs::remove_all(work);
       return 1;
     }
-    fs::rename(work / xls.filename(), xls);
+    // The work folder may lie on another file system (TMPDIR), where no rename reaches: the
+    // workbook is copied beside its place and put there by one rename.
+    const fs::path part = dataDir / (xls.filename().string() + ".quillmar-bench-" + std::to_string(getpid()));
+    fs::copy_file(work / xls.filename(), part, fs::copy_options::overwrite_existing);
+    fs::rename(part, xls);
   }
   std::printf("workbook: %s (%.1f MB)\n", xls.c_str(), double(fs::file_size(xls)) / 1e6);
 

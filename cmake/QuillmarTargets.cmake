@@ -15,7 +15,17 @@ endfunction()
 # Each tests/<subsystem>/[<folder>/]test_*.cpp is its own test program, so a fault in one file
 # never hides the others; it is named after its folders (frontend_crop_test_crop_search).
 # support_*.cpp of the folder and of the folders above it (up to tests/) are linked in.
+# What the programs share is compiled once, not once per program: the main function and the
+# library keeper of tests/common, and the support files of each folder.
 # Files named test_web_*.cpp need a display and run under xvfb-run.
+function(qm_test_objects name)
+  cmake_parse_arguments(QO "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} OBJECT ${QO_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PRIVATE ${QO_LIBS} GTest::gtest GTest::gmock)
+  target_compile_definitions(${name} PRIVATE QM_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QM_BINARY_DIR="${CMAKE_BINARY_DIR}")
+endfunction()
+
 function(qm_tests dir)
   cmake_parse_arguments(QT "" "" "LIBS" ${ARGN})
   file(GLOB _tests CONFIGURE_DEPENDS ${dir}/test_*.cpp)
@@ -28,11 +38,19 @@ function(qm_tests dir)
   endwhile()
   file(RELATIVE_PATH _sub ${CMAKE_SOURCE_DIR}/tests ${dir})
   string(REPLACE "/" "_" _sub ${_sub})
+  if(NOT TARGET qm_test_main)
+    qm_test_objects(qm_test_main SOURCES ${CMAKE_SOURCE_DIR}/tests/common/test_main.cpp
+      ${CMAKE_SOURCE_DIR}/tests/common/keep_libraries.cpp LIBS qm_foundation Qt6::Widgets)
+  endif()
+  set(_shared $<TARGET_OBJECTS:qm_test_main>)
+  if(_support)
+    qm_test_objects(${_sub}_support SOURCES ${_support} LIBS ${QT_LIBS})
+    list(APPEND _shared $<TARGET_OBJECTS:${_sub}_support>)
+  endif()
   foreach(_t ${_tests})
     get_filename_component(_n ${_t} NAME_WE)
     set(_exe ${_sub}_${_n})
-    add_executable(${_exe} ${_t} ${_support} ${CMAKE_SOURCE_DIR}/tests/common/test_main.cpp
-      ${CMAKE_SOURCE_DIR}/tests/common/keep_libraries.cpp)
+    add_executable(${_exe} ${_t} ${_shared})
     # The libraries the program loads at run time must find our dlclose, not the C library's.
     target_link_options(${_exe} PRIVATE -Wl,--export-dynamic-symbol=dlclose)
     target_include_directories(${_exe} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)

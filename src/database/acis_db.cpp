@@ -106,7 +106,15 @@ TAcisDB::~TAcisDB() {
 
 void TAcisDB::SetMultiStatement(bool Value) { FDb->ExecAll = Value; }
 
-std::string TAcisDB::SQLiteVersion() const { return TSQLiteDb::Version(); }
+// The version the connection reports; the library's when the connection cannot say.
+std::string TAcisDB::SQLiteVersion() const {
+  try {
+    auto t = FDb->GetTable("SELECT sqlite_version()");
+    if (!t->Eof()) return t->FieldAsString(0);
+  } catch (const ESQLiteException&) {
+  }
+  return TSQLiteDb::Version();
+}
 
 void TAcisDB::Log(const std::string& Text) {
   if (!FLog) return;

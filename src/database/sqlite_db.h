@@ -241,7 +241,6 @@ class TSQLiteStmt {
   int ColumnType(int i) const;  // storage type of the current row's value (sctNull for NULL)
   int64_t ColumnInt(int i) const;
   std::string_view ColumnText(int i) const;  // valid until the next Step/Reset
-  bool IsNull(int i) const { return ColumnType(i) == sctNull; }
 
   sqlite3_stmt* Handle() const { return FStmt; }
   const std::string& SQL() const { return FSQL; }

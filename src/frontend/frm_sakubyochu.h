@@ -37,7 +37,6 @@ class TfrmSakuByochu : public QDialog {
 
   // The opener's list (one entry per line): the pick list at start and for the class "全て".
   void SetSourceList(const std::vector<std::string>& Items);
-  const std::vector<std::string>& SourceList() const { return source_; }
   // Hides the crop search (the crop tab's pickers work on the result's own list).
   void HideCropSearch();
   // Ticks exactly the entries named in the comma text (or filter text) Text, read as the

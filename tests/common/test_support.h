@@ -1,7 +1,17 @@
 #pragma once
-// Helpers shared by the tests: temporary folders and the source tree's data files.
+// Helpers shared by the tests: temporary folders and the source tree's data files, and the
+// guard of the tests that need the fault points.
 #include <QTemporaryDir>
 #include <string>
 
+#include "foundation/fault_point.h"
+
 inline std::string SourcePath(const std::string& rel) { return std::string(QM_SOURCE_DIR) + "/" + rel; }
 inline std::string BinaryPath(const std::string& rel) { return std::string(QM_BINARY_DIR) + "/" + rel; }
+
+// At the start of a test that makes a process die or stop at a fault point: skips the test,
+// saying why, in a build without them (configure with -DQM_FAULT_SEAM=ON, as tools/test.sh does).
+#define QM_REQUIRE_FAULT_SEAM()                                                                    \
+  do {                                                                                             \
+    if (!FaultSeamBuilt()) GTEST_SKIP() << "this build has no fault points (configure with -DQM_FAULT_SEAM=ON)"; \
+  } while (0)

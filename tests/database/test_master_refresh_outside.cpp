@@ -2,7 +2,9 @@
 // that cannot be written): the copy is not remembered as a bad one, the failure is said once,
 // nothing is fetched that could not be run, and the tables come back once the cause is gone.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +51,23 @@ size_t LinesWith(const std::vector<std::string>& lines, const std::string& part)
   return n;
 }
 
+// Takes from this process the super-user's right to write, read and search where the modes do
+// not let it: it stays the owner of what it owns (so it still reaches the temporary folder,
+// whatever that folder's mode and place) but, as any user, cannot write in a folder whose mode
+// says no.
+bool DropTheRightToIgnoreFileModes() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  for (const unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+    const unsigned bit = 1u << (cap % 32);
+    data[cap / 32].effective &= ~bit;
+    data[cap / 32].permitted &= ~bit;
+    data[cap / 32].inheritable &= ~bit;
+  }
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
 }  // namespace
 
 // spec.db cannot be attached: every script into it fails with "unknown database spec". That is
@@ -77,8 +96,9 @@ TEST(MasterRefreshOutside, AMissingAttachedDatabaseIsNoFaultOfTheScripts) {
 }
 
 // A database folder that cannot be written: the open says so once in the log, fetches no
-// script and shows nothing. Run as a user that cannot write there (a child process under
-// "nobody" when the tests run as the super-user, who may write anywhere).
+// script and shows nothing. Run as a user that cannot write there: when the tests run as the
+// super-user, who may write anywhere, in a child process that gives up that right (and only
+// that: another user might not reach a private temporary folder).
 TEST(MasterRefreshOutside, AReadOnlyDatabaseFolderIsSaidOnceAndNothingIsFetched) {
   TAcisFixture fx;
   TLogMessageSink sink;
@@ -91,8 +111,6 @@ TEST(MasterRefreshOutside, AReadOnlyDatabaseFolderIsSaidOnceAndNothingIsFetched)
     ASSERT_TRUE(db.TableExists("spec.seizai"));
   }
   const bool root = ::geteuid() == 0;
-  fs::permissions(fx.Dir.path().toStdString(), fs::perms(0755));
-  fs::permissions(fx.DownloadDir, fs::perms(0777));
   fs::permissions(fx.DBDir, fs::perms(0555));
   auto openReadOnly = [&]() -> int {
     mirror.Requests.clear();
@@ -117,7 +135,7 @@ TEST(MasterRefreshOutside, AReadOnlyDatabaseFolderIsSaidOnceAndNothingIsFetched)
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(32);
+      if (!DropTheRightToIgnoreFileModes()) ::_exit(32);
       ::_exit(openReadOnly());
     }
     int status = 0;

@@ -10,30 +10,16 @@
 #include <sstream>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include "database/sqlite_db.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ToolRun Qmtool(const std::vector<std::string>& args) {
-  QStringList a;
-  for (const auto& s : args) a << QString::fromStdString(s);
-  QProcess p;
-  p.start(QString::fromStdString(BinaryPath("bin/qmtool")), a);
-  EXPECT_TRUE(p.waitForStarted(10000));
-  EXPECT_TRUE(p.waitForFinished(300000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
-}
+using qmtool_process::Qmtool;
+using qmtool_process::Strings;
+using qmtool_process::ToolRun;
 
 const std::string kSample = SourcePath("data/sample");
 
@@ -79,7 +65,7 @@ TEST(QmtoolBuild, SpreadsheetWorkbooksBuildTheSampleDatabase) {
   const std::string xlsDb = tmp.path().toStdString() + "/xls";
   const std::string csvDb = tmp.path().toStdString() + "/csv";
 
-  ToolRun x = Qmtool(BuildArgs(xlsDb, 1, ".xls"));
+  ToolRun x = Qmtool(Strings(BuildArgs(xlsDb, 1, ".xls")));
   ASSERT_EQ(x.code, 0) << x.out << x.err;
   // The data date comes from the sentence in cell A1 of the basics workbook's first sheet.
   EXPECT_NE(x.out.find("更新日取得:2026年11月4日反映"), std::string::npos) << x.out;
@@ -90,7 +76,7 @@ TEST(QmtoolBuild, SpreadsheetWorkbooksBuildTheSampleDatabase) {
             "LastUpdate\t2026年11月4日反映\t\nVersion\t190107\t\n");
 
   // The same sheets saved as CSV build the same tables.
-  ToolRun c = Qmtool(BuildArgs(csvDb, 1, ".csv"));
+  ToolRun c = Qmtool(Strings(BuildArgs(csvDb, 1, ".csv")));
   ASSERT_EQ(c.code, 0) << c.out << c.err;
   for (const char* sql : {"SELECT * FROM m_tekiyo ORDER BY rowid", "SELECT * FROM m_kihon ORDER BY bango",
                           "SELECT * FROM seibun ORDER BY rowid"}) {
@@ -105,7 +91,7 @@ TEST(QmtoolBuild, EverySourceAndFailures) {
   QTemporaryDir tmp;
   const std::string db = tmp.path().toStdString() + "/db";
   for (int source : {0, 2}) {
-    ToolRun r = Qmtool(BuildArgs(db, source, ""));
+    ToolRun r = Qmtool(Strings(BuildArgs(db, source, "")));
     ASSERT_EQ(r.code, 0) << source << r.out << r.err;
     EXPECT_NE(r.out.find("built " + db + "/acis.db"), std::string::npos) << r.out;
   }
@@ -137,7 +123,7 @@ TEST(QmtoolBuild, EverySourceAndFailures) {
   for (const auto& c : cases) {
     std::vector<std::string> args = {"build", "--db", db, "--masters", kSample + "/masters"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    ToolRun r = Qmtool(args);
+    ToolRun r = Qmtool(Strings(args));
     EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.out << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << "\n" << r.err;
     EXPECT_TRUE(FileBytes(db + "/acis.db") == before) << c.what;

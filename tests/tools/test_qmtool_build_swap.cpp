@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QTemporaryDir>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -28,21 +29,6 @@ namespace {
 const std::string kSample = SourcePath("data/sample");
 
 using qmtool_process::Text;
-using qmtool_process::Wait;
-
-// Runs qmtool with one extra environment variable (empty name: none); output goes to OutFile.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, const std::string& envName = {},
-            const std::string& envValue = {}) {
-  return qmtool_process::Spawn(args, outFile, [&] {
-    if (!envName.empty()) ::setenv(envName.c_str(), envValue.c_str(), 1);
-  });
-}
-
-// Waits until the process has stopped itself; false when it ended instead.
-bool WaitStopped(pid_t pid) {
-  int status = 0;
-  return ::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status);
-}
 
 // A builds folder whose masters carry the build's generation in spec.qm_gen, so that a reader
 // can tell whether acis.db (data date "gen N") and spec.db belong to the same build.
@@ -94,6 +80,16 @@ class BuildSwapTest : public ::testing::Test {
     }
   }
 
+  // Runs qmtool with one extra environment variable (empty name: none); output goes to OutFile.
+  pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, const std::string& envName = {},
+              const std::string& envValue = {}) {
+    return children_.Spawn(args, outFile, [&] {
+      if (!envName.empty()) ::setenv(envName.c_str(), envValue.c_str(), 1);
+    });
+  }
+  int Wait(pid_t pid) { return children_.Wait(pid); }
+  bool WaitStopped(pid_t pid) { return children_.WaitStopped(pid); }
+
   std::string Expected(int gen) { return "gen " + std::to_string(gen) + "|gen " + std::to_string(gen) + "|" + uses_ + "|" + bunrui_; }
 
   // The first build of the folder: generation 0, whose counts every later build repeats.
@@ -121,6 +117,7 @@ class BuildSwapTest : public ::testing::Test {
   QTemporaryDir tmp_;
   std::string root_, db_, masters_, out_, base_, uses_, bunrui_;
   fs::file_time_type start_;
+  qmtool_process::TChildren children_;  // after tmp_: the children end before their folder goes
 };
 
 }  // namespace
@@ -130,6 +127,7 @@ class BuildSwapTest : public ::testing::Test {
 // looks old), and so does a program that starts meanwhile; the first build ends with a whole
 // pair.
 TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
+  QM_REQUIRE_FAULT_SEAM();
   BuildFirst();
   fs::last_write_time(db_ + "/spec.db", fs::file_time_type::clock::now() - std::chrono::hours(20));
   const pid_t first = Spawn(Args(1), out_, "QM_STOP_AT", "build-copied");
@@ -150,7 +148,7 @@ TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find(db_ + " は別の更新で使用中"), std::string::npos) << log[0];
 
-  ::kill(first, SIGCONT);
+  children_.Continue(first);
   EXPECT_EQ(Wait(first), 0) << Text(out_);
   EXPECT_EQ(Pair(), Expected(1));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{});
@@ -160,6 +158,7 @@ TEST_F(BuildSwapTest, SecondBuildRefusesWhileTheFirstRunsAndTakesNothingOfIt) {
 // (one that fails for want of its input, so that only the recovery changes anything) finishes
 // the swap: the new pair, whole and matched, and nothing left over.
 TEST_F(BuildSwapTest, SwapKilledAtAnyStepIsFinishedByTheNextBuild) {
+  QM_REQUIRE_FAULT_SEAM();
   BuildFirst();
   int gen = 0;
   for (const char* point : {"swap-begun", "swap-half", "swap-done"}) {
@@ -179,6 +178,7 @@ TEST_F(BuildSwapTest, SwapKilledAtAnyStepIsFinishedByTheNextBuild) {
 
 // The program's start finishes a swap that a killed build left half done, as a build does.
 TEST_F(BuildSwapTest, StartFinishesASwapThatAKilledBuildLeftHalfDone) {
+  QM_REQUIRE_FAULT_SEAM();
   BuildFirst();
   ASSERT_EQ(Wait(Spawn(Args(1), out_, "QM_FAULT_AT", "swap-half")), kFaultExitCode) << Text(out_);
   TOptionData options(root_ + "/app/");
@@ -190,4 +190,23 @@ TEST_F(BuildSwapTest, StartFinishesASwapThatAKilledBuildLeftHalfDone) {
   EXPECT_EQ(Leftovers(), std::vector<std::string>{});
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log.front().find("acis.db"), std::string::npos) << log.front();
+}
+
+// A build that a test leaves stopped at a fault point (an assertion failed before it let the
+// build go on) ends with the test: it is not left stopped, holding the folder, for good.
+TEST_F(BuildSwapTest, ABuildLeftStoppedEndsWithItsTest) {
+  QM_REQUIRE_FAULT_SEAM();
+  BuildFirst();
+  pid_t stopped = 0;
+  {
+    qmtool_process::TChildren children;
+    stopped = children.Spawn(Args(1), out_, [] { ::setenv("QM_STOP_AT", "build-copied", 1); });
+    ASSERT_TRUE(children.WaitStopped(stopped));
+  }
+  errno = 0;
+  EXPECT_EQ(::waitpid(stopped, nullptr, WNOHANG), -1) << "the child is still there";
+  EXPECT_EQ(errno, ECHILD);
+  // The next build takes the folder as usual.
+  EXPECT_EQ(Wait(Spawn(Args(2), out_)), 0) << Text(out_);
+  EXPECT_EQ(Pair(), Expected(2));
 }

@@ -8,26 +8,17 @@
 #include <filesystem>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include "update/support_http_server.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out;
-};
+using qmtool_process::ToolRun;
 
 ToolRun Fetch(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-  QProcess p;
-  p.setProcessEnvironment(env);
-  p.start(QString::fromStdString(BinaryPath("bin/qmtool")), QStringList{"fetch"} + args);
-  EXPECT_TRUE(p.waitForFinished(60000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  return r;
+  return qmtool_process::Qmtool(QStringList{"fetch"} + args, {}, env);
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

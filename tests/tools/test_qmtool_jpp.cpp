@@ -8,34 +8,20 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ToolRun RunProcess(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  EXPECT_TRUE(p.waitForStarted(10000));
-  EXPECT_TRUE(p.waitForFinished(120000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
-}
-
-ToolRun Qmtool(const QStringList& args) { return RunProcess(QString::fromStdString(BinaryPath("bin/qmtool")), args); }
+using qmtool_process::Qmtool;
+using qmtool_process::ToolRun;
+using qmtool_process::RunProgram;
 
 }  // namespace
 
 TEST(QmtoolJpp, ImportsBothFilesAndRefusesOthers) {
   QTemporaryDir tmp;
   const QString sample = tmp.path() + "/sample";
-  ToolRun gen = RunProcess("/usr/bin/python3", {QString::fromStdString(SourcePath("tools/gen_sample/gen_sample.py")), "--out",
+  ToolRun gen = RunProgram("/usr/bin/python3", {QString::fromStdString(SourcePath("tools/gen_sample/gen_sample.py")), "--out",
                                          sample, "--size", "small"});
   ASSERT_EQ(gen.code, 0) << gen.err;
   const QStringList seizai = QDir(sample + "/jpp").entryList({"n_trk*_1.txt"});
@@ -47,8 +33,8 @@ TEST(QmtoolJpp, ImportsBothFilesAndRefusesOthers) {
 
   ToolRun r = Qmtool({"jpp", "--db", db, f3, f1});
   ASSERT_EQ(r.code, 0) << r.err;
-  ToolRun n1 = RunProcess("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeizai;"});
-  ToolRun n3 = RunProcess("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeibun;"});
+  ToolRun n1 = RunProgram("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeizai;"});
+  ToolRun n3 = RunProgram("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeibun;"});
   ASSERT_EQ(n1.code, 0) << n1.err;
   EXPECT_EQ(r.out, "jpp.jppSeibun\t" + n3.out + "jpp.jppSeizai\t" + n1.out);
   EXPECT_NE(n1.out, "0\n");
@@ -75,7 +61,7 @@ TEST(QmtoolJpp, ImportsBothFilesAndRefusesOthers) {
   r = Qmtool({"jpp", "--db", db, tmp.path() + "/bad_1.txt"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("行目"), std::string::npos) << r.err;
-  EXPECT_EQ(RunProcess("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeizai;"}).out, n1.out);
+  EXPECT_EQ(RunProgram("sqlite3", {db + "/jpp.db", "SELECT count(*) FROM jppSeizai;"}).out, n1.out);
 
   EXPECT_EQ(Qmtool({"jpp", "--db", db}).code, 2);
 }

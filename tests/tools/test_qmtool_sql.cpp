@@ -8,28 +8,13 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include "database/sql_functions.h"
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ToolRun Qmtool(const QStringList& args, const QByteArray& input = {}) {
-  QProcess p;
-  p.start(QString::fromStdString(BinaryPath("bin/qmtool")), args);
-  EXPECT_TRUE(p.waitForStarted(10000));
-  if (!input.isEmpty()) p.write(input);
-  p.closeWriteChannel();
-  EXPECT_TRUE(p.waitForFinished(60000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
-}
+using qmtool_process::Qmtool;
+using qmtool_process::ToolRun;
 
 ToolRun Sql(const QString& dir, const QString& sql) { return Qmtool({"sql", "--db", dir, sql}); }
 

@@ -7,26 +7,13 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 #include <iconv.h>
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ToolRun Qmtool(const QStringList& args) {
-  QProcess p;
-  p.start(QString::fromStdString(BinaryPath("bin/qmtool")), args);
-  EXPECT_TRUE(p.waitForStarted(10000));
-  EXPECT_TRUE(p.waitForFinished(300000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
-}
+using qmtool_process::Qmtool;
+using qmtool_process::ToolRun;
 
 void Write(const QString& file, const std::string& bytes) {
   QFile f(file);

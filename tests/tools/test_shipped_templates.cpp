@@ -9,25 +9,12 @@
 #include <QTemporaryDir>
 
 #include "common/test_support.h"
+#include "support_qmtool_process.h"
 
 namespace {
 
-struct ToolRun {
-  int code = -1;
-  std::string out, err;
-};
-
-ToolRun Qmtool(const QStringList& args) {
-  QProcess p;
-  p.start(QString::fromStdString(BinaryPath("bin/qmtool")), args);
-  EXPECT_TRUE(p.waitForStarted(10000));
-  EXPECT_TRUE(p.waitForFinished(300000));
-  ToolRun r;
-  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  r.out = p.readAllStandardOutput().toStdString();
-  r.err = p.readAllStandardError().toStdString();
-  return r;
-}
+using qmtool_process::Qmtool;
+using qmtool_process::ToolRun;
 
 // The SQL part of "qmtool template" output (after the line "sql").
 std::string SqlOf(const std::string& out) {

@@ -23,7 +23,7 @@ Fixed paths:
   /to-http?port=n  302 to http://127.0.0.1:n/file/downgraded.txt
   /colon           200 with a header whose value holds ": " itself
   /echo            200, the request line and headers as the body
-  /big?size=<n>    200 with n bytes, sent in large writes (benchmark); with &nolength=1 no
+  /big[/<name>]?size=<n>  200 with n bytes, sent in large writes (benchmark); with &nolength=1 no
                    Content-Length (the body ends when the connection closes)
   /__log           200, one line per earlier request: "<method> <target> <Proxy-Authorization
                    or -> ims=<If-Modified-Since or ->"
@@ -279,7 +279,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/echo":
             text = self.requestline + "\r\n" + str(self.headers)
             self.send_body(200, text.encode("utf-8", "replace"))
-        elif path == "/big":
+        elif path == "/big" or path.startswith("/big/"):
             self.send_big(int(query.get("size", ["1048576"])[0]), query.get("nolength", ["0"])[0] == "1")
         elif path == "/__log":
             with log_lock:

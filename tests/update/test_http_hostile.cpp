@@ -11,6 +11,8 @@
 #include <ctime>
 
 #include "foundation/disk_space.h"
+#include "foundation/options.h"
+#include "update/acis_svr.h"
 #include "support_http_server.h"
 #include "update/http_date.h"
 #include "update/http_download.h"
@@ -253,11 +255,36 @@ TEST_F(HostileServerTest, ABodyOverItsSizeBoundIsRefusedAndLeavesNothing) {
   EXPECT_EQ(fits.ContentLength, 100000);
   EXPECT_FALSE(fits.TooLarge);
 
-  EXPECT_EQ(DownloadSizeBound("https://h/ddata/index2.htm"), std::int64_t(4) << 20);
-  EXPECT_EQ(DownloadSizeBound("https://h/data/update.txt"), std::int64_t(4) << 20);
-  EXPECT_EQ(DownloadSizeBound("https://h/data/spec.cvo.utf8.txt"), std::int64_t(64) << 20);
-  EXPECT_EQ(DownloadSizeBound("https://h/ddata/data/%E7%99%BB.lzh"), std::int64_t(512) << 20);
-  ::setenv("QUILLMAR_MAX_ARCHIVE_BYTES", "1234", 1);
-  EXPECT_EQ(DownloadSizeBound("https://h/data/acis.ZIP"), 1234);
-  ::unsetenv("QUILLMAR_MAX_ARCHIVE_BYTES");
+}
+
+// The update's downloads take the bound of the file's kind (pages, master scripts, archives),
+// each set through its environment variable: a body one byte over its kind's bound is refused
+// and leaves nothing, one of the bound's size is saved, whatever the other kinds' bounds are.
+// Left unset, the bounds grow from pages to scripts to archives.
+TEST_F(HostileServerTest, EachKindOfDownloadHasItsOwnBound) {
+  struct TKind {
+    const char* variable;
+    std::string name;
+    std::int64_t bound;
+  };
+  const TKind kinds[] = {{"QUILLMAR_MAX_PAGE_BYTES", "index2.htm", 3000},
+                         {"QUILLMAR_MAX_SCRIPT_BYTES", "spec.cvo.utf8.txt", 5000},
+                         {"QUILLMAR_MAX_ARCHIVE_BYTES", "acis.ZIP", 7000}};
+  for (const auto& k : kinds) ::setenv(k.variable, std::to_string(k.bound).c_str(), 1);
+  TOptionData options(Path("app/"));
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(k.name);
+    const std::string f = Path("kind-" + k.name);
+    TAcisSvr over(options);
+    EXPECT_FALSE(over.Download(server_.Url("/big/" + k.name + "?size=" + std::to_string(k.bound + 1)), f));
+    EXPECT_TRUE(over.TooLarge);
+    EXPECT_FALSE(Exists(f));
+    TAcisSvr at(options);
+    EXPECT_TRUE(at.Download(server_.Url("/big/" + k.name + "?size=" + std::to_string(k.bound)), f));
+    EXPECT_FALSE(at.TooLarge);
+    EXPECT_EQ(Exists(f) ? std::int64_t(ReadFile(f).size()) : -1, k.bound);
+  }
+  for (const auto& k : kinds) ::unsetenv(k.variable);
+  EXPECT_LT(DownloadSizeBound("https://h/ddata/index2.htm"), DownloadSizeBound("https://h/data/spec.cvo.utf8.txt"));
+  EXPECT_LT(DownloadSizeBound("https://h/data/spec.cvo.utf8.txt"), DownloadSizeBound("https://h/ddata/data/%E7%99%BB.lzh"));
 }

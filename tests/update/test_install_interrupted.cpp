@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "common/test_support.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -287,6 +288,7 @@ TEST_F(InstallTest, ADatabaseNotOfItsKindReplacesNeither) {
 // A run killed between the two archives, or at any step of putting the pair in place, leaves
 // what the next start turns into the old pair or the new one, and nothing of the run behind.
 TEST_F(InstallTest, APairKilledAnywhereIsOldOrNewAfterTheStart) {
+  QM_REQUIRE_FAULT_SEAM();
   const std::vector<std::pair<const char*, const char*>> points = {
       {"install-pair-half", "old"}, {"swap-begun", "new"}, {"swap-half", "new"}, {"swap-done", "new"}};
   for (const auto& [point, after] : points) {
@@ -307,6 +309,7 @@ TEST_F(InstallTest, APairKilledAnywhereIsOldOrNewAfterTheStart) {
 // its steps, turns into a whole pair; an undo that ends says that the journal could not be
 // rewritten, and leaves the old pair.
 TEST_F(InstallTest, AnUndoWhoseJournalCannotSayBackIsSafeAgainstAKill) {
+  QM_REQUIRE_FAULT_SEAM();
   const std::vector<std::pair<const char*, const char*>> points = {
       {"swap-undo-spec", "new"}, {"swap-undo-kept", "new"}, {"swap-undo-acis", "old"}, {"", "old"}};
   for (const auto& [point, after] : points) {

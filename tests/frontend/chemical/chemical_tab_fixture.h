@@ -13,32 +13,21 @@
 #include <string>
 #include <vector>
 
-#include "database/acis_db.h"
-#include "foundation/message_sink.h"
 #include "frontend/chemical/chemical_search.h"
 #include "frontend/chemical/product_sheet.h"
-#include "frontend/frm_main.h"
 #include "frontend/grid_state.h"
-#include "frontend/support_main_window.h"
+#include "frontend/support_search_tab.h"
 #include "output/xls_string_grid.h"
 
-struct TChemTab {
-  TMainWindowFixture Fx;
-  std::unique_ptr<TfrmMain> W;
+struct TChemTab : TSearchTab {
   TChemicalSearch* Cs = nullptr;
 
   bool Open() {
-    if (!Fx.BuildSampleDb()) return false;
-    W = std::make_unique<TfrmMain>();
-    Cs = InstallChemicalSearch(*W);
-    W->show();
-    Pump();
-    if (!AcisDB) return false;
+    if (!OpenWindow({}, [this](TfrmMain& w) { Cs = InstallChemicalSearch(w); })) return false;
     W->pgSearch->setCurrentIndex(tiYakuzai);
     Sink().Clear();
     return true;
   }
-  ~TChemTab() { W.reset(); }
 
   // The pickup as Enter in the chemical edit runs it.
   void Pickup(const QString& Yakuzai, const QString& Sakumotsu = {}) {
@@ -67,23 +56,11 @@ struct TChemTab {
     ADD_FAILURE() << "no item " << text;
   }
 
-  static std::vector<std::vector<std::string>> Rows(const std::string& Sql) {
-    std::vector<std::vector<std::string>> out;
-    auto t = AcisDB->FDb->GetTable(Sql);
-    for (; !t->Eof(); t->Next()) {
-      std::vector<std::string> r;
-      for (int c = 0; c < t->ColCount(); ++c) r.push_back(t->Fields(c));
-      out.push_back(std::move(r));
-    }
-    return out;
-  }
+  // The first column's values, each once.
   static std::set<std::string> Column(const std::string& Sql) {
-    std::set<std::string> out;
-    for (auto& r : Rows(Sql)) out.insert(r.at(0));
-    return out;
+    auto v = TSearchTab::Column(Sql);
+    return {v.begin(), v.end()};
   }
-
-  static TLogMessageSink& Sink() { return static_cast<TLogMessageSink&>(MessageSink()); }
 };
 
 #define OPEN_CHEM_TAB(t) \

@@ -9,33 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "database/acis_db.h"
-#include "foundation/message_sink.h"
 #include "frontend/crop/crop_search.h"
-#include "frontend/frm_main.h"
+#include "frontend/support_search_tab.h"
 #include "output/xls_string_grid.h"
-#include "frontend/support_main_window.h"
 
-struct TCropTab {
-  TMainWindowFixture Fx;
-  std::unique_ptr<TfrmMain> W;
+struct TCropTab : TSearchTab {
   TCropSearch* Cs = nullptr;
   QString Sel, Kin;
 
   bool Open() {
-    if (!Fx.BuildSampleDb()) return false;
     // The plain views: registration number, crop and pest lead the columns.
-    Fx.WriteIni("[OPTIONS]\nTushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\n");
-    W = std::make_unique<TfrmMain>();
-    W->show();
-    Pump();
-    if (!AcisDB) return false;
+    if (!OpenWindow("[OPTIONS]\nTushoMode=0\nSeibunViewMode=0\nKeitoViewMode=0\n")) return false;
     Cs = InstallCropSearch(*W);
     Cs->SelectionText = [this] { return Sel; };
     Cs->KinsetsuText = [this] { return Kin; };
     return true;
   }
-  ~TCropTab() { W.reset(); }
 
   // Runs the search the way the search action does.
   void Search(const QString& Main, const QString& Neighbour = {}) {
@@ -43,23 +32,6 @@ struct TCropTab {
     Kin = Neighbour;
     W->actSearchTekiyouExecute();
   }
-
-  static std::vector<std::vector<std::string>> Rows(const std::string& Sql) {
-    std::vector<std::vector<std::string>> out;
-    auto t = AcisDB->FDb->GetTable(Sql);
-    for (; !t->Eof(); t->Next()) {
-      std::vector<std::string> r;
-      for (int c = 0; c < t->ColCount(); ++c) r.push_back(t->Fields(c));
-      out.push_back(std::move(r));
-    }
-    return out;
-  }
-  static std::vector<std::string> Column(const std::string& Sql) {
-    std::vector<std::string> out;
-    for (auto& r : Rows(Sql)) out.push_back(r.at(0));
-    return out;
-  }
-  static int64_t Count(const std::string& Sql) { return std::stoll(Column(Sql).at(0)); }
 
   // Data rows of the crop grid as "col0|col1|col2" (bango, crop, pest in the plain views).
   std::multiset<std::string> GridRows() const {
@@ -69,12 +41,6 @@ struct TCropTab {
     return out;
   }
   int GridDataRows() const { return W->gdTekiyo->RowCount() - 1; }
-
-  static TLogMessageSink& Sink() { return static_cast<TLogMessageSink&>(MessageSink()); }
-  static std::string LastMessage() {
-    auto m = Sink().Messages();
-    return m.empty() ? std::string() : m.back().text;
-  }
 };
 
 #define OPEN_CROP_TAB(t) \
