@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -46,6 +47,16 @@
 // AddressSanitizer would stop the program at that mismatch inside the library. The other
 // checks stay on (ASAN_OPTIONS given to the run still win over these defaults).
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+
+// Takes what the program would hand to the desktop to open.
+class TOpenCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  int Opened = 0;
+ public slots:
+  void Open(const QUrl&) { ++Opened; }
+};
 
 namespace {
 
@@ -450,6 +461,13 @@ TEST(TemplatePage, TheFirstShowKeepsTheWindowsNativeWindow) {
     QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_U, Qt::ControlModifier);
     Pump(50);
     EXPECT_EQ(updates, 1);
+    TOpenCatcher help;
+    for (const char* scheme : {"file", "http", "https"}) QDesktopServices::setUrlHandler(scheme, &help, "Open");
+    ASSERT_TRUE(w.mnDocOpen->isEnabled());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F1);
+    Pump(50);
+    for (const char* scheme : {"file", "http", "https"}) QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(help.Opened, 1);
     EXPECT_EQ(fieldValue(), "abc");
 
     // Focus elsewhere in the window: the page no longer takes the typing.
@@ -467,3 +485,5 @@ TEST(TemplatePage, TheFirstShowKeepsTheWindowsNativeWindow) {
   SetMainWindowServices(nullptr);
   KeepLibrariesLoaded();
 }
+
+#include "test_web_template_page.moc"
