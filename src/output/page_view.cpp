@@ -16,7 +16,7 @@
 
 namespace {
 
-using TFactory = TPageView* (*)(QWidget*);
+using TFactory = TPageView* (*)(QWidget*, bool);
 
 // What the web engine says when it is brought in after the application object: that it is
 // being loaded late and without graphics sharing set before the start, which is what we mean
@@ -125,8 +125,8 @@ std::string PageViewMissingText() {
 
 bool PageViewModuleLoaded() { return g_loaded; }
 
-TPageView* CreatePageView(QWidget* parent) {
+TPageView* CreatePageView(QWidget* parent, TPageViewWindow window) {
   static const TFactory factory = LoadFactory();
   if (!factory) return new TMissingPageView(parent);
-  return factory(parent);
+  return factory(parent, window == TPageViewWindow::Own);
 }

@@ -54,10 +54,17 @@ class TPageView : public QWidget {
   virtual qint64 ProcessId() const = 0;
 };
 
+// Where the view draws.  The engine draws through the graphics stack: a view put into a window
+// that is on the screen already (Shared) makes Qt remake that window's native window with a
+// graphics surface, which flickers and may lose the window's place under a window manager.
+// Own gives the view a native window of its own, embedded where the view stands, and leaves
+// the window around it as it is.  A view made before its window is first shown shares it.
+enum class TPageViewWindow { Shared, Own };
+
 // Makes a page view, loading the web engine's module on first use.  When the module cannot be
 // loaded, the view says so where the page would be and every page it is given fails to load
 // (the reason is logged once).
-TPageView* CreatePageView(QWidget* parent);
+TPageView* CreatePageView(QWidget* parent, TPageViewWindow window = TPageViewWindow::Shared);
 
 // True once the web engine's module is part of the process.
 bool PageViewModuleLoaded();

@@ -263,7 +263,8 @@ bool TfrmTemplate::eventFilter(QObject* Watched, QEvent* Event) {
 }
 
 void TfrmTemplate::CreateBrowser() {
-  wbTemplate = Named(CreatePageView(tshTplSource), "wbTemplate");
+  // Made when the page is first shown, inside the main window already on the screen.
+  wbTemplate = Named(CreatePageView(tshTplSource, TPageViewWindow::Own), "wbTemplate");
   tshTplSource->layout()->addWidget(wbTemplate);
   ShowInBrowser();
 }

@@ -10,17 +10,20 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include "database/acis_db.h"
 #include "foundation/check_list_box_ex.h"
@@ -44,6 +47,16 @@
 // AddressSanitizer would stop the program at that mismatch inside the library. The other
 // checks stay on (ASAN_OPTIONS given to the run still win over these defaults).
 extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+
+// Takes what the program would hand to the desktop to open.
+class TOpenCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  int Opened = 0;
+ public slots:
+  void Open(const QUrl&) { ++Opened; }
+};
 
 namespace {
 
@@ -365,3 +378,112 @@ TEST(TemplatePage, WindowKeysRunFromThePage) {
   SetMainWindowServices(nullptr);
   KeepLibrariesLoaded();
 }
+
+// The page's view comes into a window already on the screen: the window's own native window
+// stays as it is (remade, it would flicker and could lose its place under a window manager).
+// The page is shown inside the window, follows the tab's size, takes the focus and typing on a
+// click, and the window's command keys still work from it.
+TEST(TemplatePage, TheFirstShowKeepsTheWindowsNativeWindow) {
+  TMainWindowFixture fx;
+  ASSERT_TRUE(fx.BuildSampleDb());
+  int updates = 0;
+  SetMainWindowServices(std::make_unique<TStandInUpdate>(TStandInUpdate::Counts, &updates));
+  {
+    TfrmMain w;
+    InstallSearchPages(w);
+    auto* page = w.findChild<TfrmTemplate*>("frmTemplate");
+    ASSERT_NE(page, nullptr);
+    w.resize(900, 700);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const WId id = w.winId();
+    QPointer<QWindow> handle = w.windowHandle();
+    ASSERT_EQ(handle->surfaceType(), QSurface::RasterSurface);
+
+    w.pgSearch->setCurrentWidget(w.tshTemplate);
+    Pump();
+    TPageView* view = page->Browser();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(WaitForText(view, "をクリックして、実行したい処理を選択してください。"));
+    EXPECT_EQ(w.winId(), id);
+    EXPECT_EQ(w.windowHandle(), handle.data());
+    EXPECT_EQ(w.windowHandle()->surfaceType(), QSurface::RasterSurface);
+
+    // The engine's view draws in a native window embedded in the main window's (not one of
+    // its own on the desktop), as large as the page's place in the tab, and follows it.
+    QWidget* engine = nullptr;
+    for (QWidget* c : view->findChildren<QWidget*>())
+      if (c->inherits("QWebEngineView")) engine = c;
+    ASSERT_NE(engine, nullptr);
+    QWindow* pageWindow = engine->window()->windowHandle();
+    ASSERT_NE(pageWindow, nullptr);
+    EXPECT_TRUE(pageWindow->parent() != nullptr && w.windowHandle()->isAncestorOf(pageWindow));
+    EXPECT_TRUE(pageWindow->isVisible());
+    EXPECT_GE(view->height(), page->tshTplSource->height() * 3 / 4);
+    EXPECT_EQ(pageWindow->size(), view->size());
+    const QSize before = view->size();
+    w.resize(1100, 820);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return view->width() > before.width() && view->height() > before.height(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pageWindow->size() == view->size(); }, 5000));
+
+    // A click in the page gives it the focus; typing goes into the page's field.
+    auto script = [&](const char* code) {
+      QVariant value;
+      bool done = false;
+      view->RunScript(code, [&](const QVariant& v) {
+        value = v;
+        done = true;
+      });
+      EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+      return value.toString();
+    };
+    auto fieldValue = [&] { return script("document.getElementById('field').value"); };
+    view->SetHtml("<html><body style='margin:0'><input id='field' style='width:200px;height:40px'></body></html>",
+                  QUrl("about:blank"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return script("String(document.getElementById('field') !== null)") == "true"; },
+                                30000));
+    QTest::mouseClick(pageWindow, Qt::LeftButton, {}, QPoint(20, 20));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->isAncestorOf(QApplication::focusWidget()); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return script("String(document.hasFocus() && document.activeElement.id === 'field')") == "true"; },
+        30000));
+    for (char c : {'a', 'b', 'c'}) QTest::keyClick(QGuiApplication::focusWindow(), c);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fieldValue() == "abc"; }, 5000)) << fieldValue().toStdString();
+
+    // The window's command keys from the page, as the desktop delivers them.
+    const bool rowSelect = w.mnRowSelect->isChecked();
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_R, Qt::ControlModifier);
+    Pump(50);
+    EXPECT_NE(w.mnRowSelect->isChecked(), rowSelect);
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_U, Qt::ControlModifier);
+    Pump(50);
+    EXPECT_EQ(updates, 1);
+    TOpenCatcher help;
+    for (const char* scheme : {"file", "http", "https"}) QDesktopServices::setUrlHandler(scheme, &help, "Open");
+    ASSERT_TRUE(w.mnDocOpen->isEnabled());
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F1);
+    Pump(50);
+    for (const char* scheme : {"file", "http", "https"}) QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(help.Opened, 1);
+    EXPECT_EQ(fieldValue(), "abc");
+
+    // Focus elsewhere in the window: the page no longer takes the typing.
+    page->edtTplYoto->show();
+    page->pnlTplYoto->show();
+    page->edtTplYoto->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->edtTplYoto->hasFocus(); }, 5000));
+    QTest::keyClick(QGuiApplication::focusWindow(), 'x');
+    Pump(100);
+    EXPECT_EQ(fieldValue(), "abc");
+    EXPECT_EQ(page->edtTplYoto->text(), "x");
+    EXPECT_EQ(w.winId(), id);
+    EXPECT_TRUE(handle);
+  }
+  SetMainWindowServices(nullptr);
+  KeepLibrariesLoaded();
+}
+
+#include "test_web_template_page.moc"
