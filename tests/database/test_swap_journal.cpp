@@ -15,6 +15,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/test_support.h"
 #include "database/db_swap_journal.h"
 #include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
@@ -23,15 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string Read(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 std::set<std::string> Names(const std::string& dir) {
   std::set<std::string> names;
@@ -44,8 +36,8 @@ class SwapUndo : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(tmp_.isValid());
     dir_ = tmp_.path().toStdString();
-    Write(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
-    Write(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
+    WriteBytes(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
+    WriteBytes(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
   }
   QTemporaryDir tmp_;
   std::string dir_;
@@ -56,16 +48,16 @@ class SwapUndo : public ::testing::Test {
 // The second rename fails (acis.db is a folder that is not empty): spec.db, already replaced,
 // is put back from the kept copy.
 TEST_F(SwapUndo, ASecondRenameThatFailsPutsTheFirstBack) {
-  Write(dir_ + "/spec.db", "old spec");
+  WriteBytes(dir_ + "/spec.db", "old spec");
   fs::create_directories(dir_ + "/acis.db/inside");
   const std::string why = SwapBuiltPair(dir_);
   EXPECT_NE(why.find("acis.db を置き換えられません"), std::string::npos) << why;
-  EXPECT_EQ(Read(dir_ + "/spec.db"), "old spec");
+  EXPECT_EQ(ReadBytes(dir_ + "/spec.db"), "old spec");
   EXPECT_TRUE(fs::is_directory(dir_ + "/acis.db/inside"));
   EXPECT_EQ(Names(dir_), (std::set<std::string>{"spec.db", "acis.db", ".qm-swap.lock"}));
   // Nothing is left that the next run would finish or undo.
   EXPECT_EQ(RecoverDatabaseFolder(dir_), 0);
-  EXPECT_EQ(Read(dir_ + "/spec.db"), "old spec");
+  EXPECT_EQ(ReadBytes(dir_ + "/spec.db"), "old spec");
 }
 
 // Without an old spec.db the one the failed swap put in place goes again.
@@ -79,11 +71,11 @@ TEST_F(SwapUndo, ANewSpecDbWithoutAnOldOneGoesWithTheFailedSwap) {
 // spec.db cannot be kept or replaced (it is a folder that is not empty): acis.db is never
 // touched, and the folder is as it was before the call (the built files are the caller's).
 TEST_F(SwapUndo, ASpecDbThatCannotBeReplacedTouchesNothing) {
-  Write(dir_ + "/acis.db", "old acis");
+  WriteBytes(dir_ + "/acis.db", "old acis");
   fs::create_directories(dir_ + "/spec.db/inside");
   const std::string why = SwapBuiltPair(dir_);
   EXPECT_FALSE(why.empty());
-  EXPECT_EQ(Read(dir_ + "/acis.db"), "old acis");
+  EXPECT_EQ(ReadBytes(dir_ + "/acis.db"), "old acis");
   EXPECT_TRUE(fs::is_directory(dir_ + "/spec.db/inside"));
   EXPECT_EQ(Names(dir_), (std::set<std::string>{"acis.db", "spec.db", ".qm-swap.lock",
                                                 OwnTempPath("spec.db", "build"), OwnTempPath("acis.db", "build")}));
@@ -164,7 +156,7 @@ class InterruptedSwap : public ::testing::Test {
     ASSERT_EQ(::link(Db("spec.db").c_str(), Kept().c_str()), 0);
     std::string text = "swap " + owner_ + " " + Phase + " spec\n";
     if (WithIds) text += "files " + IdText(NewSpec()) + " " + IdText(NewAcis()) + " " + IdText(Kept()) + "\n";
-    Write(Journal(), text);
+    WriteBytes(Journal(), text);
   }
   int Recover() {
     return RecoverDatabaseFolder(dir_, [this](const std::string& line) { log_ += line + "\n"; });
@@ -237,7 +229,7 @@ TEST_F(InterruptedSwap, APreviousJournalWithoutSpecNeverDeletesALiveSpecDb) {
   PreviousVersion();
   fs::remove(NewAcis());
   fs::remove(NewSpec());
-  Write(Journal(), "swap " + owner_ + " back nospec\n");
+  WriteBytes(Journal(), "swap " + owner_ + " back nospec\n");
   Recover();
   EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
   EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
@@ -250,7 +242,7 @@ TEST_F(InterruptedSwap, APreviousForwardJournalPutsBackAKeptCopyThatIsTheOnlyOne
   fs::remove(NewAcis());
   fs::remove(NewSpec());
   fs::rename(Db("spec.db"), Kept());
-  Write(Journal(), "swap " + owner_ + " forward spec\n");
+  WriteBytes(Journal(), "swap " + owner_ + " forward spec\n");
   EXPECT_GE(Recover(), 1) << log_;
   EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
   EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
@@ -268,13 +260,13 @@ TEST_F(InterruptedSwap, BuildFilesThatAreNoDatabasesOfTheirKindAreNeverPutInPlac
   const std::vector<Case> cases = {
       {"text files, previous journal", false,
        [](InterruptedSwap& t) {
-         Write(t.NewAcis(), "not a database");
-         Write(t.NewSpec(), "not a database either");
+         WriteBytes(t.NewAcis(), "not a database");
+         WriteBytes(t.NewSpec(), "not a database either");
        }},
       {"text files, this version's journal", true,
        [](InterruptedSwap& t) {
-         Write(t.NewAcis(), "not a database");
-         Write(t.NewSpec(), "not a database either");
+         WriteBytes(t.NewAcis(), "not a database");
+         WriteBytes(t.NewSpec(), "not a database either");
        }},
       {"a spec.db where acis.db belongs", true,
        [](InterruptedSwap& t) {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/test_support.h"
 #include "database/db_swap_journal.h"
 #include "database/db_swap_lock.h"
 #include "foundation/stale_files.h"
@@ -21,15 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-std::string Read(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 // Runs Body in a child process as another user (uid and gid Uid, umask 022) and returns its
 // exit code; 77 when the child cannot reach Dir as that user.
@@ -95,14 +87,14 @@ TEST_F(FolderLock, ALockFileThatIsAFolderRefusesEveryRunThatWouldReplaceFiles) {
     TDbSwapLock reader(dir_, TDbSwapLock::Shared, 0);
     EXPECT_TRUE(reader.Held());
   }
-  Write(dir_ + "/spec.db", "old spec");
-  Write(dir_ + "/acis.db", "old acis");
-  Write(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
-  Write(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
+  WriteBytes(dir_ + "/spec.db", "old spec");
+  WriteBytes(dir_ + "/acis.db", "old acis");
+  WriteBytes(OwnTempPath(dir_ + "/spec.db", "build"), "new spec");
+  WriteBytes(OwnTempPath(dir_ + "/acis.db", "build"), "new acis");
   const std::string why = SwapBuiltPair(dir_);
   EXPECT_NE(why.find(".qm-swap.lock"), std::string::npos) << why;
-  EXPECT_EQ(Read(dir_ + "/spec.db"), "old spec");
-  EXPECT_EQ(Read(dir_ + "/acis.db"), "old acis");
+  EXPECT_EQ(ReadBytes(dir_ + "/spec.db"), "old spec");
+  EXPECT_EQ(ReadBytes(dir_ + "/acis.db"), "old acis");
 }
 
 // Two users of one folder: while the first holds the update lock and a reader's lock, the
@@ -166,7 +158,7 @@ TEST_F(FolderLock, ASecondUserCannotBypassTheLock) {
 // on without the lock: nothing can be replaced there.
 TEST_F(FolderLock, AnotherUsersLockFileRefusesAndAFolderThatCannotBeWrittenNeedsNone) {
   if (!SharedFolder()) GTEST_SKIP() << "a second user needs the test to run as root";
-  Write(LockFile(), "");
+  WriteBytes(LockFile(), "");
   ::chmod(LockFile().c_str(), 0644);
   const std::string dir = dir_;
   const int refused = AsUser(kSecondUser, dir_, [&] {
