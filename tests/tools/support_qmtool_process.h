@@ -52,6 +52,14 @@ inline ToolRun Qmtool(const QStringList& args, const QByteArray& input = {},
   return RunProgram(QString::fromStdString(BinaryPath("bin/qmtool")), args, input, env);
 }
 
+// Builds the bundled sample register (the mirror's CSV files and the master scripts) into
+// Db/acis.db with the built qmtool.
+inline ToolRun BuildSampleRegister(const QString& db) {
+  const QString sample = QString::fromStdString(SourcePath("data/sample"));
+  return Qmtool({"build", "--db", db, "--masters", sample + "/masters", "--source", "2", "--kihon",
+                 sample + "/mirror/kihon.csv", "--tekiyo", sample + "/mirror/tekiyo.csv"});
+}
+
 inline QStringList Strings(const std::vector<std::string>& args) {
   QStringList out;
   for (const auto& a : args) out << QString::fromStdString(a);

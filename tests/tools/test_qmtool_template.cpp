@@ -12,6 +12,7 @@
 
 namespace {
 
+using qmtool_process::BuildSampleRegister;
 using qmtool_process::Qmtool;
 using qmtool_process::ToolRun;
 
@@ -48,10 +49,7 @@ std::string Modes(const char* m) {
 TEST(QmtoolTemplate, PrintsModesAndTheExpandedSql) {
   QTemporaryDir tmp;
   const QString db = tmp.filePath("db");
-  const std::string sample = SourcePath("data/sample");
-  ToolRun b = Qmtool({"build", "--db", db, "--masters", QString::fromStdString(sample + "/masters"), "--source", "2",
-                      "--kihon", QString::fromStdString(sample + "/mirror/kihon.csv"), "--tekiyo",
-                      QString::fromStdString(sample + "/mirror/tekiyo.csv")});
+  ToolRun b = BuildSampleRegister(db);
   ASSERT_EQ(b.code, 0) << b.err;
 
   // A page in CP932 as the Windows program's template folder holds them.
@@ -141,10 +139,7 @@ TEST(QmtoolTemplate, PrintsModesAndTheExpandedSql) {
 TEST(QmtoolTemplate, MalformedCropBracketsAreAName) {
   QTemporaryDir tmp;
   const QString db = tmp.filePath("db");
-  const std::string sample = SourcePath("data/sample");
-  ToolRun b = Qmtool({"build", "--db", db, "--masters", QString::fromStdString(sample + "/masters"), "--source", "2",
-                      "--kihon", QString::fromStdString(sample + "/mirror/kihon.csv"), "--tekiyo",
-                      QString::fromStdString(sample + "/mirror/tekiyo.csv")});
+  ToolRun b = BuildSampleRegister(db);
   ASSERT_EQ(b.code, 0) << b.err;
   const QString tpl = tmp.filePath("crop.tpl");
   Write(tpl, "<pre>#template {\r\nselect <:sakumotsu> as a, [:sakumotsu] as b, <_sakumotsu> as c, <#sakumotsu> as d\r\n}</pre>");

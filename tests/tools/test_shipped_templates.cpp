@@ -13,6 +13,7 @@
 
 namespace {
 
+using qmtool_process::BuildSampleRegister;
 using qmtool_process::Qmtool;
 using qmtool_process::ToolRun;
 
@@ -33,10 +34,7 @@ size_t Lines(const std::string& text) {
 TEST(ShippedTemplates, ExpandWithTheirDefaultsAndFindUsesOnTheSampleRegister) {
   QTemporaryDir tmp;
   const QString db = tmp.filePath("db");
-  const std::string sample = SourcePath("data/sample");
-  ToolRun b = Qmtool({"build", "--db", db, "--masters", QString::fromStdString(sample + "/masters"), "--source", "2",
-                      "--kihon", QString::fromStdString(sample + "/mirror/kihon.csv"), "--tekiyo",
-                      QString::fromStdString(sample + "/mirror/tekiyo.csv")});
+  ToolRun b = BuildSampleRegister(db);
   ASSERT_EQ(b.code, 0) << b.err;
 
   const QDir dir(QString::fromStdString(SourcePath("data/templates")));
