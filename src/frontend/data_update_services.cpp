@@ -17,6 +17,7 @@
 #include "update/frm_startup.h"
 #include "update/frm_update.h"
 #include "update/inet_download.h"
+#include "update/run_answers.h"
 #include "update/update_pages.h"
 #include "update/update_runner.h"
 
@@ -249,6 +250,11 @@ int TDataUpdateServices::CheckDatabaseState(TfrmMain& Main) {
   if (newer) return dsServerNewer;
   if (AcisDB->GetVersion() < TAcisDB::kVersion) return dsOldVersion;
   return dsCurrent;
+}
+
+void TDataUpdateServices::StartUpCheck(TfrmMain& Main) {
+  TRunAnswersScope oneRun;
+  GUIStart(Main, CheckDatabaseState(Main));
 }
 
 // ---------------------------------------------------------------------------------------------

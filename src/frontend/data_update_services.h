@@ -16,6 +16,11 @@ class TDataUpdateServices : public TMainWindowServices {
   void CheckSharedFolderUpdate(TfrmMain& Main) override;
   int CheckDatabaseState(TfrmMain& Main) override;
   void GUIStart(TfrmMain& Main, int State) override;
+  // The check and the update window it opens are one run: the page and archives the check just
+  // fetched (and the master scripts opening the database asked for) serve that window's steps
+  // without asking again. The run ends when the window closes; an update opened later (Ctrl+Y)
+  // asks the server afresh.
+  void StartUpCheck(TfrmMain& Main) override;
   bool ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool IgnoreCopyFailure) override;
 
   // True when the data source offers data newer than AcisDB's (DownSite 0 to 2); the date read

@@ -301,7 +301,7 @@ void TfrmMain::WMShowWaitEvent() {
     } else if (OptionData->UseLAN && (OptionData->DownSite == 3 || OptionData->DownSite == 4)) {
       services.CheckSharedFolderUpdate(*this);
     } else {
-      services.GUIStart(*this, services.CheckDatabaseState(*this));
+      services.StartUpCheck(*this);
     }
   } catch (const std::exception& e) {
     if (unattended)

@@ -73,6 +73,8 @@ void TMainWindowServices::GUIStart(TfrmMain& Main, int State) {
   }
 }
 
+void TMainWindowServices::StartUpCheck(TfrmMain& Main) { GUIStart(Main, CheckDatabaseState(Main)); }
+
 bool TMainWindowServices::ShowUpdateDialog(TfrmMain&, bool, bool) {
   ShowMessageBox(TMsgKind::Warning, "データ更新", "この版にはデータ更新機能がありません。");
   return false;

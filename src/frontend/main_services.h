@@ -31,6 +31,8 @@ class TMainWindowServices {
   virtual int CheckDatabaseState(TfrmMain& Main);
   // Acts on the state (first-run dialogs, update offers); may create AcisDB.
   virtual void GUIStart(TfrmMain& Main, int State);
+  // The interactive start-up: the state, then GUIStart with it.
+  virtual void StartUpCheck(TfrmMain& Main);
   // The data update window; true when the database was updated.
   virtual bool ShowUpdateDialog(TfrmMain& Main, bool AutoStart, bool IgnoreCopyFailure);
 };

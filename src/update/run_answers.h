@@ -3,7 +3,8 @@
 // fetches the update page, the download step would ask for it again, the build and the reopen
 // of the database would each ask for the eighteen master scripts again. While a run lasts
 // (TRunAnswersScope; in an unattended "/u" or "/r" process also before its first scope, so
-// that the start-up check and the run are one), an address whose
+// that the start-up check and the run are one; in the interactive program one scope holds the
+// start-up check and the update window it opens), an address whose
 // answer left a copy that is still as that answer left it is not asked again: the copy just
 // fetched serves the later step.
 #include <string>

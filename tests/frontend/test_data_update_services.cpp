@@ -369,6 +369,88 @@ TEST_F(DataUpdateServices, FirstRunFromASharedFolderThenCtrlYUpdatesAgain) {
   AcisDB.reset();
 }
 
+namespace {
+
+// How often a text occurs in a request log.
+size_t Count(const std::string& log, const std::string& part) {
+  size_t n = 0;
+  for (size_t pos = log.find(part); pos != std::string::npos; pos = log.find(part, pos + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(DataUpdateServices, TheStartUpCheckAndTheUpdateItStartsAskOnceALaterCtrlYAsksAgain) {
+  const std::string site = fx_.AppDir + "site";
+  ASSERT_TRUE(sample_site::MakeServerTree(site));
+  sample_site::TSiteServer server(site);
+  ASSERT_TRUE(server.Running());
+  ::setenv("QUILLMAR_ACIS_BASE", server.Base().c_str(), 1);
+  ::setenv("QUILLMAR_MIRROR_BASE", server.Base().c_str(), 1);
+  ASSERT_TRUE(fx_.BuildSampleDb());  // older than the page says
+  auto w = Window();
+  OptionData->DownSite = 0;
+  // Every request the server has had so far.
+  auto requests = [&] {
+    const std::string file = fx_.AppDir + "requests.txt";
+    std::error_code ec;
+    fs::remove(file, ec);
+    TAcisSvr svr(*OptionData);
+    EXPECT_TRUE(svr.Download(server.Base() + "/__log", file));
+    return ReadText(file);
+  };
+  std::vector<std::string> scripts;
+  for (const auto& e : fs::directory_iterator(SourcePath("data/sample/masters")))
+    scripts.push_back("GET /data/" + e.path().filename().string() + " ");
+  ASSERT_EQ(scripts.size(), 18u);
+
+  // The start-up check finds newer data, the user agrees, the window runs the update.
+  int windows = 0;
+  SetPickerModalHook([&](QDialog& d) {
+    if (auto* u = qobject_cast<TfrmUpdate*>(&d)) {
+      ++windows;
+      u->show();
+      u->FormActivate();
+    }
+    return d.result();
+  });
+  w->show();
+  for (int i = 0; i < 1200 && (w->StartUpRuns() == 0 || w->IsStartUp); ++i) Pump(50);
+  ASSERT_FALSE(w->IsStartUp);
+  EXPECT_TRUE(sink_.Saw("新しいデータがあります。"));
+  EXPECT_EQ(windows, 1);
+  ASSERT_TRUE(AcisDB);
+  EXPECT_EQ(AcisDB->FLastUpdate, "2026年11月4日反映及び失効反映") << w->mLog->toPlainText().toStdString();
+  // The page, the archives the check fetched and each master script once: the window used
+  // what the check had just fetched.
+  std::string log = requests();
+  EXPECT_EQ(Count(log, "GET /ddata/index2.htm "), 1u) << log;
+  for (const auto& s : scripts) EXPECT_EQ(Count(log, s), 1u) << s << "\n" << log;
+  EXPECT_EQ(Count(log, "GET /ddata/datacsv/"), 3u) << log;
+
+  // An update opened later by hand is a run of its own: it asks the server again.
+  SetPickerModalHook([&](QDialog& d) {
+    if (auto* u = qobject_cast<TfrmUpdate*>(&d)) {
+      ++windows;
+      u->show();
+      QTest::mouseClick(u->bAuto, Qt::LeftButton);
+    }
+    return d.result();
+  });
+  w->activateWindow();
+  Pump(50);
+  QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : w.get();
+  QTest::keyClick(focus, Qt::Key_Y, Qt::ControlModifier);
+  for (int i = 0; i < 1200 && windows < 2; ++i) Pump(50);
+  EXPECT_EQ(windows, 2);
+  log = requests();
+  EXPECT_EQ(Count(log, "GET /ddata/index2.htm "), 2u) << log;
+  EXPECT_EQ(Count(log, "GET /ddata/datacsv/"), 6u) << log;
+  for (const auto& s : scripts) EXPECT_EQ(Count(log, s), 2u) << s << "\n" << log;
+  w->close();
+  AcisDB.reset();
+}
+
 TEST_F(DataUpdateServices, InvalidAndOldDatabasesAreRepairedThroughTheWindow) {
   const std::string share = Share();
   ASSERT_TRUE(fx_.BuildSampleDb());
