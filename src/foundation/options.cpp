@@ -138,7 +138,6 @@ void TOptionData::LoadWindow(const TIniFile& ini) {
   SearchPanelExpand = ini.ReadBool(W, "SearchPanelExpand", false);
   LogPaneVisible = ini.ReadBool(W, "LogPaneVisible", false);
   StatusBarVisible = ini.ReadBool(W, "StatusBarVisible", true);
-
 }
 
 // NET: time-outs, the data source and the proxy.
