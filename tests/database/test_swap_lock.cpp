@@ -125,13 +125,23 @@ TEST_F(FolderLock, ASecondUserCannotBypassTheLock) {
   }
   ::close(toFirst[0]);
   ::close(fromFirst[1]);
+  // The first user ends with the test, also when an assertion below returns early: its pipe
+  // closed, it lets go of its locks and is reaped.
+  struct TFirstUser {
+    pid_t pid;
+    int go, answers;
+    void End() {
+      if (pid <= 0) return;
+      ::close(go);
+      ::close(answers);
+      ::waitpid(pid, nullptr, 0);
+      pid = 0;
+    }
+    ~TFirstUser() { End(); }
+  } firstUser{first, toFirst[1], fromFirst[0]};
   char held = 0;
   ASSERT_EQ(::read(fromFirst[0], &held, 1), 1);
-  if (held == 's') {
-    ::close(toFirst[1]);
-    ::waitpid(first, nullptr, 0);
-    GTEST_SKIP() << "another user cannot reach " << dir_;
-  }
+  if (held == 's') GTEST_SKIP() << "another user cannot reach " << dir_;
   EXPECT_EQ(held, 'y');
   // 1: the update lock was refused; 2: so was the swap lock; 0: both refused.
   const int second = AsUser(kSecondUser, dir_, [&] {
@@ -143,10 +153,7 @@ TEST_F(FolderLock, ASecondUserCannotBypassTheLock) {
   });
   const char go = 'g';
   (void)!::write(toFirst[1], &go, 1);
-  ::close(toFirst[1]);
-  ::close(fromFirst[0]);
-  int status = 0;
-  ::waitpid(first, &status, 0);
+  firstUser.End();
   EXPECT_EQ(second, 0);
   // The first user is gone: the second takes the lock file the first one made.
   EXPECT_EQ(AsUser(kSecondUser, dir_, [&] { return TDbUpdateLock(dir).Held() ? 0 : 1; }), 0);

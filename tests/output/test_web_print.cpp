@@ -218,6 +218,12 @@ TEST(WebPrint, AWideResultKeepsEveryColumnOnThePaper) {
   for (const std::string& t : kCropTitles) EXPECT_NE(printedText.find(t), std::string::npos) << t;
   EXPECT_NE(printedText.find("20001殺虫剤"), std::string::npos);
   EXPECT_EQ(PdfImages(printed), 0);
+  // The text is the characters on the page, not radicals that share their glyphs.
+  for (const QString& file : {pdf, printed}) {
+    const std::string raw = PdfRawText(file);
+    for (const char* word : {"使用時期", "使用方法", "本剤の使用回数", "殺虫剤"})
+      EXPECT_NE(raw.find(word), std::string::npos) << file.toStdString() << ": " << word;
+  }
 
   // The screen is as it was: no print rule left in the page.
   EXPECT_EQ(RunJs(*view, "String(document.querySelectorAll('style').length)"), "1");
