@@ -586,7 +586,12 @@ bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip,
   EnsureFolder(dbFolder);
   TDbUpdateLock folderLock(dbFolder);
   std::string error;
-  if (!LockDatabaseFolder(dbFolder, folderLock, &hooks, error)) return fail(-1, error);
+  if (!LockDatabaseFolder(dbFolder, folderLock, &hooks, error)) {
+    // The folder is another run's (or not fit to take): its archives are left to it.
+    hooks.Log("acis.db と spec.db は更新されません: " + error);
+    if (why) *why = error;
+    return false;
+  }
   TPrivateInstallFolder priv(dbFolder);
   if (priv.path.empty()) return fail(-1, dbFolder + " に一時フォルダを作成できません");
   for (int i = 0; i < 2; ++i) {
