@@ -101,8 +101,9 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
          });
 }
 
-// What fetching one prebuilt-database archive came to.
-enum class TPrebuiltFetch { Taken, Current, Failed };
+// What fetching one prebuilt-database archive came to. Current: the local copy is the
+// server's; Declined: a newer copy was refused; Failed: it could not be checked or fetched.
+enum class TPrebuiltFetch { Taken, Current, Declined, Failed };
 
 // Downloads one prebuilt-database archive (SQLiteDbDownload steps 4 and 5); installing waits
 // until both are fetched.
@@ -121,16 +122,23 @@ TPrebuiltFetch DownloadPrebuilt(TAcisSvr& svr, const std::string& url, const std
 }
 
 // Installs acis.zip and spec.zip of the download folder as one pair once either of them is
-// new; nothing when one could not be fetched (a new acis.db never goes in beside the old
-// spec.db): the archive just fetched goes then, so that the next run fetches it again.
+// new; nothing when the other is not there to go with it (refused, not fetched, or missing
+// from the download folder): a new acis.db never goes in beside the old spec.db. The archive
+// just fetched goes then, so that the next run fetches it again.
 void InstallFetchedPair(const TSvrHooks& hooks, const TOptionData& options, TPrebuiltFetch acis,
                         TPrebuiltFetch spec) {
   if (acis != TPrebuiltFetch::Taken && spec != TPrebuiltFetch::Taken) return;
-  if (acis == TPrebuiltFetch::Failed || spec == TPrebuiltFetch::Failed) {
-    const char* missing = acis == TPrebuiltFetch::Failed ? kAcisZip : kSpecZip;
-    hooks.Log(std::string(missing) + " を取得できないため、acis.db と spec.db は更新されません");
-    if (acis == TPrebuiltFetch::Taken) RemoveQuietly(JoinFolder(options.DownloadDir, kAcisZip));
-    if (spec == TPrebuiltFetch::Taken) RemoveQuietly(JoinFolder(options.DownloadDir, kSpecZip));
+  const std::string local[2] = {JoinFolder(options.DownloadDir, kAcisZip), JoinFolder(options.DownloadDir, kSpecZip)};
+  TPrebuiltFetch* states[2] = {&acis, &spec};
+  for (int i = 0; i < 2; ++i)
+    if (*states[i] == TPrebuiltFetch::Current && !FileExists(local[i])) *states[i] = TPrebuiltFetch::Failed;
+  for (int i = 0; i < 2; ++i) {
+    if (*states[i] == TPrebuiltFetch::Taken || *states[i] == TPrebuiltFetch::Current) continue;
+    const std::string name = i == 0 ? kAcisZip : kSpecZip;
+    hooks.Log(name + (*states[i] == TPrebuiltFetch::Declined ? " を更新しないため" : " を取得できないため") +
+              "、acis.db と spec.db は更新されません");
+    for (int j = 0; j < 2; ++j)
+      if (*states[j] == TPrebuiltFetch::Taken) RemoveQuietly(local[j]);
     return;
   }
   InstallPrebuiltPair(options.DownloadDir, options.DBDir, hooks);
@@ -586,7 +594,12 @@ bool InstallPrebuiltPair(const std::string& acisZip, const std::string& specZip,
   EnsureFolder(dbFolder);
   TDbUpdateLock folderLock(dbFolder);
   std::string error;
-  if (!LockDatabaseFolder(dbFolder, folderLock, &hooks, error)) return fail(-1, error);
+  if (!LockDatabaseFolder(dbFolder, folderLock, &hooks, error)) {
+    // The folder is another run's (or not fit to take): its archives are left to it.
+    hooks.Log("acis.db と spec.db は更新されません: " + error);
+    if (why) *why = error;
+    return false;
+  }
   TPrivateInstallFolder priv(dbFolder);
   if (priv.path.empty()) return fail(-1, dbFolder + " に一時フォルダを作成できません");
   for (int i = 0; i < 2; ++i) {
@@ -676,9 +689,14 @@ void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
   hooks.Log(acisUrl);
   std::string checkText;
   bool goAhead = true;
+  // Not going ahead: unchanged on the server (304), the newer copy declined, or no answer.
+  TPrebuiltFetch acis = TPrebuiltFetch::Current, spec = TPrebuiltFetch::Current;
   if (FileExists(acisLocal)) {
     goAhead = false;
-    if (CheckModified(acisUrl, acisLocal, checkText)) {
+    const bool newer = CheckModified(acisUrl, acisLocal, checkText);
+    acis = newer ? TPrebuiltFetch::Declined
+                 : checkText.rfind("304 ", 0) == 0 ? TPrebuiltFetch::Current : TPrebuiltFetch::Failed;
+    if (newer) {
       hooks.Log(checkText);
       if (options.NoUpdateCheck) {
         goAhead = true;
@@ -692,7 +710,6 @@ void SQLiteDbDownload(const TSvrHooks& hooks, const TOptionData& options) {
     }
     if (!goAhead) hooks.Log(checkText);
   }
-  TPrebuiltFetch acis = TPrebuiltFetch::Current, spec = TPrebuiltFetch::Current;
   if (goAhead) acis = DownloadPrebuilt(svr, acisUrl, acisLocal, "Status -> ");
 
   // spec.zip: unless the server did not answer at all.
@@ -716,12 +733,15 @@ void CopyDbFromLan(const TSvrHooks& hooks, const TOptionData& options, const std
     const std::string source = JoinFolder(from, name);
     const std::string dest = JoinFolder(options.DownloadDir, name);
     bool take = false;
-    if (!from.empty() && FileExists(source)) {
+    const bool there = !from.empty() && FileExists(source);
+    if (there) {
       std::string msg;
       take = !FileExists(dest) || IsSourceNewer(source, dest, msg);
     }
     if (!take) {
       hooks.Log(std::string(name) + " 更新なし");
+      // Only a copy not newer than the local one is current: a missing one leaves no pair.
+      if (!there) fetched[i] = TPrebuiltFetch::Failed;
       continue;
     }
     hooks.Log(std::string(name) + " 更新あり");

@@ -630,18 +630,45 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseDeclinedOwnSiteAndNoServer) {
   SQLiteDbDownload(hooks_, options_);
   EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
 
-  // Declined: the newer copy is left on the server.
+  // Declined: the newer copy is left on the server, and the new spec.zip fetched beside it does
+  // not go in with the old acis.zip; it goes again, so that the next run fetches it.
   TAnsweringSink no(TMsgAnswer::No);
   {
     TScopedMessageSink scoped(&no);
     PublishDbZip(Www("own/acis.zip"), "acis.db", "o2");
     SetMTime(Www("own/acis.zip"), std::time(nullptr) + 100);
+    PublishDbZip(Www("own/spec.zip"), "spec.db", "p2");
+    SetMTime(Www("own/spec.zip"), std::time(nullptr) + 100);
     log_.clear();
     SQLiteDbDownload(hooks_, options_);
   }
   EXPECT_EQ(no.asked, 1);
   EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
-  EXPECT_EQ(CountLines(AllLog(), "200 "), 2u);  // the check's status, logged again when declined
+  EXPECT_EQ(DbMarker(Db("spec.db")), "p1") << AllLog();
+  EXPECT_FALSE(Exists(Dl("spec.zip")));
+  // The check's status, logged again when declined, and spec.zip's.
+  EXPECT_EQ(CountLines(AllLog(), "200 "), 3u);
+
+  // The check of acis.zip fails (gone from the server): the new spec.zip does not go in either.
+  const std::string o2 = ReadFile(Www("own/acis.zip"));
+  fs::remove(Www("own/acis.zip"));
+  log_.clear();
+  SQLiteDbDownload(hooks_, options_);
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
+  EXPECT_EQ(DbMarker(Db("spec.db")), "p1") << AllLog();
+  EXPECT_TRUE(Exists(Dl("acis.zip")));
+
+  // Accepted: the new pair goes in.
+  WriteFile(Www("own/acis.zip"), o2);
+  SetMTime(Www("own/acis.zip"), std::time(nullptr) + 100);
+  {
+    TAnsweringSink yes(TMsgAnswer::Ok);
+    TScopedMessageSink scoped(&yes);
+    SQLiteDbDownload(hooks_, options_);
+    EXPECT_EQ(yes.asked, 1);
+  }
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o2");
+  EXPECT_EQ(DbMarker(Db("spec.db")), "p2") << AllLog();
 
   // The server does not answer at all: spec.zip is not attempted.
   options_.UserSite = "http://127.0.0.1:1/own/";
@@ -649,7 +676,7 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseDeclinedOwnSiteAndNoServer) {
   SQLiteDbDownload(hooks_, options_);
   EXPECT_TRUE(HasLine(log_, "StatusCode なし サーバ接続失敗!"));
   EXPECT_FALSE(HasLine(log_, "spec.zip"));
-  EXPECT_EQ(DbMarker(Db("acis.db")), "o1");
+  EXPECT_EQ(DbMarker(Db("acis.db")), "o2");
 
   // No connection: nothing is asked.
   auto prev = SetInetConnectedStateProvider([] { return TInetConnectedState{false, false}; });
@@ -669,8 +696,9 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   EXPECT_EQ(DbMarker(Db("acis.db")), "(none)");
   EXPECT_TRUE(HasLine(log_, "acis.zip 更新あり"));
   EXPECT_TRUE(HasLine(log_, "spec.zip 更新なし"));
-  EXPECT_TRUE(HasLine(log_, Dl("spec.zip") + " なし: acis.db と spec.db は更新されません")) << AllLog();
-  fs::remove(Dl("acis.zip"));
+  // The acis.zip taken goes again, so that the next run takes it with spec.zip.
+  EXPECT_TRUE(HasLine(log_, "spec.zip を取得できないため、acis.db と spec.db は更新されません")) << AllLog();
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
 
   MakeDb(Work("spec.db"), "m1");
   MakeZip(options_.dirLAN + "/spec.zip", {Work("spec.db")});
@@ -706,6 +734,19 @@ TEST_F(AcisSvrTest, PrebuiltDatabaseFromSharedFolder) {
   MakeZip(root_ + "/own/spec.zip", {Work("spec.db")});
   CopyDbFromLan(hooks_, options_, root_ + "/own");
   EXPECT_EQ(DbMarker(Db("acis.db")), "u1");
+
+  // A folder with a newer acis.zip and no spec.zip yet: the new acis.db does not go in beside
+  // the spec.db of the last pair, and its copy goes so that the next run takes it again.
+  MakeDb(Work("acis.db"), "u2");
+  MakeZip(root_ + "/own/acis.zip", {Work("acis.db")});
+  SetMTime(root_ + "/own/acis.zip", std::time(nullptr) + 100);
+  fs::remove(root_ + "/own/spec.zip");
+  log_.clear();
+  CopyDbFromLan(hooks_, options_, root_ + "/own");
+  EXPECT_EQ(DbMarker(Db("acis.db")), "u1") << AllLog();
+  EXPECT_EQ(DbMarker(Db("spec.db")), "m1");
+  EXPECT_FALSE(Exists(Dl("acis.zip")));
+  EXPECT_TRUE(Exists(Dl("spec.zip")));
 }
 
 TEST_F(AcisSvrTest, DownloadProgressCancelAndMasterScripts) {

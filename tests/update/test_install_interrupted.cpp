@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "common/test_support.h"
+#include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
 #include "foundation/fault_point.h"
 #include "foundation/options.h"
@@ -283,6 +284,26 @@ TEST_F(InstallTest, ADatabaseNotOfItsKindReplacesNeither) {
     EXPECT_TRUE(Exists(P(std::string("dl/") + (acis ? "spec" : "acis") + ".zip")));
     EXPECT_EQ(List(options_.DBDir), (std::vector<std::string>{".qm-swap.lock", "acis.db", "download", "spec.db"}));
   }
+}
+
+// A folder another run is updating is left to it: neither database is replaced and both
+// archives stay, as that run may be unpacking them; once it is done the pair goes in.
+TEST_F(InstallTest, AFolderBusyWithAnotherUpdateKeepsBothArchives) {
+  OldAndNewPair();
+  std::vector<std::string> lines;
+  std::string why;
+  {
+    TDbUpdateLock other(options_.DBDir);
+    ASSERT_TRUE(other.Held());
+    EXPECT_FALSE(InstallPair(&lines, &why));
+  }
+  EXPECT_NE(why.find(kDbFolderInUse), std::string::npos) << why;
+  EXPECT_EQ(Pair(), "old");
+  EXPECT_TRUE(Exists(P("dl/acis.zip")));
+  EXPECT_TRUE(Exists(P("dl/spec.zip")));
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "acis.db 更新"), lines.end());
+  EXPECT_TRUE(InstallPair(&lines, &why)) << why;
+  EXPECT_EQ(Pair(), "new");
 }
 
 // A run killed between the two archives, or at any step of putting the pair in place, leaves
