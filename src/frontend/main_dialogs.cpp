@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTreeView>
 #include <Qsci/qscilexersql.h>
 #include <Qsci/qsciscintilla.h>
 

@@ -3,4 +3,5 @@
 // The program entry installs them with the search pages (main_pages.cpp).
 class TfrmMain;
 
-void InstallOptionAndAboutDialogs(TfrmMain& Main);// The options dialog applies what it changed through TfrmMain::ApplyViewSettings.
+void InstallOptionAndAboutDialogs(TfrmMain& Main);
+// The options dialog applies what it changed through TfrmMain::ApplyViewSettings.

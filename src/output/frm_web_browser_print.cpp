@@ -176,8 +176,11 @@ bool TfrmWebBrowser::DrawnPdf(const QString& path) {
   pdf.setOutputFileName(path);
   pdf.setPageLayout(FPrinter.pageLayout());
   pdf.setDocName(windowTitle());
+  if (!DrawnPrint(&pdf, true)) return false;
   // The text a reader finds is the characters on the page (radicals made ideographs again).
-  return DrawnPrint(&pdf, true) && FixPdfTextMaps(path);
+  // The file is whole either way: a map that could not be rewritten is said, not a failure.
+  if (!FixPdfTextMaps(path)) MessageSink().Log("PDF の文字情報を直せませんでした: " + path.toStdString());
+  return true;
 }
 
 // ---- print, preview, page setup ----------------------------------------------------------------

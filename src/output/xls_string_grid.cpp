@@ -114,8 +114,8 @@ TXlsStringGrid::~TXlsStringGrid() {
   // one, as the view's accessible objects do when the view goes, costs a walk along that run
   // per cell (minutes for a few thousand rows, after the window had closed).  A model that
   // ends drops all its persistent indexes at once; the accessible cells then go without a
-  // look-up.  Nothing of this grid listens to the model or the header any more.
-  FModel->disconnect(this);
+  // look-up.  The header's signals to this grid go first; the view learns of the model's end
+  // through the model's own destroyed signal and holds no dangling model meanwhile.
   horizontalHeader()->disconnect(this);
   delete FModel;
 }

@@ -251,7 +251,7 @@ bool TUpdateRunner::RebuildDB() {
     if (!InSequence) Log("データ更新中止!");
     return false;
   }
-  if (!DatabaseFolderWritable()) {
+  if (!DatabaseFolderWritable(false)) {
     Abort = true;
     return false;
   }

@@ -184,12 +184,13 @@ bool TUpdateRunner::ReopenAcisDB() {
   }
 }
 
-bool TUpdateRunner::DatabaseFolderWritable() {
+bool TUpdateRunner::DatabaseFolderWritable(bool BeforeDownload) {
   const std::string dir = options_.DBDir.empty() ? std::string(".") : options_.DBDir;
   std::error_code ec;
   fs::create_directories(dir, ec);
   if (::access(dir.c_str(), W_OK | X_OK) == 0) return true;
-  Log("データベースフォルダ " + dir + " に書き込めないため、データを更新できません (何もダウンロードしません)");
+  Log("データベースフォルダ " + dir + " に書き込めないため、データを更新できません" +
+      std::string(BeforeDownload ? " (何もダウンロードしません)" : ""));
   return false;
 }
 

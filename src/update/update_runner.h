@@ -144,8 +144,9 @@ class TUpdateRunner {
   bool DownloadPrebuilt(TAcisSvr& Svr, const std::string& Base);
   bool CopyPrebuiltFromFolder(const std::string& Folder);
   bool MirrorUsable(int Index);
-  // The database folder can take new files; otherwise says so (once per call) and is false.
-  bool DatabaseFolderWritable();
+  // The database folder can take new files; otherwise says so (once per call; before a download
+  // also that nothing is fetched) and is false.
+  bool DatabaseFolderWritable(bool BeforeDownload = true);
   void Progress(int64_t Position, int64_t Max);
   void Buttons(bool Enable);
   void Busy(bool On);

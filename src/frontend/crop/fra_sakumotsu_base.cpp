@@ -27,6 +27,7 @@
 #include "foundation/comma_text.h"
 #include "foundation/global.h"
 #include "foundation/ini_file.h"
+#include "foundation/message_sink.h"
 #include "foundation/plain_hint.h"
 
 // ---- change batches ---------------------------------------------------------------------------
@@ -85,6 +86,7 @@ TfraSakumotsuBase::TfraSakumotsuBase(QWidget* Parent) : QWidget(Parent) {
 TfraSakumotsuBase::~TfraSakumotsuBase() {
   // The window that took the log lines may be going too: nothing is said to it any more.
   LogMemo = nullptr;
+  FEnding = true;
   if (!FSettingsSaved) SaveSettings();
   // The tree items point into the crop list and the result items into their records.
   {
@@ -118,6 +120,13 @@ void TfraSakumotsuBase::ReadOptions() {
   actBroadMatch->setChecked(!forward);
 }
 
+void TfraSakumotsuBase::SettingsNotWritten(const std::string& Why) const {
+  if (FEnding)
+    MessageSink().Log("設定を保存できません: " + Why);
+  else
+    ReportSettingsNotWritten(Why);
+}
+
 void TfraSakumotsuBase::SaveSettings() {
   WriteOptions();
   SaveColumnWidths();
@@ -135,7 +144,7 @@ void TfraSakumotsuBase::WriteOptions() {
   try {
     ini->UpdateFile();
   } catch (const std::exception& e) {
-    ReportSettingsNotWritten(e.what());
+    SettingsNotWritten(e.what());
   }
 }
 
@@ -156,7 +165,7 @@ void TfraSakumotsuBase::SaveColumnWidths() {
   try {
     ini->UpdateFile();
   } catch (const std::exception& e) {
-    ReportSettingsNotWritten(e.what());
+    SettingsNotWritten(e.what());
   }
 }
 

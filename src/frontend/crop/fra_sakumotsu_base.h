@@ -197,4 +197,6 @@ class TfraSakumotsuBase : public QWidget {
   int FTreeUpdating = 0;
   bool FMain = true;  // main crops are the target (the buttons follow)
   bool FSettingsSaved = false;
+  bool FEnding = false;  // the frame is being destroyed: a failed save is logged, never a dialog
+  void SettingsNotWritten(const std::string& Why) const;
 };
