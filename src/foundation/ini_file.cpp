@@ -155,6 +155,11 @@ bool IniStrToInt(const std::string& text, int& value) {
   return true;
 }
 
+namespace {
+// A failure to write the settings is said once until a write succeeds again.
+std::atomic<bool> g_settingsNotWrittenSaid{false};
+}  // namespace
+
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) { Reload(); }
 
 TIniFile::~TIniFile() {
@@ -166,10 +171,6 @@ TIniFile::~TIniFile() {
     ReportSettingsNotWritten(e.what());
   }
 }
-
-namespace {
-std::atomic<bool> g_settingsNotWrittenSaid{false};
-}  // namespace
 
 void ReportSettingsNotWritten(const std::string& why) {
   if (g_settingsNotWrittenSaid.exchange(true)) return;
@@ -290,7 +291,7 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& ident, bo
 void TIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
   Op op{OpKind::Write, section, ident, value};
   Apply(op);
-  journal_.push_back(std::move(op));
+  AddToJournal(std::move(op));
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& ident, int value) {
@@ -304,13 +305,19 @@ void TIniFile::WriteBool(const std::string& section, const std::string& ident, b
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
   Op op{OpKind::DeleteKey, section, ident, {}};
   Apply(op);
-  journal_.push_back(std::move(op));
+  AddToJournal(std::move(op));
 }
 
 void TIniFile::EraseSection(const std::string& section) {
   Op op{OpKind::EraseSection, section, {}, {}};
   Apply(op);
+  AddToJournal(std::move(op));
+}
+
+void TIniFile::AddToJournal(Op op) {
   journal_.push_back(std::move(op));
+  // A change made after a failed write is written again at the end, with the earlier ones.
+  updateFailed_ = false;
 }
 
 void TIniFile::Apply(const Op& op) {
@@ -441,6 +448,8 @@ void TIniFile::UpdateFile() {
   if (!f.commit()) throw std::runtime_error(fileName_ + " に書き込めません: " + f.errorString().toStdString());
   journal_.clear();
   updateFailed_ = false;
+  // The settings are written again: a later failure is said anew.
+  g_settingsNotWrittenSaid = false;
   // What is in memory is now UTF-8 text.
   Parse(text);
 }

@@ -81,6 +81,7 @@ class TIniFile {
 
   bool Parse(const std::string& bytes);
   void Apply(const Op& op);
+  void AddToJournal(Op op);
   std::string Serialize() const;
   const Line* Find(const std::string& section, const std::string& ident) const;
   Section* FindSection(const std::string& section);
@@ -90,14 +91,15 @@ class TIniFile {
   std::string fileName_;
   bool cp932_ = false;
   bool readFailed_ = false;
-  bool updateFailed_ = false;  // the last UpdateFile() threw
+  bool updateFailed_ = false;  // the last UpdateFile() threw and nothing was changed since
   std::vector<Section> sections_;
   std::vector<Op> journal_;
 };
 
-// Settings that cannot be written are said once per run, whoever meets it first (the message
-// sink: a dialog in the window, a log line in the unattended runs and tests); later failures
-// stay silent, since they have the same cause.  `why` is the failure's text.
+// Settings that cannot be written are said once, whoever meets it first (the message sink: a
+// dialog in the window, a log line in the unattended runs and tests); later failures stay
+// silent, since they have the same cause, until a write succeeds: a failure after that is new.
+// `why` is the failure's text.
 void ReportSettingsNotWritten(const std::string& why);
 
 // Integer conversion used for settings values: optional blanks, sign, decimal digits, or

@@ -93,8 +93,10 @@ int RemoveStaleTempFiles(const std::string& Folder, const std::function<void(con
   int removed = 0;
   for (const fs::path& p : stale) {
     // A kept copy whose file is gone is the only copy left: it goes back in place.
+    // Only a name that ends in ".prev-<pid>" is a kept copy: a temporary file made beside one
+    // (".qm-a.prev-7.zip.part-...") is removed like any other.
     const std::string name = p.filename().string().substr(std::strlen(kOwnPrefix));
-    if (const size_t at = name.rfind(".prev-"); at != std::string::npos && at > 0) {
+    if (const size_t at = name.rfind(".prev-"); at != std::string::npos && at > 0 && AllDigits(name.substr(at + 6))) {
       const fs::path file = p.parent_path() / name.substr(0, at);
       struct stat fst {};
       if (::lstat(file.c_str(), &fst) != 0 && errno == ENOENT) {

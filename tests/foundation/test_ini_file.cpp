@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/ini_file.h"
+#include "foundation/message_sink.h"
 #include "support_file_bytes.h"
 
 namespace {
@@ -184,6 +185,48 @@ TEST_F(IniFileTest, WriteFailuresSurfaceAndUnreadableFilesAreNeverReplaced) {
   // A UTF-8 byte order mark is not part of the first line.
   WriteAll(Path("bom.ini"), "\xEF\xBB\xBF[S]\nk=v\n");
   EXPECT_EQ(TIniFile(Path("bom.ini")).ReadString("S", "k", ""), "v");
+}
+
+// A write that failed does not silence the writes that follow on the same object: once the
+// folder is there, the object's end writes every change, the earlier ones too.  The failure is
+// said once per streak of failures: after a write that succeeds, a new failure is said again.
+TEST_F(IniFileTest, AFailedWriteNeitherDropsLaterChangesNorSilencesLaterFailures) {
+  std::vector<std::string> said;
+  TLogMessageSink sink([&](const std::string& l) { said.push_back(l); });
+  TScopedMessageSink scoped(&sink);
+  const std::string sub = dir.path().toStdString() + "/later";
+  const std::string file = sub + "/quillmar.ini";
+  {
+    TIniFile ini(file);
+    ini.WriteInteger("A", "first", 1);
+    EXPECT_THROW(ini.UpdateFile(), std::runtime_error);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(sub)));
+    ini.WriteInteger("A", "second", 2);
+  }
+  TIniFile back(file);
+  EXPECT_EQ(back.ReadInteger("A", "first", 0), 1);
+  EXPECT_EQ(back.ReadInteger("A", "second", 0), 2);
+  EXPECT_TRUE(said.empty());
+
+  const auto failAtEnd = [&] {
+    TIniFile ini(dir.path().toStdString() + "/no/such/folder/quillmar.ini");
+    ini.WriteInteger("A", "b", 1);
+  };
+  const auto countSaid = [&] {
+    size_t n = 0;
+    for (const std::string& l : said) n += l.find("設定を保存できません") != std::string::npos;
+    return n;
+  };
+  back.WriteInteger("A", "third", 3);
+  back.UpdateFile();
+  failAtEnd();
+  failAtEnd();
+  EXPECT_EQ(countSaid(), 1u);
+  back.WriteInteger("A", "fourth", 4);
+  back.UpdateFile();
+  failAtEnd();
+  failAtEnd();
+  EXPECT_EQ(countSaid(), 2u);
 }
 
 // A value written reads back, by a new object too, whatever the file starts with: no mark,

@@ -102,3 +102,24 @@ TEST(StaleFiles, OnlyFilesOfGoneProcessesAreRemoved) {
   ::waitpid(alive, nullptr, 0);
   EXPECT_EQ(RemoveStaleTempFiles(dir), 2);
 }
+
+// A kept copy (".qm-<name>.prev-<pid>") of a run that died goes back in place when its file is
+// gone; a temporary file a run made beside it is removed, never put in the file's place.
+TEST(StaleFiles, OnlyAKeptCopyIsPutBack) {
+  QTemporaryDir tmp;
+  const std::string dir = tmp.path().toStdString();
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string g = std::to_string(gone);
+  std::ofstream(dir + "/.qm-a.prev-" + g + ".zip.part-" + g + "-abcdef") << "part";
+  std::ofstream(dir + "/.qm-b.prev-" + g) << "kept";
+  EXPECT_EQ(RemoveStaleTempFiles(dir), 2);
+  std::set<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir)) left.insert(e.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"b"}));
+  std::ifstream in(dir + "/b");
+  std::string got;
+  std::getline(in, got);
+  EXPECT_EQ(got, "kept");
+}

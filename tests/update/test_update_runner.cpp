@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -697,6 +700,64 @@ TEST_F(UpdateRunnerTest, RunLogsOfProgramsSharingTheFolderKeepEveryRun) {
   text = ReadFile(file);
   EXPECT_TRUE(Has(text, "==== the other user's run\nits line\n")) << text;
   EXPECT_TRUE(Has(text, "this user's line")) << text;
+}
+
+// The log shared with other users: a trimmed log keeps the mode it had, so the next user still
+// reads the earlier runs and keeps them; a log this user can neither write nor read stays as it
+// is; a reader holding the log's lock does not keep the run from ending.  Each time the run's
+// lines that could not go to the log go to the error output.
+TEST_F(UpdateRunnerTest, ARunLogSharedWithOtherUsersKeepsTheirRunsAndNeverHangs) {
+  const std::string file = OptionData->DBDir + "/autoupdate.log";
+  std::string old;
+  for (int i = 0; old.size() < (1u << 20) - 2000; ++i)
+    old += "==== old run " + std::to_string(i) + "\n" + std::string(1000, 'o') + "\n";
+  ASSERT_TRUE(WriteFile(file, old));
+  fs::permissions(file, fs::perms(0640));
+  {
+    TUpdateRunner r(*OptionData, {});
+    r.Log("the trimming run " + std::string(3000, 't'));
+    ASSERT_TRUE(r.SaveRunLog(file));
+  }
+  EXPECT_FALSE(Has(ReadFile(file), "==== old run 0\n"));
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms(0640));
+
+  if (::geteuid() == 0) {
+    // The trimmed log stands for another user's (uid 65534); this run may not write it.
+    ASSERT_EQ(::chown(file.c_str(), 65534, 0), 0);
+    const auto saveAsThisUser = [this, &file](const std::string& line) {
+      return RunBoundByFolderModes([this, &file, line] {
+        TUpdateRunner r(*OptionData, {});
+        r.Log(line);
+        return r.SaveRunLog(file) ? 0 : 1;
+      });
+    };
+    EXPECT_EQ(saveAsThisUser("this user's run"), 0);
+    std::string text = ReadFile(file);
+    EXPECT_TRUE(Has(text, "the trimming run")) << text.substr(0, 200);
+    EXPECT_TRUE(Has(text, "this user's run"));
+
+    ASSERT_TRUE(WriteFile(file, "==== the other user's run\nits line\n"));
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    fs::permissions(file, fs::perms(0600));
+    EXPECT_EQ(saveAsThisUser("this user's lines"), 1);
+    EXPECT_EQ(ReadFile(file), "==== the other user's run\nits line\n");
+    ASSERT_EQ(::chown(file.c_str(), 0, 0), 0);
+  }
+
+  ASSERT_TRUE(WriteFile(file, "==== an earlier run\n"));
+  const int reader = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+  TUpdateRunner held(*OptionData, {});
+  held.Log("the run the reader held back");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(held.SaveRunLog(file));
+  const std::string err = testing::internal::GetCapturedStderr();
+  ::close(reader);
+  EXPECT_TRUE(Has(err, "the run the reader held back")) << err;
+  EXPECT_TRUE(Has(err, file)) << err;
+  EXPECT_EQ(ReadFile(file), "==== an earlier run\n");
+  for (const auto& name : List(OptionData->DBDir)) EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
 }
 
 // ---------------------------------------------------------------------------------------------
