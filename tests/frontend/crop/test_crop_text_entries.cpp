@@ -100,7 +100,9 @@ TEST(CropTextEntries, PickerSearchBoxInEveryMode) {
     mode->setChecked(true);
     const std::string name = mode->text().toStdString();
     for (const auto& c : kLikeWords) {
-      if (mode != p.rbExact) EXPECT_EQ(search(c.typed), search(c.same)) << c.typed << " " << name;
+      if (mode != p.rbExact) {
+        EXPECT_EQ(search(c.typed), search(c.same)) << c.typed << " " << name;
+      }
     }
     EXPECT_FALSE(search("トマト ー").empty()) << name;
     EXPECT_TRUE(search("ー").empty()) << name;
