@@ -11,7 +11,9 @@
 //
 // The result is built once, in the block that becomes the function's result; the pieces
 // already in it are found through a hash set of their places in it, so each piece costs its
-// own length, however long the result or the separator.
+// own length, however long the result or the separator.  Two cases still search the whole
+// result for a piece the set does not hold: a separator that overlaps itself (",," or "aba",
+// where a piece may straddle fields) and an empty separator.
 #include <cstddef>
 #include <limits>
 #include <string>
