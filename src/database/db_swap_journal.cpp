@@ -274,8 +274,10 @@ int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
       if (log) log("前回中断したデータベースの置き換えを完了できません: " + why);
       return -1;
     }
-    RemoveSqliteJournals(f.spec);
-    RemoveSqliteJournals(f.acis);
+    // A journal beside a file renamed here was the old file's; one beside a file that was
+    // already in place before the kill may be a reader's hot journal of the new one.
+    if (!sNew) RemoveSqliteJournals(f.spec);
+    if (!aNew) RemoveSqliteJournals(f.acis);
     if (kOld) Remove(f.kept);
     RemoveJournal(dir, f);
     if (log) log("前回中断したデータベースの置き換えを完了しました (acis.db, spec.db)");

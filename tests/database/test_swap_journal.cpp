@@ -233,6 +233,20 @@ TEST_F(InterruptedSwap, AJournalOfThisFolderIsFinishedFromEveryStep) {
   }
 }
 
+// A journal left beside a file that the swap had already put in place before the kill may be
+// a reader's hot journal of the new file: it stays. The one beside a file renamed now was the
+// old file's and goes.
+TEST_F(InterruptedSwap, FinishingTheSwapLeavesTheJournalOfAFileAlreadyInPlace) {
+  Begin(true);
+  fs::rename(NewSpec(), Db("spec.db"));
+  WriteBytes(Db("spec.db-journal"), "journal of the new spec.db");
+  WriteBytes(Db("acis.db-journal"), "journal of the old acis.db");
+  EXPECT_GE(Recover(), 1) << log_;
+  EXPECT_EQ(ReadBytes(Db("spec.db-journal")), "journal of the new spec.db");
+  EXPECT_FALSE(fs::exists(Db("acis.db-journal")));
+  EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db", "spec.db-journal"}));
+}
+
 // A journal that says "back" (a rename failed in the running process, which was killed while
 // it undid the swap) puts the old pair back.
 TEST_F(InterruptedSwap, ABackJournalOfThisFolderPutsTheOldPairBack) {
