@@ -107,6 +107,22 @@ TEST_F(ReplacedFiles, AStatementPreparedBeforeTheSwapIsRefused) {
   EXPECT_EQ(Labels(db, "t"), "new");
 }
 
+// A statement of the old connection that is refused leaves the new connection's open
+// transaction as it was: what was written in it is still committed.
+TEST_F(ReplacedFiles, AStatementOfTheOldConnectionLeavesTheNewTransactionAlone) {
+  MakeDb(Path("a.db"), "t", "old");
+  TSQLiteDb db(Path("a.db"));
+  db.OnFilesReplaced = [&] { db.Reopen(); };
+  TSQLiteStmt insert = db.Prepare("INSERT INTO t VALUES (?1);");
+  Replace("new");
+  EXPECT_EQ(Labels(db, "t"), "new");
+  db.BeginTransaction();
+  db.ExecSQL("INSERT INTO t VALUES ('kept');");
+  EXPECT_THROW(insert.Exec({"late"}), ESQLiteException);
+  EXPECT_NO_THROW(db.Commit());
+  EXPECT_EQ(Labels(db, "t"), "kept,new");
+}
+
 // The database object opened before a swap reads the new pair afterwards, with its data date,
 // and what it writes goes into the new acis.db.
 TEST_F(ReplacedFiles, AnOpenDatabaseObjectGoesOnWithTheNewPair) {
