@@ -80,12 +80,22 @@ TAcisDB::TAcisDB(const std::string& FileName, const TAcisDBSettings& Settings, T
   AttachJpp();
 }
 
+namespace {
+bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias);
+}  // namespace
+
 void TAcisDB::ReopenReplacedFiles() {
   // The new pair whole, as an open takes it.
   TDbSwapLock swap(FSettings.DBDir, TDbSwapLock::Shared, kOpenWaitMs);
   if (!swap.Held()) throw ESQLiteException("Failed to open database \"" + FFileName + "\" : " + kDataBeingReplaced);
   FDb->Reopen();
   Log("acis.db, spec.db が更新で置き換えられたため開き直しました");
+  // A spec.db that could not be attached at the open may be whole in the new pair: the
+  // reopened connection carries only what was attached.
+  if (FSpecAttachFailed && !SpecAttached()) {
+    FSpecAttachFailed = !AttachFile(*this, SpecPath(), "spec");
+    if (!FSpecAttachFailed) Log("spec.db Attach");
+  }
   // The data date of the new files; the current result (FTbl) stays the caller's.
   std::string date;
   if (TableExists("info")) {
@@ -158,9 +168,12 @@ bool AttachFile(TAcisDB& db, const std::string& path, const std::string& alias) 
 }
 }  // namespace
 
+std::string TAcisDB::SpecPath() const {
+  return FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile;
+}
+
 bool TAcisDB::AttachSpec() {
-  FSpecAttachFailed =
-      !AttachFile(*this, FSettings.SpecFile.empty() ? FSettings.DBDir + "/spec.db" : FSettings.SpecFile, "spec");
+  FSpecAttachFailed = !AttachFile(*this, SpecPath(), "spec");
   Log("spec.db Attach");
   if (FSettings.DBDownSite == 3 || FSettings.DBDownSite == 4) return true;
   try {

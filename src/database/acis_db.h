@@ -220,7 +220,11 @@ class TAcisDB {
   // A build or an install replaced the files under the open connection: opens them again
   // (with the per-connection objects) before the next statement begins a transaction.
   void ReopenReplacedFiles();
-  bool FSpecAttachFailed = false;  // the open's ATTACH of spec.db failed and was shown
+  // The ATTACH of spec.db failed and was shown (at the open, or again once the files were
+  // replaced: a replacement tries once more).
+  bool FSpecAttachFailed = false;
+  // The spec.db this object attaches.
+  std::string SpecPath() const;
   // Shows the failure and keeps it when it is the first.
   void SqlFailure(const ESQLiteException& E, const std::string& Title);
 };

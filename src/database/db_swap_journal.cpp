@@ -202,14 +202,18 @@ bool TablesOf(const std::string& path, std::set<std::string>& tables) {
 // "back"): spec.db goes back under its build name (both new files waiting: "forward" renames
 // them again), the kept copy back to spec.db, then the new acis.db goes before the new
 // spec.db (a new spec.db alone is rolled back), and the journal last. When spec.db cannot be
-// put back under its build name, everything stays for the next run, which finishes the swap
-// by its journal.
-void UndoSwap(const std::string& dir, const TSwapFiles& f, bool specRenamed) {
-  if (specRenamed && !Rename(f.spec, f.newSpec)) return;
+// put back under its build name, or the kept copy cannot go back to spec.db, everything stays
+// for the next run, which finishes or undoes the swap by its journal; the text then says why.
+std::string UndoSwap(const std::string& dir, const TSwapFiles& f, bool specRenamed) {
+  if (specRenamed && !Rename(f.spec, f.newSpec)) return {};
   FaultPoint("swap-undo-spec");
   if (Exists(f.kept)) {
-    Rename(f.kept, f.spec);
-    Remove(f.kept);  // still there when it was the same file as spec.db (nothing was renamed)
+    std::string why;
+    // The kept copy may go only once it is spec.db again (or was spec.db all along: nothing
+    // was renamed); it is the only copy of the old spec.db.
+    if (!Rename(f.kept, f.spec, &why) && !SameFile(IdOf(f.kept), IdOf(f.spec)))
+      return "元の spec.db を " + f.kept + " から戻せません (" + why + ")。次回の起動で戻します";
+    Remove(f.kept);
   }
   SyncDir(dir);
   FaultPoint("swap-undo-kept");
@@ -218,6 +222,7 @@ void UndoSwap(const std::string& dir, const TSwapFiles& f, bool specRenamed) {
   FaultPoint("swap-undo-acis");
   RemoveDbFiles(f.newSpec);
   RemoveJournal(dir, f);
+  return {};
 }
 
 using TLog = std::function<void(const std::string&)>;
@@ -269,8 +274,10 @@ int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
       if (log) log("前回中断したデータベースの置き換えを完了できません: " + why);
       return -1;
     }
-    RemoveSqliteJournals(f.spec);
-    RemoveSqliteJournals(f.acis);
+    // A journal beside a file renamed here was the old file's; one beside a file that was
+    // already in place before the kill may be a reader's hot journal of the new one.
+    if (!sNew) RemoveSqliteJournals(f.spec);
+    if (!aNew) RemoveSqliteJournals(f.acis);
     if (kOld) Remove(f.kept);
     RemoveJournal(dir, f);
     if (log) log("前回中断したデータベースの置き換えを完了しました (acis.db, spec.db)");
@@ -301,13 +308,18 @@ int RecoverSwap(const std::string& dir, const TJournal& j, const TLog& log) {
     // they are cannot be told.
     return unmatched("新しいファイルが揃っていません");
   }
-  if (naOk) RemoveDbFiles(f.newAcis);
+  // The kept copy goes back first: while it cannot, nothing else is touched (it is the only
+  // copy of the old spec.db, and the journal says how to try again).
   if (spec == kPutBack || spec == kDropLink) {
-    Rename(f.kept, f.spec);
+    std::string why;
+    if (!Rename(f.kept, f.spec, &why) && !SameFile(IdOf(f.kept), IdOf(f.spec))) {
+      if (log) log("前回中断したデータベースの置き換えを元に戻せません: " + f.kept + " を spec.db に戻せません (" + why + ")");
+      return -1;
+    }
     Remove(f.kept);
-  } else if (spec == kDropNew) {
-    RemoveDbFiles(f.spec);
   }
+  if (naOk) RemoveDbFiles(f.newAcis);
+  if (spec == kDropNew) RemoveDbFiles(f.spec);
   if (nsOk) RemoveDbFiles(f.newSpec);
   RemoveJournal(dir, f);
   if (log) log("前回中断したデータベースの置き換えを元に戻しました (acis.db, spec.db)");
@@ -387,7 +399,7 @@ std::string SwapBuiltPair(const std::string& DBDir, const std::function<void()>&
     // next run to a whole pair.
     j.back = true;
     if (!WriteJournal(dir, f, j)) failed += " (置き換えの記録を書き込めません: " + f.journal + ")";
-    UndoSwap(dir, f, specRenamed);
+    if (const std::string undo = UndoSwap(dir, f, specRenamed); !undo.empty()) failed += " (" + undo + ")";
     return failed;
   }
   FaultPoint("swap-done");

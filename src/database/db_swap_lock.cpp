@@ -28,20 +28,25 @@ bool FolderWritable(const std::string& DBDir) {
 }
 
 // Opens the folder's lock file, making it when it is missing; -1 with errno when it cannot be
-// opened (with Write: for writing). The file is left writable for every user, so that the
-// umask of whoever made it first cannot lock the others out (or let them pass unlocked).
+// opened (with Write: for writing). A file made here is left writable for every user, so that
+// the umask of whoever made it first cannot lock the others out (or let them pass unlocked).
+// Whoever may write a shared folder may also put a link there: a symbolic link is not
+// followed, and a file with more than one name (a hard link to somebody's file) is no lock
+// file; the mode of a file found in place is never changed.
 int OpenLockFile(const std::string& DBDir, bool Write) {
   const std::string path = LockFile(DBDir);
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  bool made = false;
+  int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   // Made only when missing: an O_CREAT open of another user's file in a sticky folder fails
   // even where the file itself could be written.
   for (int tries = 0; fd < 0 && errno == ENOENT && tries < 3; ++tries) {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    made = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
   }
   // A reader needs the file for reading only.
   if (fd < 0 && !Write && (errno == EACCES || errno == EPERM || errno == EROFS))
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return -1;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -49,7 +54,12 @@ int OpenLockFile(const std::string& DBDir, bool Write) {
     errno = EISDIR;  // a folder (or a device) in its place is no lock file
     return -1;
   }
-  if (st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666) (void)::fchmod(fd, 0666);
+  if (st.st_nlink != 1) {
+    ::close(fd);
+    errno = EMLINK;  // another name of some other file
+    return -1;
+  }
+  if (made && (st.st_mode & 0666) != 0666) (void)::fchmod(fd, 0666);
   return fd;
 }
 

@@ -73,9 +73,11 @@ bool TSQLiteStmt::Step() {
   // A statement prepared before its connection was opened again, or about to begin a
   // transaction on files that were replaced since, would read or write the old files.
   if (!sqlite3_stmt_busy(FStmt)) {
+    // A statement of the old connection leaves the transaction of the current one alone.
     sqlite3* h = sqlite3_db_handle(FStmt);
-    if (h != FDb->FHandle || (sqlite3_txn_state(h, nullptr) == SQLITE_TXN_NONE && FDb->FilesReplaced())) {
-      FDb->Rollback();
+    const bool oldConnection = h != FDb->FHandle;
+    if (oldConnection || (sqlite3_txn_state(h, nullptr) == SQLITE_TXN_NONE && FDb->FilesReplaced())) {
+      if (!oldConnection) FDb->Rollback();
       throw ESQLiteException("Error executing SQL statement \"" + FSQL + "\" : " + kFilesReplacedText,
                              SQLITE_READONLY_DBMOVED);
     }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "common/test_support.h"
 #include "database/acis_db.h"
 #include "database/acis_session_views.h"
 #include "database/db_swap_journal.h"
@@ -106,6 +107,22 @@ TEST_F(ReplacedFiles, AStatementPreparedBeforeTheSwapIsRefused) {
   EXPECT_EQ(Labels(db, "t"), "new");
 }
 
+// A statement of the old connection that is refused leaves the new connection's open
+// transaction as it was: what was written in it is still committed.
+TEST_F(ReplacedFiles, AStatementOfTheOldConnectionLeavesTheNewTransactionAlone) {
+  MakeDb(Path("a.db"), "t", "old");
+  TSQLiteDb db(Path("a.db"));
+  db.OnFilesReplaced = [&] { db.Reopen(); };
+  TSQLiteStmt insert = db.Prepare("INSERT INTO t VALUES (?1);");
+  Replace("new");
+  EXPECT_EQ(Labels(db, "t"), "new");
+  db.BeginTransaction();
+  db.ExecSQL("INSERT INTO t VALUES ('kept');");
+  EXPECT_THROW(insert.Exec({"late"}), ESQLiteException);
+  EXPECT_NO_THROW(db.Commit());
+  EXPECT_EQ(Labels(db, "t"), "kept,new");
+}
+
 // The database object opened before a swap reads the new pair afterwards, with its data date,
 // and what it writes goes into the new acis.db.
 TEST_F(ReplacedFiles, AnOpenDatabaseObjectGoesOnWithTheNewPair) {
@@ -134,6 +151,27 @@ TEST_F(ReplacedFiles, AnOpenDatabaseObjectGoesOnWithTheNewPair) {
   EXPECT_TRUE(db.ExecSQL("CREATE TABLE mine (x);"));
   TSQLiteDb reader(Path("acis.db"));
   EXPECT_TRUE(reader.TableExists("main.mine"));
+}
+
+// A spec.db that could not be attached at the open (no database) is attached from the new
+// pair once a swap put it in place.
+TEST_F(ReplacedFiles, ASpecDbThatFailedToAttachIsAttachedFromTheNewPair) {
+  {
+    TSQLiteDb a(Path("acis.db"));
+    a.ExecSQL("CREATE TABLE info (Item VARCHAR, Value VARCHAR);");
+  }
+  WriteBytes(Path("spec.db"), std::string(4096, 'x'));
+  TAcisDBSettings settings;
+  settings.DBDir = dir_;
+  settings.DBDownSite = 3;  // a prebuilt pair: no master refresh
+  TAcisDB db(Path("acis.db"), settings, nullptr);
+  EXPECT_FALSE(db.Query("SELECT label FROM spec.bunrui"));
+
+  fs::copy_file(Path("acis.db"), OwnTempPath(Path("acis.db"), "build"));
+  MakeDb(OwnTempPath(Path("spec.db"), "build"), "bunrui", "new spec");
+  ASSERT_EQ(SwapBuiltPair(dir_), "");
+  ASSERT_TRUE(db.Query("SELECT label FROM spec.bunrui"));
+  EXPECT_EQ(db.FTbl->FieldAsString(0), "new spec");
 }
 
 // The main window's database object with its per-connection views: after a swap they are

@@ -5,6 +5,7 @@
 // when the journal does not match the folder (a folder copied or restored mid-swap, a backup
 // tool, a person tidying).
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include "database/db_swap_journal.h"
 #include "database/db_swap_lock.h"
 #include "database/sqlite_db.h"
+#include "foundation/fault_point.h"
 #include "foundation/stale_files.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +82,44 @@ TEST_F(SwapUndo, ASpecDbThatCannotBeReplacedTouchesNothing) {
   EXPECT_EQ(Names(dir_), (std::set<std::string>{"acis.db", "spec.db", ".qm-swap.lock",
                                                 OwnTempPath("spec.db", "build"), OwnTempPath("acis.db", "build")}));
   EXPECT_EQ(RecoverDatabaseFolder(dir_), 0);
+}
+
+// The kept copy of the old spec.db cannot go back (a folder took spec.db's place while the
+// failed swap was undone): it is the only copy of the old spec.db and stays, and so do the
+// new files and the journal, until the next run can put it back.
+TEST_F(SwapUndo, AKeptSpecDbThatCannotGoBackStaysWithTheJournal) {
+  if (!FaultSeamBuilt()) GTEST_SKIP() << "needs the fault points";
+  WriteBytes(dir_ + "/spec.db", "old spec");
+  fs::create_directories(dir_ + "/acis.db/inside");
+  const std::string dir = dir_;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // The built files carry the name of the run that swaps them.
+    const std::string parent = std::to_string(::getppid());
+    fs::rename(OwnTempPath(dir + "/spec.db", "build", parent), OwnTempPath(dir + "/spec.db", "build"));
+    fs::rename(OwnTempPath(dir + "/acis.db", "build", parent), OwnTempPath(dir + "/acis.db", "build"));
+    ::setenv("QM_STOP_AT", "swap-undo-spec", 1);
+    const std::string why = SwapBuiltPair(dir);
+    ::_exit(why.find("acis.db を置き換えられません") != std::string::npos && why.find("元の spec.db") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+  ASSERT_TRUE(WIFSTOPPED(status));
+  fs::create_directories(dir_ + "/spec.db/inside");
+  ::kill(pid, SIGCONT);
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string owner = std::to_string(pid);
+  EXPECT_EQ(ReadBytes(OwnTempPath(dir_ + "/spec.db", "prev", owner)), "old spec");
+  EXPECT_EQ(ReadBytes(OwnTempPath(dir_ + "/spec.db", "build", owner)), "new spec");
+  EXPECT_EQ(ReadBytes(OwnTempPath(dir_ + "/acis.db", "build", owner)), "new acis");
+  EXPECT_TRUE(fs::exists(dir_ + "/.qm-swap-journal"));
+  // Once the place is free the next run puts the old spec.db back.
+  fs::remove_all(dir_ + "/spec.db");
+  EXPECT_GE(RecoverDatabaseFolder(dir_), 1);
+  EXPECT_EQ(ReadBytes(dir_ + "/spec.db"), "old spec");
+  EXPECT_EQ(Names(dir_), (std::set<std::string>{"spec.db", "acis.db", ".qm-swap.lock"}));
 }
 
 namespace {
@@ -193,6 +233,20 @@ TEST_F(InterruptedSwap, AJournalOfThisFolderIsFinishedFromEveryStep) {
   }
 }
 
+// A journal left beside a file that the swap had already put in place before the kill may be
+// a reader's hot journal of the new file: it stays. The one beside a file renamed now was the
+// old file's and goes.
+TEST_F(InterruptedSwap, FinishingTheSwapLeavesTheJournalOfAFileAlreadyInPlace) {
+  Begin(true);
+  fs::rename(NewSpec(), Db("spec.db"));
+  WriteBytes(Db("spec.db-journal"), "journal of the new spec.db");
+  WriteBytes(Db("acis.db-journal"), "journal of the old acis.db");
+  EXPECT_GE(Recover(), 1) << log_;
+  EXPECT_EQ(ReadBytes(Db("spec.db-journal")), "journal of the new spec.db");
+  EXPECT_FALSE(fs::exists(Db("acis.db-journal")));
+  EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db", "spec.db-journal"}));
+}
+
 // A journal that says "back" (a rename failed in the running process, which was killed while
 // it undid the swap) puts the old pair back.
 TEST_F(InterruptedSwap, ABackJournalOfThisFolderPutsTheOldPairBack) {
@@ -201,6 +255,26 @@ TEST_F(InterruptedSwap, ABackJournalOfThisFolderPutsTheOldPairBack) {
   EXPECT_GE(Recover(), 1) << log_;
   EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
   EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+  EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
+}
+
+// A "back" journal whose kept copy cannot be put back (a folder that is not empty is at
+// spec.db's place): the kept copy, the new files and the journal all stay, and a later run
+// puts the old spec.db back once it can.
+TEST_F(InterruptedSwap, AKeptCopyThatCannotGoBackIsNeverDeleted) {
+  Begin(true, "back");
+  fs::remove(Db("spec.db"));
+  fs::create_directories(Db("spec.db/inside"));
+  EXPECT_EQ(Recover(), -1);
+  EXPECT_NE(log_.find(Kept()), std::string::npos) << log_;
+  EXPECT_EQ(Label(Kept(), "bunrui"), "old spec");
+  EXPECT_EQ(Label(NewSpec(), "bunrui"), "new spec");
+  EXPECT_EQ(Label(NewAcis(), "m_kihon"), "new acis");
+  EXPECT_TRUE(fs::exists(Journal()));
+  fs::remove_all(Db("spec.db"));
+  EXPECT_GE(Recover(), 1) << log_;
+  EXPECT_EQ(Label(Db("spec.db"), "bunrui"), "old spec");
+  EXPECT_EQ(Label(Db("acis.db"), "m_kihon"), "old acis");
   EXPECT_EQ(Left(), (std::set<std::string>{"acis.db", "spec.db"}));
 }
 

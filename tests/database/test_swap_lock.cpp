@@ -97,6 +97,32 @@ TEST_F(FolderLock, ALockFileThatIsAFolderRefusesEveryRunThatWouldReplaceFiles) {
   EXPECT_EQ(ReadBytes(dir_ + "/acis.db"), "old acis");
 }
 
+// Whoever may write a shared folder may put a link at the lock file's name to somebody else's
+// file: the file is not made writable for all (as a run of its owner or of root would do), and
+// whatever would replace files is refused with a text naming the lock file.
+TEST_F(FolderLock, ALinkAtTheLockFilesNameLeavesItsTargetAloneAndRefusesTheSwap) {
+  const std::string victim = dir_ + "/victim";
+  WriteBytes(victim, "somebody's file");
+  ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+  for (const bool symbolic : {true, false}) {
+    SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");
+    ::unlink(LockFile().c_str());
+    ASSERT_EQ(symbolic ? ::symlink(victim.c_str(), LockFile().c_str()) : ::link(victim.c_str(), LockFile().c_str()), 0);
+    {
+      TDbUpdateLock update(dir_);
+      EXPECT_FALSE(update.Held());
+      EXPECT_NE(update.Why().find(".qm-swap.lock"), std::string::npos) << update.Why();
+      TDbSwapLock swap(dir_, TDbSwapLock::Exclusive, 0);
+      EXPECT_FALSE(swap.Held());
+      EXPECT_NE(swap.Why().find(".qm-swap.lock"), std::string::npos) << swap.Why();
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadBytes(victim), "somebody's file");
+  }
+}
+
 // Two users of one folder: while the first holds the update lock and a reader's lock, the
 // second is refused the update and cannot swap; once the first is gone the second may update.
 TEST_F(FolderLock, ASecondUserCannotBypassTheLock) {
